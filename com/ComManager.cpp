@@ -1,0 +1,93 @@
+#include "com/ComManager.h"
+
+#include <QFileInfo>
+#include <QSerialPortInfo>
+#include <QStringList>
+#include <algorithm>
+
+namespace Vantrel::Com {
+
+ComManager::ComManager() : portSource(&ComManager::systemPorts)
+{
+    connect(&scanTimer, &QTimer::timeout, this, &ComManager::slotScanComPorts);
+}
+
+void ComManager::start()
+{
+    slotScanComPorts();
+    scanTimer.start(scanPeriodMs);
+}
+
+bool ComManager::isDfr(const QSerialPortInfo& portInfo)
+{
+    return isDfr(portInfo.vendorIdentifier(), portInfo.productIdentifier());
+}
+
+bool ComManager::isDfr(quint16 vendorId, quint16 productId)
+{
+    return vendorId == dfrVendorId && productId == dfrProductId;
+}
+
+void ComManager::setPortSource(PortSource source)
+{
+    portSource = source ? std::move(source) : PortSource(&ComManager::systemPorts);
+}
+
+QList<ComManager::PortInfo_t> ComManager::systemPorts()
+{
+    QList<PortInfo_t> ports;
+    const auto available = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo& info : available)
+        ports.append({info.portName(), info.vendorIdentifier(), info.productIdentifier()});
+
+    // A simulated receiver lives on a pseudo-terminal that the enumeration never
+    // lists; it is offered under its path without "/dev/" while the path exists.
+    const QString simulated = qEnvironmentVariable("VANTREL_SIMULATED_PORTS");
+    const QStringList paths = simulated.split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    for (const QString& path : paths) {
+        if (!QFileInfo::exists(path))
+            continue;
+        QString name = path;
+        if (name.startsWith(QLatin1String("/dev/")))
+            name.remove(0, 5);
+        const bool listed = std::any_of(ports.cbegin(), ports.cend(),
+                                        [&](const PortInfo_t& p) { return p.portName == name; });
+        if (!listed)
+            ports.append({name, dfrVendorId, dfrProductId});
+    }
+    return ports;
+}
+
+void ComManager::slotScanComPorts()
+{
+    const QList<PortInfo_t> ports = portSource();
+    QSet<QString> currentNames;
+
+    for (const PortInfo_t& port : ports) {
+        currentNames.insert(port.portName);
+        if (seenPorts.contains(port.portName))
+            continue;
+        seenPorts.insert(port.portName);
+
+        if (!isDfr(port.vendorId, port.productId)) {
+            qWarning().noquote() << QStringLiteral("Device vendor 0x%1 product 0x%2 is rejected on port %3.")
+                                        .arg(QString::number(port.vendorId, 16).toUpper(),
+                                             QString::number(port.productId, 16).toUpper(), port.portName);
+            continue;
+        }
+        dfrPorts.insert(port.portName);
+        qInfo().noquote() << QStringLiteral("Creation of UartLink %1").arg(port.portName);
+        Q_EMIT sigDfrDetected(port.portName);
+    }
+
+    const QSet<QString> known = seenPorts;
+    for (const QString& name : known) {
+        if (currentNames.contains(name))
+            continue;
+        if (dfrPorts.remove(name))
+            Q_EMIT sigDfrRemoved(name);
+        seenPorts.remove(name);
+    }
+}
+
+} // namespace Vantrel::Com

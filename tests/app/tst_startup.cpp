@@ -1,0 +1,48 @@
+// The built program's command line: --version and --help answer and exit before any window exists.
+#include <QtTest>
+
+class TestStartup : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("expectedLines");
+
+        QTest::newRow("--version") << QStringList{"--version"} << QStringList{"Vantrel 2.0.0 - ac75928"};
+        QTest::newRow("-v") << QStringList{"-v"} << QStringList{"Vantrel 2.0.0 - ac75928"};
+        QTest::newRow("--help") << QStringList{"--help"}
+                                << QStringList{"Vantrel, a Holmvik application.", "-h, --help",
+                                               "-v, --version"};
+    }
+
+    void commandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, expectedLines);
+
+        // A private copy of the program: the window would create "../Vantrel.ini"
+        // beside it, which tells whether one was built.
+        QTemporaryDir install;
+        QVERIFY(install.isValid());
+        QVERIFY(QDir(install.path()).mkpath("bin"));
+        const QString program = install.filePath("bin/Vantrel");
+        QVERIFY(QFile::copy(qEnvironmentVariable("VANTREL_BINARY_DIR") + "/bin/Vantrel", program));
+
+        QProcess process;
+        process.start(program, arguments);
+        QVERIFY(process.waitForFinished(20000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 0);
+
+        const QString output = QString::fromUtf8(process.readAllStandardOutput());
+        for (const QString& line : expectedLines)
+            QVERIFY2(output.contains(line), qPrintable(QString("missing \"%1\" in:\n%2").arg(line, output)));
+        QVERIFY2(!QFile::exists(install.filePath("Vantrel.ini")), "no window may be created");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStartup)
+#include "tst_startup.moc"

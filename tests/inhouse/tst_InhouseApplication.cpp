@@ -1,0 +1,85 @@
+// ToplevelApplication: an exception escaping into any thread's event loop is logged and the loop goes on; the main window hand-over.
+#include <QMainWindow>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+
+#include "inhouse/Exception.h"
+#include "inhouse/ToplevelApplication.h"
+
+using Tarsk::Utils::Exception;
+using Tarsk::Utils::ToplevelApplication;
+
+class Window : public QMainWindow
+{
+    Q_OBJECT
+public:
+    int postInitCalls = 0;
+public Q_SLOTS:
+    void slotPostInit() { ++postInitCalls; }
+};
+
+class tst_InhouseApplication : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void escapedException_data()
+    {
+        QTest::addColumn<bool>("inWorker");
+        QTest::addColumn<bool>("fromTimer");
+        QTest::newRow("GUI thread, queued call") << false << false;
+        QTest::newRow("GUI thread, timer") << false << true;
+        QTest::newRow("worker thread, queued call") << true << false;
+        QTest::newRow("worker thread, timer") << true << true;
+    }
+    void escapedException()
+    {
+        QFETCH(bool, inWorker);
+        QFETCH(bool, fromTimer);
+        QThread worker;
+        QObject context;
+        if (inWorker) {
+            context.moveToThread(&worker);
+            worker.start();
+        }
+        QAtomicInt thrown = 0;
+        QAtomicInt handledAfter = 0;
+        const QString message = QString("%1 failed").arg(QTest::currentDataTag());
+        QTest::ignoreMessage(QtCriticalMsg, qPrintable(message));
+
+        const auto fail = [&thrown, message] {
+            thrown.ref();
+            throw Exception(message, QtCriticalMsg);
+        };
+        if (fromTimer) // not 0 ms: Qt turns a zero single shot into a queued call
+            QMetaObject::invokeMethod(&context, [&] { QTimer::singleShot(1, &context, fail); }, Qt::QueuedConnection);
+        else
+            QMetaObject::invokeMethod(&context, fail, Qt::QueuedConnection);
+        QTRY_COMPARE_WITH_TIMEOUT(thrown.loadAcquire(), 1, 5000);
+        // Posted after the throw: only a loop that survived it runs the call.
+        QMetaObject::invokeMethod(&context, [&handledAfter] { handledAfter.ref(); }, Qt::QueuedConnection);
+        QTRY_COMPARE_WITH_TIMEOUT(handledAfter.loadAcquire(), 1, 5000);
+
+        worker.quit();
+        QVERIFY(worker.wait(5000));
+    }
+
+    void postInitRunsOnceFromEventLoop()
+    {
+        auto* window = new Window; // the application object deletes it
+        static_cast<ToplevelApplication*>(qApp)->setMainClass(window);
+        QCOMPARE(window->postInitCalls, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(window->postInitCalls, 1, 5000);
+        QCoreApplication::processEvents();
+        QCOMPARE(window->postInitCalls, 1);
+    }
+};
+
+int main(int argc, char** argv)
+{
+    ToplevelApplication app(argc, argv);
+    tst_InhouseApplication test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_InhouseApplication.moc"

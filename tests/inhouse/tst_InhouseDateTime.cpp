@@ -1,0 +1,65 @@
+// DateTime: conversion to and from QDateTime, and ordering by instant.
+#include <QTest>
+
+#include "inhouse/DateTime.h"
+
+using Tarsk::Utils::DateTime;
+
+class tst_InhouseDateTime : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void conversion_data()
+    {
+        QTest::addColumn<qint64>("day");
+        QTest::addColumn<double>("seconds");
+        QTest::addColumn<QDateTime>("utc");
+        QTest::addColumn<bool>("roundTrip"); // fromQDateTime gives day and seconds back as they are
+        const auto at = [](int y, int mo, int d, int h, int mi, int s, int ms) {
+            return QDateTime(QDate(y, mo, d), QTime(h, mi, s, ms), Qt::UTC);
+        };
+        QTest::newRow("unix epoch") << qint64(40587) << 0.0 << at(1970, 1, 1, 0, 0, 0, 0) << true;
+        QTest::newRow("known afternoon") << qint64(60374) << 50879.0 << at(2024, 3, 5, 14, 7, 59, 0) << true;
+        QTest::newRow("before 1970") << qint64(40586) << 86399.25 << at(1969, 12, 31, 23, 59, 59, 250) << true;
+        QTest::newRow("before 1858, seconds stay positive") << qint64(-1) << 43200.0 << at(1858, 11, 16, 12, 0, 0, 0) << true;
+        QTest::newRow("half millisecond rounds up") << qint64(40587) << 10.0625 << at(1970, 1, 1, 0, 0, 10, 63) << false;
+        QTest::newRow("below half rounds down") << qint64(40587) << 10.0624 << at(1970, 1, 1, 0, 0, 10, 62) << false;
+        QTest::newRow("seconds past midnight carry") << qint64(40587) << 86400.0 << at(1970, 1, 2, 0, 0, 0, 0) << false;
+    }
+    void conversion()
+    {
+        QFETCH(qint64, day);
+        QFETCH(double, seconds);
+        QFETCH(QDateTime, utc);
+        QFETCH(bool, roundTrip);
+        // The ISO text holds the fields and the zone: the result must read as UTC.
+        QCOMPARE(DateTime(day, seconds).toQDateTime().toString(Qt::ISODateWithMs), utc.toString(Qt::ISODateWithMs));
+        if (roundTrip) {
+            const DateTime back = DateTime::fromQDateTime(utc.toOffsetFromUtc(2 * 3600)); // same instant, other zone
+            QCOMPARE(back.day, day);
+            QCOMPARE(back.seconds, seconds);
+        }
+    }
+
+    void ordering_data()
+    {
+        QTest::addColumn<DateTime>("earlier");
+        QTest::addColumn<DateTime>("later");
+        QTest::addColumn<bool>("sameInstant");
+        QTest::newRow("seconds within a day") << DateTime(60374, 10.0) << DateTime(60374, 10.5) << false;
+        QTest::newRow("later day, fewer seconds") << DateTime(60373, 86399.0) << DateTime(60374, 0.0) << false;
+        QTest::newRow("unnormalised, same instant") << DateTime(0, 86400.0) << DateTime(1, 0.0) << true;
+    }
+    void ordering()
+    {
+        QFETCH(DateTime, earlier);
+        QFETCH(DateTime, later);
+        QFETCH(bool, sameInstant);
+        QCOMPARE(earlier < later, !sameInstant);
+        QVERIFY(!(later < earlier));
+        QCOMPARE(earlier == later, sameInstant);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_InhouseDateTime)
+#include "tst_InhouseDateTime.moc"

@@ -1,0 +1,177 @@
+#include "ui/GpsFormatWidget.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMetaEnum>
+
+#include "ui_GpsFormatWidget.h"
+
+namespace Vantrel::Ui {
+
+namespace {
+
+using Utils::CoordInfo_t;
+using Utils::GpsFormat;
+using Utils::GpsFormat_t;
+
+// The fields have no validators: text that is not a decimal 32-bit number is 0.
+qint32 readInt(const QLineEdit* edit)
+{
+    bool ok = false;
+    const qint32 value = edit->text().toInt(&ok, 10);
+    return ok ? value : 0;
+}
+
+void showInt(QLineEdit* edit, qint32 value)
+{
+    edit->setText(QString::number(value));
+}
+
+} // namespace
+
+GpsFormatWidget::GpsFormatWidget(QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui_GpsFormatWidget>())
+{
+    ui->setupUi(this);
+
+    // The item index is the enumerator's value.
+    static const QMetaEnum encryptionTypes = QMetaEnum::fromType<GpsFormat::EncryptionType_t>();
+    static const QString prefix = QStringLiteral("ENCRYPTIONTYPE_");
+    for (int i = 0; i < encryptionTypes.keyCount(); ++i) {
+        QString key = QString::fromLatin1(encryptionTypes.key(i));
+        if (key.startsWith(prefix))
+            key.remove(0, prefix.size());
+        ui->comboBoxGpsFormatsEncryptionType->addItem(key);
+    }
+
+    // Connected after filling the combo box so that building emits nothing.
+    for (QLineEdit* edit : lineEdits())
+        connect(edit, &QLineEdit::editingFinished, this, &GpsFormatWidget::sigGpsFormatChanged);
+    connect(ui->checkBoxGpsFormatsGpsCheck, &QCheckBox::toggled, this, &GpsFormatWidget::sigGpsFormatChanged);
+    connect(ui->comboBoxGpsFormatsEncryptionType, &QComboBox::currentIndexChanged,
+            this, &GpsFormatWidget::sigGpsFormatChanged);
+}
+
+GpsFormatWidget::~GpsFormatWidget() = default;
+
+void GpsFormatWidget::setGpsFormat(const GpsFormat_t& gpsFormat)
+{
+    ui->lineEditGpsFormatsName->setText(gpsFormat.name);
+    showInt(ui->lineEditGpsFormatsPayloadLen, gpsFormat.payloadLen);
+    ui->checkBoxGpsFormatsGpsCheck->setChecked(gpsFormat.gpsCheck);
+    showInt(ui->lineEditGpsFormatsIndexPos, gpsFormat.indexPos);
+
+    const auto showCoord = [](const CoordInfo_t& coord, QLineEdit* signPos, QLineEdit* signLen, QLineEdit* pos,
+                              QLineEdit* len, QLineEdit* t, QLineEdit* u, QLineEdit* v, QLineEdit* w, QLineEdit* ty) {
+        showInt(signPos, coord.signPos);
+        showInt(signLen, coord.signLen);
+        showInt(pos, coord.pos);
+        showInt(len, coord.len);
+        showInt(t, coord.t);
+        showInt(u, coord.u);
+        showInt(v, coord.v);
+        showInt(w, coord.w);
+        showInt(ty, coord.ty);
+    };
+    showCoord(gpsFormat.lat, ui->lineEditGpsFormatsLatSignPos, ui->lineEditGpsFormatsLatSignLen,
+              ui->lineEditGpsFormatsLatPos, ui->lineEditGpsFormatsLatLen, ui->lineEditGpsFormatsLatT,
+              ui->lineEditGpsFormatsLatU, ui->lineEditGpsFormatsLatV, ui->lineEditGpsFormatsLatW,
+              ui->lineEditGpsFormatsLatTY);
+    showCoord(gpsFormat.lon, ui->lineEditGpsFormatsLongSignPos, ui->lineEditGpsFormatsLongSignLen,
+              ui->lineEditGpsFormatsLongPos, ui->lineEditGpsFormatsLongLen, ui->lineEditGpsFormatsLongT,
+              ui->lineEditGpsFormatsLongU, ui->lineEditGpsFormatsLongV, ui->lineEditGpsFormatsLongW,
+              ui->lineEditGpsFormatsLongTY);
+
+    ui->comboBoxGpsFormatsEncryptionType->setCurrentIndex(static_cast<int>(gpsFormat.encryptionType));
+    ui->lineEditGpsFormatsEncryptionPolynom->setText(
+        QStringLiteral("%1").arg(gpsFormat.polynom, 4, 16, QLatin1Char('0')).toUpper());
+    showInt(ui->lineEditGpsFormatsEncryptionCrcPos, gpsFormat.crcPos);
+    showInt(ui->lineEditGpsFormatsEncryptionCrcLen, gpsFormat.crcLen);
+    showInt(ui->lineEditGpsFormatsEncryptionDataPos, gpsFormat.dataPos);
+    showInt(ui->lineEditGpsFormatsEncryptionDataLen, gpsFormat.dataLen);
+}
+
+GpsFormat_t GpsFormatWidget::getGpsFormat() const
+{
+    GpsFormat_t gpsFormat;
+    gpsFormat.name = ui->lineEditGpsFormatsName->text();
+    gpsFormat.payloadLen = readInt(ui->lineEditGpsFormatsPayloadLen);
+    gpsFormat.gpsCheck = ui->checkBoxGpsFormatsGpsCheck->isChecked();
+    gpsFormat.indexPos = readInt(ui->lineEditGpsFormatsIndexPos);
+
+    const auto readCoord = [](const QLineEdit* signPos, const QLineEdit* signLen, const QLineEdit* pos,
+                              const QLineEdit* len, const QLineEdit* t, const QLineEdit* u, const QLineEdit* v,
+                              const QLineEdit* w, const QLineEdit* ty) {
+        CoordInfo_t coord;
+        coord.signPos = readInt(signPos);
+        coord.signLen = readInt(signLen);
+        coord.pos = readInt(pos);
+        coord.len = readInt(len);
+        coord.t = readInt(t);
+        coord.u = readInt(u);
+        coord.v = readInt(v);
+        coord.w = readInt(w);
+        coord.ty = readInt(ty);
+        return coord;
+    };
+    gpsFormat.lat = readCoord(ui->lineEditGpsFormatsLatSignPos, ui->lineEditGpsFormatsLatSignLen,
+                              ui->lineEditGpsFormatsLatPos, ui->lineEditGpsFormatsLatLen, ui->lineEditGpsFormatsLatT,
+                              ui->lineEditGpsFormatsLatU, ui->lineEditGpsFormatsLatV, ui->lineEditGpsFormatsLatW,
+                              ui->lineEditGpsFormatsLatTY);
+    gpsFormat.lon = readCoord(ui->lineEditGpsFormatsLongSignPos, ui->lineEditGpsFormatsLongSignLen,
+                              ui->lineEditGpsFormatsLongPos, ui->lineEditGpsFormatsLongLen,
+                              ui->lineEditGpsFormatsLongT, ui->lineEditGpsFormatsLongU, ui->lineEditGpsFormatsLongV,
+                              ui->lineEditGpsFormatsLongW, ui->lineEditGpsFormatsLongTY);
+
+    gpsFormat.encryptionType =
+        static_cast<GpsFormat::EncryptionType_t>(ui->comboBoxGpsFormatsEncryptionType->currentIndex());
+
+    // Only four hex digits fit the receiver's field; anything after them is ignored.
+    bool ok = false;
+    const quint16 polynom = ui->lineEditGpsFormatsEncryptionPolynom->text().left(4).toUShort(&ok, 16);
+    gpsFormat.polynom = ok ? polynom : 0;
+
+    gpsFormat.crcPos = readInt(ui->lineEditGpsFormatsEncryptionCrcPos);
+    gpsFormat.crcLen = readInt(ui->lineEditGpsFormatsEncryptionCrcLen);
+    gpsFormat.dataPos = readInt(ui->lineEditGpsFormatsEncryptionDataPos);
+    // An emptied Data Len falls back to 1, the length a new format starts with.
+    gpsFormat.dataLen = ui->lineEditGpsFormatsEncryptionDataLen->text().isEmpty()
+        ? 1
+        : readInt(ui->lineEditGpsFormatsEncryptionDataLen);
+    return gpsFormat;
+}
+
+void GpsFormatWidget::reinitGUI()
+{
+    setEnabled(false);
+    for (QLineEdit* edit : lineEdits())
+        edit->clear();
+    ui->checkBoxGpsFormatsGpsCheck->setChecked(false);
+    ui->comboBoxGpsFormatsEncryptionType->setCurrentIndex(0);
+}
+
+void GpsFormatWidget::setEnabled(bool enabled)
+{
+    ui->groupBoxGpsFormatsGeneral->setEnabled(enabled);
+    ui->groupBoxGpsFormatsCoordinates->setEnabled(enabled);
+    ui->groupBoxGpsFormatsEncryption->setEnabled(enabled);
+}
+
+QList<QLineEdit*> GpsFormatWidget::lineEdits() const
+{
+    return {
+        ui->lineEditGpsFormatsName, ui->lineEditGpsFormatsPayloadLen, ui->lineEditGpsFormatsIndexPos,
+        ui->lineEditGpsFormatsLatSignPos, ui->lineEditGpsFormatsLatSignLen, ui->lineEditGpsFormatsLatPos,
+        ui->lineEditGpsFormatsLatLen, ui->lineEditGpsFormatsLatT, ui->lineEditGpsFormatsLatU,
+        ui->lineEditGpsFormatsLatV, ui->lineEditGpsFormatsLatW, ui->lineEditGpsFormatsLatTY,
+        ui->lineEditGpsFormatsLongSignPos, ui->lineEditGpsFormatsLongSignLen, ui->lineEditGpsFormatsLongPos,
+        ui->lineEditGpsFormatsLongLen, ui->lineEditGpsFormatsLongT, ui->lineEditGpsFormatsLongU,
+        ui->lineEditGpsFormatsLongV, ui->lineEditGpsFormatsLongW, ui->lineEditGpsFormatsLongTY,
+        ui->lineEditGpsFormatsEncryptionPolynom, ui->lineEditGpsFormatsEncryptionCrcPos,
+        ui->lineEditGpsFormatsEncryptionCrcLen, ui->lineEditGpsFormatsEncryptionDataPos,
+        ui->lineEditGpsFormatsEncryptionDataLen,
+    };
+}
+
+} // namespace Vantrel::Ui

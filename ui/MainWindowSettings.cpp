@@ -1,0 +1,89 @@
+// Settings tab: every edit is stored at once.
+#include "ui/MainWindow.h"
+
+#include "ui_UiMainWindow.h"
+#include "utils/Settings.h"
+
+namespace Vantrel::Ui {
+
+void MainWindow::initSettingsTab()
+{
+    ui->comboBoxNprFormat->addItems({QStringLiteral("V1"), QStringLiteral("V2")});
+
+    connect(ui->checkBoxPrintUartDebugInfo, &QCheckBox::toggled, this, &MainWindow::slotSettingsPrintUartDebugInfo);
+    connect(ui->checkBoxPrintAtCmdDebugInfo, &QCheckBox::toggled, this, &MainWindow::slotSettingsPrintAtCmdDebugInfo);
+    connect(ui->spinBoxDfrCommandTimeout, &QSpinBox::editingFinished, this, &MainWindow::slotSettingsDfrCommandTimeout);
+    connect(ui->spinBoxKeepAliveTimeout, &QSpinBox::editingFinished, this, &MainWindow::slotSettingsKeepAliveTimeout);
+    connect(ui->spinBoxKeepAlivePeriod, &QSpinBox::editingFinished, this, &MainWindow::slotSettingsKeepAlivePeriod);
+    connect(ui->checkBoxKeepChecksumError, &QCheckBox::toggled, this, &MainWindow::slotSettingsKeepChecksumError);
+    connect(ui->comboBoxNprFormat, qOverload<int>(&QComboBox::currentIndexChanged), this,
+            &MainWindow::slotSettingsNprFormat);
+
+    updateSettingsWidgets();
+}
+
+void MainWindow::updateSettingsWidgets()
+{
+    const QList<QWidget*> widgets = {ui->checkBoxPrintUartDebugInfo, ui->checkBoxPrintAtCmdDebugInfo,
+                                     ui->spinBoxDfrCommandTimeout,   ui->spinBoxKeepAliveTimeout,
+                                     ui->spinBoxKeepAlivePeriod,     ui->checkBoxKeepChecksumError,
+                                     ui->comboBoxNprFormat};
+    for (QWidget* widget : widgets)
+        widget->blockSignals(true);
+
+    const Utils::Settings* settings = Utils::Settings::instance();
+    ui->checkBoxPrintUartDebugInfo->setChecked(settings->printUartDebugInfo);
+    ui->checkBoxPrintAtCmdDebugInfo->setChecked(settings->printAtCmdDebugInfo);
+    ui->spinBoxDfrCommandTimeout->setValue(settings->dfrCommandTimeoutMs);
+    ui->spinBoxKeepAliveTimeout->setValue(settings->keepAliveTimeoutMs);
+    ui->spinBoxKeepAlivePeriod->setValue(settings->keepAlivePeriodMs);
+    ui->checkBoxKeepChecksumError->setChecked(settings->keepChecksumErrorOnNprDfr500);
+    ui->comboBoxNprFormat->setCurrentIndex(settings->nprMessagesFormat == 2 ? 1 : 0);
+
+    for (QWidget* widget : widgets)
+        widget->blockSignals(false);
+}
+
+void MainWindow::slotSettingsPrintUartDebugInfo(bool checked)
+{
+    Utils::Settings::instance()->printUartDebugInfo = checked;
+    Utils::Settings::instance()->saveSettingsInternal();
+}
+
+void MainWindow::slotSettingsPrintAtCmdDebugInfo(bool checked)
+{
+    Utils::Settings::instance()->printAtCmdDebugInfo = checked;
+    Utils::Settings::instance()->saveSettingsInternal();
+}
+
+void MainWindow::slotSettingsKeepChecksumError(bool checked)
+{
+    Utils::Settings::instance()->keepChecksumErrorOnNprDfr500 = checked;
+    Utils::Settings::instance()->saveSettingsInternal();
+}
+
+void MainWindow::slotSettingsDfrCommandTimeout()
+{
+    Utils::Settings::instance()->dfrCommandTimeoutMs = ui->spinBoxDfrCommandTimeout->value();
+    Utils::Settings::instance()->saveSettingsInternal();
+}
+
+void MainWindow::slotSettingsKeepAliveTimeout()
+{
+    Utils::Settings::instance()->keepAliveTimeoutMs = ui->spinBoxKeepAliveTimeout->value();
+    Utils::Settings::instance()->saveSettingsInternal();
+}
+
+void MainWindow::slotSettingsKeepAlivePeriod()
+{
+    Utils::Settings::instance()->keepAlivePeriodMs = ui->spinBoxKeepAlivePeriod->value();
+    Utils::Settings::instance()->saveSettingsInternal();
+}
+
+void MainWindow::slotSettingsNprFormat(int formatIndex)
+{
+    Utils::Settings::instance()->nprMessagesFormat = formatIndex == 1 ? 2 : 1;
+    Utils::Settings::instance()->saveSettingsInternal();
+}
+
+} // namespace Vantrel::Ui

@@ -1,0 +1,41 @@
+// Terminal tab: its title warns of log rows above INFO that the user has not seen.
+#include "ui/MainWindow.h"
+
+#include <QTabBar>
+#include <QTableWidget>
+
+#include "ui_UiMainWindow.h"
+
+namespace Vantrel::Ui {
+
+namespace {
+constexpr int terminalTab = 4;
+}
+
+void MainWindow::slotTerminalContentAdded(QTableWidgetItem* item)
+{
+    if (!item || ui->tabWidget->currentIndex() == terminalTab || !item->tableWidget() || item->column() != 1)
+        return;
+    const QString type = item->text().trimmed();
+    if (type != QLatin1String("INFO") && type != QLatin1String("DEBUG")) {
+        terminalHasNewContent = true;
+        updateTerminalTabAppearance();
+    }
+}
+
+void MainWindow::slotTabChanged(int index)
+{
+    if (index == terminalTab && terminalHasNewContent) {
+        terminalHasNewContent = false;
+        updateTerminalTabAppearance();
+    }
+}
+
+void MainWindow::updateTerminalTabAppearance()
+{
+    ui->tabWidget->setTabText(terminalTab,
+                              terminalHasNewContent ? QStringLiteral("Terminal *") : QStringLiteral("Terminal"));
+    ui->tabWidget->tabBar()->setTabTextColor(terminalTab, terminalHasNewContent ? Qt::red : Qt::black);
+}
+
+} // namespace Vantrel::Ui

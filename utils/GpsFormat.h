@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFileInfo>
+#include <QList>
+#include <QMap>
+#include <QObject>
+#include <QPair>
+#include <QString>
+
+namespace Vantrel::Utils {
+
+// Catalogue of the GPS formats known to the program: those of the favourite
+// platform slots, of the receiver's format bank and of the reference file.
+class GpsFormat : public QObject
+{
+    Q_OBJECT
+public:
+    enum Origin_t { ORIGIN_PLATFORM = 0, ORIGIN_DFR = 1, ORIGIN_FILE = 2 };
+    Q_ENUM(Origin_t)
+
+    enum EncryptionType_t { ENCRYPTIONTYPE_NONE = 0, ENCRYPTIONTYPE_1 = 1, ENCRYPTIONTYPE_2 = 2 };
+    Q_ENUM(EncryptionType_t)
+};
+
+// One coordinate's bit fields and scaling: x = V/W + T/U * (+/-)magnitude,
+// in thousandths of an arc-minute.
+struct CoordInfo_t
+{
+    qint32 signPos = 0;
+    qint32 signLen = 0;
+    qint32 pos = 0;
+    qint32 len = 0;
+    qint32 t = 0;
+    qint32 u = 0;
+    qint32 v = 0;
+    qint32 w = 0;
+    qint32 ty = 0;
+};
+
+struct GpsFormat_t
+{
+    QString name;
+    qint32 payloadLen = 0;
+    CoordInfo_t lat;
+    CoordInfo_t lon;
+    GpsFormat::EncryptionType_t encryptionType = GpsFormat::ENCRYPTIONTYPE_NONE;
+    quint16 polynom = 0;
+    qint32 crcPos = 0;
+    qint32 crcLen = 0;
+    qint32 dataPos = 0;
+    qint32 dataLen = 0;
+    qint32 indexPos = 0;
+    bool gpsCheck = false;
+    QString description;
+};
+
+} // namespace Vantrel::Utils

@@ -1,0 +1,78 @@
+#include "utils/Settings.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+#include "inhouse/Exception.h"
+
+namespace Vantrel::Utils {
+
+namespace {
+
+bool readBool(const QSettings& settings, const char* key)
+{
+    bool ok = false;
+    const ushort value = Tarsk::Utils::Settings::loadVariable(settings, QLatin1String(key)).toUShort(&ok, 10);
+    return ok && value != 0;
+}
+
+qint32 readInt(const QSettings& settings, const char* key)
+{
+    // toInt() already gives 0 for text that is not a number or does not fit
+    return Tarsk::Utils::Settings::loadVariable(settings, QLatin1String(key)).toInt(nullptr, 10);
+}
+
+QVariant text(qint32 value)
+{
+    return QVariant(QString::number(value, 10));
+}
+
+} // namespace
+
+Settings::Settings(const QFileInfo& file) : Tarsk::Utils::Settings(file) {}
+
+Settings* Settings::instance()
+{
+    static Settings* settings = nullptr;
+    if (!settings) {
+        const QDir appDir(QCoreApplication::applicationDirPath());
+        settings = new Settings(QFileInfo(appDir.absoluteFilePath(QStringLiteral("../Vantrel.ini"))));
+        settings->loadSettingsInternal();
+    }
+    return settings;
+}
+
+void Settings::loadSettingsInternal()
+{
+    try {
+        const auto settings = getSettings(0);
+        printUartDebugInfo = readBool(*settings, "printUartDebugInfo");
+        printAtCmdDebugInfo = readBool(*settings, "printAtCmdDebugInfo");
+        dfrCommandTimeoutMs = readInt(*settings, "dfrCommandTimeoutMs");
+        keepAliveTimeoutMs = readInt(*settings, "keepAliveTimeoutMs");
+        keepAlivePeriodMs = readInt(*settings, "keepAlivePeriodMs");
+        keepChecksumErrorOnNprDfr500 = readBool(*settings, "keepChecksumErrorOnNprDfr500");
+        nprMessagesFormat = readInt(*settings, "nprMessagesFormat");
+    } catch (const Tarsk::Utils::Exception& e) {
+        qWarning().noquote() << e.message();
+        qWarning().noquote() << "Load default values. Creation of a new settings file.";
+        saveSettingsInternal();
+    }
+}
+
+void Settings::saveSettingsInternal()
+{
+    const auto settings = getSettings(1);
+    settings->setValue(QStringLiteral("printUartDebugInfo"), text(printUartDebugInfo));
+    settings->setValue(QStringLiteral("printAtCmdDebugInfo"), text(printAtCmdDebugInfo));
+    settings->setValue(QStringLiteral("dfrCommandTimeoutMs"), text(dfrCommandTimeoutMs));
+    settings->setValue(QStringLiteral("keepAliveTimeoutMs"), text(keepAliveTimeoutMs));
+    settings->setValue(QStringLiteral("keepAlivePeriodMs"), text(keepAlivePeriodMs));
+    settings->setValue(QStringLiteral("keepChecksumErrorOnNprDfr500"), text(keepChecksumErrorOnNprDfr500));
+    settings->setValue(QStringLiteral("nprMessagesFormat"), text(nprMessagesFormat));
+    settings->sync();
+    if (settings->status() != QSettings::NoError)
+        qWarning().noquote() << QStringLiteral("Unable to write the settings file %1").arg(file().absoluteFilePath());
+}
+
+} // namespace Vantrel::Utils

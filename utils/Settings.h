@@ -1,0 +1,31 @@
+#pragma once
+
+#include "inhouse/Settings.h"
+
+namespace Vantrel::Utils {
+
+// The user's settings, kept in "../Vantrel.ini" beside the executable's directory.
+// Fields are public: the Settings tab writes them, the serial link reads them from
+// its own thread, one plain int or bool at a time.
+class Settings : public Tarsk::Utils::Settings
+{
+    Q_OBJECT
+public:
+    static Settings* instance();
+
+    void loadSettingsInternal();
+    void saveSettingsInternal();
+
+    bool printUartDebugInfo = false;
+    bool printAtCmdDebugInfo = true;
+    qint32 dfrCommandTimeoutMs = 60000;
+    qint32 keepAliveTimeoutMs = 500;
+    qint32 keepAlivePeriodMs = 1000;
+    bool keepChecksumErrorOnNprDfr500 = false;
+    qint32 nprMessagesFormat = 2;
+
+private:
+    explicit Settings(const QFileInfo& file);
+};
+
+} // namespace Vantrel::Utils
