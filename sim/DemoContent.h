@@ -1,0 +1,17 @@
+#pragma once
+
+namespace Vantrel::Sim {
+
+class DeviceState;
+
+// A receiver that has been in use for a while: a few favourite platforms (one
+// reporting its GPS position in the SM20 layout near 48.85 N 2.35 E), a GPS
+// format bank (second generation) and some hours of recorded beacons in flash.
+// Meant for the command-line simulator and manual trials of the program.
+class DemoContent
+{
+public:
+    static void apply(DeviceState& state);
+};
+
+} // namespace Vantrel::Sim
