@@ -2,8 +2,12 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHash>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMetaEnum>
+#include <QPushButton>
+#include <QSignalBlocker>
 
 #include "ui_GpsFormatWidget.h"
 
@@ -51,6 +55,7 @@ GpsFormatWidget::GpsFormatWidget(QWidget* parent)
     connect(ui->checkBoxGpsFormatsGpsCheck, &QCheckBox::toggled, this, &GpsFormatWidget::sigGpsFormatChanged);
     connect(ui->comboBoxGpsFormatsEncryptionType, &QComboBox::currentIndexChanged,
             this, &GpsFormatWidget::sigGpsFormatChanged);
+    connect(ui->pushButtonImportFormat, &QPushButton::clicked, this, &GpsFormatWidget::onImportFormatClicked);
 }
 
 GpsFormatWidget::~GpsFormatWidget() = default;
@@ -140,6 +145,41 @@ GpsFormat_t GpsFormatWidget::getGpsFormat() const
         ? 1
         : readInt(ui->lineEditGpsFormatsEncryptionDataLen);
     return gpsFormat;
+}
+
+void GpsFormatWidget::onImportFormatClicked()
+{
+    const GpsFormat* catalog = GpsFormat::instance();
+
+    QMenu menu(this);
+    // Copies taken now: the catalogue may change while the menu is open.
+    QHash<const QAction*, GpsFormat_t> choices;
+    const auto addSubmenu = [&](const QString& title, GpsFormat::Origin_t origin, bool withDescription) {
+        QMenu* submenu = menu.addMenu(title);
+        for (const auto& [index, format] : catalog->getFormatsForOrigin(origin)) {
+            const QString text = withDescription
+                ? QStringLiteral("[%1] %2 : %3").arg(QString::number(index), format.name, format.description)
+                : QStringLiteral("[%1] %2").arg(QString::number(index), format.name);
+            choices.insert(submenu->addAction(text), format);
+        }
+    };
+    addSubmenu(QStringLiteral("From file Data/format.kvl"), GpsFormat::ORIGIN_FILE, true);
+    // Bank formats have no description.
+    addSubmenu(QStringLiteral("From DFR formats bank"), GpsFormat::ORIGIN_DFR, false);
+    addSubmenu(QStringLiteral("From favorite platforms"), GpsFormat::ORIGIN_PLATFORM, true);
+
+    QPushButton* button = ui->pushButtonImportFormat;
+    const QAction* chosen = menu.exec(button->mapToGlobal(button->rect().bottomLeft()));
+    const auto it = choices.constFind(chosen);
+    if (it == choices.cend())
+        return;
+    {
+        // Filling toggles the check box and the combo box; the owner must see one
+        // change for the whole format, not writes of a half-filled one.
+        const QSignalBlocker blocker(this);
+        setGpsFormat(*it);
+    }
+    emit sigGpsFormatChanged();
 }
 
 void GpsFormatWidget::reinitGUI()

@@ -37,6 +37,10 @@ public:
 Q_SIGNALS:
     void sigGpsFormatChanged();
 
+private Q_SLOTS:
+    // Offers the catalogue's formats; a chosen one replaces the shown format.
+    void onImportFormatClicked();
+
 private:
     QList<QLineEdit*> lineEdits() const;
 

@@ -10,8 +10,12 @@
 
 namespace Vantrel::Utils {
 
+struct CoordInfo_t;
+struct GpsFormat_t;
+
 // Catalogue of the GPS formats known to the program: those of the favourite
 // platform slots, of the receiver's format bank and of the reference file.
+// Created on first use and never destroyed; GUI thread only.
 class GpsFormat : public QObject
 {
     Q_OBJECT
@@ -21,6 +25,37 @@ public:
 
     enum EncryptionType_t { ENCRYPTIONTYPE_NONE = 0, ENCRYPTIONTYPE_1 = 1, ENCRYPTIONTYPE_2 = 2 };
     Q_ENUM(EncryptionType_t)
+
+    // Ordered by origin, then index.
+    using FormatKey_t = QPair<Origin_t, qint32>;
+    using FormatMap_t = QMap<FormatKey_t, GpsFormat_t>;
+
+    // Throws when the reference file cannot be read; the next call tries again.
+    static GpsFormat* instance();
+
+    // Everything goes except what the reference file gives, read anew.
+    void resetCatalog();
+    void readGpsFormatsFromFile(const QFileInfo& file);
+
+    void addGpsFormat(Origin_t origin, int index, const GpsFormat_t& gpsFormat);
+    void removeGpsFormat(Origin_t origin, int index);
+    void clearGpsFormats(Origin_t origin);
+    QList<QPair<int, GpsFormat_t>> getFormatsForOrigin(Origin_t origin) const;
+    FormatMap_t getAvailableFormats() const;
+
+    // Same format whatever the description says.
+    static bool compare(const GpsFormat_t& a, const GpsFormat_t& b);
+
+    // Degrees; false and outputs untouched when no format is stored under the key.
+    bool decodePayload(Origin_t origin, int index, const QByteArray& payload,
+                       double& latitude, double& longitude) const;
+    static double decodeCoordinate(const QByteArray& payload, const CoordInfo_t& coord, unsigned limitDegrees);
+    static qint32 extractNumber(const QByteArray& payload, int bitPos, int bitLen);
+
+private:
+    GpsFormat();
+
+    FormatMap_t formats;
 };
 
 // One coordinate's bit fields and scaling: x = V/W + T/U * (+/-)magnitude,

@@ -1,0 +1,442 @@
+// GPS format catalogue: reference file grammar, bit fields, coordinate and payload decoding, reset and singleton.
+#include <QtTest>
+
+#include <functional>
+#include <limits>
+
+#include "inhouse/Exception.h"
+#include "utils/GpsFormat.h"
+
+using Vantrel::Utils::CoordInfo_t;
+using Vantrel::Utils::GpsFormat;
+using Vantrel::Utils::GpsFormat_t;
+
+namespace {
+
+using Reader = qint64 (*)(const GpsFormat_t&);
+using Change = std::function<void(GpsFormat_t&)>;
+
+QString referencePath()
+{
+    return QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("../Data/format.kvl"));
+}
+
+QString openError(const QString& path)
+{
+    return QStringLiteral("Unable to open GPS formats file ") + QFileInfo(path).absoluteFilePath();
+}
+
+// Takes the reference file away for the lifetime of the object, even when a check fails.
+struct HiddenReferenceFile
+{
+    HiddenReferenceFile() { QVERIFY(QFile::rename(referencePath(), referencePath() + ".away")); }
+    ~HiddenReferenceFile() { QFile::rename(referencePath() + ".away", referencePath()); }
+};
+
+QString thrownBy(const std::function<void()>& call)
+{
+    try {
+        call();
+    } catch (const Tarsk::Utils::Exception& e) {
+        return e.message();
+    }
+    return QStringLiteral("<nothing thrown>");
+}
+
+// A valid 31-field line with field n replaced.
+QString line(const QString& name, int n = -1, const QString& text = QString())
+{
+    QStringList f =
+        QStringLiteral("%1,Maker,Model,Rev,64,0,1,1,20,6,1,0,1,0,21,1,22,21,6,1,0,1,0,0,1021,48,16,0,48,0,1")
+            .arg(name)
+            .split(',');
+    if (n >= 0)
+        f[n] = text;
+    return f.join(',');
+}
+
+QList<qint64> numbers(const GpsFormat_t& f)
+{
+    QList<qint64> n{f.payloadLen};
+    for (const CoordInfo_t& c : {f.lat, f.lon})
+        n << c.signPos << c.signLen << c.pos << c.len << c.t << c.u << c.v << c.w << c.ty;
+    n << f.encryptionType << f.polynom << f.crcPos << f.crcLen << f.dataPos << f.dataLen << f.indexPos << f.gpsCheck;
+    return n;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(CoordInfo_t)
+Q_DECLARE_METATYPE(Reader)
+Q_DECLARE_METATYPE(Change)
+
+class TestGpsFormat : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+
+    GpsFormat* readFile(const QString& content)
+    {
+        const QString path = dir.filePath(QStringLiteral("formats.kvl"));
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content.toUtf8()) < 0)
+            qFatal("cannot write %s", qPrintable(path));
+        file.close();
+        GpsFormat* catalog = GpsFormat::instance();
+        catalog->clearGpsFormats(GpsFormat::ORIGIN_FILE);
+        catalog->readGpsFormatsFromFile(QFileInfo(path));
+        return catalog;
+    }
+
+    static GpsFormat_t fileFormat(int index)
+    {
+        return GpsFormat::instance()->getAvailableFormats().value({GpsFormat::ORIGIN_FILE, index});
+    }
+
+private Q_SLOTS:
+    // Must stay first: it needs the singleton not yet built.
+    void instanceRetriesAfterFailedRead()
+    {
+        {
+            HiddenReferenceFile hidden;
+            QCOMPARE(thrownBy([] { GpsFormat::instance(); }), openError(referencePath()));
+        }
+        GpsFormat* catalog = GpsFormat::instance();
+        QCOMPARE(catalog->getFormatsForOrigin(GpsFormat::ORIGIN_FILE).size(), 6);
+        QCOMPARE(GpsFormat::instance(), catalog);
+    }
+
+    void cleanup() { GpsFormat::instance()->resetCatalog(); }
+
+    void lineSelection_data()
+    {
+        QTest::addColumn<QString>("content");
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("30 fields skipped, index kept") << line("A") + "\n" + line("B").section(',', 0, 29) + "\n"
+                + line("C") << QStringList{"A", "C"};
+        QTest::newRow("32 fields skipped, index kept") << line("A") + "\n" + line("B") + ",0\n" + line("C")
+                                                       << QStringList{"A", "C"};
+        QTest::newRow("headers, comments, blank lines") << "name;maker\n# A,B\n\n" + line("A") << QStringList{"A"};
+        QTest::newRow("all 31 fields empty") << QString(30, ',') << QStringList{""};
+        QTest::newRow("one trailing # removed") << line("A") + "#" << QStringList{"A"};
+        QTest::newRow("trailing ,# leaves 31 fields") << line("A").section(',', 0, 29) + ",#" << QStringList{"A"};
+        QTest::newRow("name not trimmed") << line(" A ") << QStringList{" A "};
+        QTest::newRow("CRLF endings") << line("A") + "\r\n" + line("B") + "#\r\n" << QStringList{"A", "B"};
+    }
+    void lineSelection()
+    {
+        QFETCH(QString, content);
+        QFETCH(QStringList, names);
+        QStringList read;
+        const auto formats = readFile(content)->getFormatsForOrigin(GpsFormat::ORIGIN_FILE);
+        for (int i = 0; i < formats.size(); ++i) {
+            QCOMPARE(formats[i].first, i);
+            read << formats[i].second.name;
+        }
+        QCOMPARE(read, names);
+    }
+
+    void fieldParsing_data()
+    {
+        QTest::addColumn<int>("field");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<Reader>("reader");
+        QTest::addColumn<qint64>("expected");
+        const Reader polynom = [](const GpsFormat_t& f) -> qint64 { return f.polynom; };
+        const Reader encryption = [](const GpsFormat_t& f) -> qint64 { return f.encryptionType; };
+        const Reader gpsCheck = [](const GpsFormat_t& f) -> qint64 { return f.gpsCheck; };
+        const Reader payloadLen = [](const GpsFormat_t& f) -> qint64 { return f.payloadLen; };
+        QTest::newRow("polynom 1021") << 24 << "1021" << polynom << qint64(0x1021);
+        QTest::newRow("polynom 11021 keeps low 16 bits") << 24 << "11021" << polynom << qint64(0x1021);
+        QTest::newRow("polynom xyz") << 24 << "xyz" << polynom << qint64(0);
+        QTest::newRow("polynom 7fffffff") << 24 << "7fffffff" << polynom << qint64(0xFFFF);
+        QTest::newRow("polynom beyond signed 32 bits") << 24 << "100001021" << polynom << qint64(0);
+        QTest::newRow("polynom -1") << 24 << "-1" << polynom << qint64(0xFFFF);
+        QTest::newRow("encryption 2") << 23 << "2" << encryption << qint64(2);
+        QTest::newRow("encryption 3 kept unchecked") << 23 << "3" << encryption << qint64(3);
+        QTest::newRow("encryption 65536") << 23 << "65536" << encryption << qint64(0);
+        QTest::newRow("encryption -1") << 23 << "-1" << encryption << qint64(0);
+        QTest::newRow("gpsCheck 7") << 30 << "7" << gpsCheck << qint64(1);
+        QTest::newRow("gpsCheck 0") << 30 << "0" << gpsCheck << qint64(0);
+        QTest::newRow("gpsCheck 65536") << 30 << "65536" << gpsCheck << qint64(0);
+        QTest::newRow("gpsCheck 1#") << 30 << "1#" << gpsCheck << qint64(1);
+        QTest::newRow("gpsCheck 1## keeps one #") << 30 << "1##" << gpsCheck << qint64(0);
+        QTest::newRow("int beyond 32 bits") << 4 << "2147483648" << payloadLen << qint64(0);
+        QTest::newRow("int negative") << 4 << "-5" << payloadLen << qint64(-5);
+        QTest::newRow("int with letters") << 4 << "12a" << payloadLen << qint64(0);
+        QTest::newRow("int hex is not decimal") << 4 << "0x10" << payloadLen << qint64(0);
+    }
+    void fieldParsing()
+    {
+        QFETCH(int, field);
+        QFETCH(QString, text);
+        QFETCH(Reader, reader);
+        QFETCH(qint64, expected);
+        QCOMPARE(readFile(line("A", field, text))->getFormatsForOrigin(GpsFormat::ORIGIN_FILE).size(), 1);
+        QCOMPARE(reader(fileFormat(0)), expected);
+    }
+
+    void fieldsLandInOrder()
+    {
+        QStringList f{"N", "a", "b", "c"};
+        for (int i = 4; i <= 30; ++i)
+            f << QString::number(i);
+        f[23] = "2";
+        readFile(f.join(','));
+        QList<qint64> expected;
+        for (int i = 4; i <= 22; ++i)
+            expected << i;
+        expected << 2 << 0x24 << 25 << 26 << 27 << 28 << 29 << 1;
+        QCOMPARE(numbers(fileFormat(0)), expected);
+    }
+
+    void description_data()
+    {
+        QTest::addColumn<QStringList>("parts");
+        QTest::addColumn<QString>("description");
+        QTest::newRow("plain") << QStringList{"Maker", "Model", "Rev"} << "Maker - Model (Rev)";
+        QTest::newRow("empty parts") << QStringList{"", "", ""} << " -  ()";
+        QTest::newRow("place markers in the text") << QStringList{"%2", "50%", "%1"} << "%2 - 50% (%1)";
+    }
+    void description()
+    {
+        QFETCH(QStringList, parts);
+        QFETCH(QString, description);
+        QStringList f = line("A").split(',');
+        for (int i = 0; i < 3; ++i)
+            f[1 + i] = parts[i];
+        readFile(f.join(','));
+        QCOMPARE(fileFormat(0).description, description);
+    }
+
+    void laterReadReplacesSameIndex()
+    {
+        readFile(line("A") + "\n" + line("B"));
+        QFile file(dir.filePath("formats.kvl"));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(line("C").toUtf8());
+        file.close();
+        GpsFormat::instance()->readGpsFormatsFromFile(QFileInfo(file));
+        QCOMPARE(fileFormat(0).name, "C");
+        QCOMPARE(fileFormat(1).name, "B");
+        QCOMPARE(GpsFormat::instance()->getFormatsForOrigin(GpsFormat::ORIGIN_FILE).size(), 2);
+    }
+
+    void extractNumber_data()
+    {
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<int>("pos");
+        QTest::addColumn<int>("len");
+        QTest::addColumn<qint32>("expected");
+        constexpr int maxInt = std::numeric_limits<int>::max();
+        QTest::newRow("sign of 80 00") << QByteArray::fromHex("8000") << 0 << 1 << 1;
+        QTest::newRow("magnitude of 80 00") << QByteArray::fromHex("8000") << 1 << 15 << 0;
+        QTest::newRow("most significant bit first") << QByteArray::fromHex("a0") << 0 << 3 << 5;
+        QTest::newRow("field crossing bytes") << QByteArray::fromHex("1abc") << 4 << 12 << 0xabc;
+        QTest::newRow("32 bits") << QByteArray::fromHex("ffffffff") << 0 << 32 << -1;
+        QTest::newRow("40 bits keep the last 32") << QByteArray::fromHex("123456789a") << 0 << 40 << 0x3456789a;
+        QTest::newRow("last bit of payload") << QByteArray::fromHex("01") << 7 << 1 << 1;
+        QTest::newRow("one bit past the end") << QByteArray::fromHex("ff") << 7 << 2 << 0;
+        QTest::newRow("empty payload") << QByteArray() << 0 << 1 << 0;
+        QTest::newRow("length 0") << QByteArray::fromHex("ff") << 0 << 0 << 0;
+        QTest::newRow("negative length") << QByteArray::fromHex("ff") << 4 << -2 << 0;
+        QTest::newRow("negative position") << QByteArray::fromHex("ffff") << -1 << 4 << 0;
+        QTest::newRow("position near int max") << QByteArray::fromHex("ff") << maxInt << 1 << 0;
+        QTest::newRow("length near int max") << QByteArray::fromHex("ff") << 1 << maxInt << 0;
+    }
+    void extractNumber()
+    {
+        QFETCH(QByteArray, payload);
+        QFETCH(int, pos);
+        QFETCH(int, len);
+        QFETCH(qint32, expected);
+        QCOMPARE(GpsFormat::extractNumber(payload, pos, len), expected);
+    }
+
+    void decodeCoordinate_data()
+    {
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<CoordInfo_t>("coord");
+        QTest::addColumn<uint>("limit");
+        QTest::addColumn<double>("degrees");
+        // -33.8688 and 151.2093 packed by hand as sign-magnitude 20/21 bits of 1e-4 degree
+        const QByteArray sm20 = QByteArray::fromHex("a95802e253a00000");
+        const QByteArray above = QByteArray::fromHex("5265c1"); // 5 400 001
+        const QByteArray atLimit = QByteArray::fromHex("5265c0"); // 5 400 000
+        QTest::newRow("sign bit set") << sm20 << CoordInfo_t{0, 1, 1, 20, 6, 1, 0, 1, 0} << 90u << -33.8688;
+        QTest::newRow("signLen 0 is positive") << sm20 << CoordInfo_t{0, 0, 1, 20, 6, 1, 0, 1, 0} << 90u << 33.8688;
+        QTest::newRow("two-bit sign 3 gives -5m") << QByteArray::fromHex("c1") << CoordInfo_t{0, 2, 2, 6, 1, 1, 0, 1, 0}
+                                                  << 90u << -5 / 60000.0;
+        QTest::newRow("sign unsigned") << QByteArray::fromHex("ffffffff01") << CoordInfo_t{0, 32, 32, 8, 1, 1, 0, 1, 0}
+                                       << 180u << (1 - 2 * 4294967295.0) / 60000;
+        QTest::newRow("magnitude unsigned") << QByteArray::fromHex("ffffffff")
+                                            << CoordInfo_t{0, 0, 0, 32, 1, 1, 0, 1, 0} << 180u << 4294967295.0 / 60000;
+        QTest::newRow("A and B factors") << QByteArray::fromHex("0a") << CoordInfo_t{0, 0, 0, 8, 3, 2, -10, 4, 0}
+                                         << 90u << 12.5 / 60000;
+        QTest::newRow("short payload gives V/W") << QByteArray::fromHex("ffff")
+                                                 << CoordInfo_t{0, 0, 0, 20, 6, 1, 150000, 1, 0} << 90u << 2.5;
+        QTest::newRow("ty wraps above the limit") << above << CoordInfo_t{0, 0, 0, 24, 1, 1, 0, 1, 1} << 90u
+                                                  << -5399999 / 60000.0;
+        QTest::newRow("ty keeps the limit") << atLimit << CoordInfo_t{0, 0, 0, 24, 1, 1, 0, 1, 1} << 90u << 90.0;
+        QTest::newRow("ty 0 never wraps") << above << CoordInfo_t{0, 0, 0, 24, 1, 1, 0, 1, 0} << 90u
+                                          << 5400001 / 60000.0;
+        QTest::newRow("limit 180 keeps 5400001") << above << CoordInfo_t{0, 0, 0, 24, 1, 1, 0, 1, 1} << 180u
+                                                 << 5400001 / 60000.0;
+        QTest::newRow("W and V zero") << above << CoordInfo_t{0, 0, 0, 24, 1, 1, 0, 0, 0} << 90u << qQNaN();
+        QTest::newRow("U zero") << above << CoordInfo_t{0, 0, 0, 24, 1, 0, 0, 1, 0} << 90u << qInf();
+    }
+    void decodeCoordinate()
+    {
+        QFETCH(QByteArray, payload);
+        QFETCH(CoordInfo_t, coord);
+        QFETCH(uint, limit);
+        QFETCH(double, degrees);
+        QCOMPARE(GpsFormat::decodeCoordinate(payload, coord, limit), degrees);
+    }
+
+    void decodePayloadAbsentKey_data()
+    {
+        QTest::addColumn<int>("origin");
+        QTest::addColumn<int>("index");
+        QTest::newRow("other origin, same index") << int(GpsFormat::ORIGIN_DFR) << 3;
+        QTest::newRow("same origin, other index") << int(GpsFormat::ORIGIN_PLATFORM) << 4;
+        QTest::newRow("past the reference formats") << int(GpsFormat::ORIGIN_FILE) << 6;
+    }
+    void decodePayloadAbsentKey()
+    {
+        QFETCH(int, origin);
+        QFETCH(int, index);
+        GpsFormat::instance()->addGpsFormat(GpsFormat::ORIGIN_PLATFORM, 3, fileFormat(0));
+        double lat = 1.5, lon = -2.5;
+        QVERIFY(!GpsFormat::instance()->decodePayload(GpsFormat::Origin_t(origin), index,
+                                                      QByteArray::fromHex("a95802e253a00000"), lat, lon));
+        QCOMPARE(lat, 1.5);
+        QCOMPARE(lon, -2.5);
+    }
+
+    void decodePayloadUsesBothLimits()
+    {
+        GpsFormat* catalog = GpsFormat::instance();
+        double lat = 0, lon = 0;
+        // SM20 of the reference file, payload of decodeCoordinate's "sign bit set"
+        QVERIFY(catalog->decodePayload(GpsFormat::ORIGIN_FILE, 0, QByteArray::fromHex("a95802e253a00000"), lat, lon));
+        QCOMPARE(lat, -33.8688);
+        QCOMPARE(lon, 151.2093);
+
+        GpsFormat_t wrap;
+        wrap.lat = {0, 0, 0, 24, 1, 1, 0, 1, 1};
+        wrap.lon = {0, 0, 0, 24, 1, 1, 0, 1, 1};
+        catalog->addGpsFormat(GpsFormat::ORIGIN_PLATFORM, 0, wrap);
+        QVERIFY(catalog->decodePayload(GpsFormat::ORIGIN_PLATFORM, 0, QByteArray::fromHex("5265c1"), lat, lon));
+        QCOMPARE(lat, -5399999 / 60000.0);
+        QCOMPARE(lon, 5400001 / 60000.0);
+    }
+
+    void compare_data()
+    {
+        QTest::addColumn<Change>("change");
+        QTest::addColumn<bool>("same");
+        QTest::newRow("nothing") << Change([](GpsFormat_t&) {}) << true;
+        QTest::newRow("description") << Change([](GpsFormat_t& f) { f.description += "x"; }) << true;
+        QTest::newRow("name case") << Change([](GpsFormat_t& f) { f.name = f.name.toLower(); }) << false;
+        QTest::newRow("payloadLen") << Change([](GpsFormat_t& f) { ++f.payloadLen; }) << false;
+        QTest::newRow("encryptionType")
+            << Change([](GpsFormat_t& f) { f.encryptionType = GpsFormat::ENCRYPTIONTYPE_2; }) << false;
+        QTest::newRow("polynom") << Change([](GpsFormat_t& f) { f.polynom ^= 0x8000; }) << false;
+        QTest::newRow("crcPos") << Change([](GpsFormat_t& f) { ++f.crcPos; }) << false;
+        QTest::newRow("crcLen") << Change([](GpsFormat_t& f) { ++f.crcLen; }) << false;
+        QTest::newRow("dataPos") << Change([](GpsFormat_t& f) { ++f.dataPos; }) << false;
+        QTest::newRow("dataLen") << Change([](GpsFormat_t& f) { ++f.dataLen; }) << false;
+        QTest::newRow("indexPos") << Change([](GpsFormat_t& f) { ++f.indexPos; }) << false;
+        QTest::newRow("gpsCheck") << Change([](GpsFormat_t& f) { f.gpsCheck = !f.gpsCheck; }) << false;
+        // Every coordinate field of both coordinates, by member.
+        using Field = qint32 CoordInfo_t::*;
+        const QList<QPair<const char*, Field>> fields{
+            {"signPos", &CoordInfo_t::signPos}, {"signLen", &CoordInfo_t::signLen}, {"pos", &CoordInfo_t::pos},
+            {"len", &CoordInfo_t::len},         {"t", &CoordInfo_t::t},             {"u", &CoordInfo_t::u},
+            {"v", &CoordInfo_t::v},             {"w", &CoordInfo_t::w},             {"ty", &CoordInfo_t::ty}};
+        for (const auto& [name, field] : fields) {
+            QTest::addRow("lat.%s", name) << Change([field = field](GpsFormat_t& f) { ++(f.lat.*field); }) << false;
+            QTest::addRow("lon.%s", name) << Change([field = field](GpsFormat_t& f) { ++(f.lon.*field); }) << false;
+        }
+    }
+    void compare()
+    {
+        QFETCH(Change, change);
+        QFETCH(bool, same);
+        const GpsFormat_t original = fileFormat(1);
+        GpsFormat_t changed = original;
+        change(changed);
+        QCOMPARE(GpsFormat::compare(original, changed), same);
+        QCOMPARE(GpsFormat::compare(changed, original), same);
+    }
+
+    void referenceFileLoadsEveryLine()
+    {
+        QStringList names;
+        const auto formats = GpsFormat::instance()->getFormatsForOrigin(GpsFormat::ORIGIN_FILE);
+        for (int i = 0; i < formats.size(); ++i) {
+            QCOMPARE(formats[i].first, i);
+            names << formats[i].second.name;
+        }
+        QCOMPARE(names, QStringList({"SM20", "SM20-CRC", "WRAP24", "WRAP24-IDX", "SM17-MIN", "OFFSET20"}));
+        QCOMPARE(fileFormat(3).gpsCheck, true); // the line closed by "#"
+        QCOMPARE(fileFormat(5).polynom, quint16(0x8005));
+    }
+
+    void catalogueBookkeeping()
+    {
+        GpsFormat* catalog = GpsFormat::instance();
+        for (int index : {5, -1, 2})
+            catalog->addGpsFormat(GpsFormat::ORIGIN_PLATFORM, index, fileFormat(index < 0 ? 0 : 1));
+        catalog->addGpsFormat(GpsFormat::ORIGIN_DFR, 0, fileFormat(2));
+        catalog->addGpsFormat(GpsFormat::ORIGIN_PLATFORM, 2, fileFormat(3)); // replaces
+        QList<int> indexes;
+        QStringList names;
+        for (const auto& [index, format] : catalog->getFormatsForOrigin(GpsFormat::ORIGIN_PLATFORM)) {
+            indexes << index;
+            names << format.name;
+        }
+        QCOMPARE(indexes, QList<int>({-1, 2, 5}));
+        QCOMPARE(names, QStringList({"SM20", "WRAP24-IDX", "SM20-CRC"}));
+
+        catalog->removeGpsFormat(GpsFormat::ORIGIN_PLATFORM, 2);
+        catalog->removeGpsFormat(GpsFormat::ORIGIN_DFR, 9); // absent: nothing happens
+        QCOMPARE(catalog->getAvailableFormats().size(), 6 + 2 + 1);
+        catalog->clearGpsFormats(GpsFormat::ORIGIN_PLATFORM);
+        QCOMPARE(catalog->getAvailableFormats().size(), 6 + 1);
+        QCOMPARE(catalog->getFormatsForOrigin(GpsFormat::ORIGIN_DFR).size(), 1);
+    }
+
+    void resetKeepsOnlyTheFile()
+    {
+        GpsFormat* catalog = GpsFormat::instance();
+        catalog->addGpsFormat(GpsFormat::ORIGIN_PLATFORM, 0, fileFormat(1));
+        catalog->addGpsFormat(GpsFormat::ORIGIN_DFR, 15, fileFormat(1));
+        catalog->addGpsFormat(GpsFormat::ORIGIN_FILE, 0, fileFormat(1));
+        catalog->addGpsFormat(GpsFormat::ORIGIN_FILE, 99, fileFormat(1));
+        catalog->resetCatalog();
+        QList<GpsFormat::FormatKey_t> expected;
+        for (int i = 0; i < 6; ++i)
+            expected << GpsFormat::FormatKey_t(GpsFormat::ORIGIN_FILE, i);
+        QCOMPARE(catalog->getAvailableFormats().keys(), expected);
+        QCOMPARE(fileFormat(0).name, "SM20");
+    }
+
+    void missingFileThrowsAndEmpties()
+    {
+        GpsFormat* catalog = GpsFormat::instance();
+        const QString absent = dir.filePath("absent.kvl");
+        QCOMPARE(thrownBy([&] { catalog->readGpsFormatsFromFile(QFileInfo(absent)); }), openError(absent));
+        QCOMPARE(catalog->getAvailableFormats().size(), 6); // reading alone does not clear
+
+        catalog->addGpsFormat(GpsFormat::ORIGIN_DFR, 1, fileFormat(1));
+        HiddenReferenceFile hidden;
+        QCOMPARE(thrownBy([&] { catalog->resetCatalog(); }), openError(referencePath()));
+        QVERIFY(catalog->getAvailableFormats().isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestGpsFormat)
+#include "tst_gpsformat.moc"
