@@ -1,9 +1,232 @@
 #include "com/DfrLink.h"
 
+#include <QSerialPortInfo>
+
+#include "com/UartLink.h"
+
 namespace Vantrel::Com {
 
-DfrLink::DfrLink(QObject* parent) : QObject(parent) {}
+namespace {
 
-DfrLink::~DfrLink() = default;
+// Long enough for a worker that is closing a port, short enough not to freeze the window for good.
+constexpr unsigned long workerStopTimeoutMs = 5000;
+
+} // namespace
+
+DfrLink::DfrLink(QObject* parent) : QObject(parent)
+{
+    qRegisterMetaType<OrvanRxMessage_t>("OrvanRxMessage_t");
+    qRegisterMetaType<DfrCmd_t>("DfrLink::DfrCmd_t");
+    qRegisterMetaType<DfrMessageType_t>("DfrLink::DfrMessageType_t");
+    qRegisterMetaType<UartLink::LinkStatus_t>("UartLink::LinkStatus_t");
+
+    requestTimer.setSingleShot(true);
+    connect(&requestTimer, &QTimer::timeout, this, &DfrLink::slotTimeout);
+}
+
+DfrLink::~DfrLink()
+{
+    unsetUartLink();
+    // The link's deferred delete runs when the thread's event loop ends, so
+    // joining here also guarantees the port is closed before we go.
+    workerThread.quit();
+    if (!workerThread.wait(workerStopTimeoutMs)) {
+        qCritical("Worker thread did not stop; terminating it");
+        workerThread.terminate();
+        workerThread.wait();
+    }
+}
+
+void DfrLink::setUartLink(const QString& portName)
+{
+    // A waiting operation belongs to the old receiver: end it before the link goes.
+    unsetUartLink();
+    if (portName.isEmpty())
+        return;
+
+    // quit() of the previous link is asynchronous; start() on a thread that is
+    // still winding down would be a no-op and leave the new link without a loop.
+    if (!workerThread.wait(workerStopTimeoutMs))
+        qWarning("Worker thread of the previous link is still running");
+    workerThread.start(QThread::InheritPriority);
+
+    // The name opens pseudo-terminals that the port enumeration does not list.
+    uartLink = new UartLink(QSerialPortInfo(portName), portName);
+    ++linkGeneration;
+    uartLink->moveToThread(&workerThread);
+
+    connect(this, &DfrLink::sigOpenConnection, uartLink, &UartLink::slotOpenConnection);
+    connect(this, &DfrLink::sigSetLiveRxEnabled, uartLink, &UartLink::slotSetLiveRxEnabled);
+    connect(this, &DfrLink::sigSendRequest, uartLink, &UartLink::slotSendRequest);
+    connect(this, &DfrLink::sigSendManualDfrCmd, uartLink, &UartLink::slotSendManualDfrCmd);
+    connect(this, &DfrLink::sigCloseConnection, uartLink, &UartLink::slotCloseConnection);
+
+    connect(uartLink, &UartLink::sigReplyReceived, this, &DfrLink::slotReplyReceived);
+    connect(uartLink, &UartLink::sigBinaryRfpDataReceived, this, &DfrLink::slotBinaryRfpDataReceived);
+    // Beacon messages (sigRxReceived) are wired together with their decoder.
+    connect(uartLink, &UartLink::sigErrorOccured, this, &DfrLink::slotErrorOccured);
+    connect(uartLink, &UartLink::sigStatusChanged, this, &DfrLink::slotUartLinkStatusChanged);
+    connect(uartLink, &UartLink::sigRequestRefused, this, &DfrLink::slotRequestRefused);
+
+    emit sigOpenConnection();
+}
+
+void DfrLink::unsetUartLink()
+{
+    if (!uartLink)
+        return;
+
+    // Nothing will answer a request on a released link; without this the wait would never end.
+    if (waitingReply)
+        interruptRequest();
+
+    requestTimer.stop();
+    dfrVersion = DFR_UNDEFINEDVERSION;
+    emit sigCloseConnection();
+    // Queued replies of this link may still arrive; they are dropped by fromCurrentLink().
+    disconnect(uartLink, nullptr, this, nullptr);
+    disconnect(this, nullptr, uartLink, nullptr);
+    uartLink->deleteLater();
+    uartLink = nullptr;
+    workerThread.quit();
+}
+
+QString DfrLink::portName() const
+{
+    return uartLink ? uartLink->portName() : QString();
+}
+
+void DfrLink::interruptRequest()
+{
+    endWait(2, QStringLiteral("Request interrupted"));
+}
+
+void DfrLink::setLiveRxEnabled(bool enabled)
+{
+    emit sigSetLiveRxEnabled(enabled);
+}
+
+quint32 DfrLink::nbIpSlots() const
+{
+    switch (dfrVersion) {
+    case DFR_V1:
+        return 16;
+    case DFR_V2:
+        return 64;
+    default:
+        return 0;
+    }
+}
+
+quint32 DfrLink::nbGpsFormatSlots() const
+{
+    return dfrVersion == DFR_V2 ? 16 : 0;
+}
+
+QString DfrLink::orvanModulationToString(OrvanModulation_t modulation)
+{
+    switch (modulation) {
+    case ORVANMODULATION_A2:
+        return QStringLiteral("A2");
+    case ORVANMODULATION_A3:
+        return QStringLiteral("A3");
+    case ORVANMODULATION_A4:
+        return QStringLiteral("A4");
+    case ORVANMODULATION_LDK:
+        return QStringLiteral("LDK");
+    default:
+        return QStringLiteral("INVALID");
+    }
+}
+
+bool DfrLink::fromCurrentLink() const
+{
+    // sender() is null once the sending link has been disconnected or destroyed.
+    return sender() == uartLink;
+}
+
+void DfrLink::endWait(quint32 status, const QString& message)
+{
+    replyStatus = status;
+    errorMessage = message;
+    waitingReply = false;
+}
+
+void DfrLink::slotReplyReceived(const QStringList& values, bool isError)
+{
+    if (!fromCurrentLink())
+        return;
+    if (!isError) {
+        replyStatus = 0;
+        replyValues = values;
+        waitingReply = false;
+        return;
+    }
+    const QString text = values.value(0);
+    if (!waitingReply)
+        qWarning().noquote() << QStringLiteral("Error in unexpected message: %1").arg(text);
+    endWait(1, text);
+}
+
+void DfrLink::slotBinaryRfpDataReceived(const QByteArray& data, bool isError)
+{
+    if (!fromCurrentLink())
+        return;
+    if (!isError) {
+        replyStatus = 0;
+        rfpData = data;
+        waitingReply = false;
+        return;
+    }
+    const QString text = QString::fromUtf8(data);
+    if (!waitingReply)
+        qWarning().noquote() << QStringLiteral("Error in unexpected message: %1").arg(text);
+    endWait(1, text);
+}
+
+void DfrLink::slotErrorOccured(const QString& message)
+{
+    if (!fromCurrentLink())
+        return;
+    // The wait ends before the window hears of it, so a teardown started by the
+    // signal does not overwrite the error with an interruption.
+    endWait(2, message);
+    ++linkErrors;
+    if (uartLink)
+        emit sigLinkCompromised(uartLink->portName(), message);
+}
+
+void DfrLink::slotRequestRefused(const QString& message)
+{
+    if (!fromCurrentLink())
+        return;
+    // The link itself is sound; only this request failed.
+    endWait(2, message);
+}
+
+void DfrLink::slotTimeout()
+{
+    interruptRequest();
+}
+
+void DfrLink::slotUartLinkStatusChanged()
+{
+    if (!uartLink || !fromCurrentLink())
+        return;
+    switch (uartLink->status()) {
+    case UartLink::UART_WAITING_REPLY:
+    case UartLink::UART_WAITING_RFP_REPLY:
+    case UartLink::UART_WAITING_RFP_BINARY_REPLY:
+        emit sigUartLinkStatusChanged(QStringLiteral("WAITING"));
+        break;
+    case UartLink::UART_READY:
+        emit sigUartLinkStatusChanged(QStringLiteral("READY"));
+        break;
+    case UartLink::UART_INIT:
+    case UartLink::UART_ERROR_TIMEOUT:
+        emit sigUartLinkStatusChanged(QStringLiteral("ERROR"));
+        break;
+    }
+}
 
 } // namespace Vantrel::Com

@@ -1,8 +1,19 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
+#include <QMetaType>
 #include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QThread>
+#include <QTimer>
+
+#include "inhouse/DateTime.h"
 
 namespace Vantrel::Com {
+
+class UartLink;
 
 // The one object through which the user interface talks to a connected receiver.
 class DfrLink : public QObject
@@ -66,8 +77,167 @@ public:
     enum RxOrigin_t { RXORIGIN_LIVE = 0, RXORIGIN_FLASH };
     Q_ENUM(RxOrigin_t)
 
+    // Versions, serial number, mode and live status of the connected receiver.
+    struct DfrVersionsAndStatus_t
+    {
+        DfrVersion_t dfrVersion = DFR_UNDEFINEDVERSION;
+        QString serialNumberPart1;
+        QString serialNumberPart2;
+        DfrMode_t mode = DFR_UNDEFINEDMODE;
+        QString bootloaderVersion;
+        QString applicationVersion;
+        QString fpgaVersion;
+        bool gpsValid = false;
+        double latitude = 0.0;   // degrees
+        double longitude = 0.0;  // degrees
+        bool directionValid = false;
+        quint32 direction = 0;   // degrees
+        double voltage = 0.0;    // volts
+        quint32 temperature = 0; // degrees Celsius
+        OrvanBand_t band = ORVANBAND_EESS3;
+    };
+
+    struct SetupSoftware_t
+    {
+        bool audio = false;
+        bool backlight = false;
+        quint16 contrast = 0;
+        bool gpsAcquisition = false;
+        CoordType_t coordType = COORDTYPE_DEG;
+        DistType_t distType = DISTTYPE_KM;
+        quint16 directionOffset = 0;  // degrees
+        Tarsk::Utils::DateTime dateTime;  // UTC, to the minute
+        OrvanBand_t band = ORVANBAND_EESS3;  // second generation only
+        bool allToFavorites = false;          // second generation only
+    };
+
+    struct SetupHardware_t
+    {
+        DirectionMode_t directionMode = DIRECTIONMODE_Goniometry;
+        AntennaPosition_t antennaPosition = ANTENNAPOSITION_Up;
+        qint32 cableLength = 0;
+        AntennaType_t antennaType = ANTENNATYPE_PLX500;
+        CompassMode_t compassMode = COMPASSMODE_Fixed;
+        QString declination;  // kept as the receiver writes it
+        bool proximityMode = false;  // second generation only
+    };
+
+    // One beacon message, heard live or read back from flash. A value-initialised
+    // record is all zero; the parsers set the "none" markers (-1) themselves.
+    struct OrvanRxMessage_t
+    {
+        qint32 platformSlotIndex = 0;
+        Tarsk::Utils::DateTime dateTime;
+        QString platformId;
+        quint32 frequencyHz = 0;
+        bool dfrDirectionValid = false;
+        bool dfrPositionValid = false;
+        bool periodValid = false;
+        bool crcOk = false;
+        quint32 direction = 0;
+        quint32 meanDirection = 0;
+        OrvanBand_t band = ORVANBAND_EESS3;
+        OrvanModulation_t modulation = ORVANMODULATION_A2;
+        qint32 level = 0;  // dBm; 1 to 4 are range codes
+        quint32 period = 0;
+        double dfrLongitude = 0.0;
+        double dfrLatitude = 0.0;
+        quint32 dfrDirection = 0;
+        QByteArray rawPayload;
+        QByteArray payload;
+        qint32 flashPosition = 0;
+    };
+
     explicit DfrLink(QObject* parent = nullptr);
     ~DfrLink() override;
+
+    // Link management. An empty port name only releases the current link.
+    void setUartLink(const QString& portName);
+    void unsetUartLink();
+    QString portName() const;
+    bool hasUartLink() const { return uartLink != nullptr; }
+    // The current link, null when none. It lives in the worker thread: from here
+    // only its thread-safe accessors may be used.
+    const UartLink* currentUartLink() const { return uartLink; }
+    void interruptRequest();
+    void setLiveRxEnabled(bool enabled);
+
+    quint32 nbIpSlots() const;
+    quint32 nbGpsFormatSlots() const;
+    static QString orvanModulationToString(OrvanModulation_t modulation);
+
+    DfrVersionsAndStatus_t getDfrVersionsAndStatus();
+    // 0, 1 or 2 for an application version text such as "2.3".
+    static quint32 firmwareLevelOf(const QString& applicationVersion);
+
+    SetupSoftware_t getSetupSoftware();
+    void setSetupSoftware(SetupSoftware_t setup);
+    void setSetupTime(const Tarsk::Utils::DateTime& dateTime);
+    SetupHardware_t getSetupHardware();
+    void setSetupHardware(SetupHardware_t setup);
+
+    // While on, requests are recorded as frames instead of being sent.
+    void startNoSendCommandMode();
+    QStringList stopNoSendCommandMode();
+    bool isNoSendCommandMode() const { return noSendCommandMode; }
+
+    // Request engine shared by every device operation; failures are thrown.
+    void checkConnectionReady();
+    void sendBlockingRequest(Vantrel::Com::DfrLink::DfrCmd_t cmd, const QStringList& params = {});
+    void sendGetDfrCmd(Vantrel::Com::DfrLink::DfrCmd_t cmd, int nbParams, QStringList params = {},
+                       QList<int> expectedReplyCounts = {});
+
+    // Decodes a live NPR or NPRF frame; wired together with the beacon decoder.
+    void slotRxReceived(Vantrel::Com::DfrLink::DfrMessageType_t dfrMessageType, const QStringList& replyValues);
+
+Q_SIGNALS:
+    void sigOpenConnection();
+    void sigSetLiveRxEnabled(bool enabled);
+    void sigSendRequest(Vantrel::Com::DfrLink::DfrCmd_t cmd, const QStringList& params,
+                        Vantrel::Com::DfrLink::DfrVersion_t dfrVersion);
+    void sigSendManualDfrCmd(const QString& userCmd);
+    void sigCloseConnection();
+    void sigLinkCompromised(const QString& portName, const QString& message);
+    void sigOrvanMessageReceived(const Vantrel::Com::DfrLink::OrvanRxMessage_t& message,
+                                 Vantrel::Com::DfrLink::RxOrigin_t origin);
+    void sigUartLinkStatusChanged(const QString& statusString);
+
+public Q_SLOTS:
+    void slotReplyReceived(const QStringList& replyValues, bool isError);
+    void slotBinaryRfpDataReceived(const QByteArray& rfpData, bool isError);
+    void slotErrorOccured(const QString& message);
+    void slotUartLinkStatusChanged();
+    void slotTimeout();
+    void slotRequestRefused(const QString& message);
+
+private:
+    // Signals of a released link may still be queued; they must not touch the current one.
+    bool fromCurrentLink() const;
+    void endWait(quint32 status, const QString& message);
+
+    QThread workerThread{this};
+    UartLink* uartLink = nullptr;
+
+public:
+    DfrVersion_t dfrVersion = DFR_UNDEFINEDVERSION;
+    quint32 firmwareLevel = 0;
+    QString serialNumber;
+
+private:
+    bool waitingReply = false;
+    quint32 replyStatus = 0;  // 0 reply, 1 error reply, 2 link error or interruption
+    QStringList replyValues;
+    QByteArray rfpData;
+    QString errorMessage;
+    bool inEventLoop = false;
+    QTimer requestTimer{this};
+    bool noSendCommandMode = false;
+    QStringList recordedCommands;
+    // Counters that let a wait tell that its link was replaced or reported an error.
+    quint64 linkGeneration = 0;
+    quint64 linkErrors = 0;
 };
 
 } // namespace Vantrel::Com
+
+Q_DECLARE_METATYPE(Vantrel::Com::DfrLink::OrvanRxMessage_t)

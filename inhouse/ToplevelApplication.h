@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QPointer>
 
-class QMainWindow;
+#include <QMainWindow>
 
 namespace Tarsk::Utils {
 

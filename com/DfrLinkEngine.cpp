@@ -1,0 +1,135 @@
+#include "com/DfrLink.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QMetaEnum>
+#include <QScopeGuard>
+
+#include <algorithm>
+#include <limits>
+
+#include "com/UartLink.h"
+#include "inhouse/Exception.h"
+#include "utils/Settings.h"
+
+namespace Vantrel::Com {
+
+namespace {
+
+[[noreturn]] void fail(const QString& message)
+{
+    throw Tarsk::Utils::Exception(message, QtCriticalMsg);
+}
+
+// Runs one batch of the GUI thread's events while a device operation waits.
+// Blocking in the dispatcher until something is posted (reply, status change,
+// timer) keeps the wait off the CPU; user input stays queued so that the user
+// cannot start a second operation from inside this one.
+void processEventsWhileWaiting(bool& inEventLoop)
+{
+    inEventLoop = true;
+    const auto clear = qScopeGuard([&inEventLoop] { inEventLoop = false; });
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
+}
+
+} // namespace
+
+void DfrLink::checkConnectionReady()
+{
+    if (!uartLink)
+        fail(QStringLiteral("UART link not available"));
+    if (inEventLoop)
+        fail(QStringLiteral("sendBlockingRequest recursively called"));
+
+    // The link's status is read atomically; every change is followed by a queued
+    // sigStatusChanged, so a change after the read still wakes the wait below.
+    const quint64 generation = linkGeneration;
+    const quint64 errors = linkErrors;
+    for (;;) {
+        switch (uartLink->status()) {
+        case UartLink::UART_READY:
+            return;
+        case UartLink::UART_ERROR_TIMEOUT:
+            fail(QStringLiteral("UART link timeout"));
+        case UartLink::UART_INIT:
+            // A port that failed to open stays closed; unless someone releases
+            // the link, nothing else would end this wait.
+            if (linkErrors != errors)
+                fail(QStringLiteral("Link Error: %1").arg(errorMessage));
+            break;
+        default:
+            break;
+        }
+        processEventsWhileWaiting(inEventLoop);
+        if (!uartLink || linkGeneration != generation)
+            fail(QStringLiteral("UART link not available"));
+    }
+}
+
+void DfrLink::sendBlockingRequest(DfrCmd_t cmd, const QStringList& params)
+{
+    if (noSendCommandMode) {
+        recordedCommands.append(QLatin1Char('$') + UartLink::createCommand(cmd, params));
+        return;
+    }
+
+    checkConnectionReady();
+
+    waitingReply = true;
+    replyStatus = 0;
+    emit sigSendRequest(cmd, params, dfrVersion);
+
+    // The link's own timeout normally ends a lost request first; this is the outer bound.
+    const qint64 bound = 2 * qint64(Utils::Settings::instance()->dfrCommandTimeoutMs);
+    requestTimer.start(int(std::clamp<qint64>(bound, 0, std::numeric_limits<int>::max())));
+    {
+        const auto stop = qScopeGuard([this] {
+            requestTimer.stop();
+            waitingReply = false;
+        });
+        while (waitingReply)
+            processEventsWhileWaiting(inEventLoop);
+    }
+
+    switch (replyStatus) {
+    case 0:
+        return;
+    case 1:
+        fail(QStringLiteral("Error in reply: %1").arg(errorMessage));
+    default:
+        fail(QStringLiteral("Link Error: %1").arg(errorMessage));
+    }
+}
+
+void DfrLink::sendGetDfrCmd(DfrCmd_t cmd, int nbParams, QStringList params, QList<int> expectedReplyCounts)
+{
+    // The count is kept in 8 bits, as the receiver's frames are; it stops at its
+    // top value instead of wrapping round for ever.
+    for (quint8 count = quint8(params.size()); count < nbParams && count < 255; ++count)
+        params.append(QString());
+
+    sendBlockingRequest(cmd, params);
+
+    if (expectedReplyCounts.isEmpty())
+        expectedReplyCounts.append(nbParams);
+    if (expectedReplyCounts.contains(int(replyValues.size())))
+        return;
+
+    static const QMetaEnum commands = QMetaEnum::fromType<DfrCmd_t>();
+    const QString name = QString::fromLatin1(commands.valueToKey(cmd)).mid(4);
+    fail(QStringLiteral("Unable to read reply of command %1 setup: bad parameters number.").arg(name));
+}
+
+void DfrLink::startNoSendCommandMode()
+{
+    recordedCommands.clear();
+    noSendCommandMode = true;
+}
+
+QStringList DfrLink::stopNoSendCommandMode()
+{
+    noSendCommandMode = false;
+    return recordedCommands;
+}
+
+} // namespace Vantrel::Com

@@ -1,0 +1,119 @@
+#include "com/DfrLink.h"
+
+#include <algorithm>
+
+#include "inhouse/Exception.h"
+
+namespace Vantrel::Com {
+
+namespace {
+
+quint16 toUInt16(const QString& text)
+{
+    return text.toUShort();  // 0 when not a number or above 65535
+}
+
+quint32 toUInt32(const QString& text)
+{
+    return text.toUInt();
+}
+
+// Thousandths of a minute of arc to degrees.
+double toDegrees(const QString& text)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    return ok ? value / 60000.0 : 0.0;
+}
+
+QString serialPart1(const QString& text)
+{
+    return text.rightJustified(4, QLatin1Char('0'));
+}
+
+} // namespace
+
+DfrLink::DfrVersionsAndStatus_t DfrLink::getDfrVersionsAndStatus()
+{
+    DfrVersionsAndStatus_t result;
+
+    sendGetDfrCmd(CMD_TEST, 0, {}, {2, 6, 8});
+    const QStringList test = replyValues;
+    if (test.size() == 2) {
+        dfrVersion = result.dfrVersion = DFR_V1;
+        result.mode = DFR_UNDEFINEDMODE;
+    } else if (test.size() == 6) {
+        dfrVersion = result.dfrVersion = DFR_V2;
+        if (test.at(4) != QLatin1String("BL"))
+            throw Tarsk::Utils::Exception(QStringLiteral("Unknown mode, should be BL"), QtCriticalMsg);
+        // The bootloader knows nothing more; serialNumber and firmwareLevel keep
+        // the application's values for when it comes back.
+        const QString unknown = QStringLiteral("UNKNOWN");
+        result.mode = DFR_BL;
+        result.bootloaderVersion = test.at(5);
+        result.serialNumberPart1 = unknown;
+        result.serialNumberPart2 = unknown;
+        result.applicationVersion = unknown;
+        result.fpgaVersion = unknown;
+        result.band = ORVANBAND_INVALID;
+        return result;
+    } else {
+        dfrVersion = result.dfrVersion = DFR_V2;
+        if (test.at(4) != QLatin1String("APP"))
+            throw Tarsk::Utils::Exception(QStringLiteral("Unknown mode, should be APP"), QtCriticalMsg);
+        result.mode = DFR_APP;
+    }
+
+    if (dfrVersion == DFR_V2) {
+        sendGetDfrCmd(CMD_GSN, 0, {}, {2});
+        result.serialNumberPart1 = serialPart1(replyValues.at(0));
+        result.serialNumberPart2 = replyValues.at(1);
+    } else {
+        sendGetDfrCmd(CMD_GSN, 0, {}, {1});
+        const QStringList pieces = replyValues.at(0).split(QLatin1Char('-'));
+        result.serialNumberPart1 = serialPart1(pieces.at(0));
+        result.serialNumberPart2 = pieces.value(1);  // empty when the receiver sent no "-"
+    }
+    serialNumber = result.serialNumberPart1;
+
+    const bool v1 = dfrVersion == DFR_V1;
+    sendGetDfrCmd(CMD_LIG, 0, {}, {v1 ? 15 : 16});
+    const QStringList& lig = replyValues;
+    const quint16 flags = toUInt16(lig.at(0));
+    result.gpsValid = flags & 0x1;
+    result.directionValid = flags & 0x2;
+    result.latitude = toDegrees(lig.at(1));
+    result.longitude = toDegrees(lig.at(2));
+    result.direction = toUInt32(lig.at(3));
+    result.voltage = toUInt32(lig.at(4)) / 1000.0;
+    result.temperature = toUInt32(lig.at(5));
+    if (v1) {
+        result.band = ORVANBAND_EESS3;
+        result.applicationVersion = lig.at(12);
+        result.bootloaderVersion = lig.at(13);
+        result.fpgaVersion = lig.at(14);
+    } else {
+        // A number past the last band would not be a value of the enumeration at all.
+        result.band = OrvanBand_t(std::min<quint16>(toUInt16(lig.at(12)), ORVANBAND_INVALID));
+        result.applicationVersion = lig.at(13);
+        result.bootloaderVersion = lig.at(14);
+        result.fpgaVersion = lig.at(15);
+    }
+
+    firmwareLevel = firmwareLevelOf(result.applicationVersion);
+    return result;
+}
+
+quint32 DfrLink::firmwareLevelOf(const QString& applicationVersion)
+{
+    const QStringList pieces = applicationVersion.split(QLatin1Char('.'));
+    if (pieces.at(0).toInt() != 2)
+        return 0;
+    if (pieces.size() < 2)
+        return 2;
+    bool ok = false;
+    const int minor = pieces.at(1).toInt(&ok);
+    return ok && minor > 1 ? 2 : 1;
+}
+
+} // namespace Vantrel::Com

@@ -1,0 +1,112 @@
+#include "com/UartLink.h"
+
+#include <QtDebug>
+
+#include "utils/Settings.h"
+
+namespace Vantrel::Com {
+
+namespace {
+
+const QByteArray packetStart = QByteArrayLiteral("$RFP,");
+constexpr int countBytes = 4;
+constexpr int dataBytes = 128;
+constexpr int trailerBytes = 5;  // "*", two checksum digits, CR LF
+
+QString hexByte(int value)
+{
+    return QStringLiteral("%1").arg(value & 0xFF, 2, 16, QLatin1Char('0')).toUpper();
+}
+
+// End of the header (just past its third comma), or -1 while incomplete.
+int headerEnd(const QByteArray& buffer)
+{
+    int comma = -1;
+    for (int i = 0; i < 3; ++i) {
+        comma = buffer.indexOf(',', comma + 1);
+        if (comma < 0)
+            return -1;
+    }
+    return comma + 1;
+}
+
+} // namespace
+
+int UartLink::computeBinaryChecksum(const QByteArray& data)
+{
+    quint8 checksum = 0;
+    for (const char byte : data)
+        checksum ^= static_cast<quint8>(byte);
+    return checksum;
+}
+
+void UartLink::readRpfBinaryData(const QByteArray& data)
+{
+    timeoutTimer.stop();
+    // After a bad packet the stream cannot be trusted; the link is torn down.
+    if (rfpStreamFailed)
+        return;
+    RfpBinaryReaderState_t& reader = rfpReader;
+    reader.buffer.append(data);
+
+    while (!reader.buffer.isEmpty()) {
+        if (!reader.headerRead) {
+            const int end = reader.buffer.startsWith(packetStart) ? headerEnd(reader.buffer) : -1;
+            if (end < 0)
+                break;
+            reader.header = QString::fromUtf8(reader.buffer.left(end));
+            reader.buffer.remove(0, end);
+            reader.headerRead = true;
+            if (reader.remaining == 0)
+                reader.blockRead = true;
+        }
+        if (!reader.blockRead) {
+            const int length = !reader.countKnown ? countBytes : reader.remaining != 1 ? dataBytes : 0;
+            if (reader.buffer.size() < length)
+                break;
+            reader.block = reader.buffer.left(length);
+            reader.buffer.remove(0, length);
+            reader.blockRead = true;
+        }
+        if (reader.buffer.size() < trailerBytes)
+            break;
+        const int received = static_cast<int>(reader.buffer.mid(1, 2).toUInt(nullptr, 16) & 0xFF);
+        reader.buffer.remove(0, trailerBytes);
+
+        const int computed = computeBinaryChecksum(reader.header.mid(1).toLatin1() + reader.block + '*');
+        if (received != computed) {
+            rfpStreamFailed = true;
+            emit sigErrorOccured(QStringLiteral("Bad checksum in RFP binary data: %1 vs %2.")
+                                     .arg(hexByte(received), hexByte(computed)));
+            return;
+        }
+        if (Utils::Settings::instance()->printAtCmdDebugInfo) {
+            qDebug().noquote() << QStringLiteral("RFP binary data received: %1")
+                                      .arg(reader.header + QString::fromLatin1(reader.block.toHex()));
+        }
+        reader.headerRead = false;
+        reader.blockRead = false;
+
+        if (!reader.countKnown) {
+            // Through the hex text on purpose: a count of 2^31 or more reads as 0.
+            reader.remaining = reader.block.toHex().toInt(nullptr, 16);
+            reader.countKnown = true;
+        } else if (reader.remaining == 1) {
+            const int period = Utils::Settings::instance()->keepAlivePeriodMs;
+            if (period > 0)
+                keepAliveTimer.start(period);
+            emit sigBinaryRfpDataReceived(reader.rfpData, false);
+            changeStatus(UART_READY);
+            // Bytes after the end packet are not part of the stream; slotReadyRead reads them as lines.
+            return;
+        } else {
+            reader.rfpData.append(reader.block);
+            --reader.remaining;
+        }
+    }
+
+    if (linkStatus == UART_WAITING_RFP_BINARY_REPLY)
+        timeoutTimer.start(Utils::Settings::instance()->dfrCommandTimeoutMs);
+}
+
+} // namespace Vantrel::Com

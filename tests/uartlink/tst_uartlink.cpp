@@ -1,0 +1,419 @@
+// The UART link in its worker thread on a pseudo-terminal: keep-alive, refusals, timeouts, line reading, binary flash stream.
+#include <QtTest>
+
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <QThread>
+
+#include "UartLinkHarness.h"
+#include "inhouse/ToplevelApplication.h"
+#include "sim/DfrSimulator.h"
+#include "utils/Settings.h"
+
+using namespace UartTest;
+using Vantrel::Sim::DfrSimulator;
+using Vantrel::Utils::Settings;
+
+namespace {
+
+const QString refused = QStringLiteral("refused:UartLink is not available");
+
+// Stands where DfrLink stands: talks to the link through queued signals only.
+class Driver : public QObject
+{
+    Q_OBJECT
+Q_SIGNALS:
+    void sigOpenConnection();
+    void sigSetLiveRxEnabled(bool enabled);
+    void sigSendRequest(Vantrel::Com::DfrLink::DfrCmd_t cmd, const QStringList& params,
+                        Vantrel::Com::DfrLink::DfrVersion_t version);
+    void sigCloseConnection();
+};
+
+// A link moved to a worker thread of its own and opened, as DfrLink does it.
+struct Connection
+{
+    explicit Connection(const QString& port, bool open = true) : link(new UartLink(QSerialPortInfo(port), port))
+    {
+        link->moveToThread(&worker);
+        events.attach(link);
+        QObject::connect(&driver, &Driver::sigOpenConnection, link, &UartLink::slotOpenConnection);
+        QObject::connect(&driver, &Driver::sigSetLiveRxEnabled, link, &UartLink::slotSetLiveRxEnabled);
+        QObject::connect(&driver, &Driver::sigSendRequest, link, &UartLink::slotSendRequest);
+        QObject::connect(&driver, &Driver::sigCloseConnection, link, &UartLink::slotCloseConnection);
+        worker.start();
+        if (open)
+            emit driver.sigOpenConnection();
+    }
+    ~Connection()
+    {
+        QMetaObject::invokeMethod(link, [this] { delete link; }, Qt::BlockingQueuedConnection);
+        worker.quit();
+        worker.wait();
+    }
+    void send(DfrLink::DfrCmd_t cmd, DfrLink::DfrVersion_t version = DfrLink::DFR_V2)
+    {
+        emit driver.sigSendRequest(cmd, {}, version);
+    }
+    // Returns once everything the link was asked before, and all it emitted meanwhile, has been handled.
+    bool settle()
+    {
+        bool done = false;
+        QMetaObject::invokeMethod(link, [this, &done] {
+            QMetaObject::invokeMethod(&events.context, [&done] { done = true; }, Qt::QueuedConnection);
+        }, Qt::QueuedConnection);
+        return QTest::qWaitFor([&done] { return done; }, 5000);
+    }
+    // Chunks are best effort: the kernel passes written bytes on a moment later,
+    // so two chunks may still reach the link as one. No outcome here depends on it.
+    void deliver(const PtyPeer& peer, const QByteArray& chunk)
+    {
+        peer.write(chunk);
+        static_cast<void>(QTest::qWaitFor(
+            [&] { return settle() && peer.unread() == 0 && settle() && peer.unread() == 0; }, 5000));
+    }
+
+    QThread worker;
+    UartLink* link;
+    LinkEvents events;
+    Driver driver;
+};
+
+// Time passes with the event loop running: only for checking that something does not happen.
+void idle(int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QTRY_VERIFY_WITH_TIMEOUT(clock.hasExpired(ms), ms + 5000);
+}
+
+QByteArray packet(const QByteArray& fields, const QByteArray& payload, bool corrupt = false, bool lowerCase = false)
+{
+    const QByteArray header = "RFP," + fields + ',';
+    quint8 sum = corrupt ? 1 : 0;
+    for (const char c : header + payload + '*')
+        sum ^= quint8(c);
+    QByteArray digits = QByteArray::number(sum, 16).rightJustified(2, '0');
+    return '$' + header + payload + '*' + (lowerCase ? digits.toLower() : digits.toUpper()) + "\r\n";
+}
+
+QByteArray countPacket(quint32 count)
+{
+    QByteArray bytes(4, '\0');
+    qToBigEndian(count, bytes.data());
+    return packet("0,0", bytes);
+}
+
+const QByteArray endPacket = packet("9,0", QByteArray());
+
+} // namespace
+
+class tst_UartLink : public QObject
+{
+    Q_OBJECT
+
+    Settings* settings = nullptr;
+
+    // A connection on a raw peer whose opening keep-alive is answered.
+    std::unique_ptr<Connection> connectToPeer(PtyPeer& peer)
+    {
+        peer.answers.insert("$TEST*3C", "$TEST*3C\r\n");
+        auto connection = std::make_unique<Connection>(peer.name);
+        if (!QTest::qWaitFor([&] { return connection->link->status() == UartLink::UART_READY; }, 5000))
+            qWarning("link not ready");
+        peer.answers.clear();
+        return connection;
+    }
+
+private Q_SLOTS:
+    void initTestCase() { settings = Settings::instance(); }
+
+    void init()
+    {
+        settings->printAtCmdDebugInfo = false;
+        settings->printUartDebugInfo = false;
+        settings->dfrCommandTimeoutMs = 1000;
+        settings->keepAliveTimeoutMs = 1000;
+        settings->keepAlivePeriodMs = 0;
+    }
+
+    void keepAlive_data()
+    {
+        QTest::addColumn<int>("period");
+        QTest::addColumn<int>("atLeast");
+        QTest::addColumn<int>("atMost");
+        QTest::newRow("period 0: only the one at opening") << 0 << 1 << 1;
+        QTest::newRow("one per period while idle") << 150 << 3 << 8;
+    }
+
+    void keepAlive()
+    {
+        QFETCH(int, period);
+        QFETCH(int, atLeast);
+        QFETCH(int, atMost);
+        settings->keepAlivePeriodMs = period;
+        PtyPeer peer;
+        peer.answers.insert("$TEST*3C", "$TEST*3C\r\n");
+        Connection connection(peer.name);
+        QTRY_VERIFY_WITH_TIMEOUT(peer.received.size() >= 10, 5000);
+        QCOMPARE(peer.received.left(10), QByteArray("$TEST*3C\r\n"));
+
+        idle(900);
+        const int written = int(peer.lines().size());
+        QCOMPARE(peer.count("$TEST*3C"), written);
+        QVERIFY2(written >= atLeast && written <= atMost, qPrintable(QString::number(written)));
+        // Opening, then two changes per exchange: to waiting and back to ready.
+        QTRY_COMPARE_WITH_TIMEOUT(connection.events.statusChanges, 1 + 2 * int(peer.lines().size()), 5000);
+        QCOMPARE(connection.events.events, QStringList());
+    }
+
+    void secondRequestRefused()
+    {
+        PtyPeer peer;
+        auto connection = connectToPeer(peer);
+        connection->send(DfrLink::CMD_LIG);
+        QTRY_COMPARE_WITH_TIMEOUT(peer.count("$LIG*68"), 1, 5000);
+        connection->send(DfrLink::CMD_GSN);
+        QTRY_COMPARE_WITH_TIMEOUT(connection->events.events, QStringList{refused}, 5000);
+        peer.write(frame("LIG,1*"));
+        QTRY_COMPARE_WITH_TIMEOUT(connection->events.events, (QStringList{refused, "reply:1"}), 5000);
+        QCOMPARE(peer.lines(), (QList<QByteArray>{"$TEST*3C", "$LIG*68"}));
+    }
+
+    void refusedBeforeOpening()
+    {
+        PtyPeer peer;
+        Connection connection(peer.name, false);
+        connection.send(DfrLink::CMD_LIG);
+        QVERIFY(connection.settle());
+        QCOMPARE(connection.events.events, QStringList{refused});
+        QCOMPARE(connection.link->status(), UartLink::UART_INIT);
+    }
+
+    void timeoutThenLateReply()
+    {
+        settings->dfrCommandTimeoutMs = 300;
+        PtyPeer peer;
+        auto connection = connectToPeer(peer);
+        connection->send(DfrLink::CMD_LIG);
+        QTRY_COMPARE_WITH_TIMEOUT(connection->events.events, QStringList{"error:Uart link timeout"}, 5000);
+        QCOMPARE(connection->link->status(), UartLink::UART_ERROR_TIMEOUT);
+
+        peer.write(frame("LIG,1*"));
+        QTRY_COMPARE_WITH_TIMEOUT(connection->events.events.size(), 2, 5000);
+        connection->send(DfrLink::CMD_GSN);
+        QTRY_COMPARE_WITH_TIMEOUT(connection->events.events.size(), 3, 5000);
+        QCOMPARE(connection->events.events.mid(1),
+                 (QStringList{"replyError:Unknown DFR message type in \"$LIG,1*75\".", refused}));
+        QCOMPARE(peer.count("$GSN*70"), 0);
+    }
+
+    // The beacon line comes before the first deadline, the reply after it but before the second.
+    void beaconRestartsTimeout()
+    {
+        settings->keepAlivePeriodMs = 100;
+        settings->dfrCommandTimeoutMs = 1500;
+        PtyPeer peer;
+        auto connection = connectToPeer(peer);
+        peer.answers.insert("$TEST*3C", "$TEST*3C\r\n");
+        connection->send(DfrLink::CMD_LIG);
+        QTRY_COMPARE_WITH_TIMEOUT(peer.count("$LIG*68"), 1, 5000);
+        const int keepAlivesBefore = peer.count("$TEST*3C");
+        QElapsedTimer sent;
+        sent.start();
+
+        idle(750);
+        peer.write(frame("NPR,7*"));
+        QTRY_COMPARE_WITH_TIMEOUT(connection->events.events, QStringList{"npr:7"}, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(sent.hasExpired(1875), 5000);
+        QCOMPARE(peer.count("$TEST*3C"), keepAlivesBefore);
+        peer.write(frame("LIG,1*"));
+        QTRY_COMPARE_WITH_TIMEOUT(connection->events.events, (QStringList{"npr:7", "reply:1"}), 5000);
+        // Idle again: the keep-alive comes back.
+        QTRY_VERIFY_WITH_TIMEOUT(peer.count("$TEST*3C") > keepAlivesBefore, 5000);
+    }
+
+    void closeWhilePending()
+    {
+        settings->dfrCommandTimeoutMs = 300;
+        PtyPeer peer;
+        auto connection = connectToPeer(peer);
+        connection->send(DfrLink::CMD_LIG);
+        QTRY_COMPARE_WITH_TIMEOUT(peer.count("$LIG*68"), 1, 5000);
+        emit connection->driver.sigCloseConnection();
+        QTRY_COMPARE_WITH_TIMEOUT(connection->link->status(), UartLink::UART_INIT, 5000);
+        idle(600);
+        QCOMPARE(connection->events.events, QStringList());
+    }
+
+    // Bytes arriving in the chunks given (each read by the link before the next is written).
+    void lineReading_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("chunks");
+        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<QString>("warning");
+
+        const QByteArray end = frame("NPR,end*");
+        QTest::newRow("CR LF alone: a warning, nothing else") << QList<QByteArray>{"\r\n" + end} << QStringList{"npr:end"}
+                                                         << "Empty line";
+        QTest::newRow("NUL bytes inside a line ignored")
+            << QList<QByteArray>{QByteArray("$NPR,\0A\0,B*", 12) + frame("NPR,A,B*").right(4) + end}
+            << QStringList{"npr:A|B", "npr:end"} << QString();
+        QTest::newRow("every buffered line handled at once")
+            << QList<QByteArray>{frame("NPR,1*") + frame("NPRF,2*") + end} << QStringList{"npr:1", "nprf:2", "npr:end"}
+            << QString();
+        QTest::newRow("line completed by a later chunk")
+            << QList<QByteArray>{"$NPR,A", ",B*65\r", "\n" + end} << QStringList{"npr:A|B", "npr:end"} << QString();
+        QTest::newRow("overlong line dropped up to its end, the next one read")
+            << QList<QByteArray>{QByteArray(100000, 'A'), "AAAA*00\r\n" + end} << QStringList{"npr:end"}
+            << "Line of more than 65536 bytes without end dropped";
+    }
+
+    void lineReading()
+    {
+        QFETCH(QList<QByteArray>, chunks);
+        QFETCH(QStringList, expected);
+        QFETCH(QString, warning);
+        if (!warning.isEmpty())
+            QTest::ignoreMessage(QtWarningMsg, qPrintable(warning));
+        PtyPeer peer;
+        auto connection = connectToPeer(peer);
+        for (const QByteArray& chunk : chunks)
+            connection->deliver(peer, chunk);
+        QTRY_COMPARE_WITH_TIMEOUT(connection->events.events, expected, 5000);
+    }
+
+    void portCannotBeOpened()
+    {
+        const QString port = QStringLiteral("/dev/vantrel-no-such-port");
+        Connection connection(port);
+        QVERIFY(connection.settle());
+        QCOMPARE(connection.link->portName(), port);
+        QCOMPARE(connection.events.events,
+                 QStringList{"error:Port /dev/vantrel-no-such-port cannot be open (error DeviceNotFoundError)"});
+        QCOMPARE(connection.link->status(), UartLink::UART_INIT);
+    }
+
+    // Raw packets: the reader must cope with any chunking and any payload byte.
+    void binaryStream_data()
+    {
+        QTest::addColumn<QByteArray>("stream");
+        QTest::addColumn<QList<int>>("cuts");
+        QTest::addColumn<QStringList>("expected");
+
+        const QByteArray a(128, 'a');
+        const QByteArray b = QByteArray("\x2C\x2A\x0D\x0A", 4).repeated(32);
+        const QByteArray three = countPacket(3) + packet("1,65536", a) + packet("2,65664", b) + endPacket;
+        const QString data = "rfp:" + QString::fromLatin1((a + b).toHex());
+
+        QTest::newRow("count 1: empty data") << countPacket(1) + endPacket << QList<int>() << QStringList{"rfp:"};
+        QTest::newRow("count 3: two payloads, comma star CR LF untouched") << three << QList<int>() << QStringList{data};
+        QTest::newRow("cut in header, payload and trailer")
+            << three << QList<int>{3, 12, 15, 20, 60, 160, 170, int(three.size()) - 1} << QStringList{data};
+        QTest::newRow("lower-case checksum")
+            << countPacket(2) + packet("1,0", b, false, true) + endPacket << QList<int>()
+            << QStringList{"rfp:" + QString::fromLatin1(b.toHex())};
+        const QByteArray corrupt = countPacket(3) + packet("1,65536", a, true);
+        QTest::newRow("corrupted data packet: one error, no data")
+            << corrupt + packet("2,65664", b) + endPacket << QList<int>{int(corrupt.size())}
+            << QStringList{"error:Bad checksum in RFP binary data: 41 vs 40."};
+        QTest::newRow("text after the end packet read as lines")
+            << countPacket(1) + endPacket + frame("NPR,1*") << QList<int>() << QStringList{"rfp:", "npr:1"};
+    }
+
+    void binaryStream()
+    {
+        QFETCH(QByteArray, stream);
+        QFETCH(QList<int>, cuts);
+        QFETCH(QStringList, expected);
+        PtyPeer peer;
+        auto connection = connectToPeer(peer);
+        emit connection->driver.sigSendRequest(DfrLink::CMD_RFP, {"65536", "256"}, DfrLink::DFR_V2);
+        QTRY_COMPARE_WITH_TIMEOUT(peer.count("$RFP,65536,256*6C"), 1, 5000);
+        int from = 0;
+        for (const int cut : cuts << int(stream.size())) {
+            connection->deliver(peer, stream.mid(from, cut - from));
+            from = cut;
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(connection->events.events, expected, 5000);
+        QVERIFY(connection->settle());
+        QCOMPARE(connection->events.events, expected);
+    }
+
+    // The simulator's own stream, whole and one byte per chunk; the port's modem lines switched before.
+    void binaryStreamFromSimulator()
+    {
+        QStringList results;
+        for (const int bytesPerChunk : {0, 1}) {
+            DfrSimulator sim;
+            QVERIFY(sim.start());
+            sim.setOutputThrottle(bytesPerChunk, 1);
+            Connection connection(sim.deviceName());
+            QTRY_COMPARE_WITH_TIMEOUT(connection.link->status(), UartLink::UART_READY, 5000);
+            emit connection.driver.sigSetLiveRxEnabled(false);
+            emit connection.driver.sigSetLiveRxEnabled(true);
+            emit connection.driver.sigSendRequest(DfrLink::CMD_RFP, {"65536", "256"}, DfrLink::DFR_V2);
+            QTRY_COMPARE_WITH_TIMEOUT(connection.events.events.size(), 1, 10000);
+            results << connection.events.events.first();
+        }
+        QCOMPARE(results.first().size(), 4 + 2 * 256);
+        QCOMPARE(results.last(), results.first());
+    }
+
+    // A request that crosses the link's own keep-alive waits for it, and shares its fate.
+    void keepAliveRace_data()
+    {
+        QTest::addColumn<DfrSimulator::FaultMode_t>("fault");
+        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<QStringList>("mnemonics");
+        QTest::newRow("keep-alive answered: request sent right after")
+            << DfrSimulator::FAULTMODE_NONE << QStringList{refused, "reply:0042|1207"} << QStringList{"TEST", "GSN"};
+        QTest::newRow("keep-alive answered wrongly: request refused")
+            << DfrSimulator::FAULTMODE_UNRELATED_MNEMONIC
+            << QStringList{refused, "replyError:Unrelated message: \"$", refused} << QStringList{"TEST"};
+        QTest::newRow("keep-alive timed out: request refused, process goes on")
+            << DfrSimulator::FAULTMODE_NO_REPLY << QStringList{refused, "error:Uart link timeout", refused}
+            << QStringList{"TEST"};
+    }
+
+    void keepAliveRace()
+    {
+        QFETCH(DfrSimulator::FaultMode_t, fault);
+        QFETCH(QStringList, expected);
+        QFETCH(QStringList, mnemonics);
+        const bool timesOut = fault == DfrSimulator::FAULTMODE_NO_REPLY;
+        settings->keepAliveTimeoutMs = timesOut ? 400 : 3000;
+        if (timesOut)
+            QTest::ignoreMessage(QtCriticalMsg, "UART link timeout on KeepAlive");
+        DfrSimulator sim;
+        sim.setReplyLatency(400);
+        sim.injectFault(fault, "TEST");
+        QVERIFY(sim.start());
+        Connection connection(sim.deviceName());
+        QTRY_COMPARE_WITH_TIMEOUT(sim.receivedCount("TEST"), 1, 5000);
+        connection.send(DfrLink::CMD_GSN);
+        connection.send(DfrLink::CMD_LIG);  // one request is held, not two
+
+        QTRY_COMPARE_WITH_TIMEOUT(connection.events.events.size(), expected.size(), 5000);
+        for (int i = 0; i < expected.size(); ++i)
+            QVERIFY2(connection.events.events.at(i).startsWith(expected.at(i)), qPrintable(connection.events.events.at(i)));
+        QVERIFY(connection.settle());
+        QCOMPARE(sim.receivedMnemonics(), mnemonics);
+        if (mnemonics.size() == 2) {
+            const auto frames = sim.receivedFrames();
+            QVERIFY(frames.at(1).elapsedMs - frames.at(0).elapsedMs >= 350);
+        }
+        // The worker's loop lives on after an exception escaped it.
+        emit connection.driver.sigCloseConnection();
+        QTRY_COMPARE_WITH_TIMEOUT(connection.link->status(), UartLink::UART_INIT, 5000);
+    }
+};
+
+int main(int argc, char** argv)
+{
+    Tarsk::Utils::ToplevelApplication app(argc, argv);
+    tst_UartLink test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_uartlink.moc"
