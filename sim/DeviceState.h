@@ -34,7 +34,7 @@ public:
         double longitude = 2.30;   // degrees
         bool directionValid = true;
         int direction = 135;       // degrees
-        double voltage = 7.4;      // volts
+        double voltage = 3.85;     // volts, one lithium cell
         int temperature = 24;      // degrees Celsius
         int band = 0;              // 0..9, EESS3 first
     };

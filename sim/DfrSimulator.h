@@ -79,7 +79,7 @@ namespace Vantrel::Sim {
 //
 // Default identity: serial 0042-1207; V1 application 1.9, bootloader 1.2, FPGA
 // 1.0; V2 application 2.2, bootloader 1.4, FPGA 3.1. Status at 48.80 N 2.30 E,
-// heading 135, 7.4 V, 24 C, band EESS3. Replies go out at once
+// heading 135, 3.85 V, 24 C, band EESS3. Replies go out at once
 // (setReplyLatency() adds a delay), as fast as the reader takes them
 // (setOutputThrottle() cuts them into timed chunks). When nobody has read the
 // line for 2 s and the kernel buffer is full, pending output is discarded, as

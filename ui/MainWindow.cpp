@@ -1,6 +1,8 @@
 #include "ui/MainWindow.h"
 
+#include <QDateTime>
 #include <QFontDatabase>
+#include <QTextStream>
 #include <QHeaderView>
 #include <QMetaEnum>
 #include <QSplitter>
@@ -85,6 +87,11 @@ MainWindow::MainWindow()
 
     ui->widgetSoftwareSetupDateTime->setNowLabel(QStringLiteral("System time"));
 
+    connect(&dfrLink, &Com::DfrLink::sigLinkCompromised, this, &MainWindow::slotDfrDisconnected);
+    connect(&dfrLink, &Com::DfrLink::sigUartLinkStatusChanged, this, &MainWindow::slotUpdateUartLinkStatus);
+    connect(&comManager, &Com::ComManager::sigDfrDetected, this, &MainWindow::slotDfrDetected);
+    connect(&comManager, &Com::ComManager::sigDfrRemoved, this, &MainWindow::slotDfrRemoved);
+
     ui->comboBoxSetupSoftwareCoordType->addItems(
         {QString::fromUtf8("xx.xxx°"), QString::fromUtf8("xx°xx'xx\""), QString::fromUtf8("xx°xx.xx'")});
     ui->comboBoxSetupSoftwareDistType->addItems(
@@ -131,6 +138,12 @@ MainWindow::~MainWindow()
     for (QObject* child : children)
         QObject::disconnect(child, nullptr, this, nullptr);
 
+    if (logFile.isOpen()) {
+        writeLogFileEvent(QStringLiteral(" : Application shutdown"));
+        logFile.close();
+    }
+    dfrLink.setUartLink(QString());
+
     delete ui;
 }
 
@@ -140,6 +153,13 @@ QToolBar* MainWindow::toolBar() const
 }
 
 void MainWindow::slotLastWindowClosed() {}
+
+void MainWindow::writeLogFileEvent(const QString& text)
+{
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    QTextStream out(&logFile);
+    out << now.date().toString(Qt::ISODate) << ' ' << now.toString(QStringLiteral("HH:mm:ss")) << text << Qt::endl;
+}
 
 void MainWindow::slotPostInit()
 {

@@ -37,6 +37,18 @@ public:
 public Q_SLOTS:
     void slotLastWindowClosed();
     void slotPostInit() override;
+    void slotDfrDetected(const QString& portName);
+    void slotDfrRemoved(const QString& portName);
+    void slotDfrConnected(const QString& portName);
+    void slotDfrDisconnected(const QString& portName, const QString& message);
+    void slotRefreshGuiInfos();
+    void slotRefreshStatus();
+    void slotUpdateUartLinkStatus(const QString& statusString);
+    void slotSetSetupSoftware();
+    void slotSetTime();
+    void slotSetSetupHardware();
+    void slotSetFlashDumpEnabled(bool enabled);
+    void slotSetFlashCrcCheckEnabled(bool enabled);
 
     void slotSettingsPrintUartDebugInfo(bool checked);
     void slotSettingsPrintAtCmdDebugInfo(bool checked);
@@ -55,11 +67,22 @@ private:
 
     // Disconnected state of the whole form.
     void reinitGUI();
+    void toggleConnection(bool checked, const QString& portName);
+    // Fills the status panel; returns the receiver's mode.
+    Com::DfrLink::DfrMode_t getDfrVersionsAndStatus();
+    // Signal connections of the form that exist while a receiver is connected.
+    void connectDeviceWidgets();
+
+    void getSetupSoftware();
+    void getSetupHardware();
 
     void initSettingsTab();
     void updateSettingsWidgets();
 
     void updateTerminalTabAppearance();
+
+    // Appends "<UTC date> <UTC time><text>" to the traffic log file and flushes it.
+    void writeLogFileEvent(const QString& text);
 
     Ui_UiMainWindow* ui;
     Tarsk::Ui::Help help;
@@ -71,5 +94,8 @@ private:
     bool flashCrcCheckEnabled = true;
     bool terminalHasNewContent = false;
 };
+
+// Battery charge in percent for a voltage, interpolated in the cell's discharge table.
+double estimateSOC(double voltage);
 
 } // namespace Vantrel::Ui

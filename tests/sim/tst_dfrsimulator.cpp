@@ -141,9 +141,9 @@ private Q_SLOTS:
         QTest::newRow("DFR_V1 GSN answered by VSN, one value") << v1 << false << "GSN*" << "VSN,0042-1207";
         QTest::newRow("DFR_V2 GSN answered by VSN, two values") << app << false << "GSN*" << "VSN,0042,1207";
         QTest::newRow("DFR_V1 LIG: 15 values, versions last")
-            << v1 << false << "LIG*" << "LIG,3,2928000,138000,135,7400,24,9,9,35,0,0,0,1.9,1.2,1.0";
+            << v1 << false << "LIG*" << "LIG,3,2928000,138000,135,3850,24,9,9,35,0,0,0,1.9,1.2,1.0";
         QTest::newRow("DFR_V2 LIG: 16 values, band before the versions")
-            << app << false << "LIG*" << "LIG,3,2928000,138000,135,7400,24,9,9,35,0,0,0,0,2.2,1.4,3.1";
+            << app << false << "LIG*" << "LIG,3,2928000,138000,135,3850,24,9,9,35,0,0,0,0,2.2,1.4,3.1";
         QTest::newRow("bootloader refuses an application command") << bl << false << "LIG*" << "ACK,LIG,0";
         QTest::newRow("unknown mnemonic refused") << app << false << "XYZ,1*" << "ACK,XYZ,0";
         QTest::newRow("empty GPS format slot named NONE")

@@ -1,0 +1,119 @@
+// Software setup, clock and hardware setup of the receiver.
+#include "com/DfrLink.h"
+
+#include <QDateTime>
+
+namespace Vantrel::Com {
+
+namespace {
+
+constexpr int softwareValuesV1 = 12;
+constexpr int softwareValuesV2 = 14;
+constexpr int hardwareValuesV1 = 6;
+constexpr int hardwareValuesV2 = 7;
+constexpr int clockFirstPosition = 7;
+constexpr int clockPositions = 5;
+
+quint16 toU16(const QString& text)
+{
+    bool ok = false;
+    const quint16 value = text.toUShort(&ok, 10);
+    return ok ? value : 0;
+}
+
+QString number(qint64 value)
+{
+    return QString::number(value);
+}
+
+QString flag(bool value)
+{
+    return value ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+} // namespace
+
+DfrLink::SetupSoftware_t DfrLink::getSetupSoftware()
+{
+    const bool v2 = dfrVersion == DFR_V2;
+    const int count = v2 ? softwareValuesV2 : softwareValuesV1;
+    sendGetDfrCmd(CMD_SETUPSW, count, {}, {});
+    const QStringList& values = replyValues;
+
+    SetupSoftware_t setup;
+    setup.audio = toU16(values.at(0)) != 0;
+    setup.backlight = toU16(values.at(1)) != 0;
+    setup.contrast = toU16(values.at(2));
+    setup.gpsAcquisition = toU16(values.at(3)) != 0;
+    setup.coordType = CoordType_t(toU16(values.at(4)));
+    setup.distType = DistType_t(toU16(values.at(5)));
+    setup.directionOffset = toU16(values.at(6));
+
+    const QDate date(toU16(values.at(7)) + 2000, toU16(values.at(8)), toU16(values.at(9)));
+    const QTime time(toU16(values.at(10)), toU16(values.at(11)), 0);
+    setup.dateTime = Tarsk::Utils::DateTime::fromQDateTime(QDateTime(date, time, Qt::UTC));
+
+    // Band and option exist only in the second generation's longer reply; with
+    // the generation still unknown only the common twelve values were asked for.
+    if (v2) {
+        setup.band = OrvanBand_t(toU16(values.at(12)));
+        setup.allToFavorites = toU16(values.at(13)) != 0;
+    } else {
+        setup.band = OrvanBand_t(0);
+        setup.allToFavorites = false;
+    }
+    return setup;
+}
+
+void DfrLink::setSetupSoftware(SetupSoftware_t setup)
+{
+    QStringList params = {flag(setup.audio),          flag(setup.backlight),    number(setup.contrast),
+                          flag(setup.gpsAcquisition), number(setup.coordType),  number(setup.distType),
+                          number(setup.directionOffset)};
+    for (int i = 0; i < clockPositions; ++i)
+        params.append(QString());
+    if (dfrVersion == DFR_V2)
+        params << number(setup.band) << flag(setup.allToFavorites);
+    sendBlockingRequest(CMD_SETUPSW, params);
+}
+
+void DfrLink::setSetupTime(const Tarsk::Utils::DateTime& dateTime)
+{
+    const QDateTime utc = dateTime.toQDateTime().toUTC();
+    QStringList params;
+    for (int i = 0; i < clockFirstPosition; ++i)
+        params.append(QString());
+    params << number(utc.date().year() - 2000) << number(utc.date().month()) << number(utc.date().day())
+           << number(utc.time().hour()) << number(utc.time().minute());
+    if (dfrVersion == DFR_V2)
+        params << QString() << QString();
+    sendBlockingRequest(CMD_SETUPSW, params);
+}
+
+DfrLink::SetupHardware_t DfrLink::getSetupHardware()
+{
+    const bool v2 = dfrVersion == DFR_V2;
+    sendGetDfrCmd(CMD_SETUPHW, v2 ? hardwareValuesV2 : hardwareValuesV1, {}, {});
+    const QStringList& values = replyValues;
+
+    SetupHardware_t setup;
+    setup.directionMode = DirectionMode_t(toU16(values.at(0)));
+    setup.antennaPosition = AntennaPosition_t(toU16(values.at(1)));
+    setup.cableLength = values.at(2).toInt();
+    setup.antennaType = AntennaType_t(toU16(values.at(3)));
+    setup.compassMode = CompassMode_t(toU16(values.at(4)));
+    setup.declination = values.at(5);
+    setup.proximityMode = v2 && toU16(values.at(6)) != 0;
+    return setup;
+}
+
+void DfrLink::setSetupHardware(SetupHardware_t setup)
+{
+    QStringList params = {number(setup.directionMode), number(setup.antennaPosition), number(setup.cableLength),
+                          number(setup.antennaType),   number(setup.compassMode),     setup.declination};
+    if (dfrVersion == DFR_V2)
+        params << flag(setup.proximityMode);
+    sendBlockingRequest(CMD_SETUPHW, params);
+}
+
+} // namespace Vantrel::Com

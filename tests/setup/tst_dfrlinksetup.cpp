@@ -1,0 +1,203 @@
+// Software setup, clock and hardware setup on the wire, for both generations and before the generation is known.
+#include <QtTest>
+
+#include "com/DfrLink.h"
+#include "inhouse/DateTime.h"
+#include "inhouse/Exception.h"
+#include "inhouse/ToplevelApplication.h"
+#include "sim/DfrSimulator.h"
+#include "utils/Settings.h"
+
+using Vantrel::Com::DfrLink;
+using Vantrel::Sim::DeviceState;
+using Vantrel::Sim::DfrSimulator;
+
+Q_DECLARE_METATYPE(DeviceState::Profile_t)
+
+namespace {
+
+QStringList lastParams(const DfrSimulator& sim, const QString& mnemonic)
+{
+    const auto frames = sim.receivedFrames();
+    for (auto it = frames.crbegin(); it != frames.crend(); ++it)
+        if (it->mnemonic == mnemonic)
+            return it->params;
+    return {};
+}
+
+} // namespace
+
+class TestDfrLinkSetup : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<DfrSimulator> sim;
+    std::unique_ptr<DfrLink> link;
+
+    void open(DeviceState::Profile_t profile, bool readVersions = true)
+    {
+        sim = std::make_unique<DfrSimulator>(profile);
+        sim->setBeaconPeriod(0);
+        QVERIFY(sim->start());
+        link = std::make_unique<DfrLink>();
+        link->setUartLink(sim->deviceName().mid(5));
+        if (readVersions)
+            link->getDfrVersionsAndStatus();
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        auto* settings = Vantrel::Utils::Settings::instance();
+        settings->dfrCommandTimeoutMs = 2000;
+        settings->printAtCmdDebugInfo = false;
+    }
+
+    void cleanup()
+    {
+        link.reset();
+        sim.reset();
+    }
+
+    void readBack_data()
+    {
+        QTest::addColumn<DeviceState::Profile_t>("profile");
+        QTest::addColumn<int>("softwareCount");
+        QTest::addColumn<int>("hardwareCount");
+        QTest::newRow("first generation") << DeviceState::PROFILE_DFR_V1 << 12 << 6;
+        QTest::newRow("second generation") << DeviceState::PROFILE_DFR_V2_APP << 14 << 7;
+    }
+
+    void readBack()
+    {
+        QFETCH(DeviceState::Profile_t, profile);
+        QFETCH(int, softwareCount);
+        QFETCH(int, hardwareCount);
+        open(profile);
+        const bool v2 = profile != DeviceState::PROFILE_DFR_V1;
+
+        sim->state().setupSoftware = QStringList{"1", "0", "33", "1", "2", "1", "270", "", "", "", "", "", "7", "1"}
+                                         .mid(0, softwareCount);
+        sim->state().setupHardware = QStringList{"1", "1", "-4", "2", "1", "+2.5", "1"}.mid(0, hardwareCount);
+        sim->state().setClock(QDateTime(QDate(2025, 11, 30), QTime(23, 59, 40), Qt::UTC));
+        sim->state().status.band = 7;  // the working band is also the setup's
+
+        const DfrLink::SetupSoftware_t software = link->getSetupSoftware();
+        QCOMPARE(lastParams(*sim, "SETUPSW"), QStringList(QVector<QString>(softwareCount).toList()));
+        QCOMPARE(software.audio, true);
+        QCOMPARE(software.backlight, false);
+        QCOMPARE(software.contrast, quint16(33));
+        QCOMPARE(software.coordType, DfrLink::COORDTYPE_DEGSEC);
+        QCOMPARE(software.distType, DfrLink::DISTTYPE_MILES);
+        QCOMPARE(software.directionOffset, quint16(270));
+        // The receiver's clock is read to the minute.
+        QCOMPARE(software.dateTime.toQDateTime().toString(Qt::ISODate).left(16), QStringLiteral("2025-11-30T23:59"));
+        QCOMPARE(int(software.band), v2 ? 7 : 0);
+        QCOMPARE(software.allToFavorites, v2);
+
+        const DfrLink::SetupHardware_t hardware = link->getSetupHardware();
+        QCOMPARE(lastParams(*sim, "SETUPHW").size(), hardwareCount);
+        QCOMPARE(hardware.directionMode, DfrLink::DIRECTIONMODE_MSG_decoding);
+        QCOMPARE(hardware.cableLength, -4);
+        QCOMPARE(hardware.antennaType, DfrLink::ANTENNATYPE_PLX500_Extended);
+        QCOMPARE(hardware.declination, QStringLiteral("+2.5"));
+        QCOMPARE(hardware.proximityMode, v2);
+    }
+
+    void writes_data()
+    {
+        QTest::addColumn<DeviceState::Profile_t>("profile");
+        QTest::addColumn<QStringList>("software");
+        QTest::addColumn<QStringList>("clock");
+        QTest::addColumn<QStringList>("hardware");
+        QTest::newRow("first generation")
+            << DeviceState::PROFILE_DFR_V1 << QStringList{"0", "1", "40", "0", "1", "2", "360", "", "", "", "", ""}
+            << QStringList{"", "", "", "", "", "", "", "24", "3", "5", "14", "7"}
+            << QStringList{"0", "1", "99", "1", "2", "-0.25"};
+        QTest::newRow("second generation")
+            << DeviceState::PROFILE_DFR_V2_APP
+            << QStringList{"0", "1", "40", "0", "1", "2", "360", "", "", "", "", "", "9", "1"}
+            << QStringList{"", "", "", "", "", "", "", "24", "3", "5", "14", "7", "", ""}
+            << QStringList{"0", "1", "99", "1", "2", "-0.25", "1"};
+    }
+
+    void writes()
+    {
+        QFETCH(DeviceState::Profile_t, profile);
+        QFETCH(QStringList, software);
+        QFETCH(QStringList, clock);
+        QFETCH(QStringList, hardware);
+        open(profile);
+
+        DfrLink::SetupSoftware_t setup;
+        setup.backlight = true;
+        setup.contrast = 40;
+        setup.coordType = DfrLink::COORDTYPE_DEGMINSEC;
+        setup.distType = DfrLink::DISTTYPE_NATUICALMILES;
+        setup.directionOffset = 360;
+        setup.band = DfrLink::ORVANBAND_EESS2_3;
+        setup.allToFavorites = true;
+        // The clock in the record is not sent with the setup.
+        setup.dateTime = Tarsk::Utils::DateTime::fromQDateTime(QDateTime(QDate(2030, 1, 1), QTime(1, 1), Qt::UTC));
+        link->setSetupSoftware(setup);
+        QCOMPARE(lastParams(*sim, "SETUPSW"), software);
+
+        link->setSetupTime(
+            Tarsk::Utils::DateTime::fromQDateTime(QDateTime(QDate(2024, 3, 5), QTime(14, 7, 59), Qt::UTC)));
+        QCOMPARE(lastParams(*sim, "SETUPSW"), clock);
+
+        DfrLink::SetupHardware_t hw;
+        hw.antennaPosition = DfrLink::ANTENNAPOSITION_Down;
+        hw.cableLength = 99;
+        hw.antennaType = DfrLink::ANTENNATYPE_Passive;
+        hw.compassMode = DfrLink::COMPASSMODE_Auto;
+        hw.declination = "-0.25";
+        hw.proximityMode = true;
+        link->setSetupHardware(hw);
+        QCOMPARE(lastParams(*sim, "SETUPHW"), hardware);
+    }
+
+    void softwareSetupBeforeVersionsAreKnown()
+    {
+        // Only the twelve values both generations share are asked for and read:
+        // a first-generation receiver answers them, the band stays at its default.
+        open(DeviceState::PROFILE_DFR_V1, false);
+        QCOMPARE(link->dfrVersion, DfrLink::DFR_UNDEFINEDVERSION);
+        const DfrLink::SetupSoftware_t setup = link->getSetupSoftware();
+        QCOMPARE(lastParams(*sim, "SETUPSW").size(), 12);
+        QCOMPARE(int(setup.band), 0);
+        QCOMPARE(setup.allToFavorites, false);
+
+        // A second-generation receiver refuses the short request: a clean failure,
+        // not a read past the reply.
+        cleanup();
+        open(DeviceState::PROFILE_DFR_V2_APP, false);
+        try {
+            link->getSetupSoftware();
+            QFAIL("the short request must not succeed");
+        } catch (const Tarsk::Utils::Exception& e) {
+            QVERIFY2(e.message().startsWith("Error in reply: "), qPrintable(e.message()));
+        }
+    }
+
+    void wrongReplyCount()
+    {
+        open(DeviceState::PROFILE_DFR_V2_APP);
+        sim->state().setupHardware = QStringList{"0", "0", "0", "0", "0", "0"};
+        try {
+            link->getSetupHardware();
+            QFAIL("a six-value reply on the second generation must fail");
+        } catch (const Tarsk::Utils::Exception& e) {
+            QCOMPARE(e.message(), QStringLiteral("Unable to read reply of command SETUPHW setup: bad parameters number."));
+        }
+    }
+};
+
+int main(int argc, char** argv)
+{
+    Tarsk::Utils::ToplevelApplication app(argc, argv);
+    TestDfrLinkSetup test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_dfrlinksetup.moc"

@@ -1,0 +1,121 @@
+// Configuration tab: software setup, clock and hardware setup. Every edit writes
+// the whole group and reads it back, so the widgets show what the receiver holds.
+#include "ui/MainWindow.h"
+
+#include <QSignalBlocker>
+
+#include "ui_UiMainWindow.h"
+
+namespace Vantrel::Ui {
+
+namespace {
+
+// Blocks the signals of several widgets for as long as it lives.
+class SignalsBlocked
+{
+public:
+    explicit SignalsBlocked(std::initializer_list<QObject*> objects)
+    {
+        for (QObject* object : objects)
+            blockers.emplace_back(object);
+    }
+
+private:
+    std::vector<QSignalBlocker> blockers;
+};
+
+} // namespace
+
+void MainWindow::getSetupSoftware()
+{
+    const Com::DfrLink::SetupSoftware_t setup = dfrLink.getSetupSoftware();
+    {
+        const SignalsBlocked blocked{
+            ui->checkBoxSetupSoftwareAudio,          ui->checkBoxSetupSoftwareBacklight,
+            ui->horizontalSliderSetupSoftwareConstrast, ui->checkBoxSetupSoftwareGpsAcquisition,
+            ui->comboBoxSetupSoftwareCoordType,      ui->comboBoxSetupSoftwareDistType,
+            ui->spinBoxSetupSoftwareDirectionOffset, ui->widgetSoftwareSetupDateTime,
+            ui->comboBoxSetupSoftwareOrvanBand,      ui->checkBoxSetupSoftwareAllToFavorites};
+        ui->checkBoxSetupSoftwareAudio->setChecked(setup.audio);
+        ui->checkBoxSetupSoftwareBacklight->setChecked(setup.backlight);
+        ui->checkBoxSetupSoftwareGpsAcquisition->setChecked(setup.gpsAcquisition);
+        ui->horizontalSliderSetupSoftwareConstrast->setValue(setup.contrast);
+        ui->comboBoxSetupSoftwareCoordType->setCurrentIndex(int(setup.coordType));
+        ui->comboBoxSetupSoftwareDistType->setCurrentIndex(int(setup.distType));
+        ui->spinBoxSetupSoftwareDirectionOffset->setValue(setup.directionOffset);
+        ui->widgetSoftwareSetupDateTime->setDateTime(setup.dateTime);
+
+        const bool v2 = dfrLink.dfrVersion == Com::DfrLink::DFR_V2;
+        ui->labelSetupSoftwareOrvanBand->setVisible(v2);
+        ui->comboBoxSetupSoftwareOrvanBand->setVisible(v2);
+        ui->checkBoxSetupSoftwareAllToFavorites->setVisible(v2);
+        if (v2) {
+            ui->comboBoxSetupSoftwareOrvanBand->setCurrentIndex(int(setup.band));
+            ui->checkBoxSetupSoftwareAllToFavorites->setChecked(setup.allToFavorites);
+        }
+    }
+    if (!setup.gpsAcquisition) {
+        ui->widgetSoftwareSetupDateTime->setEnabled(true);
+        ui->lineEditStatusLatitude->setText(QStringLiteral("INVALID"));
+        ui->lineEditStatusLongitude->setText(QStringLiteral("INVALID"));
+    } else {
+        ui->widgetSoftwareSetupDateTime->setEnabled(false);
+    }
+}
+
+void MainWindow::slotSetSetupSoftware()
+{
+    Com::DfrLink::SetupSoftware_t setup;
+    setup.audio = ui->checkBoxSetupSoftwareAudio->isChecked();
+    setup.backlight = ui->checkBoxSetupSoftwareBacklight->isChecked();
+    setup.contrast = quint16(ui->horizontalSliderSetupSoftwareConstrast->value());
+    setup.gpsAcquisition = ui->checkBoxSetupSoftwareGpsAcquisition->isChecked();
+    setup.coordType = Com::DfrLink::CoordType_t(ui->comboBoxSetupSoftwareCoordType->currentIndex());
+    setup.distType = Com::DfrLink::DistType_t(ui->comboBoxSetupSoftwareDistType->currentIndex());
+    setup.directionOffset = quint16(ui->spinBoxSetupSoftwareDirectionOffset->value());
+    setup.band = Com::DfrLink::OrvanBand_t(ui->comboBoxSetupSoftwareOrvanBand->currentIndex());
+    setup.allToFavorites = ui->checkBoxSetupSoftwareAllToFavorites->isChecked();
+    dfrLink.setSetupSoftware(setup);
+    if (!dfrLink.isNoSendCommandMode())
+        getSetupSoftware();
+}
+
+void MainWindow::slotSetTime()
+{
+    dfrLink.setSetupTime(ui->widgetSoftwareSetupDateTime->dateTime());
+    if (!dfrLink.isNoSendCommandMode())
+        getSetupSoftware();
+}
+
+void MainWindow::getSetupHardware()
+{
+    const Com::DfrLink::SetupHardware_t setup = dfrLink.getSetupHardware();
+    const SignalsBlocked blocked{ui->comboBoxHardwareDirectionMode, ui->comboBoxHardwareAntennaPosition,
+                                 ui->spinBoxHardwareCableLength,    ui->comboBoxHardwareAntennaMode,
+                                 ui->comboBoxHardwareCompassMode,   ui->lineEditHardwareDeclination,
+                                 ui->checkBoxHardwareProximityMode};
+    ui->comboBoxHardwareDirectionMode->setCurrentIndex(int(setup.directionMode));
+    ui->comboBoxHardwareAntennaPosition->setCurrentIndex(int(setup.antennaPosition));
+    ui->spinBoxHardwareCableLength->setValue(setup.cableLength);
+    ui->comboBoxHardwareAntennaMode->setCurrentIndex(int(setup.antennaType));
+    ui->comboBoxHardwareCompassMode->setCurrentIndex(int(setup.compassMode));
+    ui->lineEditHardwareDeclination->setText(setup.declination);
+    ui->checkBoxHardwareProximityMode->setChecked(setup.proximityMode);
+}
+
+void MainWindow::slotSetSetupHardware()
+{
+    Com::DfrLink::SetupHardware_t setup;
+    setup.directionMode = Com::DfrLink::DirectionMode_t(ui->comboBoxHardwareDirectionMode->currentIndex());
+    setup.antennaPosition = Com::DfrLink::AntennaPosition_t(ui->comboBoxHardwareAntennaPosition->currentIndex());
+    setup.cableLength = ui->spinBoxHardwareCableLength->value();
+    setup.antennaType = Com::DfrLink::AntennaType_t(ui->comboBoxHardwareAntennaMode->currentIndex());
+    setup.compassMode = Com::DfrLink::CompassMode_t(ui->comboBoxHardwareCompassMode->currentIndex());
+    setup.declination = ui->lineEditHardwareDeclination->text();
+    setup.proximityMode = ui->checkBoxHardwareProximityMode->isChecked();
+    dfrLink.setSetupHardware(setup);
+    if (!dfrLink.isNoSendCommandMode())
+        getSetupHardware();
+}
+
+} // namespace Vantrel::Ui

@@ -1,0 +1,107 @@
+// Status panel: versions, position, direction, temperature, battery and band.
+#include "ui/MainWindow.h"
+
+#include <QAction>
+#include <QMetaEnum>
+#include <cmath>
+
+#include "app/Constants.h"
+#include "ui_UiMainWindow.h"
+
+namespace Vantrel::Ui {
+
+namespace {
+
+struct ChargePoint
+{
+    double voltage;
+    double charge;
+};
+
+// Discharge curve of the receiver's cell, by falling voltage.
+constexpr ChargePoint chargeTable[] = {{4.2, 100}, {3.9, 80}, {3.7, 50}, {3.5, 20}, {3.2, 0}};
+
+} // namespace
+
+double estimateSOC(double voltage)
+{
+    constexpr int last = int(std::size(chargeTable)) - 1;
+    if (voltage >= chargeTable[0].voltage)
+        return chargeTable[0].charge;
+    if (voltage <= chargeTable[last].voltage)
+        return chargeTable[last].charge;
+    for (int i = 0; i < last; ++i) {
+        const ChargePoint& high = chargeTable[i];
+        const ChargePoint& low = chargeTable[i + 1];
+        if (low.voltage <= voltage) {
+            const double charge =
+                (low.charge - high.charge) * (voltage - high.voltage) / (low.voltage - high.voltage) + high.charge;
+            // Decimal voltages are inexact in binary: 3.8 V would give 64.999..., which
+            // the panel truncates to 64 instead of 65. Nine decimals are plenty.
+            return std::round(charge * 1e9) / 1e9;
+        }
+    }
+    return chargeTable[last].charge;
+}
+
+void MainWindow::slotRefreshGuiInfos()
+{
+    const Com::DfrLink::DfrMode_t mode = getDfrVersionsAndStatus();
+    if (mode == Com::DfrLink::DFR_BL) {
+        ui->pushButtonSwitchMode->setText(QStringLiteral("Switch back to standard mode..."));
+        ui->pushButtonSwitchMode->setVisible(true);
+        ui->pushButtonFirmwareUpdate->setVisible(true);
+        return;
+    }
+    ui->pushButtonSwitchMode->setText(QStringLiteral("Switch to firmware update mode..."));
+    ui->pushButtonFirmwareUpdate->setVisible(false);
+    ui->pushButtonSwitchMode->setVisible(dfrLink.dfrVersion != Com::DfrLink::DFR_V1);
+    getSetupSoftware();
+    getSetupHardware();
+}
+
+void MainWindow::slotRefreshStatus()
+{
+    getDfrVersionsAndStatus();
+}
+
+Com::DfrLink::DfrMode_t MainWindow::getDfrVersionsAndStatus()
+{
+    const Com::DfrLink::DfrVersionsAndStatus_t status = dfrLink.getDfrVersionsAndStatus();
+
+    const QString serial = QStringLiteral("SN/%1-%2").arg(status.serialNumberPart1, status.serialNumberPart2);
+    const QString version = QStringLiteral("GONIO V%1").arg(qint32(status.dfrVersion));
+    ui->lineEditStatusSerial->setText(serial);
+    ui->lineEditVersionsDfrVersion->setText(version);
+    const QMetaEnum modes = QMetaEnum::fromType<Com::DfrLink::DfrMode_t>();
+    ui->lineEditVersionsMode->setText(QString::fromLatin1(modes.valueToKey(status.mode)));
+    ui->lineEditVersionsBootloaderVersion->setText(status.bootloaderVersion);
+    ui->lineEditVersionsApplicationVersion->setText(status.applicationVersion);
+    ui->lineEditVersionsFpgaVersion->setText(status.fpgaVersion);
+
+    if (status.gpsValid) {
+        ui->lineEditStatusLatitude->setText(QString::number(status.latitude, 'g', 6));
+        ui->lineEditStatusLongitude->setText(QString::number(status.longitude, 'g', 6));
+    } else {
+        ui->lineEditStatusLatitude->setText(QStringLiteral("INVALID"));
+        ui->lineEditStatusLongitude->setText(QStringLiteral("INVALID"));
+    }
+    ui->widgetSoftwareSetupDateTime->setEnabled(!status.gpsValid);
+
+    ui->lineEditStatusDirection->setText(status.directionValid ? QString::number(quint32(status.direction))
+                                                               : QStringLiteral("INVALID"));
+    ui->lineEditStatusTemperature->setText(QString::fromUtf8("%1°C (%2°F)")
+                                               .arg(quint32(status.temperature))
+                                               .arg(status.temperature * 9.0 / 5.0 + 32.0, 0, 'f', 1));
+    ui->lineEditStatusVoltage->setText(QStringLiteral("%1V").arg(QString::number(status.voltage, 'g', -1)));
+    ui->progressBarCharge->setValue(int(estimateSOC(status.voltage)));
+    const int band = int(status.band);
+    if (band >= 0 && band <= 9)
+        ui->lineEditStatusOrvanBand->setText(orvanBandsText.at(band));
+
+    if (QAction* action = portActions.value(dfrLink.portName()))
+        action->setText(QStringLiteral("%1 - %2 - %3").arg(dfrLink.portName(), version, serial));
+    return status.mode;
+}
+
+} // namespace Vantrel::Ui
