@@ -14,13 +14,6 @@ constexpr int hardwareValuesV2 = 7;
 constexpr int clockFirstPosition = 7;
 constexpr int clockPositions = 5;
 
-quint16 toU16(const QString& text)
-{
-    bool ok = false;
-    const quint16 value = text.toUShort(&ok, 10);
-    return ok ? value : 0;
-}
-
 QString number(qint64 value)
 {
     return QString::number(value);
@@ -33,6 +26,9 @@ QString flag(bool value)
 
 } // namespace
 
+// Qt's conversions give 0 for text that is not a number or does not fit the
+// type, which is how the receiver's empty or garbled fields must read.
+
 DfrLink::SetupSoftware_t DfrLink::getSetupSoftware()
 {
     const bool v2 = dfrVersion == DFR_V2;
@@ -41,23 +37,23 @@ DfrLink::SetupSoftware_t DfrLink::getSetupSoftware()
     const QStringList& values = replyValues;
 
     SetupSoftware_t setup;
-    setup.audio = toU16(values.at(0)) != 0;
-    setup.backlight = toU16(values.at(1)) != 0;
-    setup.contrast = toU16(values.at(2));
-    setup.gpsAcquisition = toU16(values.at(3)) != 0;
-    setup.coordType = CoordType_t(toU16(values.at(4)));
-    setup.distType = DistType_t(toU16(values.at(5)));
-    setup.directionOffset = toU16(values.at(6));
+    setup.audio = values.at(0).toUShort() != 0;
+    setup.backlight = values.at(1).toUShort() != 0;
+    setup.contrast = values.at(2).toUShort();
+    setup.gpsAcquisition = values.at(3).toUShort() != 0;
+    setup.coordType = CoordType_t(values.at(4).toUShort());
+    setup.distType = DistType_t(values.at(5).toUShort());
+    setup.directionOffset = values.at(6).toUShort();
 
-    const QDate date(toU16(values.at(7)) + 2000, toU16(values.at(8)), toU16(values.at(9)));
-    const QTime time(toU16(values.at(10)), toU16(values.at(11)), 0);
+    const QDate date(values.at(7).toUShort() + 2000, values.at(8).toUShort(), values.at(9).toUShort());
+    const QTime time(values.at(10).toUShort(), values.at(11).toUShort(), 0);
     setup.dateTime = Tarsk::Utils::DateTime::fromQDateTime(QDateTime(date, time, Qt::UTC));
 
     // Band and option exist only in the second generation's longer reply; with
     // the generation still unknown only the common twelve values were asked for.
     if (v2) {
-        setup.band = OrvanBand_t(toU16(values.at(12)));
-        setup.allToFavorites = toU16(values.at(13)) != 0;
+        setup.band = OrvanBand_t(values.at(12).toUShort());
+        setup.allToFavorites = values.at(13).toUShort() != 0;
     } else {
         setup.band = OrvanBand_t(0);
         setup.allToFavorites = false;
@@ -97,13 +93,13 @@ DfrLink::SetupHardware_t DfrLink::getSetupHardware()
     const QStringList& values = replyValues;
 
     SetupHardware_t setup;
-    setup.directionMode = DirectionMode_t(toU16(values.at(0)));
-    setup.antennaPosition = AntennaPosition_t(toU16(values.at(1)));
+    setup.directionMode = DirectionMode_t(values.at(0).toUShort());
+    setup.antennaPosition = AntennaPosition_t(values.at(1).toUShort());
     setup.cableLength = values.at(2).toInt();
-    setup.antennaType = AntennaType_t(toU16(values.at(3)));
-    setup.compassMode = CompassMode_t(toU16(values.at(4)));
+    setup.antennaType = AntennaType_t(values.at(3).toUShort());
+    setup.compassMode = CompassMode_t(values.at(4).toUShort());
     setup.declination = values.at(5);
-    setup.proximityMode = v2 && toU16(values.at(6)) != 0;
+    setup.proximityMode = v2 && values.at(6).toUShort() != 0;
     return setup;
 }
 
