@@ -285,6 +285,12 @@ private Q_SLOTS:
 
     void switchingReceivers()
     {
+        // An unplugged receiver must be noticed by the port scan (every second),
+        // not by a keep-alive timeout first.
+        auto* settings = Vantrel::Utils::Settings::instance();
+        const int keepAliveTimeout = settings->keepAliveTimeoutMs;
+        settings->keepAliveTimeoutMs = 5000;
+        const auto restore = qScopeGuard([=] { settings->keepAliveTimeoutMs = keepAliveTimeout; });
         DfrSimulator* first = plugIn(DeviceState::PROFILE_DFR_V2_APP);
         DfrSimulator* second = plugIn(DeviceState::PROFILE_DFR_V1);
         QVERIFY(first && second);
