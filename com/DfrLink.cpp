@@ -63,7 +63,7 @@ void DfrLink::setUartLink(const QString& portName)
 
     connect(uartLink, &UartLink::sigReplyReceived, this, &DfrLink::slotReplyReceived);
     connect(uartLink, &UartLink::sigBinaryRfpDataReceived, this, &DfrLink::slotBinaryRfpDataReceived);
-    // Beacon messages (sigRxReceived) are wired together with their decoder.
+    connect(uartLink, &UartLink::sigRxReceived, this, &DfrLink::slotRxReceived);
     connect(uartLink, &UartLink::sigErrorOccured, this, &DfrLink::slotErrorOccured);
     connect(uartLink, &UartLink::sigStatusChanged, this, &DfrLink::slotUartLinkStatusChanged);
     connect(uartLink, &UartLink::sigRequestRefused, this, &DfrLink::slotRequestRefused);

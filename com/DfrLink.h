@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "inhouse/DateTime.h"
+#include "utils/GpsFormat.h"
 
 namespace Vantrel::Com {
 
@@ -122,6 +123,24 @@ public:
         bool proximityMode = false;  // second generation only
     };
 
+    // One favourite platform slot of the receiver.
+    struct PlatformInfo_t
+    {
+        qint32 index = 0;
+        bool occupied = false;
+        quint32 platformIdType = 0;  // as the receiver reports it: 1, 2 or 3
+        QString platformId;
+        QString label;
+        bool gpsModeEnabled = false;
+        Utils::GpsFormat_t gpsFormat;
+        qint32 repetitionPeriod = 0;
+        OrvanBand_t band = ORVANBAND_EESS3;
+        OrvanModulation_t modulation = ORVANMODULATION_A2;
+        OrvanFrequencyMode_t frequencyMode = FREQUENCYMODE_INVALID;
+        quint32 narrowFrequencyHz = 0;
+        quint32 meanDirectionValues = 0;
+    };
+
     // One beacon message, heard live or read back from flash. A value-initialised
     // record is all zero; the parsers set the "none" markers (-1) themselves.
     struct OrvanRxMessage_t
@@ -176,6 +195,9 @@ public:
     SetupHardware_t getSetupHardware();
     void setSetupHardware(SetupHardware_t setup);
 
+    // Reads one favourite platform slot, also while a script is being recorded.
+    PlatformInfo_t getPlatformInfo(quint32 index);
+
     // While on, requests are recorded as frames instead of being sent.
     void startNoSendCommandMode();
     QStringList stopNoSendCommandMode();
@@ -187,8 +209,8 @@ public:
     void sendGetDfrCmd(Vantrel::Com::DfrLink::DfrCmd_t cmd, int nbParams, QStringList params = {},
                        QList<int> expectedReplyCounts = {});
 
-    // Decodes a live NPR or NPRF frame; wired together with the beacon decoder.
-    void slotRxReceived(Vantrel::Com::DfrLink::DfrMessageType_t dfrMessageType, const QStringList& replyValues);
+    // Renders any message as the NPR or NPRF line of the configured format, "$" to checksum.
+    QString orvanRxMessageToNprFormat(const OrvanRxMessage_t& message) const;
 
 Q_SIGNALS:
     void sigOpenConnection();
@@ -205,6 +227,8 @@ Q_SIGNALS:
 public Q_SLOTS:
     void slotReplyReceived(const QStringList& replyValues, bool isError);
     void slotBinaryRfpDataReceived(const QByteArray& rfpData, bool isError);
+    // Decodes a live NPR or NPRF frame and publishes it.
+    void slotRxReceived(Vantrel::Com::DfrLink::DfrMessageType_t dfrMessageType, const QStringList& replyValues);
     void slotErrorOccured(const QString& message);
     void slotUartLinkStatusChanged();
     void slotTimeout();

@@ -12,6 +12,7 @@
 #include "app/AppIdentity.h"
 #include "app/Constants.h"
 #include "ui_UiMainWindow.h"
+#include "utils/IdUtils.h"
 #include "utils/Settings.h"
 
 namespace Vantrel::Ui {
@@ -89,6 +90,7 @@ MainWindow::MainWindow()
 
     connect(&dfrLink, &Com::DfrLink::sigLinkCompromised, this, &MainWindow::slotDfrDisconnected);
     connect(&dfrLink, &Com::DfrLink::sigUartLinkStatusChanged, this, &MainWindow::slotUpdateUartLinkStatus);
+    connect(&dfrLink, &Com::DfrLink::sigOrvanMessageReceived, this, &MainWindow::slotOrvanMessageReceived);
     connect(&comManager, &Com::ComManager::sigDfrDetected, this, &MainWindow::slotDfrDetected);
     connect(&comManager, &Com::ComManager::sigDfrRemoved, this, &MainWindow::slotDfrRemoved);
 
@@ -128,6 +130,7 @@ MainWindow::MainWindow()
 
     initSettingsTab();
     Utils::Settings::instance()->loadSettingsInternal();
+    Utils::IdUtils::setMainWindow(this);
 }
 
 MainWindow::~MainWindow()
@@ -143,6 +146,7 @@ MainWindow::~MainWindow()
         logFile.close();
     }
     dfrLink.setUartLink(QString());
+    Utils::IdUtils::setMainWindow(nullptr);
 
     delete ui;
 }
@@ -156,9 +160,7 @@ void MainWindow::slotLastWindowClosed() {}
 
 void MainWindow::writeLogFileEvent(const QString& text)
 {
-    const QDateTime now = QDateTime::currentDateTimeUtc();
-    QTextStream out(&logFile);
-    out << now.date().toString(Qt::ISODate) << ' ' << now.toString(QStringLiteral("HH:mm:ss")) << text << Qt::endl;
+    writeLogFileLine(QDateTime::currentDateTimeUtc(), text);
 }
 
 void MainWindow::slotPostInit()

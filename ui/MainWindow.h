@@ -31,6 +31,9 @@ public:
 
     QToolBar* toolBar() const override;
 
+    // Identifier and modulation of each favourite platform row, in table order.
+    QList<QPair<QString, Com::DfrLink::OrvanModulation_t>> getFavoritePlatforms() const;
+
     // The generated form, for the window's own files and for tests that drive it.
     Ui_UiMainWindow* form() const { return ui; }
 
@@ -47,8 +50,20 @@ public Q_SLOTS:
     void slotSetSetupSoftware();
     void slotSetTime();
     void slotSetSetupHardware();
+    void slotGetPlatformsInfo();
+    void slotToggleEmptySlots();
+    void slotSetLiveRxEnabled(bool enabled);
+    void slotSetLogFileEnabled(bool enabled);
+    void slotClearRxTable();
+    void slotExportRxTable();
     void slotSetFlashDumpEnabled(bool enabled);
     void slotSetFlashCrcCheckEnabled(bool enabled);
+    void slotOrvanMessageReceived(const Vantrel::Com::DfrLink::OrvanRxMessage_t& orvanRxMessage,
+                                  Vantrel::Com::DfrLink::RxOrigin_t rxOrigin);
+    void slotFilterRxTable();
+    void slotClearRxFilter();
+    void slotClearSelectionRxTable();
+    void slotShowRxTableContextMenu(const QPoint& position);
 
     void slotSettingsPrintUartDebugInfo(bool checked);
     void slotSettingsPrintAtCmdDebugInfo(bool checked);
@@ -83,6 +98,8 @@ private:
 
     // Appends "<UTC date> <UTC time><text>" to the traffic log file and flushes it.
     void writeLogFileEvent(const QString& text);
+    // The same with the date and time given; a failed write closes the file.
+    void writeLogFileLine(const QDateTime& utc, const QString& text);
 
     Ui_UiMainWindow* ui;
     Tarsk::Ui::Help help;

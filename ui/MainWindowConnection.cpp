@@ -130,8 +130,22 @@ void MainWindow::connectDeviceWidgets()
             unique);
     connect(ui->checkBoxHardwareProximityMode, &QCheckBox::toggled, this, &MainWindow::slotSetSetupHardware, unique);
 
+    connect(ui->checkBoxRxLive, &QCheckBox::toggled, this, &MainWindow::slotSetLiveRxEnabled, unique);
+    connect(ui->checkBoxRxLogFile, &QCheckBox::toggled, this, &MainWindow::slotSetLogFileEnabled, unique);
+    connect(ui->lineEditRxFilter, &QLineEdit::textEdited, this, &MainWindow::slotFilterRxTable, unique);
+    connect(ui->pushButtonRxClearFilter, &QPushButton::clicked, this, &MainWindow::slotClearRxFilter, unique);
+    connect(ui->pushButtonRxClearSelection, &QPushButton::clicked, this, &MainWindow::slotClearSelectionRxTable,
+            unique);
+    connect(ui->pushButtonRxClearTable, &QPushButton::clicked, this, &MainWindow::slotClearRxTable, unique);
+    connect(ui->pushButtonRxExportCSV, &QPushButton::clicked, this, &MainWindow::slotExportRxTable, unique);
+    connect(ui->tableWidgetRx, &QTableWidget::customContextMenuRequested, this,
+            &MainWindow::slotShowRxTableContextMenu, unique);
+
     connect(ui->checkBoxFlashDumpToFile, &QCheckBox::toggled, this, &MainWindow::slotSetFlashDumpEnabled, unique);
     connect(ui->checkBoxFlashCrcCheck, &QCheckBox::toggled, this, &MainWindow::slotSetFlashCrcCheckEnabled, unique);
+
+    connect(ui->pushButtonPlatformsUpdate, &QPushButton::clicked, this, &MainWindow::slotGetPlatformsInfo, unique);
+    connect(ui->checkBoxHideEmptySlots, &QCheckBox::toggled, this, &MainWindow::slotToggleEmptySlots, unique);
 
     connect(ui->pushButtonTerminalReloadGui, &QPushButton::clicked, this, &MainWindow::slotRefreshGuiInfos, unique);
 }

@@ -58,6 +58,7 @@ void MainWindow::slotRefreshGuiInfos()
     ui->pushButtonSwitchMode->setVisible(dfrLink.dfrVersion != Com::DfrLink::DFR_V1);
     getSetupSoftware();
     getSetupHardware();
+    slotGetPlatformsInfo();
 }
 
 void MainWindow::slotRefreshStatus()

@@ -1,0 +1,713 @@
+// Received messages table: cell texts, styling, sorting, filter, CSV export, context menu, traffic log, live rows.
+#include <QtTest>
+
+#include <QAction>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QMenu>
+#include <QToolBar>
+#include <functional>
+#include <memory>
+
+#include "app/AppIdentity.h"
+#include "inhouse/DateTime.h"
+#include "inhouse/Exception.h"
+#include "inhouse/ToplevelApplication.h"
+#include "sim/DfrSimulator.h"
+#include "ui/Dialogs.h"
+#include "ui/MainWindow.h"
+#include "ui_UiMainWindow.h"
+#include "utils/GpsFormat.h"
+#include "utils/Settings.h"
+
+using Vantrel::Com::DfrLink;
+using Vantrel::Sim::DeviceState;
+using Vantrel::Sim::DfrSimulator;
+using Vantrel::Ui::Dialogs;
+using Vantrel::Ui::MainWindow;
+using Message = DfrLink::OrvanRxMessage_t;
+using Tweak = std::function<void(Message&)>;
+
+Q_DECLARE_METATYPE(Tweak)
+
+namespace {
+
+const QDateTime received(QDate(2024, 3, 5), QTime(10, 20, 30), Qt::UTC);
+
+Message baseMessage()
+{
+    Message m;
+    m.platformSlotIndex = -1;
+    m.dateTime = Tarsk::Utils::DateTime::fromQDateTime(received);
+    m.platformId = QStringLiteral("ABCDE12");
+    m.frequencyHz = 401650000;
+    m.dfrDirectionValid = m.dfrPositionValid = m.periodValid = m.crcOk = true;
+    m.direction = 123;
+    m.meanDirection = 120;
+    m.band = DfrLink::ORVANBAND_EESS4_1;
+    m.modulation = DfrLink::ORVANMODULATION_A3;
+    m.level = -120;
+    m.period = 60;
+    m.dfrLongitude = 2.35;
+    m.dfrLatitude = 48.856613;
+    m.dfrDirection = 45;
+    m.payload = QByteArray::fromHex("0a1bff");
+    m.rawPayload = QByteArray::fromHex("c00a1bff");
+    return m;
+}
+
+// Answers the next context menu: records its entries ("-" for separators) and picks one, or none.
+// Gives up after about a second without a menu.
+void answerMenu(QStringList* entries, const QString& choice, int attempts = 100)
+{
+    QTimer::singleShot(10, [entries, choice, attempts] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu) {
+            if (attempts > 1)
+                answerMenu(entries, choice, attempts - 1);
+            return;
+        }
+        for (QAction* action : menu->actions()) {
+            entries->append(action->isSeparator() ? QStringLiteral("-") : action->text());
+            if (action->text() == choice)
+                menu->setActiveAction(action);
+        }
+        QTest::keyClick(menu, choice.isEmpty() ? Qt::Key_Escape : Qt::Key_Return);
+    });
+}
+
+} // namespace
+
+class TestRxTable : public QObject
+{
+    Q_OBJECT
+
+    MainWindow* window = nullptr;
+    Vantrel::Ui_UiMainWindow* ui = nullptr;
+    QTemporaryDir dir;
+    QList<QUrl> openedUrls;
+    std::unique_ptr<DfrSimulator> sim;
+
+    QTableWidget* table() const { return ui->tableWidgetRx; }
+    QString cell(int row, int column) const { return table()->item(row, column)->text(); }
+
+    void receive(const Message& m, DfrLink::RxOrigin_t origin = DfrLink::RXORIGIN_LIVE)
+    {
+        window->slotOrvanMessageReceived(m, origin);
+    }
+
+    void addFavorite(const QString& pos, const QString& id, const QString& label)
+    {
+        QTableWidget* platforms = ui->tableWidgetPlatforms;
+        const int row = platforms->rowCount();
+        platforms->insertRow(row);
+        platforms->setItem(row, 0, new QTableWidgetItem(pos));
+        platforms->setItem(row, 1, new QTableWidgetItem(id));
+        platforms->setItem(row, 3, new QTableWidgetItem(label));
+    }
+
+    QStringList visibleIds() const
+    {
+        QStringList ids;
+        for (int row = 0; row < table()->rowCount(); ++row)
+            if (!table()->isRowHidden(row))
+                ids.append(cell(row, 5));
+        return ids;
+    }
+
+    // A raw payload that slot 7's format decodes to 43.5 N 1.25 W.
+    static QByteArray positionPayload()
+    {
+        const auto format = Vantrel::Utils::GpsFormat::instance()
+                                ->getFormatsForOrigin(Vantrel::Utils::GpsFormat::ORIGIN_PLATFORM)
+                                .first()
+                                .second;
+        QStringList fields = {format.name};
+        for (const auto& c : {format.lat, format.lon})
+            for (int v : {c.signPos, c.signLen, c.pos, c.len, c.t, c.u, c.v, c.w, c.ty})
+                fields.append(QString::number(v));
+        fields << QString::number(format.payloadLen) << QString::number(format.indexPos) << "0";
+        return Vantrel::Sim::BeaconBuilder::gpsPayload(fields, 43.5, -1.25, 8);
+    }
+
+    QString logFilePath() const
+    {
+        return QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("../Logs/Log 0042.txt"));
+    }
+
+    QAction* portAction() const
+    {
+        const QString port = sim->deviceName().mid(int(qstrlen("/dev/")));
+        for (QAction* action : ui->mainToolBar_->actions())
+            if (action->toolTip() == QStringLiteral("Connect to DFR @%1").arg(port))
+                return action;
+        return nullptr;
+    }
+
+    // Plugs a simulated receiver and connects it from the tool bar.
+    void connectReceiver(DeviceState::Profile_t profile)
+    {
+        sim = std::make_unique<DfrSimulator>(profile);
+        sim->setBeaconPeriod(0);
+        QVERIFY(sim->start());
+        qputenv("VANTREL_SIMULATED_PORTS", sim->deviceName().toLocal8Bit());
+        QTRY_VERIFY_WITH_TIMEOUT(portAction(), 5000);
+        portAction()->trigger();
+        QVERIFY(portAction()->isChecked());
+        QCOMPARE(ui->lineEditStatusSerial->text().isEmpty(), false);
+    }
+
+    void disconnectReceiver()
+    {
+        if (sim && portAction() && portAction()->isChecked())
+            portAction()->trigger();
+        sim.reset();
+        qunsetenv("VANTREL_SIMULATED_PORTS");
+    }
+
+public Q_SLOTS:
+    void openUrl(const QUrl& url) { openedUrls.append(url); }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(dir.isValid());
+        auto* settings = Vantrel::Utils::Settings::instance();
+        settings->dfrCommandTimeoutMs = 2000;
+        settings->keepAliveTimeoutMs = 500;
+        settings->keepAlivePeriodMs = 1000;
+        window = new MainWindow();
+        ui = window->form();
+        window->show();
+        static_cast<Tarsk::Utils::ToplevelApplication*>(qApp)->setMainClass(window);
+        QTRY_VERIFY_WITH_TIMEOUT(ui->lineEditVersionsStatus->text() == "Not connected", 5000);
+        const int rxTab = ui->tabWidget->indexOf(ui->tabRx);
+        ui->tabWidget->setTabEnabled(rxTab, true);
+        ui->tabWidget->setCurrentIndex(rxTab);
+        QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "openUrl");
+
+        // Slot 7 decodes its payloads with the reference file's first format.
+        auto* catalog = Vantrel::Utils::GpsFormat::instance();
+        const auto fileFormats = catalog->getFormatsForOrigin(Vantrel::Utils::GpsFormat::ORIGIN_FILE);
+        QVERIFY(!fileFormats.isEmpty());
+        catalog->addGpsFormat(Vantrel::Utils::GpsFormat::ORIGIN_PLATFORM, 7, fileFormats.first().second);
+    }
+
+    void init()
+    {
+        table()->setRowCount(0);
+        table()->clearSelection();
+        table()->setSortingEnabled(true);
+        ui->lineEditRxFilter->clear();
+        ui->tableWidgetPlatforms->setRowCount(0);
+        openedUrls.clear();
+    }
+
+    void cleanupTestCase()
+    {
+        disconnectReceiver();
+        Dialogs::setResponder({});
+        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+        delete window;
+    }
+
+    void cellTexts_data()
+    {
+        QTest::addColumn<Tweak>("tweak");
+        QTest::addColumn<bool>("flash");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("text");
+        const Tweak none = [](Message&) {};
+        QTest::newRow("live origin") << none << false << 0 << "Live";
+        QTest::newRow("flash origin") << none << true << 0 << "Flash";
+        QTest::newRow("index from a 07 row") << none << false << 1 << "7";
+        QTest::newRow("label of the matching row") << none << false << 2 << "Buoy seven";
+        QTest::newRow("own index wins over the row's")
+            << Tweak([](Message& m) { m.platformSlotIndex = 3; }) << false << 1 << "3";
+        QTest::newRow("prefix of an id does not match")
+            << Tweak([](Message& m) { m.platformId = "ABCDE1"; }) << false << 2 << "";
+        QTest::newRow("unknown id leaves index empty")
+            << Tweak([](Message& m) { m.platformId = "FFFFF"; }) << false << 1 << "";
+        QTest::newRow("non-numeric Pos gives index 0")
+            << Tweak([](Message& m) { m.platformId = "BAD0"; }) << false << 1 << "0";
+        QTest::newRow("live position") << none << false << 3 << "N/A";
+        QTest::newRow("flash position") << Tweak([](Message& m) { m.flashPosition = 17; }) << true << 3 << "17";
+        QTest::newRow("time in UTC") << none << false << 4 << "2024-03-05T10:20:30";
+        QTest::newRow("null date gives empty time")
+            << Tweak([](Message& m) { m.dateTime = Tarsk::Utils::DateTime(); }) << false << 4 << "";
+        QTest::newRow("frequency") << none << false << 6 << "401650000";
+        QTest::newRow("direction without avg while disconnected") << none << false << 7 << "123";
+        QTest::newRow("band") << none << false << 8 << "EESS4_1";
+        QTest::newRow("band without key") << Tweak([](Message& m) { m.band = DfrLink::OrvanBand_t(42); }) << false
+                                          << 8 << "";
+        QTest::newRow("modulation") << none << false << 9 << "A3";
+        QTest::newRow("modulation invalid")
+            << Tweak([](Message& m) { m.modulation = DfrLink::ORVANMODULATION_INVALID; }) << false << 9
+            << "INVALID";
+        QTest::newRow("modulation without key")
+            << Tweak([](Message& m) { m.modulation = DfrLink::OrvanModulation_t(9); }) << false << 9 << "";
+        const QList<QPair<int, QString>> levels = {{1, "< -135"}, {2, "> 0"},  {3, "< -112"},
+                                                   {4, "< -115"}, {5, "5"},    {-120, "-120"},
+                                                   {0, "0"}};
+        for (const auto& [level, text] : levels)
+            QTest::addRow("level %d", level) << Tweak([level = level](Message& m) { m.level = level; }) << false
+                                             << 10 << text;
+        QTest::newRow("period") << none << false << 11 << "60";
+        QTest::newRow("period invalid") << Tweak([](Message& m) { m.periodValid = false; }) << false << 11
+                                        << "Invalid";
+        QTest::newRow("DFR latitude is the second coordinate, shortest form") << none << false << 12 << "48.856613";
+        QTest::newRow("DFR longitude is the first coordinate") << none << false << 13 << "2.35";
+        QTest::newRow("DFR position invalid: latitude")
+            << Tweak([](Message& m) { m.dfrPositionValid = false; }) << false << 12 << "";
+        QTest::newRow("DFR position invalid: longitude")
+            << Tweak([](Message& m) { m.dfrPositionValid = false; }) << false << 13 << "";
+        QTest::newRow("DFR direction") << none << false << 14 << "45";
+        QTest::newRow("DFR direction invalid")
+            << Tweak([](Message& m) { m.dfrDirectionValid = false; }) << false << 14 << "Invalid";
+        const Tweak position = [](Message& m) { m.rawPayload = positionPayload(); };
+        QTest::newRow("payload latitude") << position << false << 15 << "43.5";
+        QTest::newRow("payload longitude") << position << false << 16 << "-1.25";
+        QTest::newRow("payload position from the raw payload only") << Tweak([](Message& m) {
+            m.payload = positionPayload();
+            m.rawPayload = QByteArray(8, '\0');
+        }) << false << 15 << "0";
+        QTest::newRow("slot without a format") << Tweak([](Message& m) {
+            m.rawPayload = positionPayload();
+            m.platformSlotIndex = 2;
+        }) << false << 15 << "";
+        QTest::newRow("CRC ok") << none << false << 17 << "Yes";
+        QTest::newRow("CRC bad") << Tweak([](Message& m) { m.crcOk = false; }) << false << 17 << "No";
+        QTest::newRow("payload upper-case hex") << none << false << 18 << "0A1BFF";
+        QTest::newRow("raw payload upper-case hex") << none << false << 19 << "C00A1BFF";
+    }
+
+    void cellTexts()
+    {
+        QFETCH(Tweak, tweak);
+        QFETCH(bool, flash);
+        QFETCH(int, column);
+        QFETCH(QString, text);
+        addFavorite("x", "BAD0", "Bad slot");
+        addFavorite("07", "ABCDE12", "Buoy seven");
+        addFavorite("09", "ABCDE12", "Shadowed duplicate");
+        Message m = baseMessage();
+        tweak(m);
+        receive(m, flash ? DfrLink::RXORIGIN_FLASH : DfrLink::RXORIGIN_LIVE);
+        QCOMPARE(table()->rowCount(), 1);
+        QCOMPARE(table()->columnCount(), 20);
+        QCOMPARE(cell(0, column), text);
+    }
+
+    void rowStyling_data()
+    {
+        QTest::addColumn<int>("modulation");
+        QTest::addColumn<bool>("crcOk");
+        QTest::addColumn<QColor>("foreground");
+        QTest::newRow("A2") << int(DfrLink::ORVANMODULATION_A2) << true << QColor(70, 130, 180);
+        QTest::newRow("A3") << int(DfrLink::ORVANMODULATION_A3) << true << QColor(138, 43, 226);
+        QTest::newRow("A4") << int(DfrLink::ORVANMODULATION_A4) << true << QColor(34, 139, 34);
+        QTest::newRow("LDK, bad CRC") << int(DfrLink::ORVANMODULATION_LDK) << false << QColor(139, 69, 19);
+        QTest::newRow("invalid keeps the default colour, bad CRC")
+            << int(DfrLink::ORVANMODULATION_INVALID) << false << QColor();
+    }
+
+    void rowStyling()
+    {
+        QFETCH(int, modulation);
+        QFETCH(bool, crcOk);
+        QFETCH(QColor, foreground);
+        Message m = baseMessage();
+        m.modulation = DfrLink::OrvanModulation_t(modulation);
+        m.crcOk = crcOk;
+        receive(m);
+        for (int column = 0; column < 20; ++column) {
+            const QTableWidgetItem* item = table()->item(0, column);
+            const QVariant colour = item->data(Qt::ForegroundRole);
+            QCOMPARE(colour.isValid(), foreground.isValid());
+            if (foreground.isValid())
+                QCOMPARE(colour.value<QBrush>().color(), foreground);
+            const QVariant background = item->data(Qt::BackgroundRole);
+            if (crcOk)
+                QVERIFY(!background.isValid());
+            else
+                QCOMPARE(background.value<QBrush>().color(), QColor(220, 220, 220));
+            const bool payloadColumn = column >= 18;
+            QCOMPARE(item->data(Qt::FontRole).isValid(), payloadColumn);
+            if (payloadColumn)
+                QCOMPARE(item->font().family(), table()->horizontalHeaderItem(18)->font().family());
+        }
+    }
+
+    void sortByPosition()
+    {
+        for (int position : {9, 10, 2}) {
+            Message m = baseMessage();
+            m.flashPosition = position;
+            receive(m, DfrLink::RXORIGIN_FLASH);
+        }
+        QVERIFY(!table()->isSortingEnabled());
+        receive(baseMessage());
+        QVERIFY(table()->isSortingEnabled());
+        table()->sortByColumn(3, Qt::AscendingOrder);
+        QStringList order;
+        for (int row = 0; row < table()->rowCount(); ++row)
+            order.append(cell(row, 3));
+        QCOMPARE(order, QStringList({"N/A", "2", "9", "10"}));
+    }
+
+    // Live rows join a sorted table where sorting it anew would put them: newest first among equals.
+    void liveRowsInSortedTable_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<Qt::SortOrder>("order");
+        QTest::addColumn<QStringList>("rows");
+        QTest::newRow("by Id ascending") << 5 << Qt::AscendingOrder
+                                         << QStringList({"A/4", "A/2", "flash 2", "flash 9", "M/1", "Z/3"});
+        QTest::newRow("by Id descending") << 5 << Qt::DescendingOrder
+                                          << QStringList({"Z/3", "M/1", "flash 2", "flash 9", "A/4", "A/2"});
+        QTest::newRow("by Position ascending")
+            << 3 << Qt::AscendingOrder << QStringList({"A/4", "Z/3", "A/2", "M/1", "flash 2", "flash 9"});
+        QTest::newRow("by Position descending")
+            << 3 << Qt::DescendingOrder << QStringList({"flash 9", "flash 2", "A/4", "Z/3", "A/2", "M/1"});
+    }
+
+    void liveRowsInSortedTable()
+    {
+        QFETCH(int, column);
+        QFETCH(Qt::SortOrder, order);
+        QFETCH(QStringList, rows);
+        for (int position : {9, 2}) {
+            Message m = baseMessage();
+            m.platformId = "F";
+            m.flashPosition = position;
+            receive(m, DfrLink::RXORIGIN_FLASH);
+        }
+        table()->sortByColumn(column, order);
+        table()->setSortingEnabled(true);
+        int frequency = 0;
+        for (const char* id : {"M", "A", "Z", "A"}) {
+            Message m = baseMessage();
+            m.platformId = id;
+            m.frequencyHz = ++frequency;
+            receive(m);
+        }
+        QStringList shown;
+        for (int row = 0; row < table()->rowCount(); ++row)
+            shown.append(cell(row, 0) == "Flash" ? "flash " + cell(row, 3) : cell(row, 5) + '/' + cell(row, 6));
+        QCOMPARE(shown, rows);
+    }
+
+    void filter_data()
+    {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QStringList>("visible");
+        QTest::newRow("empty filter hides nothing")
+            << "" << QStringList({"abc4", "QQ", "XABC3", "abc2", "ABC1"});
+        QTest::newRow("contained anywhere") << "ABC" << QStringList({"XABC3", "ABC1"});
+        QTest::newRow("case-sensitive") << "abc" << QStringList({"abc4", "abc2"});
+        QTest::newRow("nothing matches") << "Z" << QStringList();
+    }
+
+    void filter()
+    {
+        QFETCH(QString, filter);
+        QFETCH(QStringList, visible);
+        table()->setSortingEnabled(false);
+        for (const char* id : {"ABC1", "abc2", "XABC3"}) {
+            Message m = baseMessage();
+            m.platformId = id;
+            receive(m, DfrLink::RXORIGIN_FLASH);
+        }
+        QTest::keyClicks(ui->lineEditRxFilter, filter);
+        window->slotFilterRxTable();
+        // Later rows follow the filter too.
+        for (const char* id : {"QQ", "abc4"}) {
+            Message later = baseMessage();
+            later.platformId = id;
+            receive(later, DfrLink::RXORIGIN_FLASH);
+        }
+        QCOMPARE(visibleIds(), visible);
+
+        window->slotClearRxFilter();
+        QCOMPARE(ui->lineEditRxFilter->text(), QString());
+        QCOMPARE(visibleIds().size(), 5);
+    }
+
+    void exportCsv_data()
+    {
+        QTest::addColumn<QList<int>>("selectedRows");
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QStringList>("exportedIds");
+        QTest::newRow("nothing selected: every row") << QList<int>() << "" << QStringList({"C3", "B2", "A1"});
+        QTest::newRow("selected rows only") << QList<int>({0, 2}) << "" << QStringList({"C3", "A1"});
+        QTest::newRow("hidden rows never, selected or not")
+            << QList<int>({0, 2}) << "A" << QStringList({"A1"});
+        QTest::newRow("hidden rows never, nothing selected") << QList<int>() << "B" << QStringList({"B2"});
+    }
+
+    void exportCsv()
+    {
+        QFETCH(QList<int>, selectedRows);
+        QFETCH(QString, filter);
+        QFETCH(QStringList, exportedIds);
+        table()->setSortingEnabled(false);
+        for (const char* id : {"A1", "B2", "C3"}) {
+            Message m = baseMessage();
+            m.platformId = id;
+            m.flashPosition = 4;
+            receive(m, DfrLink::RXORIGIN_FLASH);
+        }
+        for (int row : selectedRows)
+            table()->selectionModel()->select(table()->model()->index(row, 0),
+                                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        ui->lineEditRxFilter->setText(filter);
+        window->slotFilterRxTable();
+
+        const QString path = dir.filePath("rx.csv");
+        Dialogs::Request_t request;
+        Dialogs::setResponder([&](const Dialogs::Request_t& r) {
+            request = r;
+            return QVariant(path);
+        });
+        window->slotExportRxTable();
+        QCOMPARE(request.kind, Dialogs::Request_t::SAVE_FILE);
+        QCOMPARE(request.title, "Select RX file (CSV format)");
+        QCOMPARE(request.filter, "RX Files (*.csv *.txt);;All files (*)");
+
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = file.readAll().split('\n');
+        QCOMPARE(lines.size(), exportedIds.size() + 2);
+        QCOMPARE(lines.last(), QByteArray());
+        // The degree sign is the one Latin-1 byte 0xB0.
+        QVERIFY(lines[0].startsWith("Origin,Index,Label,Position,Time,Id,Frequency (Hz),Direction (\xB0),Band,"));
+        QVERIFY(lines[0].endsWith(",CRC,Payload,Raw payload"));
+        for (int i = 0; i < exportedIds.size(); ++i) {
+            const QByteArray expected = "Flash,,,4,2024-03-05T10:20:30," + exportedIds[i].toLatin1() +
+                                        ",401650000,123,EESS4_1,A3,-120,60,48.856613,2.35,45,,,Yes,0A1BFF,C00A1BFF";
+            QCOMPARE(lines[i + 1], expected);
+        }
+    }
+
+    void exportFailures()
+    {
+        receive(baseMessage());
+        const QString unreachable = dir.filePath("missing/rx.csv");
+        Dialogs::setResponder([&](const Dialogs::Request_t&) { return QVariant(unreachable); });
+        try {
+            window->slotExportRxTable();
+            QFAIL("no exception");
+        } catch (const Tarsk::Utils::Exception& e) {
+            QCOMPARE(e.message(), QStringLiteral("Unable to open RX file %1").arg(unreachable));
+            QCOMPARE(e.severity(), QtCriticalMsg);
+        }
+        QVERIFY(!QFile::exists(unreachable));
+    }
+
+    void contextMenuEntries_data()
+    {
+        QTest::addColumn<Tweak>("tweak");
+        QTest::addColumn<QStringList>("entries");
+        const QString filterEntry = "ID filter: ABCDE12";
+        const QString copy = "Copy payload to clipboard";
+        const QString copyRaw = "Copy raw payload to clipboard";
+        const QString dfrMap = "See DFR position on Google Maps";
+        const QString payloadMap = "See payload position on Google Maps";
+        QTest::newRow("everything") << Tweak([](Message&) {})
+                                    << QStringList({filterEntry, "-", copy, copyRaw, "-", dfrMap, payloadMap});
+        QTest::newRow("no receiver position")
+            << Tweak([](Message& m) { m.dfrPositionValid = false; })
+            << QStringList({filterEntry, "-", copy, copyRaw, "-", payloadMap});
+        QTest::newRow("receiver latitude 0") << Tweak([](Message& m) { m.dfrLatitude = 0; })
+                                             << QStringList({filterEntry, "-", copy, copyRaw, "-", payloadMap});
+        QTest::newRow("no payloads, no payload position")
+            << Tweak([](Message& m) {
+                   m.payload.clear();
+                   m.rawPayload.clear();
+               })
+            << QStringList({filterEntry, "-", dfrMap});
+        QTest::newRow("raw payload only, slot without a format")
+            << Tweak([](Message& m) {
+                   m.payload.clear();
+                   m.platformId = "ABCDE12";
+                   m.platformSlotIndex = 5;
+               })
+            << QStringList({filterEntry, "-", copyRaw, "-", dfrMap});
+    }
+
+    void contextMenuEntries()
+    {
+        QFETCH(Tweak, tweak);
+        QFETCH(QStringList, entries);
+        addFavorite("07", "ABCDE12", "Buoy seven");
+        Message m = baseMessage();
+        m.rawPayload = positionPayload();
+        tweak(m);
+        receive(m);
+        QStringList shown;
+        answerMenu(&shown, QString());
+        window->slotShowRxTableContextMenu(table()->visualItemRect(table()->item(0, 1)).center());
+        QCOMPARE(shown, entries);
+    }
+
+    void contextMenuActions_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("clipboard");
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QStringList>("visibleIds");
+        QTest::newRow("copy payload") << "Copy payload to clipboard" << "0A1BFF" << "" << QStringList({"X9", "ABCDE12"});
+        QTest::newRow("copy raw payload")
+            << "Copy raw payload to clipboard" << "C00A1BFF" << "" << QStringList({"X9", "ABCDE12"});
+        QTest::newRow("DFR position map") << "See DFR position on Google Maps" << ""
+                                          << "https://maps.google.com/maps?q=48.856613,2.35"
+                                          << QStringList({"X9", "ABCDE12"});
+        QTest::newRow("ID filter") << "ID filter: ABCDE12" << "" << "" << QStringList({"ABCDE12"});
+    }
+
+    void contextMenuActions()
+    {
+        QFETCH(QString, entry);
+        QFETCH(QString, clipboard);
+        QFETCH(QString, url);
+        QFETCH(QStringList, visibleIds);
+        table()->setSortingEnabled(false);
+        receive(baseMessage(), DfrLink::RXORIGIN_FLASH);
+        Message other = baseMessage();
+        other.platformId = "X9";
+        receive(other, DfrLink::RXORIGIN_FLASH);
+        QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+
+        QStringList shown;
+        answerMenu(&shown, entry);
+        window->slotShowRxTableContextMenu(table()->visualItemRect(table()->item(1, 5)).center());
+        QVERIFY(shown.contains(entry));
+        QCOMPARE(QGuiApplication::clipboard()->text(), clipboard.isEmpty() ? QStringLiteral("before") : clipboard);
+        QCOMPARE(openedUrls, url.isEmpty() ? QList<QUrl>() : QList<QUrl>({QUrl(url)}));
+        QCOMPARE(this->visibleIds(), visibleIds);
+    }
+
+    void contextMenuOutsideRows()
+    {
+        receive(baseMessage());
+        // Below the last row there is no item, hence no menu whose filter entry could be taken.
+        QStringList shown;
+        answerMenu(&shown, QStringLiteral("ID filter: ABCDE12"), 5);
+        const QPoint below(5, table()->visualItemRect(table()->item(0, 0)).bottom() + 20);
+        QVERIFY(!table()->itemAt(below));
+        window->slotShowRxTableContextMenu(below);
+        QCOMPARE(shown, QStringList());
+        QCOMPARE(ui->lineEditRxFilter->text(), QString());
+    }
+
+    // From here on a first-generation receiver is connected.
+    void connectedV1AverageDirection()
+    {
+        connectReceiver(DeviceState::PROFILE_DFR_V1);
+        ui->tableWidgetPlatforms->setRowCount(0);
+        addFavorite("07", "ABCDE12", "Buoy seven");
+        receive(baseMessage());
+        Message unknown = baseMessage();
+        unknown.platformId = "FFFFF";
+        receive(unknown);
+        QCOMPARE(table()->findItems("ABCDE12", Qt::MatchExactly).first()->row() >= 0, true);
+        const int known = table()->findItems("ABCDE12", Qt::MatchExactly).first()->row();
+        const int other = table()->findItems("FFFFF", Qt::MatchExactly).first()->row();
+        QCOMPARE(cell(known, 7), "123 (avg 120)");
+        QCOMPARE(cell(other, 7), "123");
+    }
+
+    // The tab's buttons and filter field reach their slots while connected.
+    void wiredControls()
+    {
+        window->slotClearRxTable();
+        for (const char* id : {"AB1", "CD2", "AB3"}) {
+            Message m = baseMessage();
+            m.platformId = id;
+            receive(m);
+        }
+        QTest::keyClicks(ui->lineEditRxFilter, "AB");
+        QCOMPARE(visibleIds().size(), 2);
+        ui->pushButtonRxClearFilter->click();
+        QCOMPARE(visibleIds().size(), 3);
+        table()->selectRow(1);
+        ui->pushButtonRxClearSelection->click();
+        QVERIFY(!table()->selectionModel()->hasSelection());
+        ui->pushButtonRxClearTable->click();
+        QCOMPARE(table()->rowCount(), 0);
+    }
+
+    void logFileRuns()
+    {
+        QVERIFY(portAction() && portAction()->isChecked());
+        QFile::remove(logFilePath());
+        for (int run = 0; run < 2; ++run) {
+            ui->checkBoxRxLogFile->setChecked(true);
+            receive(baseMessage());
+            Message flash = baseMessage();
+            flash.dateTime = Tarsk::Utils::DateTime();
+            receive(flash, DfrLink::RXORIGIN_FLASH);
+            ui->checkBoxRxLogFile->setChecked(false);
+            receive(baseMessage());  // not logged any more
+        }
+        QFile file(logFilePath());
+        QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
+        const QStringList lines = QString::fromUtf8(file.readAll()).split('\n');
+        const QString today = QDateTime::currentDateTimeUtc().date().toString(Qt::ISODate);
+        const QRegularExpression stamp("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d");
+        QCOMPARE(lines.size(), 4 + 3 + 4 + 1);
+        for (int first : {0, 7}) {
+            QVERIFY(lines[first].contains(stamp));
+            QVERIFY2(lines[first].endsWith(" : USB connection to DFR V1 SN 0042"), qPrintable(lines[first]));
+            QVERIFY2(lines[first + 1].startsWith("2024-03-05 10:20:30 Received : $NPR"),
+                     qPrintable(lines[first + 1]));
+            // A message without a date is stamped with the time it was logged.
+            QVERIFY2(lines[first + 2].startsWith(today + ' '), qPrintable(lines[first + 2]));
+            QVERIFY(lines[first + 2].contains(stamp));
+            QVERIFY2(lines[first + 2].mid(19).startsWith(" Flash : $NPR"), qPrintable(lines[first + 2]));
+            QVERIFY(lines[first + 3].endsWith(" : Log file closed"));
+        }
+        QCOMPARE(lines.mid(4, 3), QStringList({"", "", ""}));
+        QCOMPARE(lines.last(), QString());
+    }
+
+    void logFileWriteFailure()
+    {
+        QFile::remove(logFilePath());
+        QVERIFY(QFile::link(QStringLiteral("/dev/full"), logFilePath()));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Unable to write log file .*/Log 0042\\.txt"));
+        ui->checkBoxRxLogFile->setChecked(true);
+        // Once stopped, the log stays quiet.
+        QTest::failOnWarning(QRegularExpression("Unable to write log file"));
+        receive(baseMessage());
+        ui->checkBoxRxLogFile->setChecked(false);
+        QFile::remove(logFilePath());
+    }
+
+    void liveBeaconFromReceiver()
+    {
+        QVERIFY(portAction() && portAction()->isChecked());
+        window->slotClearRxTable();
+        Vantrel::Sim::BeaconBuilder::BeaconMessage_t beacon;
+        beacon.platformId = QStringLiteral("1234567");
+        beacon.frequencyHz = 401633000;
+        beacon.payload = QByteArray::fromHex("0102030405060708");
+        QVERIFY(sim->sendBeacon(beacon));
+        QTRY_COMPARE_WITH_TIMEOUT(table()->rowCount(), 1, 5000);
+        QCOMPARE(cell(0, 0), "Live");
+        QCOMPARE(cell(0, 6), "401633000");
+        QVERIFY(table()->isSortingEnabled());
+    }
+};
+
+int main(int argc, char** argv)
+{
+    qRegisterMetaType<Tarsk::Utils::DateTime>("Tarsk::Utils::DateTime");
+    Tarsk::Utils::ToplevelApplication app(argc, argv);
+    QApplication::setApplicationName(Vantrel::App::applicationName);
+    QApplication::setApplicationVersion(Vantrel::App::applicationVersion);
+    TestRxTable test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_rxtable.moc"

@@ -1,0 +1,253 @@
+// Identifier rules: width from length and from favourite platforms, identifier and payload trimming.
+#include <QtTest>
+
+#include <QTableWidget>
+
+#include "inhouse/Exception.h"
+#include "inhouse/ToplevelApplication.h"
+#include "ui/MainWindow.h"
+#include "ui_UiMainWindow.h"
+#include "utils/IdUtils.h"
+
+using Vantrel::Com::DfrLink;
+using Vantrel::Ui::MainWindow;
+using Vantrel::Utils::IdUtils;
+
+namespace {
+
+constexpr auto A2 = DfrLink::ORVANMODULATION_A2;
+constexpr auto A3 = DfrLink::ORVANMODULATION_A3;
+constexpr auto A4 = DfrLink::ORVANMODULATION_A4;
+constexpr auto LDK = DfrLink::ORVANMODULATION_LDK;
+constexpr auto INVALID = DfrLink::ORVANMODULATION_INVALID;
+constexpr auto T20 = DfrLink::PLATFORMIDTYPE_20BITS;
+constexpr auto T28 = DfrLink::PLATFORMIDTYPE_28BITS;
+constexpr auto T32 = DfrLink::PLATFORMIDTYPE_32BITS;
+constexpr auto UNDEF = DfrLink::PLATFORMIDTYPE_UNDEFINED;
+
+// Rows of the platform table as the favourites tab shows them: identifier and modulation text.
+void fillPlatforms(MainWindow* window, const QList<QStringList>& rows)
+{
+    QTableWidget* table = window->form()->tableWidgetPlatforms;
+    table->setSortingEnabled(false);
+    table->setRowCount(0);
+    table->setRowCount(int(rows.size()));
+    for (int row = 0; row < rows.size(); ++row) {
+        table->setItem(row, 0, new QTableWidgetItem(QString::number(row).rightJustified(2, '0')));
+        for (int column = 0; column < rows.at(row).size(); ++column) {
+            // "-" leaves the cell without an item, like a row the table never filled.
+            if (rows.at(row).at(column) != QLatin1String("-"))
+                table->setItem(row, column + 1, new QTableWidgetItem(rows.at(row).at(column)));
+        }
+    }
+}
+
+} // namespace
+
+class TstIdUtils : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void adjustId_data()
+    {
+        QTest::addColumn<bool>("isDfrV2");
+        QTest::addColumn<DfrLink::OrvanModulation_t>("modulation");
+        QTest::addColumn<DfrLink::PlatformIdType_t>("idType");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<QString>("warning");
+
+        // Every row starts from ABCDEF12.
+        QTest::newRow("V1 A2 20 bits cuts one") << false << A2 << T20 << "ABCDEF1" << "";
+        QTest::newRow("V1 A2 28 bits") << false << A2 << T28 << "ABCDEF12" << "";
+        QTest::newRow("V1 A2 32 bits") << false << A2 << T32 << "ABCDEF12" << "";
+        QTest::newRow("V1 A2 undefined") << false << A2 << UNDEF << "ABCDEF12" << "";
+        QTest::newRow("V1 A3 20 bits") << false << A3 << T20 << "ABCDEF12" << "";
+        QTest::newRow("V1 A4 28 bits") << false << A4 << T28 << "ABCDEF12" << "";
+        QTest::newRow("V1 LDK 20 bits, no warning") << false << LDK << T20 << "ABCDEF12" << "";
+        QTest::newRow("V2 A2 20 bits cuts three") << true << A2 << T20 << "ABCDE" << "";
+        QTest::newRow("V2 A2 28 bits") << true << A2 << T28 << "ABCDEF1" << "";
+        QTest::newRow("V2 A2 undefined") << true << A2 << UNDEF << "ABCDEF1" << "";
+        QTest::newRow("V2 A2 32 bits") << true << A2 << T32 << "ABCDEF12" << "";
+        QTest::newRow("V2 A3 28 bits") << true << A3 << T28 << "ABCDEF1" << "";
+        QTest::newRow("V2 A3 undefined") << true << A3 << UNDEF << "ABCDEF1" << "";
+        QTest::newRow("V2 A3 20 bits warns, still cuts")
+            << true << A3 << T20 << "ABCDEF1" << "Inconsistent ID type (0) for modulation A3";
+        QTest::newRow("V2 A3 32 bits warns, still cuts")
+            << true << A3 << T32 << "ABCDEF1" << "Inconsistent ID type (2) for modulation A3";
+        QTest::newRow("V2 A4 28 bits") << true << A4 << T28 << "ABCDEF1" << "";
+        QTest::newRow("V2 A4 undefined") << true << A4 << UNDEF << "ABCDEF1" << "";
+        QTest::newRow("V2 A4 32 bits") << true << A4 << T32 << "ABCDEF12" << "";
+        QTest::newRow("V2 A4 20 bits warns")
+            << true << A4 << T20 << "ABCDEF12" << "Inconsistent ID type (0) for modulation A4";
+        QTest::newRow("V2 LDK 20 bits warns")
+            << true << LDK << T20 << "ABCDEF12" << "Inconsistent ID type (0) for modulation LDK";
+        QTest::newRow("V2 LDK 28 bits warns")
+            << true << LDK << T28 << "ABCDEF12" << "Inconsistent ID type (1) for modulation LDK";
+        QTest::newRow("V2 invalid 28 bits warns as LDK")
+            << true << INVALID << T28 << "ABCDEF12" << "Inconsistent ID type (1) for modulation LDK";
+        QTest::newRow("V2 LDK 32 bits") << true << LDK << T32 << "ABCDEF12" << "";
+        QTest::newRow("V2 LDK undefined") << true << LDK << UNDEF << "ABCDEF12" << "";
+        QTest::newRow("V2 invalid undefined") << true << INVALID << UNDEF << "ABCDEF12" << "";
+    }
+    void adjustId()
+    {
+        QFETCH(bool, isDfrV2);
+        QFETCH(DfrLink::OrvanModulation_t, modulation);
+        QFETCH(DfrLink::PlatformIdType_t, idType);
+        QFETCH(QString, expected);
+        QFETCH(QString, warning);
+
+        if (!warning.isEmpty())
+            QTest::ignoreMessage(QtWarningMsg, qPrintable(warning));
+        // Any other warning fails the row.
+        QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
+        QCOMPARE(IdUtils::adjustId(QStringLiteral("ABCDEF12"), idType, modulation, isDfrV2), expected);
+    }
+
+    void adjustPayload_data()
+    {
+        QTest::addColumn<bool>("isDfrV2");
+        QTest::addColumn<DfrLink::OrvanModulation_t>("modulation");
+        QTest::addColumn<DfrLink::PlatformIdType_t>("idType");
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<QByteArray>("expected");
+
+        const QByteArray p = QByteArray::fromHex("123456");
+        QTest::newRow("V1 A2 28 bits drops a byte") << false << A2 << T28 << p << QByteArray::fromHex("3456");
+        QTest::newRow("V1 A2 32 bits drops a byte") << false << A2 << T32 << p << QByteArray::fromHex("3456");
+        QTest::newRow("V1 A2 undefined drops a byte") << false << A2 << UNDEF << p << QByteArray::fromHex("3456");
+        QTest::newRow("V1 A2 20 bits") << false << A2 << T20 << p << p;
+        QTest::newRow("V1 A4 32 bits") << false << A4 << T32 << p << p;
+        QTest::newRow("V1 A3 28 bits") << false << A3 << T28 << p << p;
+        QTest::newRow("V1 A2 28 bits empty") << false << A2 << T28 << QByteArray() << QByteArray();
+        QTest::newRow("V2 A2 28 bits drops a byte") << true << A2 << T28 << p << QByteArray::fromHex("3456");
+        QTest::newRow("V2 A2 undefined drops a byte") << true << A2 << UNDEF << p << QByteArray::fromHex("3456");
+        QTest::newRow("V2 A2 undefined empty") << true << A2 << UNDEF << QByteArray() << QByteArray();
+        QTest::newRow("V2 A2 32 bits drops 3 nibbles") << true << A2 << T32 << p << QByteArray::fromHex("4560");
+        QTest::newRow("V2 A2 32 bits two bytes") << true << A2 << T32 << QByteArray::fromHex("1234")
+                                                 << QByteArray::fromHex("40");
+        QTest::newRow("V2 A2 32 bits one byte") << true << A2 << T32 << QByteArray::fromHex("12")
+                                                << QByteArray::fromHex("12");
+        QTest::newRow("V2 A2 20 bits") << true << A2 << T20 << p << p;
+        QTest::newRow("V2 A4 32 bits drops a nibble") << true << A4 << T32 << p << QByteArray::fromHex("234560");
+        QTest::newRow("V2 A4 32 bits one byte") << true << A4 << T32 << QByteArray::fromHex("AB")
+                                                << QByteArray::fromHex("B0");
+        QTest::newRow("V2 A4 32 bits empty") << true << A4 << T32 << QByteArray() << QByteArray();
+        QTest::newRow("V2 A4 28 bits") << true << A4 << T28 << p << p;
+        QTest::newRow("V2 A4 undefined") << true << A4 << UNDEF << p << p;
+        QTest::newRow("V2 A3 28 bits") << true << A3 << T28 << p << p;
+        QTest::newRow("V2 LDK 32 bits") << true << LDK << T32 << p << p;
+        QTest::newRow("V2 invalid undefined") << true << INVALID << UNDEF << p << p;
+    }
+    void adjustPayload()
+    {
+        QFETCH(bool, isDfrV2);
+        QFETCH(DfrLink::OrvanModulation_t, modulation);
+        QFETCH(DfrLink::PlatformIdType_t, idType);
+        QFETCH(QByteArray, payload);
+        QFETCH(QByteArray, expected);
+
+        QCOMPARE(IdUtils::adjustPayload(payload, idType, modulation, isDfrV2).toHex(), expected.toHex());
+    }
+
+    void typeFromLength_data()
+    {
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<int>("expected");  // -1: throws
+
+        QTest::newRow("5 digits") << "ABCDE" << int(T20);
+        QTest::newRow("7 digits") << "1234567" << int(T28);
+        QTest::newRow("8 digits") << "12345678" << int(T32);
+        QTest::newRow("6 digits") << "ABCDEF" << -1;
+        QTest::newRow("9 digits") << "123456789" << -1;
+        QTest::newRow("4 digits") << "1234" << -1;
+        QTest::newRow("empty") << "" << -1;
+    }
+    void typeFromLength()
+    {
+        QFETCH(QString, id);
+        QFETCH(int, expected);
+
+        try {
+            const DfrLink::PlatformIdType_t type = IdUtils::determinePlatformIdTypeFromLength(id);
+            QVERIFY2(expected >= 0, "no exception");
+            QCOMPARE(int(type), expected);
+        } catch (const Tarsk::Utils::Exception& exception) {
+            QCOMPARE(expected, -1);
+            QCOMPARE(exception.message(), QStringLiteral("Unknown platform ID type for ID (%1)").arg(id));
+            QCOMPARE(exception.severity(), QtCriticalMsg);
+        }
+    }
+
+    void typeFromFavorites_data()
+    {
+        QTest::addColumn<QList<QStringList>>("rows");  // identifier, modulation text; "-": no item
+        QTest::addColumn<bool>("withWindow");
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<DfrLink::OrvanModulation_t>("modulation");
+        QTest::addColumn<DfrLink::PlatformIdType_t>("expected");
+
+        using Rows = QList<QStringList>;
+        QTest::newRow("no window, matching favourite")
+            << Rows{{"12345678", "A2"}} << false << "12345678" << A2 << UNDEF;
+        QTest::newRow("whole identifier") << Rows{{"12345678", "A2"}} << true << "12345678" << A2 << T32;
+        QTest::newRow("first 7 characters") << Rows{{"1234567", "A4"}} << true << "12345678" << A4 << T28;
+        QTest::newRow("first 5 characters") << Rows{{"12345", "A3"}} << true << "1234567" << A3 << T20;
+        QTest::newRow("first row wins over a longer match")
+            << Rows{{"12345", "A2"}, {"1234567", "A2"}} << true << "12345678" << A2 << T20;
+        QTest::newRow("other modulation skipped")
+            << Rows{{"12345", "A3"}, {"1234567", "A2"}} << true << "12345678" << A2 << T28;
+        QTest::newRow("only other modulations") << Rows{{"12345678", "A4"}} << true << "12345678" << A2 << UNDEF;
+        QTest::newRow("case-sensitive") << Rows{{"abcde", "A2"}} << true << "ABCDE0" << A2 << UNDEF;
+        QTest::newRow("6 characters match nothing") << Rows{{"123456", "A2"}} << true << "12345678" << A2 << UNDEF;
+        QTest::newRow("lower-case modulation row skipped")
+            << Rows{{"12345", "a2"}, {"1234567", "A2"}} << true << "12345678" << A2 << T28;
+        QTest::newRow("INVALID modulation row skipped")
+            << Rows{{"12345678", "INVALID"}} << true << "12345678" << INVALID << UNDEF;
+        QTest::newRow("row without modulation item skipped")
+            << Rows{{"12345", "-"}, {"12345678", "LDK"}} << true << "12345678" << LDK << T32;
+        QTest::newRow("row without identifier item skipped")
+            << Rows{{"-", "A2"}, {"1234567", "A2"}} << true << "12345678" << A2 << T28;
+        QTest::newRow("empty identifier skipped")
+            << Rows{{"", "A2"}} << true << "" << A2 << UNDEF;
+        QTest::newRow("empty table") << Rows{} << true << "12345" << A2 << UNDEF;
+    }
+    void typeFromFavorites()
+    {
+        QFETCH(QList<QStringList>, rows);
+        QFETCH(bool, withWindow);
+        QFETCH(QString, id);
+        QFETCH(DfrLink::OrvanModulation_t, modulation);
+        QFETCH(DfrLink::PlatformIdType_t, expected);
+
+        fillPlatforms(window.get(), rows);
+        IdUtils::setMainWindow(withWindow ? window.get() : nullptr);
+        QCOMPARE(IdUtils::determinePlatformIdTypeFromFavorites(id, modulation), expected);
+    }
+
+    void initTestCase()
+    {
+        window = std::make_unique<MainWindow>();
+        // The window announces itself to the identifier rules when it is built.
+        fillPlatforms(window.get(), {{"12345", "A2"}});
+        QCOMPARE(IdUtils::determinePlatformIdTypeFromFavorites(QStringLiteral("12345"), A2), T32);
+    }
+    void cleanupTestCase()
+    {
+        IdUtils::setMainWindow(nullptr);
+        window.reset();
+    }
+
+private:
+    std::unique_ptr<MainWindow> window;
+};
+
+int main(int argc, char** argv)
+{
+    Tarsk::Utils::ToplevelApplication app(argc, argv);
+    TstIdUtils test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_idutils.moc"
