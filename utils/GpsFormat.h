@@ -20,10 +20,10 @@ class GpsFormat : public QObject
 {
     Q_OBJECT
 public:
-    enum Origin_t { ORIGIN_PLATFORM = 0, ORIGIN_DFR = 1, ORIGIN_FILE = 2 };
+    enum Origin_t : qint32 { ORIGIN_PLATFORM = 0, ORIGIN_DFR = 1, ORIGIN_FILE = 2 };
     Q_ENUM(Origin_t)
 
-    enum EncryptionType_t { ENCRYPTIONTYPE_NONE = 0, ENCRYPTIONTYPE_1 = 1, ENCRYPTIONTYPE_2 = 2 };
+    enum EncryptionType_t : qint32 { ENCRYPTIONTYPE_NONE = 0, ENCRYPTIONTYPE_1 = 1, ENCRYPTIONTYPE_2 = 2 };
     Q_ENUM(EncryptionType_t)
 
     // Ordered by origin, then index.
