@@ -2,22 +2,17 @@
 #include <QtTest>
 
 #include <QSemaphore>
-#include <QSocketNotifier>
 
 #include "com/DfrLink.h"
 #include "com/UartLink.h"
 #include "inhouse/Exception.h"
 #include "inhouse/ToplevelApplication.h"
 #include "sim/DfrSimulator.h"
+#include "tests/common/DeviceTestSupport.h"
 #include "utils/Settings.h"
 
 #include <atomic>
-#include <memory>
-#include <fcntl.h>
-#include <pty.h>
 #include <sys/resource.h>
-#include <termios.h>
-#include <unistd.h>
 
 using Vantrel::Com::DfrLink;
 using Vantrel::Com::UartLink;
@@ -27,18 +22,11 @@ using Vantrel::Utils::Settings;
 
 namespace {
 
-// The checksum rule written out again, so that the code under test cannot vouch for itself.
+using DeviceTest::portOf;
+
 QByteArray frame(const QByteArray& body)
 {
-    quint8 x = '*';
-    for (char c : body)
-        x ^= quint8(c);
-    return '$' + body + '*' + QByteArray::number(x, 16).toUpper().rightJustified(2, '0');
-}
-
-QString portOf(const QString& device)  // "/dev/pts/3" -> "pts/3"
-{
-    return device.mid(5);
+    return DeviceTest::frame(body + '*').trimmed();
 }
 
 qint64 processCpuMs()
@@ -74,55 +62,11 @@ struct Later : QTimer
 
 // A receiver written by hand, for replies the simulator never gives: each rule
 // "GSN>VSN,42,1207" answers one request mnemonic with one reply body.
-class RawPeer
+void answer(DeviceTest::PtyPeer& peer, const QStringList& rules)
 {
-public:
-    explicit RawPeer(const QStringList& rules)
-    {
-        QVERIFY(::openpty(&master, &slave, nullptr, nullptr, nullptr) == 0);
-        termios settings {};
-        ::tcgetattr(slave, &settings);
-        ::cfmakeraw(&settings);
-        ::tcsetattr(slave, TCSANOW, &settings);
-        ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
-        port = portOf(QString::fromLocal8Bit(::ptsname(master)));
-        for (const QString& rule : rules)
-            replies.insert(rule.section('>', 0, 0).toLatin1(), rule.section('>', 1).toLatin1());
-        notifier = std::make_unique<QSocketNotifier>(master, QSocketNotifier::Read);
-        QObject::connect(notifier.get(), &QSocketNotifier::activated, [this] { answer(); });
-        QObject::connect(&beacons, &QTimer::timeout, [this] { write(frame("NPR,1,2,3")); });
-    }
-    ~RawPeer()
-    {
-        notifier.reset();
-        ::close(master);
-        ::close(slave);  // held open until now, so that the line never hangs up
-    }
-    void startBeacons(int periodMs) { beacons.start(periodMs); }
-
-    QString port;
-
-private:
-    void write(const QByteArray& line) { QVERIFY(::write(master, line + "\r\n", size_t(line.size() + 2)) > 0); }
-    void answer()
-    {
-        char chunk[4096];
-        for (ssize_t n; (n = ::read(master, chunk, sizeof chunk)) > 0;)
-            buffer.append(chunk, int(n));
-        for (int end; (end = buffer.indexOf('\n')) >= 0; buffer.remove(0, end + 1)) {
-            const QByteArray mnemonic = buffer.left(end).mid(1).split('*').value(0).split(',').value(0);
-            if (replies.contains(mnemonic))
-                write(frame(replies.value(mnemonic)));
-        }
-    }
-
-    int master = -1;
-    int slave = -1;
-    std::unique_ptr<QSocketNotifier> notifier;
-    QTimer beacons;
-    QByteArray buffer;
-    QMap<QByteArray, QByteArray> replies;
-};
+    for (const QString& rule : rules)
+        peer.answers.insert(frame(rule.section('>', 0, 0).toLatin1()), frame(rule.section('>', 1).toLatin1()) + "\r\n");
+}
 
 bool isReady(const DfrLink& link)
 {
@@ -156,429 +100,398 @@ private Q_SLOTS:
         settings->keepAliveTimeoutMs = 5000;
         settings->keepAlivePeriodMs = 0;  // only the keep-alive on opening, so that frame counts are exact
     }
-    void versionsAndStatus_data();
-    void versionsAndStatus();
-    void firmwareLevel_data();
-    void firmwareLevel();
-    void replyShapes_data();
-    void replyShapes();
-    void requestOutcome_data();
-    void requestOutcome();
-    void noSendCommandMode_data();
-    void noSendCommandMode();
-    void statusTexts_data();
-    void statusTexts();
-    void destructionJoinsWorker_data();
-    void destructionJoinsWorker();
-    void workerExceptionIsReported();
-    void waitingCost_data();
-    void waitingCost();
-};
 
-void TstDfrLink::versionsAndStatus_data()
-{
-    QTest::addColumn<int>("profile");
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<QString>("versions");  // application, bootloader, FPGA
-    QTest::addColumn<QString>("serialNumber");
-    QTest::addColumn<int>("band");
-    QTest::addColumn<int>("ipSlots");
-    QTest::addColumn<int>("gpsFormatSlots");
+    void versionsAndStatus_data()
+    {
+        QTest::addColumn<int>("profile");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("versions");  // application, bootloader, FPGA
+        QTest::addColumn<QString>("serialNumber");
+        QTest::addColumn<int>("band");
+        QTest::addColumn<int>("ipSlots");
+        QTest::addColumn<int>("gpsFormatSlots");
 
-    QTest::newRow("first generation") << int(DeviceState::PROFILE_DFR_V1) << int(DfrLink::DFR_UNDEFINEDMODE)
-                                      << "1.9 1.2 1.0" << "0007-1207" << int(DfrLink::ORVANBAND_EESS3) << 16 << 0;
-    QTest::newRow("second generation application") << int(DeviceState::PROFILE_DFR_V2_APP) << int(DfrLink::DFR_APP)
-                                                   << "2.3 1.4 3.1" << "0007-1207" << int(DfrLink::ORVANBAND_MSS)
-                                                   << 64 << 16;
-    QTest::newRow("second generation bootloader") << int(DeviceState::PROFILE_DFR_V2_BL) << int(DfrLink::DFR_BL)
-                                                  << "UNKNOWN 1.4 UNKNOWN" << "UNKNOWN-UNKNOWN"
-                                                  << int(DfrLink::ORVANBAND_INVALID) << 64 << 16;
-}
+        QTest::newRow("first generation") << int(DeviceState::PROFILE_DFR_V1) << int(DfrLink::DFR_UNDEFINEDMODE)
+                                          << "1.9 1.2 1.0" << "0007-1207" << int(DfrLink::ORVANBAND_EESS3) << 16 << 0;
+        QTest::newRow("second generation application") << int(DeviceState::PROFILE_DFR_V2_APP) << int(DfrLink::DFR_APP)
+                                                       << "2.3 1.4 3.1" << "0007-1207" << int(DfrLink::ORVANBAND_MSS)
+                                                       << 64 << 16;
+        QTest::newRow("second generation bootloader") << int(DeviceState::PROFILE_DFR_V2_BL) << int(DfrLink::DFR_BL)
+                                                      << "UNKNOWN 1.4 UNKNOWN" << "UNKNOWN-UNKNOWN"
+                                                      << int(DfrLink::ORVANBAND_INVALID) << 64 << 16;
+    }
 
-void TstDfrLink::versionsAndStatus()
-{
-    QFETCH(int, profile);
-    QFETCH(int, mode);
-    QFETCH(QString, versions);
-    QFETCH(QString, serialNumber);
-    QFETCH(int, band);
-    QFETCH(int, ipSlots);
-    QFETCH(int, gpsFormatSlots);
+    void versionsAndStatus()
+    {
+        QFETCH(int, profile);
+        QFETCH(int, mode);
+        QFETCH(QString, versions);
+        QFETCH(QString, serialNumber);
+        QFETCH(int, band);
+        QFETCH(int, ipSlots);
+        QFETCH(int, gpsFormatSlots);
 
-    Settings::instance()->keepAlivePeriodMs = 100;  // keep-alives may fall between the requests
-    DfrSimulator sim{DeviceState::Profile_t(profile)};
-    DeviceState& state = sim.state();
-    state.serialPart1 = "7";
-    state.applicationVersion = profile == DeviceState::PROFILE_DFR_V1 ? "1.9" : "2.3";
-    state.status = {true, -33.5, 151.25, false, 287, 7.25, 31, 3};
-    QVERIFY(sim.start());
-    DfrLink link;
-    QCOMPARE(link.nbIpSlots() + link.nbGpsFormatSlots(), 0u);
-    link.setUartLink(portOf(sim.deviceName()));
-
-    const DfrLink::DfrVersionsAndStatus_t result = link.getDfrVersionsAndStatus();
-    const bool application = mode != DfrLink::DFR_BL;
-    QCOMPARE(int(link.dfrVersion), profile == DeviceState::PROFILE_DFR_V1 ? 1 : 2);
-    QCOMPARE(result.dfrVersion, link.dfrVersion);
-    QCOMPARE(int(result.mode), mode);
-    QCOMPARE(result.applicationVersion + ' ' + result.bootloaderVersion + ' ' + result.fpgaVersion, versions);
-    QCOMPARE(result.serialNumberPart1 + '-' + result.serialNumberPart2, serialNumber);
-    QCOMPARE(link.serialNumber, QString(application ? "0007" : ""));
-    QCOMPARE(int(result.band), band);
-    QCOMPARE(link.nbIpSlots(), quint32(ipSlots));
-    QCOMPARE(link.nbGpsFormatSlots(), quint32(gpsFormatSlots));
-    QCOMPARE(sim.receivedCount("GSN") + sim.receivedCount("LIG"), application ? 2 : 0);
-    QCOMPARE(result.gpsValid, application);
-    QCOMPARE(result.directionValid, false);
-    QVERIFY(qAbs(result.latitude - (application ? -33.5 : 0)) < 1e-4);
-    QVERIFY(qAbs(result.longitude - (application ? 151.25 : 0)) < 1e-4);
-    QCOMPARE(result.direction, application ? 287u : 0u);
-    QCOMPARE(result.voltage, application ? 7.25 : 0.0);
-    QCOMPARE(result.temperature, application ? 31u : 0u);
-}
-
-void TstDfrLink::firmwareLevel_data()
-{
-    QTest::addColumn<QString>("applicationVersion");
-    QTest::addColumn<int>("level");
-
-    for (const auto& [version, level] : std::initializer_list<std::pair<const char*, int>>{
-             {"1.9", 0}, {"2", 2}, {"2.0", 1}, {"2.1", 1}, {"2.2", 2}, {"2.10", 2}, {"2.beta", 1}, {"3.0", 0}})
-        QTest::newRow(version) << version << level;
-}
-
-void TstDfrLink::firmwareLevel()
-{
-    QFETCH(QString, applicationVersion);
-    QFETCH(int, level);
-
-    DfrSimulator sim;
-    sim.state().applicationVersion = applicationVersion;
-    QVERIFY(sim.start());
-    DfrLink link;
-    link.setUartLink(portOf(sim.deviceName()));
-    QCOMPARE(link.getDfrVersionsAndStatus().applicationVersion, applicationVersion);
-    QCOMPARE(link.firmwareLevel, quint32(level));
-}
-
-void TstDfrLink::replyShapes_data()
-{
-    QTest::addColumn<QStringList>("replies");
-    QTest::addColumn<QString>("failure");
-    QTest::addColumn<QString>("serialNumber");
-
-    const QString v1 = "TEST>TEST,DFR,V1";
-    const QString v2 = "TEST>TEST,DFR,V2,0042,1207,APP,2.2,1.4,3.1";
-    const QString lig = "LIG>LIG,3,2928000,138000,135,7400,24,8,12,35,0,0,0,";
-    const QString v1Lig = lig + "1.9,1.2,1.0";
-    const QString v2Lig = lig + "3,2.2,1.4,3.1";
-    const QString count = "Unable to read reply of command %1 setup: bad parameters number.";
-
-    QTest::newRow("second generation status, 15 values") << QStringList{v2, "GSN>VSN,42,1", v1Lig} << count.arg("LIG") << "";
-    QTest::newRow("first generation status, 16 values") << QStringList{v1, "GSN>VSN,42-1", v2Lig} << count.arg("LIG") << "";
-    QTest::newRow("test reply, 3 values") << QStringList{"TEST>TEST,DFR,V2,X"} << count.arg("TEST") << "";
-    QTest::newRow("second generation serial in one value") << QStringList{v2, "GSN>VSN,42-1"} << count.arg("GSN") << "";
-    QTest::newRow("application reply naming the bootloader")
-        << QStringList{"TEST>TEST,DFR,V2,0042,1207,BL,2.2,1.4,3.1"} << "Unknown mode, should be APP" << "";
-    QTest::newRow("bootloader reply naming the application")
-        << QStringList{"TEST>TEST,DFR,V2,0042,1207,APP,1.4"} << "Unknown mode, should be BL" << "";
-    QTest::newRow("refused serial request") << QStringList{v2, "GSN>ACK,GSN,0"}
-                                            << QString("Error in reply: Invalid command: \"%1\"").arg(QString(frame("ACK,GSN,0"))) << "";
-    QTest::newRow("first generation serial") << QStringList{v1, "GSN>VSN,12-345", v1Lig} << "" << "0012-345";
-    QTest::newRow("first generation serial without a dash") << QStringList{v1, "GSN>VSN,77", v1Lig} << "" << "0077-";
-    QTest::newRow("first generation serial, two dashes") << QStringList{v1, "GSN>VSN,12345-6-7", v1Lig} << "" << "12345-6";
-}
-
-void TstDfrLink::replyShapes()
-{
-    QFETCH(QStringList, replies);
-    QFETCH(QString, failure);
-    QFETCH(QString, serialNumber);
-
-    RawPeer peer(replies);
-    DfrLink link;
-    link.setUartLink(peer.port);
-    DfrLink::DfrVersionsAndStatus_t result;
-    QCOMPARE(failureOf([&] { result = link.getDfrVersionsAndStatus(); }), failure);
-    if (failure.isEmpty())
-        QCOMPARE(result.serialNumberPart1 + '-' + result.serialNumberPart2, serialNumber);
-}
-
-void TstDfrLink::requestOutcome_data()
-{
-    QTest::addColumn<QString>("scenario");
-    QTest::addColumn<QString>("failure");
-    QTest::addColumn<int>("minimumMs");  // below it, the wrong bound ended the wait (coarse timers fire 5 % early)
-
-    const QString notAvailable = "UART link not available";
-    const QString interrupted = "Link Error: Request interrupted";
-    QTest::newRow("no link") << "no link" << notAvailable << 0;
-    QTest::newRow("released by an empty port name") << "released" << notAvailable << 0;
-    QTest::newRow("port that cannot be opened") << "unopenable"
-                                               << "Link Error: Port pts/99999 cannot be open (error DeviceNotFoundError)" << 0;
-    QTest::newRow("silent receiver, link timeout") << "silent" << "Link Error: Uart link timeout" << 250;
-    // Beacon lines restart the link's own timeout, so only the outer bound, twice as long, is left.
-    QTest::newRow("silent receiver, outer bound") << "beacons only" << interrupted << 700;
-    QTest::newRow("interrupted by the caller") << "interrupted" << interrupted << 150;
-    QTest::newRow("another started inside the wait") << "nested" << "" << 0;
-    QTest::newRow("another started while the link opens") << "nested, opening" << "" << 0;
-    QTest::newRow("link replaced during the request") << "replaced" << interrupted << 150;
-    QTest::newRow("link replaced while it opens") << "replaced, opening" << notAvailable << 150;
-    QTest::newRow("first request during the keep-alive on opening") << "opening" << "" << 0;
-    QTest::newRow("request queued behind a keep-alive") << "queued slotKeepAlive" << "" << 0;
-    QTest::newRow("request refused behind a close") << "queued slotCloseConnection"
-                                                    << "Link Error: UartLink is not available" << 0;
-}
-
-void TstDfrLink::requestOutcome()
-{
-    QFETCH(QString, scenario);
-    QFETCH(QString, failure);
-    QFETCH(int, minimumMs);
-
-    if (scenario == "silent" || scenario == "beacons only")
-        Settings::instance()->dfrCommandTimeoutMs = scenario == "silent" ? 300 : 400;
-    DfrSimulator sim;
-    DfrSimulator other{DeviceState::PROFILE_DFR_V1};
-    QVERIFY(sim.start() && other.start());
-    RawPeer peer({"TEST>TEST,DFR,V1"});
-    DfrLink link;
-    QSemaphore gate;
-    if (scenario.endsWith("opening")) {
-        // Keeps the link busy with its first keep-alive once the simulator has it.
-        sim.setReplyLatency(scenario.startsWith("replaced") ? 3000 : 300);
+        Settings::instance()->keepAlivePeriodMs = 100;  // keep-alives may fall between the requests
+        DfrSimulator sim{DeviceState::Profile_t(profile)};
+        DeviceState& state = sim.state();
+        state.serialPart1 = "7";
+        state.applicationVersion = profile == DeviceState::PROFILE_DFR_V1 ? "1.9" : "2.3";
+        state.status = {true, -33.5, 151.25, false, 287, 7.25, 31, 3};
+        QVERIFY(sim.start());
+        DfrLink link;
         link.setUartLink(portOf(sim.deviceName()));
-        QTRY_COMPARE_WITH_TIMEOUT(sim.receivedCount("TEST"), 1, 5000);
-    } else if (scenario == "beacons only") {
-        peer.startBeacons(100);
-        link.setUartLink(peer.port);
-        QTRY_VERIFY_WITH_TIMEOUT(isReady(link), 5000);
-    } else if (scenario == "unopenable") {
-        link.setUartLink("pts/99999");
-    } else if (scenario != "no link") {
-        CONNECT_READY(link, sim);
-        sim.clearReceivedFrames();
-    }
-    if (scenario == "released")
-        link.setUartLink(QString());
-    if (scenario == "silent" || scenario == "interrupted" || scenario == "replaced")
-        sim.setPersistentFault(DfrSimulator::FAULTMODE_NO_REPLY, "TEST");
-    if (scenario == "nested")
-        sim.setReplyLatency(300);
-    if (scenario.startsWith("queued")) {
-        // The worker is held while the link still reads READY, so the request
-        // lands behind the slot whatever the threads' timing.
-        sim.setReplyLatency(300);
-        auto* uart = const_cast<UartLink*>(link.currentUartLink());
-        QMetaObject::invokeMethod(uart, [&gate] { gate.acquire(); }, Qt::QueuedConnection);
-        QVERIFY(QMetaObject::invokeMethod(uart, scenario.mid(7).toLatin1().constData(), Qt::QueuedConnection));
-    }
-    QString nested;
-    Later during(200, [&] {
-        gate.release();
-        if (scenario == "interrupted")
-            link.interruptRequest();
-        else if (scenario.startsWith("replaced"))
-            link.setUartLink(portOf(other.deviceName()));
-        else if (scenario.startsWith("nested"))
-            nested = failureOf([&] { link.getDfrVersionsAndStatus(); });
-    });
-    Later watchdog(6000, [&] { link.interruptRequest(); });  // a lost wait fails on time instead of hanging
-    QSignalSpy compromised(&link, &DfrLink::sigLinkCompromised);
-    QSignalSpy sent(&link, &DfrLink::sigSendRequest);
 
-    QElapsedTimer clock;
-    clock.start();
-    QCOMPARE(failureOf([&] { link.getDfrVersionsAndStatus(); }), failure);
-    QVERIFY2(clock.elapsed() >= minimumMs && clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
-    const bool linkFailed = scenario == "silent" || scenario == "unopenable";
-    QCOMPARE(compromised.count(), linkFailed ? 1 : 0);
-    if (linkFailed)
-        QCOMPARE(compromised.first(), (QVariantList{link.portName(), failure.mid(int(qstrlen("Link Error: ")))}));
-    if (scenario == "no link" || scenario == "released")
+        const DfrLink::DfrVersionsAndStatus_t result = link.getDfrVersionsAndStatus();
+        const bool application = mode != DfrLink::DFR_BL;
+        QCOMPARE(int(link.dfrVersion), profile == DeviceState::PROFILE_DFR_V1 ? 1 : 2);
+        QCOMPARE(int(result.mode), mode);
+        QCOMPARE(result.applicationVersion + ' ' + result.bootloaderVersion + ' ' + result.fpgaVersion, versions);
+        QCOMPARE(result.serialNumberPart1 + '-' + result.serialNumberPart2, serialNumber);
+        QCOMPARE(link.serialNumber, QString(application ? "0007" : ""));
+        QCOMPARE(int(result.band), band);
+        QCOMPARE(link.nbIpSlots(), quint32(ipSlots));
+        QCOMPARE(link.nbGpsFormatSlots(), quint32(gpsFormatSlots));
+        QCOMPARE(sim.receivedCount("GSN") + sim.receivedCount("LIG"), application ? 2 : 0);
+        QCOMPARE(result.gpsValid, application);
+        QCOMPARE(result.directionValid, false);
+        QVERIFY(qAbs(result.latitude - (application ? -33.5 : 0)) < 1e-4);
+        QVERIFY(qAbs(result.longitude - (application ? 151.25 : 0)) < 1e-4);
+        QCOMPARE(result.direction, application ? 287u : 0u);
+        QCOMPARE(result.voltage, application ? 7.25 : 0.0);
+        QCOMPARE(result.temperature, application ? 31u : 0u);
+    }
+
+    void firmwareLevel_data()
+    {
+        QTest::addColumn<QString>("applicationVersion");
+        QTest::addColumn<int>("level");
+
+        for (const auto& [version, level] : std::initializer_list<std::pair<const char*, int>>{
+                 {"1.9", 0}, {"2", 2}, {"2.0", 1}, {"2.1", 1}, {"2.2", 2}, {"2.10", 2}, {"2.beta", 1}, {"3.0", 0}})
+            QTest::newRow(version) << version << level;
+    }
+
+    void firmwareLevel()
+    {
+        QFETCH(QString, applicationVersion);
+        QFETCH(int, level);
+
+        DfrSimulator sim;
+        sim.state().applicationVersion = applicationVersion;
+        QVERIFY(sim.start());
+        DfrLink link;
+        link.setUartLink(portOf(sim.deviceName()));
+        QCOMPARE(link.getDfrVersionsAndStatus().applicationVersion, applicationVersion);
+        QCOMPARE(link.firmwareLevel, quint32(level));
+    }
+
+    void replyShapes_data()
+    {
+        QTest::addColumn<QStringList>("replies");
+        QTest::addColumn<QString>("failure");
+        QTest::addColumn<QString>("serialNumber");
+
+        const QString v1 = "TEST>TEST,DFR,V1";
+        const QString v2 = "TEST>TEST,DFR,V2,0042,1207,APP,2.2,1.4,3.1";
+        const QString lig = "LIG>LIG,3,2928000,138000,135,7400,24,8,12,35,0,0,0,";
+        const QString v1Lig = lig + "1.9,1.2,1.0";
+        const QString v2Lig = lig + "3,2.2,1.4,3.1";
+        const QString count = "Unable to read reply of command %1 setup: bad parameters number.";
+
+        QTest::newRow("second generation status, 15 values") << QStringList{v2, "GSN>VSN,42,1", v1Lig} << count.arg("LIG") << "";
+        QTest::newRow("first generation status, 16 values") << QStringList{v1, "GSN>VSN,42-1", v2Lig} << count.arg("LIG") << "";
+        QTest::newRow("test reply, 3 values") << QStringList{"TEST>TEST,DFR,V2,X"} << count.arg("TEST") << "";
+        QTest::newRow("second generation serial in one value") << QStringList{v2, "GSN>VSN,42-1"} << count.arg("GSN") << "";
+        QTest::newRow("application reply naming the bootloader")
+            << QStringList{"TEST>TEST,DFR,V2,0042,1207,BL,2.2,1.4,3.1"} << "Unknown mode, should be APP" << "";
+        QTest::newRow("bootloader reply naming the application")
+            << QStringList{"TEST>TEST,DFR,V2,0042,1207,APP,1.4"} << "Unknown mode, should be BL" << "";
+        QTest::newRow("refused serial request") << QStringList{v2, "GSN>ACK,GSN,0"}
+                                                << QString("Error in reply: Invalid command: \"%1\"").arg(QString(frame("ACK,GSN,0"))) << "";
+        QTest::newRow("first generation serial") << QStringList{v1, "GSN>VSN,12-345", v1Lig} << "" << "0012-345";
+        QTest::newRow("first generation serial without a dash") << QStringList{v1, "GSN>VSN,77", v1Lig} << "" << "0077-";
+    }
+
+    void replyShapes()
+    {
+        QFETCH(QStringList, replies);
+        QFETCH(QString, failure);
+        QFETCH(QString, serialNumber);
+
+        DeviceTest::PtyPeer peer;
+        answer(peer, replies);
+        DfrLink link;
+        link.setUartLink(portOf(peer.name));
+        DfrLink::DfrVersionsAndStatus_t result;
+        QCOMPARE(failureOf([&] { result = link.getDfrVersionsAndStatus(); }), failure);
+        if (failure.isEmpty())
+            QCOMPARE(result.serialNumberPart1 + '-' + result.serialNumberPart2, serialNumber);
+    }
+
+    void requestOutcome_data()
+    {
+        QTest::addColumn<QString>("scenario");
+        QTest::addColumn<QString>("failure");
+        QTest::addColumn<int>("minimumMs");  // below it, the wrong bound ended the wait (coarse timers fire 5 % early)
+
+        const QString notAvailable = "UART link not available";
+        const QString interrupted = "Link Error: Request interrupted";
+        QTest::newRow("no link") << "no link" << notAvailable << 0;
+        QTest::newRow("released by an empty port name") << "released" << notAvailable << 0;
+        QTest::newRow("port that cannot be opened") << "unopenable"
+                                                   << "Link Error: Port pts/99999 cannot be open (error DeviceNotFoundError)" << 0;
+        QTest::newRow("silent receiver, link timeout") << "silent" << "Link Error: Uart link timeout" << 250;
+        // Beacon lines restart the link's own timeout, so only the outer bound, twice as long, is left.
+        QTest::newRow("silent receiver, outer bound") << "beacons only" << interrupted << 700;
+        QTest::newRow("interrupted by the caller") << "interrupted" << interrupted << 150;
+        QTest::newRow("another started inside the wait") << "nested" << "" << 0;
+        QTest::newRow("link replaced during the request") << "replaced" << interrupted << 150;
+        QTest::newRow("link replaced while it opens") << "replaced, opening" << notAvailable << 150;
+        QTest::newRow("first request during the keep-alive on opening") << "opening" << "" << 0;
+        QTest::newRow("request queued behind a keep-alive") << "queued slotKeepAlive" << "" << 0;
+        QTest::newRow("request refused behind a close") << "queued slotCloseConnection"
+                                                        << "Link Error: UartLink is not available" << 0;
+    }
+
+    void requestOutcome()
+    {
+        QFETCH(QString, scenario);
+        QFETCH(QString, failure);
+        QFETCH(int, minimumMs);
+
+        if (scenario == "silent" || scenario == "beacons only")
+            Settings::instance()->dfrCommandTimeoutMs = scenario == "silent" ? 300 : 400;
+        DfrSimulator sim;
+        DfrSimulator other{DeviceState::PROFILE_DFR_V1};
+        QVERIFY(sim.start() && other.start());
+        DeviceTest::PtyPeer peer;
+        answer(peer, {"TEST>TEST,DFR,V1"});
+        QTimer beacons;
+        QObject::connect(&beacons, &QTimer::timeout, [&peer] { peer.write(DeviceTest::frame("NPR,1,2,3*")); });
+        DfrLink link;
+        QSemaphore gate;
+        if (scenario.endsWith("opening")) {
+            // Keeps the link busy with its first keep-alive once the simulator has it.
+            sim.setReplyLatency(scenario.startsWith("replaced") ? 3000 : 300);
+            link.setUartLink(portOf(sim.deviceName()));
+            QTRY_COMPARE_WITH_TIMEOUT(sim.receivedCount("TEST"), 1, 5000);
+        } else if (scenario == "beacons only") {
+            beacons.start(100);
+            link.setUartLink(portOf(peer.name));
+            QTRY_VERIFY_WITH_TIMEOUT(isReady(link), 5000);
+        } else if (scenario == "unopenable") {
+            link.setUartLink("pts/99999");
+        } else if (scenario != "no link") {
+            CONNECT_READY(link, sim);
+            sim.clearReceivedFrames();
+        }
+        if (scenario == "released")
+            link.setUartLink(QString());
+        if (scenario == "silent" || scenario == "interrupted" || scenario == "replaced")
+            sim.setPersistentFault(DfrSimulator::FAULTMODE_NO_REPLY, "TEST");
+        if (scenario == "nested")
+            sim.setReplyLatency(300);
+        if (scenario.startsWith("queued")) {
+            // The worker is held while the link still reads READY, so the request
+            // lands behind the slot whatever the threads' timing.
+            sim.setReplyLatency(300);
+            auto* uart = const_cast<UartLink*>(link.currentUartLink());
+            QMetaObject::invokeMethod(uart, [&gate] { gate.acquire(); }, Qt::QueuedConnection);
+            QVERIFY(QMetaObject::invokeMethod(uart, scenario.mid(7).toLatin1().constData(), Qt::QueuedConnection));
+        }
+        QString nested;
+        Later during(200, [&] {
+            gate.release();
+            if (scenario == "interrupted")
+                link.interruptRequest();
+            else if (scenario.startsWith("replaced"))
+                link.setUartLink(portOf(other.deviceName()));
+            else if (scenario.startsWith("nested"))
+                nested = failureOf([&] { link.getDfrVersionsAndStatus(); });
+        });
+        Later watchdog(6000, [&] { link.interruptRequest(); });  // a lost wait fails on time instead of hanging
+        QSignalSpy compromised(&link, &DfrLink::sigLinkCompromised);
+        QSignalSpy sent(&link, &DfrLink::sigSendRequest);
+
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(failureOf([&] { link.getDfrVersionsAndStatus(); }), failure);
+        QVERIFY2(clock.elapsed() >= minimumMs && clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+        const bool linkFailed = scenario == "silent" || scenario == "unopenable";
+        QCOMPARE(compromised.count(), linkFailed ? 1 : 0);
+        if (linkFailed)
+            QCOMPARE(compromised.first(), (QVariantList{link.portName(), failure.mid(int(qstrlen("Link Error: ")))}));
+        if (scenario == "no link" || scenario == "released")
+            QCOMPARE(sent.count(), 0);
+        if (scenario.startsWith("nested")) {
+            QCOMPARE(nested, QString("sendBlockingRequest recursively called"));
+            QCOMPARE(sent.count(), 3);  // TEST, GSN and LIG of the outer operation only
+        }
+        if (scenario.startsWith("replaced")) {
+            QCOMPARE(link.portName(), portOf(other.deviceName()));
+            QCOMPARE(int(link.getDfrVersionsAndStatus().dfrVersion), int(DfrLink::DFR_V1));
+        }
+        if (failure.isEmpty() && !scenario.startsWith("nested"))
+            QCOMPARE(sim.receivedMnemonics(), (QStringList{"TEST", "TEST", "GSN", "LIG"}));
+    }
+
+    void noSendCommandMode_data()
+    {
+        QTest::addColumn<bool>("connected");
+        QTest::addColumn<QString>("afterStop");
+
+        QTest::newRow("connected") << true << "";
+        QTest::newRow("without a link") << false << "UART link not available";
+    }
+
+    void noSendCommandMode()
+    {
+        QFETCH(bool, connected);
+        QFETCH(QString, afterStop);
+
+        DfrSimulator sim;
+        QVERIFY(sim.start());
+        DfrLink link;
+        if (connected)
+            CONNECT_READY(link, sim);
+        QSignalSpy sent(&link, &DfrLink::sigSendRequest);
+
+        link.startNoSendCommandMode();
+        link.sendBlockingRequest(DfrLink::CMD_SETUPHW, {"0", "1", "-5", "2", "1", "+3.5", "1"});
+        link.sendBlockingRequest(DfrLink::CMD_REBO);
+        link.sendBlockingRequest(DfrLink::CMD_SETUPSW, {"1", ""});
+        QCOMPARE(link.stopNoSendCommandMode(),
+                 (QStringList{frame("SETUPHW,0,1,-5,2,1,+3.5,1"), frame("REBO"), frame("SETUPSW,1,")}));
         QCOMPARE(sent.count(), 0);
-    if (scenario.startsWith("nested")) {
-        QCOMPARE(nested, QString("sendBlockingRequest recursively called"));
-        QCOMPARE(sent.count(), 3);  // TEST, GSN and LIG of the outer operation only
+        link.startNoSendCommandMode();
+        QCOMPARE(link.stopNoSendCommandMode(), QStringList());
+
+        QCOMPARE(failureOf([&] { link.sendBlockingRequest(DfrLink::CMD_REBO); }), afterStop);
+        QCOMPARE(sim.receivedMnemonics().filter(QRegularExpression("^(REBO|SETUP)")), connected ? QStringList{"REBO"} : QStringList());
     }
-    if (scenario.startsWith("replaced")) {
-        QCOMPARE(link.portName(), portOf(other.deviceName()));
-        QCOMPARE(int(link.getDfrVersionsAndStatus().dfrVersion), int(DfrLink::DFR_V1));
+
+    void statusTexts_data()
+    {
+        QTest::addColumn<QString>("moment");
+        QTest::addColumn<QString>("text");
+
+        QTest::newRow("opened") << "idle" << "READY";
+        QTest::newRow("request pending") << "pending" << "WAITING";
+        QTest::newRow("reply timed out") << "timed out" << "ERROR";
     }
-    if (failure.isEmpty() && !scenario.startsWith("nested"))
-        QCOMPARE(sim.receivedMnemonics(), (QStringList{"TEST", "TEST", "GSN", "LIG"}));
-}
 
-void TstDfrLink::noSendCommandMode_data()
-{
-    QTest::addColumn<bool>("connected");
-    QTest::addColumn<QString>("afterStop");
+    void statusTexts()
+    {
+        QFETCH(QString, moment);
+        QFETCH(QString, text);
 
-    QTest::newRow("connected") << true << "";
-    QTest::newRow("without a link") << false << "UART link not available";
-}
-
-void TstDfrLink::noSendCommandMode()
-{
-    QFETCH(bool, connected);
-    QFETCH(QString, afterStop);
-
-    DfrSimulator sim;
-    QVERIFY(sim.start());
-    DfrLink link;
-    if (connected)
+        Settings::instance()->dfrCommandTimeoutMs = 300;
+        DfrSimulator sim;
+        QVERIFY(sim.start());
+        DfrLink link;
+        QSignalSpy texts(&link, &DfrLink::sigUartLinkStatusChanged);
         CONNECT_READY(link, sim);
-    QSignalSpy sent(&link, &DfrLink::sigSendRequest);
+        QTRY_COMPARE_WITH_TIMEOUT(lastText(texts), QString("READY"), 5000);
+        QVERIFY(texts.contains(QVariantList{"WAITING"}));  // the keep-alive on opening
 
-    link.startNoSendCommandMode();
-    link.sendBlockingRequest(DfrLink::CMD_SETUPHW, {"0", "1", "-5", "2", "1", "+3.5", "1"});
-    link.sendBlockingRequest(DfrLink::CMD_REBO);
-    link.sendBlockingRequest(DfrLink::CMD_SETUPSW, {"1", ""});
-    QCOMPARE(link.stopNoSendCommandMode(),
-             (QStringList{frame("SETUPHW,0,1,-5,2,1,+3.5,1"), frame("REBO"), frame("SETUPSW,1,")}));
-    QCOMPARE(sent.count(), 0);
-    link.startNoSendCommandMode();
-    QCOMPARE(link.stopNoSendCommandMode(), QStringList());
-
-    QCOMPARE(failureOf([&] { link.sendBlockingRequest(DfrLink::CMD_REBO); }), afterStop);
-    QCOMPARE(sim.receivedMnemonics().filter(QRegularExpression("^(REBO|SETUP)")), connected ? QStringList{"REBO"} : QStringList());
-}
-
-void TstDfrLink::statusTexts_data()
-{
-    QTest::addColumn<QString>("moment");
-    QTest::addColumn<QString>("text");
-
-    QTest::newRow("opened") << "idle" << "READY";
-    QTest::newRow("request pending") << "pending" << "WAITING";
-    QTest::newRow("reply timed out") << "timed out" << "ERROR";
-}
-
-void TstDfrLink::statusTexts()
-{
-    QFETCH(QString, moment);
-    QFETCH(QString, text);
-
-    Settings::instance()->dfrCommandTimeoutMs = 300;
-    DfrSimulator sim;
-    QVERIFY(sim.start());
-    DfrLink link;
-    QSignalSpy texts(&link, &DfrLink::sigUartLinkStatusChanged);
-    CONNECT_READY(link, sim);
-    QTRY_COMPARE_WITH_TIMEOUT(lastText(texts), QString("READY"), 5000);
-    QVERIFY(texts.contains(QVariantList{"WAITING"}));  // the keep-alive on opening
-
-    QString seen = lastText(texts);
-    if (moment != "idle") {
-        sim.setPersistentFault(DfrSimulator::FAULTMODE_NO_REPLY, "GSN");
-        Later look(100, [&] { seen = lastText(texts); });
-        failureOf([&] { link.sendGetDfrCmd(DfrLink::CMD_GSN, 0, {}, {2}); });
-        QTRY_COMPARE_WITH_TIMEOUT(lastText(texts), QString("ERROR"), 5000);
-        if (moment == "timed out")
-            seen = lastText(texts);
+        QString seen = lastText(texts);
+        if (moment != "idle") {
+            sim.setPersistentFault(DfrSimulator::FAULTMODE_NO_REPLY, "GSN");
+            Later look(100, [&] { seen = lastText(texts); });
+            failureOf([&] { link.sendGetDfrCmd(DfrLink::CMD_GSN, 0, {}, {2}); });
+            QTRY_COMPARE_WITH_TIMEOUT(lastText(texts), QString("ERROR"), 5000);
+            if (moment == "timed out")
+                seen = lastText(texts);
+        }
+        QCOMPARE(seen, text);
     }
-    QCOMPARE(seen, text);
-}
 
-void TstDfrLink::destructionJoinsWorker_data()
-{
-    QTest::addColumn<QString>("before");
+    // The link replaced just before: both links go, on a worker that has ended.
+    void destructionJoinsWorker()
+    {
+        DfrSimulator first;
+        DfrSimulator second;
+        QVERIFY(first.start() && second.start());
+        auto* link = new DfrLink;
+        CONNECT_READY(*link, first);
 
-    QTest::newRow("connected") << "";
-    QTest::newRow("released just before") << "unset";
-    QTest::newRow("replaced just before") << "replace";
-}
-
-void TstDfrLink::destructionJoinsWorker()
-{
-    QFETCH(QString, before);
-
-    DfrSimulator first;
-    DfrSimulator second;
-    QVERIFY(first.start() && second.start());
-    auto* link = new DfrLink;
-    CONNECT_READY(*link, first);
-
-    std::atomic<int> destroyed{0};
-    std::atomic<bool> finished{false};
-    const auto countDestroyed = [&destroyed] { ++destroyed; };
-    QObject::connect(link->currentUartLink(), &QObject::destroyed, countDestroyed);
-    QObject::connect(link->findChild<QThread*>(), &QThread::finished, [&finished] { finished = true; });
-    if (before == "unset") {
-        link->unsetUartLink();
-    } else if (before == "replace") {
+        std::atomic<int> destroyed{0};
+        std::atomic<bool> finished{false};
+        const auto countDestroyed = [&destroyed] { ++destroyed; };
+        QObject::connect(link->currentUartLink(), &QObject::destroyed, countDestroyed);
+        QObject::connect(link->findChild<QThread*>(), &QThread::finished, [&finished] { finished = true; });
         link->setUartLink(portOf(second.deviceName()));
         QObject::connect(link->currentUartLink(), &QObject::destroyed, countDestroyed);
+
+        delete link;  // a worker still running here would abort the process
+        QCOMPARE(destroyed.load(), 2);
+        QVERIFY(finished);
     }
 
-    delete link;  // a worker still running here would abort the process
-    QCOMPARE(destroyed.load(), before == "replace" ? 2 : 1);
-    QVERIFY(finished);
-}
+    void workerExceptionIsReported()
+    {
+        Settings::instance()->keepAliveTimeoutMs = 200;
+        DfrSimulator sim;
+        sim.setPersistentFault(DfrSimulator::FAULTMODE_NO_REPLY, "TEST");
+        QVERIFY(sim.start());
+        DfrLink link;
+        QSignalSpy compromised(&link, &DfrLink::sigLinkCompromised);
+        QTest::ignoreMessage(QtCriticalMsg, "UART link timeout on KeepAlive");
 
-void TstDfrLink::workerExceptionIsReported()
-{
-    Settings::instance()->keepAliveTimeoutMs = 200;
-    DfrSimulator sim;
-    sim.setPersistentFault(DfrSimulator::FAULTMODE_NO_REPLY, "TEST");
-    QVERIFY(sim.start());
-    DfrLink link;
-    QSignalSpy compromised(&link, &DfrLink::sigLinkCompromised);
-    QTest::ignoreMessage(QtCriticalMsg, "UART link timeout on KeepAlive");
-
-    link.setUartLink(portOf(sim.deviceName()));
-    QTRY_COMPARE_WITH_TIMEOUT(compromised.count(), 1, 5000);
-    QCOMPARE(compromised.first().at(1).toString(), QString("Uart link timeout"));
-    QCOMPARE(failureOf([&] { link.getDfrVersionsAndStatus(); }), QString("UART link timeout"));
-
-    // The worker goes on after the throw: it still runs the link's deferred delete.
-    std::atomic<bool> destroyed{false};
-    QObject::connect(link.currentUartLink(), &QObject::destroyed, [&destroyed] { destroyed = true; });
-    link.unsetUartLink();
-    QTRY_VERIFY_WITH_TIMEOUT(destroyed, 5000);
-    sim.clearFaults();
-    link.setUartLink(portOf(sim.deviceName()));
-    QCOMPARE(int(link.getDfrVersionsAndStatus().mode), int(DfrLink::DFR_APP));
-}
-
-void TstDfrLink::waitingCost_data()
-{
-    QTest::addColumn<bool>("forReply");
-
-    QTest::newRow("waiting for a delayed reply") << true;
-    QTest::newRow("waiting for the link to become ready") << false;
-}
-
-void TstDfrLink::waitingCost()
-{
-    QFETCH(bool, forReply);
-
-    constexpr int delayMs = 1500;
-    DfrSimulator sim;
-    QVERIFY(sim.start());
-    DfrLink link;
-    if (forReply) {
-        CONNECT_READY(link, sim);
-        sim.setFaultDelay(delayMs);
-        sim.injectFault(DfrSimulator::FAULTMODE_DELAYED_REPLY, "GSN");
-    } else {
-        sim.setReplyLatency(delayMs);
         link.setUartLink(portOf(sim.deviceName()));
-        QTRY_COMPARE_WITH_TIMEOUT(sim.receivedCount("TEST"), 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(compromised.count(), 1, 5000);
+        QCOMPARE(compromised.first().at(1).toString(), QString("Uart link timeout"));
+        QCOMPARE(failureOf([&] { link.getDfrVersionsAndStatus(); }), QString("UART link timeout"));
+
+        // The worker goes on after the throw: it still runs the link's deferred delete.
+        std::atomic<bool> destroyed{false};
+        QObject::connect(link.currentUartLink(), &QObject::destroyed, [&destroyed] { destroyed = true; });
+        link.unsetUartLink();
+        QTRY_VERIFY_WITH_TIMEOUT(destroyed, 5000);
+        sim.clearFaults();
+        link.setUartLink(portOf(sim.deviceName()));
+        QCOMPARE(int(link.getDfrVersionsAndStatus().mode), int(DfrLink::DFR_APP));
     }
 
-    QElapsedTimer clock;
-    clock.start();
-    const qint64 cpuBefore = processCpuMs();
-    if (forReply)
-        link.sendGetDfrCmd(DfrLink::CMD_GSN, 0, {}, {2});
-    else
-        link.checkConnectionReady();
-    const qint64 cpu = processCpuMs() - cpuBefore;
-    const qint64 wall = clock.elapsed();
-    QVERIFY2(wall >= delayMs - 200, qPrintable(QString::number(wall)));
-    QVERIFY2(cpu * 5 < wall, qPrintable(QString("%1 ms CPU in %2 ms").arg(cpu).arg(wall)));
-}
+    void waitingCost_data()
+    {
+        QTest::addColumn<bool>("forReply");
+
+        QTest::newRow("waiting for a delayed reply") << true;
+        QTest::newRow("waiting for the link to become ready") << false;
+    }
+
+    void waitingCost()
+    {
+        QFETCH(bool, forReply);
+
+        constexpr int delayMs = 1500;
+        DfrSimulator sim;
+        QVERIFY(sim.start());
+        DfrLink link;
+        if (forReply) {
+            CONNECT_READY(link, sim);
+            sim.setFaultDelay(delayMs);
+            sim.injectFault(DfrSimulator::FAULTMODE_DELAYED_REPLY, "GSN");
+        } else {
+            sim.setReplyLatency(delayMs);
+            link.setUartLink(portOf(sim.deviceName()));
+            QTRY_COMPARE_WITH_TIMEOUT(sim.receivedCount("TEST"), 1, 5000);
+        }
+
+        QElapsedTimer clock;
+        clock.start();
+        const qint64 cpuBefore = processCpuMs();
+        if (forReply)
+            link.sendGetDfrCmd(DfrLink::CMD_GSN, 0, {}, {2});
+        else
+            link.checkConnectionReady();
+        const qint64 cpu = processCpuMs() - cpuBefore;
+        const qint64 wall = clock.elapsed();
+        QVERIFY2(wall >= delayMs - 200, qPrintable(QString::number(wall)));
+        QVERIFY2(cpu * 5 < wall, qPrintable(QString("%1 ms CPU in %2 ms").arg(cpu).arg(wall)));
+    }
+};
 
 int main(int argc, char** argv)
 {

@@ -1,9 +1,8 @@
-// Identifier rules: width from length and from favourite platforms, identifier and payload trimming.
+// Identifier rules: width from favourite platforms, identifier and payload trimming.
 #include <QtTest>
 
 #include <QTableWidget>
 
-#include "inhouse/Exception.h"
 #include "inhouse/ToplevelApplication.h"
 #include "ui/MainWindow.h"
 #include "ui_UiMainWindow.h"
@@ -151,35 +150,6 @@ private Q_SLOTS:
         QCOMPARE(IdUtils::adjustPayload(payload, idType, modulation, isDfrV2).toHex(), expected.toHex());
     }
 
-    void typeFromLength_data()
-    {
-        QTest::addColumn<QString>("id");
-        QTest::addColumn<int>("expected");  // -1: throws
-
-        QTest::newRow("5 digits") << "ABCDE" << int(T20);
-        QTest::newRow("7 digits") << "1234567" << int(T28);
-        QTest::newRow("8 digits") << "12345678" << int(T32);
-        QTest::newRow("6 digits") << "ABCDEF" << -1;
-        QTest::newRow("9 digits") << "123456789" << -1;
-        QTest::newRow("4 digits") << "1234" << -1;
-        QTest::newRow("empty") << "" << -1;
-    }
-    void typeFromLength()
-    {
-        QFETCH(QString, id);
-        QFETCH(int, expected);
-
-        try {
-            const DfrLink::PlatformIdType_t type = IdUtils::determinePlatformIdTypeFromLength(id);
-            QVERIFY2(expected >= 0, "no exception");
-            QCOMPARE(int(type), expected);
-        } catch (const Tarsk::Utils::Exception& exception) {
-            QCOMPARE(expected, -1);
-            QCOMPARE(exception.message(), QStringLiteral("Unknown platform ID type for ID (%1)").arg(id));
-            QCOMPARE(exception.severity(), QtCriticalMsg);
-        }
-    }
-
     void typeFromFavorites_data()
     {
         QTest::addColumn<QList<QStringList>>("rows");  // identifier, modulation text; "-": no item
@@ -200,18 +170,14 @@ private Q_SLOTS:
             << Rows{{"12345", "A3"}, {"1234567", "A2"}} << true << "12345678" << A2 << T28;
         QTest::newRow("only other modulations") << Rows{{"12345678", "A4"}} << true << "12345678" << A2 << UNDEF;
         QTest::newRow("case-sensitive") << Rows{{"abcde", "A2"}} << true << "ABCDE0" << A2 << UNDEF;
-        QTest::newRow("6 characters match nothing") << Rows{{"123456", "A2"}} << true << "12345678" << A2 << UNDEF;
         QTest::newRow("lower-case modulation row skipped")
             << Rows{{"12345", "a2"}, {"1234567", "A2"}} << true << "12345678" << A2 << T28;
         QTest::newRow("INVALID modulation row skipped")
             << Rows{{"12345678", "INVALID"}} << true << "12345678" << INVALID << UNDEF;
         QTest::newRow("row without modulation item skipped")
             << Rows{{"12345", "-"}, {"12345678", "LDK"}} << true << "12345678" << LDK << T32;
-        QTest::newRow("row without identifier item skipped")
-            << Rows{{"-", "A2"}, {"1234567", "A2"}} << true << "12345678" << A2 << T28;
         QTest::newRow("empty identifier skipped")
             << Rows{{"", "A2"}} << true << "" << A2 << UNDEF;
-        QTest::newRow("empty table") << Rows{} << true << "12345" << A2 << UNDEF;
     }
     void typeFromFavorites()
     {

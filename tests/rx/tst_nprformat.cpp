@@ -6,6 +6,7 @@
 #include "inhouse/Exception.h"
 #include "inhouse/ToplevelApplication.h"
 #include "sim/DfrSimulator.h"
+#include "tests/common/DeviceTestSupport.h"
 #include "utils/Settings.h"
 
 using Vantrel::Com::DfrLink;
@@ -26,24 +27,16 @@ constexpr auto V1 = DfrLink::DFR_V1;
 constexpr auto V2 = DfrLink::DFR_V2;
 constexpr auto UNDEFINED = DfrLink::DFR_UNDEFINEDVERSION;
 
-// The checksum rule written out again, so that the code under test cannot vouch for itself.
-QString checksummed(const QString& body, const QString& summed)
-{
-    quint8 x = 0;
-    for (QChar c : summed)
-        x ^= quint8(c.toLatin1());
-    return '$' + body + '*' + QString::number(x, 16).toUpper().rightJustified(2, '0');
-}
-
 QString frame(const QString& body)
 {
-    return checksummed(body, body + '*');
+    return QString::fromLatin1(DeviceTest::frame(body.toLatin1() + '*').trimmed());
 }
 
 // First-generation receivers leave "*" and the last two payload digits out of the sum.
 QString legacyFrame(const QString& body)
 {
-    return checksummed(body, body.left(body.size() - 2));
+    const QByteArray shortened = DeviceTest::frame(body.left(body.size() - 2).toLatin1()).trimmed();
+    return '$' + body + '*' + QString::fromLatin1(shortened.right(2));
 }
 
 // Every field but the two that live messages always carry the same way.
@@ -146,330 +139,232 @@ private Q_SLOTS:
         settings->nprMessagesFormat = 2;
     }
 
-    void parseFrame_data();
-    void parseFrame();
-    void parseFailure_data();
-    void parseFailure();
-    void renderLine_data();
-    void renderLine();
-    void roundTrip_data();
-    void roundTrip();
-    void liveFromReceiver_data();
-    void liveFromReceiver();
-};
+    void parseFrame_data()
+    {
+        QTest::addColumn<DfrLink::DfrVersion_t>("version");
+        QTest::addColumn<int>("level");
+        QTest::addColumn<DfrLink::DfrMessageType_t>("type");
+        QTest::addColumn<QString>("values");
+        QTest::addColumn<QString>("expected");
 
-void TstNprFormat::parseFrame_data()
-{
-    QTest::addColumn<DfrLink::DfrVersion_t>("version");
-    QTest::addColumn<int>("level");
-    QTest::addColumn<DfrLink::DfrMessageType_t>("type");
-    QTest::addColumn<QString>("values");
-    QTest::addColumn<QString>("expected");
-
-    const QString v2Npr = "24,3,5,10,20,30,12345AB0,401650000,5,123,-110,138000,-2730000,270,2,0,32,AB123456";
-    const QString v2NprExpected = "slot=-1 time=60374/37230 id=12345AB freq=401650000 valid=D-V dir=123 mean=0 band=2 "
-                                  "mod=0 level=-110 period=0 pos=2.3/-45.5 rdir=270 raw=AB123456 payload=123456";
-    QTest::newRow("V2 NPR, 18 values") << V2 << 2 << NPR << v2Npr << v2NprExpected;
-    QTest::newRow("V2 NPRF, 20 values, A4 32 bits")
-        << V2 << 2 << NPRF << "3,24,3,5,10,20,30,12345678,401650000,3,123,1,2,-110,60,138000,-2730000,270,24,084560"
-        << "slot=3 time=60374/37230 id=12345678 freq=401650000 valid=-PV dir=123 mean=0 band=1 mod=2 level=-110 "
-           "period=60 pos=2.3/-45.5 rdir=270 raw=084560 payload=845600";
-    QTest::newRow("V1 NPR, 17 values")
-        << V1 << 1 << NPR << "16,24,3,5,10,20,30,1234567,401650000,4,123,-110,138000,-2730000,270,32,67123456"
-        << "slot=16 time=60374/37230 id=1234567 freq=401650000 valid=D-- dir=123 mean=0 band=0 mod=0 level=-110 "
-           "period=0 pos=2.3/-45.5 rdir=270 raw=67123456 payload=123456";
-    QTest::newRow("V1 NPRF, 19 values, 20 bits")
-        << V1 << 1 << NPRF << "3,24,3,5,10,20,30,12345,401650000,7,123,7,-110,60,138000,-2730000,270,32,67123456"
-        << "slot=3 time=60374/37230 id=12345 freq=401650000 valid=DPV dir=123 mean=7 band=0 mod=0 level=-110 "
-           "period=60 pos=2.3/-45.5 rdir=270 raw=67123456 payload=67123456";
-    QTest::newRow("V2 level-1 firmware keeps the identifier")
-        << V2 << 1 << NPR << QString(v2Npr).replace("12345AB0", "12345AB")
-        << v2NprExpected;
-    // Read with the second generation's layout: band 2 comes from value 14.
-    QTest::newRow("undefined generation, V2 layout")
-        << UNDEFINED << 0 << NPR << v2Npr << QString(v2NprExpected).replace("id=12345AB ", "id=12345AB0 ");
-    QTest::newRow("status 70000 clears all flags")
-        << V2 << 2 << NPR << QString(v2Npr).replace(",5,123,", ",70000,123,")
-        << QString(v2NprExpected).replace("valid=D-V", "valid=---");
-    QTest::newRow("status not a number")
-        << V2 << 2 << NPR << QString(v2Npr).replace(",5,123,", ",x,123,")
-        << QString(v2NprExpected).replace("valid=D-V", "valid=---");
-    QTest::newRow("values that do not parse become 0")
-        << V2 << 2 << NPR << "xx,3,5,10,20,30,12345AB0,abc,5,70000,-9999999999,?,-2730000,-1,2,0,32,AB123456"
-        << "slot=-1 time=51608/37230 id=12345AB freq=0 valid=D-V dir=0 mean=0 band=2 mod=0 level=0 period=0 "
-           "pos=0/-45.5 rdir=0 raw=AB123456 payload=123456";
-    QTest::newRow("payload characters that are not hex skipped")
-        << V2 << 2 << NPR << QString(v2Npr).replace("AB123456", "AB-12 34x56") << v2NprExpected;
-    // An impossible date still publishes the message, with the null date-time.
-    for (const auto& [name, date] : {std::pair{"month 13", "24,13,5,10,20,30"}, std::pair{"day 0", "24,3,0,10,20,30"},
-                                     std::pair{"hour 25", "24,3,5,25,20,30"}, std::pair{"30 February", "24,2,30,10,20,30"},
-                                     std::pair{"second 60", "24,3,5,10,20,60"}})
-        QTest::addRow("invalid date, %s", name)
-            << V2 << 2 << NPR << QString(v2Npr).replace("24,3,5,10,20,30", date)
-            << QString(v2NprExpected).replace("time=60374/37230", "time=null");
-}
-
-void TstNprFormat::parseFrame()
-{
-    QFETCH(DfrLink::DfrVersion_t, version);
-    QFETCH(int, level);
-    QFETCH(DfrLink::DfrMessageType_t, type);
-    QFETCH(QString, values);
-    QFETCH(QString, expected);
-
-    DfrLink link;
-    link.dfrVersion = version;
-    link.firmwareLevel = quint32(level);
-    const Parsed parsed = parse(link, type, values.split(','));
-    QCOMPARE(parsed.error, QString());
-    QCOMPARE(parsed.messages.size(), 1);
-    QCOMPARE(describe(parsed.messages.first()), expected);
-    QCOMPARE(parsed.origins.first(), DfrLink::RXORIGIN_LIVE);
-    QVERIFY(parsed.messages.first().crcOk);
-    QCOMPARE(parsed.messages.first().flashPosition, -1);
-}
-
-void TstNprFormat::parseFailure_data()
-{
-    QTest::addColumn<DfrLink::DfrVersion_t>("version");
-    QTest::addColumn<DfrLink::DfrMessageType_t>("type");
-    QTest::addColumn<QString>("values");
-    QTest::addColumn<QString>("error");
-
-    const QString wrongCount = "Wrong number of parameters in NPR/NPRF message.";
-    const QString v2Npr = "24,3,5,10,20,30,12345AB0,401650000,5,123,-110,138000,-2730000,270,2,0,32,AB123456";
-    QTest::newRow("V2 NPR layout on a V1 receiver") << V1 << NPR << v2Npr << wrongCount;
-    QTest::newRow("V2 NPR with one value short") << V2 << NPR << v2Npr.section(',', 1) << wrongCount;
-    QTest::newRow("V2 NPR values as NPRF") << V2 << NPRF << v2Npr << wrongCount;
-    QTest::newRow("V1 NPRF with 20 values")
-        << V1 << NPRF << "3,24,3,5,10,20,30,12345678,401650000,3,123,1,2,-110,60,138000,-2730000,270,24,084560"
-        << wrongCount;
-    QTest::newRow("undefined generation with 17 values") << UNDEFINED << NPR << v2Npr.section(',', 1) << wrongCount;
-    QTest::newRow("6-digit identifier in NPR") << V2 << NPR << QString(v2Npr).replace("12345AB0", "12345A")
-                                               << "Unknown platform ID type for ID (12345A)";
-    QTest::newRow("9-digit identifier in NPRF")
-        << V2 << NPRF << "3,24,3,5,10,20,30,123456789,401650000,3,123,1,2,-110,60,138000,-2730000,270,24,084560"
-        << "Unknown platform ID type for ID (123456789)";
-}
-
-void TstNprFormat::parseFailure()
-{
-    QFETCH(DfrLink::DfrVersion_t, version);
-    QFETCH(DfrLink::DfrMessageType_t, type);
-    QFETCH(QString, values);
-    QFETCH(QString, error);
-
-    DfrLink link;
-    link.dfrVersion = version;
-    link.firmwareLevel = 2;
-    const Parsed parsed = parse(link, type, values.split(','));
-    QCOMPARE(parsed.error, error);
-    QCOMPARE(parsed.messages.size(), 0);
-}
-
-void TstNprFormat::renderLine_data()
-{
-    QTest::addColumn<DfrLink::DfrVersion_t>("version");
-    QTest::addColumn<int>("level");
-    QTest::addColumn<int>("format");
-    QTest::addColumn<bool>("keepChecksumError");
-    QTest::addColumn<Message>("message");
-    QTest::addColumn<QString>("expected");
-
-    constexpr auto A2 = DfrLink::ORVANMODULATION_A2;
-    constexpr auto A4 = DfrLink::ORVANMODULATION_A4;
-    constexpr auto LDK = DfrLink::ORVANMODULATION_LDK;
-    const Message v2Npr = record(-1, "12345AB", A2, 2, "123456");
-    const QString v2NprLine = "NPR,24,3,5,10,20,30,12345AB0,401650000,5,123,-110,138000,-2730000,270,2,0,32,AB123456";
-    const Message v1Npr = record(16, "1234567", A2, 0, "123456");
-    const QString v1NprLine = "NPR,16,24,3,5,10,20,30,1234567,401650000,5,123,-110,138000,-2730000,270,32,67123456";
-
-    QTest::newRow("format 2 NPR, 28-bit identifier gets its spare digit and byte back")
-        << V2 << 2 << 2 << false << v2Npr << frame(v2NprLine);
-    QTest::newRow("format 2 NPRF, band and modulation after the direction")
-        << V2 << 2 << 2 << false << record(3, "12345678", A4, 1, "4560")
-        << frame("NPRF,3,24,3,5,10,20,30,12345678,401650000,5,123,1,2,-110,60,138000,-2730000,270,24,084560");
-    QTest::newRow("format 2 NPRF, zero period leaves its field empty")
-        << V2 << 2 << 2 << false << record(3, "1234567", LDK, 1, "123456", 0)
-        << frame("NPRF,3,24,3,5,10,20,30,1234567,401650000,5,123,1,3,-110,,138000,-2730000,270,24,123456");
-    QTest::newRow("format 2 NPRF, 20-bit A2")
-        << V2 << 2 << 2 << false << record(0, "12345", A2, 0, "123456")
-        << frame("NPRF,0,24,3,5,10,20,30,12345000,401650000,5,123,0,0,-110,60,138000,-2730000,270,24,123456");
-    QTest::newRow("format 2 NPRF, 32-bit A2, odd digit count")
-        << V2 << 2 << 2 << false << record(0, "12345678", A2, 0, "4560")
-        << frame("NPRF,0,24,3,5,10,20,30,12345678,401650000,5,123,0,0,-110,60,138000,-2730000,270,32,06784560");
-    QTest::newRow("format 2 on level-1 firmware")
-        << V2 << 1 << 2 << false << v2Npr
-        << frame("NPR,24,3,5,10,20,30,12345AB,401650000,5,123,-110,138000,-2730000,270,2,0,32,AB123456");
-    QTest::newRow("format 1 NPRF, mean direction after the direction")
-        << V1 << 1 << 1 << false << record(3, "1234567", A2, 0, "123456")
-        << frame("NPRF,3,24,3,5,10,20,30,1234567,401650000,5,123,7,-110,60,138000,-2730000,270,32,67123456");
-    QTest::newRow("format 1 NPR keeps an index equal to the slot count")
-        << V1 << 1 << 1 << false << v1Npr << frame(v1NprLine);
-    QTest::newRow("format 0 follows the receiver") << V1 << 1 << 0 << false << v1Npr << frame(v1NprLine);
-    QTest::newRow("format 1 with the first generation's checksum")
-        << V1 << 1 << 1 << true << v1Npr << legacyFrame(v1NprLine);
-    QTest::newRow("format 2 ignores the first generation's checksum")
-        << V2 << 2 << 2 << true << v2Npr << frame(v2NprLine);
-    QTest::newRow("NPRF identifier of unknown width")
-        << V2 << 2 << 2 << false << record(3, "123456", A2, 0, "123456")
-        << "error: Unknown platform ID type for ID (123456)";
-}
-
-void TstNprFormat::renderLine()
-{
-    QFETCH(DfrLink::DfrVersion_t, version);
-    QFETCH(int, level);
-    QFETCH(int, format);
-    QFETCH(bool, keepChecksumError);
-    QFETCH(Message, message);
-    QFETCH(QString, expected);
-
-    Settings::instance()->nprMessagesFormat = format;
-    Settings::instance()->keepChecksumErrorOnNprDfr500 = keepChecksumError;
-    DfrLink link;
-    link.dfrVersion = version;
-    link.firmwareLevel = quint32(level);
-    QCOMPARE(render(link, message), expected);
-}
-
-void TstNprFormat::roundTrip_data()
-{
-    QTest::addColumn<DfrLink::DfrVersion_t>("version");
-    QTest::addColumn<int>("level");
-    QTest::addColumn<Message>("message");
-
-    constexpr auto A2 = DfrLink::ORVANMODULATION_A2;
-    constexpr auto A4 = DfrLink::ORVANMODULATION_A4;
-    constexpr auto LDK = DfrLink::ORVANMODULATION_LDK;
-    const auto npr = [](Message m) {
-        m.meanDirection = 0;
-        m.period = 0;
-        return m;
-    };
-    const auto v1 = [](Message m, bool nprf) {
-        m.meanDirection = nprf ? m.meanDirection : 0;
-        m.period = nprf ? m.period : 0;
-        m.band = DfrLink::ORVANBAND_EESS3;
-        return m;
-    };
-    const auto v2Nprf = [](Message m) {
-        m.meanDirection = 0;
-        return m;
-    };
-    QTest::newRow("V2 NPR, A2") << V2 << 2 << npr(record(-1, "12345AB", A2, 2, "123456"));
-    QTest::newRow("V2 NPR, A4") << V2 << 2 << npr(record(-1, "12345AB", A4, 9, "123456"));
-    QTest::newRow("V2 NPRF, LDK") << V2 << 2 << v2Nprf(record(5, "1234567", LDK, 3, "123456"));
-    QTest::newRow("V2 level-1 NPRF, A2") << V2 << 1 << v2Nprf(record(63, "1234567", A2, 1, "ABCDEF"));
-    QTest::newRow("V1 NPR") << V1 << 1 << v1(record(16, "1234567", A2, 0, "123456"), false);
-    QTest::newRow("V1 NPRF") << V1 << 1 << v1(record(3, "1234567", A2, 0, "123456"), true);
-    QTest::newRow("V1 NPRF, zero period, nothing valid") << V1 << 1 << [&] {
-        Message m = v1(record(15, "1234567", A2, 0, "00", 0), true);
-        m.dfrDirectionValid = m.periodValid = false;
-        return m;
-    }();
-}
-
-void TstNprFormat::roundTrip()
-{
-    QFETCH(DfrLink::DfrVersion_t, version);
-    QFETCH(int, level);
-    QFETCH(Message, message);
-
-    // The renderer follows the receiver, so its line must parse back to the same record.
-    Settings::instance()->nprMessagesFormat = 0;
-    DfrLink link;
-    link.dfrVersion = version;
-    link.firmwareLevel = quint32(level);
-    const QString line = render(link, message);
-    QVERIFY2(line.startsWith('$') && line.contains('*'), qPrintable(line));
-    QStringList values = line.mid(1).section('*', 0, 0).split(',');
-    const QString mnemonic = values.takeFirst();
-    QCOMPARE(mnemonic, QString(message.platformSlotIndex == -1 || message.platformSlotIndex == 16 ? "NPR" : "NPRF"));
-
-    const Parsed parsed = parse(link, mnemonic == "NPR" ? NPR : NPRF, values);
-    QCOMPARE(parsed.error, QString());
-    QCOMPARE(parsed.messages.size(), 1);
-    QCOMPARE(describe(parsed.messages.first(), false), describe(message, false));
-}
-
-void TstNprFormat::liveFromReceiver_data()
-{
-    QTest::addColumn<DeviceState::Profile_t>("profile");
-    QTest::addColumn<BeaconBuilder::BeaconMessage_t>("beacon");
-    QTest::addColumn<QString>("expected");
-
-    BeaconBuilder::BeaconMessage_t beacon;
-    beacon.time = QDateTime(QDate(2024, 3, 5), QTime(10, 20, 30), Qt::UTC);
-    beacon.platformId = "12345AB0";
-    beacon.direction = 123;
-    beacon.band = 2;
-    beacon.receiverLatitude = -45.5;
-    beacon.receiverLongitude = 2.3;
-    beacon.receiverDirection = 270;
-    beacon.payload = QByteArray::fromHex("AB123456");
-    QTest::newRow("V2 NPR") << DeviceState::PROFILE_DFR_V2_APP << beacon
-                            << "slot=-1 time=60374/37230 id=12345AB freq=401650000 valid=DPV dir=123 mean=0 band=2 "
-                               "mod=0 level=-110 period=0 pos=2.3/-45.5 rdir=270 raw=AB123456 payload=123456";
-
-    BeaconBuilder::BeaconMessage_t nprf = beacon;
-    nprf.slotIndex = 4;
-    nprf.platformId = "12345678";
-    nprf.modulation = 2;
-    nprf.band = 1;
-    nprf.period = 60;
-    nprf.receiverPositionValid = false;
-    nprf.payload = QByteArray::fromHex("084560");
-    QTest::newRow("V2 NPRF") << DeviceState::PROFILE_DFR_V2_APP << nprf
-                             << "slot=4 time=60374/37230 id=12345678 freq=401650000 valid=D-V dir=123 mean=0 band=1 "
-                                "mod=2 level=-110 period=60 pos=2.3/-45.5 rdir=270 raw=084560 payload=845600";
-
-    BeaconBuilder::BeaconMessage_t v1 = beacon;
-    v1.platformId = "1234567";
-    v1.band = 0;
-    v1.payload = QByteArray::fromHex("67123456");
-    QTest::newRow("V1 NPR") << DeviceState::PROFILE_DFR_V1 << v1
-                            << "slot=16 time=60374/37230 id=1234567 freq=401650000 valid=DPV dir=123 mean=0 band=0 "
-                               "mod=0 level=-110 period=0 pos=2.3/-45.5 rdir=270 raw=67123456 payload=123456";
-
-    v1.slotIndex = 3;
-    v1.platformId = "12345";
-    v1.meanDirection = 7;
-    v1.period = 60;
-    QTest::newRow("V1 NPRF") << DeviceState::PROFILE_DFR_V1 << v1
-                             << "slot=3 time=60374/37230 id=12345 freq=401650000 valid=DPV dir=123 mean=7 band=0 "
-                                "mod=0 level=-110 period=60 pos=2.3/-45.5 rdir=270 raw=67123456 payload=67123456";
-}
-
-void TstNprFormat::liveFromReceiver()
-{
-    QFETCH(DeviceState::Profile_t, profile);
-    QFETCH(BeaconBuilder::BeaconMessage_t, beacon);
-    QFETCH(QString, expected);
-
-    Settings::instance()->dfrCommandTimeoutMs = 5000;
-    Settings::instance()->keepAliveTimeoutMs = 5000;
-    DfrSimulator sim(profile);
-    sim.setBeaconPeriod(0);
-    QVERIFY2(sim.start(), qPrintable(sim.errorString()));
-
-    DfrLink link;
-    QSignalSpy received(&link, &DfrLink::sigOrvanMessageReceived);
-    link.setUartLink(sim.deviceName().mid(int(qstrlen("/dev/"))));
-    QTRY_VERIFY_WITH_TIMEOUT(link.currentUartLink() && link.currentUartLink()->status() == UartLink::UART_READY,
-                             5000);
-    try {
-        link.getDfrVersionsAndStatus();
-    } catch (const Tarsk::Utils::Exception& exception) {
-        QFAIL(qPrintable(exception.message()));
+        const QString v2Npr = "24,3,5,10,20,30,12345AB0,401650000,5,123,-110,138000,-2730000,270,2,0,32,AB123456";
+        const QString v2NprExpected = "slot=-1 time=60374/37230 id=12345AB freq=401650000 valid=D-V dir=123 mean=0 band=2 "
+                                      "mod=0 level=-110 period=0 pos=2.3/-45.5 rdir=270 raw=AB123456 payload=123456";
+        QTest::newRow("V2 NPR, 18 values") << V2 << 2 << NPR << v2Npr << v2NprExpected;
+        QTest::newRow("V2 NPRF, 20 values, A4 32 bits")
+            << V2 << 2 << NPRF << "3,24,3,5,10,20,30,12345678,401650000,3,123,1,2,-110,60,138000,-2730000,270,24,084560"
+            << "slot=3 time=60374/37230 id=12345678 freq=401650000 valid=-PV dir=123 mean=0 band=1 mod=2 level=-110 "
+               "period=60 pos=2.3/-45.5 rdir=270 raw=084560 payload=845600";
+        QTest::newRow("V1 NPR, 17 values")
+            << V1 << 1 << NPR << "16,24,3,5,10,20,30,1234567,401650000,4,123,-110,138000,-2730000,270,32,67123456"
+            << "slot=16 time=60374/37230 id=1234567 freq=401650000 valid=D-- dir=123 mean=0 band=0 mod=0 level=-110 "
+               "period=0 pos=2.3/-45.5 rdir=270 raw=67123456 payload=123456";
+        QTest::newRow("V1 NPRF, 19 values, 20 bits")
+            << V1 << 1 << NPRF << "3,24,3,5,10,20,30,12345,401650000,7,123,7,-110,60,138000,-2730000,270,32,67123456"
+            << "slot=3 time=60374/37230 id=12345 freq=401650000 valid=DPV dir=123 mean=7 band=0 mod=0 level=-110 "
+               "period=60 pos=2.3/-45.5 rdir=270 raw=67123456 payload=67123456";
+        QTest::newRow("V2 level-1 firmware keeps the identifier")
+            << V2 << 1 << NPR << QString(v2Npr).replace("12345AB0", "12345AB")
+            << v2NprExpected;
+        // Read with the second generation's layout: band 2 comes from value 14.
+        QTest::newRow("undefined generation, V2 layout")
+            << UNDEFINED << 0 << NPR << v2Npr << QString(v2NprExpected).replace("id=12345AB ", "id=12345AB0 ");
+        QTest::newRow("status 70000 clears all flags")
+            << V2 << 2 << NPR << QString(v2Npr).replace(",5,123,", ",70000,123,")
+            << QString(v2NprExpected).replace("valid=D-V", "valid=---");
+        QTest::newRow("values that do not parse become 0")
+            << V2 << 2 << NPR << "xx,3,5,10,20,30,12345AB0,abc,5,70000,-9999999999,?,-2730000,-1,2,0,32,AB123456"
+            << "slot=-1 time=51608/37230 id=12345AB freq=0 valid=D-V dir=0 mean=0 band=2 mod=0 level=0 period=0 "
+               "pos=0/-45.5 rdir=0 raw=AB123456 payload=123456";
+        QTest::newRow("payload characters that are not hex skipped")
+            << V2 << 2 << NPR << QString(v2Npr).replace("AB123456", "AB-12 34x56") << v2NprExpected;
+        // An impossible date still publishes the message, with the null date-time.
+        for (const auto& [name, date] : {std::pair{"month 13", "24,13,5,10,20,30"}, std::pair{"30 February", "24,2,30,10,20,30"}})
+            QTest::addRow("invalid date, %s", name)
+                << V2 << 2 << NPR << QString(v2Npr).replace("24,3,5,10,20,30", date)
+                << QString(v2NprExpected).replace("time=60374/37230", "time=null");
     }
 
-    QVERIFY(sim.sendBeacon(beacon));
-    QTRY_COMPARE_WITH_TIMEOUT(received.size(), 1, 5000);
-    QCOMPARE(describe(received.first().at(0).value<Message>()), expected);
-    QCOMPARE(received.first().at(1).value<DfrLink::RxOrigin_t>(), DfrLink::RXORIGIN_LIVE);
-    link.unsetUartLink();
-}
+    void parseFrame()
+    {
+        QFETCH(DfrLink::DfrVersion_t, version);
+        QFETCH(int, level);
+        QFETCH(DfrLink::DfrMessageType_t, type);
+        QFETCH(QString, values);
+        QFETCH(QString, expected);
+
+        DfrLink link;
+        link.dfrVersion = version;
+        link.firmwareLevel = quint32(level);
+        const Parsed parsed = parse(link, type, values.split(','));
+        QCOMPARE(parsed.error, QString());
+        QCOMPARE(parsed.messages.size(), 1);
+        QCOMPARE(describe(parsed.messages.first()), expected);
+        QCOMPARE(parsed.origins.first(), DfrLink::RXORIGIN_LIVE);
+        QVERIFY(parsed.messages.first().crcOk);
+        QCOMPARE(parsed.messages.first().flashPosition, -1);
+    }
+
+    void parseFailure_data()
+    {
+        QTest::addColumn<DfrLink::DfrVersion_t>("version");
+        QTest::addColumn<DfrLink::DfrMessageType_t>("type");
+        QTest::addColumn<QString>("values");
+        QTest::addColumn<QString>("error");
+
+        const QString wrongCount = "Wrong number of parameters in NPR/NPRF message.";
+        const QString v2Npr = "24,3,5,10,20,30,12345AB0,401650000,5,123,-110,138000,-2730000,270,2,0,32,AB123456";
+        QTest::newRow("V2 NPR layout on a V1 receiver") << V1 << NPR << v2Npr << wrongCount;
+        QTest::newRow("V2 NPR with one value short") << V2 << NPR << v2Npr.section(',', 1) << wrongCount;
+        QTest::newRow("V1 NPRF with 20 values")
+            << V1 << NPRF << "3,24,3,5,10,20,30,12345678,401650000,3,123,1,2,-110,60,138000,-2730000,270,24,084560"
+            << wrongCount;
+        QTest::newRow("undefined generation with 17 values") << UNDEFINED << NPR << v2Npr.section(',', 1) << wrongCount;
+        QTest::newRow("6-digit identifier in NPR") << V2 << NPR << QString(v2Npr).replace("12345AB0", "12345A")
+                                                   << "Unknown platform ID type for ID (12345A)";
+        QTest::newRow("9-digit identifier in NPRF")
+            << V2 << NPRF << "3,24,3,5,10,20,30,123456789,401650000,3,123,1,2,-110,60,138000,-2730000,270,24,084560"
+            << "Unknown platform ID type for ID (123456789)";
+    }
+
+    void parseFailure()
+    {
+        QFETCH(DfrLink::DfrVersion_t, version);
+        QFETCH(DfrLink::DfrMessageType_t, type);
+        QFETCH(QString, values);
+        QFETCH(QString, error);
+
+        DfrLink link;
+        link.dfrVersion = version;
+        link.firmwareLevel = 2;
+        const Parsed parsed = parse(link, type, values.split(','));
+        QCOMPARE(parsed.error, error);
+        QCOMPARE(parsed.messages.size(), 0);
+    }
+
+    void renderLine_data()
+    {
+        QTest::addColumn<DfrLink::DfrVersion_t>("version");
+        QTest::addColumn<int>("level");
+        QTest::addColumn<int>("format");
+        QTest::addColumn<bool>("keepChecksumError");
+        QTest::addColumn<Message>("message");
+        QTest::addColumn<QString>("expected");
+
+        constexpr auto A2 = DfrLink::ORVANMODULATION_A2;
+        constexpr auto A4 = DfrLink::ORVANMODULATION_A4;
+        constexpr auto LDK = DfrLink::ORVANMODULATION_LDK;
+        const Message v2Npr = record(-1, "12345AB", A2, 2, "123456");
+        const QString v2NprLine = "NPR,24,3,5,10,20,30,12345AB0,401650000,5,123,-110,138000,-2730000,270,2,0,32,AB123456";
+        const Message v1Npr = record(16, "1234567", A2, 0, "123456");
+        const QString v1NprLine = "NPR,16,24,3,5,10,20,30,1234567,401650000,5,123,-110,138000,-2730000,270,32,67123456";
+
+        QTest::newRow("format 2 NPR, 28-bit identifier gets its spare digit and byte back")
+            << V2 << 2 << 2 << false << v2Npr << frame(v2NprLine);
+        QTest::newRow("format 2 NPRF, band and modulation after the direction")
+            << V2 << 2 << 2 << false << record(3, "12345678", A4, 1, "4560")
+            << frame("NPRF,3,24,3,5,10,20,30,12345678,401650000,5,123,1,2,-110,60,138000,-2730000,270,24,084560");
+        QTest::newRow("format 2 NPRF, zero period leaves its field empty")
+            << V2 << 2 << 2 << false << record(3, "1234567", LDK, 1, "123456", 0)
+            << frame("NPRF,3,24,3,5,10,20,30,1234567,401650000,5,123,1,3,-110,,138000,-2730000,270,24,123456");
+        QTest::newRow("format 2 NPRF, 32-bit A2, odd digit count")
+            << V2 << 2 << 2 << false << record(0, "12345678", A2, 0, "4560")
+            << frame("NPRF,0,24,3,5,10,20,30,12345678,401650000,5,123,0,0,-110,60,138000,-2730000,270,32,06784560");
+        QTest::newRow("format 2 on level-1 firmware")
+            << V2 << 1 << 2 << false << v2Npr
+            << frame("NPR,24,3,5,10,20,30,12345AB,401650000,5,123,-110,138000,-2730000,270,2,0,32,AB123456");
+        QTest::newRow("format 1 NPRF, mean direction after the direction")
+            << V1 << 1 << 1 << false << record(3, "1234567", A2, 0, "123456")
+            << frame("NPRF,3,24,3,5,10,20,30,1234567,401650000,5,123,7,-110,60,138000,-2730000,270,32,67123456");
+        QTest::newRow("format 1 NPR keeps an index equal to the slot count")
+            << V1 << 1 << 1 << false << v1Npr << frame(v1NprLine);
+        QTest::newRow("format 1 with the first generation's checksum")
+            << V1 << 1 << 1 << true << v1Npr << legacyFrame(v1NprLine);
+        QTest::newRow("format 2 ignores the first generation's checksum")
+            << V2 << 2 << 2 << true << v2Npr << frame(v2NprLine);
+        QTest::newRow("NPRF identifier of unknown width")
+            << V2 << 2 << 2 << false << record(3, "123456", A2, 0, "123456")
+            << "error: Unknown platform ID type for ID (123456)";
+    }
+
+    void renderLine()
+    {
+        QFETCH(DfrLink::DfrVersion_t, version);
+        QFETCH(int, level);
+        QFETCH(int, format);
+        QFETCH(bool, keepChecksumError);
+        QFETCH(Message, message);
+        QFETCH(QString, expected);
+
+        Settings::instance()->nprMessagesFormat = format;
+        Settings::instance()->keepChecksumErrorOnNprDfr500 = keepChecksumError;
+        DfrLink link;
+        link.dfrVersion = version;
+        link.firmwareLevel = quint32(level);
+        QCOMPARE(render(link, message), expected);
+    }
+
+    void liveFromReceiver_data()
+    {
+        QTest::addColumn<DeviceState::Profile_t>("profile");
+        QTest::addColumn<BeaconBuilder::BeaconMessage_t>("beacon");
+        QTest::addColumn<QString>("expected");
+
+        BeaconBuilder::BeaconMessage_t beacon;
+        beacon.time = QDateTime(QDate(2024, 3, 5), QTime(10, 20, 30), Qt::UTC);
+        beacon.platformId = "12345AB0";
+        beacon.direction = 123;
+        beacon.band = 2;
+        beacon.receiverLatitude = -45.5;
+        beacon.receiverLongitude = 2.3;
+        beacon.receiverDirection = 270;
+        beacon.payload = QByteArray::fromHex("AB123456");
+        QTest::newRow("V2 NPR") << DeviceState::PROFILE_DFR_V2_APP << beacon
+                                << "slot=-1 time=60374/37230 id=12345AB freq=401650000 valid=DPV dir=123 mean=0 band=2 "
+                                   "mod=0 level=-110 period=0 pos=2.3/-45.5 rdir=270 raw=AB123456 payload=123456";
+
+        BeaconBuilder::BeaconMessage_t v1 = beacon;
+        v1.band = 0;
+        v1.payload = QByteArray::fromHex("67123456");
+        v1.slotIndex = 3;
+        v1.platformId = "12345";
+        v1.meanDirection = 7;
+        v1.period = 60;
+        QTest::newRow("V1 NPRF") << DeviceState::PROFILE_DFR_V1 << v1
+                                 << "slot=3 time=60374/37230 id=12345 freq=401650000 valid=DPV dir=123 mean=7 band=0 "
+                                    "mod=0 level=-110 period=60 pos=2.3/-45.5 rdir=270 raw=67123456 payload=67123456";
+    }
+
+    void liveFromReceiver()
+    {
+        QFETCH(DeviceState::Profile_t, profile);
+        QFETCH(BeaconBuilder::BeaconMessage_t, beacon);
+        QFETCH(QString, expected);
+
+        Settings::instance()->dfrCommandTimeoutMs = 5000;
+        Settings::instance()->keepAliveTimeoutMs = 5000;
+        DfrSimulator sim(profile);
+        sim.setBeaconPeriod(0);
+        QVERIFY2(sim.start(), qPrintable(sim.errorString()));
+
+        DfrLink link;
+        QSignalSpy received(&link, &DfrLink::sigOrvanMessageReceived);
+        link.setUartLink(sim.deviceName().mid(int(qstrlen("/dev/"))));
+        QTRY_VERIFY_WITH_TIMEOUT(link.currentUartLink() && link.currentUartLink()->status() == UartLink::UART_READY,
+                                 5000);
+        try {
+            link.getDfrVersionsAndStatus();
+        } catch (const Tarsk::Utils::Exception& exception) {
+            QFAIL(qPrintable(exception.message()));
+        }
+
+        QVERIFY(sim.sendBeacon(beacon));
+        QTRY_COMPARE_WITH_TIMEOUT(received.size(), 1, 5000);
+        QCOMPARE(describe(received.first().at(0).value<Message>()), expected);
+        QCOMPARE(received.first().at(1).value<DfrLink::RxOrigin_t>(), DfrLink::RXORIGIN_LIVE);
+        link.unsetUartLink();
+    }
+};
 
 int main(int argc, char** argv)
 {

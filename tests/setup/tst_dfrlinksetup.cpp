@@ -45,6 +45,13 @@ class TestDfrLinkSetup : public QObject
             link->getDfrVersionsAndStatus();
     }
 
+    void generations()
+    {
+        QTest::addColumn<DeviceState::Profile_t>("profile");
+        QTest::newRow("first generation") << DeviceState::PROFILE_DFR_V1;
+        QTest::newRow("second generation") << DeviceState::PROFILE_DFR_V2_APP;
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -59,22 +66,14 @@ private Q_SLOTS:
         sim.reset();
     }
 
-    void readBack_data()
-    {
-        QTest::addColumn<DeviceState::Profile_t>("profile");
-        QTest::addColumn<int>("softwareCount");
-        QTest::addColumn<int>("hardwareCount");
-        QTest::newRow("first generation") << DeviceState::PROFILE_DFR_V1 << 12 << 6;
-        QTest::newRow("second generation") << DeviceState::PROFILE_DFR_V2_APP << 14 << 7;
-    }
-
+    void readBack_data() { generations(); }
     void readBack()
     {
         QFETCH(DeviceState::Profile_t, profile);
-        QFETCH(int, softwareCount);
-        QFETCH(int, hardwareCount);
         open(profile);
         const bool v2 = profile != DeviceState::PROFILE_DFR_V1;
+        const int softwareCount = v2 ? 14 : 12;
+        const int hardwareCount = v2 ? 7 : 6;
 
         sim->state().setupSoftware = QStringList{"1", "0", "33", "1", "2", "1", "270", "", "", "", "", "", "7", "1"}
                                          .mid(0, softwareCount);
@@ -104,30 +103,21 @@ private Q_SLOTS:
         QCOMPARE(hardware.proximityMode, v2);
     }
 
-    void writes_data()
-    {
-        QTest::addColumn<DeviceState::Profile_t>("profile");
-        QTest::addColumn<QStringList>("software");
-        QTest::addColumn<QStringList>("clock");
-        QTest::addColumn<QStringList>("hardware");
-        QTest::newRow("first generation")
-            << DeviceState::PROFILE_DFR_V1 << QStringList{"0", "1", "40", "0", "1", "2", "360", "", "", "", "", ""}
-            << QStringList{"", "", "", "", "", "", "", "24", "3", "5", "14", "7"}
-            << QStringList{"0", "1", "99", "1", "2", "-0.25"};
-        QTest::newRow("second generation")
-            << DeviceState::PROFILE_DFR_V2_APP
-            << QStringList{"0", "1", "40", "0", "1", "2", "360", "", "", "", "", "", "9", "1"}
-            << QStringList{"", "", "", "", "", "", "", "24", "3", "5", "14", "7", "", ""}
-            << QStringList{"0", "1", "99", "1", "2", "-0.25", "1"};
-    }
-
+    // The second generation adds band and favourites to the software setup, proximity to the hardware one.
+    void writes_data() { generations(); }
     void writes()
     {
         QFETCH(DeviceState::Profile_t, profile);
-        QFETCH(QStringList, software);
-        QFETCH(QStringList, clock);
-        QFETCH(QStringList, hardware);
         open(profile);
+        const bool v2 = profile != DeviceState::PROFILE_DFR_V1;
+        QStringList software{"0", "1", "40", "0", "1", "2", "360", "", "", "", "", ""};
+        QStringList clock{"", "", "", "", "", "", "", "24", "3", "5", "14", "7"};
+        QStringList hardware{"0", "1", "99", "1", "2", "-0.25"};
+        if (v2) {
+            software << "9" << "1";
+            clock << "" << "";
+            hardware << "1";
+        }
 
         DfrLink::SetupSoftware_t setup;
         setup.backlight = true;

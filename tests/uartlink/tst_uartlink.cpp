@@ -259,9 +259,6 @@ private Q_SLOTS:
         QTest::newRow("NUL bytes inside a line ignored")
             << QList<QByteArray>{QByteArray("$NPR,\0A\0,B*", 12) + frame("NPR,A,B*").right(4) + end}
             << QStringList{"npr:A|B", "npr:end"} << QString();
-        QTest::newRow("every buffered line handled at once")
-            << QList<QByteArray>{frame("NPR,1*") + frame("NPRF,2*") + end} << QStringList{"npr:1", "nprf:2", "npr:end"}
-            << QString();
         QTest::newRow("line completed by a later chunk")
             << QList<QByteArray>{"$NPR,A", ",B*65\r", "\n" + end} << QStringList{"npr:A|B", "npr:end"} << QString();
         QTest::newRow("overlong line dropped up to its end, the next one read")
@@ -283,17 +280,6 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(connection->events.events, expected, 5000);
     }
 
-    void portCannotBeOpened()
-    {
-        const QString port = QStringLiteral("/dev/vantrel-no-such-port");
-        Connection connection(port);
-        QVERIFY(connection.settle());
-        QCOMPARE(connection.link->portName(), port);
-        QCOMPARE(connection.events.events,
-                 QStringList{"error:Port /dev/vantrel-no-such-port cannot be open (error DeviceNotFoundError)"});
-        QCOMPARE(connection.link->status(), UartLink::UART_INIT);
-    }
-
     // Raw packets: the reader must cope with any chunking and any payload byte.
     void binaryStream_data()
     {
@@ -308,8 +294,6 @@ private Q_SLOTS:
 
         QTest::newRow("count 1: empty data") << countPacket(1) + endPacket << QList<int>() << QStringList{"rfp:"};
         QTest::newRow("count 3: two payloads, comma star CR LF untouched") << three << QList<int>() << QStringList{data};
-        QTest::newRow("cut in header, payload and trailer")
-            << three << QList<int>{3, 12, 15, 20, 60, 160, 170, int(three.size()) - 1} << QStringList{data};
         QTest::newRow("lower-case checksum")
             << countPacket(2) + packet("1,0", b, false, true) + endPacket << QList<int>()
             << QStringList{"rfp:" + QString::fromLatin1(b.toHex())};

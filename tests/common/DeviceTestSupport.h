@@ -1,0 +1,167 @@
+// Shared by the device tests: the checksum rule, a hand-driven pseudo-terminal peer, and the main window's tool bar and log.
+#pragma once
+
+#include <QAction>
+#include <QHash>
+#include <QSocketNotifier>
+#include <QTableWidget>
+#include <QTest>
+#include <QToolBar>
+
+#include "sim/DfrSimulator.h"
+#include "ui_UiMainWindow.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace DeviceTest {
+
+// The checksum rule written out again, so that the code under test cannot vouch for itself.
+// `covered` ends with the "*"; the line comes back with its CR LF.
+inline QByteArray frame(const QByteArray& covered)
+{
+    quint8 sum = 0;
+    for (const char c : covered)
+        sum ^= static_cast<quint8>(c);
+    return '$' + covered + QByteArray::number(sum, 16).toUpper().rightJustified(2, '0') + "\r\n";
+}
+
+inline QString portOf(const QString& device)  // "/dev/pts/3" -> "pts/3"
+{
+    return device.mid(int(qstrlen("/dev/")));
+}
+
+// The receiver's end of a pseudo-terminal, byte for byte under the test's control.
+// Lines listed in `answers` (without CR LF) are answered at once, as a receiver would.
+class PtyPeer
+{
+public:
+    PtyPeer()
+    {
+        if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
+            qFatal("openpty failed");
+        termios mode{};
+        ::tcgetattr(slave, &mode);
+        ::cfmakeraw(&mode);
+        ::tcsetattr(slave, TCSANOW, &mode);
+        ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+        name = QString::fromLocal8Bit(::ptsname(master));
+        notifier = new QSocketNotifier(master, QSocketNotifier::Read);
+        QObject::connect(notifier, &QSocketNotifier::activated, notifier, [this] { readAvailable(); });
+    }
+    ~PtyPeer()
+    {
+        delete notifier;
+        ::close(master);
+        ::close(slave);
+    }
+
+    // Blocks while the line is full: the link reads in its own thread meanwhile.
+    void write(const QByteArray& bytes) const
+    {
+        for (qsizetype done = 0; done < bytes.size();) {
+            const ssize_t n = ::write(master, bytes.constData() + done, size_t(bytes.size() - done));
+            if (n > 0) {
+                done += n;
+                continue;
+            }
+            pollfd writable{master, POLLOUT, 0};
+            QVERIFY2(n < 0 && errno == EAGAIN && ::poll(&writable, 1, 5000) == 1, "line stuck");
+        }
+    }
+    // Bytes written by the peer that nobody has read from the line yet.
+    int unread() const
+    {
+        int n = 0;
+        ::ioctl(slave, FIONREAD, &n);
+        return n;
+    }
+    // Complete lines received, without CR LF.
+    QList<QByteArray> lines() const
+    {
+        QList<QByteArray> all = received.split('\n');
+        all.removeLast();
+        for (QByteArray& line : all)
+            line.chop(line.endsWith('\r') ? 1 : 0);
+        return all;
+    }
+    int count(const QByteArray& line) const { return int(lines().count(line)); }
+    void clear()
+    {
+        received.clear();
+        scanned = 0;
+    }
+
+    QString name;
+    QByteArray received;
+    QHash<QByteArray, QByteArray> answers;
+
+private:
+    void readAvailable()
+    {
+        char chunk[4096];
+        ssize_t n;
+        while ((n = ::read(master, chunk, sizeof chunk)) > 0) {
+            received.append(chunk, int(n));
+            for (int end; (end = received.indexOf("\r\n", scanned)) >= 0;) {
+                const QByteArray line = received.mid(scanned, end - scanned);
+                scanned = end + 2;
+                if (answers.contains(line))
+                    write(answers.value(line));
+            }
+        }
+    }
+
+    int master = -1;
+    int slave = -1;  // kept open so that the line never hangs up
+    int scanned = 0;
+    QSocketNotifier* notifier = nullptr;
+};
+
+// Offers the ports of the simulators still open to the window's port scan.
+inline void offerPorts(const QList<const Vantrel::Sim::DfrSimulator*>& sims)
+{
+    QStringList paths;
+    for (const auto* sim : sims)
+        if (sim->isOpen())
+            paths.append(sim->deviceName());
+    qputenv("VANTREL_SIMULATED_PORTS", paths.join(':').toLocal8Bit());
+}
+
+// The tool bar button of a port ("pts/3"), or null while the port scan has not offered it.
+inline QAction* portAction(const Vantrel::Ui_UiMainWindow* ui, const QString& port)
+{
+    for (QAction* action : ui->mainToolBar_->actions())
+        if (action->toolTip() == QStringLiteral("Connect to DFR @%1").arg(port))
+            return action;
+    return nullptr;
+}
+
+// Waits for the simulator's button and clicks it, as the user would.
+inline QAction* plugAndClick(const Vantrel::Ui_UiMainWindow* ui, const Vantrel::Sim::DfrSimulator& sim)
+{
+    const QString port = portOf(sim.deviceName());
+    if (!QTest::qWaitFor([&] { return portAction(ui, port) != nullptr; }, 5000))
+        return nullptr;
+    portAction(ui, port)->trigger();
+    return portAction(ui, port);
+}
+
+inline bool logHas(const Vantrel::Ui_UiMainWindow* ui, const QString& type, const QString& message)
+{
+    const QTableWidget* log = ui->tableWidgetLogger;
+    for (int row = 0; row < log->rowCount(); ++row) {
+        const QTableWidgetItem* typeItem = log->item(row, 1);
+        const QTableWidgetItem* textItem = log->item(row, log->columnCount() - 1);
+        if (typeItem && textItem && typeItem->text() == type && textItem->text() == message)
+            return true;
+    }
+    return false;
+}
+
+} // namespace DeviceTest
