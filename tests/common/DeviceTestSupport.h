@@ -9,6 +9,7 @@
 #include <QToolBar>
 
 #include "sim/DfrSimulator.h"
+#include "tests/common/TestSupport.h"
 #include "ui_UiMainWindow.h"
 
 #include <cerrno>
@@ -20,6 +21,8 @@
 #include <unistd.h>
 
 namespace DeviceTest {
+
+using TestSupport::logHas;
 
 // The checksum rule written out again, so that the code under test cannot vouch for itself.
 // `covered` ends with the "*"; the line comes back with its CR LF.
@@ -152,16 +155,5 @@ inline QAction* plugAndClick(const Vantrel::Ui_UiMainWindow* ui, const Vantrel::
     return portAction(ui, port);
 }
 
-inline bool logHas(const Vantrel::Ui_UiMainWindow* ui, const QString& type, const QString& message)
-{
-    const QTableWidget* log = ui->tableWidgetLogger;
-    for (int row = 0; row < log->rowCount(); ++row) {
-        const QTableWidgetItem* typeItem = log->item(row, 1);
-        const QTableWidgetItem* textItem = log->item(row, log->columnCount() - 1);
-        if (typeItem && textItem && typeItem->text() == type && textItem->text() == message)
-            return true;
-    }
-    return false;
-}
 
 } // namespace DeviceTest

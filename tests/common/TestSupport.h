@@ -1,14 +1,17 @@
-// Small helpers several tests need: the per-test settings file, writing fixtures, catching Exception texts.
+// Small helpers several tests need: the per-test settings file, writing fixtures, catching Exception
+// texts, reading the window's log table.
 #pragma once
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QString>
+#include <QTableWidget>
 
 #include <functional>
 
 #include "inhouse/Exception.h"
+#include "ui_UiMainWindow.h"
 
 namespace TestSupport {
 
@@ -39,6 +42,19 @@ inline QString thrownBy(const std::function<void()>& call)
         return e.message();
     }
     return QStringLiteral("<nothing thrown>");
+}
+
+// Whether the window's log table holds a row of that type and message.
+inline bool logHas(const Vantrel::Ui_UiMainWindow* ui, const QString& type, const QString& message)
+{
+    const QTableWidget* log = ui->tableWidgetLogger;
+    for (int row = 0; row < log->rowCount(); ++row) {
+        const QTableWidgetItem* typeItem = log->item(row, 1);
+        const QTableWidgetItem* textItem = log->item(row, log->columnCount() - 1);
+        if (typeItem && textItem && typeItem->text() == type && textItem->text() == message)
+            return true;
+    }
+    return false;
 }
 
 } // namespace TestSupport

@@ -49,17 +49,7 @@ class TestMainWindow : public QObject
     Vantrel::Ui_UiMainWindow* ui = nullptr;
     QString initialSettings;
 
-    bool logHas(const QString& type, const QString& message) const
-    {
-        const QTableWidget* log = ui->tableWidgetLogger;
-        for (int row = 0; row < log->rowCount(); ++row) {
-            const QTableWidgetItem* typeItem = log->item(row, 1);
-            const QTableWidgetItem* textItem = log->item(row, log->columnCount() - 1);
-            if (typeItem && textItem && typeItem->text() == type && textItem->text() == message)
-                return true;
-        }
-        return false;
-    }
+    bool logHas(const QString& type, const QString& message) const { return TestSupport::logHas(ui, type, message); }
 
 private Q_SLOTS:
     void initTestCase()
