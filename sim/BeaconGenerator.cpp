@@ -8,6 +8,16 @@ namespace Vantrel::Sim {
 
 namespace {
 
+// Every heard beacon carries the receiver's own position and heading at the time.
+void addReceiverStatus(const DeviceState& state, BeaconBuilder::BeaconMessage_t& m)
+{
+    m.receiverLatitude = state.status.latitude;
+    m.receiverLongitude = state.status.longitude;
+    m.receiverDirection = state.status.direction;
+    m.receiverPositionValid = state.status.gpsValid;
+    m.receiverDirectionValid = state.status.directionValid;
+}
+
 // Centre of each band, EESS3 first.
 constexpr quint32 bandCentreHz[] = {401650000, 402910000, 402980000, 399940000, 401040000,
                                     401110000, 401180000, 401340000, 401410000, 401480000};
@@ -126,11 +136,7 @@ BeaconBuilder::BeaconMessage_t BeaconGenerator::favourite(int slot, const QDateT
     m.direction = (m.meanDirection + (seq % 5) - 2 + 360) % 360;
     m.frequencyHz = centreOf(m.band) - 15000 + 4000 * (slot % 8) + (seq % 5) * 10;
     m.level = -95 - 4 * (slot % 6) - seq % 3;
-    m.receiverLatitude = state.status.latitude;
-    m.receiverLongitude = state.status.longitude;
-    m.receiverDirection = state.status.direction;
-    m.receiverPositionValid = state.status.gpsValid;
-    m.receiverDirectionValid = state.status.directionValid;
+    addReceiverStatus(state, m);
     return m;
 }
 
@@ -149,11 +155,7 @@ BeaconBuilder::BeaconMessage_t BeaconGenerator::stranger(const QDateTime& time, 
     m.direction = bearing(state.status.latitude, state.status.longitude, lat, lon);
     m.frequencyHz = centreOf(m.band) + 7000 + (seq % 7) * 10;
     m.level = -121 + seq % 4;
-    m.receiverLatitude = state.status.latitude;
-    m.receiverLongitude = state.status.longitude;
-    m.receiverDirection = state.status.direction;
-    m.receiverPositionValid = state.status.gpsValid;
-    m.receiverDirectionValid = state.status.directionValid;
+    addReceiverStatus(state, m);
     return m;
 }
 
