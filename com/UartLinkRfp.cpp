@@ -105,6 +105,14 @@ void UartLink::readRpfBinaryData(const QByteArray& data)
         }
     }
 
+    // Bytes that never form a packet header would otherwise pile up for as long as
+    // the receiver keeps sending them; a real header is a few bytes long.
+    if (!reader.headerRead && reader.buffer.size() > maxLineBytes) {
+        qWarning().noquote() << QStringLiteral("RFP binary data: %1 bytes without a packet header dropped")
+                                    .arg(reader.buffer.size());
+        reader.buffer.clear();
+    }
+
     if (linkStatus == UART_WAITING_RFP_BINARY_REPLY)
         timeoutTimer.start(Utils::Settings::instance()->dfrCommandTimeoutMs);
 }

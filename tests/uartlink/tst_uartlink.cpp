@@ -324,6 +324,19 @@ private Q_SLOTS:
         QCOMPARE(connection->events.events, expected);
     }
 
+    void binaryGarbageBounded()
+    {
+        PtyPeer peer;
+        auto connection = connectToPeer(peer);
+        emit connection->driver.sigSendRequest(DfrLink::CMD_RFP, {"65536", "256"}, DfrLink::DFR_V2);
+        QTRY_COMPARE_WITH_TIMEOUT(peer.count("$RFP,65536,256*6C"), 1, 5000);
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression("^RFP binary data: \\d+ bytes without a packet header dropped$"));
+        connection->deliver(peer, QByteArray(100000, 'x'));
+        // Nothing is taken for a packet: the request still ends in its timeout.
+        QTRY_COMPARE_WITH_TIMEOUT(connection->events.events, QStringList{"error:Uart link timeout"}, 5000);
+    }
+
     // The simulator's own stream, whole and one byte per chunk; the port's modem lines switched before.
     void binaryStreamFromSimulator()
     {
