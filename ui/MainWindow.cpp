@@ -2,7 +2,6 @@
 
 #include <QDateTime>
 #include <QFontDatabase>
-#include <QTextStream>
 #include <QHeaderView>
 #include <QMetaEnum>
 #include <QSplitter>

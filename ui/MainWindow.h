@@ -100,6 +100,8 @@ private:
     void writeLogFileEvent(const QString& text);
     // The same with the date and time given; a failed write closes the file.
     void writeLogFileLine(const QDateTime& utc, const QString& text);
+    // The connected receiver's generation as the traffic log names it.
+    QString logGenerationText() const;
 
     Ui_UiMainWindow* ui;
     Tarsk::Ui::Help help;

@@ -153,10 +153,7 @@ void MainWindow::connectDeviceWidgets()
 void MainWindow::slotDfrDisconnected(const QString& portName, const QString& message)
 {
     if (logFile.isOpen()) {
-        writeLogFileEvent(QStringLiteral(" : USB disconnection from %1 (%2)")
-                              .arg(dfrLink.dfrVersion == Com::DfrLink::DFR_V1 ? QStringLiteral("DFR V1")
-                                                                              : QStringLiteral("DFR V2 (Sorel NG)"),
-                                   message));
+        writeLogFileEvent(QStringLiteral(" : USB disconnection from %1 (%2)").arg(logGenerationText(), message));
         logFile.close();
     }
 

@@ -228,10 +228,12 @@ void MainWindow::slotSetLogFileEnabled(bool enabled)
         QTextStream out(&logFile);
         out << Qt::endl << Qt::endl << Qt::endl;
     }
-    writeLogFileEvent(QStringLiteral(" : USB connection to %1 SN %2")
-                          .arg(dfrLink.dfrVersion == Com::DfrLink::DFR_V1 ? QStringLiteral("DFR V1")
-                                                                          : QStringLiteral("DFR V2 (Sorel NG)"),
-                               dfrLink.serialNumber));
+    writeLogFileEvent(QStringLiteral(" : USB connection to %1 SN %2").arg(logGenerationText(), dfrLink.serialNumber));
+}
+
+QString MainWindow::logGenerationText() const
+{
+    return dfrLink.dfrVersion == Com::DfrLink::DFR_V1 ? QStringLiteral("DFR V1") : QStringLiteral("DFR V2 (Sorel NG)");
 }
 
 void MainWindow::writeLogFileLine(const QDateTime& utc, const QString& text)
