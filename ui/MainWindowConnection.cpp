@@ -66,13 +66,7 @@ void MainWindow::slotDfrConnected(const QString& portName)
 
     dfrLink.setUartLink(portName);
 
-    for (int tab = 0; tab <= 4; ++tab)
-        ui->tabWidget->setTabEnabled(tab, true);
-    for (QWidget* widget : std::initializer_list<QWidget*>{ui->lineEditTerminalCommand, ui->pushButtonTerminalSend,
-                                                           ui->pushButtonTerminalSaveScript,
-                                                           ui->pushButtonTerminalScript,
-                                                           ui->pushButtonTerminalReloadGui})
-        widget->setEnabled(true);
+    setDeviceTabsEnabled(true);
 
     connectDeviceWidgets();
 
@@ -189,17 +183,22 @@ void MainWindow::slotUpdateUartLinkStatus(const QString& statusString)
         action->setIcon(QIcon(QStringLiteral(":/Icons/dfrWaiting")));
 }
 
-void MainWindow::reinitGUI()
+void MainWindow::setDeviceTabsEnabled(bool enabled)
 {
+    // The Settings tab (5) stays usable without a receiver.
     for (int tab = 0; tab <= 4; ++tab)
-        ui->tabWidget->setTabEnabled(tab, false);
-    ui->tabWidget->setCurrentIndex(0);
-
+        ui->tabWidget->setTabEnabled(tab, enabled);
     for (QWidget* widget : std::initializer_list<QWidget*>{ui->lineEditTerminalCommand, ui->pushButtonTerminalSend,
                                                            ui->pushButtonTerminalSaveScript,
                                                            ui->pushButtonTerminalScript,
                                                            ui->pushButtonTerminalReloadGui})
-        widget->setEnabled(false);
+        widget->setEnabled(enabled);
+}
+
+void MainWindow::reinitGUI()
+{
+    setDeviceTabsEnabled(false);
+    ui->tabWidget->setCurrentIndex(0);
 
     // Widgets whose connections live only while a receiver is connected.
     const QList<QObject*> connectedWidgets = {
