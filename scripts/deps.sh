@@ -1,5 +1,5 @@
 # Sourced by the other scripts: installs what a fresh Debian 12 machine lacks.
-VANTREL_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev)
+VANTREL_PACKAGES=(cmake ninja-build ccache g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev)
 
 vantrel_ensure_packages() {
     local missing=()
@@ -19,6 +19,9 @@ vantrel_ensure_packages() {
 vantrel_build() {
     local dir=$1
     shift
-    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+    # ccache with paths taken relative to the tree, so that a rebuild or another
+    # checkout of the same sources reuses what is already compiled.
+    export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache "$@"
     cmake --build "$dir" -j"$(nproc)"
 }

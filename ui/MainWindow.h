@@ -87,8 +87,18 @@ private:
     void toggleConnection(bool checked, const QString& portName);
     // Fills the status panel; returns the receiver's mode.
     Com::DfrLink::DfrMode_t getDfrVersionsAndStatus();
-    // Signal connections of the form that exist while a receiver is connected.
+    // Signal connections of the form that exist while a receiver is connected;
+    // every one goes through connectDevice() so that disconnection removes
+    // exactly these and none of the connections widgets make to themselves.
     void connectDeviceWidgets();
+    void disconnectDeviceWidgets();
+    // Widgets that stay wired while disconnected: wired once, at the first connection.
+    void connectPersistentWidgets();
+    template <typename Sender, typename Signal, typename Slot>
+    void connectDevice(const Sender* sender, Signal signal, Slot slot)
+    {
+        deviceConnections.append(connect(sender, signal, this, slot));
+    }
 
     void getSetupSoftware();
     void getSetupHardware();
@@ -109,6 +119,8 @@ private:
     Tarsk::Ui::Help help;
     Com::ComManager comManager;
     QMap<QString, QAction*> portActions;
+    QList<QMetaObject::Connection> deviceConnections;
+    bool persistentWidgetsConnected = false;
     Com::DfrLink dfrLink;
     QFile logFile;
     bool flashDumpEnabled = false;

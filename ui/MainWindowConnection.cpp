@@ -39,8 +39,11 @@ void MainWindow::slotDfrRemoved(const QString& portName)
 {
     if (dfrLink.portName() == portName)
         slotDfrDisconnected(portName, QStringLiteral("DFR disconnected"));
-    if (QAction* action = portActions.take(portName))
+    if (QAction* action = portActions.take(portName)) {
         toolBar()->removeAction(action);
+        // Later: the removal may come from inside a request started by this very action.
+        action->deleteLater();
+    }
 }
 
 void MainWindow::toggleConnection(bool checked, const QString& portName)
@@ -96,52 +99,61 @@ void MainWindow::slotDfrConnected(const QString& portName)
 
 void MainWindow::connectDeviceWidgets()
 {
-    // Connected again at every connection: UniqueConnection keeps the widgets
-    // that stay wired while disconnected from delivering twice.
-    constexpr auto unique = Qt::UniqueConnection;
-    connect(ui->pushButtonStatusRefresh, &QPushButton::clicked, this, &MainWindow::slotRefreshStatus, unique);
+    connectPersistentWidgets();
+
+    connectDevice(ui->pushButtonStatusRefresh, &QPushButton::clicked, &MainWindow::slotRefreshStatus);
 
     for (QCheckBox* box : {ui->checkBoxSetupSoftwareAudio, ui->checkBoxSetupSoftwareBacklight,
                            ui->checkBoxSetupSoftwareGpsAcquisition, ui->checkBoxSetupSoftwareAllToFavorites})
-        connect(box, &QCheckBox::toggled, this, &MainWindow::slotSetSetupSoftware, unique);
-    connect(ui->horizontalSliderSetupSoftwareConstrast, &QSlider::valueChanged, this,
-            &MainWindow::slotSetSetupSoftware, unique);
+        connectDevice(box, &QCheckBox::toggled, &MainWindow::slotSetSetupSoftware);
+    connectDevice(ui->horizontalSliderSetupSoftwareConstrast, &QSlider::valueChanged,
+                  &MainWindow::slotSetSetupSoftware);
     for (QComboBox* box : {ui->comboBoxSetupSoftwareCoordType, ui->comboBoxSetupSoftwareDistType,
                            ui->comboBoxSetupSoftwareOrvanBand})
-        connect(box, qOverload<int>(&QComboBox::currentIndexChanged), this, &MainWindow::slotSetSetupSoftware,
-                unique);
-    connect(ui->spinBoxSetupSoftwareDirectionOffset, &QSpinBox::editingFinished, this,
-            &MainWindow::slotSetSetupSoftware, unique);
-    connect(ui->widgetSoftwareSetupDateTime, SIGNAL(sigDateTimeChanged()), this, SLOT(slotSetTime()), unique);
+        connectDevice(box, qOverload<int>(&QComboBox::currentIndexChanged), &MainWindow::slotSetSetupSoftware);
+    connectDevice(ui->spinBoxSetupSoftwareDirectionOffset, &QSpinBox::editingFinished,
+                  &MainWindow::slotSetSetupSoftware);
+    // By name: the editor's signal is part of the in-house widget's string interface.
+    deviceConnections.append(
+        connect(ui->widgetSoftwareSetupDateTime, SIGNAL(sigDateTimeChanged()), this, SLOT(slotSetTime())));
 
     for (QComboBox* box : {ui->comboBoxHardwareDirectionMode, ui->comboBoxHardwareAntennaMode,
                            ui->comboBoxHardwareAntennaPosition, ui->comboBoxHardwareCompassMode})
-        connect(box, qOverload<int>(&QComboBox::currentIndexChanged), this, &MainWindow::slotSetSetupHardware,
-                unique);
-    connect(ui->spinBoxHardwareCableLength, &QSpinBox::editingFinished, this, &MainWindow::slotSetSetupHardware,
-            unique);
-    connect(ui->lineEditHardwareDeclination, &QLineEdit::editingFinished, this, &MainWindow::slotSetSetupHardware,
-            unique);
-    connect(ui->checkBoxHardwareProximityMode, &QCheckBox::toggled, this, &MainWindow::slotSetSetupHardware, unique);
+        connectDevice(box, qOverload<int>(&QComboBox::currentIndexChanged), &MainWindow::slotSetSetupHardware);
+    connectDevice(ui->spinBoxHardwareCableLength, &QSpinBox::editingFinished, &MainWindow::slotSetSetupHardware);
+    connectDevice(ui->lineEditHardwareDeclination, &QLineEdit::editingFinished, &MainWindow::slotSetSetupHardware);
+    connectDevice(ui->checkBoxHardwareProximityMode, &QCheckBox::toggled, &MainWindow::slotSetSetupHardware);
 
-    connect(ui->checkBoxRxLive, &QCheckBox::toggled, this, &MainWindow::slotSetLiveRxEnabled, unique);
-    connect(ui->checkBoxRxLogFile, &QCheckBox::toggled, this, &MainWindow::slotSetLogFileEnabled, unique);
-    connect(ui->lineEditRxFilter, &QLineEdit::textEdited, this, &MainWindow::slotFilterRxTable, unique);
-    connect(ui->pushButtonRxClearFilter, &QPushButton::clicked, this, &MainWindow::slotClearRxFilter, unique);
-    connect(ui->pushButtonRxClearSelection, &QPushButton::clicked, this, &MainWindow::slotClearSelectionRxTable,
-            unique);
-    connect(ui->pushButtonRxClearTable, &QPushButton::clicked, this, &MainWindow::slotClearRxTable, unique);
-    connect(ui->pushButtonRxExportCSV, &QPushButton::clicked, this, &MainWindow::slotExportRxTable, unique);
+    connectDevice(ui->checkBoxRxLive, &QCheckBox::toggled, &MainWindow::slotSetLiveRxEnabled);
+    connectDevice(ui->lineEditRxFilter, &QLineEdit::textEdited, &MainWindow::slotFilterRxTable);
+    connectDevice(ui->pushButtonRxClearFilter, &QPushButton::clicked, &MainWindow::slotClearRxFilter);
+    connectDevice(ui->pushButtonRxClearSelection, &QPushButton::clicked, &MainWindow::slotClearSelectionRxTable);
+    connectDevice(ui->pushButtonRxClearTable, &QPushButton::clicked, &MainWindow::slotClearRxTable);
+    connectDevice(ui->pushButtonRxExportCSV, &QPushButton::clicked, &MainWindow::slotExportRxTable);
+
+    connectDevice(ui->pushButtonPlatformsUpdate, &QPushButton::clicked, &MainWindow::slotGetPlatformsInfo);
+
+    connectDevice(ui->pushButtonTerminalReloadGui, &QPushButton::clicked, &MainWindow::slotRefreshGuiInfos);
+}
+
+void MainWindow::connectPersistentWidgets()
+{
+    if (persistentWidgetsConnected)
+        return;
+    persistentWidgetsConnected = true;
+    connect(ui->checkBoxHideEmptySlots, &QCheckBox::toggled, this, &MainWindow::slotToggleEmptySlots);
+    connect(ui->checkBoxRxLogFile, &QCheckBox::toggled, this, &MainWindow::slotSetLogFileEnabled);
+    connect(ui->checkBoxFlashDumpToFile, &QCheckBox::toggled, this, &MainWindow::slotSetFlashDumpEnabled);
+    connect(ui->checkBoxFlashCrcCheck, &QCheckBox::toggled, this, &MainWindow::slotSetFlashCrcCheckEnabled);
     connect(ui->tableWidgetRx, &QTableWidget::customContextMenuRequested, this,
-            &MainWindow::slotShowRxTableContextMenu, unique);
+            &MainWindow::slotShowRxTableContextMenu);
+}
 
-    connect(ui->checkBoxFlashDumpToFile, &QCheckBox::toggled, this, &MainWindow::slotSetFlashDumpEnabled, unique);
-    connect(ui->checkBoxFlashCrcCheck, &QCheckBox::toggled, this, &MainWindow::slotSetFlashCrcCheckEnabled, unique);
-
-    connect(ui->pushButtonPlatformsUpdate, &QPushButton::clicked, this, &MainWindow::slotGetPlatformsInfo, unique);
-    connect(ui->checkBoxHideEmptySlots, &QCheckBox::toggled, this, &MainWindow::slotToggleEmptySlots, unique);
-
-    connect(ui->pushButtonTerminalReloadGui, &QPushButton::clicked, this, &MainWindow::slotRefreshGuiInfos, unique);
+void MainWindow::disconnectDeviceWidgets()
+{
+    for (const QMetaObject::Connection& connection : std::as_const(deviceConnections))
+        disconnect(connection);
+    deviceConnections.clear();
 }
 
 void MainWindow::slotDfrDisconnected(const QString& portName, const QString& message)
@@ -200,32 +212,7 @@ void MainWindow::reinitGUI()
     setDeviceTabsEnabled(false);
     ui->tabWidget->setCurrentIndex(0);
 
-    // Widgets whose connections live only while a receiver is connected.
-    const QList<QObject*> connectedWidgets = {
-        ui->pushButtonSwitchMode, ui->pushButtonFirmwareUpdate, ui->pushButtonStatusRefresh,
-        ui->checkBoxSetupSoftwareAudio, ui->checkBoxSetupSoftwareBacklight,
-        ui->horizontalSliderSetupSoftwareConstrast, ui->checkBoxSetupSoftwareGpsAcquisition,
-        ui->comboBoxSetupSoftwareCoordType, ui->comboBoxSetupSoftwareDistType,
-        ui->spinBoxSetupSoftwareDirectionOffset, ui->widgetSoftwareSetupDateTime,
-        ui->comboBoxSetupSoftwareOrvanBand, ui->checkBoxSetupSoftwareAllToFavorites,
-        ui->comboBoxHardwareDirectionMode, ui->spinBoxHardwareCableLength, ui->comboBoxHardwareAntennaMode,
-        ui->comboBoxHardwareAntennaPosition, ui->comboBoxHardwareCompassMode, ui->lineEditHardwareDeclination,
-        ui->checkBoxHardwareProximityMode, ui->pushButtonPlatformsUpdate, ui->pushButtonPlatformsImport,
-        ui->pushButtonPlatformsExport, ui->pushButtonPlatformsDeleteAll, ui->pushButtonNewFavorite,
-        ui->tableWidgetPlatforms, ui->lineEditPlatformsOrvanId, ui->pushButtonPlatformsCreate,
-        ui->pushButtonPlatformsDelete, ui->lineEditPlatformsLabel, ui->comboBoxPlatformsOrvanBand,
-        ui->comboBoxPlatformsModulation, ui->checkBoxPlatformNarrowEnabled,
-        ui->doubleSpinBoxPlatformsNarrowFrequency, ui->spinBoxPlatformsMeanDirectionValue,
-        ui->spinBoxPlatformsRepetitionPeriod, ui->checkBoxGpsModeEnabled, ui->widgetGpsFormatPlatform,
-        ui->pushButtonGpsFormatsReload, ui->tableWidgetGpsFormats, ui->pushButtonGpsFormatsCreate,
-        ui->pushButtonGpsFormatsDelete, ui->checkBoxRxLive, ui->lineEditRxFilter, ui->pushButtonRxClearFilter,
-        ui->pushButtonRxClearSelection, ui->pushButtonRxClearTable, ui->pushButtonRxExportCSV,
-        ui->pushButtonRxFlashRead, ui->pushButtonRxFlashErase, ui->lineEditTerminalCommand,
-        ui->pushButtonTerminalSend, ui->pushButtonTerminalSaveScript, ui->pushButtonTerminalScript,
-        ui->pushButtonTerminalReloadGui,
-    };
-    for (QObject* widget : connectedWidgets)
-        QObject::disconnect(widget, nullptr, nullptr, nullptr);
+    disconnectDeviceWidgets();
 
     ui->lineEditVersionsStatus->setText(QStringLiteral("Not connected"));
     for (QLineEdit* field : {ui->lineEditStatusSerial, ui->lineEditVersionsDfrVersion, ui->lineEditVersionsMode,
