@@ -53,6 +53,7 @@ void DfrLink::setUartLink(const QString& portName)
     // The name opens pseudo-terminals that the port enumeration does not list.
     uartLink = new UartLink(QSerialPortInfo(portName), portName);
     ++linkGeneration;
+    linkError.clear();
     uartLink->moveToThread(&workerThread);
 
     connect(this, &DfrLink::sigOpenConnection, uartLink, &UartLink::slotOpenConnection);
@@ -191,7 +192,8 @@ void DfrLink::slotErrorOccured(const QString& message)
     // The wait ends before the window hears of it, so a teardown started by the
     // signal does not overwrite the error with an interruption.
     endWait(2, message);
-    ++linkErrors;
+    if (linkError.isEmpty())
+        linkError = message;
     if (uartLink)
         emit sigLinkCompromised(uartLink->portName(), message);
 }

@@ -259,9 +259,10 @@ private:
     QTimer requestTimer{this};
     bool noSendCommandMode = false;
     QStringList recordedCommands;
-    // Counters that let a wait tell that its link was replaced or reported an error.
+    // Lets a wait tell that its link was replaced.
     quint64 linkGeneration = 0;
-    quint64 linkErrors = 0;
+    // The first error the current link reported; empty while it reported none.
+    QString linkError;
 };
 
 } // namespace Vantrel::Com

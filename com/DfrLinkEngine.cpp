@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QMetaEnum>
 #include <QScopeGuard>
 
 #include <algorithm>
@@ -10,6 +9,7 @@
 
 #include "com/UartLink.h"
 #include "inhouse/Exception.h"
+#include "utils/EnumText.h"
 #include "utils/Settings.h"
 
 namespace Vantrel::Com {
@@ -44,7 +44,6 @@ void DfrLink::checkConnectionReady()
     // The link's status is read atomically; every change is followed by a queued
     // sigStatusChanged, so a change after the read still wakes the wait below.
     const quint64 generation = linkGeneration;
-    const quint64 errors = linkErrors;
     for (;;) {
         switch (uartLink->status()) {
         case UartLink::UART_READY:
@@ -52,10 +51,11 @@ void DfrLink::checkConnectionReady()
         case UartLink::UART_ERROR_TIMEOUT:
             fail(QStringLiteral("UART link timeout"));
         case UartLink::UART_INIT:
-            // A port that failed to open stays closed; unless someone releases
-            // the link, nothing else would end this wait.
-            if (linkErrors != errors)
-                fail(QStringLiteral("Link Error: %1").arg(errorMessage));
+            // A link still closed after reporting an error failed to open and
+            // never will: nothing else would end this wait, whether the error
+            // came before the request or during it.
+            if (!linkError.isEmpty())
+                fail(QStringLiteral("Link Error: %1").arg(linkError));
             break;
         default:
             break;
@@ -115,9 +115,8 @@ void DfrLink::sendGetDfrCmd(DfrCmd_t cmd, int nbParams, QStringList params, QLis
     if (expectedReplyCounts.contains(int(replyValues.size())))
         return;
 
-    static const QMetaEnum commands = QMetaEnum::fromType<DfrCmd_t>();
-    const QString name = QString::fromLatin1(commands.valueToKey(cmd)).mid(4);
-    fail(QStringLiteral("Unable to read reply of command %1 setup: bad parameters number.").arg(name));
+    fail(QStringLiteral("Unable to read reply of command %1 setup: bad parameters number.")
+             .arg(Utils::EnumText::key(cmd)));
 }
 
 void DfrLink::startNoSendCommandMode()

@@ -118,8 +118,8 @@ void DfrLink::slotRxReceived(DfrMessageType_t dfrMessageType, const QStringList&
 
 QString DfrLink::orvanRxMessageToNprFormat(const OrvanRxMessage_t& message) const
 {
-    const Utils::Settings* settings = Utils::Settings::instance();
-    const int format = settings->nprMessagesFormat != 0 ? settings->nprMessagesFormat : int(dfrVersion);
+    const int stored = Utils::Settings::instance()->nprMessagesFormat;
+    const int format = stored != 0 ? stored : int(dfrVersion);
     const bool isDfrV2 = format == 2 && firmwareLevel == 2;
     const QString arg = QStringLiteral("%1,");
 
@@ -204,7 +204,7 @@ QString DfrLink::orvanRxMessageToNprFormat(const OrvanRxMessage_t& message) cons
     text += arg.arg(payload.size() * 8) + QString::fromLatin1(payload.toHex().toUpper()) + QLatin1Char('*');
 
     // First-generation receivers leave "*" and the last payload byte out of their sum.
-    const bool legacySum = settings->keepChecksumErrorOnNprDfr500 && format == 1;
+    const bool legacySum = Utils::Settings::instance()->keepChecksumErrorOnNprDfr500 && format == 1;
     const int checksum = UartLink::computeChecksum(legacySum ? text.left(text.size() - 3) : text);
     text += QStringLiteral("%1").arg(checksum & 0xFF, 2, 16, QLatin1Char('0')).toUpper();
     return QLatin1Char('$') + text;

@@ -1,22 +1,10 @@
 #include "com/DfrLink.h"
 
-#include <algorithm>
-
 #include "inhouse/Exception.h"
 
 namespace Vantrel::Com {
 
 namespace {
-
-quint16 toUInt16(const QString& text)
-{
-    return text.toUShort();  // 0 when not a number or above 65535
-}
-
-quint32 toUInt32(const QString& text)
-{
-    return text.toUInt();
-}
 
 // Thousandths of a minute of arc to degrees.
 double toDegrees(const QString& text)
@@ -79,22 +67,23 @@ DfrLink::DfrVersionsAndStatus_t DfrLink::getDfrVersionsAndStatus()
     const bool v1 = dfrVersion == DFR_V1;
     sendGetDfrCmd(CMD_LIG, 0, {}, {v1 ? 15 : 16});
     const QStringList& lig = replyValues;
-    const quint16 flags = toUInt16(lig.at(0));
+    const quint16 flags = lig.at(0).toUShort();
     result.gpsValid = flags & 0x1;
     result.directionValid = flags & 0x2;
     result.latitude = toDegrees(lig.at(1));
     result.longitude = toDegrees(lig.at(2));
-    result.direction = toUInt32(lig.at(3));
-    result.voltage = toUInt32(lig.at(4)) / 1000.0;
-    result.temperature = toUInt32(lig.at(5));
+    result.direction = lig.at(3).toUInt();
+    result.voltage = lig.at(4).toUInt() / 1000.0;
+    result.temperature = lig.at(5).toUInt();
     if (v1) {
         result.band = ORVANBAND_EESS3;
         result.applicationVersion = lig.at(12);
         result.bootloaderVersion = lig.at(13);
         result.fpgaVersion = lig.at(14);
     } else {
-        // A number past the last band would not be a value of the enumeration at all.
-        result.band = OrvanBand_t(std::min<quint16>(toUInt16(lig.at(12)), ORVANBAND_INVALID));
+        // Kept as read (0 when not a 16-bit number): the enumeration's fixed
+        // 32-bit type holds it, and the panel shows no text for one it does not know.
+        result.band = OrvanBand_t(lig.at(12).toUShort());
         result.applicationVersion = lig.at(13);
         result.bootloaderVersion = lig.at(14);
         result.fpgaVersion = lig.at(15);

@@ -1,23 +1,16 @@
 #include "com/UartLink.h"
 
-#include <QMetaEnum>
 #include <QMetaType>
 #include <QtDebug>
 #include <utility>
 
 #include "inhouse/Exception.h"
+#include "utils/EnumText.h"
 #include "utils/Settings.h"
 
 namespace Vantrel::Com {
 
 namespace {
-
-QString serialErrorName(QSerialPort::SerialPortError error)
-{
-    static const QMetaEnum names = QSerialPort::staticMetaObject.enumerator(
-        QSerialPort::staticMetaObject.indexOfEnumerator("SerialPortError"));
-    return QString::fromLatin1(names.valueToKey(error));
-}
 
 Utils::Settings& settings()
 {
@@ -59,7 +52,7 @@ void UartLink::slotOpenConnection()
     serialPort.setBaudRate(QSerialPort::Baud115200, QSerialPort::AllDirections);
     if (!serialPort.open(QIODevice::ReadWrite)) {
         emit sigErrorOccured(QStringLiteral("Port %1 cannot be open (error %2)")
-                                 .arg(name, serialErrorName(serialPort.error())));
+                                 .arg(name, Utils::EnumText::name(serialPort.error())));
         return;
     }
 
@@ -184,10 +177,8 @@ void UartLink::keepWaiting(LinkStatus_t waitingStatus)
 void UartLink::changeStatus(LinkStatus_t newStatus)
 {
     if (settings().printUartDebugInfo) {
-        const QMetaEnum names = QMetaEnum::fromType<LinkStatus_t>();
         qDebug().noquote() << QStringLiteral("From %1 to %2")
-                                  .arg(QLatin1String(names.valueToKey(linkStatus)),
-                                       QLatin1String(names.valueToKey(newStatus)));
+                                  .arg(Utils::EnumText::name(linkStatus.load()), Utils::EnumText::name(newStatus));
     }
     linkStatus = newStatus;
     emit sigStatusChanged();

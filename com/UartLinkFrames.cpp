@@ -5,16 +5,13 @@
 #include <QRegularExpression>
 #include <QtDebug>
 
+#include "utils/EnumText.h"
 #include "utils/Settings.h"
+#include "utils/TextUtils.h"
 
 namespace Vantrel::Com {
 
 namespace {
-
-QString hexByte(int value)
-{
-    return QStringLiteral("%1").arg(value & 0xFF, 2, 16, QLatin1Char('0')).toUpper();
-}
 
 bool isBeaconMessage(const QString& replyName)
 {
@@ -58,10 +55,9 @@ QString UartLink::createCommand(DfrLink::DfrCmd_t cmd, const QStringList& params
     // The mnemonic is the enumerator's name: a new enumerator is a new command.
     static const QHash<int, QString> mnemonics = [] {
         QHash<int, QString> table;
-        const QMetaEnum commands = DfrLink::staticMetaObject.enumerator(
-            DfrLink::staticMetaObject.indexOfEnumerator("DfrCmd_t"));
+        const QMetaEnum commands = QMetaEnum::fromType<DfrLink::DfrCmd_t>();
         for (int i = 0; i < commands.keyCount(); ++i)
-            table.insert(commands.value(i), QString::fromLatin1(commands.key(i)).mid(4));
+            table.insert(commands.value(i), Utils::EnumText::key(DfrLink::DfrCmd_t(commands.value(i))));
         table.insert(DfrLink::CMD_KEEPALIVE_INTERNAL, QStringLiteral("TEST"));
         return table;
     }();
@@ -70,7 +66,7 @@ QString UartLink::createCommand(DfrLink::DfrCmd_t cmd, const QStringList& params
     const QString payload = createPayload(mnemonic, params);
     if (cmdName)
         *cmdName = mnemonic;
-    return payload + hexByte(computeChecksum(payload));
+    return payload + Utils::TextUtils::hexByte(computeChecksum(payload));
 }
 
 bool UartLink::extractReplyParams(const QString& message, QString* replyName, QStringList* params)
@@ -104,7 +100,7 @@ bool UartLink::extractReplyParams(const QString& message, QString* replyName, QS
     }
     exchangeFailed = true;
     emit sigErrorOccured(QStringLiteral("Bad checksum in DFR reply \"%1\": %2 vs %3.")
-                             .arg(message, hexByte(received), hexByte(computed)));
+                             .arg(message, Utils::TextUtils::hexByte(received), Utils::TextUtils::hexByte(computed)));
     return false;
 }
 

@@ -3,6 +3,7 @@
 #include <QtDebug>
 
 #include "utils/Settings.h"
+#include "utils/TextUtils.h"
 
 namespace Vantrel::Com {
 
@@ -12,11 +13,6 @@ const QByteArray packetStart = QByteArrayLiteral("$RFP,");
 constexpr int countBytes = 4;
 constexpr int dataBytes = 128;
 constexpr int trailerBytes = 5;  // "*", two checksum digits, CR LF
-
-QString hexByte(int value)
-{
-    return QStringLiteral("%1").arg(value & 0xFF, 2, 16, QLatin1Char('0')).toUpper();
-}
 
 // End of the header (just past its third comma), or -1 while incomplete.
 int headerEnd(const QByteArray& buffer)
@@ -77,7 +73,7 @@ void UartLink::readRpfBinaryData(const QByteArray& data)
         if (received != computed) {
             rfpStreamFailed = true;
             emit sigErrorOccured(QStringLiteral("Bad checksum in RFP binary data: %1 vs %2.")
-                                     .arg(hexByte(received), hexByte(computed)));
+                                     .arg(Utils::TextUtils::hexByte(received), Utils::TextUtils::hexByte(computed)));
             return;
         }
         if (Utils::Settings::instance()->printAtCmdDebugInfo) {

@@ -3,7 +3,6 @@
 #include <QDateTime>
 #include <QFontDatabase>
 #include <QHeaderView>
-#include <QMetaEnum>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QToolBar>
@@ -11,6 +10,7 @@
 #include "app/AppIdentity.h"
 #include "app/Constants.h"
 #include "ui_UiMainWindow.h"
+#include "utils/EnumText.h"
 #include "utils/IdUtils.h"
 #include "utils/Settings.h"
 
@@ -27,19 +27,6 @@ const QStringList rxTableHeaders = {
     QString::fromUtf8("Latitude payload (°)"), QString::fromUtf8("Longitude payload (°)"), QStringLiteral("CRC"),
     QStringLiteral("Payload"), QStringLiteral("Raw payload"),
 };
-
-// The keys of one DfrLink enumeration without their prefix; the meta-object is
-// searched once per enumeration and process.
-QStringList enumKeys(const char* enumName, const char* prefix, bool dropLast)
-{
-    const QMetaObject& meta = Com::DfrLink::staticMetaObject;
-    const QMetaEnum metaEnum = meta.enumerator(meta.indexOfEnumerator(enumName));
-    QStringList keys;
-    const int count = metaEnum.keyCount() - (dropLast ? 1 : 0);
-    for (int i = 0; i < count; ++i)
-        keys.append(QString::fromLatin1(metaEnum.key(i)).remove(0, int(qstrlen(prefix))));
-    return keys;
-}
 
 void prepareSlotsTable(QTableWidget* table, const QStringList& headers)
 {
@@ -101,11 +88,12 @@ MainWindow::MainWindow()
         ui->comboBoxSetupSoftwareOrvanBand->addItem(band);
         ui->comboBoxPlatformsOrvanBand->addItem(band);
     }
-    static const QStringList modulations = enumKeys("OrvanModulation_t", "ORVANMODULATION_", true);
-    static const QStringList directionModes = enumKeys("DirectionMode_t", "DIRECTIONMODE_", false);
-    static const QStringList antennaPositions = enumKeys("AntennaPosition_t", "ANTENNAPOSITION_", false);
-    static const QStringList antennaTypes = enumKeys("AntennaType_t", "ANTENNATYPE_", false);
-    static const QStringList compassModes = enumKeys("CompassMode_t", "COMPASSMODE_", true);
+    using Utils::EnumText;
+    static const QStringList modulations = EnumText::keys<Com::DfrLink::OrvanModulation_t>(1);
+    static const QStringList directionModes = EnumText::keys<Com::DfrLink::DirectionMode_t>();
+    static const QStringList antennaPositions = EnumText::keys<Com::DfrLink::AntennaPosition_t>();
+    static const QStringList antennaTypes = EnumText::keys<Com::DfrLink::AntennaType_t>();
+    static const QStringList compassModes = EnumText::keys<Com::DfrLink::CompassMode_t>(1);
     ui->comboBoxPlatformsModulation->addItems(modulations);
     ui->comboBoxHardwareDirectionMode->addItems(directionModes);
     ui->comboBoxHardwareAntennaPosition->addItems(antennaPositions);
@@ -166,7 +154,7 @@ void MainWindow::slotPostInit()
 {
     ui->splitter->setSizes({1, 1000});
     reinitGUI();
-    ui->tabWidget->setTabEnabled(5, true);
+    ui->tabWidget->setTabEnabled(ui->tabWidget->indexOf(ui->tabSettings), true);
     updateSettingsWidgets();
     comManager.start();
     qInfo().noquote() << "Ready!";

@@ -82,7 +82,7 @@ private:
 
     // Disconnected state of the whole form.
     void reinitGUI();
-    // Tabs 0 to 4 and the terminal's widgets: usable only with a receiver.
+    // Every tab but Settings, and the terminal's widgets: usable only with a receiver.
     void setDeviceTabsEnabled(bool enabled);
     void toggleConnection(bool checked, const QString& portName);
     // Fills the status panel; returns the receiver's mode.

@@ -63,7 +63,7 @@ void MainWindow::toggleConnection(bool checked, const QString& portName)
 
 void MainWindow::slotDfrConnected(const QString& portName)
 {
-    ui->tabWidget->setCurrentIndex(0);
+    ui->tabWidget->setCurrentWidget(ui->tabConfiguration);
     qInfo().noquote() << QStringLiteral("Connection of a DFR on %1.").arg(portName);
     qInfo().noquote() << "Loading configuration...";
 
@@ -163,7 +163,7 @@ void MainWindow::slotDfrDisconnected(const QString& portName, const QString& mes
         logFile.close();
     }
 
-    ui->tabWidget->setCurrentIndex(0);
+    ui->tabWidget->setCurrentWidget(ui->tabConfiguration);
     if (sender() == &dfrLink)
         qCritical().noquote() << QStringLiteral("Error on %1 (%2). Please restart connection.").arg(portName, message);
     else
@@ -197,9 +197,11 @@ void MainWindow::slotUpdateUartLinkStatus(const QString& statusString)
 
 void MainWindow::setDeviceTabsEnabled(bool enabled)
 {
-    // The Settings tab (5) stays usable without a receiver.
-    for (int tab = 0; tab <= 4; ++tab)
-        ui->tabWidget->setTabEnabled(tab, enabled);
+    // The Settings tab stays usable without a receiver.
+    const int settingsTab = ui->tabWidget->indexOf(ui->tabSettings);
+    for (int tab = 0; tab < ui->tabWidget->count(); ++tab)
+        if (tab != settingsTab)
+            ui->tabWidget->setTabEnabled(tab, enabled);
     for (QWidget* widget : std::initializer_list<QWidget*>{ui->lineEditTerminalCommand, ui->pushButtonTerminalSend,
                                                            ui->pushButtonTerminalSaveScript,
                                                            ui->pushButtonTerminalScript,
@@ -210,7 +212,7 @@ void MainWindow::setDeviceTabsEnabled(bool enabled)
 void MainWindow::reinitGUI()
 {
     setDeviceTabsEnabled(false);
-    ui->tabWidget->setCurrentIndex(0);
+    ui->tabWidget->setCurrentWidget(ui->tabConfiguration);
 
     disconnectDeviceWidgets();
 

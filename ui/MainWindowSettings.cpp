@@ -3,6 +3,7 @@
 
 #include "ui_UiMainWindow.h"
 #include "utils/Settings.h"
+#include "utils/SignalsBlocked.h"
 
 namespace Vantrel::Ui {
 
@@ -24,12 +25,10 @@ void MainWindow::initSettingsTab()
 
 void MainWindow::updateSettingsWidgets()
 {
-    const QList<QWidget*> widgets = {ui->checkBoxPrintUartDebugInfo, ui->checkBoxPrintAtCmdDebugInfo,
-                                     ui->spinBoxDfrCommandTimeout,   ui->spinBoxKeepAliveTimeout,
-                                     ui->spinBoxKeepAlivePeriod,     ui->checkBoxKeepChecksumError,
-                                     ui->comboBoxNprFormat};
-    for (QWidget* widget : widgets)
-        widget->blockSignals(true);
+    const Utils::SignalsBlocked blocked{ui->checkBoxPrintUartDebugInfo, ui->checkBoxPrintAtCmdDebugInfo,
+                                        ui->spinBoxDfrCommandTimeout,   ui->spinBoxKeepAliveTimeout,
+                                        ui->spinBoxKeepAlivePeriod,     ui->checkBoxKeepChecksumError,
+                                        ui->comboBoxNprFormat};
 
     const Utils::Settings* settings = Utils::Settings::instance();
     ui->checkBoxPrintUartDebugInfo->setChecked(settings->printUartDebugInfo);
@@ -39,9 +38,6 @@ void MainWindow::updateSettingsWidgets()
     ui->spinBoxKeepAlivePeriod->setValue(settings->keepAlivePeriodMs);
     ui->checkBoxKeepChecksumError->setChecked(settings->keepChecksumErrorOnNprDfr500);
     ui->comboBoxNprFormat->setCurrentIndex(settings->nprMessagesFormat == 2 ? 1 : 0);
-
-    for (QWidget* widget : widgets)
-        widget->blockSignals(false);
 }
 
 void MainWindow::slotSettingsPrintUartDebugInfo(bool checked)

@@ -2,29 +2,12 @@
 // the whole group and reads it back, so the widgets show what the receiver holds.
 #include "ui/MainWindow.h"
 
-#include <QSignalBlocker>
-
 #include "ui_UiMainWindow.h"
+#include "utils/SignalsBlocked.h"
 
 namespace Vantrel::Ui {
 
-namespace {
-
-// Blocks the signals of several widgets for as long as it lives.
-class SignalsBlocked
-{
-public:
-    explicit SignalsBlocked(std::initializer_list<QObject*> objects)
-    {
-        for (QObject* object : objects)
-            blockers.emplace_back(object);
-    }
-
-private:
-    std::vector<QSignalBlocker> blockers;
-};
-
-} // namespace
+using Utils::SignalsBlocked;
 
 void MainWindow::getSetupSoftware()
 {

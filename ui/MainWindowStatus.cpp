@@ -2,11 +2,11 @@
 #include "ui/MainWindow.h"
 
 #include <QAction>
-#include <QMetaEnum>
 #include <cmath>
 
 #include "app/Constants.h"
 #include "ui_UiMainWindow.h"
+#include "utils/EnumText.h"
 
 namespace Vantrel::Ui {
 
@@ -74,8 +74,7 @@ Com::DfrLink::DfrMode_t MainWindow::getDfrVersionsAndStatus()
     const QString version = QStringLiteral("GONIO V%1").arg(qint32(status.dfrVersion));
     ui->lineEditStatusSerial->setText(serial);
     ui->lineEditVersionsDfrVersion->setText(version);
-    const QMetaEnum modes = QMetaEnum::fromType<Com::DfrLink::DfrMode_t>();
-    ui->lineEditVersionsMode->setText(QString::fromLatin1(modes.valueToKey(status.mode)));
+    ui->lineEditVersionsMode->setText(Utils::EnumText::name(status.mode));
     ui->lineEditVersionsBootloaderVersion->setText(status.bootloaderVersion);
     ui->lineEditVersionsApplicationVersion->setText(status.applicationVersion);
     ui->lineEditVersionsFpgaVersion->setText(status.fpgaVersion);
@@ -96,9 +95,9 @@ Com::DfrLink::DfrMode_t MainWindow::getDfrVersionsAndStatus()
                                                .arg(status.temperature * 9.0 / 5.0 + 32.0, 0, 'f', 1));
     ui->lineEditStatusVoltage->setText(QStringLiteral("%1V").arg(QString::number(status.voltage, 'g', -1)));
     ui->progressBarCharge->setValue(int(estimateSOC(status.voltage)));
+    // A band the receiver reports beyond the known ones shows no text, not the previous receiver's.
     const int band = int(status.band);
-    if (band >= 0 && band <= 9)
-        ui->lineEditStatusOrvanBand->setText(orvanBandsText.at(band));
+    ui->lineEditStatusOrvanBand->setText(band >= 0 && band <= 9 ? orvanBandsText.at(band) : QString());
 
     if (QAction* action = portActions.value(dfrLink.portName()))
         action->setText(QStringLiteral("%1 - %2 - %3").arg(dfrLink.portName(), version, serial));

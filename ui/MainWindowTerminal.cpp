@@ -8,13 +8,9 @@
 
 namespace Vantrel::Ui {
 
-namespace {
-constexpr int terminalTab = 4;
-}
-
 void MainWindow::slotTerminalContentAdded(QTableWidgetItem* item)
 {
-    if (!item || ui->tabWidget->currentIndex() == terminalTab || !item->tableWidget() || item->column() != 1)
+    if (!item || ui->tabWidget->currentWidget() == ui->tabTerminal || !item->tableWidget() || item->column() != 1)
         return;
     const QString type = item->text().trimmed();
     if (type != QLatin1String("INFO") && type != QLatin1String("DEBUG")) {
@@ -25,7 +21,7 @@ void MainWindow::slotTerminalContentAdded(QTableWidgetItem* item)
 
 void MainWindow::slotTabChanged(int index)
 {
-    if (index == terminalTab && terminalHasNewContent) {
+    if (index == ui->tabWidget->indexOf(ui->tabTerminal) && terminalHasNewContent) {
         terminalHasNewContent = false;
         updateTerminalTabAppearance();
     }
@@ -33,6 +29,7 @@ void MainWindow::slotTabChanged(int index)
 
 void MainWindow::updateTerminalTabAppearance()
 {
+    const int terminalTab = ui->tabWidget->indexOf(ui->tabTerminal);
     ui->tabWidget->setTabText(terminalTab,
                               terminalHasNewContent ? QStringLiteral("Terminal *") : QStringLiteral("Terminal"));
     ui->tabWidget->tabBar()->setTabTextColor(terminalTab, terminalHasNewContent ? Qt::red : Qt::black);

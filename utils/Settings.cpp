@@ -33,12 +33,13 @@ Settings::Settings(const QFileInfo& file) : Tarsk::Utils::Settings(file) {}
 
 Settings* Settings::instance()
 {
-    static Settings* settings = nullptr;
-    if (!settings) {
+    // A function-local static is initialised once even when two threads race to it.
+    static Settings* const settings = [] {
         const QDir appDir(QCoreApplication::applicationDirPath());
-        settings = new Settings(QFileInfo(appDir.absoluteFilePath(QStringLiteral("../Vantrel.ini"))));
-        settings->loadSettingsInternal();
-    }
+        auto* created = new Settings(QFileInfo(appDir.absoluteFilePath(QStringLiteral("../Vantrel.ini"))));
+        created->loadSettingsInternal();
+        return created;
+    }();
     return settings;
 }
 

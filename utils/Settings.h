@@ -2,27 +2,30 @@
 
 #include "inhouse/Settings.h"
 
+#include <atomic>
+
 namespace Vantrel::Utils {
 
 // The user's settings, kept in "../Vantrel.ini" beside the executable's directory.
-// Fields are public: the Settings tab writes them, the serial link reads them from
-// its own thread, one plain int or bool at a time.
+// Fields are public: the Settings tab writes them in the GUI thread while the
+// serial link reads them from its worker thread, so each one is an atomic.
 class Settings : public Tarsk::Utils::Settings
 {
     Q_OBJECT
 public:
+    // Created on first use, from whichever thread comes first.
     static Settings* instance();
 
     void loadSettingsInternal();
     void saveSettingsInternal();
 
-    bool printUartDebugInfo = false;
-    bool printAtCmdDebugInfo = true;
-    qint32 dfrCommandTimeoutMs = 60000;
-    qint32 keepAliveTimeoutMs = 500;
-    qint32 keepAlivePeriodMs = 1000;
-    bool keepChecksumErrorOnNprDfr500 = false;
-    qint32 nprMessagesFormat = 2;
+    std::atomic<bool> printUartDebugInfo{false};
+    std::atomic<bool> printAtCmdDebugInfo{true};
+    std::atomic<qint32> dfrCommandTimeoutMs{60000};
+    std::atomic<qint32> keepAliveTimeoutMs{500};
+    std::atomic<qint32> keepAlivePeriodMs{1000};
+    std::atomic<bool> keepChecksumErrorOnNprDfr500{false};
+    std::atomic<qint32> nprMessagesFormat{2};
 
 private:
     explicit Settings(const QFileInfo& file);
