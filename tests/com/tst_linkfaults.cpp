@@ -65,7 +65,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("bandText");
         QTest::addColumn<quint32>("band");
         QTest::newRow("known band") << "7" << 7u;
-        QTest::newRow("one past the known bands") << "10" << 10u;
+        QTest::newRow("just above the invalid marker") << "11" << 11u;
         QTest::newRow("far past the known bands") << "4242" << 4242u;
         QTest::newRow("largest 16-bit value") << "65535" << 65535u;
         QTest::newRow("beyond 16 bits") << "65536" << 0u;
