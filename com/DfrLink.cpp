@@ -3,6 +3,7 @@
 #include <QSerialPortInfo>
 
 #include "com/UartLink.h"
+#include "utils/EnumText.h"
 
 namespace Vantrel::Com {
 
@@ -126,18 +127,9 @@ quint32 DfrLink::nbGpsFormatSlots() const
 
 QString DfrLink::orvanModulationToString(OrvanModulation_t modulation)
 {
-    switch (modulation) {
-    case ORVANMODULATION_A2:
-        return QStringLiteral("A2");
-    case ORVANMODULATION_A3:
-        return QStringLiteral("A3");
-    case ORVANMODULATION_A4:
-        return QStringLiteral("A4");
-    case ORVANMODULATION_LDK:
-        return QStringLiteral("LDK");
-    default:
-        return QStringLiteral("INVALID");
-    }
+    // A value read from the receiver may have no key at all.
+    const QString key = Utils::EnumText::key(modulation);
+    return key.isEmpty() ? QStringLiteral("INVALID") : key;
 }
 
 bool DfrLink::fromCurrentLink() const
