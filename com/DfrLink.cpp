@@ -2,6 +2,7 @@
 
 #include <QSerialPortInfo>
 
+#include "com/ThreadHandoff.h"
 #include "com/UartLink.h"
 #include "utils/EnumText.h"
 
@@ -56,6 +57,20 @@ void DfrLink::setUartLink(const QString& portName)
     ++linkGeneration;
     linkError.clear();
     uartLink->moveToThread(&workerThread);
+
+    // Connected ahead of the queued calls, so that each release comes before its posting.
+    const auto handOff = [] { ThreadHandoff::release(); };
+    for (const auto& signal : {&DfrLink::sigOpenConnection, &DfrLink::sigCloseConnection})
+        connect(this, signal, uartLink, handOff, Qt::DirectConnection);
+    connect(this, &DfrLink::sigSetLiveRxEnabled, uartLink, handOff, Qt::DirectConnection);
+    connect(this, &DfrLink::sigSendRequest, uartLink, handOff, Qt::DirectConnection);
+    connect(this, &DfrLink::sigSendManualDfrCmd, uartLink, handOff, Qt::DirectConnection);
+    for (const auto& signal : {&UartLink::sigErrorOccured, &UartLink::sigRequestRefused})
+        connect(uartLink, signal, this, handOff, Qt::DirectConnection);
+    connect(uartLink, &UartLink::sigReplyReceived, this, handOff, Qt::DirectConnection);
+    connect(uartLink, &UartLink::sigBinaryRfpDataReceived, this, handOff, Qt::DirectConnection);
+    connect(uartLink, &UartLink::sigRxReceived, this, handOff, Qt::DirectConnection);
+    connect(uartLink, &UartLink::sigStatusChanged, this, handOff, Qt::DirectConnection);
 
     connect(this, &DfrLink::sigOpenConnection, uartLink, &UartLink::slotOpenConnection);
     connect(this, &DfrLink::sigSetLiveRxEnabled, uartLink, &UartLink::slotSetLiveRxEnabled);
@@ -134,6 +149,7 @@ QString DfrLink::orvanModulationToString(OrvanModulation_t modulation)
 
 bool DfrLink::fromCurrentLink() const
 {
+    ThreadHandoff::acquire();
     // sender() is null once the sending link has been disconnected or destroyed.
     return sender() == uartLink;
 }
@@ -205,6 +221,7 @@ void DfrLink::slotTimeout()
 
 void DfrLink::slotUartLinkStatusChanged()
 {
+    ThreadHandoff::acquire();
     if (!uartLink || !fromCurrentLink())
         return;
     switch (uartLink->status()) {
