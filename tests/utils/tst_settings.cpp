@@ -16,7 +16,7 @@ const QStringList keys = {"printUartDebugInfo", "printAtCmdDebugInfo", "dfrComma
 QStringList fieldsOf(const Settings* s)
 {
     QStringList values;
-    for (const auto value : {s->printUartDebugInfo ? 1 : 0, s->printAtCmdDebugInfo ? 1 : 0, s->dfrCommandTimeoutMs,
+    for (const int value : std::initializer_list<int>{s->printUartDebugInfo ? 1 : 0, s->printAtCmdDebugInfo ? 1 : 0, s->dfrCommandTimeoutMs,
                              s->keepAliveTimeoutMs, s->keepAlivePeriodMs, s->keepChecksumErrorOnNprDfr500 ? 1 : 0,
                              s->nprMessagesFormat})
         values << QString::number(value);
