@@ -95,9 +95,10 @@ Com::DfrLink::DfrMode_t MainWindow::getDfrVersionsAndStatus()
                                                .arg(status.temperature * 9.0 / 5.0 + 32.0, 0, 'f', 1));
     ui->lineEditStatusVoltage->setText(QStringLiteral("%1V").arg(QString::number(status.voltage, 'g', -1)));
     ui->progressBarCharge->setValue(int(estimateSOC(status.voltage)));
-    // A band the receiver reports beyond the known ones shows no text, not the previous receiver's.
+    // A band beyond the known ones brings no text of its own.
     const int band = int(status.band);
-    ui->lineEditStatusOrvanBand->setText(band >= 0 && band <= 9 ? orvanBandsText.at(band) : QString());
+    if (band >= 0 && band <= 9)
+        ui->lineEditStatusOrvanBand->setText(orvanBandsText.at(band));
 
     if (QAction* action = portActions.value(dfrLink.portName()))
         action->setText(QStringLiteral("%1 - %2 - %3").arg(dfrLink.portName(), version, serial));
