@@ -10,6 +10,7 @@
 
 #include "app/AppIdentity.h"
 #include "app/Constants.h"
+#include "ui/PlatformsTableColumns.h"
 #include "ui_UiMainWindow.h"
 #include "utils/IdUtils.h"
 #include "utils/Settings.h"
@@ -122,10 +123,8 @@ MainWindow::MainWindow()
     for (int column : {18, 19})
         rxTable->horizontalHeaderItem(column)->setFont(mono);
 
-    prepareSlotsTable(ui->tableWidgetPlatforms, {QStringLiteral("Pos"), QStringLiteral("Id"),
-                                                 QStringLiteral("Modulation"), QStringLiteral("Label"),
-                                                 QStringLiteral("GPS Format")});
-    prepareSlotsTable(ui->tableWidgetGpsFormats, {QStringLiteral("Pos"), QStringLiteral("Name")});
+    prepareSlotsTable(ui->tableWidgetPlatforms, platformsTableHeaders());
+    prepareSlotsTable(ui->tableWidgetGpsFormats, gpsFormatsTableHeaders());
 
     initSettingsTab();
     Utils::Settings::instance()->loadSettingsInternal();
