@@ -143,6 +143,14 @@ public:
         quint32 meanDirectionValues = 0;
     };
 
+    // One slot of the receiver's GPS format bank; the description is not stored there.
+    struct GpsFormatInfo_t
+    {
+        qint32 index = 0;
+        bool occupied = false;
+        Utils::GpsFormat_t gpsFormat;
+    };
+
     // One beacon message, heard live or read back from flash. A value-initialised
     // record is all zero; the parsers set the "none" markers (-1) themselves.
     struct OrvanRxMessage_t
@@ -199,6 +207,22 @@ public:
 
     // Reads one favourite platform slot, also while a script is being recorded.
     PlatformInfo_t getPlatformInfo(quint32 index);
+    void createPlatformInfo(quint32 index);
+    void deletePlatformInfo(quint32 index);
+    // With recreate the slot is emptied first; nothing is sent when the record
+    // cannot be written (checkPlatformInfo).
+    void setPlatformInfo(const PlatformInfo_t& info, bool recreate);
+    // Throws the reason why the receiver cannot store the record.
+    static void checkPlatformInfo(const PlatformInfo_t& info);
+
+    // GPS format bank, second generation only.
+    GpsFormatInfo_t getGpsFormatInfo(quint32 index);
+    void setGpsFormatInfo(const GpsFormatInfo_t& info);
+    static void checkGpsFormatInfo(const GpsFormatInfo_t& info);
+
+    // Whether a text can travel as one value of a frame: no separator, no frame
+    // marker, no control character, nothing outside Latin-1.
+    static bool isFrameText(const QString& text);
 
     // While on, requests are recorded as frames instead of being sent.
     void startNoSendCommandMode();
@@ -240,6 +264,15 @@ private:
     // Signals of a released link may still be queued; they must not touch the current one.
     bool fromCurrentLink() const;
     void endWait(quint32 status, const QString& message);
+
+    int platformValueCount() const;
+    // The platform slot requests that read a reply back; recorded only in no-send-command mode.
+    void sendPlatformRequest(QStringList values);
+    // Wire blocks of a GPS format shared by the platform and format bank commands.
+    static QStringList formatBlockValues(const Utils::GpsFormat_t& format);
+    static QStringList encryptionBlockValues(const Utils::GpsFormat_t& format);
+    static void readFormatBlock(const QStringList& values, int first, Utils::GpsFormat_t& format);
+    static void readEncryptionBlock(const QStringList& values, int first, Utils::GpsFormat_t& format);
 
     QThread workerThread{this};
     UartLink* uartLink = nullptr;

@@ -1,24 +1,55 @@
 // Favourite platform slots of the receiver.
 #include "com/DfrLink.h"
 
+#include <QScopedValueRollback>
+
+#include <algorithm>
+
+#include "inhouse/Exception.h"
+
 namespace Vantrel::Com {
 
 namespace {
 
 constexpr int platformValuesV1 = 36;
 constexpr int platformValuesV2 = 39;
-// The receiver reports an unset data length as 256, which stands for none.
-constexpr qint32 unsetDataLength = 256;
+constexpr int formatBlockFirst = 6;
+constexpr int periodPosition = 28;
+constexpr int v2FrequencyModePosition = 31;
+constexpr int encryptionFirstV1 = 30;
+constexpr int encryptionFirstV2 = 33;
+constexpr int formatBlockSize = 22;
+constexpr qint32 minDataLength = 1;
+constexpr qint32 maxDataLength = 254;
 
-void readCoordinate(const QStringList& values, int first, Utils::CoordInfo_t& coord)
+// Identifier type from the identifier's width: 20, 28 or 32 bits.
+QString idTypeFor(const QString& platformId)
 {
-    qint32* fields[] = {&coord.signPos, &coord.signLen, &coord.pos, &coord.len, &coord.t,
-                        &coord.u,       &coord.v,       &coord.w,   &coord.ty};
-    for (int i = 0; i < 9; ++i)
-        *fields[i] = values.at(first + i).toInt();
+    if (platformId.size() <= 5)
+        return QStringLiteral("1");
+    return platformId.size() <= 7 ? QStringLiteral("2") : QStringLiteral("3");
+}
+
+QString flag(bool value)
+{
+    return value ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+[[noreturn]] void refuseText(const QString& what, const QString& text)
+{
+    throw Tarsk::Utils::Exception(
+        QStringLiteral("Unable to set platform info, the %1 \"%2\" holds a character the receiver cannot store "
+                       "(\",\", \"*\", \"$\", a control character or one outside Latin-1)")
+            .arg(what, text),
+        QtCriticalMsg);
 }
 
 } // namespace
+
+int DfrLink::platformValueCount() const
+{
+    return dfrVersion == DFR_V2 ? platformValuesV2 : platformValuesV1;
+}
 
 // Qt's conversions give 0 for text that is not a number or does not fit the
 // type, which is how the receiver's empty or garbled fields must read.
@@ -26,13 +57,12 @@ void readCoordinate(const QStringList& values, int first, Utils::CoordInfo_t& co
 DfrLink::PlatformInfo_t DfrLink::getPlatformInfo(quint32 index)
 {
     const bool v2 = dfrVersion == DFR_V2;
-    const int count = v2 ? platformValuesV2 : platformValuesV1;
-
-    // The read must reach the receiver even while set-requests are being recorded.
-    const bool recording = noSendCommandMode;
-    noSendCommandMode = false;
-    sendGetDfrCmd(CMD_IP, count, {QString::number(index)}, {});
-    noSendCommandMode = recording;
+    {
+        // The read must reach the receiver even while set-requests are being
+        // recorded; the recording goes on afterwards, also when the read fails.
+        const QScopedValueRollback<bool> reading(noSendCommandMode, false);
+        sendGetDfrCmd(CMD_IP, platformValueCount(), {QString::number(index)}, {});
+    }
     const QStringList& values = replyValues;
 
     PlatformInfo_t info;
@@ -42,34 +72,110 @@ DfrLink::PlatformInfo_t DfrLink::getPlatformInfo(quint32 index)
     info.platformId = values.at(3);
     info.label = values.at(4);
     info.gpsModeEnabled = values.at(5).toUShort() != 0;
+    readFormatBlock(values, formatBlockFirst, info.gpsFormat);
+    info.repetitionPeriod = values.at(periodPosition).toInt();
 
-    Utils::GpsFormat_t& format = info.gpsFormat;
-    format.name = values.at(6);
-    readCoordinate(values, 7, format.lat);
-    readCoordinate(values, 16, format.lon);
-    format.payloadLen = values.at(25).toInt();
-    format.indexPos = values.at(26).toInt();
-    format.gpsCheck = values.at(27).toUShort() != 0;
-    info.repetitionPeriod = values.at(28).toInt();
-
-    int encryption = 30;
     if (v2) {
         info.band = OrvanBand_t(values.at(29).toUShort());
         info.modulation = OrvanModulation_t(values.at(30).toUShort());
-        info.frequencyMode = OrvanFrequencyMode_t(values.at(31).toUShort());
+        info.frequencyMode = OrvanFrequencyMode_t(values.at(v2FrequencyModePosition).toUShort());
         info.narrowFrequencyHz = values.at(32).toUInt();
-        encryption = 33;
     } else {
         info.meanDirectionValues = values.at(29).toUShort();
     }
-    format.encryptionType = Utils::GpsFormat::EncryptionType_t(values.at(encryption).toUShort());
-    format.polynom = quint16(values.at(encryption + 1).toInt(nullptr, 16));
-    format.crcPos = values.at(encryption + 2).toInt();
-    format.crcLen = values.at(encryption + 3).toInt();
-    format.dataPos = values.at(encryption + 4).toInt();
-    const qint32 dataLen = values.at(encryption + 5).toInt();
-    format.dataLen = dataLen == unsetDataLength ? 0 : dataLen;
+    readEncryptionBlock(values, v2 ? encryptionFirstV2 : encryptionFirstV1, info.gpsFormat);
     return info;
+}
+
+void DfrLink::sendPlatformRequest(QStringList values)
+{
+    // A recorded frame has no reply to check, and replyValues still hold the last read's.
+    if (noSendCommandMode) {
+        while (values.size() < platformValueCount())
+            values.append(QString());
+        sendBlockingRequest(CMD_IP, values);
+        return;
+    }
+    sendGetDfrCmd(CMD_IP, platformValueCount(), values, {});
+}
+
+void DfrLink::createPlatformInfo(quint32 index)
+{
+    QStringList values(platformValueCount());
+    values[0] = QString::number(index);
+    values[1] = QStringLiteral("1");
+    if (dfrVersion == DFR_V2)
+        values[v2FrequencyModePosition] = QString::number(FREQUENCYMODE_WIDE);
+    sendPlatformRequest(values);
+}
+
+void DfrLink::deletePlatformInfo(quint32 index)
+{
+    sendPlatformRequest({QString::number(index), QStringLiteral("0")});
+}
+
+bool DfrLink::isFrameText(const QString& text)
+{
+    return std::none_of(text.cbegin(), text.cend(), [](QChar c) {
+        return c.unicode() > 0xFF || c.unicode() < 0x20 || c.unicode() == 0x7F || c == QLatin1Char(',')
+            || c == QLatin1Char('*') || c == QLatin1Char('$');
+    });
+}
+
+void DfrLink::checkPlatformInfo(const PlatformInfo_t& info)
+{
+    if (!isFrameText(info.platformId))
+        refuseText(QStringLiteral("identifier"), info.platformId);
+    if (!isFrameText(info.label))
+        refuseText(QStringLiteral("label"), info.label);
+    if (info.gpsModeEnabled) {
+        if (!isFrameText(info.gpsFormat.name))
+            refuseText(QStringLiteral("GPS format name"), info.gpsFormat.name);
+        const qint32 dataLen = info.gpsFormat.dataLen;
+        if (dataLen < minDataLength || dataLen > maxDataLength)
+            throw Tarsk::Utils::Exception(
+                QStringLiteral("Unable to set platform info, data length is not between 1 and 254 (%1)").arg(dataLen),
+                QtCriticalMsg);
+    }
+}
+
+void DfrLink::setPlatformInfo(const PlatformInfo_t& info, bool recreate)
+{
+    // Everything that can refuse the record is checked before the first request,
+    // so that a refused write never leaves the slot emptied by the recreate step.
+    checkPlatformInfo(info);
+
+    QStringList values{QString::number(info.index)};
+    if (recreate) {
+        deletePlatformInfo(quint32(info.index));
+        values.append(QStringLiteral("1"));
+    } else {
+        // Empty leaves the receiver's flag as it is; a script must occupy the slot.
+        values.append(noSendCommandMode ? QStringLiteral("1") : QString());
+    }
+    values << idTypeFor(info.platformId) << info.platformId << info.label;
+
+    values.append(flag(info.gpsModeEnabled));
+    if (info.gpsModeEnabled)
+        values += formatBlockValues(info.gpsFormat);
+    else
+        values += QStringList(formatBlockSize, QStringLiteral("0"));
+
+    values.append(QString::number(info.repetitionPeriod));
+    if (dfrVersion == DFR_V1) {
+        values.append(QString::number(info.meanDirectionValues));
+    } else {
+        values << QString::number(info.band) << QString::number(info.modulation) << QString::number(info.frequencyMode)
+               << QString::number(info.narrowFrequencyHz);
+    }
+
+    if (info.gpsModeEnabled)
+        values += encryptionBlockValues(info.gpsFormat);
+    else
+        values << QStringLiteral("0") << QStringLiteral("0") << QStringLiteral("0") << QStringLiteral("0")
+               << QStringLiteral("0") << QStringLiteral("1");
+
+    sendBlockingRequest(CMD_IP, values);
 }
 
 } // namespace Vantrel::Com

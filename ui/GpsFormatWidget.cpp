@@ -15,7 +15,6 @@ namespace Vantrel::Ui {
 
 namespace {
 
-using Utils::CoordInfo_t;
 using Utils::GpsFormat;
 using Utils::GpsFormat_t;
 
@@ -67,26 +66,10 @@ void GpsFormatWidget::setGpsFormat(const GpsFormat_t& gpsFormat)
     ui->checkBoxGpsFormatsGpsCheck->setChecked(gpsFormat.gpsCheck);
     showInt(ui->lineEditGpsFormatsIndexPos, gpsFormat.indexPos);
 
-    const auto showCoord = [](const CoordInfo_t& coord, QLineEdit* signPos, QLineEdit* signLen, QLineEdit* pos,
-                              QLineEdit* len, QLineEdit* t, QLineEdit* u, QLineEdit* v, QLineEdit* w, QLineEdit* ty) {
-        showInt(signPos, coord.signPos);
-        showInt(signLen, coord.signLen);
-        showInt(pos, coord.pos);
-        showInt(len, coord.len);
-        showInt(t, coord.t);
-        showInt(u, coord.u);
-        showInt(v, coord.v);
-        showInt(w, coord.w);
-        showInt(ty, coord.ty);
-    };
-    showCoord(gpsFormat.lat, ui->lineEditGpsFormatsLatSignPos, ui->lineEditGpsFormatsLatSignLen,
-              ui->lineEditGpsFormatsLatPos, ui->lineEditGpsFormatsLatLen, ui->lineEditGpsFormatsLatT,
-              ui->lineEditGpsFormatsLatU, ui->lineEditGpsFormatsLatV, ui->lineEditGpsFormatsLatW,
-              ui->lineEditGpsFormatsLatTY);
-    showCoord(gpsFormat.lon, ui->lineEditGpsFormatsLongSignPos, ui->lineEditGpsFormatsLongSignLen,
-              ui->lineEditGpsFormatsLongPos, ui->lineEditGpsFormatsLongLen, ui->lineEditGpsFormatsLongT,
-              ui->lineEditGpsFormatsLongU, ui->lineEditGpsFormatsLongV, ui->lineEditGpsFormatsLongW,
-              ui->lineEditGpsFormatsLongTY);
+    for (int i = 0; i < Utils::coordInfoFieldCount; ++i) {
+        showInt(latitudeEdits().at(i), gpsFormat.lat.*Utils::coordInfoFields[i]);
+        showInt(longitudeEdits().at(i), gpsFormat.lon.*Utils::coordInfoFields[i]);
+    }
 
     ui->comboBoxGpsFormatsEncryptionType->setCurrentIndex(static_cast<int>(gpsFormat.encryptionType));
     ui->lineEditGpsFormatsEncryptionPolynom->setText(
@@ -105,29 +88,10 @@ GpsFormat_t GpsFormatWidget::getGpsFormat() const
     gpsFormat.gpsCheck = ui->checkBoxGpsFormatsGpsCheck->isChecked();
     gpsFormat.indexPos = readInt(ui->lineEditGpsFormatsIndexPos);
 
-    const auto readCoord = [](const QLineEdit* signPos, const QLineEdit* signLen, const QLineEdit* pos,
-                              const QLineEdit* len, const QLineEdit* t, const QLineEdit* u, const QLineEdit* v,
-                              const QLineEdit* w, const QLineEdit* ty) {
-        CoordInfo_t coord;
-        coord.signPos = readInt(signPos);
-        coord.signLen = readInt(signLen);
-        coord.pos = readInt(pos);
-        coord.len = readInt(len);
-        coord.t = readInt(t);
-        coord.u = readInt(u);
-        coord.v = readInt(v);
-        coord.w = readInt(w);
-        coord.ty = readInt(ty);
-        return coord;
-    };
-    gpsFormat.lat = readCoord(ui->lineEditGpsFormatsLatSignPos, ui->lineEditGpsFormatsLatSignLen,
-                              ui->lineEditGpsFormatsLatPos, ui->lineEditGpsFormatsLatLen, ui->lineEditGpsFormatsLatT,
-                              ui->lineEditGpsFormatsLatU, ui->lineEditGpsFormatsLatV, ui->lineEditGpsFormatsLatW,
-                              ui->lineEditGpsFormatsLatTY);
-    gpsFormat.lon = readCoord(ui->lineEditGpsFormatsLongSignPos, ui->lineEditGpsFormatsLongSignLen,
-                              ui->lineEditGpsFormatsLongPos, ui->lineEditGpsFormatsLongLen,
-                              ui->lineEditGpsFormatsLongT, ui->lineEditGpsFormatsLongU, ui->lineEditGpsFormatsLongV,
-                              ui->lineEditGpsFormatsLongW, ui->lineEditGpsFormatsLongTY);
+    for (int i = 0; i < Utils::coordInfoFieldCount; ++i) {
+        gpsFormat.lat.*Utils::coordInfoFields[i] = readInt(latitudeEdits().at(i));
+        gpsFormat.lon.*Utils::coordInfoFields[i] = readInt(longitudeEdits().at(i));
+    }
 
     gpsFormat.encryptionType =
         static_cast<GpsFormat::EncryptionType_t>(ui->comboBoxGpsFormatsEncryptionType->currentIndex());
@@ -198,20 +162,28 @@ void GpsFormatWidget::setEnabled(bool enabled)
     ui->groupBoxGpsFormatsEncryption->setEnabled(enabled);
 }
 
+QList<QLineEdit*> GpsFormatWidget::latitudeEdits() const
+{
+    return {ui->lineEditGpsFormatsLatSignPos, ui->lineEditGpsFormatsLatSignLen, ui->lineEditGpsFormatsLatPos,
+            ui->lineEditGpsFormatsLatLen,     ui->lineEditGpsFormatsLatT,       ui->lineEditGpsFormatsLatU,
+            ui->lineEditGpsFormatsLatV,       ui->lineEditGpsFormatsLatW,       ui->lineEditGpsFormatsLatTY};
+}
+
+QList<QLineEdit*> GpsFormatWidget::longitudeEdits() const
+{
+    return {ui->lineEditGpsFormatsLongSignPos, ui->lineEditGpsFormatsLongSignLen, ui->lineEditGpsFormatsLongPos,
+            ui->lineEditGpsFormatsLongLen,     ui->lineEditGpsFormatsLongT,       ui->lineEditGpsFormatsLongU,
+            ui->lineEditGpsFormatsLongV,       ui->lineEditGpsFormatsLongW,       ui->lineEditGpsFormatsLongTY};
+}
+
 QList<QLineEdit*> GpsFormatWidget::lineEdits() const
 {
-    return {
-        ui->lineEditGpsFormatsName, ui->lineEditGpsFormatsPayloadLen, ui->lineEditGpsFormatsIndexPos,
-        ui->lineEditGpsFormatsLatSignPos, ui->lineEditGpsFormatsLatSignLen, ui->lineEditGpsFormatsLatPos,
-        ui->lineEditGpsFormatsLatLen, ui->lineEditGpsFormatsLatT, ui->lineEditGpsFormatsLatU,
-        ui->lineEditGpsFormatsLatV, ui->lineEditGpsFormatsLatW, ui->lineEditGpsFormatsLatTY,
-        ui->lineEditGpsFormatsLongSignPos, ui->lineEditGpsFormatsLongSignLen, ui->lineEditGpsFormatsLongPos,
-        ui->lineEditGpsFormatsLongLen, ui->lineEditGpsFormatsLongT, ui->lineEditGpsFormatsLongU,
-        ui->lineEditGpsFormatsLongV, ui->lineEditGpsFormatsLongW, ui->lineEditGpsFormatsLongTY,
-        ui->lineEditGpsFormatsEncryptionPolynom, ui->lineEditGpsFormatsEncryptionCrcPos,
-        ui->lineEditGpsFormatsEncryptionCrcLen, ui->lineEditGpsFormatsEncryptionDataPos,
-        ui->lineEditGpsFormatsEncryptionDataLen,
-    };
+    return QList<QLineEdit*>{ui->lineEditGpsFormatsName, ui->lineEditGpsFormatsPayloadLen,
+                             ui->lineEditGpsFormatsIndexPos}
+        + latitudeEdits() + longitudeEdits()
+        + QList<QLineEdit*>{ui->lineEditGpsFormatsEncryptionPolynom, ui->lineEditGpsFormatsEncryptionCrcPos,
+                            ui->lineEditGpsFormatsEncryptionCrcLen, ui->lineEditGpsFormatsEncryptionDataPos,
+                            ui->lineEditGpsFormatsEncryptionDataLen};
 }
 
 } // namespace Vantrel::Ui

@@ -43,6 +43,9 @@ private Q_SLOTS:
 
 private:
     QList<QLineEdit*> lineEdits() const;
+    // In the order of Utils::coordInfoFields.
+    QList<QLineEdit*> latitudeEdits() const;
+    QList<QLineEdit*> longitudeEdits() const;
 
     const std::unique_ptr<Ui_GpsFormatWidget> ui;
 };

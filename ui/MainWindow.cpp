@@ -9,6 +9,7 @@
 
 #include "app/AppIdentity.h"
 #include "app/Constants.h"
+#include "ui/PlatformsTableColumns.h"
 #include "ui_UiMainWindow.h"
 #include "utils/EnumText.h"
 #include "utils/IdUtils.h"
@@ -110,10 +111,8 @@ MainWindow::MainWindow()
     for (int column : {18, 19})
         rxTable->horizontalHeaderItem(column)->setFont(mono);
 
-    prepareSlotsTable(ui->tableWidgetPlatforms, {QStringLiteral("Pos"), QStringLiteral("Id"),
-                                                 QStringLiteral("Modulation"), QStringLiteral("Label"),
-                                                 QStringLiteral("GPS Format")});
-    prepareSlotsTable(ui->tableWidgetGpsFormats, {QStringLiteral("Pos"), QStringLiteral("Name")});
+    prepareSlotsTable(ui->tableWidgetPlatforms, platformsTableHeaders());
+    prepareSlotsTable(ui->tableWidgetGpsFormats, gpsFormatsTableHeaders());
 
     initSettingsTab();
     Utils::Settings::instance()->loadSettingsInternal();

@@ -11,6 +11,7 @@
 #include "inhouse/MainWindow.h"
 
 class QAction;
+class QTableWidget;
 class QTableWidgetItem;
 class QToolBar;
 
@@ -52,6 +53,24 @@ public Q_SLOTS:
     void slotSetSetupHardware();
     void slotGetPlatformsInfo();
     void slotToggleEmptySlots();
+    void slotDisplayPlatformInfo();
+    void slotSavePlatformsInfo();
+    void slotCreatePlatformsInfo();
+    void slotDeletePlatformsInfo();
+    void slotNewFavorite();
+    // False when the user declined; true otherwise, also when there was nothing to delete.
+    bool slotDeleteAllPlatforms();
+    void slotImportPlatformsInfo();
+    void slotExportPlatformsInfo();
+
+    // GPS format bank; every one does nothing without a bank (first generation).
+    void slotGetGpsFormats();
+    void slotToggleEmptyGpsFormatsSlots();
+    void slotDisplayGpsFormatInfo();
+    void slotSaveGpsFormats();
+    void slotCreateGpsFormats();
+    void slotDeleteGpsFormats();
+    void slotDeleteAllGpsFormats();
     void slotSetLiveRxEnabled(bool enabled);
     void slotSetLogFileEnabled(bool enabled);
     void slotClearRxTable();
@@ -102,6 +121,16 @@ private:
 
     void getSetupSoftware();
     void getSetupHardware();
+
+    // Edit panels in their empty state.
+    void reinitGUIPlatformsInfo();
+    void reinitGUIGpsFormatsInfo();
+    // Slot number in column 0 of a table row, 0 when it is not a number.
+    static quint32 slotOfRow(const QTableWidget* table, int row);
+    // Shows a platform slot in its row and publishes its GPS format.
+    void showPlatformRow(int row, Com::DfrLink::PlatformInfo_t info);
+    void showGpsFormatName(int row, const QString& name);
+    void writeGpsFormatSlot(quint32 slot, bool occupied, const Utils::GpsFormat_t& format);
 
     void initSettingsTab();
     void updateSettingsWidgets();

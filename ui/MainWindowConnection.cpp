@@ -9,6 +9,7 @@
 #include <QSysInfo>
 #include <QToolBar>
 
+#include "ui/GpsFormatWidget.h"
 #include "ui_UiMainWindow.h"
 #include "utils/GpsFormat.h"
 
@@ -132,6 +133,32 @@ void MainWindow::connectDeviceWidgets()
     connectDevice(ui->pushButtonRxExportCSV, &QPushButton::clicked, &MainWindow::slotExportRxTable);
 
     connectDevice(ui->pushButtonPlatformsUpdate, &QPushButton::clicked, &MainWindow::slotGetPlatformsInfo);
+    connectDevice(ui->pushButtonPlatformsImport, &QPushButton::clicked, &MainWindow::slotImportPlatformsInfo);
+    connectDevice(ui->pushButtonPlatformsExport, &QPushButton::clicked, &MainWindow::slotExportPlatformsInfo);
+    connectDevice(ui->pushButtonPlatformsDeleteAll, &QPushButton::clicked, &MainWindow::slotDeleteAllPlatforms);
+    connectDevice(ui->pushButtonNewFavorite, &QPushButton::clicked, &MainWindow::slotNewFavorite);
+    connectDevice(ui->tableWidgetPlatforms, &QTableWidget::itemSelectionChanged,
+                  &MainWindow::slotDisplayPlatformInfo);
+    connectDevice(ui->pushButtonPlatformsCreate, &QPushButton::clicked, &MainWindow::slotCreatePlatformsInfo);
+    connectDevice(ui->pushButtonPlatformsDelete, &QPushButton::clicked, &MainWindow::slotDeletePlatformsInfo);
+    for (QLineEdit* edit : {ui->lineEditPlatformsOrvanId, ui->lineEditPlatformsLabel})
+        connectDevice(edit, &QLineEdit::editingFinished, &MainWindow::slotSavePlatformsInfo);
+    for (QComboBox* box : {ui->comboBoxPlatformsOrvanBand, ui->comboBoxPlatformsModulation})
+        connectDevice(box, qOverload<int>(&QComboBox::currentIndexChanged), &MainWindow::slotSavePlatformsInfo);
+    for (QCheckBox* box : {ui->checkBoxPlatformNarrowEnabled, ui->checkBoxGpsModeEnabled})
+        connectDevice(box, &QCheckBox::toggled, &MainWindow::slotSavePlatformsInfo);
+    connectDevice(ui->doubleSpinBoxPlatformsNarrowFrequency, &QDoubleSpinBox::editingFinished,
+                  &MainWindow::slotSavePlatformsInfo);
+    for (QSpinBox* box : {ui->spinBoxPlatformsMeanDirectionValue, ui->spinBoxPlatformsRepetitionPeriod})
+        connectDevice(box, &QSpinBox::editingFinished, &MainWindow::slotSavePlatformsInfo);
+    connectDevice(ui->widgetGpsFormatPlatform, &GpsFormatWidget::sigGpsFormatChanged,
+                  &MainWindow::slotSavePlatformsInfo);
+
+    connectDevice(ui->pushButtonGpsFormatsReload, &QPushButton::clicked, &MainWindow::slotGetGpsFormats);
+    connectDevice(ui->tableWidgetGpsFormats, &QTableWidget::itemSelectionChanged,
+                  &MainWindow::slotDisplayGpsFormatInfo);
+    connectDevice(ui->pushButtonGpsFormatsCreate, &QPushButton::clicked, &MainWindow::slotCreateGpsFormats);
+    connectDevice(ui->pushButtonGpsFormatsDelete, &QPushButton::clicked, &MainWindow::slotDeleteGpsFormats);
 
     connectDevice(ui->pushButtonTerminalReloadGui, &QPushButton::clicked, &MainWindow::slotRefreshGuiInfos);
 }
@@ -142,6 +169,10 @@ void MainWindow::connectPersistentWidgets()
         return;
     persistentWidgetsConnected = true;
     connect(ui->checkBoxHideEmptySlots, &QCheckBox::toggled, this, &MainWindow::slotToggleEmptySlots);
+    connect(ui->pushButtonGpsFormatsDeleteAll, &QPushButton::clicked, this, &MainWindow::slotDeleteAllGpsFormats);
+    connect(ui->checkBoxGpsFormatsHideEmptySlots, &QCheckBox::toggled, this,
+            &MainWindow::slotToggleEmptyGpsFormatsSlots);
+    connect(ui->widgetGpsFormatTab, &GpsFormatWidget::sigGpsFormatChanged, this, &MainWindow::slotSaveGpsFormats);
     connect(ui->checkBoxRxLogFile, &QCheckBox::toggled, this, &MainWindow::slotSetLogFileEnabled);
     connect(ui->checkBoxFlashDumpToFile, &QCheckBox::toggled, this, &MainWindow::slotSetFlashDumpEnabled);
     connect(ui->checkBoxFlashCrcCheck, &QCheckBox::toggled, this, &MainWindow::slotSetFlashCrcCheckEnabled);
@@ -246,7 +277,9 @@ void MainWindow::reinitGUI()
     ui->checkBoxHardwareProximityMode->setChecked(false);
 
     ui->tableWidgetPlatforms->setRowCount(0);
+    reinitGUIPlatformsInfo();
     ui->tableWidgetGpsFormats->setRowCount(0);
+    reinitGUIGpsFormatsInfo();
 
     ui->checkBoxRxLive->setChecked(true);
     ui->checkBoxRxLogFile->setChecked(false);

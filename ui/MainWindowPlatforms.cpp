@@ -1,9 +1,19 @@
-// Favourite platforms as the identifier rules see them.
+// Favourite platforms tab: the edit panel of one slot, and the favourites as
+// the identifier rules see them.
 #include "ui/MainWindow.h"
 
+#include <QSignalBlocker>
 #include <QTableWidget>
 
+#include <memory>
+#include <vector>
+
+#include "inhouse/Exception.h"
+#include "ui/Dialogs.h"
+#include "ui/GpsFormatWidget.h"
+#include "ui/PlatformsTableColumns.h"
 #include "ui_UiMainWindow.h"
+#include "utils/GpsFormat.h"
 
 namespace Vantrel::Ui {
 
@@ -19,8 +29,8 @@ QList<QPair<QString, Com::DfrLink::OrvanModulation_t>> MainWindow::getFavoritePl
     QList<QPair<QString, Com::DfrLink::OrvanModulation_t>> favorites;
     const QTableWidget* table = ui->tableWidgetPlatforms;
     for (int row = 0; row < table->rowCount(); ++row) {
-        const QTableWidgetItem* idItem = table->item(row, 1);
-        const QTableWidgetItem* modulationItem = table->item(row, 2);
+        const QTableWidgetItem* idItem = table->item(row, PLATFORMSCOLUMN_ID);
+        const QTableWidgetItem* modulationItem = table->item(row, PLATFORMSCOLUMN_MODULATION);
         // Empty slots and rows of an unknown modulation cannot tell an identifier's width.
         if (!idItem || !modulationItem || idItem->text().isEmpty())
             continue;
@@ -32,6 +42,200 @@ QList<QPair<QString, Com::DfrLink::OrvanModulation_t>> MainWindow::getFavoritePl
         }
     }
     return favorites;
+}
+
+
+void MainWindow::reinitGUIPlatformsInfo()
+{
+    const QList<QWidget*> edits = {ui->lineEditPlatformsOrvanId, ui->lineEditPlatformsLabel,
+                                   ui->comboBoxPlatformsOrvanBand, ui->comboBoxPlatformsModulation,
+                                   ui->checkBoxPlatformNarrowEnabled, ui->doubleSpinBoxPlatformsNarrowFrequency,
+                                   ui->spinBoxPlatformsMeanDirectionValue, ui->spinBoxPlatformsRepetitionPeriod,
+                                   ui->checkBoxGpsModeEnabled, ui->widgetGpsFormatPlatform};
+    std::vector<std::unique_ptr<QSignalBlocker>> blockers;
+    for (QWidget* edit : edits)
+        blockers.push_back(std::make_unique<QSignalBlocker>(edit));
+    ui->pushButtonPlatformsCreate->setEnabled(false);
+    ui->pushButtonPlatformsDelete->setEnabled(false);
+    for (QWidget* edit : edits)
+        edit->setEnabled(false);
+    ui->lineEditPlatformsIndex->clear();
+    ui->lineEditPlatformsOrvanId->clear();
+    ui->lineEditPlatformsLabel->clear();
+    ui->comboBoxPlatformsOrvanBand->setCurrentIndex(0);
+    ui->comboBoxPlatformsModulation->setCurrentIndex(0);
+    ui->checkBoxPlatformNarrowEnabled->setChecked(false);
+    ui->doubleSpinBoxPlatformsNarrowFrequency->setValue(0.0);
+    ui->doubleSpinBoxPlatformsNarrowFrequency->setVisible(false);
+    ui->spinBoxPlatformsMeanDirectionValue->setValue(0);
+    ui->spinBoxPlatformsRepetitionPeriod->setValue(0);
+    ui->checkBoxGpsModeEnabled->setChecked(false);
+    ui->widgetGpsFormatPlatform->reinitGUI();
+}
+
+void MainWindow::slotDisplayPlatformInfo()
+{
+    reinitGUIPlatformsInfo();
+    QTableWidget* table = ui->tableWidgetPlatforms;
+    const int row = table->currentRow();
+    if (row < 0)
+        return;
+
+    const Com::DfrLink::PlatformInfo_t info = dfrLink.getPlatformInfo(slotOfRow(table, row));
+    ui->lineEditPlatformsIndex->setText(QString::number(info.index));
+    if (!info.occupied) {
+        ui->pushButtonPlatformsCreate->setEnabled(true);
+        Utils::GpsFormat::instance()->removeGpsFormat(Utils::GpsFormat::ORIGIN_PLATFORM, info.index);
+        return;
+    }
+
+    ui->pushButtonPlatformsDelete->setEnabled(true);
+    const QList<QWidget*> edits = {ui->lineEditPlatformsOrvanId, ui->lineEditPlatformsLabel,
+                                   ui->comboBoxPlatformsOrvanBand, ui->comboBoxPlatformsModulation,
+                                   ui->checkBoxPlatformNarrowEnabled, ui->doubleSpinBoxPlatformsNarrowFrequency,
+                                   ui->spinBoxPlatformsMeanDirectionValue, ui->spinBoxPlatformsRepetitionPeriod,
+                                   ui->checkBoxGpsModeEnabled, ui->widgetGpsFormatPlatform};
+    std::vector<std::unique_ptr<QSignalBlocker>> blockers;
+    for (QWidget* edit : edits) {
+        edit->setEnabled(true);
+        blockers.push_back(std::make_unique<QSignalBlocker>(edit));
+    }
+    ui->lineEditPlatformsOrvanId->setText(info.platformId);
+    ui->lineEditPlatformsLabel->setText(info.label);
+    ui->comboBoxPlatformsOrvanBand->setCurrentIndex(int(info.band));
+    ui->comboBoxPlatformsModulation->setCurrentIndex(int(info.modulation));
+    const bool narrow = info.frequencyMode == Com::DfrLink::FREQUENCYMODE_NARROW;
+    ui->checkBoxPlatformNarrowEnabled->setChecked(narrow);
+    // Only the second generation has frequency modes; the first hides the whole row.
+    ui->doubleSpinBoxPlatformsNarrowFrequency->setVisible(narrow && dfrLink.dfrVersion != Com::DfrLink::DFR_V1);
+    ui->doubleSpinBoxPlatformsNarrowFrequency->setValue(info.narrowFrequencyHz / 1000000.0);
+    ui->spinBoxPlatformsMeanDirectionValue->setValue(int(info.meanDirectionValues));
+    ui->spinBoxPlatformsRepetitionPeriod->setValue(info.repetitionPeriod);
+    ui->checkBoxGpsModeEnabled->setChecked(info.gpsModeEnabled);
+    if (info.gpsModeEnabled) {
+        ui->widgetGpsFormatPlatform->setEnabled(true);
+        ui->widgetGpsFormatPlatform->setGpsFormat(info.gpsFormat);
+    } else {
+        ui->widgetGpsFormatPlatform->reinitGUI();
+    }
+
+    table->setSortingEnabled(false);
+    showPlatformRow(row, info);
+    table->setSortingEnabled(true);
+}
+
+void MainWindow::slotSavePlatformsInfo()
+{
+    QTableWidget* table = ui->tableWidgetPlatforms;
+    if (ui->lineEditPlatformsIndex->text().isEmpty())
+        return;
+
+    Com::DfrLink::PlatformInfo_t info;
+    info.index = qint32(ui->lineEditPlatformsIndex->text().toUInt());
+    info.occupied = true;
+    info.platformId = ui->lineEditPlatformsOrvanId->text();
+    info.label = ui->lineEditPlatformsLabel->text();
+    info.band = Com::DfrLink::OrvanBand_t(ui->comboBoxPlatformsOrvanBand->currentIndex());
+    info.modulation = Com::DfrLink::OrvanModulation_t(ui->comboBoxPlatformsModulation->currentIndex());
+    info.frequencyMode = ui->checkBoxPlatformNarrowEnabled->isChecked() ? Com::DfrLink::FREQUENCYMODE_NARROW
+                                                                        : Com::DfrLink::FREQUENCYMODE_WIDE;
+    info.narrowFrequencyHz = quint32(ui->doubleSpinBoxPlatformsNarrowFrequency->value() * 1000000.0);
+    info.meanDirectionValues = quint32(ui->spinBoxPlatformsMeanDirectionValue->value());
+    info.repetitionPeriod = ui->spinBoxPlatformsRepetitionPeriod->value();
+    info.gpsModeEnabled = ui->checkBoxGpsModeEnabled->isChecked();
+    info.gpsFormat = ui->widgetGpsFormatPlatform->getGpsFormat();
+
+    try {
+        Com::DfrLink::checkPlatformInfo(info);
+    } catch (const Tarsk::Utils::Exception&) {
+        // Refused before anything is sent; the panel goes back to what the receiver holds.
+        slotDisplayPlatformInfo();
+        throw;
+    }
+
+    bool recreate = false;
+    const int row = table->currentRow();
+    if (row >= 0) {
+        const auto text = [table, row](int column) {
+            const QTableWidgetItem* item = table->item(row, column);
+            return item ? item->text() : QString();
+        };
+        recreate = info.platformId != text(PLATFORMSCOLUMN_ID)
+            || (!text(PLATFORMSCOLUMN_LABEL).isEmpty() && info.label.isEmpty()) || !info.gpsModeEnabled
+            || (!text(PLATFORMSCOLUMN_GPSFORMAT).isEmpty() && info.gpsFormat.name.isEmpty());
+    }
+
+    if (dfrLink.dfrVersion == Com::DfrLink::DFR_V1 && recreate) {
+        bool confirmed = false;
+        {
+            // The question takes the focus, which would finish the sender's edit a second time.
+            const QSignalBlocker quiet(sender());
+            confirmed = Dialogs::askYesNo(
+                this, QStringLiteral("Delete associated flash memory?"),
+                QStringLiteral("This modification will need a delete and create operation on this platform.\n\n"
+                               "All recorded message in flash memory associated to this platform will be lost.\n\n"
+                               "Are you sure you want to continue?"));
+        }
+        if (!confirmed) {
+            slotDisplayPlatformInfo();
+            return;
+        }
+    }
+
+    dfrLink.setPlatformInfo(info, recreate);
+    if (!dfrLink.isNoSendCommandMode())
+        slotDisplayPlatformInfo();
+}
+
+void MainWindow::slotCreatePlatformsInfo()
+{
+    const QTableWidget* table = ui->tableWidgetPlatforms;
+    if (table->currentRow() < 0)
+        return;
+    dfrLink.createPlatformInfo(slotOfRow(table, table->currentRow()));
+    slotDisplayPlatformInfo();
+}
+
+void MainWindow::slotDeletePlatformsInfo()
+{
+    QTableWidget* table = ui->tableWidgetPlatforms;
+    const int row = table->currentRow();
+    if (row < 0)
+        return;
+    if (!Dialogs::askYesNo(this, QStringLiteral("Delete platform?"),
+                           QStringLiteral("Are you sure you want to delete this favorite platform entry?")))
+        return;
+    dfrLink.deletePlatformInfo(slotOfRow(table, row));
+    table->setSortingEnabled(false);
+    for (int column = PLATFORMSCOLUMN_ID; column <= PLATFORMSCOLUMN_GPSFORMAT; ++column)
+        if (QTableWidgetItem* item = table->item(row, column))
+            item->setText(QString());
+    table->setSortingEnabled(true);
+    slotDisplayPlatformInfo();
+}
+
+void MainWindow::slotNewFavorite()
+{
+    if (ui->checkBoxHideEmptySlots->isChecked())
+        ui->checkBoxHideEmptySlots->setChecked(false);
+
+    const quint32 slotCount = dfrLink.nbIpSlots();
+    quint32 slot = 0;
+    while (slot < slotCount && dfrLink.getPlatformInfo(slot).occupied)
+        ++slot;
+    if (slot >= slotCount) {
+        qWarning().noquote() << "No empty favorite platform slot left.";
+        return;
+    }
+    QTableWidget* table = ui->tableWidgetPlatforms;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        if (slotOfRow(table, row) == slot) {
+            table->setCurrentCell(row, PLATFORMSCOLUMN_POS);
+            slotCreatePlatformsInfo();
+            return;
+        }
+    }
+    // Without a row for the free slot, creating in the current one could overwrite a favourite.
 }
 
 } // namespace Vantrel::Ui

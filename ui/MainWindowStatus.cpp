@@ -59,6 +59,7 @@ void MainWindow::slotRefreshGuiInfos()
     getSetupSoftware();
     getSetupHardware();
     slotGetPlatformsInfo();
+    slotGetGpsFormats();
 }
 
 void MainWindow::slotRefreshStatus()

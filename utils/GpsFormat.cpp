@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QTextStream>
 
+#include <algorithm>
 #include <limits>
 
 #include "inhouse/Exception.h"
@@ -36,15 +37,8 @@ quint16 toUInt16(const QString& text)
 CoordInfo_t toCoordInfo(const QStringList& fields, int first)
 {
     CoordInfo_t coord;
-    coord.signPos = toInt32(fields.at(first));
-    coord.signLen = toInt32(fields.at(first + 1));
-    coord.pos = toInt32(fields.at(first + 2));
-    coord.len = toInt32(fields.at(first + 3));
-    coord.t = toInt32(fields.at(first + 4));
-    coord.u = toInt32(fields.at(first + 5));
-    coord.v = toInt32(fields.at(first + 6));
-    coord.w = toInt32(fields.at(first + 7));
-    coord.ty = toInt32(fields.at(first + 8));
+    for (int i = 0; i < coordInfoFieldCount; ++i)
+        coord.*coordInfoFields[i] = toInt32(fields.at(first + i));
     return coord;
 }
 
@@ -56,7 +50,7 @@ GpsFormat_t toGpsFormat(const QStringList& fields)
     format.description = QStringLiteral("%1 - %2 (%3)").arg(fields.at(1), fields.at(2), fields.at(3));
     format.payloadLen = toInt32(fields.at(4));
     format.lat = toCoordInfo(fields, 5);
-    format.lon = toCoordInfo(fields, 14);
+    format.lon = toCoordInfo(fields, 5 + coordInfoFieldCount);
     // Kept as read: a newer file may know types this program does not.
     format.encryptionType = static_cast<GpsFormat::EncryptionType_t>(toUInt16(fields.at(23)));
     bool ok = false;
@@ -73,8 +67,8 @@ GpsFormat_t toGpsFormat(const QStringList& fields)
 
 bool sameCoord(const CoordInfo_t& a, const CoordInfo_t& b)
 {
-    return a.signPos == b.signPos && a.signLen == b.signLen && a.pos == b.pos && a.len == b.len && a.t == b.t
-        && a.u == b.u && a.v == b.v && a.w == b.w && a.ty == b.ty;
+    return std::all_of(std::begin(coordInfoFields), std::end(coordInfoFields),
+                       [&](qint32 CoordInfo_t::*field) { return a.*field == b.*field; });
 }
 
 } // namespace

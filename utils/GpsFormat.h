@@ -8,6 +8,8 @@
 #include <QPair>
 #include <QString>
 
+#include <iterator>
+
 namespace Vantrel::Utils {
 
 struct CoordInfo_t;
@@ -72,6 +74,13 @@ struct CoordInfo_t
     qint32 w = 0;
     qint32 ty = 0;
 };
+
+// The nine fields of a coordinate in the order every wire, file and form uses.
+inline constexpr qint32 CoordInfo_t::*coordInfoFields[] = {
+    &CoordInfo_t::signPos, &CoordInfo_t::signLen, &CoordInfo_t::pos, &CoordInfo_t::len, &CoordInfo_t::t,
+    &CoordInfo_t::u,       &CoordInfo_t::v,       &CoordInfo_t::w,   &CoordInfo_t::ty,
+};
+inline constexpr int coordInfoFieldCount = int(std::size(coordInfoFields));
 
 struct GpsFormat_t
 {
