@@ -104,7 +104,8 @@ void MainWindow::slotOrvanMessageReceived(const Com::DfrLink::OrvanRxMessage_t& 
     QTableView* table = ui->tableWidgetRx;
     if (!live) {
         // Flash rows come in bursts and are gathered; the flash reader restores sorting at the end.
-        table->setSortingEnabled(false);
+        if (table->isSortingEnabled())
+            table->setSortingEnabled(false);
         rxModel->queueRow(std::move(row));
     } else {
         // A sorted table only needs the new row put in its place: sorting it whole

@@ -111,7 +111,21 @@ double numericKey(const Row_t& row, int column)
     case RXCOLUMN_DFR_DIRECTION: return m.dfrDirectionValid ? double(m.dfrDirection) : noValue;
     case RXCOLUMN_PAYLOAD_LATITUDE: return row.payloadPosition ? row.payloadLatitude : noValue;
     case RXCOLUMN_PAYLOAD_LONGITUDE: return row.payloadPosition ? row.payloadLongitude : noValue;
+    case RXCOLUMN_ORIGIN: return row.live ? 1.0 : 0.0;  // "Flash" < "Live"
+    case RXCOLUMN_CRC: return m.crcOk ? 1.0 : 0.0;      // "No" < "Yes"
     default: return noValue;
+    }
+}
+
+// Texts that sort a text column; origin and CRC sort as the numbers 0 and 1.
+QStringView textKey(const Row_t& row, int column)
+{
+    switch (column) {
+    case RXCOLUMN_LABEL: return row.label;
+    case RXCOLUMN_ID: return row.message.platformId;
+    case RXCOLUMN_BAND: return enumText(row.message.band);
+    case RXCOLUMN_MODULATION: return enumText(row.message.modulation);
+    default: return QStringView();
     }
 }
 
@@ -269,6 +283,23 @@ void RxTableModel::rebuildShown()
             shown.append(record);
 }
 
+template <typename KeyOf>
+void RxTableModel::sortByKey(KeyOf keyOf)
+{
+    // Keys side by side: a sort that walks the records instead misses the cache at every step.
+    using Key = decltype(keyOf(records.front()));
+    std::vector<std::pair<Key, int>> keyed;
+    keyed.reserve(rowOrder.size());
+    for (int record : std::as_const(rowOrder))
+        keyed.emplace_back(keyOf(records[record]), record);
+    const bool ascending = sortOrder == Qt::AscendingOrder;
+    std::stable_sort(keyed.begin(), keyed.end(), [ascending](const auto& left, const auto& right) {
+        return ascending ? left.first < right.first : right.first < left.first;
+    });
+    for (qsizetype i = 0; i < rowOrder.size(); ++i)
+        rowOrder[i] = keyed[i].second;
+}
+
 template <typename Change>
 void RxTableModel::relayout(Change change)
 {
@@ -282,7 +313,7 @@ void RxTableModel::relayout(Change change)
     change();
 
     if (!before.isEmpty()) {
-        QVector<int> where(records.size(), -1);
+        QVector<int> where(qsizetype(records.size()), -1);
         for (int row = 0; row < shown.size(); ++row)
             where[shown[row]] = row;
         QModelIndexList after;
@@ -308,19 +339,36 @@ void RxTableModel::sort(int column, Qt::SortOrder order)
     relayout([&] {
         sortColumn = column;
         sortOrder = order;
-        std::stable_sort(rowOrder.begin(), rowOrder.end(), [this](int left, int right) { return before(left, right); });
+        switch (column) {
+        case RXCOLUMN_LABEL:
+        case RXCOLUMN_ID:
+        case RXCOLUMN_BAND:
+        case RXCOLUMN_MODULATION:
+            sortByKey([column](const Row_t& row) { return textKey(row, column); });
+            break;
+        case RXCOLUMN_PAYLOAD:
+            sortByKey([](const Row_t& row) { return QByteArrayView(row.message.payload); });
+            break;
+        case RXCOLUMN_RAW_PAYLOAD:
+            sortByKey([](const Row_t& row) { return QByteArrayView(row.message.rawPayload); });
+            break;
+        default:
+            sortByKey([column](const Row_t& row) { return numericKey(row, column); });
+            break;
+        }
         rebuildShown();
     });
 }
 
 int RxTableModel::addRow(Row_t row)
 {
-    records.append(std::move(row));
+    records.push_back(std::move(row));
     const int record = int(records.size() - 1);
     // Ahead of the rows it equals, as a row inserted on top stays after a stable sort.
     const auto place = [this, record](const QVector<int>& rows) {
         if (sortColumn < 0)
             return 0;
+        // The new record is the last one; binary search over the rows in table order.
         const auto it = std::lower_bound(rows.begin(), rows.end(), record,
                                          [this](int existing, int added) { return before(existing, added); });
         return int(it - rows.begin());
@@ -337,7 +385,7 @@ int RxTableModel::addRow(Row_t row)
 
 void RxTableModel::queueRow(Row_t row)
 {
-    queued.append(std::move(row));
+    queued.push_back(std::move(row));
     if (!sinceFlush.isValid() || sinceFlush.hasExpired(batchIntervalMs))
         flushQueuedRows();
     else if (!batchTimer.isActive())
@@ -348,13 +396,12 @@ void RxTableModel::flushQueuedRows()
 {
     batchTimer.stop();
     sinceFlush.start();
-    if (queued.isEmpty())
+    if (queued.empty())
         return;
     const int first = int(records.size());
     const int count = int(queued.size());
-    records.reserve(first + count);
     for (Row_t& row : queued)
-        records.append(std::move(row));
+        records.push_back(std::move(row));
     queued.clear();
 
     // Newest on top.

@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QTimer>
 #include <QVector>
+#include <vector>
 
 #include "com/DfrLink.h"
 
@@ -73,11 +74,14 @@ private:
     template <typename Change>
     void relayout(Change change);
     void rebuildShown();
+    // Stable sort of the rows by the key each record gives, in the current order.
+    template <typename KeyOf>
+    void sortByKey(KeyOf keyOf);
 
-    QVector<Row_t> records;
+    std::vector<Row_t> records;  // grows by moving, not copying
     QVector<int> rowOrder;  // every record, top first
     QVector<int> shown;  // the records the filter lets through, in table order
-    QVector<Row_t> queued;
+    std::vector<Row_t> queued;
     QString filterText;
     int sortColumn = -1;  // -1: rows are in arrival order, not sorted
     Qt::SortOrder sortOrder = Qt::AscendingOrder;
