@@ -134,7 +134,7 @@ class TestRxTable : public QObject
     static QByteArray positionPayload()
     {
         const auto format = Vantrel::Utils::GpsFormat::instance()
-                                ->getFormatsForOrigin(Vantrel::Utils::GpsFormat::ORIGIN_PLATFORM)
+                                ->getFormatsForOrigin(Vantrel::Utils::GpsFormat::ORIGIN_FILE)
                                 .first()
                                 .second;
         QStringList fields = {format.name};
@@ -317,6 +317,97 @@ private Q_SLOTS:
                 QCOMPARE(item.data(Qt::FontRole).value<QFont>().family(),
                          table()->model()->headerData(18, Qt::Horizontal, Qt::FontRole).value<QFont>().family());
         }
+    }
+
+    // Numeric columns sort by value, text columns by text.
+    void sortByValue_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QList<Tweak>>("tweaks");
+        QTest::addColumn<QStringList>("ascending");
+        const auto level = [](int v) { return Tweak([v](Message& m) { m.level = v; }); };
+        QTest::newRow("level, range codes at their bounds")
+            << 10 << QList<Tweak>({level(-95), level(1), level(-121), level(2), level(3)})
+            << QStringList({"< -135", "-121", "< -112", "-95", "> 0"});
+        const auto direction = [](quint32 v) { return Tweak([v](Message& m) { m.direction = v; }); };
+        QTest::newRow("direction") << 7 << QList<Tweak>({direction(314), direction(32), direction(4)})
+                                   << QStringList({"4", "32", "314"});
+        const auto frequency = [](quint32 v) { return Tweak([v](Message& m) { m.frequencyHz = v; }); };
+        QTest::newRow("frequency") << 6 << QList<Tweak>({frequency(99999999), frequency(401650000)})
+                                   << QStringList({"99999999", "401650000"});
+        const auto index = [](int v) { return Tweak([v](Message& m) { m.platformSlotIndex = v; }); };
+        QTest::newRow("index, none first") << 1 << QList<Tweak>({index(10), index(-1), index(9)})
+                                           << QStringList({"", "9", "10"});
+        const auto period = [](quint32 v, bool valid) {
+            return Tweak([v, valid](Message& m) { m.period = v, m.periodValid = valid; });
+        };
+        QTest::newRow("period, invalid first") << 11 << QList<Tweak>({period(100, true), period(9, true), period(5, false)})
+                                               << QStringList({"Invalid", "9", "100"});
+        const auto latitude = [](double v) { return Tweak([v](Message& m) { m.dfrLatitude = v; }); };
+        QTest::newRow("receiver latitude, signed") << 12 << QList<Tweak>({latitude(-5.5), latitude(10), latitude(-40)})
+                                                   << QStringList({"-40", "-5.5", "10"});
+        const auto id = [](const char* v) { return Tweak([v](Message& m) { m.platformId = v; }); };
+        QTest::newRow("identifier stays text") << 5 << QList<Tweak>({id("B9"), id("B10"), id("a1")})
+                                               << QStringList({"B10", "B9", "a1"});
+        const auto raw = [](const char* hex) {
+            return Tweak([hex](Message& m) { m.rawPayload = QByteArray::fromHex(hex); });
+        };
+        QTest::newRow("raw payload as its hex text") << 19 << QList<Tweak>({raw("a0"), raw("0f"), raw("0f00")})
+                                                     << QStringList({"0F", "0F00", "A0"});
+    }
+
+    void sortByValue()
+    {
+        QFETCH(int, column);
+        QFETCH(QList<Tweak>, tweaks);
+        QFETCH(QStringList, ascending);
+        for (const Tweak& tweak : tweaks) {
+            Message m = baseMessage();
+            tweak(m);
+            receive(m);
+        }
+        QStringList texts;
+        for (Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
+            table()->sortByColumn(column, order);
+            texts.clear();
+            for (int row = 0; row < rows(); ++row)
+                texts.prepend(cell(row, column));
+            if (order == Qt::AscendingOrder)
+                std::reverse(texts.begin(), texts.end());
+            QCOMPARE(texts, ascending);
+        }
+    }
+
+    // A flash read: batches while it runs, then every row sorted by position, live rows
+    // (taken in between) last, newest first; the filter holds for every batch.
+    void flashBurst()
+    {
+        ui->lineEditRxFilter->setText("ABC");
+        window->slotFilterRxTable();
+        const int count = 1000;
+        QStringList live;
+        for (int i = 0; i < count; ++i) {
+            Message m = baseMessage();
+            m.flashPosition = (i * 379) % count;  // out of order, as a wrapped memory reads
+            m.platformId = m.flashPosition % 2 ? "XYZ" : "ABC";
+            window->slotOrvanMessageReceived(m, DfrLink::RXORIGIN_FLASH);
+            if (i % 300 == 150) {
+                Message l = baseMessage();
+                l.platformId = QStringLiteral("ABC-live-%1").arg(i);
+                live.prepend(l.platformId);
+                window->slotOrvanMessageReceived(l, DfrLink::RXORIGIN_LIVE);
+            }
+        }
+        // Rows still gathered join within the batch interval even if the burst stops short.
+        QTRY_COMPARE_WITH_TIMEOUT(window->rxRowCount(), count + live.size(), 2000);
+        window->endRxBurst();
+        QVERIFY(table()->isSortingEnabled());
+        QCOMPARE(table()->horizontalHeader()->sortIndicatorSection(), 3);
+        QCOMPARE(table()->horizontalHeader()->sortIndicatorOrder(), Qt::DescendingOrder);
+        QCOMPARE(rows(), count / 2 + live.size());
+        for (int row = 0; row < count / 2; ++row)
+            QCOMPARE(cell(row, 3).toInt(), count - 2 - 2 * row);
+        QCOMPARE(visibleIds().mid(count / 2), live);
     }
 
     void sortByPosition()
@@ -634,11 +725,17 @@ private Q_SLOTS:
         Vantrel::Sim::BeaconBuilder::BeaconMessage_t beacon;
         beacon.platformId = QStringLiteral("1234567");
         beacon.frequencyHz = 401633000;
-        beacon.payload = QByteArray::fromHex("0102030405060708");
+        beacon.slotIndex = 7;
+        beacon.payload = positionPayload();
+        auto* catalog = Vantrel::Utils::GpsFormat::instance();
+        catalog->addGpsFormat(Vantrel::Utils::GpsFormat::ORIGIN_PLATFORM, 7,
+                              catalog->getFormatsForOrigin(Vantrel::Utils::GpsFormat::ORIGIN_FILE).first().second);
         QVERIFY(sim->sendBeacon(beacon));
         QTRY_COMPARE_WITH_TIMEOUT(rows(), 1, 5000);
         QCOMPARE(cell(0, 0), "Live");
         QCOMPARE(cell(0, 6), "401633000");
+        QCOMPARE(cell(0, 15), "43.5");
+        QCOMPARE(cell(0, 16), "-1.25");
         QVERIFY(table()->isSortingEnabled());
     }
 };
