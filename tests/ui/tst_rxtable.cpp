@@ -341,7 +341,7 @@ private Q_SLOTS:
         const auto period = [](quint32 v, bool valid) {
             return Tweak([v, valid](Message& m) { m.period = v, m.periodValid = valid; });
         };
-        QTest::newRow("period, invalid first") << 11 << QList<Tweak>({period(100, true), period(9, true), period(5, false)})
+        QTest::newRow("period, invalid first") << 11 << QList<Tweak>({period(100, true), period(9, true), period(500, false)})
                                                << QStringList({"Invalid", "9", "100"});
         const auto latitude = [](double v) { return Tweak([v](Message& m) { m.dfrLatitude = v; }); };
         QTest::newRow("receiver latitude, signed") << 12 << QList<Tweak>({latitude(-5.5), latitude(10), latitude(-40)})
@@ -400,6 +400,15 @@ private Q_SLOTS:
         }
         // Rows still gathered join within the batch interval even if the burst stops short.
         QTRY_COMPARE_WITH_TIMEOUT(window->rxRowCount(), count + live.size(), 2000);
+        // Until the end of the burst the newest rows are on top.
+        QStringList newest;
+        for (int i = count - 1; newest.size() < 10; --i)
+            if ((i * 379) % count % 2 == 0)
+                newest.append(QString::number((i * 379) % count));
+        QStringList top;
+        for (int row = 0; row < 10; ++row)
+            top.append(cell(row, 3));
+        QCOMPARE(top, newest);
         window->endRxBurst();
         QVERIFY(table()->isSortingEnabled());
         QCOMPARE(table()->horizontalHeader()->sortIndicatorSection(), 3);
