@@ -3,12 +3,14 @@
 // child process of its own, for the model-backed table and for a table of one
 // item per cell (the baseline) side by side.
 // Usage: bench_rxtable [sizes...] [--baseline-max N]   (default 10000 100000 200000, baseline up to 10000)
+//        bench_rxtable --show N DIR   (on a display: N demo rows, screenshots into DIR)
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHeaderView>
 #include <QProcess>
+#include <QScreen>
 #include <QSaveFile>
 #include <QTableView>
 #include <QTableWidget>
@@ -289,11 +291,54 @@ int runChild(bool baseline, int size)
     return 0;
 }
 
+// Fills the window with demo rows and saves screenshots of the screen after
+// each step (scrolled, sorted by Id, filtered): a look at the table at scale.
+int runShow(int size, const QString& directory)
+{
+    auto* window = new MainWindow();
+    window->resize(1400, 900);
+    window->show();
+    Vantrel::Ui_UiMainWindow* form = window->form();
+    form->tabWidget->setTabEnabled(form->tabWidget->indexOf(form->tabRx), true);
+    form->tabWidget->setCurrentWidget(form->tabRx);
+    QTextStream out(stdout);
+    QElapsedTimer timer;
+    const auto shot = [&](const QString& name) {
+        QApplication::processEvents();
+        const QString path = QDir(directory).absoluteFilePath(name + QStringLiteral(".png"));
+        QGuiApplication::primaryScreen()->grabWindow(0).save(path);
+        out << path << ' ' << msSince(timer) << " ms" << Qt::endl;
+    };
+    timer.start();
+    for (int n = 0; n < size; ++n) {
+        window->slotOrvanMessageReceived(message(n, false), DfrLink::RXORIGIN_FLASH);
+        if (n % 1000 == 999)
+            QApplication::processEvents();
+    }
+    window->endRxBurst();
+    for (int i = 0; i < 5; ++i)
+        window->slotOrvanMessageReceived(message(size + i, true), DfrLink::RXORIGIN_LIVE);
+    shot(QStringLiteral("rx-filled"));
+    timer.restart();
+    form->tableWidgetRx->scrollTo(form->tableWidgetRx->model()->index(size / 2, 0));
+    form->tableWidgetRx->selectRow(size / 2);
+    shot(QStringLiteral("rx-scrolled"));
+    timer.restart();
+    form->tableWidgetRx->horizontalHeader()->setSortIndicator(RXCOLUMN_ID, Qt::AscendingOrder);
+    shot(QStringLiteral("rx-sorted-by-id"));
+    timer.restart();
+    form->lineEditRxFilter->setText(QStringLiteral("A1F"));
+    window->slotFilterRxTable();
+    shot(QStringLiteral("rx-filtered"));
+    delete window;
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     Tarsk::Utils::ToplevelApplication app(argc, argv);
     QApplication::setApplicationName(Vantrel::App::applicationName);
@@ -301,6 +346,8 @@ int main(int argc, char** argv)
     QStringList args = QCoreApplication::arguments().mid(1);
     if (args.size() == 3 && args[0] == QLatin1String("--child"))
         return runChild(args[1] == QLatin1String("baseline"), args[2].toInt());
+    if (args.size() == 3 && args[0] == QLatin1String("--show"))
+        return runShow(args[1].toInt(), args[2]);
 
     int baselineMax = 10000;
     const int at = int(args.indexOf(QStringLiteral("--baseline-max")));
