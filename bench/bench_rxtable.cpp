@@ -327,7 +327,7 @@ int runShow(int size, const QString& directory)
     form->tableWidgetRx->horizontalHeader()->setSortIndicator(RXCOLUMN_ID, Qt::AscendingOrder);
     shot(QStringLiteral("rx-sorted-by-id"));
     timer.restart();
-    form->lineEditRxFilter->setText(QStringLiteral("A1F"));
+    form->lineEditRxFilter->setText(QStringLiteral("0A12"));
     window->slotFilterRxTable();
     shot(QStringLiteral("rx-filtered"));
     delete window;
