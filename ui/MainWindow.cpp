@@ -19,15 +19,6 @@ namespace Vantrel::Ui {
 
 namespace {
 
-const QStringList rxTableHeaders = {
-    QStringLiteral("Origin"), QStringLiteral("Index"), QStringLiteral("Label"), QStringLiteral("Position"),
-    QStringLiteral("Time"), QStringLiteral("Id"), QStringLiteral("Frequency (Hz)"),
-    QString::fromUtf8("Direction (°)"), QStringLiteral("Band"), QStringLiteral("Modulation"),
-    QStringLiteral("Level (dBm)"), QStringLiteral("Period (s)"), QString::fromUtf8("Latitude DFR (°)"),
-    QString::fromUtf8("Longitude DFR (°)"), QString::fromUtf8("Direction DFR (°)"),
-    QString::fromUtf8("Latitude payload (°)"), QString::fromUtf8("Longitude payload (°)"), QStringLiteral("CRC"),
-    QStringLiteral("Payload"), QStringLiteral("Raw payload"),
-};
 
 void prepareSlotsTable(QTableWidget* table, const QStringList& headers)
 {
@@ -101,15 +92,7 @@ MainWindow::MainWindow()
     ui->comboBoxHardwareAntennaMode->addItems(antennaTypes);
     ui->comboBoxHardwareCompassMode->addItems(compassModes);
 
-    QTableWidget* rxTable = ui->tableWidgetRx;
-    rxTable->setColumnCount(int(rxTableHeaders.size()));
-    rxTable->setHorizontalHeaderLabels(rxTableHeaders);
-    rxTable->horizontalHeader()->setStretchLastSection(true);
-    rxTable->resizeColumnsToContents();
-    rxTable->setContextMenuPolicy(Qt::CustomContextMenu);
-    const QFont mono = monospaceFont();
-    for (int column : {18, 19})
-        rxTable->horizontalHeaderItem(column)->setFont(mono);
+    setupRxTable();
 
     prepareSlotsTable(ui->tableWidgetPlatforms, platformsTableHeaders());
     prepareSlotsTable(ui->tableWidgetGpsFormats, gpsFormatsTableHeaders());
@@ -127,10 +110,7 @@ MainWindow::~MainWindow()
     for (QObject* child : children)
         QObject::disconnect(child, nullptr, this, nullptr);
 
-    if (logFile.isOpen()) {
-        writeLogFileEvent(QStringLiteral(" : Application shutdown"));
-        logFile.close();
-    }
+    trafficLog.closeOnShutdown();
     dfrLink.setUartLink(QString());
     Utils::IdUtils::setMainWindow(nullptr);
 
@@ -143,11 +123,6 @@ QToolBar* MainWindow::toolBar() const
 }
 
 void MainWindow::slotLastWindowClosed() {}
-
-void MainWindow::writeLogFileEvent(const QString& text)
-{
-    writeLogFileLine(QDateTime::currentDateTimeUtc(), text);
-}
 
 void MainWindow::slotPostInit()
 {

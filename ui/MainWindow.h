@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QFile>
 #include <QFont>
 #include <QMap>
 #include <QString>
@@ -9,6 +8,7 @@
 #include "com/DfrLink.h"
 #include "inhouse/Help.h"
 #include "inhouse/MainWindow.h"
+#include "ui/TrafficLog.h"
 
 class QAction;
 class QTableWidget;
@@ -20,6 +20,8 @@ class Ui_UiMainWindow;
 }
 
 namespace Vantrel::Ui {
+
+class RxTableModel;
 
 // The application's one window. Its functions are spread over several source
 // files, one per area of the window.
@@ -37,6 +39,13 @@ public:
 
     // The generated form, for the window's own files and for tests that drive it.
     Ui_UiMainWindow* form() const { return ui; }
+
+    // Ends a burst of flash messages: every gathered row joins the messages
+    // table, which is then sorted by flash position, newest first, sorting on.
+    void endRxBurst();
+    // Rows of the messages table, filtered out or not.
+    int rxRowCount() const;
+    RxTableModel* rxTableModel() const { return rxModel; }
 
 public Q_SLOTS:
     void slotLastWindowClosed();
@@ -137,10 +146,8 @@ private:
 
     void updateTerminalTabAppearance();
 
-    // Appends "<UTC date> <UTC time><text>" to the traffic log file and flushes it.
-    void writeLogFileEvent(const QString& text);
-    // The same with the date and time given; a failed write closes the file.
-    void writeLogFileLine(const QDateTime& utc, const QString& text);
+    // Model, columns and fonts of the messages table.
+    void setupRxTable();
     // The connected receiver's generation as the traffic log names it.
     QString logGenerationText() const;
 
@@ -151,7 +158,8 @@ private:
     QList<QMetaObject::Connection> deviceConnections;
     bool persistentWidgetsConnected = false;
     Com::DfrLink dfrLink;
-    QFile logFile;
+    RxTableModel* rxModel = nullptr;
+    TrafficLog trafficLog;
     bool flashDumpEnabled = false;
     bool flashCrcCheckEnabled = true;
     bool terminalHasNewContent = false;

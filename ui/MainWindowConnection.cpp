@@ -81,7 +81,7 @@ void MainWindow::slotDfrConnected(const QString& portName)
 
     const QDir appDir(QCoreApplication::applicationDirPath());
     const QDir logDir(appDir.absoluteFilePath(QStringLiteral("../Logs")));
-    logFile.setFileName(QStringLiteral("%1/Log %2.txt").arg(logDir.absolutePath(), dfrLink.serialNumber));
+    trafficLog.setFileName(QStringLiteral("%1/Log %2.txt").arg(logDir.absolutePath(), dfrLink.serialNumber));
     logDir.mkpath(QStringLiteral("."));
     QDir(appDir.absoluteFilePath(QStringLiteral("../FlashDumps"))).mkpath(QStringLiteral("."));
 
@@ -176,7 +176,7 @@ void MainWindow::connectPersistentWidgets()
     connect(ui->checkBoxRxLogFile, &QCheckBox::toggled, this, &MainWindow::slotSetLogFileEnabled);
     connect(ui->checkBoxFlashDumpToFile, &QCheckBox::toggled, this, &MainWindow::slotSetFlashDumpEnabled);
     connect(ui->checkBoxFlashCrcCheck, &QCheckBox::toggled, this, &MainWindow::slotSetFlashCrcCheckEnabled);
-    connect(ui->tableWidgetRx, &QTableWidget::customContextMenuRequested, this,
+    connect(ui->tableWidgetRx, &QTableView::customContextMenuRequested, this,
             &MainWindow::slotShowRxTableContextMenu);
 }
 
@@ -189,10 +189,7 @@ void MainWindow::disconnectDeviceWidgets()
 
 void MainWindow::slotDfrDisconnected(const QString& portName, const QString& message)
 {
-    if (logFile.isOpen()) {
-        writeLogFileEvent(QStringLiteral(" : USB disconnection from %1 (%2)").arg(logGenerationText(), message));
-        logFile.close();
-    }
+    trafficLog.closeOnDisconnection(logGenerationText(), message);
 
     ui->tabWidget->setCurrentWidget(ui->tabConfiguration);
     if (sender() == &dfrLink)
@@ -286,7 +283,7 @@ void MainWindow::reinitGUI()
     ui->checkBoxFlashDumpToFile->setChecked(false);
     ui->checkBoxFlashCrcCheck->setChecked(true);
     ui->lineEditRxFilter->clear();
-    ui->tableWidgetRx->setRowCount(0);
+    slotClearRxTable();
 }
 
 } // namespace Vantrel::Ui

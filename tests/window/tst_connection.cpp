@@ -44,7 +44,7 @@ QList<QStringList> writes(const DfrSimulator& sim, const QString& mnemonic)
 
 // Emits the messages table's context menu request and counts the menus that
 // open in answer, closing each: one per delivery of the signal.
-int contextMenusShown(QTableWidget* table)
+int contextMenusShown(QTableView* table)
 {
     int shown = 0;
     QTimer closer;
@@ -55,7 +55,7 @@ int contextMenusShown(QTableWidget* table)
         }
     });
     closer.start(20);
-    const QRect cell = table->visualItemRect(table->item(0, 0));
+    const QRect cell = table->visualRect(table->model()->index(0, 0));
     Q_EMIT table->customContextMenuRequested(cell.center());
     return shown;
 }

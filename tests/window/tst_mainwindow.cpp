@@ -31,11 +31,11 @@ QStringList items(const QComboBox* box)
     return texts;
 }
 
-QStringList headers(const QTableWidget* table)
+QStringList headers(const QTableView* table)
 {
     QStringList texts;
-    for (int c = 0; c < table->columnCount(); ++c)
-        texts.append(table->horizontalHeaderItem(c)->text());
+    for (int c = 0; c < table->model()->columnCount(); ++c)
+        texts.append(table->model()->headerData(c, Qt::Horizontal).toString());
     return texts;
 }
 

@@ -14,6 +14,7 @@
 #include "sim/DfrSimulator.h"
 #include "ui/Dialogs.h"
 #include "ui/MainWindow.h"
+#include "ui/RxTableModel.h"
 #include "ui_UiMainWindow.h"
 #include "utils/GpsFormat.h"
 #include "tests/common/DeviceTestSupport.h"
@@ -87,12 +88,16 @@ class TestRxTable : public QObject
     QList<QUrl> openedUrls;
     std::unique_ptr<DfrSimulator> sim;
 
-    QTableWidget* table() const { return ui->tableWidgetRx; }
-    QString cell(int row, int column) const { return table()->item(row, column)->text(); }
+    QTableView* table() const { return ui->tableWidgetRx; }
+    QModelIndex at(int row, int column) const { return table()->model()->index(row, column); }
+    QString cell(int row, int column) const { return at(row, column).data().toString(); }
+    int rows() const { return table()->model()->rowCount(); }
 
+    // A flash message joins the table when its batch is inserted, as if time had passed.
     void receive(const Message& m, DfrLink::RxOrigin_t origin = DfrLink::RXORIGIN_LIVE)
     {
         window->slotOrvanMessageReceived(m, origin);
+        window->rxTableModel()->flushQueuedRows();
     }
 
     // One row per identifier, the base message otherwise.
@@ -120,9 +125,8 @@ class TestRxTable : public QObject
     QStringList visibleIds() const
     {
         QStringList ids;
-        for (int row = 0; row < table()->rowCount(); ++row)
-            if (!table()->isRowHidden(row))
-                ids.append(cell(row, 5));
+        for (int row = 0; row < rows(); ++row)
+            ids.append(cell(row, 5));
         return ids;
     }
 
@@ -130,7 +134,7 @@ class TestRxTable : public QObject
     static QByteArray positionPayload()
     {
         const auto format = Vantrel::Utils::GpsFormat::instance()
-                                ->getFormatsForOrigin(Vantrel::Utils::GpsFormat::ORIGIN_PLATFORM)
+                                ->getFormatsForOrigin(Vantrel::Utils::GpsFormat::ORIGIN_FILE)
                                 .first()
                                 .second;
         QStringList fields = {format.name};
@@ -198,7 +202,7 @@ private Q_SLOTS:
 
     void init()
     {
-        table()->setRowCount(0);
+        window->slotClearRxTable();
         table()->clearSelection();
         table()->setSortingEnabled(true);
         ui->lineEditRxFilter->clear();
@@ -272,8 +276,7 @@ private Q_SLOTS:
         Message m = baseMessage();
         tweak(m);
         receive(m, flash ? DfrLink::RXORIGIN_FLASH : DfrLink::RXORIGIN_LIVE);
-        QCOMPARE(table()->rowCount(), 1);
-        QCOMPARE(table()->columnCount(), 20);
+        QCOMPARE(rows(), 1);
         QCOMPARE(cell(0, column), text);
     }
 
@@ -298,21 +301,122 @@ private Q_SLOTS:
         m.crcOk = crcOk;
         receive(m);
         for (int column = 0; column < 20; ++column) {
-            const QTableWidgetItem* item = table()->item(0, column);
-            const QVariant colour = item->data(Qt::ForegroundRole);
+            const QModelIndex item = at(0, column);
+            const QVariant colour = item.data(Qt::ForegroundRole);
             QCOMPARE(colour.isValid(), foreground.isValid());
             if (foreground.isValid())
                 QCOMPARE(colour.value<QBrush>().color(), foreground);
-            const QVariant background = item->data(Qt::BackgroundRole);
+            const QVariant background = item.data(Qt::BackgroundRole);
             if (crcOk)
                 QVERIFY(!background.isValid());
             else
                 QCOMPARE(background.value<QBrush>().color(), QColor(220, 220, 220));
             const bool payloadColumn = column >= 18;
-            QCOMPARE(item->data(Qt::FontRole).isValid(), payloadColumn);
+            QCOMPARE(item.data(Qt::FontRole).isValid(), payloadColumn);
             if (payloadColumn)
-                QCOMPARE(item->font().family(), table()->horizontalHeaderItem(18)->font().family());
+                QCOMPARE(item.data(Qt::FontRole).value<QFont>().family(),
+                         table()->model()->headerData(18, Qt::Horizontal, Qt::FontRole).value<QFont>().family());
         }
+    }
+
+    // Numeric columns sort by value, text columns by text.
+    void sortByValue_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QList<Tweak>>("tweaks");
+        QTest::addColumn<QStringList>("ascending");
+        const auto level = [](int v) { return Tweak([v](Message& m) { m.level = v; }); };
+        QTest::newRow("level, range codes at their bounds")
+            << 10 << QList<Tweak>({level(-95), level(1), level(-121), level(2), level(3)})
+            << QStringList({"< -135", "-121", "< -112", "-95", "> 0"});
+        const auto direction = [](quint32 v) { return Tweak([v](Message& m) { m.direction = v; }); };
+        QTest::newRow("direction") << 7 << QList<Tweak>({direction(314), direction(32), direction(4)})
+                                   << QStringList({"4", "32", "314"});
+        const auto frequency = [](quint32 v) { return Tweak([v](Message& m) { m.frequencyHz = v; }); };
+        QTest::newRow("frequency") << 6 << QList<Tweak>({frequency(99999999), frequency(401650000)})
+                                   << QStringList({"99999999", "401650000"});
+        const auto index = [](int v) { return Tweak([v](Message& m) { m.platformSlotIndex = v; }); };
+        QTest::newRow("index, none first") << 1 << QList<Tweak>({index(10), index(-1), index(9)})
+                                           << QStringList({"", "9", "10"});
+        const auto period = [](quint32 v, bool valid) {
+            return Tweak([v, valid](Message& m) { m.period = v, m.periodValid = valid; });
+        };
+        QTest::newRow("period, invalid first") << 11 << QList<Tweak>({period(100, true), period(9, true), period(500, false)})
+                                               << QStringList({"Invalid", "9", "100"});
+        const auto latitude = [](double v) { return Tweak([v](Message& m) { m.dfrLatitude = v; }); };
+        QTest::newRow("receiver latitude, signed") << 12 << QList<Tweak>({latitude(-5.5), latitude(10), latitude(-40)})
+                                                   << QStringList({"-40", "-5.5", "10"});
+        const auto id = [](const char* v) { return Tweak([v](Message& m) { m.platformId = v; }); };
+        QTest::newRow("identifier stays text") << 5 << QList<Tweak>({id("B9"), id("B10"), id("a1")})
+                                               << QStringList({"B10", "B9", "a1"});
+        const auto raw = [](const char* hex) {
+            return Tweak([hex](Message& m) { m.rawPayload = QByteArray::fromHex(hex); });
+        };
+        QTest::newRow("raw payload as its hex text") << 19 << QList<Tweak>({raw("a0"), raw("0f"), raw("0f00")})
+                                                     << QStringList({"0F", "0F00", "A0"});
+    }
+
+    void sortByValue()
+    {
+        QFETCH(int, column);
+        QFETCH(QList<Tweak>, tweaks);
+        QFETCH(QStringList, ascending);
+        for (const Tweak& tweak : tweaks) {
+            Message m = baseMessage();
+            tweak(m);
+            receive(m);
+        }
+        QStringList texts;
+        for (Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
+            table()->sortByColumn(column, order);
+            texts.clear();
+            for (int row = 0; row < rows(); ++row)
+                texts.prepend(cell(row, column));
+            if (order == Qt::AscendingOrder)
+                std::reverse(texts.begin(), texts.end());
+            QCOMPARE(texts, ascending);
+        }
+    }
+
+    // A flash read: batches while it runs, then every row sorted by position, live rows
+    // (taken in between) last, newest first; the filter holds for every batch.
+    void flashBurst()
+    {
+        ui->lineEditRxFilter->setText("ABC");
+        window->slotFilterRxTable();
+        const int count = 1000;
+        QStringList live;
+        for (int i = 0; i < count; ++i) {
+            Message m = baseMessage();
+            m.flashPosition = (i * 379) % count;  // out of order, as a wrapped memory reads
+            m.platformId = m.flashPosition % 2 ? "XYZ" : "ABC";
+            window->slotOrvanMessageReceived(m, DfrLink::RXORIGIN_FLASH);
+            if (i % 300 == 150) {
+                Message l = baseMessage();
+                l.platformId = QStringLiteral("ABC-live-%1").arg(i);
+                live.prepend(l.platformId);
+                window->slotOrvanMessageReceived(l, DfrLink::RXORIGIN_LIVE);
+            }
+        }
+        // Rows still gathered join within the batch interval even if the burst stops short.
+        QTRY_COMPARE_WITH_TIMEOUT(window->rxRowCount(), count + live.size(), 2000);
+        // Until the end of the burst the newest rows are on top.
+        QStringList newest;
+        for (int i = count - 1; newest.size() < 10; --i)
+            if ((i * 379) % count % 2 == 0)
+                newest.append(QString::number((i * 379) % count));
+        QStringList top;
+        for (int row = 0; row < 10; ++row)
+            top.append(cell(row, 3));
+        QCOMPARE(top, newest);
+        window->endRxBurst();
+        QVERIFY(table()->isSortingEnabled());
+        QCOMPARE(table()->horizontalHeader()->sortIndicatorSection(), 3);
+        QCOMPARE(table()->horizontalHeader()->sortIndicatorOrder(), Qt::DescendingOrder);
+        QCOMPARE(rows(), count / 2 + live.size());
+        for (int row = 0; row < count / 2; ++row)
+            QCOMPARE(cell(row, 3).toInt(), count - 2 - 2 * row);
+        QCOMPARE(visibleIds().mid(count / 2), live);
     }
 
     void sortByPosition()
@@ -327,7 +431,7 @@ private Q_SLOTS:
         QVERIFY(table()->isSortingEnabled());
         table()->sortByColumn(3, Qt::AscendingOrder);
         QStringList order;
-        for (int row = 0; row < table()->rowCount(); ++row)
+        for (int row = 0; row < rows(); ++row)
             order.append(cell(row, 3));
         QCOMPARE(order, QStringList({"N/A", "2", "9", "10"}));
     }
@@ -361,7 +465,7 @@ private Q_SLOTS:
             receive(m);
         }
         QStringList shown;
-        for (int row = 0; row < table()->rowCount(); ++row)
+        for (int row = 0; row < this->rows(); ++row)
             shown.append(cell(row, 0) == "Flash" ? "flash " + cell(row, 3) : cell(row, 5) + '/' + cell(row, 6));
         QCOMPARE(shown, rows);
     }
@@ -498,7 +602,7 @@ private Q_SLOTS:
         receive(m);
         QStringList shown;
         answerMenu(&shown, QString());
-        window->slotShowRxTableContextMenu(table()->visualItemRect(table()->item(0, 1)).center());
+        window->slotShowRxTableContextMenu(table()->visualRect(at(0, 1)).center());
         QCOMPARE(shown, entries);
     }
 
@@ -527,7 +631,7 @@ private Q_SLOTS:
 
         QStringList shown;
         answerMenu(&shown, entry);
-        window->slotShowRxTableContextMenu(table()->visualItemRect(table()->item(1, 5)).center());
+        window->slotShowRxTableContextMenu(table()->visualRect(at(1, 5)).center());
         QVERIFY(shown.contains(entry));
         QCOMPARE(QGuiApplication::clipboard()->text(), clipboard.isEmpty() ? QStringLiteral("before") : clipboard);
         QCOMPARE(openedUrls, url.isEmpty() ? QList<QUrl>() : QList<QUrl>({QUrl(url)}));
@@ -540,8 +644,8 @@ private Q_SLOTS:
         // Below the last row there is no item, hence no menu whose filter entry could be taken.
         QStringList shown;
         answerMenu(&shown, QStringLiteral("ID filter: ABCDE12"), 5);
-        const QPoint below(5, table()->visualItemRect(table()->item(0, 0)).bottom() + 20);
-        QVERIFY(!table()->itemAt(below));
+        const QPoint below(5, table()->visualRect(at(0, 0)).bottom() + 20);
+        QVERIFY(!table()->indexAt(below).isValid());
         window->slotShowRxTableContextMenu(below);
         QCOMPARE(shown, QStringList());
         QCOMPARE(ui->lineEditRxFilter->text(), QString());
@@ -554,8 +658,8 @@ private Q_SLOTS:
         ui->tableWidgetPlatforms->setRowCount(0);
         addFavorite("07", "ABCDE12", "Buoy seven");
         receiveIds({"ABCDE12", "FFFFF"}, DfrLink::RXORIGIN_LIVE);
-        const int known = table()->findItems("ABCDE12", Qt::MatchExactly).first()->row();
-        const int other = table()->findItems("FFFFF", Qt::MatchExactly).first()->row();
+        const int known = visibleIds().indexOf("ABCDE12");
+        const int other = visibleIds().indexOf("FFFFF");
         QCOMPARE(cell(known, 7), "123 (avg 120)");
         QCOMPARE(cell(other, 7), "123");
     }
@@ -573,7 +677,7 @@ private Q_SLOTS:
         ui->pushButtonRxClearSelection->click();
         QVERIFY(!table()->selectionModel()->hasSelection());
         ui->pushButtonRxClearTable->click();
-        QCOMPARE(table()->rowCount(), 0);
+        QCOMPARE(window->rxRowCount(), 0);
     }
 
     void logFileRuns()
@@ -630,11 +734,17 @@ private Q_SLOTS:
         Vantrel::Sim::BeaconBuilder::BeaconMessage_t beacon;
         beacon.platformId = QStringLiteral("1234567");
         beacon.frequencyHz = 401633000;
-        beacon.payload = QByteArray::fromHex("0102030405060708");
+        beacon.slotIndex = 7;
+        beacon.payload = positionPayload();
+        auto* catalog = Vantrel::Utils::GpsFormat::instance();
+        catalog->addGpsFormat(Vantrel::Utils::GpsFormat::ORIGIN_PLATFORM, 7,
+                              catalog->getFormatsForOrigin(Vantrel::Utils::GpsFormat::ORIGIN_FILE).first().second);
         QVERIFY(sim->sendBeacon(beacon));
-        QTRY_COMPARE_WITH_TIMEOUT(table()->rowCount(), 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(rows(), 1, 5000);
         QCOMPARE(cell(0, 0), "Live");
         QCOMPARE(cell(0, 6), "401633000");
+        QCOMPARE(cell(0, 15), "43.5");
+        QCOMPARE(cell(0, 16), "-1.25");
         QVERIFY(table()->isSortingEnabled());
     }
 };

@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QElapsedTimer>
+#include <QFont>
+#include <QTimer>
+#include <QVector>
+#include <vector>
+
+#include "com/DfrLink.h"
+
+namespace Vantrel::Ui {
+
+// The received messages: one record per message, cell texts made when shown.
+// The model sorts and filters itself, so a table of a whole flash memory stays
+// one compact record per row.
+class RxTableModel : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    // A message as the table keeps it: the record after the platform lookup and
+    // what was decided when it arrived.
+    struct Row_t
+    {
+        Com::DfrLink::OrvanRxMessage_t message;
+        QString label;
+        double payloadLatitude = 0.0;
+        double payloadLongitude = 0.0;
+        bool live = false;
+        bool payloadPosition = false;
+        bool averageDirection = false;  // "%1 (avg %2)" in the direction column
+    };
+
+    // Sort key of a cell: a number for numeric columns, else the text.
+    static constexpr int SortKeyRole = Qt::UserRole;
+
+    explicit RxTableModel(QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    // Stable: rows that compare equal keep their order, as in a table of items.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+
+    void setPayloadFont(const QFont& font) { payloadFont = font; }
+
+    // Every row, shown or filtered out; queued rows are not counted yet.
+    int totalRowCount() const { return int(records.size()); }
+    // Text of a cell of a shown row, as displayed.
+    QString text(int row, int column) const;
+    bool isSortedBy(int column, Qt::SortOrder order) const;
+
+    // A row on top, or where a stable sort puts a row that joined on top when the table is sorted.
+    // Returns its shown row, -1 when the filter hides it.
+    int addRow(Row_t row);
+    // Rows that go on top, newest first, gathered and inserted together: at the
+    // latest after batchIntervalMs, or by flushQueuedRows(). They unsort the table.
+    void queueRow(Row_t row);
+    void flushQueuedRows();
+
+    // Shows the rows whose identifier contains the text (case-sensitive).
+    void setFilter(const QString& text);
+    QString filter() const { return filterText; }
+    void clear();
+
+    static constexpr int batchIntervalMs = 200;  // the table shows new rows at least every 250 ms
+
+private:
+    bool accepts(const Row_t& row) const;
+    // Strictly before in the current sort: the table order of the rows compared.
+    bool before(int left, int right) const;
+    // Runs a change of order or filter, keeping selections and other persistent indexes on their rows.
+    template <typename Change>
+    void relayout(Change change);
+    void rebuildShown();
+    // Stable sort of the rows by the key each record gives, in the current order.
+    template <typename KeyOf>
+    void sortByKey(KeyOf keyOf);
+
+    std::vector<Row_t> records;  // grows by moving, not copying
+    QVector<int> rowOrder;  // every record, top first
+    QVector<int> shown;  // the records the filter lets through, in table order
+    std::vector<Row_t> queued;
+    QString filterText;
+    int sortColumn = -1;  // -1: rows are in arrival order, not sorted
+    Qt::SortOrder sortOrder = Qt::AscendingOrder;
+    QFont payloadFont;
+    QTimer batchTimer;
+    QElapsedTimer sinceFlush;
+};
+
+} // namespace Vantrel::Ui
