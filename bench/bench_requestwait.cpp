@@ -50,7 +50,11 @@ double cpuPercent(const char* what, const std::function<void()>& wait)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    Vantrel::Utils::Settings::instance()->printAtCmdDebugInfo = false;
+    auto* settings = Vantrel::Utils::Settings::instance();
+    settings->printAtCmdDebugInfo = false;
+    // Every wait here must end in its reply, never in a timeout.
+    settings->keepAliveTimeoutMs = 3 * waitMs;
+    settings->dfrCommandTimeoutMs = 3 * waitMs;
 
     DfrSimulator sim;
     if (!sim.start()) {
