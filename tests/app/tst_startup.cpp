@@ -1,7 +1,7 @@
 // The built program's command line: --version and --help answer and exit before any window exists.
 #include <QtTest>
 
-class TestStartup : public QObject
+class TstStartup : public QObject
 {
     Q_OBJECT
 
@@ -44,5 +44,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestStartup)
+QTEST_GUILESS_MAIN(TstStartup)
 #include "tst_startup.moc"

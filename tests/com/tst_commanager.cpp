@@ -22,7 +22,7 @@ ComManager::PortInfo_t other(const QString& name, quint16 vendor = 0, quint16 pr
 
 } // namespace
 
-class TestComManager : public QObject
+class TstComManager : public QObject
 {
     Q_OBJECT
 
@@ -47,24 +47,6 @@ private:
     }
 
 private Q_SLOTS:
-    void isDfr_data()
-    {
-        QTest::addColumn<quint16>("vendor");
-        QTest::addColumn<quint16>("product");
-        QTest::addColumn<bool>("expected");
-        QTest::newRow("receiver adapter") << quint16(0x04DE) << quint16(0xF584) << true;
-        QTest::newRow("right vendor, other product") << quint16(0x04DE) << quint16(0xF585) << false;
-        QTest::newRow("other vendor, right product") << quint16(0x0403) << quint16(0xF584) << false;
-    }
-
-    void isDfr()
-    {
-        QFETCH(quint16, vendor);
-        QFETCH(quint16, product);
-        QFETCH(bool, expected);
-        QCOMPARE(ComManager::isDfr(vendor, product), expected);
-    }
-
     void scans_data()
     {
         QTest::addColumn<QList<PortList>>("scans");
@@ -75,6 +57,10 @@ private Q_SLOTS:
         QTest::newRow("receiver stays, then goes, then comes back")
             << QList<PortList>{{dfr("ttyUSB0")}, {dfr("ttyUSB0")}, {}, {dfr("ttyUSB0")}}
             << QStringList{"+ttyUSB0", "", "-ttyUSB0", "+ttyUSB0"};
+        QTest::newRow("receiver's vendor with another product rejected")
+            << QList<PortList>{{other("ttyUSB0", ComManager::dfrVendorId, 0xF585)}} << QStringList{""};
+        QTest::newRow("another vendor with the receiver's product rejected")
+            << QList<PortList>{{other("ttyUSB0", 0x0403, ComManager::dfrProductId)}} << QStringList{""};
         QTest::newRow("removed non-receiver gives no removal")
             << QList<PortList>{{other("ttyS0")}, {}} << QStringList{"", ""};
         QTest::newRow("names compared case-sensitively")
@@ -151,10 +137,10 @@ private Q_SLOTS:
         manager.start();
         QCOMPARE(calls, 1);
         QCOMPARE(detected.count(), 1);
-        QTRY_VERIFY_WITH_TIMEOUT(calls >= 2, 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(calls >= 2, 20 * ComManager::scanPeriodMs);
         QCOMPARE(detected.count(), 1);
     }
 };
 
-QTEST_GUILESS_MAIN(TestComManager)
+QTEST_GUILESS_MAIN(TstComManager)
 #include "tst_commanager.moc"

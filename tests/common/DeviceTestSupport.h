@@ -8,6 +8,7 @@
 #include <QTest>
 #include <QToolBar>
 
+#include "com/ComManager.h"
 #include "sim/DfrSimulator.h"
 #include "tests/common/TestSupport.h"
 #include "ui_UiMainWindow.h"
@@ -24,14 +25,20 @@ namespace DeviceTest {
 
 using TestSupport::logHas;
 
-// The checksum rule written out again, so that the code under test cannot vouch for itself.
-// `covered` ends with the "*"; the line comes back with its CR LF.
-inline QByteArray frame(const QByteArray& covered)
+// The checksum rule written out again, so that neither the link nor the simulator can vouch for itself:
+// the two upper-case hex digits of the XOR of `covered`.
+inline QByteArray checksum(const QByteArray& covered)
 {
     quint8 sum = 0;
     for (const char c : covered)
         sum ^= static_cast<quint8>(c);
-    return '$' + covered + QByteArray::number(sum, 16).toUpper().rightJustified(2, '0') + "\r\n";
+    return QByteArray::number(sum, 16).toUpper().rightJustified(2, '0');
+}
+
+// `covered` ends with the "*"; the line comes back with its CR LF.
+inline QByteArray frame(const QByteArray& covered)
+{
+    return '$' + covered + checksum(covered) + "\r\n";
 }
 
 inline QString portOf(const QString& device)  // "/dev/pts/3" -> "pts/3"
@@ -145,11 +152,14 @@ inline QAction* portAction(const Vantrel::Ui_UiMainWindow* ui, const QString& po
     return nullptr;
 }
 
+// Long enough for the port scan to have run many times even on a busy machine.
+constexpr int scanWaitMs = 20 * Vantrel::Com::ComManager::scanPeriodMs;
+
 // Waits for the simulator's button and clicks it, as the user would.
 inline QAction* plugAndClick(const Vantrel::Ui_UiMainWindow* ui, const Vantrel::Sim::DfrSimulator& sim)
 {
     const QString port = portOf(sim.deviceName());
-    if (!QTest::qWaitFor([&] { return portAction(ui, port) != nullptr; }, 5000))
+    if (!QTest::qWaitFor([&] { return portAction(ui, port) != nullptr; }, scanWaitMs))
         return nullptr;
     portAction(ui, port)->trigger();
     return portAction(ui, port);

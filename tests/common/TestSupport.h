@@ -27,13 +27,25 @@ inline bool writeFile(const QString& path, const QString& content)
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content.toUtf8()) >= 0;
 }
 
+// The window reloads this file when it is built, so tests write what they need here first.
+inline bool writeSettings(int commandTimeoutMs, int keepAliveTimeoutMs, int keepAlivePeriodMs)
+{
+    return writeFile(settingsPath(), QStringLiteral("[General]\nprintUartDebugInfo=0\nprintAtCmdDebugInfo=0\n"
+                                                    "dfrCommandTimeoutMs=%1\nkeepAliveTimeoutMs=%2\n"
+                                                    "keepAlivePeriodMs=%3\nkeepChecksumErrorOnNprDfr500=0\n"
+                                                    "nprMessagesFormat=2\n")
+                                         .arg(commandTimeoutMs)
+                                         .arg(keepAliveTimeoutMs)
+                                         .arg(keepAlivePeriodMs));
+}
+
 inline QString readFile(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
-// The message of the Exception `call` throws, so that a test can compare it in one line.
+// The message of the Exception `call` throws ("" when it throws none), so that a test compares it in one line.
 inline QString thrownBy(const std::function<void()>& call)
 {
     try {
@@ -41,7 +53,7 @@ inline QString thrownBy(const std::function<void()>& call)
     } catch (const Tarsk::Utils::Exception& e) {
         return e.message();
     }
-    return QStringLiteral("<nothing thrown>");
+    return QString();
 }
 
 // Whether the window's log table holds a row of that type and message.

@@ -1,4 +1,4 @@
-// Simulated receiver seen from the host's end of the pseudo-terminal: replies, setups, flash streams, faults, beacons.
+// Simulated receiver seen from the host's end of the pseudo-terminal: replies, setups, flash streams, faults, payloads.
 #include <QtTest>
 
 #include <QProcess>
@@ -6,6 +6,7 @@
 
 #include "sim/BeaconBuilder.h"
 #include "sim/DfrSimulator.h"
+#include "tests/common/DeviceTestSupport.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -18,21 +19,8 @@ using Sim = Vantrel::Sim::DfrSimulator;
 
 namespace {
 
-// The checksum rule written out again here, so that a slip in the simulator's
-// codec cannot vouch for itself.
-QByteArray sum(const QByteArray& covered)
-{
-    quint8 x = 0;
-    for (char c : covered)
-        x ^= static_cast<quint8>(c);
-    return QByteArray::number(x, 16).toUpper().rightJustified(2, '0');
-}
-
-// "GSN*" -> "$GSN*70\r\n"
-QByteArray request(const QByteArray& covered)
-{
-    return '$' + covered + sum(covered) + "\r\n";
-}
+using DeviceTest::checksum;
+using DeviceTest::frame;
 
 // "MNEMONIC,values" of a reply line, with "!" appended when its checksum is wrong.
 QString summary(const QByteArray& line)
@@ -41,7 +29,7 @@ QString summary(const QByteArray& line)
     if (!line.startsWith('$') || star < 0)
         return QStringLiteral("noise");
     const QByteArray body = line.mid(1, star - 1);
-    return QString::fromLatin1(body) + (line.mid(star + 1) == sum(line.mid(1, star)) ? "" : "!");
+    return QString::fromLatin1(body) + (line.mid(star + 1) == checksum(line.mid(1, star)) ? "" : "!");
 }
 
 // The host's end, opened with plain POSIX calls.
@@ -91,7 +79,7 @@ QStringList readPackets(QByteArray bytes, QByteArray* payloads)
         if (!bytes.startsWith("$RFP,") || header == 0 || bytes.size() < header + length + 5)
             return verdicts << QStringLiteral("cut");
         const QByteArray payload = bytes.mid(header, length);
-        const bool ok = bytes.mid(header + length, 3) == '*' + sum(bytes.mid(1, header - 1) + payload + '*');
+        const bool ok = bytes.mid(header + length, 3) == '*' + checksum(bytes.mid(1, header - 1) + payload + '*');
         verdicts << (ok ? QStringLiteral("ok") : QStringLiteral("bad"));
         if (remaining < 0)
             remaining = qFromBigEndian<quint32>(payload.constData());
@@ -109,7 +97,7 @@ const QStringList sm20{"SM20", "0", "1", "1", "20", "6", "1", "0", "1", "0",
 
 } // namespace
 
-class TestDfrSimulator : public QObject
+class TstDfrSimulator : public QObject
 {
     Q_OBJECT
 
@@ -117,7 +105,7 @@ private:
     // Sends one request and compares the summary of its reply line.
     void expectReply(PtyClient& client, const QByteArray& covered, const QString& reply)
     {
-        client.send(request(covered));
+        client.send(frame(covered));
         QTRY_VERIFY_WITH_TIMEOUT(client.hasLine(), 3000);
         QCOMPARE(summary(client.takeLine()), reply);
     }
@@ -130,20 +118,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("covered");
         QTest::addColumn<QString>("reply");
 
-        const auto v1 = DeviceState::PROFILE_DFR_V1;
         const auto app = DeviceState::PROFILE_DFR_V2_APP;
         const auto bl = DeviceState::PROFILE_DFR_V2_BL;
-        const QString v2 = QStringLiteral("TEST,DFR,V2,0042,1207,");
-        QTest::newRow("DFR_V1 TEST carries two values") << v1 << false << "TEST*" << "TEST,DFR,V1";
-        QTest::newRow("DFR_V2 application TEST names APP") << app << false << "TEST*" << v2 + "APP,2.2,1.4,3.1";
-        QTest::newRow("DFR_V2 bootloader TEST names BL") << bl << false << "TEST*" << v2 + "BL,1.4";
         QTest::newRow("TEST answered by ACK when asked to") << app << true << "TEST*" << "ACK,TEST,1";
-        QTest::newRow("DFR_V1 GSN answered by VSN, one value") << v1 << false << "GSN*" << "VSN,0042-1207";
-        QTest::newRow("DFR_V2 GSN answered by VSN, two values") << app << false << "GSN*" << "VSN,0042,1207";
-        QTest::newRow("DFR_V1 LIG: 15 values, versions last")
-            << v1 << false << "LIG*" << "LIG,3,2928000,138000,135,3850,24,9,9,35,0,0,0,1.9,1.2,1.0";
-        QTest::newRow("DFR_V2 LIG: 16 values, band before the versions")
-            << app << false << "LIG*" << "LIG,3,2928000,138000,135,3850,24,9,9,35,0,0,0,0,2.2,1.4,3.1";
+        // Replies the link reads (TEST, GSN, LIG) are checked through the link itself.
         QTest::newRow("bootloader refuses an application command") << bl << false << "LIG*" << "ACK,LIG,0";
         QTest::newRow("unknown mnemonic refused") << app << false << "XYZ,1*" << "ACK,XYZ,0";
         QTest::newRow("empty GPS format slot named NONE")
@@ -187,7 +165,7 @@ private Q_SLOTS:
         QTest::addColumn<bool>("byteByByte");
         QTest::addColumn<QStringList>("log");  // received frames: mnemonic, "?" when dropped
 
-        const QByteArray gsn = request("GSN*");
+        const QByteArray gsn = frame("GSN*");
         QTest::newRow("frame split into single bytes") << gsn << true << QStringList{"GSN"};
         QTest::newRow("bad checksum dropped without reply") << "$TEST*00\r\n" + gsn << false << QStringList{"?", "GSN"};
         QTest::newRow("frame without checksum dropped") << "$TEST\r\n" + gsn << false << QStringList{"?", "GSN"};
@@ -195,7 +173,7 @@ private Q_SLOTS:
         QTest::newRow("bare LF after the checksum ends a frame")
             << gsn.chopped(2) + '\n' << false << QStringList{"GSN"};
         QTest::newRow("LF inside a parameter does not end a frame")
-            << request("XYZ,\n:10*") + gsn << false << QStringList{"XYZ", "GSN"};
+            << frame("XYZ,\n:10*") + gsn << false << QStringList{"XYZ", "GSN"};
     }
 
     void lineReading()
@@ -276,8 +254,8 @@ private Q_SLOTS:
         PtyClient client(sim.deviceName());
         expectReply(client, "IFP*", QStringLiteral("IFP,65536,65836,8388608"));
 
-        client.send(request("RFP,65536,384*"));
-        client.send(request("GSN*"));  // its reply marks the end of the stream
+        client.send(frame("RFP,65536,384*"));
+        client.send(frame("GSN*"));  // its reply marks the end of the stream
         const QByteArray marker = "$VSN,0042,1207*63\r\n";
         QTRY_VERIFY_WITH_TIMEOUT((client.poll(), client.buffer.endsWith(marker)), 3000);
         QByteArray payloads;
@@ -293,7 +271,7 @@ private Q_SLOTS:
         sim.state().flashAreas[2] = area;
         QVERIFY(sim.start());
         PtyClient client(sim.deviceName());
-        client.send(request("RFP,2*"));
+        client.send(frame("RFP,2*"));
         QTRY_COMPARE_WITH_TIMEOUT((client.poll(), client.buffer.count("\r\n")), 3, 3000);
         const QStringList lines{summary(client.takeLine()), summary(client.takeLine()), summary(client.takeLine())};
         QCOMPARE(lines, (QStringList{"RFP,2,1,64," + area.left(64).toHex().toUpper(),
@@ -331,7 +309,7 @@ private Q_SLOTS:
         PtyClient client(sim.deviceName());
         QElapsedTimer clock;
         clock.start();
-        client.send(request("LIG*") + request("GSN*"));
+        client.send(frame("LIG*") + frame("GSN*"));
         QTRY_VERIFY_WITH_TIMEOUT((client.poll(), client.buffer.endsWith("0042,1207*63\r\n")), 3000);
         if (fault == Sim::FAULTMODE_DELAYED_REPLY)
             QVERIFY(clock.elapsed() >= 300);
@@ -351,61 +329,10 @@ private Q_SLOTS:
         QVERIFY(sim.start());
         PtyClient client(sim.deviceName());
         expectReply(client, "GSN*", QStringLiteral("VSN,0042,1207"));
-        client.send(request("LIG*"));
+        client.send(frame("LIG*"));
         QTRY_COMPARE_WITH_TIMEOUT(unplugged.count(), 1, 3000);
         QVERIFY(!sim.isOpen());
         QVERIFY(!client.poll());  // the host's end reads a hang-up
-    }
-
-    void beaconLayout_data()
-    {
-        QTest::addColumn<DeviceState::Profile_t>("profile");
-        QTest::addColumn<int>("slot");
-        QTest::addColumn<QString>("head");   // mnemonic and the values before the date
-        QTest::addColumn<QString>("after");  // values from the identifier on
-
-        const QString tail = QStringLiteral("-46500,2931000,90,64,3BA1A00B79800000");  // receiver, payload
-        QTest::newRow("DFR_V1 NPR carries slot count 16")
-            << DeviceState::PROFILE_DFR_V1 << -1 << "NPR,16" << "1A2B3,401650000,6,200,-110," + tail;
-        QTest::newRow("DFR_V1 NPRF: mean direction, level, period")
-            << DeviceState::PROFILE_DFR_V1 << 3 << "NPRF,3" << "1A2B3,401650000,6,200,198,-110,60," + tail;
-        QTest::newRow("DFR_V2 NPR: band and modulation after receiver direction")
-            << DeviceState::PROFILE_DFR_V2_APP << -1 << "NPR"
-            << "1A2B3,401650000,6,200,-110,-46500,2931000,90,4,2,64,3BA1A00B79800000";
-        QTest::newRow("DFR_V2 NPRF: band and modulation after direction")
-            << DeviceState::PROFILE_DFR_V2_APP << 63 << "NPRF,63" << "1A2B3,401650000,6,200,4,2,-110,60," + tail;
-    }
-
-    void beaconLayout()
-    {
-        QFETCH(DeviceState::Profile_t, profile);
-        QFETCH(int, slot);
-        QFETCH(QString, head);
-        QFETCH(QString, after);
-        DfrSimulator sim(profile);
-        QVERIFY(sim.start());
-        PtyClient client(sim.deviceName());
-
-        BeaconBuilder::BeaconMessage_t m;
-        m.slotIndex = slot;
-        m.time = QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9), Qt::UTC);
-        m.platformId = QStringLiteral("1A2B3");
-        m.periodValid = false;  // status 6: bit 2 receiver direction, bit 1 receiver position
-        m.direction = 200;
-        m.meanDirection = 198;
-        m.band = 4;
-        m.modulation = 2;
-        m.period = 60;
-        m.receiverLatitude = 48.85;
-        m.receiverLongitude = -0.775;
-        m.receiverDirection = 90;
-        m.payload = BeaconBuilder::gpsPayload(sm20, 48.85, 2.35);
-        QVERIFY(sim.sendBeacon(m));
-        QTRY_VERIFY_WITH_TIMEOUT(client.hasLine(), 3000);
-        QCOMPARE(summary(client.takeLine()), head + ",24,3,5,14,7,9," + after);
-
-        sim.setLiveReception(false);
-        QVERIFY(!sim.sendBeacon(m));
     }
 
     void gpsPayloadAndFlashRecords()
@@ -429,26 +356,6 @@ private Q_SLOTS:
         QCOMPARE(BeaconBuilder::flashRecordV2(m, false).mid(1, 4).toHex().toUpper(), QByteArray("053412F0"));
     }
 
-    void runsInItsOwnThread()
-    {
-        QThread thread;
-        auto* sim = new DfrSimulator(DeviceState::PROFILE_DFR_V1);
-        sim->moveToThread(&thread);
-        connect(&thread, &QThread::finished, sim, &QObject::deleteLater);
-        thread.start();
-        bool started = false;
-        QMetaObject::invokeMethod(sim, "start", Qt::BlockingQueuedConnection, Q_RETURN_ARG(bool, started));
-        QVERIFY(started);
-        int signalled = 0;
-        connect(sim, &DfrSimulator::frameReceived, this, [&signalled] { ++signalled; });
-        PtyClient client(sim->deviceName());
-        expectReply(client, "TEST*", QStringLiteral("TEST,DFR,V1"));
-        QTRY_COMPARE_WITH_TIMEOUT(signalled, 1, 3000);
-        QCOMPARE(sim->receivedMnemonics(), QStringList{"TEST"});
-        thread.quit();
-        QVERIFY(thread.wait(5000));
-    }
-
     void commandLineProgram()
     {
         const QString program = qEnvironmentVariable("VANTREL_BINARY_DIR") + QStringLiteral("/bin/dfr-simulator");
@@ -465,7 +372,7 @@ private Q_SLOTS:
         port.setBaudRate(115200);
         QVERIFY(port.open(QIODevice::ReadWrite));
         port.setDataTerminalReady(true);
-        port.write(request("TEST*"));
+        port.write(frame("TEST*"));
         QTRY_VERIFY_WITH_TIMEOUT(port.canReadLine(), 3000);
         QCOMPARE(summary(port.readLine().trimmed()), QStringLiteral("TEST,DFR,V2,0042,1207,BL,9.8"));
         port.close();
@@ -476,5 +383,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestDfrSimulator)
+QTEST_GUILESS_MAIN(TstDfrSimulator)
 #include "tst_dfrsimulator.moc"

@@ -34,7 +34,7 @@ QStringList storedValues()
 
 } // namespace
 
-class TestSettings : public QObject
+class TstSettings : public QObject
 {
     Q_OBJECT
 
@@ -100,5 +100,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestSettings)
+QTEST_GUILESS_MAIN(TstSettings)
 #include "tst_settings.moc"

@@ -1,4 +1,4 @@
-// The main window after start-up: title, tabs, combo boxes, table headers, log, and the Settings tab.
+// The Settings tab: values shown as loaded from the file, and every edit stored at once.
 #include <QtTest>
 
 #include <QComboBox>
@@ -6,7 +6,6 @@
 #include <QTableWidget>
 
 #include "app/AppIdentity.h"
-#include "app/Constants.h"
 #include "inhouse/DateTime.h"
 #include "inhouse/ToplevelApplication.h"
 #include "tests/common/TestSupport.h"
@@ -23,25 +22,9 @@ QString storedValue(const QString& key)
     return QSettings(TestSupport::settingsPath(), QSettings::IniFormat).value(key).toString();
 }
 
-QStringList items(const QComboBox* box)
-{
-    QStringList texts;
-    for (int i = 0; i < box->count(); ++i)
-        texts.append(box->itemText(i));
-    return texts;
-}
-
-QStringList headers(const QTableView* table)
-{
-    QStringList texts;
-    for (int c = 0; c < table->model()->columnCount(); ++c)
-        texts.append(table->model()->headerData(c, Qt::Horizontal).toString());
-    return texts;
-}
-
 } // namespace
 
-class TestMainWindow : public QObject
+class TstMainWindow : public QObject
 {
     Q_OBJECT
 
@@ -65,70 +48,6 @@ private Q_SLOTS:
         window->show();
         static_cast<Tarsk::Utils::ToplevelApplication*>(qApp)->setMainClass(window);
         QTRY_VERIFY_WITH_TIMEOUT(logHas("INFO", "Ready!"), 5000);
-    }
-
-    void frame()
-    {
-        QCOMPARE(window->windowTitle(), QStringLiteral("Vantrel - 2.0.0 - ac75928"));
-        const QStringList titles = {"Configuration", "Favorite platforms", "DFR Formats Bank",
-                                    "Messages",      "Terminal",           "Settings"};
-        QCOMPARE(ui->tabWidget->count(), titles.size());
-        for (int tab = 0; tab < titles.size(); ++tab) {
-            QCOMPARE(ui->tabWidget->tabText(tab), titles.at(tab));
-            QCOMPARE(ui->tabWidget->isTabEnabled(tab), tab == 5);
-        }
-    }
-
-    void comboBoxes_data()
-    {
-        QTest::addColumn<QString>("box");
-        QTest::addColumn<QStringList>("expected");
-
-        QTest::newRow("coordinate type")
-            << "comboBoxSetupSoftwareCoordType"
-            << QString::fromUtf8("xx.xxx°|xx°xx'xx\"|xx°xx.xx'").split('|');
-        QTest::newRow("distance unit")
-            << "comboBoxSetupSoftwareDistType" << QStringList{"km", "miles", "nautical miles"};
-        QTest::newRow("setup band") << "comboBoxSetupSoftwareOrvanBand" << Vantrel::Ui::orvanBandsText;
-        QTest::newRow("platform band") << "comboBoxPlatformsOrvanBand" << Vantrel::Ui::orvanBandsText;
-        QTest::newRow("modulation without INVALID")
-            << "comboBoxPlatformsModulation" << QStringList{"A2", "A3", "A4", "LDK"};
-        QTest::newRow("direction mode") << "comboBoxHardwareDirectionMode" << QStringList{"Goniometry", "MSG_decoding"};
-        QTest::newRow("antenna position") << "comboBoxHardwareAntennaPosition" << QStringList{"Up", "Down"};
-        QTest::newRow("antenna type")
-            << "comboBoxHardwareAntennaMode" << QStringList{"PLX500", "Passive", "PLX500_Extended"};
-        QTest::newRow("compass mode without Undefined")
-            << "comboBoxHardwareCompassMode" << QStringList{"Fixed", "Compass", "Auto"};
-        QTest::newRow("NPR format") << "comboBoxNprFormat" << QStringList{"V1", "V2"};
-    }
-
-    void comboBoxes()
-    {
-        QFETCH(QString, box);
-        QFETCH(QStringList, expected);
-        const auto* combo = window->findChild<QComboBox*>(box);
-        QVERIFY(combo);
-        QCOMPARE(items(combo), expected);
-    }
-
-    void bandTextsLineUp()
-    {
-        QCOMPARE(Vantrel::Ui::orvanBandsText.size(), 10);
-        for (const QString& text : Vantrel::Ui::orvanBandsText)
-            QVERIFY2(text.size() == 35 && text.indexOf(':') == 7, qPrintable(text));
-    }
-
-    void tables()
-    {
-        QCOMPARE(headers(ui->tableWidgetRx),
-                 (QStringList{"Origin", "Index", "Label", "Position", "Time", "Id", "Frequency (Hz)",
-                              QString::fromUtf8("Direction (°)"), "Band", "Modulation", "Level (dBm)",
-                              "Period (s)", QString::fromUtf8("Latitude DFR (°)"),
-                              QString::fromUtf8("Longitude DFR (°)"), QString::fromUtf8("Direction DFR (°)"),
-                              QString::fromUtf8("Latitude payload (°)"), QString::fromUtf8("Longitude payload (°)"),
-                              "CRC", "Payload", "Raw payload"}));
-        QCOMPARE(headers(ui->tableWidgetPlatforms), (QStringList{"Pos", "Id", "Modulation", "Label", "GPS Format"}));
-        QCOMPARE(headers(ui->tableWidgetGpsFormats), (QStringList{"Pos", "Name"}));
     }
 
     void settingsShownAsLoaded()
@@ -172,7 +91,7 @@ private Q_SLOTS:
         QFETCH(QString, key);
         QFETCH(QString, stored);
 
-        ui->tabWidget->setCurrentIndex(5);
+        ui->tabWidget->setCurrentWidget(ui->tabSettings);
         QWidget* target = window->findChild<QWidget*>(widget);
         QVERIFY(target);
         if (auto* box = qobject_cast<QCheckBox*>(target)) {
@@ -200,7 +119,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(Vantrel::App::applicationName);
     QApplication::setOrganizationName(Vantrel::App::organisationName);
     QApplication::setApplicationVersion(Vantrel::App::applicationVersion);
-    TestMainWindow test;
+    TstMainWindow test;
     return QTest::qExec(&test, argc, argv);
 }
 

@@ -6,6 +6,7 @@
 #include "inhouse/Exception.h"
 #include "inhouse/ToplevelApplication.h"
 #include "sim/DfrSimulator.h"
+#include "tests/common/TestSupport.h"
 #include "utils/Settings.h"
 
 using Vantrel::Com::DfrLink;
@@ -27,7 +28,7 @@ QStringList lastParams(const DfrSimulator& sim, const QString& mnemonic)
 
 } // namespace
 
-class TestDfrLinkSetup : public QObject
+class TstDfrLinkSetup : public QObject
 {
     Q_OBJECT
 
@@ -147,38 +148,50 @@ private Q_SLOTS:
         QCOMPARE(lastParams(*sim, "SETUPHW"), hardware);
     }
 
-    void softwareSetupBeforeVersionsAreKnown()
+    // Reads whose reply does not fit: a clean failure, never a read past the reply.
+    void readFailures_data()
     {
-        // Only the twelve values both generations share are asked for and read:
-        // a first-generation receiver answers them, the band stays at its default.
-        open(DeviceState::PROFILE_DFR_V1, false);
-        QCOMPARE(link->dfrVersion, DfrLink::DFR_UNDEFINEDVERSION);
-        const DfrLink::SetupSoftware_t setup = link->getSetupSoftware();
-        QCOMPARE(lastParams(*sim, "SETUPSW").size(), 12);
-        QCOMPARE(int(setup.band), 0);
-        QCOMPARE(setup.allToFavorites, false);
+        QTest::addColumn<DeviceState::Profile_t>("profile");
+        QTest::addColumn<bool>("versionsKnown");
+        QTest::addColumn<QStringList>("hardware");  // the receiver's hardware setup, when the row changes it
+        QTest::addColumn<QString>("mnemonic");
+        QTest::addColumn<QString>("failure");  // its beginning; empty for success
 
-        // A second-generation receiver refuses the short request: a clean failure,
-        // not a read past the reply.
-        cleanup();
-        open(DeviceState::PROFILE_DFR_V2_APP, false);
-        try {
-            link->getSetupSoftware();
-            QFAIL("the short request must not succeed");
-        } catch (const Tarsk::Utils::Exception& e) {
-            QVERIFY2(e.message().startsWith("Error in reply: "), qPrintable(e.message()));
-        }
+        const QString count = "Unable to read reply of command SETUPHW setup: bad parameters number.";
+        const QStringList six{"0", "0", "0", "0", "0", "0"};
+        // Before the generation is known only the twelve values both generations share are asked for.
+        QTest::newRow("software setup of an unknown first generation")
+            << DeviceState::PROFILE_DFR_V1 << false << QStringList() << "SETUPSW" << "";
+        QTest::newRow("software setup of an unknown second generation")
+            << DeviceState::PROFILE_DFR_V2_APP << false << QStringList() << "SETUPSW" << "Error in reply: ";
+        QTest::newRow("six hardware values from the second generation")
+            << DeviceState::PROFILE_DFR_V2_APP << true << six << "SETUPHW" << count;
+        QTest::newRow("seven hardware values from the first generation")
+            << DeviceState::PROFILE_DFR_V1 << true << QStringList(six) + QStringList{"0"} << "SETUPHW" << count;
     }
 
-    void wrongReplyCount()
+    void readFailures()
     {
-        open(DeviceState::PROFILE_DFR_V2_APP);
-        sim->state().setupHardware = QStringList{"0", "0", "0", "0", "0", "0"};
-        try {
-            link->getSetupHardware();
-            QFAIL("a six-value reply on the second generation must fail");
-        } catch (const Tarsk::Utils::Exception& e) {
-            QCOMPARE(e.message(), QStringLiteral("Unable to read reply of command SETUPHW setup: bad parameters number."));
+        QFETCH(DeviceState::Profile_t, profile);
+        QFETCH(bool, versionsKnown);
+        QFETCH(QStringList, hardware);
+        QFETCH(QString, mnemonic);
+        QFETCH(QString, failure);
+        open(profile, versionsKnown);
+        if (!hardware.isEmpty())
+            sim->state().setupHardware = hardware;
+        DfrLink::SetupSoftware_t software;
+        const QString thrown = TestSupport::thrownBy([&] {
+            if (mnemonic == "SETUPSW")
+                software = link->getSetupSoftware();
+            else
+                link->getSetupHardware();
+        });
+        QVERIFY2(failure.isEmpty() ? thrown.isEmpty() : thrown.startsWith(failure), qPrintable(thrown));
+        if (failure.isEmpty()) {
+            QCOMPARE(lastParams(*sim, mnemonic).size(), 12);
+            QCOMPARE(int(software.band), 0);
+            QCOMPARE(software.allToFavorites, false);
         }
     }
 };
@@ -186,7 +199,7 @@ private Q_SLOTS:
 int main(int argc, char** argv)
 {
     Tarsk::Utils::ToplevelApplication app(argc, argv);
-    TestDfrLinkSetup test;
+    TstDfrLinkSetup test;
     return QTest::qExec(&test, argc, argv);
 }
 

@@ -18,7 +18,7 @@ static void logFrom(bool worker, QtMsgType type, const QString& text)
     thread->wait();
 }
 
-class tst_InhouseUiLogger : public QObject
+class TstInhouseUiLogger : public QObject
 {
     Q_OBJECT
     std::unique_ptr<QTableWidget> table;
@@ -115,5 +115,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(tst_InhouseUiLogger)
-#include "tst_InhouseUiLogger.moc"
+QTEST_MAIN(TstInhouseUiLogger)
+#include "tst_inhouseuilogger.moc"

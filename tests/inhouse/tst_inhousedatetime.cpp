@@ -5,7 +5,7 @@
 
 using Tarsk::Utils::DateTime;
 
-class tst_InhouseDateTime : public QObject
+class TstInhouseDateTime : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
@@ -60,5 +60,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(tst_InhouseDateTime)
-#include "tst_InhouseDateTime.moc"
+QTEST_GUILESS_MAIN(TstInhouseDateTime)
+#include "tst_inhousedatetime.moc"

@@ -8,7 +8,7 @@
 
 using Tarsk::Utils::DateTime;
 
-class tst_InhouseDateTimeWidget : public QObject
+class TstInhouseDateTimeWidget : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
@@ -57,5 +57,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(tst_InhouseDateTimeWidget)
-#include "tst_InhouseDateTimeWidget.moc"
+QTEST_MAIN(TstInhouseDateTimeWidget)
+#include "tst_inhousedatetimewidget.moc"

@@ -13,7 +13,7 @@ constexpr int noRequest = -1;
 
 } // namespace
 
-class tst_UartFrames : public QObject
+class TstUartFrames : public QObject
 {
     Q_OBJECT
 
@@ -158,5 +158,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(tst_UartFrames)
+QTEST_GUILESS_MAIN(TstUartFrames)
 #include "tst_uartframes.moc"

@@ -42,27 +42,9 @@ QList<QStringList> writes(const DfrSimulator& sim, const QString& mnemonic)
     return found;
 }
 
-// Emits the messages table's context menu request and counts the menus that
-// open in answer, closing each: one per delivery of the signal.
-int contextMenusShown(QTableView* table)
-{
-    int shown = 0;
-    QTimer closer;
-    QObject::connect(&closer, &QTimer::timeout, [&shown] {
-        if (QWidget* popup = QApplication::activePopupWidget()) {
-            ++shown;
-            popup->close();
-        }
-    });
-    closer.start(20);
-    const QRect cell = table->visualRect(table->model()->index(0, 0));
-    Q_EMIT table->customContextMenuRequested(cell.center());
-    return shown;
-}
-
 } // namespace
 
-class TestConnection : public QObject
+class TstConnection : public QObject
 {
     Q_OBJECT
 
@@ -88,18 +70,26 @@ class TestConnection : public QObject
         return sim;
     }
 
+    bool tabEnabled(QWidget* page) const { return ui->tabWidget->isTabEnabled(ui->tabWidget->indexOf(page)); }
+
     // Clicks the receiver's tool bar button, as the user would.
     void click(QAction* action) { action->trigger(); }
+
+    // Sets a keep-alive value through the Settings tab, as the user would.
+    void setKeepAlive(QSpinBox* box, int value)
+    {
+        box->setValue(value);
+        Q_EMIT box->editingFinished();
+    }
 
 private Q_SLOTS:
     void initTestCase()
     {
-        auto* settings = Vantrel::Utils::Settings::instance();
-        settings->dfrCommandTimeoutMs = 2000;
-        settings->keepAliveTimeoutMs = 500;
-        settings->keepAlivePeriodMs = 1000;
-        settings->printAtCmdDebugInfo = false;
+        QVERIFY(TestSupport::writeSettings(2000, 500, 1000));
         window = new MainWindow();
+        // A hung request must cost seconds, not the default minute.
+        QCOMPARE(Vantrel::Utils::Settings::instance()->dfrCommandTimeoutMs, 2000);
+        QCOMPARE(window->form()->spinBoxDfrCommandTimeout->value(), 2000);
         ui = window->form();
         window->show();
         static_cast<Tarsk::Utils::ToplevelApplication*>(qApp)->setMainClass(window);
@@ -116,7 +106,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(std::none_of(ui->mainToolBar_->actions().cbegin(),
                                               ui->mainToolBar_->actions().cend(),
                                               [](QAction* a) { return a->toolTip().startsWith("Connect to DFR"); }),
-                                 5000);
+                                 DeviceTest::scanWaitMs);
     }
 
     void estimateSOC_data()
@@ -176,7 +166,7 @@ private Q_SLOTS:
         QCOMPARE(ui->lineEditVersionsMode->text(), mode);
         QCOMPARE(ui->lineEditStatusSerial->text(), serial);
         QVERIFY(ui->lineEditVersionsStatus->text().startsWith("Connected at "));
-        for (int tab = 0; tab <= 5; ++tab)
+        for (int tab = 0; tab < ui->tabWidget->count(); ++tab)
             QVERIFY(ui->tabWidget->isTabEnabled(tab));
         QCOMPARE(!ui->pushButtonSwitchMode->isHidden(), directionShown);
         QCOMPARE(ui->pushButtonSwitchMode->text(), switchText);
@@ -203,8 +193,8 @@ private Q_SLOTS:
         QVERIFY(sameIcon(action->icon(), ":/Icons/DFR"));
         QVERIFY(logHas("INFO", QStringLiteral("Disconnection of %1 (Disconnect by user).").arg(port)));
         QCOMPARE(ui->lineEditVersionsStatus->text(), QStringLiteral("Not connected"));
-        QVERIFY(!ui->tabWidget->isTabEnabled(0));
-        QVERIFY(ui->tabWidget->isTabEnabled(5));
+        QVERIFY(!tabEnabled(ui->tabConfiguration));
+        QVERIFY(tabEnabled(ui->tabSettings));
     }
 
     void statusFormats_data()
@@ -260,18 +250,17 @@ private Q_SLOTS:
 
     void switchingReceivers()
     {
-        // An unplugged receiver must be noticed by the port scan (every second),
-        // not by a keep-alive timeout first.
-        auto* settings = Vantrel::Utils::Settings::instance();
-        const int keepAliveTimeout = settings->keepAliveTimeoutMs;
-        settings->keepAliveTimeoutMs = 5000;
-        const auto restore = qScopeGuard([=] { settings->keepAliveTimeoutMs = keepAliveTimeout; });
+        // An unplugged receiver must be noticed by the port scan, not by a keep-alive
+        // timeout: none is sent during this case.
+        setKeepAlive(ui->spinBoxKeepAlivePeriod, ui->spinBoxKeepAlivePeriod->maximum());
+        const auto restore = qScopeGuard([this] { setKeepAlive(ui->spinBoxKeepAlivePeriod, 1000); });
+        using DeviceTest::scanWaitMs;
         DfrSimulator* first = plugIn(DeviceState::PROFILE_DFR_V2_APP);
         DfrSimulator* second = plugIn(DeviceState::PROFILE_DFR_V1);
         QVERIFY(first && second);
         const QString a = portOf(*first);
         const QString b = portOf(*second);
-        QTRY_VERIFY_WITH_TIMEOUT(actionFor(a) && actionFor(b), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(actionFor(a) && actionFor(b), scanWaitMs);
 
         click(actionFor(a));
         QVERIFY(actionFor(a)->isChecked());
@@ -285,13 +274,13 @@ private Q_SLOTS:
 
         // Unplugging the other receiver only removes its button.
         first->unplug();
-        QTRY_VERIFY_WITH_TIMEOUT(!actionFor(a), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!actionFor(a), scanWaitMs);
         QVERIFY(actionFor(b)->isChecked());
         QVERIFY(!logHas("INFO", QStringLiteral("Disconnection of %1 (DFR disconnected).").arg(a)));
 
         // Unplugging the connected one disconnects it first.
         second->unplug();
-        QTRY_VERIFY_WITH_TIMEOUT(!actionFor(b), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!actionFor(b), scanWaitMs);
         QVERIFY(logHas("INFO", QStringLiteral("Disconnection of %1 (DFR disconnected).").arg(b)));
         QCOMPARE(ui->lineEditVersionsStatus->text(), QStringLiteral("Not connected"));
     }
@@ -346,29 +335,7 @@ private Q_SLOTS:
             10000);
         QVERIFY(!actionFor(port)->isChecked());
         QCOMPARE(ui->lineEditVersionsStatus->text(), QStringLiteral("Not connected"));
-        QVERIFY(!ui->tabWidget->isTabEnabled(0));
-    }
-
-    void secondConnectionKeepsOneDelivery()
-    {
-        DfrSimulator* sim = plugIn(DeviceState::PROFILE_DFR_V2_APP);
-        QVERIFY(sim);
-        const QString port = portOf(*sim);
-        QTRY_VERIFY_WITH_TIMEOUT(actionFor(port), 5000);
-        for (int round = 0; round < 3; ++round) {
-            click(actionFor(port));
-            QVERIFY(actionFor(port)->isChecked());
-            Vantrel::Com::DfrLink::OrvanRxMessage_t message;
-            message.platformSlotIndex = -1;
-            message.platformId = QStringLiteral("1A2B3");
-            window->slotOrvanMessageReceived(message, Vantrel::Com::DfrLink::RXORIGIN_LIVE);
-            // The menu's request stays connected while disconnected: still one menu per request.
-            QCOMPARE(contextMenusShown(ui->tableWidgetRx), 1);
-            click(actionFor(port));
-            // Connections of the connected state are gone: nothing left to cut.
-            QVERIFY(!QObject::disconnect(ui->pushButtonStatusRefresh, &QPushButton::clicked, window,
-                                         &MainWindow::slotRefreshStatus));
-        }
+        QVERIFY(!tabEnabled(ui->tabConfiguration));
     }
 };
 
@@ -378,7 +345,7 @@ int main(int argc, char** argv)
     Tarsk::Utils::ToplevelApplication app(argc, argv);
     QApplication::setApplicationName(Vantrel::App::applicationName);
     QApplication::setApplicationVersion(Vantrel::App::applicationVersion);
-    TestConnection test;
+    TstConnection test;
     return QTest::qExec(&test, argc, argv);
 }
 

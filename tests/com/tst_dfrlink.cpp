@@ -1,4 +1,4 @@
-// DfrLink against receivers on pseudo-terminals: versions and status, reply shapes, request failures, no-send mode, link lifecycle and the cost of waiting.
+// DfrLink against receivers on pseudo-terminals: versions and status, reply shapes, request failures, no-send mode, lifecycle.
 #include <QtTest>
 
 #include <QSemaphore>
@@ -12,7 +12,6 @@
 #include "utils/Settings.h"
 
 #include <atomic>
-#include <sys/resource.h>
 
 using Vantrel::Com::DfrLink;
 using Vantrel::Com::UartLink;
@@ -27,25 +26,6 @@ using DeviceTest::portOf;
 QByteArray frame(const QByteArray& body)
 {
     return DeviceTest::frame(body + '*').trimmed();
-}
-
-qint64 processCpuMs()
-{
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000
-           + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
-}
-
-template <typename F>
-QString failureOf(F&& operation)
-{
-    try {
-        operation();
-    } catch (const Tarsk::Utils::Exception& exception) {
-        return exception.message();
-    }
-    return QString();
 }
 
 // Fires once and never outlives the test that set it.
@@ -223,7 +203,7 @@ private Q_SLOTS:
         DfrLink link;
         link.setUartLink(portOf(peer.name));
         DfrLink::DfrVersionsAndStatus_t result;
-        QCOMPARE(failureOf([&] { result = link.getDfrVersionsAndStatus(); }), failure);
+        QCOMPARE(TestSupport::thrownBy([&] { result = link.getDfrVersionsAndStatus(); }), failure);
         if (failure.isEmpty())
             QCOMPARE(result.serialNumberPart1 + '-' + result.serialNumberPart2, serialNumber);
     }
@@ -307,7 +287,7 @@ private Q_SLOTS:
             else if (scenario.startsWith("replaced"))
                 link.setUartLink(portOf(other.deviceName()));
             else if (scenario.startsWith("nested"))
-                nested = failureOf([&] { link.getDfrVersionsAndStatus(); });
+                nested = TestSupport::thrownBy([&] { link.getDfrVersionsAndStatus(); });
         });
         Later watchdog(6000, [&] { link.interruptRequest(); });  // a lost wait fails on time instead of hanging
         QSignalSpy compromised(&link, &DfrLink::sigLinkCompromised);
@@ -315,7 +295,7 @@ private Q_SLOTS:
 
         QElapsedTimer clock;
         clock.start();
-        QCOMPARE(failureOf([&] { link.getDfrVersionsAndStatus(); }), failure);
+        QCOMPARE(TestSupport::thrownBy([&] { link.getDfrVersionsAndStatus(); }), failure);
         QVERIFY2(clock.elapsed() >= minimumMs && clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
         const bool linkFailed = scenario == "silent" || scenario == "unopenable";
         QCOMPARE(compromised.count(), linkFailed ? 1 : 0);
@@ -366,7 +346,7 @@ private Q_SLOTS:
         link.startNoSendCommandMode();
         QCOMPARE(link.stopNoSendCommandMode(), QStringList());
 
-        QCOMPARE(failureOf([&] { link.sendBlockingRequest(DfrLink::CMD_REBO); }), afterStop);
+        QCOMPARE(TestSupport::thrownBy([&] { link.sendBlockingRequest(DfrLink::CMD_REBO); }), afterStop);
         QCOMPARE(sim.receivedMnemonics().filter(QRegularExpression("^(REBO|SETUP)")), connected ? QStringList{"REBO"} : QStringList());
     }
 
@@ -398,7 +378,7 @@ private Q_SLOTS:
         if (moment != "idle") {
             sim.setPersistentFault(DfrSimulator::FAULTMODE_NO_REPLY, "GSN");
             Later look(100, [&] { seen = lastText(texts); });
-            failureOf([&] { link.sendGetDfrCmd(DfrLink::CMD_GSN, 0, {}, {2}); });
+            TestSupport::thrownBy([&] { link.sendGetDfrCmd(DfrLink::CMD_GSN, 0, {}, {2}); });
             QTRY_COMPARE_WITH_TIMEOUT(lastText(texts), QString("ERROR"), 5000);
             if (moment == "timed out")
                 seen = lastText(texts);
@@ -441,7 +421,7 @@ private Q_SLOTS:
         link.setUartLink(portOf(sim.deviceName()));
         QTRY_COMPARE_WITH_TIMEOUT(compromised.count(), 1, 5000);
         QCOMPARE(compromised.first().at(1).toString(), QString("Uart link timeout"));
-        QCOMPARE(failureOf([&] { link.getDfrVersionsAndStatus(); }), QString("UART link timeout"));
+        QCOMPARE(TestSupport::thrownBy([&] { link.getDfrVersionsAndStatus(); }), QString("UART link timeout"));
 
         // The worker goes on after the throw: it still runs the link's deferred delete.
         std::atomic<bool> destroyed{false};
@@ -451,45 +431,6 @@ private Q_SLOTS:
         sim.clearFaults();
         link.setUartLink(portOf(sim.deviceName()));
         QCOMPARE(int(link.getDfrVersionsAndStatus().mode), int(DfrLink::DFR_APP));
-    }
-
-    void waitingCost_data()
-    {
-        QTest::addColumn<bool>("forReply");
-
-        QTest::newRow("waiting for a delayed reply") << true;
-        QTest::newRow("waiting for the link to become ready") << false;
-    }
-
-    void waitingCost()
-    {
-        QFETCH(bool, forReply);
-
-        constexpr int delayMs = 1500;
-        DfrSimulator sim;
-        QVERIFY(sim.start());
-        DfrLink link;
-        if (forReply) {
-            CONNECT_READY(link, sim);
-            sim.setFaultDelay(delayMs);
-            sim.injectFault(DfrSimulator::FAULTMODE_DELAYED_REPLY, "GSN");
-        } else {
-            sim.setReplyLatency(delayMs);
-            link.setUartLink(portOf(sim.deviceName()));
-            QTRY_COMPARE_WITH_TIMEOUT(sim.receivedCount("TEST"), 1, 5000);
-        }
-
-        QElapsedTimer clock;
-        clock.start();
-        const qint64 cpuBefore = processCpuMs();
-        if (forReply)
-            link.sendGetDfrCmd(DfrLink::CMD_GSN, 0, {}, {2});
-        else
-            link.checkConnectionReady();
-        const qint64 cpu = processCpuMs() - cpuBefore;
-        const qint64 wall = clock.elapsed();
-        QVERIFY2(wall >= delayMs - 200, qPrintable(QString::number(wall)));
-        QVERIFY2(cpu * 5 < wall, qPrintable(QString("%1 ms CPU in %2 ms").arg(cpu).arg(wall)));
     }
 };
 

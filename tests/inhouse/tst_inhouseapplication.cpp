@@ -18,7 +18,7 @@ public Q_SLOTS:
     void slotPostInit() { ++postInitCalls; }
 };
 
-class tst_InhouseApplication : public QObject
+class TstInhouseApplication : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
@@ -67,8 +67,8 @@ private Q_SLOTS:
 int main(int argc, char** argv)
 {
     ToplevelApplication app(argc, argv);
-    tst_InhouseApplication test;
+    TstInhouseApplication test;
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "tst_InhouseApplication.moc"
+#include "tst_inhouseapplication.moc"

@@ -105,11 +105,7 @@ Parsed parse(DfrLink& link, DfrLink::DfrMessageType_t type, const QStringList& v
                                                  result.messages.append(m);
                                                  result.origins.append(origin);
                                              });
-    try {
-        link.slotRxReceived(type, values);
-    } catch (const Tarsk::Utils::Exception& exception) {
-        result.error = exception.message();
-    }
+    result.error = TestSupport::thrownBy([&] { link.slotRxReceived(type, values); });
     QObject::disconnect(connection);
     return result;
 }
@@ -183,6 +179,19 @@ private Q_SLOTS:
             QTest::addRow("invalid date, %s", name)
                 << V2 << 2 << NPR << QString(v2Npr).replace("24,3,5,10,20,30", date)
                 << QString(v2NprExpected).replace("time=60374/37230", "time=null");
+        // Frames that publish nothing.
+        const QString wrongCount = "Wrong number of parameters in NPR/NPRF message.";
+        QTest::newRow("V2 NPR layout on a V1 receiver") << V1 << 2 << NPR << v2Npr << "error: " + wrongCount;
+        QTest::newRow("V2 NPR with one value short") << V2 << 2 << NPR << v2Npr.section(',', 1) << "error: " + wrongCount;
+        QTest::newRow("V1 NPRF with 20 values")
+            << V1 << 2 << NPRF << "3,24,3,5,10,20,30,12345678,401650000,3,123,1,2,-110,60,138000,-2730000,270,24,084560"
+            << "error: " + wrongCount;
+        QTest::newRow("undefined generation with 17 values") << UNDEFINED << 2 << NPR << v2Npr.section(',', 1) << "error: " + wrongCount;
+        QTest::newRow("6-digit identifier in NPR") << V2 << 2 << NPR << QString(v2Npr).replace("12345AB0", "12345A")
+                                                   << "error: Unknown platform ID type for ID (12345A)";
+        QTest::newRow("9-digit identifier in NPRF")
+            << V2 << 2 << NPRF << "3,24,3,5,10,20,30,123456789,401650000,3,123,1,2,-110,60,138000,-2730000,270,24,084560"
+            << "error: Unknown platform ID type for ID (123456789)";
     }
 
     void parseFrame()
@@ -197,49 +206,17 @@ private Q_SLOTS:
         link.dfrVersion = version;
         link.firmwareLevel = quint32(level);
         const Parsed parsed = parse(link, type, values.split(','));
+        if (expected.startsWith("error: ")) {
+            QCOMPARE("error: " + parsed.error, expected);
+            QCOMPARE(parsed.messages.size(), 0);
+            return;
+        }
         QCOMPARE(parsed.error, QString());
         QCOMPARE(parsed.messages.size(), 1);
         QCOMPARE(describe(parsed.messages.first()), expected);
         QCOMPARE(parsed.origins.first(), DfrLink::RXORIGIN_LIVE);
         QVERIFY(parsed.messages.first().crcOk);
         QCOMPARE(parsed.messages.first().flashPosition, -1);
-    }
-
-    void parseFailure_data()
-    {
-        QTest::addColumn<DfrLink::DfrVersion_t>("version");
-        QTest::addColumn<DfrLink::DfrMessageType_t>("type");
-        QTest::addColumn<QString>("values");
-        QTest::addColumn<QString>("error");
-
-        const QString wrongCount = "Wrong number of parameters in NPR/NPRF message.";
-        const QString v2Npr = "24,3,5,10,20,30,12345AB0,401650000,5,123,-110,138000,-2730000,270,2,0,32,AB123456";
-        QTest::newRow("V2 NPR layout on a V1 receiver") << V1 << NPR << v2Npr << wrongCount;
-        QTest::newRow("V2 NPR with one value short") << V2 << NPR << v2Npr.section(',', 1) << wrongCount;
-        QTest::newRow("V1 NPRF with 20 values")
-            << V1 << NPRF << "3,24,3,5,10,20,30,12345678,401650000,3,123,1,2,-110,60,138000,-2730000,270,24,084560"
-            << wrongCount;
-        QTest::newRow("undefined generation with 17 values") << UNDEFINED << NPR << v2Npr.section(',', 1) << wrongCount;
-        QTest::newRow("6-digit identifier in NPR") << V2 << NPR << QString(v2Npr).replace("12345AB0", "12345A")
-                                                   << "Unknown platform ID type for ID (12345A)";
-        QTest::newRow("9-digit identifier in NPRF")
-            << V2 << NPRF << "3,24,3,5,10,20,30,123456789,401650000,3,123,1,2,-110,60,138000,-2730000,270,24,084560"
-            << "Unknown platform ID type for ID (123456789)";
-    }
-
-    void parseFailure()
-    {
-        QFETCH(DfrLink::DfrVersion_t, version);
-        QFETCH(DfrLink::DfrMessageType_t, type);
-        QFETCH(QString, values);
-        QFETCH(QString, error);
-
-        DfrLink link;
-        link.dfrVersion = version;
-        link.firmwareLevel = 2;
-        const Parsed parsed = parse(link, type, values.split(','));
-        QCOMPARE(parsed.error, error);
-        QCOMPARE(parsed.messages.size(), 0);
     }
 
     void renderLine_data()
@@ -352,11 +329,7 @@ private Q_SLOTS:
         link.setUartLink(sim.deviceName().mid(int(qstrlen("/dev/"))));
         QTRY_VERIFY_WITH_TIMEOUT(link.currentUartLink() && link.currentUartLink()->status() == UartLink::UART_READY,
                                  5000);
-        try {
-            link.getDfrVersionsAndStatus();
-        } catch (const Tarsk::Utils::Exception& exception) {
-            QFAIL(qPrintable(exception.message()));
-        }
+        QCOMPARE(TestSupport::thrownBy([&] { link.getDfrVersionsAndStatus(); }), QString());
 
         QVERIFY(sim.sendBeacon(beacon));
         QTRY_COMPARE_WITH_TIMEOUT(received.size(), 1, 5000);

@@ -7,7 +7,7 @@
 
 using Tarsk::Utils::Settings;
 
-class tst_InhouseSettings : public QObject
+class TstInhouseSettings : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
@@ -49,5 +49,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(tst_InhouseSettings)
-#include "tst_InhouseSettings.moc"
+QTEST_GUILESS_MAIN(TstInhouseSettings)
+#include "tst_inhousesettings.moc"

@@ -61,7 +61,7 @@ Q_DECLARE_METATYPE(CoordInfo_t)
 Q_DECLARE_METATYPE(Reader)
 Q_DECLARE_METATYPE(Change)
 
-class TestGpsFormat : public QObject
+class TstGpsFormat : public QObject
 {
     Q_OBJECT
 
@@ -375,5 +375,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestGpsFormat)
+QTEST_GUILESS_MAIN(TstGpsFormat)
 #include "tst_gpsformat.moc"

@@ -90,11 +90,10 @@ void idle(int ms)
 QByteArray packet(const QByteArray& fields, const QByteArray& payload, bool corrupt = false, bool lowerCase = false)
 {
     const QByteArray header = "RFP," + fields + ',';
-    quint8 sum = corrupt ? 1 : 0;
-    for (const char c : header + payload + '*')
-        sum ^= quint8(c);
-    QByteArray digits = QByteArray::number(sum, 16).rightJustified(2, '0');
-    return '$' + header + payload + '*' + (lowerCase ? digits.toLower() : digits.toUpper()) + "\r\n";
+    QByteArray digits = DeviceTest::checksum(header + payload + '*');
+    if (corrupt)
+        digits = DeviceTest::checksum(header + payload + '*' + '\x01');
+    return '$' + header + payload + '*' + (lowerCase ? digits.toLower() : digits) + "\r\n";
 }
 
 QByteArray countPacket(quint32 count)
@@ -108,7 +107,7 @@ const QByteArray endPacket = packet("9,0", QByteArray());
 
 } // namespace
 
-class tst_UartLink : public QObject
+class TstUartLink : public QObject
 {
     Q_OBJECT
 
@@ -167,45 +166,74 @@ private Q_SLOTS:
         QCOMPARE(connection.events.events, QStringList());
     }
 
-    void secondRequestRefused()
+    // Request scenarios on a raw peer, one step after the other:
+    // "send X" asks the link for X, "sent X" waits for X on the line, "reply X" answers with the frame of X,
+    // "events n" waits for the n-th event, "close" closes and waits for the link to be back at its start,
+    // "idle ms" lets time pass, "status S" checks the link's status.
+    void scenario_data()
     {
-        PtyPeer peer;
-        auto connection = connectToPeer(peer);
-        connection->send(DfrLink::CMD_LIG);
-        QTRY_COMPARE_WITH_TIMEOUT(peer.count("$LIG*68"), 1, 5000);
-        connection->send(DfrLink::CMD_GSN);
-        QTRY_COMPARE_WITH_TIMEOUT(connection->events.events, QStringList{refused}, 5000);
-        peer.write(frame("LIG,1*"));
-        QTRY_COMPARE_WITH_TIMEOUT(connection->events.events, (QStringList{refused, "reply:1"}), 5000);
-        QCOMPARE(peer.lines(), (QList<QByteArray>{"$TEST*3C", "$LIG*68"}));
+        QTest::addColumn<bool>("opened");
+        QTest::addColumn<int>("timeoutMs");
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QStringList>("events");
+        QTest::addColumn<QStringList>("lines");  // everything the peer received
+
+        QTest::newRow("second request refused while one is pending")
+            << true << 1000 << QStringList{"send LIG", "sent LIG", "send GSN", "events 1", "reply LIG,1", "events 2"}
+            << QStringList{refused, "reply:1"} << QStringList{"$TEST*3C", "$LIG*68"};
+        QTest::newRow("request refused before opening")
+            << false << 1000 << QStringList{"send LIG", "events 1", "status UART_INIT"} << QStringList{refused} << QStringList{};
+        QTest::newRow("timeout, then a late reply that no request owns")
+            << true << 300 << QStringList{"send LIG", "events 1", "status UART_ERROR_TIMEOUT", "reply LIG,1", "events 2",
+                                   "send GSN", "events 3"}
+            << QStringList{"error:Uart link timeout", "replyError:Unknown DFR message type in \"$LIG,1*75\".", refused}
+            << QStringList{"$TEST*3C", "$LIG*68"};
+        QTest::newRow("closed while a request is pending: silence")
+            << true << 300 << QStringList{"send LIG", "sent LIG", "close", "idle 600"} << QStringList{}
+            << QStringList{"$TEST*3C", "$LIG*68"};
     }
 
-    void refusedBeforeOpening()
+    void scenario()
     {
+        QFETCH(bool, opened);
+        QFETCH(int, timeoutMs);
+        QFETCH(QStringList, steps);
+        QFETCH(QStringList, events);
+        QFETCH(QStringList, lines);
+        settings->dfrCommandTimeoutMs = timeoutMs;
         PtyPeer peer;
-        Connection connection(peer.name, false);
-        connection.send(DfrLink::CMD_LIG);
-        QVERIFY(connection.settle());
-        QCOMPARE(connection.events.events, QStringList{refused});
-        QCOMPARE(connection.link->status(), UartLink::UART_INIT);
-    }
-
-    void timeoutThenLateReply()
-    {
-        settings->dfrCommandTimeoutMs = 300;
-        PtyPeer peer;
-        auto connection = connectToPeer(peer);
-        connection->send(DfrLink::CMD_LIG);
-        QTRY_COMPARE_WITH_TIMEOUT(connection->events.events, QStringList{"error:Uart link timeout"}, 5000);
-        QCOMPARE(connection->link->status(), UartLink::UART_ERROR_TIMEOUT);
-
-        peer.write(frame("LIG,1*"));
-        QTRY_COMPARE_WITH_TIMEOUT(connection->events.events.size(), 2, 5000);
-        connection->send(DfrLink::CMD_GSN);
-        QTRY_COMPARE_WITH_TIMEOUT(connection->events.events.size(), 3, 5000);
-        QCOMPARE(connection->events.events.mid(1),
-                 (QStringList{"replyError:Unknown DFR message type in \"$LIG,1*75\".", refused}));
-        QCOMPARE(peer.count("$GSN*70"), 0);
+        peer.answers.insert("$TEST*3C", "$TEST*3C\r\n");
+        Connection connection(peer.name, opened);
+        if (opened)
+            QTRY_COMPARE_WITH_TIMEOUT(connection.link->status(), UartLink::UART_READY, 5000);
+        peer.answers.clear();
+        const QMetaEnum commands = QMetaEnum::fromType<DfrLink::DfrCmd_t>();
+        const QMetaEnum statuses = QMetaEnum::fromType<UartLink::LinkStatus_t>();
+        for (const QString& step : steps) {
+            const QString verb = step.section(' ', 0, 0);
+            const QByteArray arg = step.section(' ', 1).toLatin1();
+            if (verb == "send")
+                connection.send(DfrLink::DfrCmd_t(commands.keyToValue("CMD_" + arg)));
+            else if (verb == "sent")
+                QTRY_COMPARE_WITH_TIMEOUT(peer.count(frame(arg + '*').trimmed()), 1, 5000);
+            else if (verb == "reply")
+                peer.write(frame(arg + '*'));
+            else if (verb == "events")
+                QTRY_COMPARE_WITH_TIMEOUT(connection.events.events.size(), arg.toInt(), 5000);
+            else if (verb == "close")
+                emit connection.driver.sigCloseConnection();
+            else if (verb == "idle")
+                idle(arg.toInt());
+            else if (verb == "status")
+                QCOMPARE(connection.link->status(), UartLink::LinkStatus_t(statuses.keyToValue(arg)));
+            if (verb == "close")
+                QTRY_COMPARE_WITH_TIMEOUT(connection.link->status(), UartLink::UART_INIT, 5000);
+        }
+        QCOMPARE(connection.events.events, events);
+        QList<QByteArray> expectedLines;
+        for (const QString& line : lines)
+            expectedLines << line.toLatin1();
+        QCOMPARE(peer.lines(), expectedLines);
     }
 
     // The beacon line comes before the first deadline, the reply after it but before the second.
@@ -231,19 +259,6 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(connection->events.events, (QStringList{"npr:7", "reply:1"}), 5000);
         // Idle again: the keep-alive comes back.
         QTRY_VERIFY_WITH_TIMEOUT(peer.count("$TEST*3C") > keepAlivesBefore, 5000);
-    }
-
-    void closeWhilePending()
-    {
-        settings->dfrCommandTimeoutMs = 300;
-        PtyPeer peer;
-        auto connection = connectToPeer(peer);
-        connection->send(DfrLink::CMD_LIG);
-        QTRY_COMPARE_WITH_TIMEOUT(peer.count("$LIG*68"), 1, 5000);
-        emit connection->driver.sigCloseConnection();
-        QTRY_COMPARE_WITH_TIMEOUT(connection->link->status(), UartLink::UART_INIT, 5000);
-        idle(600);
-        QCOMPARE(connection->events.events, QStringList());
     }
 
     // Bytes arriving in the chunks given (each read by the link before the next is written).
@@ -409,7 +424,7 @@ private Q_SLOTS:
 int main(int argc, char** argv)
 {
     Tarsk::Utils::ToplevelApplication app(argc, argv);
-    tst_UartLink test;
+    TstUartLink test;
     return QTest::qExec(&test, argc, argv);
 }
 
