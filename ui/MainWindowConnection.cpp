@@ -90,8 +90,10 @@ void MainWindow::slotDfrConnected(const QString& portName)
              ui->labelStatusDirection, ui->lineEditStatusDirection, ui->labelStatusOrvanBand,
              ui->lineEditStatusOrvanBand, ui->labelPlatformsOrvanBand, ui->comboBoxPlatformsOrvanBand,
              ui->labelPlatformsModulation, ui->comboBoxPlatformsModulation, ui->checkBoxPlatformNarrowEnabled,
-             ui->doubleSpinBoxPlatformsNarrowFrequency, ui->checkBoxHardwareProximityMode})
+             ui->checkBoxHardwareProximityMode})
         widget->setVisible(!v1);
+    // The narrow frequency shows only for a narrow slot, as the platform panel decided.
+    ui->doubleSpinBoxPlatformsNarrowFrequency->setVisible(!v1 && ui->checkBoxPlatformNarrowEnabled->isChecked());
     ui->labelPlatformsMeanDirection->setVisible(v1);
     ui->spinBoxPlatformsMeanDirectionValue->setVisible(v1);
 

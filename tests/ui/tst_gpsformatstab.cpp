@@ -92,7 +92,6 @@ private Q_SLOTS:
         QTest::newRow("polynom keeps four digits") << "lineEditGpsFormatsEncryptionPolynom" << "1a2b3" << 24
                                                    << "1a2b";
         QTest::newRow("polynom not hexadecimal") << "lineEditGpsFormatsEncryptionPolynom" << "XYZ" << 24 << "0";
-        QTest::newRow("longitude TY") << "lineEditGpsFormatsLongTY" << "1" << 19 << "1";
     }
 
     void editWritesWholeSlot()
