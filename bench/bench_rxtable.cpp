@@ -304,7 +304,11 @@ int runShow(int size, const QString& directory)
     QTextStream out(stdout);
     QElapsedTimer timer;
     const auto shot = [&](const QString& name) {
-        QApplication::processEvents();
+        // Until the screen shows the change: the view lays out on a zero timer, then paints.
+        QElapsedTimer settle;
+        settle.start();
+        while (!settle.hasExpired(300))
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
         const QString path = QDir(directory).absoluteFilePath(name + QStringLiteral(".png"));
         QGuiApplication::primaryScreen()->grabWindow(0).save(path);
         out << path << ' ' << msSince(timer) << " ms" << Qt::endl;

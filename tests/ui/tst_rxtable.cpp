@@ -489,6 +489,8 @@ private Q_SLOTS:
         // Later rows follow the filter too.
         receiveIds({"QQ", "abc4"});
         QCOMPARE(visibleIds(), visible);
+        // The view follows: one header section per shown row.
+        QCOMPARE(table()->verticalHeader()->count(), visible.size());
 
         window->slotClearRxFilter();
         QCOMPARE(ui->lineEditRxFilter->text(), QString());
