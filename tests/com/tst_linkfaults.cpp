@@ -87,7 +87,7 @@ private Q_SLOTS:
         link.setUartLink(DeviceTest::portOf(peer.name));
         DfrLink::DfrVersionsAndStatus_t status;
         QCOMPARE(TestSupport::thrownBy([&] { status = link.getDfrVersionsAndStatus(); }),
-                 QStringLiteral("<nothing thrown>"));
+                 QString());
         QCOMPARE(quint32(status.band), band);
     }
 };
