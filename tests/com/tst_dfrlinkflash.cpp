@@ -1,0 +1,187 @@
+// DfrLink flash operations against the simulator: chunked reads, retries of bad chunks, cancel, erase on both generations.
+#include <QtTest>
+
+#include "com/DfrLink.h"
+#include "com/UartLink.h"
+#include "inhouse/ToplevelApplication.h"
+#include "sim/DfrSimulator.h"
+#include "tests/common/DeviceTestSupport.h"
+#include "tests/common/TestSupport.h"
+#include "utils/Settings.h"
+
+using Vantrel::Com::DfrLink;
+using Vantrel::Com::UartLink;
+using Vantrel::Sim::DeviceState;
+using Vantrel::Sim::DfrSimulator;
+
+namespace {
+
+QByteArray pattern(int size)
+{
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i)
+        bytes[i] = char((i * 7 + i / 251) & 0xFF);
+    return bytes;
+}
+
+// "start,length" of every flash read the receiver got.
+QStringList readRequests(const DfrSimulator& sim)
+{
+    QStringList requests;
+    for (const DfrSimulator::ReceivedFrame_t& frame : sim.receivedFrames())
+        if (frame.mnemonic == QLatin1String("RFP"))
+            requests << frame.params.join(',');
+    return requests;
+}
+
+struct Connected
+{
+    explicit Connected(DeviceState::Profile_t profile) : sim(profile)
+    {
+        sim.setBeaconPeriod(0);
+        sim.start();
+        link.setUartLink(DeviceTest::portOf(sim.deviceName()));
+        link.getDfrVersionsAndStatus();
+    }
+    DfrSimulator sim;
+    DfrLink link;
+};
+
+} // namespace
+
+class TstDfrLinkFlash : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init()
+    {
+        auto* settings = Vantrel::Utils::Settings::instance();
+        settings->printAtCmdDebugInfo = false;
+        settings->dfrCommandTimeoutMs = 400;
+        settings->keepAlivePeriodMs = 0;
+        QLoggingCategory::setFilterRules(QStringLiteral("default.info=false"));
+    }
+
+    void chunking_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<QStringList>("requests");
+        QTest::newRow("20000 bytes: a full chunk and 3712") << 20000 << QStringList{"65536,16384", "81920,3712"};
+        QTest::newRow("16384 bytes: one request") << 16384 << QStringList{"65536,16384"};
+        QTest::newRow("one byte: rounded up to 128") << 1 << QStringList{"65536,128"};
+        QTest::newRow("16385 bytes: 128 more") << 16385 << QStringList{"65536,16384", "81920,128"};
+        QTest::newRow("empty memory: nothing asked") << 0 << QStringList{};
+    }
+
+    void chunking()
+    {
+        QFETCH(int, size);
+        QFETCH(QStringList, requests);
+        Connected c(DeviceState::PROFILE_DFR_V2_APP);
+        c.sim.state().flashImage = pattern(size);
+        QCOMPARE(c.link.readFlashMemoryDfrV2(), pattern(size));
+        QCOMPARE(readRequests(c.sim), requests);
+        QVERIFY(!c.link.flashReadWasCancelled());
+    }
+
+    // A bad chunk is asked again; the third failure fails the read with the link's error.
+    void retries_data()
+    {
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<int>("failures");
+        QTest::addColumn<QString>("error");
+        const int checksum = DfrSimulator::FAULTMODE_BAD_BINARY_CHECKSUM;
+        QTest::newRow("corrupted once") << checksum << 1 << QString();
+        QTest::newRow("corrupted twice") << checksum << 2 << QString();
+        QTest::newRow("corrupted three times")
+            << checksum << 3 << "Link Error: Bad checksum in RFP binary data: ";
+        QTest::newRow("silent once") << int(DfrSimulator::FAULTMODE_NO_REPLY) << 1 << QString();
+        QTest::newRow("silent three times")
+            << int(DfrSimulator::FAULTMODE_NO_REPLY) << 3 << "Link Error: Uart link timeout";
+    }
+
+    void retries()
+    {
+        QFETCH(int, fault);
+        QFETCH(int, failures);
+        QFETCH(QString, error);
+        Connected c(DeviceState::PROFILE_DFR_V2_APP);
+        c.sim.state().flashImage = pattern(20000);
+        c.sim.injectFault(DfrSimulator::FaultMode_t(fault), "RFP", failures);
+        QSignalSpy compromised(&c.link, &DfrLink::sigLinkCompromised);
+        for (int retry = 1; retry < std::min(failures + 1, DfrLink::flashChunkAttempts); ++retry)
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Flash data at 65536 \\(16384 bytes\\): .*asking "
+                                                                  "again \\(attempt \\d of 3\\)$"));
+        QByteArray data;
+        const QString thrown = TestSupport::thrownBy([&] { data = c.link.readFlashMemoryDfrV2(); });
+        if (error.isEmpty()) {
+            QCOMPARE(thrown, QString("<nothing thrown>"));
+            QCOMPARE(data, pattern(20000));
+            QCOMPARE(readRequests(c.sim).size(), 2 + failures);
+            QCOMPARE(compromised.size(), 0);
+            // The link is still usable after the retries.
+            QCOMPARE(c.link.getDfrVersionsAndStatus().dfrVersion, DfrLink::DFR_V2);
+        } else {
+            QVERIFY2(thrown.startsWith(error), qPrintable(thrown));
+            QCOMPARE(readRequests(c.sim).size(), 3);
+            QCOMPARE(compromised.size(), 1);
+        }
+    }
+
+    void cancelAfterChunk()
+    {
+        Connected c(DeviceState::PROFILE_DFR_V2_APP);
+        c.sim.state().flashImage = pattern(40000);
+        connect(&c.link, &DfrLink::sigFlashReadProgress, &c.link, [&c](qint64 done, qint64) {
+            if (done > 0)
+                c.link.cancelFlashRead();
+        });
+        QCOMPARE(c.link.readFlashMemoryDfrV2(), pattern(16384));
+        QVERIFY(c.link.flashReadWasCancelled());
+        QCOMPARE(readRequests(c.sim).size(), 1);
+    }
+
+    void firstGenerationArea()
+    {
+        Connected c(DeviceState::PROFILE_DFR_V1);
+        c.sim.state().flashAreas[2] = pattern(200);
+        QCOMPARE(c.link.readFlashMemoryDfrV1(2), pattern(200));
+        QCOMPARE(c.link.readFlashMemoryDfrV1(3), QByteArray());
+    }
+
+    void erase_data()
+    {
+        QTest::addColumn<int>("profile");
+        QTest::newRow("first generation, slot 1") << int(DeviceState::PROFILE_DFR_V1);
+        QTest::newRow("second generation, all") << int(DeviceState::PROFILE_DFR_V2_APP);
+    }
+
+    void erase()
+    {
+        QFETCH(int, profile);
+        Connected c{DeviceState::Profile_t(profile)};
+        DeviceState& state = c.sim.state();
+        if (profile == DeviceState::PROFILE_DFR_V1) {
+            state.flashAreas[0] = state.flashAreas[1] = pattern(50);
+            c.link.eraseFlashMemoryDfrV1(1);
+            QCOMPARE(state.flashAreas.at(1), QByteArray());
+            QCOMPARE(state.flashAreas.at(0), pattern(50));
+            QCOMPARE(c.sim.receivedFrames().last().params, QStringList{"1"});
+        } else {
+            state.flashImage = pattern(50);
+            c.link.eraseFlashMemoryDfrV2();
+            QCOMPARE(state.flashImage, QByteArray());
+            QCOMPARE(c.sim.receivedFrames().last().params, QStringList{});
+        }
+    }
+};
+
+int main(int argc, char** argv)
+{
+    Tarsk::Utils::ToplevelApplication app(argc, argv);
+    TstDfrLinkFlash test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_dfrlinkflash.moc"
