@@ -11,6 +11,7 @@
 #include "app/AppIdentity.h"
 #include "app/Constants.h"
 #include "ui_UiMainWindow.h"
+#include "utils/FlashMemory.h"
 #include "utils/IdUtils.h"
 #include "utils/Settings.h"
 
@@ -90,6 +91,10 @@ MainWindow::MainWindow()
     connect(&dfrLink, &Com::DfrLink::sigLinkCompromised, this, &MainWindow::slotDfrDisconnected);
     connect(&dfrLink, &Com::DfrLink::sigUartLinkStatusChanged, this, &MainWindow::slotUpdateUartLinkStatus);
     connect(&dfrLink, &Com::DfrLink::sigOrvanMessageReceived, this, &MainWindow::slotOrvanMessageReceived);
+    connect(Utils::FlashMemory::instance(), &Utils::FlashMemory::sigOrvanDecoded, this,
+            &MainWindow::slotOrvanMessageReceived);
+    // Dumps open without a receiver: wired once, not with the device's widgets.
+    connect(ui->pushButtonRxFlashOpenDump, &QPushButton::clicked, this, &MainWindow::slotOpenFlashDump);
     connect(&comManager, &Com::ComManager::sigDfrDetected, this, &MainWindow::slotDfrDetected);
     connect(&comManager, &Com::ComManager::sigDfrRemoved, this, &MainWindow::slotDfrRemoved);
 

@@ -37,6 +37,15 @@ public:
     // The generated form, for the window's own files and for tests that drive it.
     Ui_UiMainWindow* form() const { return ui; }
 
+    // Writes a read area to the dumps folder when dumps are on; a failure only warns.
+    void saveFlashDataToFile(const QByteArray& data, const QString& suffix);
+    // The path the last successful saveFlashDataToFile wrote, empty when none.
+    QString lastFlashDumpPath() const { return lastFlashDump; }
+    // Rows of the messages table, and the end of a burst of flash rows.
+    int rxRowCount() const;
+    void endRxBurst();
+
+
 public Q_SLOTS:
     void slotLastWindowClosed();
     void slotPostInit() override;
@@ -58,6 +67,11 @@ public Q_SLOTS:
     void slotExportRxTable();
     void slotSetFlashDumpEnabled(bool enabled);
     void slotSetFlashCrcCheckEnabled(bool enabled);
+    void slotReadFlashMemory();
+    void slotEraseFlashMemory();
+    // Shows the messages of a dump file; needs no receiver.
+    void slotOpenFlashDump();
+    void slotGetGpsFormats();
     void slotOrvanMessageReceived(const Vantrel::Com::DfrLink::OrvanRxMessage_t& orvanRxMessage,
                                   Vantrel::Com::DfrLink::RxOrigin_t rxOrigin);
     void slotFilterRxTable();
@@ -77,6 +91,9 @@ public Q_SLOTS:
     void slotTabChanged(int index);
 
 private:
+    // The "RX table contains data" question: false when the user cancels.
+    bool prepareRxTableForFlash();
+
     // Font of the payload columns: the first exact match of a few fixed-width families.
     static QFont monospaceFont();
 
@@ -125,6 +142,7 @@ private:
     QFile logFile;
     bool flashDumpEnabled = false;
     bool flashCrcCheckEnabled = true;
+    QString lastFlashDump;
     bool terminalHasNewContent = false;
 };
 

@@ -130,6 +130,8 @@ void MainWindow::connectDeviceWidgets()
     connectDevice(ui->pushButtonRxClearSelection, &QPushButton::clicked, &MainWindow::slotClearSelectionRxTable);
     connectDevice(ui->pushButtonRxClearTable, &QPushButton::clicked, &MainWindow::slotClearRxTable);
     connectDevice(ui->pushButtonRxExportCSV, &QPushButton::clicked, &MainWindow::slotExportRxTable);
+    connectDevice(ui->pushButtonRxFlashRead, &QPushButton::clicked, &MainWindow::slotReadFlashMemory);
+    connectDevice(ui->pushButtonRxFlashErase, &QPushButton::clicked, &MainWindow::slotEraseFlashMemory);
 
     connectDevice(ui->pushButtonPlatformsUpdate, &QPushButton::clicked, &MainWindow::slotGetPlatformsInfo);
 
@@ -197,9 +199,13 @@ void MainWindow::slotUpdateUartLinkStatus(const QString& statusString)
 
 void MainWindow::setDeviceTabsEnabled(bool enabled)
 {
-    // The Settings tab (5) stays usable without a receiver.
+    // The Settings tab (5) stays usable without a receiver, and so does the
+    // Messages tab (3), to look at flash dumps; its receiver widgets do not.
     for (int tab = 0; tab <= 4; ++tab)
-        ui->tabWidget->setTabEnabled(tab, enabled);
+        ui->tabWidget->setTabEnabled(tab, enabled || tab == 3);
+    for (QWidget* widget : std::initializer_list<QWidget*>{ui->pushButtonRxFlashRead, ui->pushButtonRxFlashErase,
+                                                           ui->checkBoxRxLive})
+        widget->setEnabled(enabled);
     for (QWidget* widget : std::initializer_list<QWidget*>{ui->lineEditTerminalCommand, ui->pushButtonTerminalSend,
                                                            ui->pushButtonTerminalSaveScript,
                                                            ui->pushButtonTerminalScript,
