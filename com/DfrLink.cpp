@@ -197,6 +197,12 @@ void DfrLink::slotErrorOccured(const QString& message)
 {
     if (!fromCurrentLink())
         return;
+    // A flash chunk that will be asked again: the link has recovered by itself.
+    if (waitingReply && chunkRetryAllowed) {
+        chunkFailed = true;
+        endWait(2, message);
+        return;
+    }
     // The wait ends before the window hears of it, so a teardown started by the
     // signal does not overwrite the error with an interruption.
     endWait(2, message);

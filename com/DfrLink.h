@@ -235,6 +235,20 @@ public:
     void sendGetDfrCmd(Vantrel::Com::DfrLink::DfrCmd_t cmd, int nbParams, QStringList params = {},
                        QList<int> expectedReplyCounts = {});
 
+    // Flash memory. A second-generation read goes in chunks; a chunk that fails
+    // its checksum or times out is asked again, up to flashChunkAttempts times.
+    static constexpr qint64 flashChunkBytes = 16384;
+    static constexpr int flashChunkAttempts = 3;
+    QByteArray readFlashMemoryDfrV1(quint32 slot);
+    void eraseFlashMemoryDfrV1(quint32 slot);
+    void eraseFlashMemoryDfrV2();
+    QByteArray readFlashMemoryDfrV2();
+    // Asks a running read to stop after its current chunk; it then returns what it has.
+    void cancelFlashRead() { flashReadCancelRequested = true; }
+    bool flashReadWasCancelled() const { return flashReadCancelled; }
+    // While set, waits also deliver user input: only for a modal dialog of the operation.
+    void setUserInputWhileWaiting(bool allowed) { userInputWhileWaiting = allowed; }
+
     // Renders any message as the NPR or NPRF line of the configured format, "$" to checksum.
     QString orvanRxMessageToNprFormat(const OrvanRxMessage_t& message) const;
 
@@ -249,6 +263,8 @@ Q_SIGNALS:
     void sigOrvanMessageReceived(const Vantrel::Com::DfrLink::OrvanRxMessage_t& message,
                                  Vantrel::Com::DfrLink::RxOrigin_t origin);
     void sigUartLinkStatusChanged(const QString& statusString);
+    // After each chunk of a flash read.
+    void sigFlashReadProgress(qint64 bytesRead, qint64 bytesTotal);
 
 public Q_SLOTS:
     void slotReplyReceived(const QStringList& replyValues, bool isError);
@@ -296,6 +312,13 @@ private:
     quint64 linkGeneration = 0;
     // The first error the current link reported; empty while it reported none.
     QString linkError;
+    // Flash reads.
+    bool chunkRetryAllowed = false;  // a link error now only fails this chunk
+    bool chunkFailed = false;
+    bool flashReadCancelRequested = false;
+    bool flashReadCancelled = false;
+    bool userInputWhileWaiting = false;
+    QByteArray readFlashChunk(qint64 start, qint64 length, qint64 keep);
 };
 
 } // namespace Vantrel::Com

@@ -24,12 +24,15 @@ namespace {
 // Runs one batch of the GUI thread's events while a device operation waits.
 // Blocking in the dispatcher until something is posted (reply, status change,
 // timer) keeps the wait off the CPU; user input stays queued so that the user
-// cannot start a second operation from inside this one.
-void processEventsWhileWaiting(bool& inEventLoop)
+// cannot start a second operation from inside this one. The exception is a
+// modal dialog shown for the operation (a progress dialog's Cancel): modality
+// already keeps input away from every other window.
+void processEventsWhileWaiting(bool& inEventLoop, bool userInput)
 {
     inEventLoop = true;
     const auto clear = qScopeGuard([&inEventLoop] { inEventLoop = false; });
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
+    QCoreApplication::processEvents((userInput ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents)
+                                    | QEventLoop::WaitForMoreEvents);
 }
 
 } // namespace
@@ -60,7 +63,7 @@ void DfrLink::checkConnectionReady()
         default:
             break;
         }
-        processEventsWhileWaiting(inEventLoop);
+        processEventsWhileWaiting(inEventLoop, userInputWhileWaiting);
         if (!uartLink || linkGeneration != generation)
             fail(QStringLiteral("UART link not available"));
     }
@@ -88,7 +91,7 @@ void DfrLink::sendBlockingRequest(DfrCmd_t cmd, const QStringList& params)
             waitingReply = false;
         });
         while (waitingReply)
-            processEventsWhileWaiting(inEventLoop);
+            processEventsWhileWaiting(inEventLoop, userInputWhileWaiting);
     }
 
     switch (replyStatus) {

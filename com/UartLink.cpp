@@ -151,6 +151,14 @@ void UartLink::slotKeepAlive()
 
 void UartLink::slotTimeout()
 {
+    // A failed or silent binary stream leaves the line itself usable: the
+    // chunk can be asked again, and the link's owner decides whether to give up.
+    if (linkStatus == UART_WAITING_RFP_BINARY_REPLY) {
+        if (!std::exchange(rfpStreamFailed, false))
+            emit sigErrorOccured(QStringLiteral("Uart link timeout"));
+        changeStatus(UART_READY);
+        return;
+    }
     emit sigErrorOccured(QStringLiteral("Uart link timeout"));
     changeStatus(UART_ERROR_TIMEOUT);
     if (heldRequest) {

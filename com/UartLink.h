@@ -86,6 +86,8 @@ private:
     // A receiver streaming without line feeds must not grow memory without
     // limit; far above the longest legal frame.
     static constexpr int maxLineBytes = 64 * 1024;
+    // Silence that ends the remains of a failed binary stream.
+    static constexpr int rfpDrainQuietMs = 250;
 
     // A request that arrived while the link's own keep-alive was answered.
     struct HeldRequest_t

@@ -39,9 +39,13 @@ int UartLink::computeBinaryChecksum(const QByteArray& data)
 void UartLink::readRpfBinaryData(const QByteArray& data)
 {
     timeoutTimer.stop();
-    // After a bad packet the stream cannot be trusted; the link is torn down.
-    if (rfpStreamFailed)
+    // After a bad packet the rest of the stream cannot be trusted: it is let run
+    // out, and the link is ready again once the receiver has been quiet a while,
+    // so that the read can be asked again.
+    if (rfpStreamFailed) {
+        timeoutTimer.start(rfpDrainQuietMs);
         return;
+    }
     RfpBinaryReaderState_t& reader = rfpReader;
     reader.buffer.append(data);
 
@@ -72,6 +76,8 @@ void UartLink::readRpfBinaryData(const QByteArray& data)
         const int computed = computeBinaryChecksum(reader.header.mid(1).toLatin1() + reader.block + '*');
         if (received != computed) {
             rfpStreamFailed = true;
+            reader.buffer.clear();
+            timeoutTimer.start(rfpDrainQuietMs);
             emit sigErrorOccured(QStringLiteral("Bad checksum in RFP binary data: %1 vs %2.")
                                      .arg(Utils::TextUtils::hexByte(received), Utils::TextUtils::hexByte(computed)));
             return;

@@ -12,6 +12,10 @@ class DemoContent
 {
 public:
     static void apply(DeviceState& state);
+    // Replaces the recorded messages with `records` plausible ones, one every
+    // minute up to now (first generation: spread over the occupied favourite
+    // slots), and spoils one byte inside `corrupt` of them, evenly spread.
+    static void fillFlash(DeviceState& state, int records, int corrupt = 0);
 };
 
 } // namespace Vantrel::Sim

@@ -18,6 +18,8 @@ namespace Vantrel::Sim {
 
 namespace {
 
+constexpr int pacingTickMs = 2;
+
 constexpr int maxLineBytes = 64 * 1024;
 
 // NUL, invalid UTF-8 and control bytes, but no "$": no frame can be read in it.
@@ -159,6 +161,12 @@ void DfrSimulator::setOutputThrottle(int bytesPerChunk, int intervalMs)
 {
     throttleBytes = std::max(0, bytesPerChunk);
     throttleIntervalMs = std::max(0, intervalMs);
+}
+
+void DfrSimulator::setLinePacing(int baud)
+{
+    pacingBaud = std::max(0, baud);
+    throttleTimer->setTimerType(pacingBaud > 0 ? Qt::PreciseTimer : Qt::CoarseTimer);
 }
 
 void DfrSimulator::injectFault(FaultMode_t mode, const QString& mnemonic, int count)
@@ -372,10 +380,31 @@ void DfrSimulator::queueOutput(const QByteArray& bytes)
 void DfrSimulator::pumpOutput()
 {
     while (isOpen() && !outQueue.isEmpty()) {
-        const int size = throttleBytes > 0 ? std::min<int>(throttleBytes, outQueue.size()) : outQueue.size();
+        int size = throttleBytes > 0 ? std::min<int>(throttleBytes, outQueue.size()) : outQueue.size();
+        if (pacingBaud > 0) {
+            // A budget from the time the line went busy, so that timer slack does not slow it down.
+            if (!pacingClock.isValid())
+                pacingClock.start();
+            const qint64 allowed = pacingClock.elapsed() * pacingBaud / 10000 - pacedBytes;
+            if (allowed <= 0) {
+                writeNotifier->setEnabled(false);
+                throttleTimer->start(pacingTickMs);
+                return;
+            }
+            size = static_cast<int>(std::min<qint64>(size, allowed));
+        }
         const ssize_t n = ::write(masterFd, outQueue.constData(), static_cast<size_t>(size));
         if (n > 0) {
             outQueue.remove(0, static_cast<int>(n));
+            sentTotal += n;
+            if (pacingBaud > 0) {
+                pacedBytes += n;
+                if (outQueue.isEmpty()) {
+                    pacedBytes = 0;  // idle: the next reply starts a fresh budget
+                    pacingClock.invalidate();
+                }
+                continue;
+            }
             stalledSince.invalidate();
             if (throttleBytes > 0 && !outQueue.isEmpty()) {
                 writeNotifier->setEnabled(false);

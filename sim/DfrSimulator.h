@@ -151,6 +151,10 @@ public:
     void setAcknowledgeWithAck(bool enabled) { processor.setAcknowledgeWithAck(enabled); }
     void setReplyLatency(int ms) { replyLatencyMs = ms; }
     void setOutputThrottle(int bytesPerChunk, int intervalMs);
+    // Sends no faster than a serial line of that many baud (10 bits a byte); 0: no limit.
+    void setLinePacing(int baud);
+    // Bytes written to the line so far.
+    qint64 bytesSent() const { return sentTotal; }
 
     // A fault for the next `count` requests of that mnemonic (any request when
     // empty); frames that fail their checksum do not count. Rules are tried in
@@ -225,6 +229,10 @@ private:
     int faultDelayMs = 2000;
     int throttleBytes = 0;
     int throttleIntervalMs = 0;
+    int pacingBaud = 0;
+    QElapsedTimer pacingClock;   // since the line went busy
+    qint64 pacedBytes = 0;       // sent since then
+    qint64 sentTotal = 0;
     QList<FaultRule_t> faults;
 
     mutable QMutex shared;  // guards name and frameLog

@@ -92,8 +92,21 @@ int main(int argc, char* argv[])
                                          QStringLiteral("Start factory-fresh: no favourites, formats or recorded messages."));
     const QCommandLineOption verboseOption(QStringLiteral("verbose"),
                                            QStringLiteral("Trace every frame received and sent on standard error."));
+    const QCommandLineOption recordsOption(
+        QStringLiteral("flash-records"),
+        QStringLiteral("Fill the flash with <n> recorded messages instead of the demo's few."), QStringLiteral("n"));
+    const QCommandLineOption corruptOption(QStringLiteral("flash-corrupt"),
+                                           QStringLiteral("Spoil one byte in <k> of the recorded messages."),
+                                           QStringLiteral("k"), QStringLiteral("0"));
+    const QCommandLineOption corruptReadOption(
+        QStringLiteral("corrupt-reads"),
+        QStringLiteral("Spoil one binary packet in each of the next <n> flash read requests."), QStringLiteral("n"),
+        QStringLiteral("0"));
+    const QCommandLineOption paceOption(QStringLiteral("pace"),
+                                        QStringLiteral("Send no faster than a 115200 baud serial line."));
     parser.addOptions({profileOption, serialOption, appOption, blOption, fpgaOption, beaconOption, linkOption,
-                       latencyOption, blankOption, verboseOption});
+                       latencyOption, blankOption, verboseOption, recordsOption, corruptOption, corruptReadOption,
+                       paceOption});
     parser.process(app);
 
     const QString profileName = parser.value(profileOption).toUpper();
@@ -131,6 +144,21 @@ int main(int argc, char* argv[])
     // after the versions: the flash layout depends on the firmware level
     if (!parser.isSet(blankOption))
         DemoContent::apply(state);
+    if (parser.isSet(recordsOption)) {
+        const int records = parser.value(recordsOption).toInt(&ok);
+        if (!ok || records < 0)
+            fail(QStringLiteral("--flash-records needs a number of messages"));
+        const int corrupt = parser.value(corruptOption).toInt(&ok);
+        if (!ok || corrupt < 0)
+            fail(QStringLiteral("--flash-corrupt needs a number of messages"));
+        DemoContent::fillFlash(state, records, corrupt);
+    }
+    const int corruptReads = parser.value(corruptReadOption).toInt(&ok);
+    if (!ok || corruptReads < 0)
+        fail(QStringLiteral("--corrupt-reads needs a number of requests"));
+    simulator.injectFault(DfrSimulator::FAULTMODE_BAD_BINARY_CHECKSUM, QStringLiteral("RFP"), corruptReads);
+    if (parser.isSet(paceOption))
+        simulator.setLinePacing(115200);
     simulator.setReplyLatency(latency);
     simulator.setBeaconPeriod(qRound(beaconSeconds * 1000.0));
 

@@ -12,6 +12,7 @@
 #include "ui/PlatformsTableColumns.h"
 #include "ui_UiMainWindow.h"
 #include "utils/EnumText.h"
+#include "utils/FlashMemory.h"
 #include "utils/IdUtils.h"
 #include "utils/Settings.h"
 
@@ -69,6 +70,18 @@ MainWindow::MainWindow()
     connect(&dfrLink, &Com::DfrLink::sigLinkCompromised, this, &MainWindow::slotDfrDisconnected);
     connect(&dfrLink, &Com::DfrLink::sigUartLinkStatusChanged, this, &MainWindow::slotUpdateUartLinkStatus);
     connect(&dfrLink, &Com::DfrLink::sigOrvanMessageReceived, this, &MainWindow::slotOrvanMessageReceived);
+    connect(Utils::FlashMemory::instance(), &Utils::FlashMemory::sigOrvanDecoded, this,
+            &MainWindow::slotOrvanMessageReceived);
+    // The messages table and its tools serve flash dumps opened without a receiver,
+    // so they are wired for the window's whole life.
+    connect(ui->pushButtonRxFlashOpenDump, &QPushButton::clicked, this, &MainWindow::slotOpenFlashDump);
+    connect(ui->lineEditRxFilter, &QLineEdit::textEdited, this, &MainWindow::slotFilterRxTable);
+    connect(ui->pushButtonRxClearFilter, &QPushButton::clicked, this, &MainWindow::slotClearRxFilter);
+    connect(ui->pushButtonRxClearSelection, &QPushButton::clicked, this, &MainWindow::slotClearSelectionRxTable);
+    connect(ui->pushButtonRxClearTable, &QPushButton::clicked, this, &MainWindow::slotClearRxTable);
+    connect(ui->pushButtonRxExportCSV, &QPushButton::clicked, this, &MainWindow::slotExportRxTable);
+    connect(ui->tableWidgetRx, &QTableView::customContextMenuRequested, this,
+            &MainWindow::slotShowRxTableContextMenu);
     connect(&comManager, &Com::ComManager::sigDfrDetected, this, &MainWindow::slotDfrDetected);
     connect(&comManager, &Com::ComManager::sigDfrRemoved, this, &MainWindow::slotDfrRemoved);
 

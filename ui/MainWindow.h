@@ -46,6 +46,10 @@ public:
     // Rows of the messages table, filtered out or not.
     int rxRowCount() const;
     RxTableModel* rxTableModel() const { return rxModel; }
+    // Writes a read area to the dumps folder when dumps are on; a failure only warns.
+    void saveFlashDataToFile(const QByteArray& data, const QString& suffix);
+    // The path the last successful saveFlashDataToFile wrote, empty when none.
+    QString lastFlashDumpPath() const { return lastFlashDump; }
 
 public Q_SLOTS:
     void slotLastWindowClosed();
@@ -86,6 +90,10 @@ public Q_SLOTS:
     void slotExportRxTable();
     void slotSetFlashDumpEnabled(bool enabled);
     void slotSetFlashCrcCheckEnabled(bool enabled);
+    void slotReadFlashMemory();
+    void slotEraseFlashMemory();
+    // Shows the messages of a dump file; needs no receiver.
+    void slotOpenFlashDump();
     void slotOrvanMessageReceived(const Vantrel::Com::DfrLink::OrvanRxMessage_t& orvanRxMessage,
                                   Vantrel::Com::DfrLink::RxOrigin_t rxOrigin);
     void slotFilterRxTable();
@@ -105,6 +113,9 @@ public Q_SLOTS:
     void slotTabChanged(int index);
 
 private:
+    // The "RX table contains data" question: false when the user cancels.
+    bool prepareRxTableForFlash();
+
     // Font of the payload columns: the first exact match of a few fixed-width families.
     static QFont monospaceFont();
 
@@ -162,6 +173,7 @@ private:
     TrafficLog trafficLog;
     bool flashDumpEnabled = false;
     bool flashCrcCheckEnabled = true;
+    QString lastFlashDump;
     bool terminalHasNewContent = false;
 };
 

@@ -128,11 +128,8 @@ void MainWindow::connectDeviceWidgets()
     connectDevice(ui->checkBoxHardwareProximityMode, &QCheckBox::toggled, &MainWindow::slotSetSetupHardware);
 
     connectDevice(ui->checkBoxRxLive, &QCheckBox::toggled, &MainWindow::slotSetLiveRxEnabled);
-    connectDevice(ui->lineEditRxFilter, &QLineEdit::textEdited, &MainWindow::slotFilterRxTable);
-    connectDevice(ui->pushButtonRxClearFilter, &QPushButton::clicked, &MainWindow::slotClearRxFilter);
-    connectDevice(ui->pushButtonRxClearSelection, &QPushButton::clicked, &MainWindow::slotClearSelectionRxTable);
-    connectDevice(ui->pushButtonRxClearTable, &QPushButton::clicked, &MainWindow::slotClearRxTable);
-    connectDevice(ui->pushButtonRxExportCSV, &QPushButton::clicked, &MainWindow::slotExportRxTable);
+    connectDevice(ui->pushButtonRxFlashRead, &QPushButton::clicked, &MainWindow::slotReadFlashMemory);
+    connectDevice(ui->pushButtonRxFlashErase, &QPushButton::clicked, &MainWindow::slotEraseFlashMemory);
 
     connectDevice(ui->pushButtonPlatformsUpdate, &QPushButton::clicked, &MainWindow::slotGetPlatformsInfo);
     connectDevice(ui->pushButtonPlatformsImport, &QPushButton::clicked, &MainWindow::slotImportPlatformsInfo);
@@ -178,8 +175,6 @@ void MainWindow::connectPersistentWidgets()
     connect(ui->checkBoxRxLogFile, &QCheckBox::toggled, this, &MainWindow::slotSetLogFileEnabled);
     connect(ui->checkBoxFlashDumpToFile, &QCheckBox::toggled, this, &MainWindow::slotSetFlashDumpEnabled);
     connect(ui->checkBoxFlashCrcCheck, &QCheckBox::toggled, this, &MainWindow::slotSetFlashCrcCheckEnabled);
-    connect(ui->tableWidgetRx, &QTableView::customContextMenuRequested, this,
-            &MainWindow::slotShowRxTableContextMenu);
 }
 
 void MainWindow::disconnectDeviceWidgets()
@@ -227,11 +222,16 @@ void MainWindow::slotUpdateUartLinkStatus(const QString& statusString)
 
 void MainWindow::setDeviceTabsEnabled(bool enabled)
 {
-    // The Settings tab stays usable without a receiver.
-    const int settingsTab = ui->tabWidget->indexOf(ui->tabSettings);
-    for (int tab = 0; tab < ui->tabWidget->count(); ++tab)
-        if (tab != settingsTab)
+    // Settings stays usable without a receiver, and so does Messages, to look at
+    // flash dumps; its receiver widgets do not.
+    for (int tab = 0; tab < ui->tabWidget->count(); ++tab) {
+        QWidget* page = ui->tabWidget->widget(tab);
+        if (page != ui->tabSettings && page != ui->tabRx)
             ui->tabWidget->setTabEnabled(tab, enabled);
+    }
+    for (QWidget* widget : std::initializer_list<QWidget*>{ui->pushButtonRxFlashRead, ui->pushButtonRxFlashErase,
+                                                           ui->checkBoxRxLive})
+        widget->setEnabled(enabled);
     for (QWidget* widget : std::initializer_list<QWidget*>{ui->lineEditTerminalCommand, ui->pushButtonTerminalSend,
                                                            ui->pushButtonTerminalSaveScript,
                                                            ui->pushButtonTerminalScript,
