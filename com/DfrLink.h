@@ -200,6 +200,28 @@ public:
     // Reads one favourite platform slot, also while a script is being recorded.
     PlatformInfo_t getPlatformInfo(quint32 index);
 
+    // ---- BEGIN temporary declarations: slot operations that land with the slots work ----
+    struct GpsFormatInfo_t
+    {
+        qint32 index = 0;
+        bool occupied = false;
+        Utils::GpsFormat_t gpsFormat;
+    };
+    void createPlatformInfo(quint32 index);
+    void deletePlatformInfo(quint32 index);
+    void setPlatformInfo(const PlatformInfo_t& info, bool recreate);
+    GpsFormatInfo_t getGpsFormatInfo(quint32 index);
+    void setGpsFormatInfo(const GpsFormatInfo_t& info);
+    // ---- END temporary declarations ----
+
+    // Application <-> bootloader. The receiver restarts; the caller drops the link.
+    void switchMode();
+    // Flashes the image lines (header removed); the receiver must be in its bootloader.
+    // sigFirmwareProgress follows every line written.
+    void updateFirmware(const QList<QByteArray>& lines);
+    // A typed line: a known command goes through the request engine, anything else raw.
+    void sendManualDfrCmd(const QString& userCmd);
+
     // While on, requests are recorded as frames instead of being sent.
     void startNoSendCommandMode();
     QStringList stopNoSendCommandMode();
@@ -225,6 +247,8 @@ Q_SIGNALS:
     void sigOrvanMessageReceived(const Vantrel::Com::DfrLink::OrvanRxMessage_t& message,
                                  Vantrel::Com::DfrLink::RxOrigin_t origin);
     void sigUartLinkStatusChanged(const QString& statusString);
+    // Emitted by updateFirmware after each image line the receiver acknowledged.
+    void sigFirmwareProgress(int linesWritten, int linesTotal);
 
 public Q_SLOTS:
     void slotReplyReceived(const QStringList& replyValues, bool isError);
@@ -240,6 +264,9 @@ private:
     // Signals of a released link may still be queued; they must not touch the current one.
     bool fromCurrentLink() const;
     void endWait(quint32 status, const QString& message);
+    // A bootloader request whose acknowledgement "ACK,<mnemonic>,0" counts as a refusal:
+    // the link hands that form over as a reply, and a refused image line must not pass.
+    void sendBootloaderRequest(DfrCmd_t cmd, const QStringList& params = {});
 
     QThread workerThread{this};
     UartLink* uartLink = nullptr;
