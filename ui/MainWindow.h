@@ -76,6 +76,16 @@ public Q_SLOTS:
     void slotTerminalContentAdded(QTableWidgetItem* item);
     void slotTabChanged(int index);
 
+    void slotSwitchMode();
+    void slotUpdateFirmware();
+    void slotSendManualDfrCmd();
+    void slotTerminalSaveScript();
+    void slotTerminalScript();
+
+protected:
+    // Up and Down in the terminal's command line walk through this run's commands.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     // Font of the payload columns: the first exact match of a few fixed-width families.
     static QFont monospaceFont();
@@ -107,6 +117,16 @@ private:
     void updateSettingsWidgets();
 
     void updateTerminalTabAppearance();
+    // Completion of the known mnemonics and the command history; set up once.
+    void setupTerminalHabits();
+    // The receiver's configuration as the frames that would restore it (setups,
+    // occupied platform and GPS format slots). The link never stays recording.
+    QStringList recordConfiguration();
+    // Records the configuration into a script file, one frame per line, through a
+    // temporary file: on any failure the previous file stays as it was.
+    void saveConfiguration(const QString& fileName);
+    // Saves the configuration under "../Backups"; returns the file written.
+    QString backupConfiguration(const QString& serial);
 
     // Appends "<UTC date> <UTC time><text>" to the traffic log file and flushes it.
     void writeLogFileEvent(const QString& text);
@@ -126,6 +146,9 @@ private:
     bool flashDumpEnabled = false;
     bool flashCrcCheckEnabled = true;
     bool terminalHasNewContent = false;
+    QStringList terminalHistory;
+    qsizetype terminalHistoryPosition = 0;  // == size(): not browsing
+    QString terminalDraft;                  // what was typed before browsing started
 };
 
 // Battery charge in percent for a voltage, interpolated in the cell's discharge table.

@@ -101,6 +101,8 @@ void MainWindow::connectDeviceWidgets()
 {
     connectPersistentWidgets();
 
+    connectDevice(ui->pushButtonSwitchMode, &QPushButton::clicked, &MainWindow::slotSwitchMode);
+    connectDevice(ui->pushButtonFirmwareUpdate, &QPushButton::clicked, &MainWindow::slotUpdateFirmware);
     connectDevice(ui->pushButtonStatusRefresh, &QPushButton::clicked, &MainWindow::slotRefreshStatus);
 
     for (QCheckBox* box : {ui->checkBoxSetupSoftwareAudio, ui->checkBoxSetupSoftwareBacklight,
@@ -133,6 +135,11 @@ void MainWindow::connectDeviceWidgets()
 
     connectDevice(ui->pushButtonPlatformsUpdate, &QPushButton::clicked, &MainWindow::slotGetPlatformsInfo);
 
+    setupTerminalHabits();
+    connectDevice(ui->lineEditTerminalCommand, &QLineEdit::returnPressed, &MainWindow::slotSendManualDfrCmd);
+    connectDevice(ui->pushButtonTerminalSend, &QPushButton::clicked, &MainWindow::slotSendManualDfrCmd);
+    connectDevice(ui->pushButtonTerminalSaveScript, &QPushButton::clicked, &MainWindow::slotTerminalSaveScript);
+    connectDevice(ui->pushButtonTerminalScript, &QPushButton::clicked, &MainWindow::slotTerminalScript);
     connectDevice(ui->pushButtonTerminalReloadGui, &QPushButton::clicked, &MainWindow::slotRefreshGuiInfos);
 }
 
