@@ -126,28 +126,34 @@ private Q_SLOTS:
 
     void saveScript_data()
     {
-        QTest::addColumn<bool>("slotReadFails");
+        QTest::addColumn<bool>("badSlot");
         QTest::newRow("first generation") << false;
-        QTest::newRow("a refused slot read keeps the old file") << true;
+        QTest::newRow("a slot that cannot be written keeps the old file") << true;
     }
 
     void saveScript()
     {
-        QFETCH(bool, slotReadFails);
-        connectTo(DeviceState::PROFILE_DFR_V1);
+        QFETCH(bool, badSlot);
+        connectTo(DeviceState::PROFILE_DFR_V1, [badSlot](DeviceState& state) {
+            DeviceState::Platform_t platform;
+            platform.id = "AB123";
+            platform.gpsFormat = QStringList(22, "1");
+            platform.encryption.last() = "0";  // a data length of 0 cannot be written back
+            if (badSlot)
+                state.setPlatform(3, platform);
+        });
         QVERIFY(TestSupport::writeFile(chosenFile, "previous\n"));
-        if (slotReadFails)
-            sim->injectFault(DfrSimulator::FAULTMODE_ACK_ERROR, "IP");
         const QString message = thrown(&MainWindow::slotTerminalSaveScript);
-        QVERIFY2(slotReadFails ? message.startsWith("Error in reply: ") : message.isEmpty(), qPrintable(message));
+        QCOMPARE(message.isEmpty(), !badSlot);
         const QStringList lines = TestSupport::readFile(chosenFile).split('\n', Qt::SkipEmptyParts);
         QStringList frames;
         for (const QString& line : lines)
             if (line.toLatin1() == wireLine(line.mid(1, line.indexOf('*')).toLatin1()))
                 frames << line.section(',', 0, 0);
-        QCOMPARE(frames, slotReadFails ? QStringList() : (QStringList{"$SETUPSW", "$SETUPHW"}));
-        QCOMPARE(lines.size(), slotReadFails ? 1 : 2);
+        QCOMPARE(frames, badSlot ? QStringList() : (QStringList{"$SETUPSW", "$SETUPHW"}));
+        QCOMPARE(lines.size(), badSlot ? 1 : 2);
         // Recording is over either way: a setup edit reaches the receiver and is read back.
+        sim->clearReceivedFrames();
         window->slotSetSetupHardware();
         QCOMPARE(sim->receivedCount("SETUPHW"), 2);
     }
@@ -192,6 +198,7 @@ private Q_SLOTS:
                 platform.id = id;
                 platform.label = QString("Mast %1").arg(id);
                 state.setPlatform(platform.id.size(), platform);
+                platform.gpsFormat = QStringList{"FIX"} + QStringList(20, "2") + QStringList{"1"};  // the second one decodes positions
             }
             if (v2)
                 state.setGpsFormat(2, QStringList{"TRACK"} + QStringList(21, "1") + QStringList{"0", "0", "0", "0", "0", "8"});
@@ -201,7 +208,8 @@ private Q_SLOTS:
         const QString saved = TestSupport::readFile(chosenFile);
         QCOMPARE(saved.contains("$SFG,"), v2);
         if (v2) {
-            const QDir backups(QDir(QCoreApplication::applicationDirPath()).absoluteFilePath("../Backups"));
+            QDir backups(QDir(QCoreApplication::applicationDirPath()).absoluteFilePath("../Backups"));
+            backups.removeRecursively();
             QCOMPARE(thrown(&MainWindow::slotSwitchMode), QString());
             const QStringList files = backups.entryList({"config_0042-1207_*.dfr"}, QDir::Files);
             QCOMPARE(files.size(), 1);
@@ -211,7 +219,14 @@ private Q_SLOTS:
         QCOMPARE(thrown(&MainWindow::slotTerminalScript), QString());
         QCOMPARE(sim->state().setupHardware, original.setupHardware);
         QCOMPARE(sim->state().setupSoftware.mid(0, 7), original.setupSoftware.mid(0, 7));
-        QCOMPARE(sim->state().platforms, original.platforms);
+        // Without GPS mode the format block means nothing, whatever it holds.
+        const auto meaning = [](QVector<QStringList> platforms) {
+            for (QStringList& slot : platforms)
+                if (slot.at(5) == "0")
+                    slot.erase(slot.begin() + 6, slot.begin() + 28);
+            return platforms;
+        };
+        QCOMPARE(meaning(sim->state().platforms), meaning(original.platforms));
         QCOMPARE(sim->state().gpsFormats, original.gpsFormats);
     }
 };
