@@ -68,7 +68,8 @@ protected:
     // The message a window slot threw, empty when it returned.
     QString thrown(void (Vantrel::Ui::MainWindow::*slot)())
     {
-        const QString message = TestSupport::thrownBy([this, slot] { (window->*slot)(); });
+        Vantrel::Ui::MainWindow* target = window;
+        const QString message = TestSupport::thrownBy([target, slot] { (target->*slot)(); });
         return message == QLatin1String("<nothing thrown>") ? QString() : message;
     }
 
