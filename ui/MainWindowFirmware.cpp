@@ -17,7 +17,6 @@
 
 #include "inhouse/Exception.h"
 #include "ui/Dialogs.h"
-#include "ui_UiMainWindow.h"
 
 namespace Vantrel::Ui {
 
