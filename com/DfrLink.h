@@ -224,6 +224,14 @@ public:
     // marker, no control character, nothing outside Latin-1.
     static bool isFrameText(const QString& text);
 
+    // Application <-> bootloader. The receiver restarts; the caller drops the link.
+    void switchMode();
+    // Flashes the image lines (header removed); the receiver must be in its bootloader.
+    // sigFirmwareProgress follows every line written.
+    void updateFirmware(const QList<QByteArray>& lines);
+    // A typed line: a known command goes through the request engine, anything else raw.
+    void sendManualDfrCmd(const QString& userCmd);
+
     // While on, requests are recorded as frames instead of being sent.
     void startNoSendCommandMode();
     QStringList stopNoSendCommandMode();
@@ -265,6 +273,8 @@ Q_SIGNALS:
     void sigUartLinkStatusChanged(const QString& statusString);
     // After each chunk of a flash read.
     void sigFlashReadProgress(qint64 bytesRead, qint64 bytesTotal);
+    // Emitted by updateFirmware after each image line the receiver acknowledged.
+    void sigFirmwareProgress(int linesWritten, int linesTotal);
 
 public Q_SLOTS:
     void slotReplyReceived(const QStringList& replyValues, bool isError);
@@ -280,6 +290,9 @@ private:
     // Signals of a released link may still be queued; they must not touch the current one.
     bool fromCurrentLink() const;
     void endWait(quint32 status, const QString& message);
+    // A bootloader request whose acknowledgement "ACK,<mnemonic>,0" counts as a refusal:
+    // the link hands that form over as a reply, and a refused image line must not pass.
+    void sendBootloaderRequest(DfrCmd_t cmd, const QStringList& params = {});
 
     int platformValueCount() const;
     // The platform slot requests that read a reply back; recorded only in no-send-command mode.

@@ -112,6 +112,16 @@ public Q_SLOTS:
     void slotTerminalContentAdded(QTableWidgetItem* item);
     void slotTabChanged(int index);
 
+    void slotSwitchMode();
+    void slotUpdateFirmware();
+    void slotSendManualDfrCmd();
+    void slotTerminalSaveScript();
+    void slotTerminalScript();
+
+protected:
+    // Up and Down in the terminal's command line walk through this run's commands.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     // The "RX table contains data" question: false when the user cancels.
     bool prepareRxTableForFlash();
@@ -156,6 +166,16 @@ private:
     void updateSettingsWidgets();
 
     void updateTerminalTabAppearance();
+    // Completion of the known mnemonics and the command history; set up once.
+    void setupTerminalHabits();
+    // The receiver's configuration as the frames that would restore it (setups,
+    // occupied platform and GPS format slots). The link never stays recording.
+    QStringList recordConfiguration();
+    // Records the configuration into a script file, one frame per line, through a
+    // temporary file: on any failure the previous file stays as it was.
+    void saveConfiguration(const QString& fileName);
+    // Saves the configuration under "../Backups"; returns the file written.
+    QString backupConfiguration(const QString& serial);
 
     // Model, columns and fonts of the messages table.
     void setupRxTable();
@@ -175,6 +195,9 @@ private:
     bool flashCrcCheckEnabled = true;
     QString lastFlashDump;
     bool terminalHasNewContent = false;
+    QStringList terminalHistory;
+    qsizetype terminalHistoryPosition = 0;  // == size(): not browsing
+    QString terminalDraft;                  // what was typed before browsing started
 };
 
 // Battery charge in percent for a voltage, interpolated in the cell's discharge table.

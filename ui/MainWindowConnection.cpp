@@ -104,6 +104,8 @@ void MainWindow::connectDeviceWidgets()
 {
     connectPersistentWidgets();
 
+    connectDevice(ui->pushButtonSwitchMode, &QPushButton::clicked, &MainWindow::slotSwitchMode);
+    connectDevice(ui->pushButtonFirmwareUpdate, &QPushButton::clicked, &MainWindow::slotUpdateFirmware);
     connectDevice(ui->pushButtonStatusRefresh, &QPushButton::clicked, &MainWindow::slotRefreshStatus);
 
     for (QCheckBox* box : {ui->checkBoxSetupSoftwareAudio, ui->checkBoxSetupSoftwareBacklight,
@@ -159,6 +161,11 @@ void MainWindow::connectDeviceWidgets()
     connectDevice(ui->pushButtonGpsFormatsCreate, &QPushButton::clicked, &MainWindow::slotCreateGpsFormats);
     connectDevice(ui->pushButtonGpsFormatsDelete, &QPushButton::clicked, &MainWindow::slotDeleteGpsFormats);
 
+    setupTerminalHabits();
+    connectDevice(ui->lineEditTerminalCommand, &QLineEdit::returnPressed, &MainWindow::slotSendManualDfrCmd);
+    connectDevice(ui->pushButtonTerminalSend, &QPushButton::clicked, &MainWindow::slotSendManualDfrCmd);
+    connectDevice(ui->pushButtonTerminalSaveScript, &QPushButton::clicked, &MainWindow::slotTerminalSaveScript);
+    connectDevice(ui->pushButtonTerminalScript, &QPushButton::clicked, &MainWindow::slotTerminalScript);
     connectDevice(ui->pushButtonTerminalReloadGui, &QPushButton::clicked, &MainWindow::slotRefreshGuiInfos);
 }
 

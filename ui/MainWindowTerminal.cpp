@@ -1,6 +1,9 @@
 // Terminal tab: its title warns of log rows above INFO that the user has not seen.
 #include "ui/MainWindow.h"
 
+#include <QCompleter>
+#include <QKeyEvent>
+#include <QMetaEnum>
 #include <QTabBar>
 #include <QTableWidget>
 
@@ -33,6 +36,60 @@ void MainWindow::updateTerminalTabAppearance()
     ui->tabWidget->setTabText(terminalTab,
                               terminalHasNewContent ? QStringLiteral("Terminal *") : QStringLiteral("Terminal"));
     ui->tabWidget->tabBar()->setTabTextColor(terminalTab, terminalHasNewContent ? Qt::red : Qt::black);
+}
+
+void MainWindow::slotSendManualDfrCmd()
+{
+    const QString command = ui->lineEditTerminalCommand->text();
+    // A command sent again moves to the end instead of filling the history with copies.
+    if (!command.trimmed().isEmpty()) {
+        terminalHistory.removeAll(command);
+        terminalHistory.append(command);
+    }
+    terminalHistoryPosition = terminalHistory.size();
+    terminalDraft.clear();
+    // The line stays as typed, so that it can be corrected and sent again.
+    dfrLink.sendManualDfrCmd(command);
+}
+
+void MainWindow::setupTerminalHabits()
+{
+    QLineEdit* line = ui->lineEditTerminalCommand;
+    if (line->completer())
+        return;
+    // Each mnemonic with and without its "$": the completer matches on the prefix typed.
+    QStringList mnemonics;
+    const QMetaEnum commands = QMetaEnum::fromType<Com::DfrLink::DfrCmd_t>();
+    for (int i = 0; i < commands.keyCount(); ++i) {
+        if (commands.value(i) == Com::DfrLink::CMD_KEEPALIVE_INTERNAL)
+            continue;
+        const QString mnemonic = QString::fromLatin1(commands.key(i)).mid(4);
+        mnemonics << mnemonic << QLatin1Char('$') + mnemonic;
+    }
+    auto* completer = new QCompleter(mnemonics, line);
+    completer->setCaseSensitivity(Qt::CaseInsensitive);
+    line->setCompleter(completer);
+    line->installEventFilter(this);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != ui->lineEditTerminalCommand || event->type() != QEvent::KeyPress)
+        return Tarsk::Ui::MainWindow::eventFilter(watched, event);
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key != Qt::Key_Up && key != Qt::Key_Down)
+        return Tarsk::Ui::MainWindow::eventFilter(watched, event);
+
+    if (terminalHistoryPosition == terminalHistory.size())
+        terminalDraft = ui->lineEditTerminalCommand->text();
+    if (key == Qt::Key_Up && terminalHistoryPosition > 0)
+        --terminalHistoryPosition;
+    else if (key == Qt::Key_Down && terminalHistoryPosition < terminalHistory.size())
+        ++terminalHistoryPosition;
+    ui->lineEditTerminalCommand->setText(terminalHistoryPosition < terminalHistory.size()
+                                             ? terminalHistory.at(terminalHistoryPosition)
+                                             : terminalDraft);
+    return true;
 }
 
 } // namespace Vantrel::Ui

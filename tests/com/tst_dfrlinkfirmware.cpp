@@ -1,0 +1,196 @@
+// Firmware upload and mode switch on the simulated receiver: image file rules, frames, progress, failures.
+#include "tests/common/WindowDeviceFixture.h"
+
+Q_DECLARE_METATYPE(Vantrel::Sim::DeviceState::Profile_t)
+Q_DECLARE_METATYPE(Vantrel::Sim::DfrSimulator::FaultMode_t)
+
+const QByteArray header = "TALVEN GONIO_V2 FIRMWARE VERSION : 1.4";
+
+class TestDfrLinkFirmware : public WindowDeviceFixture
+{
+    Q_OBJECT
+    // What "Update firmware" threw for this image, empty when it flashed.
+    QString flash(const QByteArray& image)
+    {
+        QFile file(chosenFile);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(image) != image.size())
+            return "no image";
+        file.close();
+        return thrown(&Vantrel::Ui::MainWindow::slotUpdateFirmware);
+    }
+
+private Q_SLOTS:
+    void initTestCase() { startWindow(); }
+    void cleanup() { Vantrel::Utils::Settings::instance()->printAtCmdDebugInfo = false; }
+
+    void imageRules_data()
+    {
+        QTest::addColumn<DeviceState::Profile_t>("profile");
+        QTest::addColumn<QByteArray>("image");
+        QTest::addColumn<QString>("error");  // %1: the file; empty: flashed with these WRDA values
+        QTest::addColumn<QStringList>("lines");
+        const auto bl = DeviceState::PROFILE_DFR_V2_BL;
+        const QString line = "Unable to use DFR firmware file %1: line %2 ";
+        const QString delimiter = "holds \"$\" or \"*\", which would break its frame.";
+        QTest::newRow("header with spaces") << bl << " \t" + header + " \r:1A\r:2,B" << "" << QStringList{":1A", ":2,B"};
+        QTest::newRow("CR LF: lines begin with LF") << bl << header + "\r\n:1A\r\n" << "" << QStringList{"\n:1A", "\n"};
+        QTest::newRow("lower-case header") << bl << header.toLower() + "\r:1" << "Unable to decode first line of file %1."
+                                           << QStringList();
+        QTest::newRow("V2 image on V1") << DeviceState::PROFILE_DFR_V1 << header + "\r:1"
+                                        << "Incompatible DFR version (2 vs 1)." << QStringList();
+        QTest::newRow("no CR") << bl << header + "\n:1" << "Unable to read DFR firmware file %1: not enought data"
+                               << QStringList();
+        QTest::newRow("dollar in line 3") << bl << header + "\r:1\r:2$" << line.arg("%1", "3") + delimiter << QStringList();
+        QTest::newRow("star in line 2") << bl << header + "\r*" << line.arg("%1", "2") + delimiter << QStringList();
+        QTest::newRow("invalid UTF-8") << bl << header + "\r\xC3\x28" << line.arg("%1", "2") + "is not valid UTF-8."
+                                       << QStringList();
+        QTest::newRow("beyond Latin-1") << bl << header + "\r\xE2\x82\xAC"
+                                        << line.arg("%1", "2") + "holds a character the serial line cannot carry."
+                                        << QStringList();
+        QTest::newRow("application mode") << DeviceState::PROFILE_DFR_V2_APP << header + "\r:1"
+                                          << "Unable to flash firmware, DFR is not in BL mode (2)" << QStringList();
+    }
+
+    void imageRules()
+    {
+        QFETCH(DeviceState::Profile_t, profile);
+        QFETCH(QByteArray, image);
+        QFETCH(QString, error);
+        QFETCH(QStringList, lines);
+        connectTo(profile);
+        const QString disconnection = "Disconnection of " + DeviceTest::portOf(sim->deviceName()) + " (Please reconnect to DFR).";
+
+        QCOMPARE(flash(image), error.contains("%1") ? error.arg(chosenFile) : error);
+        // The file is checked before the question, the mode after it.
+        QCOMPARE(asked.size(), error.isEmpty() || error.contains("BL mode") ? 1 : 0);
+        QStringList frames;
+        for (const auto& frame : sim->receivedFrames())
+            if (frame.mnemonic != "TEST")
+                frames << frame.mnemonic + ':' + frame.params.join(',');
+        if (!lines.isEmpty())
+            lines = QStringList{"ATBL:", "ERRF:"} + lines.replaceInStrings(QRegularExpression("^"), "WRDA:") +
+                    QStringList{"WRSC:", "REBO:"};
+        QCOMPARE(frames.filter(QRegularExpression("^(?!GSN|LIG)")), lines);
+        QCOMPARE(connected(), !error.isEmpty());
+        QCOMPARE(lastLog() == disconnection, error.isEmpty());
+    }
+
+    void progress_data()
+    {
+        QTest::addColumn<int>("lineCount");
+        QTest::addColumn<int>("percentLines");
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<bool>("ackReplies");  // "ACK,<mnemonic>,1" instead of the command's own reply
+        QTest::newRow("1000 lines") << 1000 << 100 << "1% uploaded (line 10 on 1000)..." << false;
+        QTest::newRow("300 lines") << 300 << 100 << "1% uploaded (line 3 on 300)..." << false;
+        QTest::newRow("50 lines") << 50 << 50 << "2% uploaded (line 1 on 50)..." << false;
+        QTest::newRow("50 lines acknowledged with ACK") << 50 << 50 << "2% uploaded (line 1 on 50)..." << true;
+    }
+
+    void progress()
+    {
+        QFETCH(int, lineCount);
+        QFETCH(int, percentLines);
+        QFETCH(QString, first);
+        QFETCH(bool, ackReplies);
+        connectTo(DeviceState::PROFILE_DFR_V2_BL);
+        QByteArray image = header;
+        for (int i = 0; i < lineCount; ++i)
+            image += "\r:" + QByteArray::number(i);
+        // The dialog, looked at while the receiver takes the middle line.
+        QString shown;
+        connect(sim.get(), &DfrSimulator::frameReceived, this, [&](const DfrSimulator::ReceivedFrame_t& frame) {
+            if (frame.mnemonic == "ATBL")  // not before: an acknowledged TEST reads as another generation
+                sim->setAcknowledgeWithAck(ackReplies);
+            const auto* dialog = window->findChild<QDialog*>("firmwareProgressDialog");
+            if (frame.mnemonic == "WRDA" && sim->state().firmwareLines.size() == lineCount / 2 && dialog &&
+                dialog->isVisible() && dialog->findChildren<QAbstractButton*>().isEmpty())
+                shown = dialog->findChild<QLabel*>("firmwareProgressText")->text();
+        });
+        const int rowsBefore = ui->tableWidgetLogger->rowCount();
+        QCOMPARE(flash(image), QString());
+        QVERIFY2(shown.contains(QString("%1 of %2").arg(lineCount / 2).arg(lineCount)) && shown.contains("time left"),
+                 qPrintable(shown));
+        QStringList percents;
+        for (int row = rowsBefore; row < ui->tableWidgetLogger->rowCount(); ++row)
+            percents << ui->tableWidgetLogger->item(row, ui->tableWidgetLogger->columnCount() - 1)->text();
+        percents = percents.filter("% uploaded (line");
+        QCOMPARE(percents.size(), percentLines);
+        QCOMPARE(percents.removeDuplicates(), 0);
+        QCOMPARE(percents.first(), first);
+        QCOMPARE(percents.last(), QString("100% uploaded (line %1 on %1)...").arg(lineCount));
+        QCOMPARE(sim->state().firmwareLines.size(), lineCount);
+    }
+
+    void failureMidUpload_data()
+    {
+        QTest::addColumn<DfrSimulator::FaultMode_t>("fault");
+        QTest::addColumn<bool>("tracing");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("refused line, tracing on") << DfrSimulator::FAULTMODE_ACK_ERROR << true << "Error in reply: ";
+        QTest::newRow("refused line, tracing off") << DfrSimulator::FAULTMODE_ACK_ERROR << false << "Error in reply: ";
+        QTest::newRow("lost reply, tracing on") << DfrSimulator::FAULTMODE_NO_REPLY << true << "Link Error: ";
+    }
+
+    void failureMidUpload()
+    {
+        QFETCH(DfrSimulator::FaultMode_t, fault);
+        QFETCH(bool, tracing);
+        QFETCH(QString, error);
+        connectTo(DeviceState::PROFILE_DFR_V2_BL);
+        Vantrel::Utils::Settings::instance()->printAtCmdDebugInfo = tracing;
+        connect(sim.get(), &DfrSimulator::frameReceived, this, [this, fault](const DfrSimulator::ReceivedFrame_t& f) {
+            if (f.mnemonic == "WRDA" && sim->state().firmwareLines.size() == 3)
+                sim->injectFault(fault, "WRDA");
+        });
+        const bool linkLost = fault == DfrSimulator::FAULTMODE_NO_REPLY;
+        if (linkLost)
+            QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("Error on .*Uart link timeout"));
+        const QString message = flash(header + "\r:1\r:2\r:3\r:4\r:5\r:6");
+        QVERIFY2(message.startsWith(error), qPrintable(message));
+        QCOMPARE(Vantrel::Utils::Settings::instance()->printAtCmdDebugInfo, tracing);
+        QCOMPARE(sentBeyondStatus(), (QStringList{"ATBL", "ERRF", "WRDA", "WRDA", "WRDA", "WRDA"}));
+        QCOMPARE(connected(), !linkLost);
+    }
+
+    // The backup itself needs the slot operations: see the terminal test's replay.
+    void switchMode_data()
+    {
+        QTest::addColumn<DeviceState::Profile_t>("profile");
+        QTest::addColumn<int>("fallback");  // to "switch anyway?": 0 Yes, 1 No
+        QTest::addColumn<QStringList>("sent");
+        QTest::addColumn<int>("questions");
+        QTest::newRow("bootloader to application") << DeviceState::PROFILE_DFR_V2_BL << 0 << QStringList{"REBO"} << 1;
+        QTest::newRow("no backup, switched anyway") << DeviceState::PROFILE_DFR_V2_APP << 0 << QStringList{"SUA"} << 2;
+        QTest::newRow("no backup, user stays") << DeviceState::PROFILE_DFR_V2_APP << 1 << QStringList() << 2;
+    }
+
+    void switchMode()
+    {
+        QFETCH(DeviceState::Profile_t, profile);
+        QFETCH(int, fallback);
+        QFETCH(QStringList, sent);
+        QFETCH(int, questions);
+        // A plain file where the folder belongs: no backup can be written.
+        const QString backups = QDir(QCoreApplication::applicationDirPath()).absoluteFilePath("../Backups");
+        QVERIFY(TestSupport::writeFile(backups, "in the way"));
+        const auto unblock = qScopeGuard([&] { QFile::remove(backups); });
+        answer = [fallback](const Dialogs::Request_t& r) { return r.text.startsWith("The configuration") ? fallback : 0; };
+        connectTo(profile);
+        if (profile == DeviceState::PROFILE_DFR_V2_APP)
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Configuration backup failed: Unable to create"));
+        QCOMPARE(thrown(&Vantrel::Ui::MainWindow::slotSwitchMode), QString());
+        QCOMPARE(sentBeyondStatus(), sent);
+        QCOMPARE(asked.size(), questions);
+        QCOMPARE(connected(), sent.isEmpty());
+    }
+};
+
+int main(int argc, char** argv)
+{
+    Tarsk::Utils::ToplevelApplication app(argc, argv);
+    TestDfrLinkFirmware test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_dfrlinkfirmware.moc"

@@ -1,0 +1,241 @@
+// Terminal tab: typed commands on the wire, command line habits, script recording and replay, the tab's marker.
+#include "tests/common/WindowDeviceFixture.h"
+
+using Vantrel::Ui::MainWindow;
+
+Q_DECLARE_METATYPE(Vantrel::Sim::DeviceState::Profile_t)
+
+QByteArray wireLine(const QByteArray& covered)  // a frame without its CR LF
+{
+    return DeviceTest::frame(covered).chopped(2);
+}
+
+class TestTerminal : public WindowDeviceFixture
+{
+    Q_OBJECT
+    QList<QByteArray> received() const
+    {
+        QList<QByteArray> lines;
+        for (const auto& frame : sim->receivedFrames())
+            lines << frame.line;
+        return lines;
+    }
+
+private Q_SLOTS:
+    void initTestCase() { startWindow(); }
+    void init() { answer = [](const Dialogs::Request_t&) { return 0; }; }
+
+    // First: the history lasts for the whole run.
+    void history_data()
+    {
+        QTest::addColumn<QList<int>>("keys");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("Up: the newest") << QList<int>{Qt::Key_Up} << "$GSN";
+        QTest::newRow("Up past the oldest") << QList<int>{Qt::Key_Up, Qt::Key_Up, Qt::Key_Up} << "TEST";
+        QTest::newRow("Up and Down") << QList<int>{Qt::Key_Up, Qt::Key_Up, Qt::Key_Down} << "$GSN";
+        QTest::newRow("Down back to the draft") << QList<int>{Qt::Key_Up, Qt::Key_Down} << "draft";
+    }
+
+    void history()
+    {
+        QFETCH(QList<int>, keys);
+        QFETCH(QString, shown);
+        connectTo(DeviceState::PROFILE_DFR_V2_APP);
+        QLineEdit* line = ui->lineEditTerminalCommand;
+        // Sent again, a command moves to the newest place instead of being kept twice.
+        for (const char* text : {"$GSN", "TEST", "$GSN"}) {
+            line->setText(text);
+            QTest::keyClick(line, Qt::Key_Return);
+        }
+        QCOMPARE(sim->receivedMnemonics(), (QStringList{"GSN", "TEST", "GSN"}));
+        line->setText("draft");
+        for (int key : keys)
+            QTest::keyClick(line, Qt::Key(key));
+        QCOMPARE(line->text(), shown);
+        line->completer()->setCompletionPrefix("$setuph");
+        QCOMPARE(line->completer()->currentCompletion(), QString("$SETUPHW"));
+    }
+
+    void typedCommand_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QByteArray>("wire");
+        QTest::addColumn<QStringList>("warnings");
+        const QByteArray right = wireLine("SETUPHW,,,,,,*");
+        const QString wrong = "$SETUPHW,,,,,,*" + QString(right.endsWith("00") ? "01" : "00");
+        QTest::newRow("TEST through the engine") << "TEST" << wireLine("TEST*") << QStringList();
+        QTest::newRow("known command trimmed") << "  $GSN  " << wireLine("GSN*") << QStringList();
+        QTest::newRow("wrong checksum sent as typed")
+            << wrong << wrong.toLatin1() << QStringList{"Wrong checksum provided (should be " + right.right(2) + ")"};
+        QTest::newRow("unknown mnemonic raw") << "XYZ,1" << QByteArray("XYZ,1") << QStringList();
+        QTest::newRow("raw line keeps its spaces") << " test " << QByteArray(" test ") << QStringList();
+        QTest::newRow("empty line") << "" << QByteArray() << QStringList{"Empty command", "Command with an empty payload."};
+        QTest::newRow("lone star") << "$GSN*" << QByteArray("$GSN*") << QStringList{"Command with an empty payload."};
+    }
+
+    void typedCommand()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QByteArray, wire);
+        QFETCH(QStringList, warnings);
+        connectTo(DeviceState::PROFILE_DFR_V2_APP);
+        QTest::failOnWarning(QRegularExpression(".*"));
+        for (const QString& warning : warnings)
+            QTest::ignoreMessage(QtWarningMsg, qPrintable(warning));
+        ui->lineEditTerminalCommand->setText(typed);
+        QTest::mouseClick(ui->pushButtonTerminalSend, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(received(), QList<QByteArray>{wire}, 3000);
+        QCOMPARE(ui->lineEditTerminalCommand->text(), typed);
+    }
+
+    void executeScript_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("reply");
+        QTest::addColumn<QStringList>("listed");
+        QTest::addColumn<QStringList>("sent");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("spaces and comments") << "  $GSN  \n# $TEST\nGSN\n\n\t$TEST\n" << 0
+                                             << QStringList{"$GSN", "$TEST"} << QStringList{"GSN", "TEST"} << "";
+        QTest::newRow("failing command ends it") << "$GSN\n$IP,999\n$TEST\n" << 0 << QStringList{"$GSN", "$IP,999", "$TEST"}
+                                                 << QStringList{"GSN", "IP"} << "Error in reply: ";
+        QTest::newRow("declined") << "$GSN\n" << 1 << QStringList{"$GSN"} << QStringList() << "";
+        QTest::newRow("no command, no question") << "GSN\n" << 0 << QStringList() << QStringList() << "";
+    }
+
+    void executeScript()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, reply);
+        QFETCH(QStringList, listed);
+        QFETCH(QStringList, sent);
+        QFETCH(QString, error);
+        connectTo(DeviceState::PROFILE_DFR_V2_APP);
+        QVERIFY(TestSupport::writeFile(chosenFile, text));
+        answer = [reply](const Dialogs::Request_t&) { return reply; };
+        if (listed.isEmpty())
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("holds no command"));
+        const QString message = thrown(&MainWindow::slotTerminalScript);
+        QVERIFY2(error.isEmpty() ? message.isEmpty() : message.startsWith(error), qPrintable(message));
+        QCOMPARE(sim->receivedMnemonics(), sent);
+        QCOMPARE(asked.size(), listed.isEmpty() ? 0 : 1);
+        for (const auto& question : asked)
+            QVERIFY(question.text.contains(QString(" %1 command(s)").arg(listed.size())) &&
+                    question.text.contains(listed.join('\n')));
+    }
+
+    void saveScript_data()
+    {
+        QTest::addColumn<bool>("badSlot");
+        QTest::newRow("first generation") << false;
+        QTest::newRow("a slot that cannot be written keeps the old file") << true;
+    }
+
+    void saveScript()
+    {
+        QFETCH(bool, badSlot);
+        connectTo(DeviceState::PROFILE_DFR_V1, [badSlot](DeviceState& state) {
+            DeviceState::Platform_t platform;
+            platform.id = "AB123";
+            platform.gpsFormat = QStringList(22, "1");
+            platform.encryption.last() = "0";  // a data length of 0 cannot be written back
+            if (badSlot)
+                state.setPlatform(3, platform);
+        });
+        QVERIFY(TestSupport::writeFile(chosenFile, "previous\n"));
+        const QString message = thrown(&MainWindow::slotTerminalSaveScript);
+        QCOMPARE(message.isEmpty(), !badSlot);
+        const QStringList lines = TestSupport::readFile(chosenFile).split('\n', Qt::SkipEmptyParts);
+        QStringList frames;
+        for (const QString& line : lines)
+            if (line.toLatin1() == wireLine(line.mid(1, line.indexOf('*')).toLatin1()))
+                frames << line.section(',', 0, 0);
+        QCOMPARE(frames, badSlot ? QStringList() : (QStringList{"$SETUPSW", "$SETUPHW"}));
+        QCOMPARE(lines.size(), badSlot ? 1 : 2);
+        // Recording is over either way: a setup edit reaches the receiver and is read back.
+        sim->clearReceivedFrames();
+        window->slotSetSetupHardware();
+        QCOMPARE(sim->receivedCount("SETUPHW"), 2);
+    }
+
+    void marker_data()
+    {
+        QTest::addColumn<QtMsgType>("type");
+        QTest::addColumn<bool>("marked");
+        QTest::newRow("warning") << QtWarningMsg << true;
+        QTest::newRow("info") << QtInfoMsg << false;
+        QTest::newRow("debug") << QtDebugMsg << false;
+    }
+
+    void marker()
+    {
+        QFETCH(QtMsgType, type);
+        QFETCH(bool, marked);
+        ui->tabWidget->setCurrentIndex(0);
+        QTest::ignoreMessage(type, "look at this");
+        qt_message_output(type, QMessageLogContext(), "look at this");
+        QCOMPARE(ui->tabWidget->tabText(4), QString(marked ? "Terminal *" : "Terminal"));
+        ui->tabWidget->setCurrentIndex(4);
+        QCOMPARE(ui->tabWidget->tabText(4), QString("Terminal"));
+    }
+
+    // Needs the slot operations of the favourites work: fails until they are merged.
+    void replayRestoresSlots_data()
+    {
+        QTest::addColumn<DeviceState::Profile_t>("profile");
+        QTest::newRow("second generation, backup from the mode switch") << DeviceState::PROFILE_DFR_V2_APP;
+        QTest::newRow("first generation, no GPS format lines") << DeviceState::PROFILE_DFR_V1;
+    }
+
+    void replayRestoresSlots()
+    {
+        QFETCH(DeviceState::Profile_t, profile);
+        const bool v2 = profile == DeviceState::PROFILE_DFR_V2_APP;
+        connectTo(profile, [v2](DeviceState& state) {
+            state.setupHardware[2] = "17";
+            DeviceState::Platform_t platform;
+            for (const char* id : {"5A1B2C3", "AB123"}) {
+                platform.id = id;
+                platform.label = QString("Mast %1").arg(id);
+                state.setPlatform(platform.id.size(), platform);
+                platform.gpsFormat = QStringList{"FIX"} + QStringList(20, "2") + QStringList{"1"};  // the second one decodes positions
+            }
+            if (v2)
+                state.setGpsFormat(2, QStringList{"TRACK"} + QStringList(21, "1") + QStringList{"0", "0", "0", "0", "0", "8"});
+        });
+        const DeviceState original = sim->state();
+        QCOMPARE(thrown(&MainWindow::slotTerminalSaveScript), QString());
+        const QString saved = TestSupport::readFile(chosenFile);
+        QCOMPARE(saved.contains("$SFG,"), v2);
+        if (v2) {
+            QDir backups(QDir(QCoreApplication::applicationDirPath()).absoluteFilePath("../Backups"));
+            backups.removeRecursively();
+            QCOMPARE(thrown(&MainWindow::slotSwitchMode), QString());
+            const QStringList files = backups.entryList({"config_0042-1207_*.dfr"}, QDir::Files);
+            QCOMPARE(files.size(), 1);
+            QCOMPARE(TestSupport::readFile(backups.filePath(files.first())), saved);
+        }
+        connectTo(profile);
+        QCOMPARE(thrown(&MainWindow::slotTerminalScript), QString());
+        QCOMPARE(sim->state().setupHardware, original.setupHardware);
+        QCOMPARE(sim->state().setupSoftware.mid(0, 7), original.setupSoftware.mid(0, 7));
+        // Without GPS mode the format block means nothing, whatever it holds.
+        const auto meaning = [](QVector<QStringList> platforms) {
+            for (QStringList& slot : platforms)
+                if (slot.at(5) == "0")
+                    slot.erase(slot.begin() + 6, slot.begin() + 28);
+            return platforms;
+        };
+        QCOMPARE(meaning(sim->state().platforms), meaning(original.platforms));
+        QCOMPARE(sim->state().gpsFormats, original.gpsFormats);
+    }
+};
+
+int main(int argc, char** argv)
+{
+    Tarsk::Utils::ToplevelApplication app(argc, argv);
+    TestTerminal test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_terminal.moc"
