@@ -11,8 +11,11 @@
 #include "inhouse/MainWindow.h"
 
 class QAction;
+class QCloseEvent;
+class QLabel;
 class QTableWidgetItem;
 class QToolBar;
+class QToolButton;
 
 namespace Vantrel {
 class Ui_UiMainWindow;
@@ -76,6 +79,9 @@ public Q_SLOTS:
     void slotTerminalContentAdded(QTableWidgetItem* item);
     void slotTabChanged(int index);
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     // Font of the payload columns: the first exact match of a few fixed-width families.
     static QFont monospaceFont();
@@ -115,6 +121,26 @@ private:
     // The connected receiver's generation as the traffic log names it.
     QString logGenerationText() const;
 
+    // Status bar: the latest warning or error (click shows the log) and the connection state.
+    void setupStatusBar();
+    void showStatusMessage(QtMsgType type, const QDateTime& time, const QString& message);
+    void clearStatusMessage();
+    void updateConnectionStatus();
+    // Log view: level filter and search above the log table.
+    void setupLogView();
+    // Tab pages scroll when the window is smaller than their contents.
+    void setupScrollingTabs();
+    // Geometry, last tab and the messages table's columns, kept between runs.
+    void restoreWindowState();
+    void saveWindowState() const;
+    void showTabIfEnabled(int index);
+
+    // Numeric setup fields: validators and the value last shown, so that a finished
+    // edit that changed nothing (Return, then leaving the field) writes nothing.
+    void setupNumericFields();
+    void rememberShownValues(std::initializer_list<QWidget*> fields);
+    bool editChangedNothing() const;
+
     Ui_UiMainWindow* ui;
     Tarsk::Ui::Help help;
     Com::ComManager comManager;
@@ -126,6 +152,15 @@ private:
     bool flashDumpEnabled = false;
     bool flashCrcCheckEnabled = true;
     bool terminalHasNewContent = false;
+
+    QToolButton* statusMessage = nullptr;
+    QToolButton* statusDismiss = nullptr;
+    QLabel* statusLinkIcon = nullptr;
+    QLabel* statusConnection = nullptr;
+    QString linkState;       // as the link reports it
+    QString shownLinkState;  // as the status bar shows it
+    int linkStateChanges = 0;
+    int pendingTab = -1; // a remembered receiver tab, shown once a receiver is connected
 };
 
 // Battery charge in percent for a voltage, interpolated in the cell's discharge table.

@@ -68,6 +68,8 @@ void MainWindow::slotDfrConnected(const QString& portName)
     qInfo().noquote() << "Loading configuration...";
 
     dfrLink.setUartLink(portName);
+    linkState.clear();
+    updateConnectionStatus();
 
     setDeviceTabsEnabled(true);
 
@@ -94,6 +96,8 @@ void MainWindow::slotDfrConnected(const QString& portName)
     ui->labelPlatformsMeanDirection->setVisible(v1);
     ui->spinBoxPlatformsMeanDirectionValue->setVisible(v1);
 
+    updateConnectionStatus();
+    showTabIfEnabled(pendingTab);
     qInfo().noquote() << "DFR configuration loaded!";
 }
 
@@ -182,6 +186,8 @@ void MainWindow::slotDfrDisconnected(const QString& portName, const QString& mes
 
 void MainWindow::slotUpdateUartLinkStatus(const QString& statusString)
 {
+    linkState = statusString;
+    updateConnectionStatus();
     if (dfrLink.portName().isEmpty())
         return;
     QAction* action = portActions.value(dfrLink.portName());
@@ -197,9 +203,11 @@ void MainWindow::slotUpdateUartLinkStatus(const QString& statusString)
 
 void MainWindow::setDeviceTabsEnabled(bool enabled)
 {
-    // The Settings tab (5) stays usable without a receiver.
-    for (int tab = 0; tab <= 4; ++tab)
+    // The Terminal tab (4) and the Settings tab (5) stay usable without a receiver:
+    // the log is where a lost connection explains itself.
+    for (int tab = 0; tab <= 3; ++tab)
         ui->tabWidget->setTabEnabled(tab, enabled);
+    ui->tabWidget->setTabEnabled(4, true);
     for (QWidget* widget : std::initializer_list<QWidget*>{ui->lineEditTerminalCommand, ui->pushButtonTerminalSend,
                                                            ui->pushButtonTerminalSaveScript,
                                                            ui->pushButtonTerminalScript,
@@ -215,6 +223,8 @@ void MainWindow::reinitGUI()
     disconnectDeviceWidgets();
 
     ui->lineEditVersionsStatus->setText(QStringLiteral("Not connected"));
+    linkState.clear();
+    updateConnectionStatus();
     for (QLineEdit* field : {ui->lineEditStatusSerial, ui->lineEditVersionsDfrVersion, ui->lineEditVersionsMode,
                              ui->lineEditVersionsBootloaderVersion, ui->lineEditVersionsApplicationVersion,
                              ui->lineEditVersionsFpgaVersion, ui->lineEditStatusLatitude,
