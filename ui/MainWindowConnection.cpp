@@ -37,8 +37,13 @@ void MainWindow::slotDfrDetected(const QString& portName)
 
 void MainWindow::slotDfrRemoved(const QString& portName)
 {
-    if (dfrLink.portName() == portName)
+    if (dfrLink.portName() == portName) {
         slotDfrDisconnected(portName, QStringLiteral("DFR disconnected"));
+        // The log keeps this as information, but a receiver pulled out under the
+        // user's hands must not go unnoticed: the status bar shows it as a warning.
+        showStatusMessage(QtWarningMsg, QDateTime::currentDateTimeUtc(),
+                          QStringLiteral("Disconnection of %1 (%2).").arg(portName, QStringLiteral("DFR disconnected")));
+    }
     if (QAction* action = portActions.take(portName)) {
         toolBar()->removeAction(action);
         // Later: the removal may come from inside a request started by this very action.

@@ -35,6 +35,8 @@ void MainWindow::setupScrollingTabs()
         pageLayout->setContentsMargins(0, 0, 0, 0);
         pageLayout->addWidget(scroll);
     }
+    // Room for the Configuration tab at 1024 x 700 without a scroll bar.
+    ui->gridLayout_6->setContentsMargins(4, 4, 4, 4);
     // The pages scroll now, so the tab widget no longer needs its full width:
     // the window fits an 800 pixel wide screen.
     ui->tabWidget->setMinimumWidth(0);

@@ -28,6 +28,7 @@ class TestStatusBar : public QObject
     MainWindow* window = nullptr;
     Vantrel::Ui_UiMainWindow* ui = nullptr;
     std::unique_ptr<DfrSimulator> sim;
+    int listings = 0;
 
     QToolButton* message() const { return window->statusBar()->findChild<QToolButton*>("statusBarMessage"); }
     QToolButton* dismiss() const { return window->statusBar()->findChild<QToolButton*>("statusBarDismiss"); }
@@ -41,7 +42,10 @@ class TestStatusBar : public QObject
         sim->setBeaconPeriod(0);
         if (!sim->start())
             return nullptr;
-        DeviceTest::offerPorts({sim.get()});
+        // A listing whose terminal has gone stays spent while it is unchanged, and the next
+        // simulator may get the same terminal: each one comes with a listing of its own.
+        qputenv("VANTREL_SIMULATED_PORTS",
+                QStringLiteral("%1:/dev/vantrel-listing-%2").arg(sim->deviceName()).arg(++listings).toLocal8Bit());
         QAction* action = DeviceTest::plugAndClick(ui, *sim);
         return action && action->isChecked() ? action : nullptr;
     }
@@ -138,18 +142,42 @@ private Q_SLOTS:
         QCOMPARE(shownLevel(), QString("none"));
     }
 
+    void lostLinkIsExplained_data()
+    {
+        QTest::addColumn<bool>("unplugged");
+        QTest::addColumn<QString>("level");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("receiver stops answering")
+            << false << "critical" << "Error on %1 (Uart link timeout). Please restart connection.";
+        QTest::newRow("receiver unplugged") << true << "warning" << "Disconnection of %1 (DFR disconnected).";
+    }
+
     void lostLinkIsExplained()
     {
+        QFETCH(bool, unplugged);
+        QFETCH(QString, level);
+        QFETCH(QString, text);
+
+        // An unplugged receiver is noticed by the port scan, not by a keep-alive timeout.
+        auto* settings = Vantrel::Utils::Settings::instance();
+        const auto restore = qScopeGuard([settings, was = settings->keepAliveTimeoutMs] {
+            settings->keepAliveTimeoutMs = was;
+        });
+        settings->keepAliveTimeoutMs = unplugged ? 5000 : 500;
         QAction* action = connectReceiver(DeviceState::PROFILE_DFR_V2_APP);
         QVERIFY(action);
         const QString port = DeviceTest::portOf(sim->deviceName());
-        const QString error = QStringLiteral("Error on %1 (Uart link timeout). Please restart connection.").arg(port);
+        const QString shown = text.arg(port);
 
-        sim->setPersistentFault(DfrSimulator::FAULTMODE_NO_REPLY);
-        QTest::ignoreMessage(QtCriticalMsg, "UART link timeout on KeepAlive");
-        QTest::ignoreMessage(QtCriticalMsg, qPrintable(error));
-        QTRY_VERIFY_WITH_TIMEOUT(message()->isVisible() && message()->text().endsWith(error), 10000);
-        QCOMPARE(shownLevel(), QString("critical"));
+        if (unplugged) {
+            sim->unplug();
+        } else {
+            sim->setPersistentFault(DfrSimulator::FAULTMODE_NO_REPLY);
+            QTest::ignoreMessage(QtCriticalMsg, "UART link timeout on KeepAlive");
+            QTest::ignoreMessage(QtCriticalMsg, qPrintable(shown));
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(message()->isVisible() && message()->text().endsWith(shown), 10000);
+        QCOMPARE(shownLevel(), level);
         QCOMPARE(connection(), QString("Not connected"));
 
         // The form is back in its disconnected state, yet the log can be reached.
@@ -157,7 +185,7 @@ private Q_SLOTS:
         QVERIFY(ui->tabWidget->isTabEnabled(ui->tabWidget->indexOf(ui->tabTerminal)));
         message()->click();
         QCOMPARE(ui->tabWidget->currentWidget(), ui->tabTerminal);
-        QVERIFY(DeviceTest::logHas(ui, "CRITICAL", error));
+        QVERIFY(DeviceTest::logHas(ui, level == "critical" ? "CRITICAL" : "INFO", shown));
         QVERIFY(!ui->lineEditTerminalCommand->isEnabled());
         QVERIFY(!ui->pushButtonTerminalSend->isEnabled());
     }
