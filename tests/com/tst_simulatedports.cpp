@@ -38,14 +38,8 @@ private Q_SLOTS:
 
         ComManager manager;
         QStringList seen;
-        connect(&manager, &ComManager::sigDfrDetected, this, [&](const QString& name) {
-            if (name == path)
-                seen.append("+sim");
-        });
-        connect(&manager, &ComManager::sigDfrRemoved, this, [&](const QString& name) {
-            if (name == path)
-                seen.append("-sim");
-        });
+        connect(&manager, &ComManager::sigDfrDetected, this, [&](const QString& n) { seen << (n == path ? "+sim" : n); });
+        connect(&manager, &ComManager::sigDfrRemoved, this, [&](const QString& n) { seen << (n == path ? "-sim" : n); });
         const int detections = int(signals_.split(' ').count("+sim"));
         for (int i = 0; i < detections; ++i)
             QTest::ignoreMessage(QtInfoMsg, qPrintable("Creation of UartLink " + path));

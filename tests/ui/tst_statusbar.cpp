@@ -1,4 +1,4 @@
-// The status bar: warnings and errors reach it, a lost link is explained with the log one click away, and the connection state shows.
+// What the window tells and takes: warnings and a lost link in the status bar, the connection state, typed setup values.
 #include <QtTest>
 
 #include <QLabel>
@@ -9,60 +9,47 @@
 #include "app/AppIdentity.h"
 #include "inhouse/DateTime.h"
 #include "inhouse/ToplevelApplication.h"
-#include "sim/DfrSimulator.h"
 #include "tests/common/DeviceTestSupport.h"
 #include "ui/MainWindow.h"
-#include "ui_UiMainWindow.h"
 #include "utils/Settings.h"
 
 using Vantrel::Sim::DeviceState;
 using Vantrel::Sim::DfrSimulator;
-using Vantrel::Ui::MainWindow;
-
 Q_DECLARE_METATYPE(DeviceState::Profile_t)
 
 class TestStatusBar : public QObject
 {
     Q_OBJECT
-
-    MainWindow* window = nullptr;
+    Vantrel::Ui::MainWindow* window = nullptr;
     Vantrel::Ui_UiMainWindow* ui = nullptr;
     std::unique_ptr<DfrSimulator> sim;
     int listings = 0;
 
     QToolButton* message() const { return window->statusBar()->findChild<QToolButton*>("statusBarMessage"); }
-    QToolButton* dismiss() const { return window->statusBar()->findChild<QToolButton*>("statusBarDismiss"); }
     QString connection() const { return window->statusBar()->findChild<QLabel*>("statusBarConnection")->text(); }
     QString shownLevel() const { return message()->isVisible() ? message()->property("level").toString() : "none"; }
 
-    // A connected simulated receiver, clicked on the tool bar as the user would.
-    QAction* connectReceiver(DeviceState::Profile_t profile)
+    bool connectReceiver(DeviceState::Profile_t profile)
     {
         sim = std::make_unique<DfrSimulator>(profile);
         sim->setBeaconPeriod(0);
         if (!sim->start())
-            return nullptr;
+            return false;
         // A listing whose terminal has gone stays spent while it is unchanged, and the next
         // simulator may get the same terminal: each one comes with a listing of its own.
         qputenv("VANTREL_SIMULATED_PORTS",
                 QStringLiteral("%1:/dev/vantrel-listing-%2").arg(sim->deviceName()).arg(++listings).toLocal8Bit());
         QAction* action = DeviceTest::plugAndClick(ui, *sim);
-        return action && action->isChecked() ? action : nullptr;
+        return action && action->isChecked();
     }
-
-    static void log(const QString& level, const QString& text)
+    // Frames of a setup command that write something, by the value at one position.
+    QStringList written(const QString& mnemonic, int position) const
     {
-        if (level == "debug")
-            qDebug().noquote() << text;
-        else if (level == "info")
-            qInfo().noquote() << text;
-        else if (level == "warning") {
-            QTest::ignoreMessage(QtWarningMsg, qPrintable(text));
-            qWarning().noquote() << text;
-        } else {
-            QTest::ignoreMessage(QtCriticalMsg, qPrintable(text));
-            qCritical().noquote() << text;
-        }
+        QStringList values;
+        for (const DfrSimulator::ReceivedFrame_t& frame : sim->receivedFrames())
+            if (frame.mnemonic == mnemonic && !frame.params.join("").isEmpty())
+                values.append(frame.params.value(position));
+        return values;
     }
 
 private Q_SLOTS:
@@ -70,13 +57,13 @@ private Q_SLOTS:
     {
         auto* settings = Vantrel::Utils::Settings::instance();
         settings->dfrCommandTimeoutMs = 2000;
-        settings->keepAliveTimeoutMs = 500;
-        settings->keepAlivePeriodMs = 1000;
         settings->printAtCmdDebugInfo = false;
-        window = new MainWindow();
+        window = new Vantrel::Ui::MainWindow();
         ui = window->form();
         window->show();
         static_cast<Tarsk::Utils::ToplevelApplication*>(qApp)->setMainClass(window);
+        QApplication::setActiveWindow(window);
+        QVERIFY(QTest::qWaitForWindowActive(window));
         QTRY_VERIFY_WITH_TIMEOUT(DeviceTest::logHas(ui, "INFO", "Ready!"), 5000);
     }
 
@@ -86,60 +73,40 @@ private Q_SLOTS:
             if (action->isChecked())
                 action->trigger();
         sim.reset();
-        qunsetenv("VANTREL_SIMULATED_PORTS");
-        QTRY_VERIFY_WITH_TIMEOUT(std::none_of(ui->mainToolBar_->actions().cbegin(),
-                                              ui->mainToolBar_->actions().cend(),
-                                              [](QAction* a) { return a->toolTip().startsWith("Connect to DFR"); }),
-                                 5000);
-        if (dismiss()->isVisible())
-            dismiss()->click();
+        window->statusBar()->findChild<QToolButton*>("statusBarDismiss")->click();
         ui->tabWidget->setCurrentIndex(0);
     }
 
     void warningsAndErrorsShow_data()
     {
-        QTest::addColumn<QStringList>("levels");
-        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<QList<int>>("logged"); // message i has the type logged[i]
         QTest::addColumn<QString>("level");
-        QTest::addColumn<QString>("text");
-
-        QTest::newRow("a warning") << QStringList{"warning"} << QStringList{"Port ttyS4 is rejected."} << "warning"
-                                   << "Port ttyS4 is rejected.";
-        QTest::newRow("an error") << QStringList{"critical"} << QStringList{"sendBlockingRequest recursively called"}
-                                  << "critical" << "sendBlockingRequest recursively called";
-        QTest::newRow("information leaves the warning")
-            << QStringList{"warning", "info"} << QStringList{"Port ttyS4 is rejected.", "Ready!"} << "warning"
-            << "Port ttyS4 is rejected.";
-        QTest::newRow("the newest one wins") << QStringList{"critical", "warning"}
-                                             << QStringList{"Link lost.", "Port ttyS4 is rejected."} << "warning"
-                                             << "Port ttyS4 is rejected.";
-        QTest::newRow("debug and information never show")
-            << QStringList{"debug", "info"} << QStringList{"Send $TEST*16", "Ready!"} << "none" << "";
-        QTest::newRow("only the first line of a long text")
-            << QStringList{"warning"} << QStringList{"Unable to write.\nDetails follow."} << "warning"
-            << "Unable to write.";
+        QTest::addColumn<int>("shown");
+        QTest::newRow("a warning") << QList<int>{QtWarningMsg} << "warning" << 0;
+        QTest::newRow("an error") << QList<int>{QtCriticalMsg} << "critical" << 0;
+        QTest::newRow("information leaves the warning") << QList<int>{QtWarningMsg, QtInfoMsg} << "warning" << 0;
+        QTest::newRow("the newest wins") << QList<int>{QtCriticalMsg, QtWarningMsg} << "warning" << 1;
+        QTest::newRow("debug and information never show") << QList<int>{QtDebugMsg, QtInfoMsg} << "none" << -1;
     }
 
     void warningsAndErrorsShow()
     {
-        QFETCH(QStringList, levels);
-        QFETCH(QStringList, texts);
+        QFETCH(QList<int>, logged);
         QFETCH(QString, level);
-        QFETCH(QString, text);
-
-        for (int i = 0; i < levels.size(); ++i)
-            log(levels.at(i), texts.at(i));
+        QFETCH(int, shown);
+        for (int i = 0; i < logged.size(); ++i) {
+            const QString text = QStringLiteral("Message %1\nsecond line").arg(i);
+            if (logged[i] == QtWarningMsg || logged[i] == QtCriticalMsg)
+                QTest::ignoreMessage(QtMsgType(logged[i]), qPrintable(text));
+            qt_message_output(QtMsgType(logged[i]), QMessageLogContext(), text);
+        }
         QCOMPARE(shownLevel(), level);
-        if (level == "none")
+        if (shown < 0)
             return;
-        QVERIFY2(message()->text().endsWith("UTC  " + text), qPrintable(message()->text()));
-        QVERIFY(!message()->text().contains("Details"));
-
-        // Clicking the message shows the log; dismissing it clears the bar.
+        // Its time and its first line; a click shows the log.
+        QVERIFY2(message()->text().endsWith(QStringLiteral("UTC  Message %1").arg(shown)), qPrintable(message()->text()));
         message()->click();
         QCOMPARE(ui->tabWidget->currentWidget(), ui->tabTerminal);
-        dismiss()->click();
-        QCOMPARE(shownLevel(), QString("none"));
     }
 
     void lostLinkIsExplained_data()
@@ -157,18 +124,11 @@ private Q_SLOTS:
         QFETCH(bool, unplugged);
         QFETCH(QString, level);
         QFETCH(QString, text);
-
         // An unplugged receiver is noticed by the port scan, not by a keep-alive timeout.
         auto* settings = Vantrel::Utils::Settings::instance();
-        const auto restore = qScopeGuard([settings, was = settings->keepAliveTimeoutMs] {
-            settings->keepAliveTimeoutMs = was;
-        });
         settings->keepAliveTimeoutMs = unplugged ? 5000 : 500;
-        QAction* action = connectReceiver(DeviceState::PROFILE_DFR_V2_APP);
-        QVERIFY(action);
-        const QString port = DeviceTest::portOf(sim->deviceName());
-        const QString shown = text.arg(port);
-
+        QVERIFY(connectReceiver(DeviceState::PROFILE_DFR_V2_APP));
+        const QString shown = text.arg(DeviceTest::portOf(sim->deviceName()));
         if (unplugged) {
             sim->unplug();
         } else {
@@ -177,17 +137,16 @@ private Q_SLOTS:
             QTest::ignoreMessage(QtCriticalMsg, qPrintable(shown));
         }
         QTRY_VERIFY_WITH_TIMEOUT(message()->isVisible() && message()->text().endsWith(shown), 10000);
+        settings->keepAliveTimeoutMs = 500;
         QCOMPARE(shownLevel(), level);
         QCOMPARE(connection(), QString("Not connected"));
-
-        // The form is back in its disconnected state, yet the log can be reached.
+        // Disconnected, yet the log is one click away, its command line disabled.
         QVERIFY(!ui->tabWidget->isTabEnabled(0));
-        QVERIFY(ui->tabWidget->isTabEnabled(ui->tabWidget->indexOf(ui->tabTerminal)));
         message()->click();
         QCOMPARE(ui->tabWidget->currentWidget(), ui->tabTerminal);
-        QVERIFY(DeviceTest::logHas(ui, level == "critical" ? "CRITICAL" : "INFO", shown));
+        QVERIFY(ui->tabWidget->isTabEnabled(ui->tabWidget->currentIndex()));
+        QVERIFY(DeviceTest::logHas(ui, unplugged ? "INFO" : "CRITICAL", shown));
         QVERIFY(!ui->lineEditTerminalCommand->isEnabled());
-        QVERIFY(!ui->pushButtonTerminalSend->isEnabled());
     }
 
     void connectionState_data()
@@ -202,28 +161,58 @@ private Q_SLOTS:
     {
         QFETCH(DeviceState::Profile_t, profile);
         QFETCH(QString, generation);
-
         QCOMPARE(connection(), QString("Not connected"));
-        QAction* action = connectReceiver(profile);
-        QVERIFY(action);
+        QVERIFY(connectReceiver(profile));
         const QString port = DeviceTest::portOf(sim->deviceName());
         QTRY_VERIFY_WITH_TIMEOUT(connection().endsWith("link ready"), 5000);
-        const QStringList parts = connection().split(QString::fromUtf8("  ·  "));
-        QCOMPARE(parts, (QStringList{port, generation, "SN/0042-1207", "link ready"}));
-
+        QCOMPARE(connection().split(QString::fromUtf8("  ·  ")), (QStringList{port, generation, "SN/0042-1207", "link ready"}));
         // A reply that is late shows as waiting, then the link is dropped.
         auto* settings = Vantrel::Utils::Settings::instance();
-        const auto restore = qScopeGuard([settings, was = settings->keepAliveTimeoutMs] {
-            settings->keepAliveTimeoutMs = was;
-        });
         settings->keepAliveTimeoutMs = 3000;
         sim->setPersistentFault(DfrSimulator::FAULTMODE_NO_REPLY);
         QTest::ignoreMessage(QtCriticalMsg, "UART link timeout on KeepAlive");
         QTest::ignoreMessage(QtCriticalMsg,
-                             qPrintable(QStringLiteral("Error on %1 (Uart link timeout). Please restart connection.")
-                                            .arg(port)));
+                             qPrintable(QStringLiteral("Error on %1 (Uart link timeout). Please restart connection.").arg(port)));
         QTRY_VERIFY_WITH_TIMEOUT(connection().endsWith("link waiting"), 5000);
         QTRY_COMPARE_WITH_TIMEOUT(connection(), QString("Not connected"), 10000);
+        settings->keepAliveTimeoutMs = 500;
+    }
+
+    void typedSetupValues_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<int>("position"); // in the hardware setup, or the software setup for the angle
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("sent");
+        const QString declination = "lineEditHardwareDeclination";
+        QTest::newRow("declination, letters") << declination << 5 << "abc" << QStringList{};
+        QTest::newRow("declination, negative decimal") << declination << 5 << "-2.5" << QStringList{"-2.5"};
+        QTest::newRow("declination, beyond 180 degrees") << declination << 5 << "200x" << QStringList{"20"};
+        QTest::newRow("declination, a comma splits no frame") << declination << 5 << "3,5" << QStringList{"35"};
+        QTest::newRow("declination, sign alone") << declination << 5 << "-" << QStringList{};
+        QTest::newRow("declination, unchanged") << declination << 5 << "1.5" << QStringList{};
+        QTest::newRow("cable length, letters") << "spinBoxHardwareCableLength" << 2 << "4a2" << QStringList{"42"};
+        QTest::newRow("angle offset") << "spinBoxSetupSoftwareDirectionOffset" << 6 << "90" << QStringList{"90"};
+    }
+
+    void typedSetupValues()
+    {
+        QFETCH(QString, field);
+        QFETCH(int, position);
+        QFETCH(QString, typed);
+        QFETCH(QStringList, sent);
+        QVERIFY(connectReceiver(DeviceState::PROFILE_DFR_V2_APP)); // declination 1.5, cable 5, angle 0
+        sim->clearReceivedFrames();
+        auto* widget = window->findChild<QWidget*>(field);
+        widget->setFocus();
+        QTRY_VERIFY_WITH_TIMEOUT(widget->hasFocus(), 2000);
+        QTest::keyClick(widget, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(widget, typed);
+        // Return finishes the edit, then leaving the field finishes it once more.
+        QTest::keyClick(widget, Qt::Key_Return);
+        ui->comboBoxHardwareDirectionMode->setFocus();
+        QTRY_VERIFY_WITH_TIMEOUT(!widget->hasFocus(), 2000);
+        QCOMPARE(written(position == 6 ? "SETUPSW" : "SETUPHW", position), sent);
     }
 };
 
