@@ -348,20 +348,8 @@ void UiLogger::trimRows()
     if (!logTable || maxRows <= 0)
         return;
     const int excess = logTable->rowCount() - maxRows;
-    if (excess <= 0)
-        return;
-    // A user reading older rows keeps them in place while the oldest go.
-    int shownGone = 0;
-    for (int row = 0; row < excess; ++row)
-        shownGone += logTable->isRowHidden(row) ? 0 : 1;
-    QScrollBar* bar = logTable->verticalScrollBar();
-    const int value = bar->value();
-    {
-        const QScopedValueRollback<bool> guard(scrolling, true);
+    if (excess > 0)
         logTable->model()->removeRows(0, excess);
-        if (paused && logTable->verticalScrollMode() == QAbstractItemView::ScrollPerItem)
-            bar->setValue(qMax(0, value - shownGone));
-    }
 }
 
 } // namespace Tarsk::Ui

@@ -121,18 +121,6 @@ private Q_SLOTS:
         qInfo().noquote() << "newest";
         QTRY_COMPARE_WITH_TIMEOUT(bar->value(), bar->maximum(), 2000);
     }
-
-    void pausedViewKeepsItsRowsWhileTheOldestGo()
-    {
-        logger->setMaximumNumberOfRows(50);
-        logLines("line", 50);
-        QTRY_VERIFY_WITH_TIMEOUT(table->verticalScrollBar()->maximum() > 10, 2000);
-        table->verticalScrollBar()->setValue(20);
-        const QString before = table->item(table->rowAt(0), UiLogger::COLUMN_MESSAGE)->text();
-        logLines("more", 5);
-        QCOMPARE(table->rowCount(), 50);
-        QCOMPARE(table->item(table->rowAt(0), UiLogger::COLUMN_MESSAGE)->text(), before);
-    }
 };
 
 QTEST_MAIN(TestLogView)

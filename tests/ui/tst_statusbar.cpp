@@ -111,33 +111,44 @@ private Q_SLOTS:
 
     void lostLinkIsExplained_data()
     {
+        QTest::addColumn<DeviceState::Profile_t>("profile");
+        QTest::addColumn<QString>("generation");
         QTest::addColumn<bool>("unplugged");
         QTest::addColumn<QString>("level");
         QTest::addColumn<QString>("text");
-        QTest::newRow("receiver stops answering")
-            << false << "critical" << "Error on %1 (Uart link timeout). Please restart connection.";
-        QTest::newRow("receiver unplugged") << true << "warning" << "Disconnection of %1 (DFR disconnected).";
+        QTest::newRow("first generation stops answering") << DeviceState::PROFILE_DFR_V1 << "DFR V1" << false
+                                                          << "critical" << "Error on %1 (Uart link timeout). Please restart connection.";
+        QTest::newRow("second generation unplugged") << DeviceState::PROFILE_DFR_V2_APP << "DFR V2" << true << "warning"
+                                                     << "Disconnection of %1 (DFR disconnected).";
     }
 
     void lostLinkIsExplained()
     {
+        QFETCH(DeviceState::Profile_t, profile);
+        QFETCH(QString, generation);
         QFETCH(bool, unplugged);
         QFETCH(QString, level);
         QFETCH(QString, text);
-        // An unplugged receiver is noticed by the port scan, not by a keep-alive timeout.
+        QCOMPARE(connection(), QString("Not connected"));
+        // Long enough to see a late reply wait, and for the port scan to notice an unplugged receiver first.
         auto* settings = Vantrel::Utils::Settings::instance();
-        settings->keepAliveTimeoutMs = unplugged ? 5000 : 500;
-        QVERIFY(connectReceiver(DeviceState::PROFILE_DFR_V2_APP));
-        const QString shown = text.arg(DeviceTest::portOf(sim->deviceName()));
+        settings->keepAliveTimeoutMs = 3000;
+        const auto restore = qScopeGuard([settings] { settings->keepAliveTimeoutMs = 500; });
+        QVERIFY(connectReceiver(profile));
+        const QString port = DeviceTest::portOf(sim->deviceName());
+        QTRY_VERIFY_WITH_TIMEOUT(connection().endsWith("link ready"), 5000);
+        QCOMPARE(connection().split(QString::fromUtf8("  ·  ")), (QStringList{port, generation, "SN/0042-1207", "link ready"}));
+
+        const QString shown = text.arg(port);
         if (unplugged) {
             sim->unplug();
         } else {
             sim->setPersistentFault(DfrSimulator::FAULTMODE_NO_REPLY);
             QTest::ignoreMessage(QtCriticalMsg, "UART link timeout on KeepAlive");
             QTest::ignoreMessage(QtCriticalMsg, qPrintable(shown));
+            QTRY_VERIFY_WITH_TIMEOUT(connection().endsWith("link waiting"), 5000);
         }
         QTRY_VERIFY_WITH_TIMEOUT(message()->isVisible() && message()->text().endsWith(shown), 10000);
-        settings->keepAliveTimeoutMs = 500;
         QCOMPARE(shownLevel(), level);
         QCOMPARE(connection(), QString("Not connected"));
         // Disconnected, yet the log is one click away, its command line disabled.
@@ -147,35 +158,6 @@ private Q_SLOTS:
         QVERIFY(ui->tabWidget->isTabEnabled(ui->tabWidget->currentIndex()));
         QVERIFY(DeviceTest::logHas(ui, unplugged ? "INFO" : "CRITICAL", shown));
         QVERIFY(!ui->lineEditTerminalCommand->isEnabled());
-    }
-
-    void connectionState_data()
-    {
-        QTest::addColumn<DeviceState::Profile_t>("profile");
-        QTest::addColumn<QString>("generation");
-        QTest::newRow("first generation") << DeviceState::PROFILE_DFR_V1 << "DFR V1";
-        QTest::newRow("second generation") << DeviceState::PROFILE_DFR_V2_APP << "DFR V2";
-    }
-
-    void connectionState()
-    {
-        QFETCH(DeviceState::Profile_t, profile);
-        QFETCH(QString, generation);
-        QCOMPARE(connection(), QString("Not connected"));
-        QVERIFY(connectReceiver(profile));
-        const QString port = DeviceTest::portOf(sim->deviceName());
-        QTRY_VERIFY_WITH_TIMEOUT(connection().endsWith("link ready"), 5000);
-        QCOMPARE(connection().split(QString::fromUtf8("  ·  ")), (QStringList{port, generation, "SN/0042-1207", "link ready"}));
-        // A reply that is late shows as waiting, then the link is dropped.
-        auto* settings = Vantrel::Utils::Settings::instance();
-        settings->keepAliveTimeoutMs = 3000;
-        sim->setPersistentFault(DfrSimulator::FAULTMODE_NO_REPLY);
-        QTest::ignoreMessage(QtCriticalMsg, "UART link timeout on KeepAlive");
-        QTest::ignoreMessage(QtCriticalMsg,
-                             qPrintable(QStringLiteral("Error on %1 (Uart link timeout). Please restart connection.").arg(port)));
-        QTRY_VERIFY_WITH_TIMEOUT(connection().endsWith("link waiting"), 5000);
-        QTRY_COMPARE_WITH_TIMEOUT(connection(), QString("Not connected"), 10000);
-        settings->keepAliveTimeoutMs = 500;
     }
 
     void typedSetupValues_data()
