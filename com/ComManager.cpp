@@ -7,7 +7,7 @@
 
 namespace Vantrel::Com {
 
-ComManager::ComManager() : portSource(&ComManager::systemPorts)
+ComManager::ComManager() : portSource([this] { return livePorts(); })
 {
     connect(&scanTimer, &QTimer::timeout, this, &ComManager::slotScanComPorts);
 }
@@ -30,7 +30,50 @@ bool ComManager::isDfr(quint16 vendorId, quint16 productId)
 
 void ComManager::setPortSource(PortSource source)
 {
-    portSource = source ? std::move(source) : PortSource(&ComManager::systemPorts);
+    portSource = source ? std::move(source) : PortSource([this] { return livePorts(); });
+}
+
+QStringList ComManager::simulatedPortNames()
+{
+    QStringList names;
+    const QStringList paths = qEnvironmentVariable("VANTREL_SIMULATED_PORTS").split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    for (QString name : paths) {
+        if (name.startsWith(QLatin1String("/dev/")))
+            name.remove(0, 5);
+        names.append(name);
+    }
+    return names;
+}
+
+QList<ComManager::PortInfo_t> ComManager::livePorts()
+{
+    // A pseudo-terminal's number is handed to the next one opened, by any program on
+    // the machine. Once a simulated receiver's terminal has gone, a new one under the
+    // same name is not that receiver: it is never offered again while the listing
+    // stays as it is.
+    const QString listing = qEnvironmentVariable("VANTREL_SIMULATED_PORTS");
+    if (listing != simulatedListing) {
+        simulatedListing = listing;
+        simulatedOffered.clear();
+        simulatedGone.clear();
+    }
+    const QStringList names = simulatedPortNames();
+    QList<PortInfo_t> ports = systemPorts();
+    QSet<QString> present;
+    for (const PortInfo_t& port : std::as_const(ports))
+        present.insert(port.portName);
+    for (const QString& name : names) {
+        if (simulatedOffered.contains(name) && !present.contains(name))
+            simulatedGone.insert(name);
+    }
+    ports.erase(std::remove_if(ports.begin(), ports.end(),
+                               [this](const PortInfo_t& port) { return simulatedGone.contains(port.portName); }),
+                ports.end());
+    for (const QString& name : names) {
+        if (present.contains(name) && !simulatedGone.contains(name))
+            simulatedOffered.insert(name);
+    }
+    return ports;
 }
 
 QList<ComManager::PortInfo_t> ComManager::systemPorts()
@@ -42,14 +85,12 @@ QList<ComManager::PortInfo_t> ComManager::systemPorts()
 
     // A simulated receiver lives on a pseudo-terminal that the enumeration never
     // lists; it is offered under its path without "/dev/" while the path exists.
-    const QString simulated = qEnvironmentVariable("VANTREL_SIMULATED_PORTS");
-    const QStringList paths = simulated.split(QLatin1Char(':'), Qt::SkipEmptyParts);
-    for (const QString& path : paths) {
-        if (!QFileInfo::exists(path))
+    const QStringList paths = qEnvironmentVariable("VANTREL_SIMULATED_PORTS").split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    const QStringList names = simulatedPortNames();
+    for (int i = 0; i < paths.size(); ++i) {
+        if (!QFileInfo::exists(paths.at(i)))
             continue;
-        QString name = path;
-        if (name.startsWith(QLatin1String("/dev/")))
-            name.remove(0, 5);
+        const QString& name = names.at(i);
         const bool listed = std::any_of(ports.cbegin(), ports.cend(),
                                         [&](const PortInfo_t& p) { return p.portName == name; });
         if (!listed)

@@ -43,6 +43,8 @@ public:
     // The system's serial ports, followed by the pseudo-terminals named in
     // VANTREL_SIMULATED_PORTS, which pass for receivers.
     static QList<PortInfo_t> systemPorts();
+    // The names systemPorts() gives the listed pseudo-terminals, present or not.
+    static QStringList simulatedPortNames();
 
 Q_SIGNALS:
     void sigDfrDetected(const QString& portName);
@@ -52,10 +54,17 @@ private Q_SLOTS:
     void slotScanComPorts();
 
 private:
+    // systemPorts() without the simulated ports that have gone (see the source).
+    QList<PortInfo_t> livePorts();
+
     QSet<QString> seenPorts;
     QSet<QString> dfrPorts;
     QTimer scanTimer;
     PortSource portSource;
+    // Pseudo-terminals named in the environment that were offered and then went away.
+    QString simulatedListing;
+    QSet<QString> simulatedOffered;
+    QSet<QString> simulatedGone;
 };
 
 } // namespace Vantrel::Com

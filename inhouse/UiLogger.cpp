@@ -1,7 +1,12 @@
 #include "inhouse/UiLogger.h"
 
+#include <QApplication>
+#include <QBrush>
+#include <QColor>
 #include <QDateTime>
 #include <QHeaderView>
+#include <QScrollBar>
+#include <QStyle>
 #include <QMetaObject>
 #include <QMutex>
 #include <QMutexLocker>
@@ -91,6 +96,14 @@ void UiLogger::configure(QTableWidget* table, int option, const QString& iconPat
         table->setSelectionBehavior(QAbstractItemView::SelectRows);
         table->setWordWrap(false);
         table->horizontalHeader()->setStretchLastSection(true);
+        // One line of text per row, whatever the style's default.
+        table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+        table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 4);
+        connect(table->verticalScrollBar(), &QScrollBar::valueChanged, this, &UiLogger::slotScrolled,
+                Qt::UniqueConnection);
+        const QStyle* style = table->style();
+        warningIcon = style->standardIcon(QStyle::SP_MessageBoxWarning);
+        criticalIcon = style->standardIcon(QStyle::SP_MessageBoxCritical);
     }
 
     State& s = state();
@@ -108,8 +121,80 @@ QTableWidget* UiLogger::table() const
 void UiLogger::setFollow(bool follow)
 {
     followNewest = follow;
-    if (followNewest && logTable)
-        logTable->scrollToBottom();
+    setPaused(false);
+    scrollToNewest();
+}
+
+void UiLogger::scrollToNewest()
+{
+    if (!followNewest || paused || !logTable)
+        return;
+    const QScopedValueRollback<bool> guard(scrolling, true);
+    logTable->scrollToBottom();
+}
+
+void UiLogger::slotScrolled(int value)
+{
+    if (scrolling || !logTable)
+        return;
+    setPaused(value < logTable->verticalScrollBar()->maximum());
+}
+
+void UiLogger::setPaused(bool pause)
+{
+    if (paused == pause)
+        return;
+    paused = pause;
+    Q_EMIT sigFollowPausedChanged(paused);
+}
+
+int UiLogger::severity(QtMsgType type)
+{
+    switch (type) {
+    case QtDebugMsg:
+        return 0;
+    case QtInfoMsg:
+        return 1;
+    case QtWarningMsg:
+        return 2;
+    case QtCriticalMsg:
+        return 3;
+    case QtFatalMsg:
+        return 4;
+    }
+    return 0;
+}
+
+void UiLogger::setMinimumLevel(QtMsgType level)
+{
+    minLevel = level;
+    applyFilter();
+}
+
+void UiLogger::setSearchText(const QString& text)
+{
+    search = text;
+    applyFilter();
+}
+
+bool UiLogger::rowShown(int row) const
+{
+    const QTableWidgetItem* type = logTable->item(row, COLUMN_TYPE);
+    const QTableWidgetItem* message = logTable->item(row, COLUMN_MESSAGE);
+    if (!type || !message)
+        return true;
+    if (severity(QtMsgType(type->data(Qt::UserRole).toInt())) < severity(minLevel))
+        return false;
+    return search.isEmpty() || message->text().contains(search, Qt::CaseInsensitive);
+}
+
+void UiLogger::applyFilter()
+{
+    if (!logTable)
+        return;
+    for (int row = 0; row < logTable->rowCount(); ++row)
+        logTable->setRowHidden(row, !rowShown(row));
+    scrollToNewest();
 }
 
 void UiLogger::setMaximumNumberOfRows(int rows)
@@ -130,8 +215,7 @@ void UiLogger::messageBatchEnd()
     // Sizing columns costs a pass over the rows, so it waits for the end of a batch.
     for (int column = COLUMN_TIME; column < COLUMN_MESSAGE; ++column)
         logTable->resizeColumnToContents(column);
-    if (followNewest)
-        logTable->scrollToBottom();
+    scrollToNewest();
 }
 
 QString UiLogger::typeText(QtMsgType type)
@@ -211,21 +295,34 @@ void UiLogger::appendEntries(const QList<Entry>& entries)
         appendEntry(entry);
     }
     trimRows();
-    if (followNewest && logTable)
-        logTable->scrollToBottom();
+    scrollToNewest();
 }
 
 void UiLogger::appendEntry(const Entry& entry)
 {
     QTableWidgetItem* items[COLUMN_COUNT] = {};
-    items[COLUMN_TIME] = new QTableWidgetItem(icon, entry.time.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")));
+    const int level = severity(entry.type);
+    const QIcon& rowIcon = level >= severity(QtCriticalMsg) ? criticalIcon
+                           : level == severity(QtWarningMsg) ? warningIcon
+                                                             : icon;
+    items[COLUMN_TIME] = new QTableWidgetItem(rowIcon, entry.time.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")));
     items[COLUMN_TYPE] = new QTableWidgetItem(typeText(entry.type));
     items[COLUMN_CATEGORY] = new QTableWidgetItem(entry.category);
     items[COLUMN_SOURCE] = new QTableWidgetItem(entry.source);
     items[COLUMN_FUNCTION] = new QTableWidgetItem(entry.function);
     items[COLUMN_MESSAGE] = new QTableWidgetItem(entry.message);
-    for (QTableWidgetItem* item : items)
+    items[COLUMN_TYPE]->setData(Qt::UserRole, int(entry.type));
+    // Pale backgrounds with the text colour forced dark, so that a dark theme stays readable.
+    const QColor background = level >= severity(QtCriticalMsg) ? QColor(0xf8, 0xd0, 0xd0)
+                              : level == severity(QtWarningMsg) ? QColor(0xff, 0xec, 0xb3)
+                                                                : QColor();
+    for (QTableWidgetItem* item : items) {
         item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+        if (background.isValid()) {
+            item->setBackground(background);
+            item->setForeground(QColor(0x20, 0x20, 0x20));
+        }
+    }
 
     const int row = logTable->rowCount();
     logTable->insertRow(row);
@@ -239,6 +336,11 @@ void UiLogger::appendEntry(const Entry& entry)
         else
             delete items[column];
     }
+    if (!logTable)
+        return;
+    if (!rowShown(row))
+        logTable->setRowHidden(row, true);
+    Q_EMIT sigMessageAdded(entry.type, entry.time, entry.message);
 }
 
 void UiLogger::trimRows()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QIcon>
 #include <QList>
 #include <QObject>
@@ -15,6 +16,9 @@ namespace Tarsk::Ui {
 // 2 category, 3 source file and line, 4 function, 5 message. Messages of any
 // thread are welcome; rows are only ever added on the logger's own (GUI) thread.
 // Every message still reaches the previous handler, so the console keeps a copy.
+// Warning and critical rows stand out by colour and icon. The view can be narrowed to
+// a minimum level and a search text; follow mode holds back while the user has
+// scrolled away from the newest row and picks up again once back at the bottom.
 class UiLogger : public QObject
 {
     Q_OBJECT
@@ -39,10 +43,30 @@ public:
     // Ends a group of related messages: pending rows are shown at once.
     void messageBatchEnd();
 
+    // Rows below this level are hidden (QtDebugMsg shows everything).
+    void setMinimumLevel(QtMsgType level);
+    QtMsgType minimumLevel() const { return minLevel; }
+    // Only rows whose message holds this text, in any case, are shown; empty shows all.
+    void setSearchText(const QString& text);
+    QString searchText() const { return search; }
+
+    // True while follow mode waits for the user to come back to the bottom.
+    bool followPaused() const { return paused; }
+    // Brings the newest row into view, unless follow mode is off or paused.
+    void scrollToNewest();
+
     static QString typeText(QtMsgType type);
+    // Debug < info < warning < critical < fatal (QtMsgType's own values are not in that order).
+    static int severity(QtMsgType type);
+
+Q_SIGNALS:
+    // A row has been added (also when the filter hides it).
+    void sigMessageAdded(QtMsgType type, const QDateTime& time, const QString& message);
+    void sigFollowPausedChanged(bool paused);
 
 private Q_SLOTS:
     void flushPending();
+    void slotScrolled(int value);
 
 private:
     struct Entry;
@@ -53,11 +77,20 @@ private:
     void appendEntries(const QList<Entry>& entries);
     void appendEntry(const Entry& entry);
     void trimRows();
+    bool rowShown(int row) const;
+    void applyFilter();
+    void setPaused(bool pause);
 
     QPointer<QTableWidget> logTable;
     QIcon icon;
+    QIcon warningIcon;
+    QIcon criticalIcon;
     bool followNewest = false;
+    bool paused = false;
+    bool scrolling = false; // our own scrolling, not the user's
     int maxRows = 1000;
+    QtMsgType minLevel = QtDebugMsg;
+    QString search;
 };
 
 } // namespace Tarsk::Ui

@@ -54,7 +54,8 @@ MainWindow::MainWindow()
     configureLogger(ui->tableWidgetLogger, 0, QStringLiteral(":/Icons/KVL_GREY"));
     logger().setFollow(true);
     QTableWidget* logTable = ui->tableWidgetLogger;
-    connect(logTable, &QTableWidget::itemChanged, logTable, [logTable] { logTable->scrollToBottom(); },
+    // Follows the newest row unless the user has scrolled up to read.
+    connect(logTable, &QTableWidget::itemChanged, logTable, [this] { logger().scrollToNewest(); },
             Qt::DirectConnection);
     logger().setMaximumNumberOfRows(1000);
     for (int column : {2, 3, 4})
@@ -113,6 +114,12 @@ MainWindow::MainWindow()
     initSettingsTab();
     Utils::Settings::instance()->loadSettingsInternal();
     Utils::IdUtils::setMainWindow(this);
+
+    setupNumericFields();
+    setupLogView();
+    setupScrollingTabs();
+    setupStatusBar();
+    restoreWindowState();
 }
 
 MainWindow::~MainWindow()
@@ -142,6 +149,7 @@ void MainWindow::slotPostInit()
     ui->splitter->setSizes({1, 1000});
     reinitGUI();
     ui->tabWidget->setTabEnabled(ui->tabWidget->indexOf(ui->tabSettings), true);
+    showTabIfEnabled(pendingTab);
     updateSettingsWidgets();
     comManager.start();
     qInfo().noquote() << "Ready!";

@@ -12,8 +12,11 @@
 
 class QAction;
 class QTableWidget;
+class QCloseEvent;
+class QLabel;
 class QTableWidgetItem;
 class QToolBar;
+class QToolButton;
 
 namespace Vantrel {
 class Ui_UiMainWindow;
@@ -121,6 +124,7 @@ public Q_SLOTS:
 protected:
     // Up and Down in the terminal's command line walk through this run's commands.
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     // The "RX table contains data" question: false when the user cancels.
@@ -182,6 +186,26 @@ private:
     // The connected receiver's generation as the traffic log names it.
     QString logGenerationText() const;
 
+    // Status bar: the latest warning or error (click shows the log) and the connection state.
+    void setupStatusBar();
+    void showStatusMessage(QtMsgType type, const QDateTime& time, const QString& message);
+    void clearStatusMessage();
+    void updateConnectionStatus();
+    // Log view: level filter and search above the log table.
+    void setupLogView();
+    // Tab pages scroll when the window is smaller than their contents.
+    void setupScrollingTabs();
+    // Geometry, last tab and the messages table's columns, kept between runs.
+    void restoreWindowState();
+    void saveWindowState() const;
+    void showTabIfEnabled(int index);
+
+    // Numeric setup fields: validators and the value last shown, so that a finished
+    // edit that changed nothing (Return, then leaving the field) writes nothing.
+    void setupNumericFields();
+    void rememberShownValues(std::initializer_list<QWidget*> fields);
+    bool editChangedNothing() const;
+
     Ui_UiMainWindow* ui;
     Tarsk::Ui::Help help;
     Com::ComManager comManager;
@@ -198,6 +222,15 @@ private:
     QStringList terminalHistory;
     qsizetype terminalHistoryPosition = 0;  // == size(): not browsing
     QString terminalDraft;                  // what was typed before browsing started
+
+    QToolButton* statusMessage = nullptr;
+    QToolButton* statusDismiss = nullptr;
+    QLabel* statusLinkIcon = nullptr;
+    QLabel* statusConnection = nullptr;
+    QString linkState;       // as the link reports it
+    QString shownLinkState;  // as the status bar shows it
+    int linkStateChanges = 0;
+    int pendingTab = -1; // a remembered receiver tab, shown once a receiver is connected
 };
 
 // Battery charge in percent for a voltage, interpolated in the cell's discharge table.

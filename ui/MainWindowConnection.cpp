@@ -38,8 +38,13 @@ void MainWindow::slotDfrDetected(const QString& portName)
 
 void MainWindow::slotDfrRemoved(const QString& portName)
 {
-    if (dfrLink.portName() == portName)
+    if (dfrLink.portName() == portName) {
         slotDfrDisconnected(portName, QStringLiteral("DFR disconnected"));
+        // The log keeps this as information, but a receiver pulled out under the
+        // user's hands must not go unnoticed: the status bar shows it as a warning.
+        showStatusMessage(QtWarningMsg, QDateTime::currentDateTimeUtc(),
+                          QStringLiteral("Disconnection of %1 (%2).").arg(portName, QStringLiteral("DFR disconnected")));
+    }
     if (QAction* action = portActions.take(portName)) {
         toolBar()->removeAction(action);
         // Later: the removal may come from inside a request started by this very action.
@@ -69,6 +74,8 @@ void MainWindow::slotDfrConnected(const QString& portName)
     qInfo().noquote() << "Loading configuration...";
 
     dfrLink.setUartLink(portName);
+    linkState.clear();
+    updateConnectionStatus();
 
     setDeviceTabsEnabled(true);
 
@@ -97,6 +104,8 @@ void MainWindow::slotDfrConnected(const QString& portName)
     ui->labelPlatformsMeanDirection->setVisible(v1);
     ui->spinBoxPlatformsMeanDirectionValue->setVisible(v1);
 
+    updateConnectionStatus();
+    showTabIfEnabled(pendingTab);
     qInfo().noquote() << "DFR configuration loaded!";
 }
 
@@ -214,6 +223,8 @@ void MainWindow::slotDfrDisconnected(const QString& portName, const QString& mes
 
 void MainWindow::slotUpdateUartLinkStatus(const QString& statusString)
 {
+    linkState = statusString;
+    updateConnectionStatus();
     if (dfrLink.portName().isEmpty())
         return;
     QAction* action = portActions.value(dfrLink.portName());
@@ -229,11 +240,12 @@ void MainWindow::slotUpdateUartLinkStatus(const QString& statusString)
 
 void MainWindow::setDeviceTabsEnabled(bool enabled)
 {
-    // Settings stays usable without a receiver, and so does Messages, to look at
-    // flash dumps; its receiver widgets do not.
+    // Settings stays usable without a receiver; so does Terminal, where a lost
+    // connection explains itself, and Messages, to look at flash dumps, whose
+    // receiver widgets do not.
     for (int tab = 0; tab < ui->tabWidget->count(); ++tab) {
         QWidget* page = ui->tabWidget->widget(tab);
-        if (page != ui->tabSettings && page != ui->tabRx)
+        if (page != ui->tabSettings && page != ui->tabRx && page != ui->tabTerminal)
             ui->tabWidget->setTabEnabled(tab, enabled);
     }
     for (QWidget* widget : std::initializer_list<QWidget*>{ui->pushButtonRxFlashRead, ui->pushButtonRxFlashErase,
@@ -254,6 +266,8 @@ void MainWindow::reinitGUI()
     disconnectDeviceWidgets();
 
     ui->lineEditVersionsStatus->setText(QStringLiteral("Not connected"));
+    linkState.clear();
+    updateConnectionStatus();
     for (QLineEdit* field : {ui->lineEditStatusSerial, ui->lineEditVersionsDfrVersion, ui->lineEditVersionsMode,
                              ui->lineEditVersionsBootloaderVersion, ui->lineEditVersionsApplicationVersion,
                              ui->lineEditVersionsFpgaVersion, ui->lineEditStatusLatitude,

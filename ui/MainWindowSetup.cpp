@@ -2,12 +2,55 @@
 // the whole group and reads it back, so the widgets show what the receiver holds.
 #include "ui/MainWindow.h"
 
+#include "ui/NumericTextValidator.h"
 #include "ui_UiMainWindow.h"
 #include "utils/SignalsBlocked.h"
 
 namespace Vantrel::Ui {
 
 using Utils::SignalsBlocked;
+
+namespace {
+
+// The property holding the text a numeric field showed after the last read or write.
+constexpr char shownTextProperty[] = "shownText";
+
+QString fieldText(const QObject* field)
+{
+    if (const auto* edit = qobject_cast<const QLineEdit*>(field))
+        return edit->text();
+    if (const auto* spin = qobject_cast<const QAbstractSpinBox*>(field))
+        return spin->text();
+    return QString();
+}
+
+} // namespace
+
+void MainWindow::setupNumericFields()
+{
+    // Magnetic declination in degrees; the receiver takes the text as it stands.
+    ui->lineEditHardwareDeclination->setValidator(
+        new NumericTextValidator(-180.0, 180.0, 3, ui->lineEditHardwareDeclination));
+}
+
+void MainWindow::rememberShownValues(std::initializer_list<QWidget*> fields)
+{
+    for (QWidget* field : fields)
+        field->setProperty(shownTextProperty, fieldText(field));
+    // An unfinished declination goes back to what the receiver holds.
+    if (auto* validator = ui->lineEditHardwareDeclination->findChild<NumericTextValidator*>())
+        validator->setFallback(ui->lineEditHardwareDeclination->property(shownTextProperty).toString());
+}
+
+bool MainWindow::editChangedNothing() const
+{
+    // Return and then leaving the field both finish the same edit.
+    const QObject* field = sender();
+    if (!field || !(qobject_cast<const QLineEdit*>(field) || qobject_cast<const QAbstractSpinBox*>(field)))
+        return false;
+    const QVariant shown = field->property(shownTextProperty);
+    return shown.isValid() && shown.toString() == fieldText(field);
+}
 
 void MainWindow::getSetupSoftware()
 {
@@ -44,10 +87,13 @@ void MainWindow::getSetupSoftware()
     } else {
         ui->widgetSoftwareSetupDateTime->setEnabled(false);
     }
+    rememberShownValues({ui->spinBoxSetupSoftwareDirectionOffset});
 }
 
 void MainWindow::slotSetSetupSoftware()
 {
+    if (editChangedNothing())
+        return;
     Com::DfrLink::SetupSoftware_t setup;
     setup.audio = ui->checkBoxSetupSoftwareAudio->isChecked();
     setup.backlight = ui->checkBoxSetupSoftwareBacklight->isChecked();
@@ -59,6 +105,7 @@ void MainWindow::slotSetSetupSoftware()
     setup.band = Com::DfrLink::OrvanBand_t(ui->comboBoxSetupSoftwareOrvanBand->currentIndex());
     setup.allToFavorites = ui->checkBoxSetupSoftwareAllToFavorites->isChecked();
     dfrLink.setSetupSoftware(setup);
+    rememberShownValues({ui->spinBoxSetupSoftwareDirectionOffset});
     if (!dfrLink.isNoSendCommandMode())
         getSetupSoftware();
 }
@@ -84,19 +131,27 @@ void MainWindow::getSetupHardware()
     ui->comboBoxHardwareCompassMode->setCurrentIndex(int(setup.compassMode));
     ui->lineEditHardwareDeclination->setText(setup.declination);
     ui->checkBoxHardwareProximityMode->setChecked(setup.proximityMode);
+    rememberShownValues({ui->spinBoxHardwareCableLength, ui->lineEditHardwareDeclination});
 }
 
 void MainWindow::slotSetSetupHardware()
 {
+    if (editChangedNothing())
+        return;
     Com::DfrLink::SetupHardware_t setup;
     setup.directionMode = Com::DfrLink::DirectionMode_t(ui->comboBoxHardwareDirectionMode->currentIndex());
     setup.antennaPosition = Com::DfrLink::AntennaPosition_t(ui->comboBoxHardwareAntennaPosition->currentIndex());
     setup.cableLength = ui->spinBoxHardwareCableLength->value();
     setup.antennaType = Com::DfrLink::AntennaType_t(ui->comboBoxHardwareAntennaMode->currentIndex());
     setup.compassMode = Com::DfrLink::CompassMode_t(ui->comboBoxHardwareCompassMode->currentIndex());
-    setup.declination = ui->lineEditHardwareDeclination->text();
+    // A declination still being typed ("-") stays out of a write that another field started.
+    QLineEdit* declination = ui->lineEditHardwareDeclination;
+    setup.declination = declination->hasAcceptableInput() || !declination->property(shownTextProperty).isValid()
+                            ? declination->text()
+                            : declination->property(shownTextProperty).toString();
     setup.proximityMode = ui->checkBoxHardwareProximityMode->isChecked();
     dfrLink.setSetupHardware(setup);
+    rememberShownValues({ui->spinBoxHardwareCableLength, ui->lineEditHardwareDeclination});
     if (!dfrLink.isNoSendCommandMode())
         getSetupHardware();
 }

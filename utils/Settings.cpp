@@ -76,4 +76,44 @@ void Settings::saveSettingsInternal()
         qWarning().noquote() << QStringLiteral("Unable to write the settings file %1").arg(file().absoluteFilePath());
 }
 
+// --- window state
+
+namespace {
+const QString windowGeometryKey = QStringLiteral("Window/geometry");
+const QString windowTabKey = QStringLiteral("Window/lastTab");
+const QString rxHeaderKey = QStringLiteral("Window/messagesTableHeader");
+const QString rxColumnsKey = QStringLiteral("Window/messagesTableColumns");
+} // namespace
+
+Settings::WindowState_t Settings::loadWindowState() const
+{
+    WindowState_t state;
+    std::unique_ptr<QSettings> settings;
+    try {
+        settings = getSettings(0);
+    } catch (const Tarsk::Utils::Exception&) {
+        return state; // a first run: nothing remembered yet
+    }
+    // Stored as Base64 text: the file stays plain text and hand-editable around it.
+    state.geometry = QByteArray::fromBase64(settings->value(windowGeometryKey).toString().toLatin1());
+    bool ok = false;
+    const int tab = settings->value(windowTabKey).toString().toInt(&ok, 10);
+    state.tab = ok ? tab : -1;
+    state.rxHeader = QByteArray::fromBase64(settings->value(rxHeaderKey).toString().toLatin1());
+    state.rxColumns = settings->value(rxColumnsKey).toString().toInt(nullptr, 10);
+    return state;
+}
+
+void Settings::saveWindowState(const WindowState_t& state)
+{
+    const auto settings = getSettings(1);
+    settings->setValue(windowGeometryKey, QString::fromLatin1(state.geometry.toBase64()));
+    settings->setValue(windowTabKey, QString::number(state.tab, 10));
+    settings->setValue(rxHeaderKey, QString::fromLatin1(state.rxHeader.toBase64()));
+    settings->setValue(rxColumnsKey, QString::number(state.rxColumns, 10));
+    settings->sync();
+    if (settings->status() != QSettings::NoError)
+        qWarning().noquote() << QStringLiteral("Unable to write the settings file %1").arg(file().absoluteFilePath());
+}
+
 } // namespace Vantrel::Utils

@@ -27,6 +27,18 @@ public:
     std::atomic<bool> keepChecksumErrorOnNprDfr500{false};
     std::atomic<qint32> nprMessagesFormat{2};
 
+    // The main window's state between runs, in the group "Window" so that the
+    // user settings above keep the file's top level to themselves.
+    struct WindowState_t
+    {
+        QByteArray geometry;
+        int tab = -1;           // -1: none remembered
+        QByteArray rxHeader;    // the messages table's header state
+        int rxColumns = 0;      // its column count when saved
+    };
+    WindowState_t loadWindowState() const;
+    void saveWindowState(const WindowState_t& state);
+
 private:
     explicit Settings(const QFileInfo& file);
 };

@@ -1,4 +1,4 @@
-// The built program's command line: --version and --help answer and exit before any window exists.
+// The built program's command line: --version and --help answer and exit before any window exists, with no display at all.
 #include <QtTest>
 
 class TstStartup : public QObject
@@ -31,7 +31,12 @@ private Q_SLOTS:
         const QString program = install.filePath("bin/Vantrel");
         QVERIFY(QFile::copy(qEnvironmentVariable("VANTREL_BINARY_DIR") + "/bin/Vantrel", program));
 
+        // As over plain SSH: no display of any kind and no platform plugin chosen.
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(QString::fromLatin1(name));
         QProcess process;
+        process.setProcessEnvironment(environment);
         process.start(program, arguments);
         QVERIFY(process.waitForFinished(20000));
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);

@@ -140,6 +140,10 @@ inline void offerPorts(const QList<const Vantrel::Sim::DfrSimulator*>& sims)
     for (const auto* sim : sims)
         if (sim->isOpen())
             paths.append(sim->deviceName());
+    // A terminal that has gone stays spent while the listing is unchanged, and a new
+    // simulator may get the same terminal: every offer comes with a listing of its own.
+    static int listings = 0;
+    paths.append(QStringLiteral("/dev/vantrel-listing-%1").arg(++listings));
     qputenv("VANTREL_SIMULATED_PORTS", paths.join(':').toLocal8Bit());
 }
 

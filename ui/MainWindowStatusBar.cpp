@@ -1,0 +1,145 @@
+// Status bar: the latest warning or error, visible whatever tab is shown, and the
+// state of the connection.
+#include "ui/MainWindow.h"
+
+#include <QDateTime>
+#include <QLabel>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTimer>
+#include <QToolButton>
+
+#include "ui_UiMainWindow.h"
+
+namespace Vantrel::Ui {
+
+namespace {
+constexpr int waitingShownAfterMs = 400;
+}
+
+void MainWindow::setupStatusBar()
+{
+    QStatusBar* bar = statusBar();
+    bar->setSizeGripEnabled(true);
+
+    statusMessage = new QToolButton(bar);
+    statusMessage->setObjectName(QStringLiteral("statusBarMessage"));
+    statusMessage->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    statusMessage->setAutoRaise(true);
+    // A long message must never widen the window: it is cut to the room there is.
+    statusMessage->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    statusMessage->setMinimumWidth(1);
+    statusMessage->setCursor(Qt::PointingHandCursor);
+
+    statusDismiss = new QToolButton(bar);
+    statusDismiss->setObjectName(QStringLiteral("statusBarDismiss"));
+    statusDismiss->setText(QString::fromUtf8("✕"));
+    statusDismiss->setToolTip(QStringLiteral("Dismiss this message"));
+    statusDismiss->setAutoRaise(true);
+
+    statusLinkIcon = new QLabel(bar);
+    statusConnection = new QLabel(bar);
+    statusConnection->setObjectName(QStringLiteral("statusBarConnection"));
+
+    bar->addWidget(statusMessage, 1);
+    bar->addWidget(statusDismiss);
+    bar->addPermanentWidget(statusLinkIcon);
+    bar->addPermanentWidget(statusConnection);
+
+    connect(statusMessage, &QToolButton::clicked, this, [this] { ui->tabWidget->setCurrentWidget(ui->tabTerminal); });
+    connect(statusDismiss, &QToolButton::clicked, this, &MainWindow::clearStatusMessage);
+    // Runs while the logger adds the row: a message raised in here only reaches the console.
+    connect(&logger(), &Tarsk::Ui::UiLogger::sigMessageAdded, this,
+            [this](QtMsgType type, const QDateTime& time, const QString& message) {
+                if (Tarsk::Ui::UiLogger::severity(type) >= Tarsk::Ui::UiLogger::severity(QtWarningMsg))
+                    showStatusMessage(type, time, message);
+            });
+
+    clearStatusMessage();
+    updateConnectionStatus();
+}
+
+void MainWindow::showStatusMessage(QtMsgType type, const QDateTime& time, const QString& message)
+{
+    const bool critical = Tarsk::Ui::UiLogger::severity(type) >= Tarsk::Ui::UiLogger::severity(QtCriticalMsg);
+    // Only the first line: a multi-line message would make the bar grow.
+    const QString firstLine = message.section(QLatin1Char('\n'), 0, 0);
+    const QString text = QStringLiteral("%1 UTC  %2").arg(time.toUTC().toString(QStringLiteral("hh:mm:ss")), firstLine);
+    statusMessage->setText(text);
+    statusMessage->setToolTip(QStringLiteral("%1\nClick to show the log in the Terminal tab.").arg(message));
+    statusMessage->setIcon(style()->standardIcon(critical ? QStyle::SP_MessageBoxCritical
+                                                          : QStyle::SP_MessageBoxWarning));
+    statusMessage->setStyleSheet(critical ? QStringLiteral("QToolButton { background: #f8d0d0; color: #7a0000; }")
+                                          : QStringLiteral("QToolButton { background: #ffecb3; color: #5a4000; }"));
+    statusMessage->setProperty("level", critical ? QStringLiteral("critical") : QStringLiteral("warning"));
+    statusMessage->show();
+    statusDismiss->show();
+}
+
+void MainWindow::clearStatusMessage()
+{
+    statusMessage->setText(QString());
+    statusMessage->setToolTip(QString());
+    statusMessage->setProperty("level", QString());
+    statusMessage->hide();
+    statusDismiss->hide();
+}
+
+void MainWindow::updateConnectionStatus()
+{
+    if (!statusConnection)
+        return;
+    if (!dfrLink.hasUartLink()) {
+        shownLinkState.clear();
+        statusConnection->setText(QStringLiteral("Not connected"));
+        statusLinkIcon->clear();
+        statusLinkIcon->hide();
+        return;
+    }
+    QString generation;
+    switch (dfrLink.dfrVersion) {
+    case Com::DfrLink::DFR_V1:
+        generation = QStringLiteral("DFR V1");
+        break;
+    case Com::DfrLink::DFR_V2:
+        generation = QStringLiteral("DFR V2");
+        break;
+    default:
+        generation = QStringLiteral("DFR");
+        break;
+    }
+    // The keep-alive makes the link wait for a moment every second: "waiting" only
+    // shows once a reply is noticeably late, so that the bar does not flicker.
+    ++linkStateChanges;
+    if (linkState == QLatin1String("WAITING") && shownLinkState != linkState) {
+        QTimer::singleShot(waitingShownAfterMs, this, [this, change = linkStateChanges] {
+            if (change != linkStateChanges || linkState != QLatin1String("WAITING"))
+                return;
+            shownLinkState = linkState;
+            updateConnectionStatus();
+        });
+    } else {
+        shownLinkState = linkState;
+    }
+
+    const QString serial = ui->lineEditStatusSerial->text();
+    QString state = QStringLiteral("waiting");
+    QString icon = QStringLiteral(":/Icons/dfrWaiting");
+    if (shownLinkState == QLatin1String("READY")) {
+        state = QStringLiteral("ready");
+        icon = QStringLiteral(":/Icons/dfrReady");
+    } else if (shownLinkState == QLatin1String("ERROR")) {
+        state = QStringLiteral("error");
+        icon = QStringLiteral(":/Icons/dfrError");
+    }
+    QStringList parts{dfrLink.portName(), generation};
+    if (!serial.isEmpty())
+        parts.append(serial);
+    parts.append(QStringLiteral("link %1").arg(state));
+    statusConnection->setText(parts.join(QStringLiteral("  ·  ")));
+    const int side = statusConnection->fontMetrics().height();
+    statusLinkIcon->setPixmap(QIcon(icon).pixmap(side, side));
+    statusLinkIcon->show();
+}
+
+} // namespace Vantrel::Ui
