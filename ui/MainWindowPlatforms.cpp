@@ -5,17 +5,29 @@
 #include <QSignalBlocker>
 #include <QTableWidget>
 
-#include <memory>
-#include <vector>
-
 #include "inhouse/Exception.h"
 #include "ui/Dialogs.h"
 #include "ui/GpsFormatWidget.h"
 #include "ui/PlatformsTableColumns.h"
 #include "ui_UiMainWindow.h"
 #include "utils/GpsFormat.h"
+#include "utils/SignalsBlocked.h"
 
 namespace Vantrel::Ui {
+
+namespace {
+
+// The panel's fields that edit an occupied slot.
+QList<QWidget*> platformEdits(const Ui_UiMainWindow* ui)
+{
+    return {ui->lineEditPlatformsOrvanId, ui->lineEditPlatformsLabel,
+            ui->comboBoxPlatformsOrvanBand, ui->comboBoxPlatformsModulation,
+            ui->checkBoxPlatformNarrowEnabled, ui->doubleSpinBoxPlatformsNarrowFrequency,
+            ui->spinBoxPlatformsMeanDirectionValue, ui->spinBoxPlatformsRepetitionPeriod,
+            ui->checkBoxGpsModeEnabled, ui->widgetGpsFormatPlatform};
+}
+
+} // namespace
 
 QList<QPair<QString, Com::DfrLink::OrvanModulation_t>> MainWindow::getFavoritePlatforms() const
 {
@@ -47,14 +59,8 @@ QList<QPair<QString, Com::DfrLink::OrvanModulation_t>> MainWindow::getFavoritePl
 
 void MainWindow::reinitGUIPlatformsInfo()
 {
-    const QList<QWidget*> edits = {ui->lineEditPlatformsOrvanId, ui->lineEditPlatformsLabel,
-                                   ui->comboBoxPlatformsOrvanBand, ui->comboBoxPlatformsModulation,
-                                   ui->checkBoxPlatformNarrowEnabled, ui->doubleSpinBoxPlatformsNarrowFrequency,
-                                   ui->spinBoxPlatformsMeanDirectionValue, ui->spinBoxPlatformsRepetitionPeriod,
-                                   ui->checkBoxGpsModeEnabled, ui->widgetGpsFormatPlatform};
-    std::vector<std::unique_ptr<QSignalBlocker>> blockers;
-    for (QWidget* edit : edits)
-        blockers.push_back(std::make_unique<QSignalBlocker>(edit));
+    const QList<QWidget*> edits = platformEdits(ui);
+    const Utils::SignalsBlocked quiet(edits);
     ui->pushButtonPlatformsCreate->setEnabled(false);
     ui->pushButtonPlatformsDelete->setEnabled(false);
     for (QWidget* edit : edits)
@@ -90,16 +96,10 @@ void MainWindow::slotDisplayPlatformInfo()
     }
 
     ui->pushButtonPlatformsDelete->setEnabled(true);
-    const QList<QWidget*> edits = {ui->lineEditPlatformsOrvanId, ui->lineEditPlatformsLabel,
-                                   ui->comboBoxPlatformsOrvanBand, ui->comboBoxPlatformsModulation,
-                                   ui->checkBoxPlatformNarrowEnabled, ui->doubleSpinBoxPlatformsNarrowFrequency,
-                                   ui->spinBoxPlatformsMeanDirectionValue, ui->spinBoxPlatformsRepetitionPeriod,
-                                   ui->checkBoxGpsModeEnabled, ui->widgetGpsFormatPlatform};
-    std::vector<std::unique_ptr<QSignalBlocker>> blockers;
-    for (QWidget* edit : edits) {
+    const QList<QWidget*> edits = platformEdits(ui);
+    const Utils::SignalsBlocked quiet(edits);
+    for (QWidget* edit : edits)
         edit->setEnabled(true);
-        blockers.push_back(std::make_unique<QSignalBlocker>(edit));
-    }
     ui->lineEditPlatformsOrvanId->setText(info.platformId);
     ui->lineEditPlatformsLabel->setText(info.label);
     ui->comboBoxPlatformsOrvanBand->setCurrentIndex(int(info.band));

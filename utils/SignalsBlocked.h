@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QSignalBlocker>
 
 #include <initializer_list>
@@ -16,6 +17,13 @@ public:
     {
         blockers.reserve(objects.size());
         for (QObject* object : objects)
+            blockers.emplace_back(object);
+    }
+    template <typename Object>
+    explicit SignalsBlocked(const QList<Object*>& objects)
+    {
+        blockers.reserve(size_t(objects.size()));
+        for (Object* object : objects)
             blockers.emplace_back(object);
     }
 
