@@ -186,8 +186,11 @@ private Q_SLOTS:
         QVERIFY(connectReceiver(DeviceState::PROFILE_DFR_V2_APP)); // declination 1.5, cable 5, angle 0
         sim->clearReceivedFrames();
         auto* widget = window->findChild<QWidget*>(field);
+        // Another window may hold the focus on a busy machine: take it back first.
+        window->activateWindow();
+        QApplication::setActiveWindow(window);
         widget->setFocus();
-        QTRY_VERIFY_WITH_TIMEOUT(widget->hasFocus(), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(widget->hasFocus(), 10000);
         QTest::keyClick(widget, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClicks(widget, typed);
         // Return finishes the edit, then leaving the field finishes it once more.
