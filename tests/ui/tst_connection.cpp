@@ -1,15 +1,14 @@
-// Connecting receivers from the tool bar: status panel, generation and mode widgets, setup round trips, failures.
+// Connecting receivers from the tool bar: status panel and bar, generation widgets, setup writes, lost links, wiring.
 #include <QtTest>
 
+#include <QLabel>
+#include <QStatusBar>
+#include <QToolButton>
 #include <memory>
 
-#include "app/AppIdentity.h"
-#include "inhouse/DateTime.h"
-#include "inhouse/ToplevelApplication.h"
 #include "sim/DfrSimulator.h"
-#include "ui/MainWindow.h"
-#include "ui_UiMainWindow.h"
 #include "tests/common/DeviceTestSupport.h"
+#include "tests/ui/WindowTestMain.h"
 #include "utils/Settings.h"
 
 using Vantrel::Sim::DeviceState;
@@ -30,7 +29,7 @@ bool sameIcon(const QIcon& icon, const QString& path)
     return icon.pixmap(16).toImage() == QIcon(path).pixmap(16).toImage();
 }
 
-// Frames of one mnemonic that carry at least one non-empty value: writes, not reads.
+// Frames of one mnemonic that carry a value: writes, not reads.
 QList<QStringList> writes(const DfrSimulator& sim, const QString& mnemonic)
 {
     QList<QStringList> found;
@@ -70,29 +69,30 @@ class TstConnection : public QObject
         return sim;
     }
 
-    bool tabEnabled(QWidget* page) const { return ui->tabWidget->isTabEnabled(ui->tabWidget->indexOf(page)); }
+    QToolButton* message() const { return window->statusBar()->findChild<QToolButton*>("statusBarMessage"); }
+    QString connection() const { return window->statusBar()->findChild<QLabel*>("statusBarConnection")->text(); }
+    QString shownLevel() const { return message()->isVisible() ? message()->property("level").toString() : "none"; }
 
-    // Clicks the receiver's tool bar button, as the user would.
-    void click(QAction* action) { action->trigger(); }
-
-    // Sets a keep-alive value through the Settings tab, as the user would.
-    void setKeepAlive(QSpinBox* box, int value)
+    // Plugs a receiver and connects it from its button.
+    DfrSimulator* connectReceiver(DeviceState::Profile_t profile)
     {
-        box->setValue(value);
-        Q_EMIT box->editingFinished();
+        DfrSimulator* sim = plugIn(profile);
+        QAction* action = sim ? DeviceTest::plugAndClick(ui, *sim) : nullptr;
+        return action && action->isChecked() ? sim : nullptr;
     }
+
+    bool tabEnabled(QWidget* page) const { return ui->tabWidget->isTabEnabled(ui->tabWidget->indexOf(page)); }
 
 private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(TestSupport::writeSettings(2000, 500, 1000));
-        window = new MainWindow();
-        // A hung request must cost seconds, not the default minute.
-        QCOMPARE(Vantrel::Utils::Settings::instance()->dfrCommandTimeoutMs, 2000);
-        QCOMPARE(window->form()->spinBoxDfrCommandTimeout->value(), 2000);
+        window = WindowTest::openWindow();
         ui = window->form();
-        window->show();
-        static_cast<Tarsk::Utils::ToplevelApplication*>(qApp)->setMainClass(window);
+        // A hung request must cost seconds, not the default minute.
+        QCOMPARE(ui->spinBoxDfrCommandTimeout->value(), 2000);
+        QApplication::setActiveWindow(window);
+        QVERIFY(QTest::qWaitForWindowActive(window));
         QTRY_VERIFY_WITH_TIMEOUT(logHas("INFO", "Ready!"), 5000);
     }
 
@@ -100,22 +100,22 @@ private Q_SLOTS:
     {
         for (QAction* action : ui->mainToolBar_->actions())
             if (action->isChecked())
-                click(action);
+                action->trigger();
         simulators.clear();
         qunsetenv("VANTREL_SIMULATED_PORTS");
         QTRY_VERIFY_WITH_TIMEOUT(std::none_of(ui->mainToolBar_->actions().cbegin(),
                                               ui->mainToolBar_->actions().cend(),
                                               [](QAction* a) { return a->toolTip().startsWith("Connect to DFR"); }),
                                  DeviceTest::scanWaitMs);
+        window->statusBar()->findChild<QToolButton*>("statusBarDismiss")->click();
+        ui->tabWidget->setCurrentIndex(0);
     }
 
     void estimateSOC_data()
     {
         QTest::addColumn<double>("voltage");
         QTest::addColumn<double>("charge");
-        QTest::newRow("above full") << 4.3 << 100.0;
-        QTest::newRow("table point") << 3.9 << 80.0;
-        QTest::newRow("between 3.9 and 3.7") << 3.8 << 65.0;
+        // 3.8 V and a full charge are shown by the status panel test.
         QTest::newRow("between 3.7 and 3.5") << 3.6 << 35.0;
         QTest::newRow("below empty") << 3.0 << 0.0;
     }
@@ -187,7 +187,7 @@ private Q_SLOTS:
                                      sameIcon(action->icon(), ":/Icons/dfrWaiting"),
                                  3000);
 
-        click(action);
+        action->trigger();
         QVERIFY(!action->isChecked());
         QCOMPARE(action->text(), port);
         QVERIFY(sameIcon(action->icon(), ":/Icons/DFR"));
@@ -250,10 +250,6 @@ private Q_SLOTS:
 
     void switchingReceivers()
     {
-        // An unplugged receiver must be noticed by the port scan, not by a keep-alive
-        // timeout: none is sent during this case.
-        setKeepAlive(ui->spinBoxKeepAlivePeriod, ui->spinBoxKeepAlivePeriod->maximum());
-        const auto restore = qScopeGuard([this] { setKeepAlive(ui->spinBoxKeepAlivePeriod, 1000); });
         using DeviceTest::scanWaitMs;
         DfrSimulator* first = plugIn(DeviceState::PROFILE_DFR_V2_APP);
         DfrSimulator* second = plugIn(DeviceState::PROFILE_DFR_V1);
@@ -262,9 +258,9 @@ private Q_SLOTS:
         const QString b = portOf(*second);
         QTRY_VERIFY_WITH_TIMEOUT(actionFor(a) && actionFor(b), scanWaitMs);
 
-        click(actionFor(a));
+        actionFor(a)->trigger();
         QVERIFY(actionFor(a)->isChecked());
-        click(actionFor(b));
+        actionFor(b)->trigger();
         QVERIFY(!actionFor(a)->isChecked());
         QCOMPARE(actionFor(a)->text(), a);
         QVERIFY(sameIcon(actionFor(a)->icon(), ":/Icons/DFR"));
@@ -277,12 +273,6 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!actionFor(a), scanWaitMs);
         QVERIFY(actionFor(b)->isChecked());
         QVERIFY(!logHas("INFO", QStringLiteral("Disconnection of %1 (DFR disconnected).").arg(a)));
-
-        // Unplugging the connected one disconnects it first.
-        second->unplug();
-        QTRY_VERIFY_WITH_TIMEOUT(!actionFor(b), scanWaitMs);
-        QVERIFY(logHas("INFO", QStringLiteral("Disconnection of %1 (DFR disconnected).").arg(b)));
-        QCOMPARE(ui->lineEditVersionsStatus->text(), QStringLiteral("Not connected"));
     }
 
     void setupRoundTrips()
@@ -321,32 +311,177 @@ private Q_SLOTS:
         QCOMPARE(hardware.first().at(5), QStringLiteral("-1.50"));
     }
 
-    void linkStopsAnswering()
+    // The window's own wiring is made once per connection and removed exactly: the tables keep their own.
+    void slotsRunOncePerSignal_data()
     {
+        QTest::addColumn<int>("connections");
+        QTest::newRow("first connection") << 1;
+        QTest::newRow("after two reconnections") << 3;
+    }
+
+    void slotsRunOncePerSignal()
+    {
+        QFETCH(int, connections);
         DfrSimulator* sim = plugIn(DeviceState::PROFILE_DFR_V2_APP);
         QVERIFY(sim);
-        const QString port = portOf(*sim);
-        QVERIFY(DeviceTest::plugAndClick(ui, *sim) && actionFor(port)->isChecked());
+        QAction* action = DeviceTest::plugAndClick(ui, *sim);
+        QVERIFY(action);
+        for (int again = 1; again < connections; ++again) {
+            action->trigger();
+            QVERIFY(!ui->pushButtonStatusRefresh->isEnabled());
+            action->trigger();
+        }
+        QVERIFY(action->isChecked());
 
-        sim->setPersistentFault(DfrSimulator::FAULTMODE_NO_REPLY);
-        QTest::ignoreMessage(QtCriticalMsg, "UART link timeout on KeepAlive");
-        QTRY_VERIFY_WITH_TIMEOUT(
-            logHas("CRITICAL", QStringLiteral("Error on %1 (Uart link timeout). Please restart connection.").arg(port)),
-            10000);
-        QVERIFY(!actionFor(port)->isChecked());
-        QCOMPARE(ui->lineEditVersionsStatus->text(), QStringLiteral("Not connected"));
-        QVERIFY(!tabEnabled(ui->tabConfiguration));
+        QTableWidget* table = ui->tableWidgetPlatforms;
+        ui->tabWidget->setCurrentWidget(ui->tabPlatorms);
+        if (table->rowCount() == 0)
+            table->setRowCount(1);
+        if (!table->item(0, 0))
+            table->setItem(0, 0, new QTableWidgetItem(QStringLiteral("cell")));
+        QSignalSpy cellClicks(table, &QTableWidget::cellClicked);
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualItemRect(table->item(0, 0)).center());
+        QCOMPARE(cellClicks.count(), 1);
+
+        ui->tabWidget->setCurrentWidget(ui->tabConfiguration);
+        sim->clearReceivedFrames();
+        ui->pushButtonStatusRefresh->click();
+        QCOMPARE(sim->receivedCount("LIG"), 1);
+        ui->checkBoxSetupSoftwareAudio->click();
+        QCOMPARE(writes(*sim, "SETUPSW").size(), 1);
+    }
+
+    void warningsAndErrorsShow_data()
+    {
+        QTest::addColumn<QList<int>>("logged"); // message i has the type logged[i]
+        QTest::addColumn<QString>("level");
+        QTest::addColumn<int>("shown");
+        QTest::newRow("a warning") << QList<int>{QtWarningMsg} << "warning" << 0;
+        QTest::newRow("an error") << QList<int>{QtCriticalMsg} << "critical" << 0;
+        QTest::newRow("information leaves the warning") << QList<int>{QtWarningMsg, QtInfoMsg} << "warning" << 0;
+        QTest::newRow("the newest wins") << QList<int>{QtCriticalMsg, QtWarningMsg} << "warning" << 1;
+        QTest::newRow("debug and information never show") << QList<int>{QtDebugMsg, QtInfoMsg} << "none" << -1;
+    }
+
+    void warningsAndErrorsShow()
+    {
+        QFETCH(QList<int>, logged);
+        QFETCH(QString, level);
+        QFETCH(int, shown);
+        for (int i = 0; i < logged.size(); ++i) {
+            const QString text = QStringLiteral("Message %1\nsecond line").arg(i);
+            if (logged[i] == QtWarningMsg || logged[i] == QtCriticalMsg)
+                QTest::ignoreMessage(QtMsgType(logged[i]), qPrintable(text));
+            qt_message_output(QtMsgType(logged[i]), QMessageLogContext(), text);
+        }
+        QCOMPARE(shownLevel(), level);
+        if (shown < 0)
+            return;
+        // Its time and its first line; a click shows the log.
+        QVERIFY2(message()->text().endsWith(QStringLiteral("UTC  Message %1").arg(shown)), qPrintable(message()->text()));
+        message()->click();
+        QCOMPARE(ui->tabWidget->currentWidget(), ui->tabTerminal);
+    }
+
+    void lostLinkIsExplained_data()
+    {
+        QTest::addColumn<DeviceState::Profile_t>("profile");
+        QTest::addColumn<QString>("generation");
+        QTest::addColumn<bool>("unplugged");
+        QTest::addColumn<QString>("level");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("first generation stops answering") << DeviceState::PROFILE_DFR_V1 << "DFR V1" << false
+                                                          << "critical" << "Error on %1 (Uart link timeout). Please restart connection.";
+        QTest::newRow("second generation unplugged") << DeviceState::PROFILE_DFR_V2_APP << "DFR V2" << true << "warning"
+                                                     << "Disconnection of %1 (DFR disconnected).";
+    }
+
+    void lostLinkIsExplained()
+    {
+        QFETCH(DeviceState::Profile_t, profile);
+        QFETCH(QString, generation);
+        QFETCH(bool, unplugged);
+        QFETCH(QString, level);
+        QFETCH(QString, text);
+        QCOMPARE(connection(), QString("Not connected"));
+        // Long enough to see a late reply wait, and for the port scan to notice an unplugged receiver first.
+        auto* settings = Vantrel::Utils::Settings::instance();
+        settings->keepAliveTimeoutMs = 3000;
+        const auto restore = qScopeGuard([settings] { settings->keepAliveTimeoutMs = 500; });
+        DfrSimulator* sim = connectReceiver(profile);
+        QVERIFY(sim);
+        const QString port = DeviceTest::portOf(sim->deviceName());
+        QTRY_VERIFY_WITH_TIMEOUT(connection().endsWith("link ready"), 5000);
+        QCOMPARE(connection().split(QString::fromUtf8("  ·  ")), (QStringList{port, generation, "SN/0042-1207", "link ready"}));
+
+        const QString shown = text.arg(port);
+        const QPointer<QAction> action = actionFor(port);
+        if (unplugged) {
+            sim->unplug();
+            // The button goes with the receiver, deleted and not only removed.
+            QTRY_VERIFY_WITH_TIMEOUT(action.isNull(), DeviceTest::scanWaitMs);
+        } else {
+            sim->setPersistentFault(DfrSimulator::FAULTMODE_NO_REPLY);
+            QTest::ignoreMessage(QtCriticalMsg, "UART link timeout on KeepAlive");
+            QTest::ignoreMessage(QtCriticalMsg, qPrintable(shown));
+            QTRY_VERIFY_WITH_TIMEOUT(connection().endsWith("link waiting"), 5000);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(message()->isVisible() && message()->text().endsWith(shown), 10000);
+        QCOMPARE(shownLevel(), level);
+        QCOMPARE(connection(), QString("Not connected"));
+        // Disconnected, yet the log is one click away, its command line disabled.
+        QVERIFY(!ui->tabWidget->isTabEnabled(0));
+        message()->click();
+        QCOMPARE(ui->tabWidget->currentWidget(), ui->tabTerminal);
+        QVERIFY(ui->tabWidget->isTabEnabled(ui->tabWidget->currentIndex()));
+        QVERIFY(DeviceTest::logHas(ui, unplugged ? "INFO" : "CRITICAL", shown));
+        QVERIFY(!ui->lineEditTerminalCommand->isEnabled());
+    }
+
+    void typedSetupValues_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<int>("position"); // in the hardware setup, or the software setup for the angle
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("sent");
+        const QString declination = "lineEditHardwareDeclination";
+        QTest::newRow("declination, letters") << declination << 5 << "abc" << QStringList{};
+        QTest::newRow("declination, negative decimal") << declination << 5 << "-2.5" << QStringList{"-2.5"};
+        QTest::newRow("declination, beyond 180 degrees") << declination << 5 << "200x" << QStringList{"20"};
+        QTest::newRow("declination, a comma splits no frame") << declination << 5 << "3,5" << QStringList{"35"};
+        QTest::newRow("declination, unchanged") << declination << 5 << "1.5" << QStringList{};
+        QTest::newRow("cable length, letters") << "spinBoxHardwareCableLength" << 2 << "4a2" << QStringList{"42"};
+        QTest::newRow("angle offset") << "spinBoxSetupSoftwareDirectionOffset" << 6 << "90" << QStringList{"90"};
+    }
+
+    void typedSetupValues()
+    {
+        QFETCH(QString, field);
+        QFETCH(int, position);
+        QFETCH(QString, typed);
+        QFETCH(QStringList, sent);
+        DfrSimulator* sim = connectReceiver(DeviceState::PROFILE_DFR_V2_APP); // declination 1.5, cable 5, angle 0
+        QVERIFY(sim);
+        sim->clearReceivedFrames();
+        // Focus moves only within the active window, and a busy machine may hand it elsewhere.
+        window->activateWindow();
+        QApplication::setActiveWindow(window);
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        auto* widget = window->findChild<QWidget*>(field);
+        widget->setFocus();
+        QTRY_VERIFY_WITH_TIMEOUT(widget->hasFocus(), 10000);
+        QTest::keyClick(widget, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(widget, typed);
+        // Return finishes the edit, then leaving the field finishes it once more.
+        QTest::keyClick(widget, Qt::Key_Return);
+        ui->comboBoxHardwareDirectionMode->setFocus();
+        QTRY_VERIFY_WITH_TIMEOUT(!widget->hasFocus(), 10000);
+        QStringList written;
+        for (const QStringList& frame : writes(*sim, position == 6 ? "SETUPSW" : "SETUPHW"))
+            written.append(frame.value(position));
+        QCOMPARE(written, sent);
     }
 };
 
-int main(int argc, char** argv)
-{
-    qRegisterMetaType<Tarsk::Utils::DateTime>("Tarsk::Utils::DateTime");
-    Tarsk::Utils::ToplevelApplication app(argc, argv);
-    QApplication::setApplicationName(Vantrel::App::applicationName);
-    QApplication::setApplicationVersion(Vantrel::App::applicationVersion);
-    TstConnection test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+VANTREL_WINDOW_TEST_MAIN(TstConnection)
 #include "tst_connection.moc"

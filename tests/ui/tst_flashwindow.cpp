@@ -1,20 +1,11 @@
 // The window's flash read: the table question, dump names, cancel, erase, and a dump opened back without a receiver.
-#include <QtTest>
-
 #include <QProgressDialog>
 #include <QPushButton>
 
-#include "inhouse/ToplevelApplication.h"
 #include "sim/DemoContent.h"
-#include "tests/common/DeviceTestSupport.h"
-#include "ui/Dialogs.h"
-#include "ui/MainWindow.h"
-#include "utils/Settings.h"
+#include "tests/common/WindowDeviceFixture.h"
 
 using Vantrel::Sim::DemoContent;
-using Vantrel::Sim::DeviceState;
-using Vantrel::Sim::DfrSimulator;
-using Vantrel::Ui::Dialogs;
 using Vantrel::Ui::MainWindow;
 
 namespace {
@@ -42,50 +33,26 @@ QDir dumpDir()
 
 } // namespace
 
-class TestFlashWindow : public QObject
+class TestFlashWindow : public WindowDeviceFixture
 {
     Q_OBJECT
-
-    MainWindow* window = nullptr;
-    Vantrel::Ui_UiMainWindow* ui = nullptr;
-    std::unique_ptr<DfrSimulator> sim;
-    QList<Dialogs::Request_t> asked;
-    int answer = 0;           // to questions
-    QString fileAnswer;       // to file dialogs
 
     // A receiver with `records` messages in flash (first generation: two favourites), connected.
     void connectReceiver(DeviceState::Profile_t profile, int records)
     {
-        sim = std::make_unique<DfrSimulator>(profile);
-        sim->setBeaconPeriod(0);
-        DeviceState& state = sim->state();
-        DeviceState::Platform_t platform;
-        for (const QString& id : {"1A2B3C4", "5D6E7F8"}) {
-            platform.id = id;
-            state.setPlatform(int(id.front() == '5'), platform);
-        }
-        DemoContent::fillFlash(state, records);
-        QVERIFY(sim->start());
-        DeviceTest::offerPorts({sim.get()});
-        QVERIFY(DeviceTest::plugAndClick(ui, *sim));
-        QTRY_VERIFY_WITH_TIMEOUT(DeviceTest::logHas(ui, "INFO", "DFR configuration loaded!"), 10000);
-    }
-
-private Q_SLOTS:
-    void initTestCase()
-    {
-        auto* settings = Vantrel::Utils::Settings::instance();
-        settings->dfrCommandTimeoutMs = 2000;
-        settings->keepAlivePeriodMs = 0;
-        window = new MainWindow();
-        ui = window->form();
-        window->show();
-        static_cast<Tarsk::Utils::ToplevelApplication*>(qApp)->setMainClass(window);
-        Dialogs::setResponder([this](const Dialogs::Request_t& request) -> QVariant {
-            asked << request;
-            return request.kind == Dialogs::Request_t::QUESTION ? QVariant(answer) : QVariant(fileAnswer);
+        connectTo(profile, [records](DeviceState& state) {
+            DeviceState::Platform_t platform;
+            for (const QString& id : {"1A2B3C4", "5D6E7F8"}) {
+                platform.id = id;
+                state.setPlatform(int(id.front() == '5'), platform);
+            }
+            DemoContent::fillFlash(state, records);
         });
     }
+    void setAnswer(int choice) { answer = [choice](const Dialogs::Request_t&) { return choice; }; }
+
+private Q_SLOTS:
+    void initTestCase() { startWindow(); }
 
     void cleanup()
     {
@@ -95,9 +62,8 @@ private Q_SLOTS:
         }
         sim.reset();
         asked.clear();
-        slotClear();
+        window->slotClearRxTable();
     }
-    void slotClear() { window->slotClearRxTable(); }
 
     // "Clear table and read", "Keep table and read", "Cancel", and the box closed.
     void tableQuestion_data()
@@ -117,7 +83,7 @@ private Q_SLOTS:
         QFETCH(int, reads);
         connectReceiver(DeviceState::PROFILE_DFR_V2_APP, 30);
         window->slotOrvanMessageReceived({}, Vantrel::Com::DfrLink::RXORIGIN_LIVE);
-        answer = choice;
+        setAnswer(choice);
         ui->pushButtonRxFlashRead->click();
         QCOMPARE(asked.size(), 1);
         QCOMPARE(asked.first().title, QString("RX table contains data"));
@@ -143,9 +109,9 @@ private Q_SLOTS:
 
         cleanup();
         QVERIFY(ui->pushButtonRxFlashOpenDump->isEnabled() && ui->tabWidget->isTabEnabled(3));
-        answer = 1;  // keep what the first file showed
+        setAnswer(1);  // keep what the first file showed
         for (const QString& file : files) {
-            fileAnswer = dumpDir().absoluteFilePath(file);
+            chosenFile = dumpDir().absoluteFilePath(file);
             ui->pushButtonRxFlashOpenDump->click();
         }
         QCOMPARE(rows(ui->tableWidgetRx), read);
@@ -180,9 +146,9 @@ private Q_SLOTS:
         // The partial dump opens back to the same rows, the cut record without an error
         // (with the same favourites, which decide identifier widths).
         const QStringList read = rows(ui->tableWidgetRx);
-        slotClear();
-        fileAnswer = dumpDir().absoluteFilePath(files.first());
-        answer = 1;  // second generation; the identifier width is guessed right or the rows differ
+        window->slotClearRxTable();
+        chosenFile = dumpDir().absoluteFilePath(files.first());
+        setAnswer(1);  // second generation; the identifier width is guessed right or the rows differ
         ui->pushButtonRxFlashOpenDump->click();
         QCOMPARE(rows(ui->tableWidgetRx), read);
     }
@@ -201,7 +167,7 @@ private Q_SLOTS:
         QFETCH(int, profile);
         QFETCH(bool, yes);
         connectReceiver(DeviceState::Profile_t(profile), 10);
-        answer = yes ? 0 : 1;
+        setAnswer(yes ? 0 : 1);
         ui->pushButtonRxFlashErase->click();
         const DeviceState& state = sim->state();
         const qsizetype left = state.flashImage.size() + state.flashAreas.value(0).size() + state.flashAreas.value(1).size();

@@ -5,12 +5,8 @@
 #include <QTabWidget>
 #include <QTableWidget>
 
-#include "app/AppIdentity.h"
-#include "inhouse/DateTime.h"
-#include "inhouse/ToplevelApplication.h"
 #include "tests/common/TestSupport.h"
-#include "ui/MainWindow.h"
-#include "ui_UiMainWindow.h"
+#include "tests/ui/WindowTestMain.h"
 #include "utils/Settings.h"
 
 using Vantrel::Ui::MainWindow;
@@ -43,10 +39,8 @@ private Q_SLOTS:
                           "nprMessagesFormat=5\n";
         QVERIFY(TestSupport::writeFile(TestSupport::settingsPath(), initialSettings));
 
-        window = new MainWindow();
+        window = WindowTest::openWindow();
         ui = window->form();
-        window->show();
-        static_cast<Tarsk::Utils::ToplevelApplication*>(qApp)->setMainClass(window);
         QTRY_VERIFY_WITH_TIMEOUT(logHas("INFO", "Ready!"), 5000);
     }
 

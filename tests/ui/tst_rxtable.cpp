@@ -7,23 +7,12 @@
 #include <functional>
 #include <memory>
 
-#include "app/AppIdentity.h"
-#include "inhouse/DateTime.h"
-#include "inhouse/Exception.h"
-#include "inhouse/ToplevelApplication.h"
-#include "sim/DfrSimulator.h"
-#include "ui/Dialogs.h"
-#include "ui/MainWindow.h"
+#include "tests/common/WindowDeviceFixture.h"
+#include "tests/ui/WindowTestMain.h"
 #include "ui/RxTableModel.h"
-#include "ui_UiMainWindow.h"
 #include "utils/GpsFormat.h"
-#include "tests/common/DeviceTestSupport.h"
-#include "utils/Settings.h"
 
 using Vantrel::Com::DfrLink;
-using Vantrel::Sim::DeviceState;
-using Vantrel::Sim::DfrSimulator;
-using Vantrel::Ui::Dialogs;
 using Vantrel::Ui::MainWindow;
 using Message = DfrLink::OrvanRxMessage_t;
 using Tweak = std::function<void(Message&)>;
@@ -57,7 +46,6 @@ Message baseMessage()
 }
 
 // Answers the next context menu: records its entries ("-" for separators) and picks one, or none.
-// Gives up after about a second without a menu.
 void answerMenu(QStringList* entries, const QString& choice, int attempts = 100)
 {
     QTimer::singleShot(10, [entries, choice, attempts] {
@@ -78,15 +66,11 @@ void answerMenu(QStringList* entries, const QString& choice, int attempts = 100)
 
 } // namespace
 
-class TestRxTable : public QObject
+class TestRxTable : public WindowDeviceFixture
 {
     Q_OBJECT
 
-    MainWindow* window = nullptr;
-    Vantrel::Ui_UiMainWindow* ui = nullptr;
-    QTemporaryDir dir;
     QList<QUrl> openedUrls;
-    std::unique_ptr<DfrSimulator> sim;
 
     QTableView* table() const { return ui->tableWidgetRx; }
     QModelIndex at(int row, int column) const { return table()->model()->index(row, column); }
@@ -152,42 +136,13 @@ class TestRxTable : public QObject
 
     QAction* portAction() const { return DeviceTest::portAction(ui, DeviceTest::portOf(sim->deviceName())); }
 
-    // Plugs a simulated receiver and connects it from the tool bar.
-    void connectReceiver(DeviceState::Profile_t profile)
-    {
-        sim = std::make_unique<DfrSimulator>(profile);
-        sim->setBeaconPeriod(0);
-        QVERIFY(sim->start());
-        DeviceTest::offerPorts({sim.get()});
-        QAction* action = DeviceTest::plugAndClick(ui, *sim);
-        QVERIFY(action && action->isChecked());
-        QCOMPARE(ui->lineEditStatusSerial->text().isEmpty(), false);
-    }
-
-    void disconnectReceiver()
-    {
-        if (sim && portAction() && portAction()->isChecked())
-            portAction()->trigger();
-        sim.reset();
-        qunsetenv("VANTREL_SIMULATED_PORTS");
-    }
-
 public Q_SLOTS:
     void openUrl(const QUrl& url) { openedUrls.append(url); }
 
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY(dir.isValid());
-        auto* settings = Vantrel::Utils::Settings::instance();
-        settings->dfrCommandTimeoutMs = 2000;
-        settings->keepAliveTimeoutMs = 500;
-        settings->keepAlivePeriodMs = 1000;
-        window = new MainWindow();
-        ui = window->form();
-        window->show();
-        static_cast<Tarsk::Utils::ToplevelApplication*>(qApp)->setMainClass(window);
-        QTRY_VERIFY_WITH_TIMEOUT(ui->lineEditVersionsStatus->text() == "Not connected", 5000);
+        startWindow();
         const int rxTab = ui->tabWidget->indexOf(ui->tabRx);
         ui->tabWidget->setTabEnabled(rxTab, true);
         ui->tabWidget->setCurrentIndex(rxTab);
@@ -195,9 +150,8 @@ private Q_SLOTS:
 
         // Slot 7 decodes its payloads with the reference file's first format.
         auto* catalog = Vantrel::Utils::GpsFormat::instance();
-        const auto fileFormats = catalog->getFormatsForOrigin(Vantrel::Utils::GpsFormat::ORIGIN_FILE);
-        QVERIFY(!fileFormats.isEmpty());
-        catalog->addGpsFormat(Vantrel::Utils::GpsFormat::ORIGIN_PLATFORM, 7, fileFormats.first().second);
+        catalog->addGpsFormat(Vantrel::Utils::GpsFormat::ORIGIN_PLATFORM, 7,
+                              catalog->getFormatsForOrigin(Vantrel::Utils::GpsFormat::ORIGIN_FILE).first().second);
     }
 
     void init()
@@ -212,7 +166,8 @@ private Q_SLOTS:
 
     void cleanupTestCase()
     {
-        disconnectReceiver();
+        if (sim && portAction()->isChecked())
+            portAction()->trigger();
         Dialogs::setResponder({});
         QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
         delete window;
@@ -221,101 +176,83 @@ private Q_SLOTS:
     void cellTexts_data()
     {
         QTest::addColumn<Tweak>("tweak");
-        QTest::addColumn<bool>("flash");
         QTest::addColumn<int>("column");
         QTest::addColumn<QString>("text");
         const Tweak none = [](Message&) {};
-        QTest::newRow("flash origin") << none << true << 0 << "Flash";
-        QTest::newRow("index from a 07 row") << none << false << 1 << "7";
-        QTest::newRow("label of the matching row") << none << false << 2 << "Buoy seven";
+        QTest::newRow("index from a 07 row") << none << 1 << "7";
+        QTest::newRow("label of the matching row") << none << 2 << "Buoy seven";
         QTest::newRow("own index wins over the row's")
-            << Tweak([](Message& m) { m.platformSlotIndex = 3; }) << false << 1 << "3";
+            << Tweak([](Message& m) { m.platformSlotIndex = 3; }) << 1 << "3";
         QTest::newRow("unknown id leaves index empty")
-            << Tweak([](Message& m) { m.platformId = "FFFFF"; }) << false << 1 << "";
-        QTest::newRow("live position") << none << false << 3 << "N/A";
+            << Tweak([](Message& m) { m.platformId = "FFFFF"; }) << 1 << "";
+        QTest::newRow("live position") << none << 3 << "N/A";
         QTest::newRow("null date gives empty time")
-            << Tweak([](Message& m) { m.dateTime = Tarsk::Utils::DateTime(); }) << false << 4 << "";
-        QTest::newRow("band without key") << Tweak([](Message& m) { m.band = DfrLink::OrvanBand_t(42); }) << false
+            << Tweak([](Message& m) { m.dateTime = Tarsk::Utils::DateTime(); }) << 4 << "";
+        QTest::newRow("band without key") << Tweak([](Message& m) { m.band = DfrLink::OrvanBand_t(42); })
                                           << 8 << "";
-        QTest::newRow("modulation invalid")
-            << Tweak([](Message& m) { m.modulation = DfrLink::ORVANMODULATION_INVALID; }) << false << 9
-            << "INVALID";
-        const QList<QPair<int, QString>> levels = {{1, "< -135"}, {2, "> 0"},  {3, "< -112"},
-                                                   {4, "< -115"}, {5, "5"},    {0, "0"}};
+        // Codes 1 to 3 are shown by the sorting test.
+        const QList<QPair<int, QString>> levels = {{4, "< -115"}, {5, "5"}, {0, "0"}};
         for (const auto& [level, text] : levels)
-            QTest::addRow("level %d", level) << Tweak([level = level](Message& m) { m.level = level; }) << false
+            QTest::addRow("level %d", level) << Tweak([level = level](Message& m) { m.level = level; })
                                              << 10 << text;
-        QTest::newRow("period invalid") << Tweak([](Message& m) { m.periodValid = false; }) << false << 11
+        QTest::newRow("period invalid") << Tweak([](Message& m) { m.periodValid = false; }) << 11
                                         << "Invalid";
         QTest::newRow("DFR position invalid: latitude")
-            << Tweak([](Message& m) { m.dfrPositionValid = false; }) << false << 12 << "";
+            << Tweak([](Message& m) { m.dfrPositionValid = false; }) << 12 << "";
         QTest::newRow("DFR direction invalid")
-            << Tweak([](Message& m) { m.dfrDirectionValid = false; }) << false << 14 << "Invalid";
+            << Tweak([](Message& m) { m.dfrDirectionValid = false; }) << 14 << "Invalid";
         const Tweak position = [](Message& m) { m.rawPayload = positionPayload(); };
-        QTest::newRow("payload latitude") << position << false << 15 << "43.5";
-        QTest::newRow("payload longitude") << position << false << 16 << "-1.25";
+        QTest::newRow("payload latitude") << position << 15 << "43.5";
         QTest::newRow("payload position from the raw payload only") << Tweak([](Message& m) {
             m.payload = positionPayload();
             m.rawPayload = QByteArray(8, '\0');
-        }) << false << 15 << "0";
+        }) << 15 << "0";
         QTest::newRow("slot without a format") << Tweak([](Message& m) {
             m.rawPayload = positionPayload();
             m.platformSlotIndex = 2;
-        }) << false << 15 << "";
-        QTest::newRow("CRC bad") << Tweak([](Message& m) { m.crcOk = false; }) << false << 17 << "No";
+        }) << 15 << "";
+        QTest::newRow("CRC bad") << Tweak([](Message& m) { m.crcOk = false; }) << 17 << "No";
     }
 
     void cellTexts()
     {
         QFETCH(Tweak, tweak);
-        QFETCH(bool, flash);
         QFETCH(int, column);
         QFETCH(QString, text);
         addFavorite("07", "ABCDE12", "Buoy seven");
         addFavorite("09", "ABCDE12", "Shadowed duplicate");
         Message m = baseMessage();
         tweak(m);
-        receive(m, flash ? DfrLink::RXORIGIN_FLASH : DfrLink::RXORIGIN_LIVE);
+        receive(m);
         QCOMPARE(rows(), 1);
         QCOMPARE(cell(0, column), text);
     }
 
+    // Modulations set the text colour, a bad CRC shades the row, payload columns use a fixed font.
     void rowStyling_data()
     {
         QTest::addColumn<int>("modulation");
         QTest::addColumn<bool>("crcOk");
-        QTest::addColumn<QColor>("foreground");
-        QTest::newRow("A2") << int(DfrLink::ORVANMODULATION_A2) << true << QColor(70, 130, 180);
-        QTest::newRow("LDK, bad CRC") << int(DfrLink::ORVANMODULATION_LDK) << false << QColor(139, 69, 19);
-        QTest::newRow("invalid keeps the default colour, bad CRC")
-            << int(DfrLink::ORVANMODULATION_INVALID) << false << QColor();
+        QTest::addColumn<bool>("coloured");
+        QTest::newRow("A2") << int(DfrLink::ORVANMODULATION_A2) << true << true;
+        QTest::newRow("LDK, bad CRC") << int(DfrLink::ORVANMODULATION_LDK) << false << true;
+        QTest::newRow("invalid keeps the default colour, bad CRC") << int(DfrLink::ORVANMODULATION_INVALID) << false
+                                                                   << false;
     }
 
     void rowStyling()
     {
         QFETCH(int, modulation);
         QFETCH(bool, crcOk);
-        QFETCH(QColor, foreground);
+        QFETCH(bool, coloured);
         Message m = baseMessage();
         m.modulation = DfrLink::OrvanModulation_t(modulation);
         m.crcOk = crcOk;
         receive(m);
         for (int column = 0; column < 20; ++column) {
-            const QModelIndex item = at(0, column);
-            const QVariant colour = item.data(Qt::ForegroundRole);
-            QCOMPARE(colour.isValid(), foreground.isValid());
-            if (foreground.isValid())
-                QCOMPARE(colour.value<QBrush>().color(), foreground);
-            const QVariant background = item.data(Qt::BackgroundRole);
-            if (crcOk)
-                QVERIFY(!background.isValid());
-            else
-                QCOMPARE(background.value<QBrush>().color(), QColor(220, 220, 220));
-            const bool payloadColumn = column >= 18;
-            QCOMPARE(item.data(Qt::FontRole).isValid(), payloadColumn);
-            if (payloadColumn)
-                QCOMPARE(item.data(Qt::FontRole).value<QFont>().family(),
-                         table()->model()->headerData(18, Qt::Horizontal, Qt::FontRole).value<QFont>().family());
+            QCOMPARE(at(0, column).data(Qt::ForegroundRole).isValid(), coloured);
+            QCOMPARE(at(0, column).data(Qt::BackgroundRole).isValid(), !crcOk);
+            QCOMPARE(at(0, column).data(Qt::FontRole).isValid(), column >= 18);
         }
     }
 
@@ -332,9 +269,6 @@ private Q_SLOTS:
         const auto direction = [](quint32 v) { return Tweak([v](Message& m) { m.direction = v; }); };
         QTest::newRow("direction") << 7 << QList<Tweak>({direction(314), direction(32), direction(4)})
                                    << QStringList({"4", "32", "314"});
-        const auto frequency = [](quint32 v) { return Tweak([v](Message& m) { m.frequencyHz = v; }); };
-        QTest::newRow("frequency") << 6 << QList<Tweak>({frequency(99999999), frequency(401650000)})
-                                   << QStringList({"99999999", "401650000"});
         const auto index = [](int v) { return Tweak([v](Message& m) { m.platformSlotIndex = v; }); };
         QTest::newRow("index, none first") << 1 << QList<Tweak>({index(10), index(-1), index(9)})
                                            << QStringList({"", "9", "10"});
@@ -349,11 +283,6 @@ private Q_SLOTS:
         const auto id = [](const char* v) { return Tweak([v](Message& m) { m.platformId = v; }); };
         QTest::newRow("identifier stays text") << 5 << QList<Tweak>({id("B9"), id("B10"), id("a1")})
                                                << QStringList({"B10", "B9", "a1"});
-        const auto raw = [](const char* hex) {
-            return Tweak([hex](Message& m) { m.rawPayload = QByteArray::fromHex(hex); });
-        };
-        QTest::newRow("raw payload as its hex text") << 19 << QList<Tweak>({raw("a0"), raw("0f"), raw("0f00")})
-                                                     << QStringList({"0F", "0F00", "A0"});
     }
 
     void sortByValue()
@@ -366,14 +295,11 @@ private Q_SLOTS:
             tweak(m);
             receive(m);
         }
-        QStringList texts;
         for (Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
             table()->sortByColumn(column, order);
-            texts.clear();
+            QStringList texts;
             for (int row = 0; row < rows(); ++row)
-                texts.prepend(cell(row, column));
-            if (order == Qt::AscendingOrder)
-                std::reverse(texts.begin(), texts.end());
+                order == Qt::AscendingOrder ? texts.append(cell(row, column)) : texts.prepend(cell(row, column));
             QCOMPARE(texts, ascending);
         }
     }
@@ -417,23 +343,6 @@ private Q_SLOTS:
         for (int row = 0; row < count / 2; ++row)
             QCOMPARE(cell(row, 3).toInt(), count - 2 - 2 * row);
         QCOMPARE(visibleIds().mid(count / 2), live);
-    }
-
-    void sortByPosition()
-    {
-        for (int position : {9, 10, 2}) {
-            Message m = baseMessage();
-            m.flashPosition = position;
-            receive(m, DfrLink::RXORIGIN_FLASH);
-        }
-        QVERIFY(!table()->isSortingEnabled());
-        receive(baseMessage());
-        QVERIFY(table()->isSortingEnabled());
-        table()->sortByColumn(3, Qt::AscendingOrder);
-        QStringList order;
-        for (int row = 0; row < rows(); ++row)
-            order.append(cell(row, 3));
-        QCOMPARE(order, QStringList({"N/A", "2", "9", "10"}));
     }
 
     // Live rows join a sorted table where sorting it anew would put them: newest first among equals.
@@ -521,16 +430,8 @@ private Q_SLOTS:
         ui->lineEditRxFilter->setText(filter);
         window->slotFilterRxTable();
 
-        const QString path = dir.filePath("rx.csv");
-        Dialogs::Request_t request;
-        Dialogs::setResponder([&](const Dialogs::Request_t& r) {
-            request = r;
-            return QVariant(path);
-        });
+        const QString path = chosenFile = dir.filePath("rx.csv");
         window->slotExportRxTable();
-        QCOMPARE(request.kind, Dialogs::Request_t::SAVE_FILE);
-        QCOMPARE(request.title, "Select RX file (CSV format)");
-        QCOMPARE(request.filter, "RX Files (*.csv *.txt);;All files (*)");
 
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -550,15 +451,9 @@ private Q_SLOTS:
     void exportFailures()
     {
         receive(baseMessage());
-        const QString unreachable = dir.filePath("missing/rx.csv");
-        Dialogs::setResponder([&](const Dialogs::Request_t&) { return QVariant(unreachable); });
-        try {
-            window->slotExportRxTable();
-            QFAIL("no exception");
-        } catch (const Tarsk::Utils::Exception& e) {
-            QCOMPARE(e.message(), QStringLiteral("Unable to open RX file %1").arg(unreachable));
-            QCOMPARE(e.severity(), QtCriticalMsg);
-        }
+        const QString unreachable = chosenFile = dir.filePath("missing/rx.csv");
+        QCOMPARE(TestSupport::thrownBy([this] { window->slotExportRxTable(); }),
+                 QStringLiteral("Unable to open RX file %1").arg(unreachable));
         QVERIFY(!QFile::exists(unreachable));
     }
 
@@ -571,25 +466,15 @@ private Q_SLOTS:
         const QString copyRaw = "Copy raw payload to clipboard";
         const QString dfrMap = "See DFR position on Google Maps";
         const QString payloadMap = "See payload position on Google Maps";
+        const QStringList noDfrPosition = {filterEntry, "-", copy, copyRaw, "-", payloadMap};
         QTest::newRow("everything") << Tweak([](Message&) {})
                                     << QStringList({filterEntry, "-", copy, copyRaw, "-", dfrMap, payloadMap});
-        QTest::newRow("no receiver position")
-            << Tweak([](Message& m) { m.dfrPositionValid = false; })
-            << QStringList({filterEntry, "-", copy, copyRaw, "-", payloadMap});
-        QTest::newRow("receiver latitude 0") << Tweak([](Message& m) { m.dfrLatitude = 0; })
-                                             << QStringList({filterEntry, "-", copy, copyRaw, "-", payloadMap});
+        QTest::newRow("no receiver position") << Tweak([](Message& m) { m.dfrPositionValid = false; }) << noDfrPosition;
+        QTest::newRow("receiver latitude 0") << Tweak([](Message& m) { m.dfrLatitude = 0; }) << noDfrPosition;
         QTest::newRow("no payloads, no payload position")
-            << Tweak([](Message& m) {
-                   m.payload.clear();
-                   m.rawPayload.clear();
-               })
-            << QStringList({filterEntry, "-", dfrMap});
+            << Tweak([](Message& m) { m.payload.clear(), m.rawPayload.clear(); }) << QStringList({filterEntry, "-", dfrMap});
         QTest::newRow("raw payload only, slot without a format")
-            << Tweak([](Message& m) {
-                   m.payload.clear();
-                   m.platformId = "ABCDE12";
-                   m.platformSlotIndex = 5;
-               })
+            << Tweak([](Message& m) { m.payload.clear(), m.platformSlotIndex = 5; })
             << QStringList({filterEntry, "-", copyRaw, "-", dfrMap});
     }
 
@@ -643,7 +528,6 @@ private Q_SLOTS:
     void contextMenuOutsideRows()
     {
         receive(baseMessage());
-        // Below the last row there is no item, hence no menu whose filter entry could be taken.
         QStringList shown;
         answerMenu(&shown, QStringLiteral("ID filter: ABCDE12"), 5);
         const QPoint below(5, table()->visualRect(at(0, 0)).bottom() + 20);
@@ -656,7 +540,7 @@ private Q_SLOTS:
     // From here on a first-generation receiver is connected.
     void connectedV1AverageDirection()
     {
-        connectReceiver(DeviceState::PROFILE_DFR_V1);
+        connectTo(DeviceState::PROFILE_DFR_V1);
         ui->tableWidgetPlatforms->setRowCount(0);
         addFavorite("07", "ABCDE12", "Buoy seven");
         receiveIds({"ABCDE12", "FFFFF"}, DfrLink::RXORIGIN_LIVE);
@@ -684,7 +568,7 @@ private Q_SLOTS:
 
     void logFileRuns()
     {
-        QVERIFY(portAction() && portAction()->isChecked());
+        QVERIFY(connected());
         QFile::remove(logFilePath());
         for (int run = 0; run < 2; ++run) {
             ui->checkBoxRxLogFile->setChecked(true);
@@ -697,23 +581,19 @@ private Q_SLOTS:
         }
         QFile file(logFilePath());
         QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
-        const QStringList lines = QString::fromUtf8(file.readAll()).split('\n');
+        // A message without a date is stamped with the time it was logged.
         const QString today = QDateTime::currentDateTimeUtc().date().toString(Qt::ISODate);
-        const QRegularExpression stamp("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d");
-        QCOMPARE(lines.size(), 4 + 3 + 4 + 1);
-        for (int first : {0, 7}) {
-            QVERIFY(lines[first].contains(stamp));
-            QVERIFY2(lines[first].endsWith(" : USB connection to DFR V1 SN 0042"), qPrintable(lines[first]));
-            QVERIFY2(lines[first + 1].startsWith("2024-03-05 10:20:30 Received : $NPR"),
-                     qPrintable(lines[first + 1]));
-            // A message without a date is stamped with the time it was logged.
-            QVERIFY2(lines[first + 2].startsWith(today + ' '), qPrintable(lines[first + 2]));
-            QVERIFY(lines[first + 2].contains(stamp));
-            QVERIFY2(lines[first + 2].mid(19).startsWith(" Flash : $NPR"), qPrintable(lines[first + 2]));
-            QVERIFY(lines[first + 3].endsWith(" : Log file closed"));
-        }
-        QCOMPARE(lines.mid(4, 3), QStringList({"", "", ""}));
-        QCOMPARE(lines.last(), QString());
+        const QStringList lines = QString::fromUtf8(file.readAll())
+                                      .replace(QRegularExpression("\\d\\d:\\d\\d:\\d\\d"), "hh:mm:ss")
+                                      .replace(today, "today")
+                                      .split('\n');
+        const QStringList starts = {"today hh:mm:ss : USB connection to DFR V1 SN 0042",
+                                    "2024-03-05 hh:mm:ss Received : $NPR", "today hh:mm:ss Flash : $NPR",
+                                    "today hh:mm:ss : Log file closed", "", "", ""};
+        QCOMPARE(lines.size(), 12);
+        for (int i = 0; i < lines.size(); ++i)
+            QVERIFY2(lines[i].startsWith(starts[i % 7]) && (starts[i % 7].size() > 0 || lines[i].isEmpty()),
+                     qPrintable(lines[i]));
     }
 
     void logFileWriteFailure()
@@ -731,13 +611,14 @@ private Q_SLOTS:
 
     void liveBeaconFromReceiver()
     {
-        QVERIFY(portAction() && portAction()->isChecked());
+        QVERIFY(connected());
         window->slotClearRxTable();
         Vantrel::Sim::BeaconBuilder::BeaconMessage_t beacon;
         beacon.platformId = QStringLiteral("1234567");
         beacon.frequencyHz = 401633000;
         beacon.slotIndex = 7;
         beacon.payload = positionPayload();
+        // Connecting reloaded the favourites' formats: slot 7 gets its format back.
         auto* catalog = Vantrel::Utils::GpsFormat::instance();
         catalog->addGpsFormat(Vantrel::Utils::GpsFormat::ORIGIN_PLATFORM, 7,
                               catalog->getFormatsForOrigin(Vantrel::Utils::GpsFormat::ORIGIN_FILE).first().second);
@@ -747,18 +628,8 @@ private Q_SLOTS:
         QCOMPARE(cell(0, 6), "401633000");
         QCOMPARE(cell(0, 15), "43.5");
         QCOMPARE(cell(0, 16), "-1.25");
-        QVERIFY(table()->isSortingEnabled());
     }
 };
 
-int main(int argc, char** argv)
-{
-    qRegisterMetaType<Tarsk::Utils::DateTime>("Tarsk::Utils::DateTime");
-    Tarsk::Utils::ToplevelApplication app(argc, argv);
-    QApplication::setApplicationName(Vantrel::App::applicationName);
-    QApplication::setApplicationVersion(Vantrel::App::applicationVersion);
-    TestRxTable test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+VANTREL_WINDOW_TEST_MAIN(TestRxTable)
 #include "tst_rxtable.moc"

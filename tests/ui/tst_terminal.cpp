@@ -164,7 +164,6 @@ private Q_SLOTS:
         QTest::addColumn<bool>("marked");
         QTest::newRow("warning") << QtWarningMsg << true;
         QTest::newRow("info") << QtInfoMsg << false;
-        QTest::newRow("debug") << QtDebugMsg << false;
     }
 
     void marker()
@@ -179,7 +178,6 @@ private Q_SLOTS:
         QCOMPARE(ui->tabWidget->tabText(4), QString("Terminal"));
     }
 
-    // Needs the slot operations of the favourites work: fails until they are merged.
     void replayRestoresSlots_data()
     {
         QTest::addColumn<DeviceState::Profile_t>("profile");

@@ -1,18 +1,25 @@
-// Favourite platforms tab through the window against the simulator: loading, edits with the recreate rules, CSV.
+// Favourite platforms and GPS format bank tabs against the simulator: loading, edits and their rules, create, delete, CSV.
 #include <QtTest>
 
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QTemporaryDir>
 
-#include "app/AppIdentity.h"
+#include <memory>
+
 #include "app/Constants.h"
-#include "inhouse/DateTime.h"
-#include "tests/ui/SlotsWindowSupport.h"
+#include "sim/DemoContent.h"
+#include "sim/DfrSimulator.h"
+#include "tests/common/DeviceTestSupport.h"
+#include "tests/ui/WindowTestMain.h"
+#include "ui/Dialogs.h"
 #include "ui/GpsFormatWidget.h"
 #include "utils/GpsFormat.h"
+#include "utils/Settings.h"
 
-using SlotsTest::DeviceState;
+using Vantrel::Sim::DeviceState;
+using Vantrel::Sim::DfrSimulator;
+using Vantrel::Ui::Dialogs;
 using Vantrel::Utils::GpsFormat;
 using Edit = std::function<void(Vantrel::Ui_UiMainWindow*)>;
 
@@ -52,13 +59,93 @@ QVector<QStringList> meaningful(QVector<QStringList> platforms)
     return platforms;
 }
 
+// A window connected to a simulated receiver with demo slots, with its questions and file dialogs answered.
+struct Fixture
+{
+    Vantrel::Ui::MainWindow* window = nullptr;
+    Vantrel::Ui_UiMainWindow* ui = nullptr;
+    std::unique_ptr<DfrSimulator> sim;
+    QAction* action = nullptr;
+    QStringList questions;  // titles, in order
+    int answer = 1;         // 0 Yes, 1 No
+    QString fileName;       // what file dialogs answer
+
+    // Settings are written before the window is built: it reloads them.
+    void createWindow()
+    {
+        auto* settings = Vantrel::Utils::Settings::instance();
+        settings->dfrCommandTimeoutMs = 2000;
+        settings->printAtCmdDebugInfo = false;
+        settings->saveSettingsInternal();
+        Dialogs::setResponder([this](const Dialogs::Request_t& request) -> QVariant {
+            if (request.kind != Dialogs::Request_t::QUESTION)
+                return fileName;
+            questions.append(request.title);
+            return answer;
+        });
+        window = WindowTest::openWindow();
+        ui = window->form();
+        QTRY_VERIFY_WITH_TIMEOUT(DeviceTest::logHas(ui, "INFO", "Ready!"), 5000);
+    }
+
+    // A demo receiver whose state the test may change before it is connected.
+    DeviceState& plug(DeviceState::Profile_t profile)
+    {
+        sim = std::make_unique<DfrSimulator>(profile);
+        sim->setBeaconPeriod(0);
+        Vantrel::Sim::DemoContent::apply(sim->state());
+        if (!sim->start())
+            qFatal("simulator did not start");
+        DeviceTest::offerPorts({sim.get()});
+        return sim->state();
+    }
+
+    bool connect()
+    {
+        action = DeviceTest::plugAndClick(ui, *sim);
+        if (!action || !action->isChecked())
+            return false;
+        sim->clearReceivedFrames();
+        questions.clear();
+        return true;
+    }
+
+    void disconnect()
+    {
+        if (action && action->isChecked())
+            action->trigger();
+    }
+
+    void unplug()
+    {
+        disconnect();
+        const QString port = sim ? DeviceTest::portOf(sim->deviceName()) : QString();
+        sim.reset();
+        qunsetenv("VANTREL_SIMULATED_PORTS");
+        action = nullptr;
+        QTRY_VERIFY_WITH_TIMEOUT(port.isEmpty() || !DeviceTest::portAction(ui, port), 5000);
+    }
+
+    // Frames of a mnemonic that carry more than a slot number: writes, not reads.
+    QList<QStringList> writes(const QString& mnemonic) const
+    {
+        QList<QStringList> found;
+        for (const DfrSimulator::ReceivedFrame_t& frame : sim->receivedFrames())
+            if (frame.wellFormed && frame.mnemonic == mnemonic
+                && std::any_of(frame.params.cbegin() + 1, frame.params.cend(),
+                               [](const QString& value) { return !value.isEmpty(); }))
+                found.append(frame.params);
+        return found;
+    }
+};
+
 } // namespace
 
-class TestPlatformsTab : public QObject
+class TestSlotsTabs : public QObject
 {
     Q_OBJECT
 
-    SlotsTest::Fixture f;
+    Fixture f;
     QTemporaryDir dir;
 
     QLineEdit* formatField(const QString& name) const
@@ -66,12 +153,25 @@ class TestPlatformsTab : public QObject
         return f.ui->widgetGpsFormatPlatform->template findChild<QLineEdit*>(name);
     }
     QString csvPath() const { return dir.filePath("platforms.csv"); }
+    QLineEdit* editorField(const QString& name) const
+    {
+        return f.ui->widgetGpsFormatTab->findChild<QLineEdit*>(name);
+    }
+    int rowOfSlot(int slot) const
+    {
+        const QTableWidget* table = f.ui->tableWidgetGpsFormats;
+        for (int row = 0; row < table->rowCount(); ++row)
+            if (table->item(row, 0)->text().toInt() == slot)
+                return row;
+        return -1;
+    }
 
 private Q_SLOTS:
     void initTestCase() { f.createWindow(); }
     void cleanup()
     {
         f.ui->checkBoxHideEmptySlots->setChecked(true);
+        f.ui->checkBoxGpsFormatsHideEmptySlots->setChecked(false);
         f.unplug();
     }
 
@@ -245,8 +345,6 @@ private Q_SLOTS:
         QTest::newRow("too many platforms")
             << tooMany << QStringLiteral("Unable to read import whole platform file %1, too many platforms.")
             << QStringList{};
-        QTest::newRow("label with a comma") << header + line(0, "Pier,East") << fileError + "wrong number of columns."
-                                            << QStringList{};
         QTest::newRow("label with a star")
             << header + line(2, "Pier*") << fileError + "line 2: Unable to set platform info, the label" << QStringList{};
         QTest::newRow("missing file") << QString() << QStringLiteral("Unable to open platforms file %1")
@@ -289,16 +387,165 @@ private Q_SLOTS:
                 QCOMPARE(state.platforms.at(slot).at(state.ipEncryption() + 1), polynoms.at(slot));
         }
     }
+
+    void loadAndHideEmptySlots()
+    {
+        f.plug(DeviceState::PROFILE_DFR_V2_APP);
+        QVERIFY(f.connect());
+        QTableWidget* table = f.ui->tableWidgetGpsFormats;
+        QCOMPARE(table->rowCount(), 16);
+        QCOMPARE(table->item(2, 1)->text(), QStringLiteral("SM17-MIN"));
+        QCOMPARE(table->item(15, 0)->text(), QStringLiteral("15"));
+        QCOMPARE(GpsFormat::instance()->getFormatsForOrigin(GpsFormat::ORIGIN_DFR).size(), 4);
+
+        f.ui->checkBoxGpsFormatsHideEmptySlots->setChecked(true);
+        QCOMPARE(table->rowCount(), 4);
+        QCOMPARE(f.sim->receivedCount("GFG"), 16 + 1);  // the bank, then the first row shown
+        QVERIFY(f.writes("SFG").isEmpty());
+    }
+
+    void enableRules_data()
+    {
+        QTest::addColumn<int>("slot");
+        QTest::addColumn<bool>("occupied");
+        QTest::newRow("occupied slot") << 1 << true;
+        QTest::newRow("empty slot") << 9 << false;
+    }
+
+    void enableRules()
+    {
+        QFETCH(int, slot);
+        QFETCH(bool, occupied);
+        f.plug(DeviceState::PROFILE_DFR_V2_APP);
+        QVERIFY(f.connect());
+        f.ui->tableWidgetGpsFormats->setCurrentCell(rowOfSlot(slot), 0);
+
+        QCOMPARE(f.ui->lineEditGpsFormatsIndex->text(), QString::number(slot));
+        QCOMPARE(f.ui->pushButtonGpsFormatsCreate->isEnabled(), !occupied);
+        QCOMPARE(f.ui->pushButtonGpsFormatsDelete->isEnabled(), occupied);
+        QCOMPARE(editorField("lineEditGpsFormatsName")->isEnabled(), occupied);
+        QCOMPARE(editorField("lineEditGpsFormatsName")->text(), occupied ? QStringLiteral("WRAP24") : QString());
+        // Filling the editor from the receiver writes nothing back.
+        QVERIFY(f.writes("SFG").isEmpty());
+    }
+
+    void editWritesWholeSlot_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("position");
+        QTest::addColumn<QString>("sent");
+        QTest::newRow("emptied payload length is 0") << "lineEditGpsFormatsPayloadLen" << "" << 20 << "0";
+        QTest::newRow("polynom keeps four digits") << "lineEditGpsFormatsEncryptionPolynom" << "1a2b3" << 24
+                                                   << "1a2b";
+    }
+
+    void editWritesWholeSlot()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, typed);
+        QFETCH(int, position);
+        QFETCH(QString, sent);
+        f.plug(DeviceState::PROFILE_DFR_V2_APP);
+        QVERIFY(f.connect());
+        f.ui->tableWidgetGpsFormats->setCurrentCell(rowOfSlot(3), 0);
+        f.sim->clearReceivedFrames();
+
+        editorField(field)->setText(typed);
+        Q_EMIT editorField(field)->editingFinished();
+
+        const QList<QStringList> writes = f.writes("SFG");
+        QCOMPARE(writes.size(), 1);
+        QCOMPARE(writes.first().size(), 29);
+        QCOMPARE(writes.first().at(0), QStringLiteral("3"));
+        QCOMPARE(writes.first().at(1), QStringLiteral("SM20-CRC"));
+        QCOMPARE(writes.first().at(position), sent);
+        // Read back and shown as stored.
+        QCOMPARE(f.sim->receivedMnemonics().last(), QStringLiteral("GFG"));
+        QCOMPARE(f.sim->state().gpsFormats.at(3).at(position), sent);
+    }
+
+    void createFormat()
+    {
+        DeviceState& state = f.plug(DeviceState::PROFILE_DFR_V2_APP);
+        state.gpsFormats[3] = state.emptyGpsFormat(3);
+        QVERIFY(f.connect());
+        f.ui->tableWidgetGpsFormats->setCurrentCell(rowOfSlot(3), 0);
+        QTest::mouseClick(f.ui->pushButtonGpsFormatsCreate, Qt::LeftButton);
+
+        QCOMPARE(f.writes("SFG").size(), 1);
+        const QStringList stored = f.sim->state().gpsFormats.at(3);
+        QCOMPARE(stored.at(1), QStringLiteral("Format 3"));
+        QCOMPARE(stored.at(28), QStringLiteral("1"));
+        QCOMPARE(f.ui->tableWidgetGpsFormats->item(rowOfSlot(3), 1)->text(), QStringLiteral("Format 3"));
+        QVERIFY(f.ui->pushButtonGpsFormatsDelete->isEnabled());
+        QVERIFY(GpsFormat::instance()->getAvailableFormats().contains({GpsFormat::ORIGIN_DFR, 3}));
+    }
+
+    void refusedNameIsPutBack()
+    {
+        f.plug(DeviceState::PROFILE_DFR_V2_APP);
+        QVERIFY(f.connect());
+        f.ui->tableWidgetGpsFormats->setCurrentCell(rowOfSlot(0), 0);
+        f.sim->clearReceivedFrames();
+        editorField("lineEditGpsFormatsName")->setText("A,B");
+        QVERIFY(TestSupport::thrownBy([&] { Q_EMIT editorField("lineEditGpsFormatsName")->editingFinished(); })
+                    .contains("\"A,B\" cannot be stored"));
+        QVERIFY(f.writes("SFG").isEmpty());
+        QCOMPARE(editorField("lineEditGpsFormatsName")->text(), QStringLiteral("SM20"));
+    }
+
+    void deleteAll_data()
+    {
+        QTest::addColumn<bool>("emptyBank");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<int>("questions");
+        QTest::addColumn<int>("writes");
+        QTest::newRow("empty bank asks nothing") << true << 0 << 0 << 0;
+        QTest::newRow("No keeps the bank") << false << 1 << 1 << 0;
+        QTest::newRow("Yes empties every occupied slot") << false << 0 << 1 << 4;
+    }
+
+    void deleteAll()
+    {
+        QFETCH(bool, emptyBank);
+        QFETCH(int, answer);
+        QFETCH(int, questions);
+        QFETCH(int, writes);
+        DeviceState& state = f.plug(DeviceState::PROFILE_DFR_V2_APP);
+        if (emptyBank)
+            for (int slot = 0; slot < state.gpsFormatSlotCount(); ++slot)
+                state.gpsFormats[slot] = state.emptyGpsFormat(slot);
+        // A second connection in the same run must not wire the button twice.
+        QVERIFY(f.connect());
+        f.disconnect();
+        QVERIFY(f.connect());
+        f.answer = answer;
+
+        QTest::mouseClick(f.ui->pushButtonGpsFormatsDeleteAll, Qt::LeftButton);
+        QCOMPARE(f.questions.size(), questions);
+        QCOMPARE(f.writes("SFG").size(), writes);
+        for (const QStringList& frame : f.writes("SFG"))
+            QCOMPARE(frame.at(1), QStringLiteral("NONE"));
+        const bool emptied = emptyBank || answer == 0;
+        for (int slot = 0; slot < 4; ++slot)
+            QCOMPARE(state.isGpsFormatOccupied(slot), !emptied);
+        QCOMPARE(GpsFormat::instance()->getFormatsForOrigin(GpsFormat::ORIGIN_DFR).isEmpty(), emptied);
+    }
+
+    void firstGenerationHasNoBank()
+    {
+        f.plug(DeviceState::PROFILE_DFR_V1);
+        QVERIFY(f.connect());
+        f.answer = 0;
+        QTest::mouseClick(f.ui->pushButtonGpsFormatsDeleteAll, Qt::LeftButton);
+        f.ui->checkBoxGpsFormatsHideEmptySlots->setChecked(true);
+        Q_EMIT f.ui->widgetGpsFormatTab->sigGpsFormatChanged();
+        QCOMPARE(f.ui->tableWidgetGpsFormats->rowCount(), 0);
+        QCOMPARE(f.sim->receivedCount("GFG") + f.sim->receivedCount("SFG"), 0);
+        QVERIFY(f.questions.isEmpty());
+    }
 };
 
-int main(int argc, char** argv)
-{
-    qRegisterMetaType<Tarsk::Utils::DateTime>("Tarsk::Utils::DateTime");
-    Tarsk::Utils::ToplevelApplication app(argc, argv);
-    QApplication::setApplicationName(Vantrel::App::applicationName);
-    QApplication::setApplicationVersion(Vantrel::App::applicationVersion);
-    TestPlatformsTab test;
-    return QTest::qExec(&test, argc, argv);
-}
-
-#include "tst_platformstab.moc"
+VANTREL_WINDOW_TEST_MAIN(TestSlotsTabs)
+#include "tst_slotstabs.moc"
