@@ -163,9 +163,10 @@ private Q_SLOTS:
                "pos=0/-45.5 rdir=0 raw=AB123456 payload=123456";
         QTest::newRow("payload characters that are not hex skipped")
             << V2 << 2 << NPR << QString(v2Npr).replace("AB123456", "AB-12 34x56") << v2NprExpected;
-        QTest::newRow("30 February: published with the null date-time")
-            << V2 << 2 << NPR << QString(v2Npr).replace("24,3,5,10,20,30", "24,2,30,10,20,30")
-            << QString(v2NprExpected).replace("time=60374/37230", "time=null");
+        // An impossible date or time still publishes the message, with the null date-time.
+        for (const auto& [name, date] : {std::pair{"30 February", "24,2,30,10,20,30"}, std::pair{"hour 25", "24,3,5,25,20,30"}})
+            QTest::addRow("%s: null date-time", name) << V2 << 2 << NPR << QString(v2Npr).replace("24,3,5,10,20,30", date)
+                                                      << QString(v2NprExpected).replace("time=60374/37230", "time=null");
         // Frames that publish nothing.
         const QString wrongCount = "Wrong number of parameters in NPR/NPRF message.";
         QTest::newRow("V2 NPR layout on a V1 receiver") << V1 << 2 << NPR << v2Npr << "error: " + wrongCount;
