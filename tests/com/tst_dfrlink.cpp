@@ -23,10 +23,7 @@ namespace {
 
 using DeviceTest::portOf;
 
-QByteArray frame(const QByteArray& body)
-{
-    return DeviceTest::frame(body + '*').trimmed();
-}
+constexpr auto frame = &DeviceTest::line;
 
 // Fires once and never outlives the test that set it.
 struct Later : QTimer
@@ -72,14 +69,7 @@ class TstDfrLink : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void init()
-    {
-        Settings* settings = Settings::instance();
-        settings->printAtCmdDebugInfo = false;
-        settings->dfrCommandTimeoutMs = 5000;
-        settings->keepAliveTimeoutMs = 5000;
-        settings->keepAlivePeriodMs = 0;  // only the keep-alive on opening, so that frame counts are exact
-    }
+    void init() { DeviceTest::quietLink(5000); }
 
     void versionsAndStatus_data()
     {
@@ -112,14 +102,13 @@ private Q_SLOTS:
         QFETCH(int, gpsFormatSlots);
 
         Settings::instance()->keepAlivePeriodMs = 100;  // keep-alives may fall between the requests
-        DfrSimulator sim{DeviceState::Profile_t(profile)};
-        DeviceState& state = sim.state();
-        state.serialPart1 = "7";
-        state.applicationVersion = profile == DeviceState::PROFILE_DFR_V1 ? "1.9" : "2.3";
-        state.status = {true, -33.5, 151.25, false, 287, 7.25, 31, 3};
-        QVERIFY(sim.start());
-        DfrLink link;
-        link.setUartLink(portOf(sim.deviceName()));
+        DeviceTest::LinkedReceiver rx(DeviceState::Profile_t(profile), false, [profile](DeviceState& state) {
+            state.serialPart1 = "7";
+            state.applicationVersion = profile == DeviceState::PROFILE_DFR_V1 ? "1.9" : "2.3";
+            state.status = {true, -33.5, 151.25, false, 287, 7.25, 31, 3};
+        });
+        DfrSimulator& sim = rx.sim;
+        DfrLink& link = rx.link;
 
         const DfrLink::DfrVersionsAndStatus_t result = link.getDfrVersionsAndStatus();
         const bool application = mode != DfrLink::DFR_BL;
@@ -147,7 +136,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("level");
 
         for (const auto& [version, level] : std::initializer_list<std::pair<const char*, int>>{
-                 {"1.9", 0}, {"2", 2}, {"2.0", 1}, {"2.1", 1}, {"2.2", 2}, {"2.10", 2}, {"2.beta", 1}, {"3.0", 0}})
+                 {"1.9", 0}, {"2", 2}, {"2.0", 1}, {"2.2", 2}, {"2.10", 2}, {"2.beta", 1}, {"3.0", 0}})
             QTest::newRow(version) << version << level;
     }
 
@@ -156,13 +145,10 @@ private Q_SLOTS:
         QFETCH(QString, applicationVersion);
         QFETCH(int, level);
 
-        DfrSimulator sim;
-        sim.state().applicationVersion = applicationVersion;
-        QVERIFY(sim.start());
-        DfrLink link;
-        link.setUartLink(portOf(sim.deviceName()));
-        QCOMPARE(link.getDfrVersionsAndStatus().applicationVersion, applicationVersion);
-        QCOMPARE(link.firmwareLevel, quint32(level));
+        DeviceTest::LinkedReceiver rx(DeviceState::PROFILE_DFR_V2_APP, false,
+                                      [&](DeviceState& state) { state.applicationVersion = applicationVersion; });
+        QCOMPARE(rx.link.getDfrVersionsAndStatus().applicationVersion, applicationVersion);
+        QCOMPARE(rx.link.firmwareLevel, quint32(level));
     }
 
     void replyShapes_data()
@@ -170,7 +156,12 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("replies");
         QTest::addColumn<QString>("failure");
         QTest::addColumn<QString>("serialNumber");
+        QTest::addColumn<qint64>("band");  // -1: not looked at
 
+        const auto row = [](const char* tag, const QStringList& replies, const QString& failure,
+                            const QString& serial = QString(), qint64 band = -1) {
+            QTest::newRow(tag) << replies << failure << serial << band;
+        };
         const QString v1 = "TEST>TEST,DFR,V1";
         const QString v2 = "TEST>TEST,DFR,V2,0042,1207,APP,2.2,1.4,3.1";
         const QString lig = "LIG>LIG,3,2928000,138000,135,7400,24,8,12,35,0,0,0,";
@@ -178,18 +169,22 @@ private Q_SLOTS:
         const QString v2Lig = lig + "3,2.2,1.4,3.1";
         const QString count = "Unable to read reply of command %1 setup: bad parameters number.";
 
-        QTest::newRow("second generation status, 15 values") << QStringList{v2, "GSN>VSN,42,1", v1Lig} << count.arg("LIG") << "";
-        QTest::newRow("first generation status, 16 values") << QStringList{v1, "GSN>VSN,42-1", v2Lig} << count.arg("LIG") << "";
-        QTest::newRow("test reply, 3 values") << QStringList{"TEST>TEST,DFR,V2,X"} << count.arg("TEST") << "";
-        QTest::newRow("second generation serial in one value") << QStringList{v2, "GSN>VSN,42-1"} << count.arg("GSN") << "";
-        QTest::newRow("application reply naming the bootloader")
-            << QStringList{"TEST>TEST,DFR,V2,0042,1207,BL,2.2,1.4,3.1"} << "Unknown mode, should be APP" << "";
-        QTest::newRow("bootloader reply naming the application")
-            << QStringList{"TEST>TEST,DFR,V2,0042,1207,APP,1.4"} << "Unknown mode, should be BL" << "";
-        QTest::newRow("refused serial request") << QStringList{v2, "GSN>ACK,GSN,0"}
-                                                << QString("Error in reply: Invalid command: \"%1\"").arg(QString(frame("ACK,GSN,0"))) << "";
-        QTest::newRow("first generation serial") << QStringList{v1, "GSN>VSN,12-345", v1Lig} << "" << "0012-345";
-        QTest::newRow("first generation serial without a dash") << QStringList{v1, "GSN>VSN,77", v1Lig} << "" << "0077-";
+        row("second generation status, 15 values", {v2, "GSN>VSN,42,1", v1Lig}, count.arg("LIG"));
+        row("first generation status, 16 values", {v1, "GSN>VSN,42-1", v2Lig}, count.arg("LIG"));
+        row("test reply, 3 values", {"TEST>TEST,DFR,V2,X"}, count.arg("TEST"));
+        row("second generation serial in one value", {v2, "GSN>VSN,42-1"}, count.arg("GSN"));
+        row("application reply naming the bootloader", {"TEST>TEST,DFR,V2,0042,1207,BL,2.2,1.4,3.1"},
+            "Unknown mode, should be APP");
+        row("bootloader reply naming the application", {"TEST>TEST,DFR,V2,0042,1207,APP,1.4"}, "Unknown mode, should be BL");
+        row("refused serial request", {v2, "GSN>ACK,GSN,0"},
+            QString("Error in reply: Invalid command: \"%1\"").arg(QString(frame("ACK,GSN,0"))));
+        row("first generation serial", {v1, "GSN>VSN,12-345", v1Lig}, "", "0012-345");
+        row("first generation serial without a dash", {v1, "GSN>VSN,77", v1Lig}, "", "0077-");
+        // The live band is kept as sent while it fits 16 bits, else it reads 0.
+        for (const auto& [text, band] : std::initializer_list<std::pair<const char*, qint64>>{
+                 {"11", 11}, {"65535", 65535}, {"65536", 0}, {"B3", 0}, {"-1", 0}})
+            row(qPrintable(QStringLiteral("live band %1").arg(text)), {v2, "GSN>VSN,42,1207", lig + text + ",2.2,1.4,3.1"},
+                "", "0042-1207", band);
     }
 
     void replyShapes()
@@ -197,6 +192,7 @@ private Q_SLOTS:
         QFETCH(QStringList, replies);
         QFETCH(QString, failure);
         QFETCH(QString, serialNumber);
+        QFETCH(qint64, band);
 
         DeviceTest::PtyPeer peer;
         answer(peer, replies);
@@ -206,6 +202,8 @@ private Q_SLOTS:
         QCOMPARE(TestSupport::thrownBy([&] { result = link.getDfrVersionsAndStatus(); }), failure);
         if (failure.isEmpty())
             QCOMPARE(result.serialNumberPart1 + '-' + result.serialNumberPart2, serialNumber);
+        if (band >= 0)
+            QCOMPARE(qint64(result.band), band);
     }
 
     void requestOutcome_data()
@@ -218,8 +216,9 @@ private Q_SLOTS:
         const QString interrupted = "Link Error: Request interrupted";
         QTest::newRow("no link") << "no link" << notAvailable << 0;
         QTest::newRow("released by an empty port name") << "released" << notAvailable << 0;
-        QTest::newRow("port that cannot be opened") << "unopenable"
-                                                   << "Link Error: Port pts/99999 cannot be open (error DeviceNotFoundError)" << 0;
+        const QString unopenable = "Link Error: Port pts/99999 cannot be open (error DeviceNotFoundError)";
+        QTest::newRow("port that cannot be opened") << "unopenable" << unopenable << 0;
+        QTest::newRow("port whose open error was handled before") << "unopenable, handled" << unopenable << 0;
         QTest::newRow("silent receiver, link timeout") << "silent" << "Link Error: Uart link timeout" << 250;
         // Beacon lines restart the link's own timeout, so only the outer bound, twice as long, is left.
         QTest::newRow("silent receiver, outer bound") << "beacons only" << interrupted << 700;
@@ -259,8 +258,11 @@ private Q_SLOTS:
             beacons.start(100);
             link.setUartLink(portOf(peer.name));
             QTRY_VERIFY_WITH_TIMEOUT(isReady(link), 5000);
-        } else if (scenario == "unopenable") {
+        } else if (scenario.startsWith("unopenable")) {
+            QSignalSpy failed(&link, &DfrLink::sigLinkCompromised);
             link.setUartLink("pts/99999");
+            if (scenario.endsWith("handled"))
+                QTRY_COMPARE_WITH_TIMEOUT(failed.count(), 1, 5000);
         } else if (scenario != "no link") {
             CONNECT_READY(link, sim);
             sim.clearReceivedFrames();
@@ -350,21 +352,9 @@ private Q_SLOTS:
         QCOMPARE(sim.receivedMnemonics().filter(QRegularExpression("^(REBO|SETUP)")), connected ? QStringList{"REBO"} : QStringList());
     }
 
-    void statusTexts_data()
-    {
-        QTest::addColumn<QString>("moment");
-        QTest::addColumn<QString>("text");
-
-        QTest::newRow("opened") << "idle" << "READY";
-        QTest::newRow("request pending") << "pending" << "WAITING";
-        QTest::newRow("reply timed out") << "timed out" << "ERROR";
-    }
-
+    // READY once opened, WAITING while a request is pending, ERROR once it timed out.
     void statusTexts()
     {
-        QFETCH(QString, moment);
-        QFETCH(QString, text);
-
         Settings::instance()->dfrCommandTimeoutMs = 300;
         DfrSimulator sim;
         QVERIFY(sim.start());
@@ -373,17 +363,12 @@ private Q_SLOTS:
         CONNECT_READY(link, sim);
         QTRY_COMPARE_WITH_TIMEOUT(lastText(texts), QString("READY"), 5000);
         QVERIFY(texts.contains(QVariantList{"WAITING"}));  // the keep-alive on opening
-
-        QString seen = lastText(texts);
-        if (moment != "idle") {
-            sim.setPersistentFault(DfrSimulator::FAULTMODE_NO_REPLY, "GSN");
-            Later look(100, [&] { seen = lastText(texts); });
-            TestSupport::thrownBy([&] { link.sendGetDfrCmd(DfrLink::CMD_GSN, 0, {}, {2}); });
-            QTRY_COMPARE_WITH_TIMEOUT(lastText(texts), QString("ERROR"), 5000);
-            if (moment == "timed out")
-                seen = lastText(texts);
-        }
-        QCOMPARE(seen, text);
+        sim.setPersistentFault(DfrSimulator::FAULTMODE_NO_REPLY, "GSN");
+        QString pending;
+        Later look(100, [&] { pending = lastText(texts); });
+        TestSupport::thrownBy([&] { link.sendGetDfrCmd(DfrLink::CMD_GSN, 0, {}, {2}); });
+        QCOMPARE(pending, QString("WAITING"));
+        QTRY_COMPARE_WITH_TIMEOUT(lastText(texts), QString("ERROR"), 5000);
     }
 
     // The link replaced just before: both links go, on a worker that has ended.

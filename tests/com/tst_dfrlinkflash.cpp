@@ -6,8 +6,6 @@
 #include "inhouse/ToplevelApplication.h"
 #include "sim/DfrSimulator.h"
 #include "tests/common/DeviceTestSupport.h"
-#include "tests/common/TestSupport.h"
-#include "utils/Settings.h"
 
 using Vantrel::Com::DfrLink;
 using Vantrel::Com::UartLink;
@@ -34,18 +32,7 @@ QStringList readRequests(const DfrSimulator& sim)
     return requests;
 }
 
-struct Connected
-{
-    explicit Connected(DeviceState::Profile_t profile) : sim(profile)
-    {
-        sim.setBeaconPeriod(0);
-        sim.start();
-        link.setUartLink(DeviceTest::portOf(sim.deviceName()));
-        link.getDfrVersionsAndStatus();
-    }
-    DfrSimulator sim;
-    DfrLink link;
-};
+using Connected = DeviceTest::LinkedReceiver;
 
 } // namespace
 
@@ -55,10 +42,7 @@ class TstDfrLinkFlash : public QObject
 private Q_SLOTS:
     void init()
     {
-        auto* settings = Vantrel::Utils::Settings::instance();
-        settings->printAtCmdDebugInfo = false;
-        settings->dfrCommandTimeoutMs = 400;
-        settings->keepAlivePeriodMs = 0;
+        DeviceTest::quietLink(400);
         QLoggingCategory::setFilterRules(QStringLiteral("default.info=false"));
     }
 

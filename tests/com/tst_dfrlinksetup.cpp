@@ -6,8 +6,7 @@
 #include "inhouse/Exception.h"
 #include "inhouse/ToplevelApplication.h"
 #include "sim/DfrSimulator.h"
-#include "tests/common/TestSupport.h"
-#include "utils/Settings.h"
+#include "tests/common/DeviceTestSupport.h"
 
 using Vantrel::Com::DfrLink;
 using Vantrel::Sim::DeviceState;
@@ -15,35 +14,21 @@ using Vantrel::Sim::DfrSimulator;
 
 Q_DECLARE_METATYPE(DeviceState::Profile_t)
 
-namespace {
-
-QStringList lastParams(const DfrSimulator& sim, const QString& mnemonic)
-{
-    const auto frames = sim.receivedFrames();
-    for (auto it = frames.crbegin(); it != frames.crend(); ++it)
-        if (it->mnemonic == mnemonic)
-            return it->params;
-    return {};
-}
-
-} // namespace
+using DeviceTest::lastParams;
 
 class TstDfrLinkSetup : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<DfrSimulator> sim;
-    std::unique_ptr<DfrLink> link;
+    std::unique_ptr<DeviceTest::LinkedReceiver> rx;
+    DfrSimulator* sim = nullptr;
+    DfrLink* link = nullptr;
 
     void open(DeviceState::Profile_t profile, bool readVersions = true)
     {
-        sim = std::make_unique<DfrSimulator>(profile);
-        sim->setBeaconPeriod(0);
-        QVERIFY(sim->start());
-        link = std::make_unique<DfrLink>();
-        link->setUartLink(sim->deviceName().mid(5));
-        if (readVersions)
-            link->getDfrVersionsAndStatus();
+        rx = std::make_unique<DeviceTest::LinkedReceiver>(profile, readVersions);
+        sim = &rx->sim;
+        link = &rx->link;
     }
 
     void generations()
@@ -54,18 +39,8 @@ class TstDfrLinkSetup : public QObject
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        auto* settings = Vantrel::Utils::Settings::instance();
-        settings->dfrCommandTimeoutMs = 2000;
-        settings->printAtCmdDebugInfo = false;
-    }
-
-    void cleanup()
-    {
-        link.reset();
-        sim.reset();
-    }
+    void initTestCase() { DeviceTest::quietLink(2000); }
+    void cleanup() { rx.reset(); }
 
     void readBack_data() { generations(); }
     void readBack()

@@ -10,8 +10,7 @@
 #include "inhouse/ToplevelApplication.h"
 #include "sim/DemoContent.h"
 #include "sim/DfrSimulator.h"
-#include "tests/common/TestSupport.h"
-#include "utils/Settings.h"
+#include "tests/common/DeviceTestSupport.h"
 
 using Vantrel::Com::DfrLink;
 using Vantrel::Sim::DeviceState;
@@ -69,46 +68,25 @@ class TestDfrLinkSlots : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<DfrSimulator> sim;
-    std::unique_ptr<DfrLink> link;
+    std::unique_ptr<DeviceTest::LinkedReceiver> rx;
+    DfrSimulator* sim = nullptr;
+    DfrLink* link = nullptr;
 
+    // A receiver holding the demo content, its frames so far forgotten.
     bool connectTo(DeviceState::Profile_t profile)
     {
-        sim = std::make_unique<DfrSimulator>(profile);
-        sim->setBeaconPeriod(0);
-        Vantrel::Sim::DemoContent::apply(sim->state());
-        if (!sim->start())
-            return false;
-        link = std::make_unique<DfrLink>();
-        link->setUartLink(sim->deviceName().mid(int(qstrlen("/dev/"))));
-        link->getDfrVersionsAndStatus();
+        rx = std::make_unique<DeviceTest::LinkedReceiver>(profile, true, Vantrel::Sim::DemoContent::apply);
+        sim = &rx->sim;
+        link = &rx->link;
         sim->clearReceivedFrames();
-        return true;
+        return sim->isOpen();
     }
 
-    // Values of the last well-formed frame of that mnemonic the receiver got.
-    QStringList lastFrame(const QString& mnemonic) const
-    {
-        const QList<DfrSimulator::ReceivedFrame_t> frames = sim->receivedFrames();
-        for (auto it = frames.crbegin(); it != frames.crend(); ++it)
-            if (it->wellFormed && it->mnemonic == mnemonic)
-                return it->params;
-        return {};
-    }
+    QStringList lastFrame(const QString& mnemonic) const { return DeviceTest::lastParams(*sim, mnemonic); }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        auto* settings = Vantrel::Utils::Settings::instance();
-        settings->dfrCommandTimeoutMs = 2000;
-        settings->printAtCmdDebugInfo = false;
-    }
-
-    void cleanup()
-    {
-        link.reset();
-        sim.reset();
-    }
+    void initTestCase() { DeviceTest::quietLink(2000); }
+    void cleanup() { rx.reset(); }
 
     void readDuringRecordingKeepsRecording()
     {

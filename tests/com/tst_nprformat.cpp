@@ -1,23 +1,15 @@
-// NPR/NPRF lines: parsing for both generations, rendering in both formats, round trips, and live lines from a simulated receiver.
+// NPR/NPRF lines: parsing for both generations and rendering in both formats.
 #include <QtTest>
 
 #include "com/DfrLink.h"
-#include "com/UartLink.h"
 #include "inhouse/Exception.h"
 #include "inhouse/ToplevelApplication.h"
-#include "sim/DfrSimulator.h"
 #include "tests/common/DeviceTestSupport.h"
 #include "utils/Settings.h"
 
 using Vantrel::Com::DfrLink;
-using Vantrel::Com::UartLink;
-using Vantrel::Sim::BeaconBuilder;
-using Vantrel::Sim::DeviceState;
-using Vantrel::Sim::DfrSimulator;
 using Vantrel::Utils::Settings;
 using Message = DfrLink::OrvanRxMessage_t;
-
-Q_DECLARE_METATYPE(Vantrel::Sim::BeaconBuilder::BeaconMessage_t)
 
 namespace {
 
@@ -128,11 +120,8 @@ class TstNprFormat : public QObject
 private Q_SLOTS:
     void init()
     {
-        Settings* settings = Settings::instance();
-        settings->printAtCmdDebugInfo = false;
-        settings->keepAlivePeriodMs = 0;
-        settings->keepChecksumErrorOnNprDfr500 = false;
-        settings->nprMessagesFormat = 2;
+        Settings::instance()->keepChecksumErrorOnNprDfr500 = false;
+        Settings::instance()->nprMessagesFormat = 2;
     }
 
     void parseFrame_data()
@@ -174,11 +163,10 @@ private Q_SLOTS:
                "pos=0/-45.5 rdir=0 raw=AB123456 payload=123456";
         QTest::newRow("payload characters that are not hex skipped")
             << V2 << 2 << NPR << QString(v2Npr).replace("AB123456", "AB-12 34x56") << v2NprExpected;
-        // An impossible date still publishes the message, with the null date-time.
-        for (const auto& [name, date] : {std::pair{"month 13", "24,13,5,10,20,30"}, std::pair{"30 February", "24,2,30,10,20,30"}})
-            QTest::addRow("invalid date, %s", name)
-                << V2 << 2 << NPR << QString(v2Npr).replace("24,3,5,10,20,30", date)
-                << QString(v2NprExpected).replace("time=60374/37230", "time=null");
+        // An impossible date or time still publishes the message, with the null date-time.
+        for (const auto& [name, date] : {std::pair{"30 February", "24,2,30,10,20,30"}, std::pair{"hour 25", "24,3,5,25,20,30"}})
+            QTest::addRow("%s: null date-time", name) << V2 << 2 << NPR << QString(v2Npr).replace("24,3,5,10,20,30", date)
+                                                      << QString(v2NprExpected).replace("time=60374/37230", "time=null");
         // Frames that publish nothing.
         const QString wrongCount = "Wrong number of parameters in NPR/NPRF message.";
         QTest::newRow("V2 NPR layout on a V1 receiver") << V1 << 2 << NPR << v2Npr << "error: " + wrongCount;
@@ -279,63 +267,6 @@ private Q_SLOTS:
         link.dfrVersion = version;
         link.firmwareLevel = quint32(level);
         QCOMPARE(render(link, message), expected);
-    }
-
-    void liveFromReceiver_data()
-    {
-        QTest::addColumn<DeviceState::Profile_t>("profile");
-        QTest::addColumn<BeaconBuilder::BeaconMessage_t>("beacon");
-        QTest::addColumn<QString>("expected");
-
-        BeaconBuilder::BeaconMessage_t beacon;
-        beacon.time = QDateTime(QDate(2024, 3, 5), QTime(10, 20, 30), Qt::UTC);
-        beacon.platformId = "12345AB0";
-        beacon.direction = 123;
-        beacon.band = 2;
-        beacon.receiverLatitude = -45.5;
-        beacon.receiverLongitude = 2.3;
-        beacon.receiverDirection = 270;
-        beacon.payload = QByteArray::fromHex("AB123456");
-        QTest::newRow("V2 NPR") << DeviceState::PROFILE_DFR_V2_APP << beacon
-                                << "slot=-1 time=60374/37230 id=12345AB freq=401650000 valid=DPV dir=123 mean=0 band=2 "
-                                   "mod=0 level=-110 period=0 pos=2.3/-45.5 rdir=270 raw=AB123456 payload=123456";
-
-        BeaconBuilder::BeaconMessage_t v1 = beacon;
-        v1.band = 0;
-        v1.payload = QByteArray::fromHex("67123456");
-        v1.slotIndex = 3;
-        v1.platformId = "12345";
-        v1.meanDirection = 7;
-        v1.period = 60;
-        QTest::newRow("V1 NPRF") << DeviceState::PROFILE_DFR_V1 << v1
-                                 << "slot=3 time=60374/37230 id=12345 freq=401650000 valid=DPV dir=123 mean=7 band=0 "
-                                    "mod=0 level=-110 period=60 pos=2.3/-45.5 rdir=270 raw=67123456 payload=67123456";
-    }
-
-    void liveFromReceiver()
-    {
-        QFETCH(DeviceState::Profile_t, profile);
-        QFETCH(BeaconBuilder::BeaconMessage_t, beacon);
-        QFETCH(QString, expected);
-
-        Settings::instance()->dfrCommandTimeoutMs = 5000;
-        Settings::instance()->keepAliveTimeoutMs = 5000;
-        DfrSimulator sim(profile);
-        sim.setBeaconPeriod(0);
-        QVERIFY2(sim.start(), qPrintable(sim.errorString()));
-
-        DfrLink link;
-        QSignalSpy received(&link, &DfrLink::sigOrvanMessageReceived);
-        link.setUartLink(sim.deviceName().mid(int(qstrlen("/dev/"))));
-        QTRY_VERIFY_WITH_TIMEOUT(link.currentUartLink() && link.currentUartLink()->status() == UartLink::UART_READY,
-                                 5000);
-        QCOMPARE(TestSupport::thrownBy([&] { link.getDfrVersionsAndStatus(); }), QString());
-
-        QVERIFY(sim.sendBeacon(beacon));
-        QTRY_COMPARE_WITH_TIMEOUT(received.size(), 1, 5000);
-        QCOMPARE(describe(received.first().at(0).value<Message>()), expected);
-        QCOMPARE(received.first().at(1).value<DfrLink::RxOrigin_t>(), DfrLink::RXORIGIN_LIVE);
-        link.unsetUartLink();
     }
 };
 

@@ -2,10 +2,8 @@
 #include <QtTest>
 
 #include "UartLinkHarness.h"
-#include "utils/Settings.h"
 
 using namespace UartTest;
-using Vantrel::Utils::Settings;
 
 namespace {
 
@@ -22,19 +20,10 @@ class TstUartFrames : public QObject
     std::unique_ptr<LinkEvents> events;
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        Settings* settings = Settings::instance();
-        settings->keepAlivePeriodMs = 0;
-        settings->keepAliveTimeoutMs = 5000;
-        settings->dfrCommandTimeoutMs = 5000;
-    }
-
     // A link on a fresh line whose opening keep-alive has been answered.
     void init()
     {
-        Settings::instance()->printAtCmdDebugInfo = false;
-        Settings::instance()->printUartDebugInfo = false;
+        DeviceTest::quietLink(5000);
         peer = std::make_unique<PtyPeer>();
         link = std::make_unique<UartLink>(QSerialPortInfo(peer->name), peer->name);
         events = std::make_unique<LinkEvents>();

@@ -9,11 +9,14 @@
 #include <QToolBar>
 
 #include "com/ComManager.h"
+#include "com/DfrLink.h"
 #include "sim/DfrSimulator.h"
 #include "tests/common/TestSupport.h"
 #include "ui_UiMainWindow.h"
+#include "utils/Settings.h"
 
 #include <cerrno>
+#include <functional>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -39,6 +42,12 @@ inline QByteArray checksum(const QByteArray& covered)
 inline QByteArray frame(const QByteArray& covered)
 {
     return '$' + covered + checksum(covered) + "\r\n";
+}
+
+// The frame of a body such as "LIG,1", without CR LF.
+inline QByteArray line(const QByteArray& body)
+{
+    return frame(body + '*').trimmed();
 }
 
 inline QString portOf(const QString& device)  // "/dev/pts/3" -> "pts/3"
@@ -133,6 +142,46 @@ private:
     QSocketNotifier* notifier = nullptr;
 };
 
+// No tracing, and unless asked only the keep-alive on opening, so that frame counts are exact.
+inline void quietLink(int commandTimeoutMs, int keepAliveTimeoutMs = 5000, int keepAlivePeriodMs = 0)
+{
+    auto* settings = Vantrel::Utils::Settings::instance();
+    settings->printAtCmdDebugInfo = false;
+    settings->printUartDebugInfo = false;
+    settings->dfrCommandTimeoutMs = commandTimeoutMs;
+    settings->keepAliveTimeoutMs = keepAliveTimeoutMs;
+    settings->keepAlivePeriodMs = keepAlivePeriodMs;
+}
+
+// Values of the last well-formed frame of that mnemonic the receiver got.
+inline QStringList lastParams(const Vantrel::Sim::DfrSimulator& sim, const QString& mnemonic)
+{
+    const auto frames = sim.receivedFrames();
+    for (auto it = frames.crbegin(); it != frames.crend(); ++it)
+        if (it->wellFormed && it->mnemonic == mnemonic)
+            return it->params;
+    return {};
+}
+
+// A receiver without beacons, prepared before it starts, with a link opened on it and its versions read.
+struct LinkedReceiver
+{
+    explicit LinkedReceiver(Vantrel::Sim::DeviceState::Profile_t profile, bool readVersions = true,
+                            const std::function<void(Vantrel::Sim::DeviceState&)>& prepare = {})
+        : sim(profile)
+    {
+        sim.setBeaconPeriod(0);
+        if (prepare)
+            prepare(sim.state());
+        QVERIFY(sim.start());
+        link.setUartLink(portOf(sim.deviceName()));
+        if (readVersions)
+            link.getDfrVersionsAndStatus();
+    }
+    Vantrel::Sim::DfrSimulator sim;
+    Vantrel::Com::DfrLink link;
+};
+
 // Offers the ports of the simulators still open to the window's port scan.
 inline void offerPorts(const QList<const Vantrel::Sim::DfrSimulator*>& sims)
 {
@@ -168,6 +217,4 @@ inline QAction* plugAndClick(const Vantrel::Ui_UiMainWindow* ui, const Vantrel::
     portAction(ui, port)->trigger();
     return portAction(ui, port);
 }
-
-
 } // namespace DeviceTest

@@ -60,34 +60,25 @@ private Q_SLOTS:
         QTest::newRow("V1 A2 20 bits cuts one") << false << A2 << T20 << "ABCDEF1" << "";
         QTest::newRow("V1 A2 28 bits") << false << A2 << T28 << "ABCDEF12" << "";
         QTest::newRow("V1 A2 32 bits") << false << A2 << T32 << "ABCDEF12" << "";
-        QTest::newRow("V1 A2 undefined") << false << A2 << UNDEF << "ABCDEF12" << "";
         QTest::newRow("V1 A3 20 bits") << false << A3 << T20 << "ABCDEF12" << "";
-        QTest::newRow("V1 A4 28 bits") << false << A4 << T28 << "ABCDEF12" << "";
         QTest::newRow("V1 LDK 20 bits, no warning") << false << LDK << T20 << "ABCDEF12" << "";
         QTest::newRow("V2 A2 20 bits cuts three") << true << A2 << T20 << "ABCDE" << "";
         QTest::newRow("V2 A2 28 bits") << true << A2 << T28 << "ABCDEF1" << "";
         QTest::newRow("V2 A2 undefined") << true << A2 << UNDEF << "ABCDEF1" << "";
         QTest::newRow("V2 A2 32 bits") << true << A2 << T32 << "ABCDEF12" << "";
         QTest::newRow("V2 A3 28 bits") << true << A3 << T28 << "ABCDEF1" << "";
-        QTest::newRow("V2 A3 undefined") << true << A3 << UNDEF << "ABCDEF1" << "";
         QTest::newRow("V2 A3 20 bits warns, still cuts")
             << true << A3 << T20 << "ABCDEF1" << "Inconsistent ID type (0) for modulation A3";
-        QTest::newRow("V2 A3 32 bits warns, still cuts")
-            << true << A3 << T32 << "ABCDEF1" << "Inconsistent ID type (2) for modulation A3";
         QTest::newRow("V2 A4 28 bits") << true << A4 << T28 << "ABCDEF1" << "";
-        QTest::newRow("V2 A4 undefined") << true << A4 << UNDEF << "ABCDEF1" << "";
         QTest::newRow("V2 A4 32 bits") << true << A4 << T32 << "ABCDEF12" << "";
         QTest::newRow("V2 A4 20 bits warns")
             << true << A4 << T20 << "ABCDEF12" << "Inconsistent ID type (0) for modulation A4";
         QTest::newRow("V2 LDK 20 bits warns")
             << true << LDK << T20 << "ABCDEF12" << "Inconsistent ID type (0) for modulation LDK";
-        QTest::newRow("V2 LDK 28 bits warns")
-            << true << LDK << T28 << "ABCDEF12" << "Inconsistent ID type (1) for modulation LDK";
         QTest::newRow("V2 invalid 28 bits warns as LDK")
             << true << INVALID << T28 << "ABCDEF12" << "Inconsistent ID type (1) for modulation LDK";
         QTest::newRow("V2 LDK 32 bits") << true << LDK << T32 << "ABCDEF12" << "";
         QTest::newRow("V2 LDK undefined") << true << LDK << UNDEF << "ABCDEF12" << "";
-        QTest::newRow("V2 invalid undefined") << true << INVALID << UNDEF << "ABCDEF12" << "";
     }
     void adjustId()
     {
@@ -118,11 +109,9 @@ private Q_SLOTS:
         QTest::newRow("V1 A2 undefined drops a byte") << false << A2 << UNDEF << p << QByteArray::fromHex("3456");
         QTest::newRow("V1 A2 20 bits") << false << A2 << T20 << p << p;
         QTest::newRow("V1 A4 32 bits") << false << A4 << T32 << p << p;
-        QTest::newRow("V1 A3 28 bits") << false << A3 << T28 << p << p;
         QTest::newRow("V1 A2 28 bits empty") << false << A2 << T28 << QByteArray() << QByteArray();
         QTest::newRow("V2 A2 28 bits drops a byte") << true << A2 << T28 << p << QByteArray::fromHex("3456");
         QTest::newRow("V2 A2 undefined drops a byte") << true << A2 << UNDEF << p << QByteArray::fromHex("3456");
-        QTest::newRow("V2 A2 undefined empty") << true << A2 << UNDEF << QByteArray() << QByteArray();
         QTest::newRow("V2 A2 32 bits drops 3 nibbles") << true << A2 << T32 << p << QByteArray::fromHex("4560");
         QTest::newRow("V2 A2 32 bits two bytes") << true << A2 << T32 << QByteArray::fromHex("1234")
                                                  << QByteArray::fromHex("40");
@@ -134,10 +123,7 @@ private Q_SLOTS:
                                                 << QByteArray::fromHex("B0");
         QTest::newRow("V2 A4 32 bits empty") << true << A4 << T32 << QByteArray() << QByteArray();
         QTest::newRow("V2 A4 28 bits") << true << A4 << T28 << p << p;
-        QTest::newRow("V2 A4 undefined") << true << A4 << UNDEF << p << p;
-        QTest::newRow("V2 A3 28 bits") << true << A3 << T28 << p << p;
         QTest::newRow("V2 LDK 32 bits") << true << LDK << T32 << p << p;
-        QTest::newRow("V2 invalid undefined") << true << INVALID << UNDEF << p << p;
     }
     void adjustPayload()
     {
