@@ -211,13 +211,29 @@ private Q_SLOTS:
         QVERIFY(!client.poll());  // the host's end reads a hang-up
     }
 
-    void gpsPayloadAndCrc()
+    // Laid out by hand here: the flash decoder's test reads these records back field by field.
+    void beaconEncoding()
     {
         // SM20: sign bit 0, latitude bits 1..20, sign bit 21, longitude bits 22..42, both in 1e-4 degree.
         const QStringList sm20{"SM20", "0", "1", "1", "20", "6", "1", "0", "1", "0",
                                "21", "1", "22", "21", "6", "1", "0", "1", "0", "64", "0", "0"};
         QCOMPARE(BeaconBuilder::gpsPayload(sm20, -48.85, -2.35).toHex().toUpper(), QByteArray("BBA1A40B79800000"));
         QCOMPARE(BeaconBuilder::crc8("abc"), quint8(0x99));
+
+        BeaconBuilder::BeaconMessage_t m;
+        m.level = -1;       // 10 bits from stream bit 88
+        m.period = 0xABCD;  // 16 bits from stream bit 98
+        m.receiverLatitude = -8388608 / 60000.0;  // sign bit alone: stream bit 162 of a 24-bit field at 139
+        const QByteArray v1 = BeaconBuilder::flashRecordV1(m);
+        QCOMPARE(v1.size(), 22 + 4 + 1);
+        QCOMPARE(v1.mid(11, 3).toHex(), QByteArray("ff37af"));
+        QCOMPARE(v1.mid(17, 4).toHex(), QByteArray("00000004"));
+        m.platformId = QStringLiteral("AF012345");
+        const QByteArray wide = BeaconBuilder::flashRecordV2(m, true);
+        QCOMPARE(wide.mid(1, 5).toHex().toUpper(), QByteArray("053412F00A"));
+        QCOMPARE(wide.size(), 27 + 1);  // no payload, CRC
+        m.platformId = QStringLiteral("F012345");
+        QCOMPARE(BeaconBuilder::flashRecordV2(m, false).mid(1, 4).toHex().toUpper(), QByteArray("053412F0"));
     }
 
     void commandLineProgram()

@@ -1,4 +1,4 @@
-// Flash record decoding: CRC, both record layouts field by field, resynchronisation, area errors and cut-short areas.
+// Flash record decoding: both record layouts field by field, resynchronisation, area errors and cut-short areas.
 #include <QtTest>
 
 #include "sim/BeaconBuilder.h"
@@ -13,21 +13,6 @@ using Message = DfrLink::OrvanRxMessage_t;
 Q_DECLARE_METATYPE(BeaconBuilder::BeaconMessage_t)
 
 namespace {
-
-// The test's own bit writer, for fields set by hand.
-void setBits(QByteArray& record, int first, int width, quint64 value)
-{
-    for (int i = 0; i < width; ++i) {
-        const int bit = first + i;
-        const char mask = char(1 << (bit % 8));
-        record[bit / 8] = (value >> i) & 1 ? char(record[bit / 8] | mask) : char(record[bit / 8] & ~mask);
-    }
-}
-
-QByteArray withCrc(QByteArray record)
-{
-    return record + char(BeaconBuilder::crc8(record));
-}
 
 BeaconBuilder::BeaconMessage_t sample(int variant)
 {
@@ -98,26 +83,6 @@ private Q_SLOTS:
         QLoggingCategory::setFilterRules(QStringLiteral("default.info=false"));
     }
 
-    void crc_data()
-    {
-        QTest::addColumn<QByteArray>("data");
-        QTest::addColumn<int>("expected");
-        QTest::newRow("abc") << QByteArray("abc") << 0x99;
-        QTest::newRow("no bytes") << QByteArray() << 0x00;
-        QTest::newRow("long record") << QByteArray(300, '\xA5') << int(BeaconBuilder::crc8(QByteArray(300, '\xA5')));
-    }
-
-    void crc()
-    {
-        QFETCH(QByteArray, data);
-        QFETCH(int, expected);
-        const QByteArray framed = "xx" + data + "yy";
-        QCOMPARE(int(FlashMemory::crc8(framed, 2, 2 + int(data.size()))), expected);
-        QVERIFY(FlashMemory::instance()->checkCrc(framed, 2, 2 + int(data.size()), quint8(expected), true, "ctx"));
-        QTest::ignoreMessage(QtWarningMsg, "ctx: flash memory CRC mismatch");
-        QVERIFY(!FlashMemory::instance()->checkCrc(framed, 2, 2 + int(data.size()), quint8(expected + 1), true, "ctx"));
-    }
-
     // Every field of both layouts, from records of the simulator's encoder.
     void fields_data()
     {
@@ -154,50 +119,6 @@ private Q_SLOTS:
         else
             QCOMPARE(QVariantList({m.platformSlotIndex, m.band, m.modulation, m.dfrDirectionValid, m.payload}),
                      QVariantList({-1, beacon.band, beacon.modulation, beacon.receiverDirectionValid, payload}));
-    }
-
-    // Fields set by hand: sign handling and the identifier nibbles.
-    void handBuilt_data()
-    {
-        QTest::addColumn<QByteArray>("record");
-        QTest::addColumn<int>("layout");
-        QTest::addColumn<QString>("id");
-
-        QByteArray v1(26, '\0');
-        setBits(v1, 88, 10, 0x3FF);
-        setBits(v1, 114, 25, 1 << 24);
-        setBits(v1, 139, 24, 1 << 23);
-        QTest::newRow("V1: level 0x3FF, sign-only coordinates")
-            << withCrc(v1) << 1 << "4C5D6E7";
-
-        for (const int e : {0, 1}) {
-            QByteArray v2(26 + e, '\0');
-            v2[1] = '\x05';
-            v2[2] = '\x34';
-            v2[3] = '\x12';
-            v2[4] = '\xF0';
-            v2[5] = '\x0A';  // identifier bits 28-31 when wide, else the hour
-            const int b = 40 + 8 * e;
-            setBits(v2, b + 71, 10, 0x3FF);
-            setBits(v2, b + 97, 25, 1 << 24);
-            setBits(v2, b + 122, 24, 1 << 23);
-            setBits(v2, b + 155, 3, 3);  // LDK keeps the identifier as read
-            QTest::addRow("V2 e=%d: identifier, level, coordinates", e)
-                << withCrc(v2) << 2 + e << (e ? "AF012345" : "F012345");
-        }
-    }
-
-    void handBuilt()
-    {
-        QFETCH(QByteArray, record);
-        QFETCH(int, layout);
-        QFETCH(QString, id);
-        const Decoded d = decode(record, layout, true);
-        QCOMPARE(d.messages.size(), 1);
-        const Message& m = d.messages.first();
-        // Each field is its sign bit alone, or all ones.
-        QCOMPARE(QVariantList({m.platformId, m.level, m.dfrLongitude, m.dfrLatitude}),
-                 QVariantList({id, -1, -16777216 / 60000.0, -8388608 / 60000.0}));
     }
 
     // Whole areas: counts, resynchronisation, errors.
