@@ -48,92 +48,63 @@ class TstIdUtils : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void adjustId_data()
-    {
-        QTest::addColumn<bool>("isDfrV2");
-        QTest::addColumn<DfrLink::OrvanModulation_t>("modulation");
-        QTest::addColumn<DfrLink::PlatformIdType_t>("idType");
-        QTest::addColumn<QString>("expected");
-        QTest::addColumn<QString>("warning");
-
-        // Every row starts from ABCDEF12.
-        QTest::newRow("V1 A2 20 bits cuts one") << false << A2 << T20 << "ABCDEF1" << "";
-        QTest::newRow("V1 A2 28 bits") << false << A2 << T28 << "ABCDEF12" << "";
-        QTest::newRow("V1 A2 32 bits") << false << A2 << T32 << "ABCDEF12" << "";
-        QTest::newRow("V1 A3 20 bits") << false << A3 << T20 << "ABCDEF12" << "";
-        QTest::newRow("V1 LDK 20 bits, no warning") << false << LDK << T20 << "ABCDEF12" << "";
-        QTest::newRow("V2 A2 20 bits cuts three") << true << A2 << T20 << "ABCDE" << "";
-        QTest::newRow("V2 A2 28 bits") << true << A2 << T28 << "ABCDEF1" << "";
-        QTest::newRow("V2 A2 undefined") << true << A2 << UNDEF << "ABCDEF1" << "";
-        QTest::newRow("V2 A2 32 bits") << true << A2 << T32 << "ABCDEF12" << "";
-        QTest::newRow("V2 A3 28 bits") << true << A3 << T28 << "ABCDEF1" << "";
-        QTest::newRow("V2 A3 20 bits warns, still cuts")
-            << true << A3 << T20 << "ABCDEF1" << "Inconsistent ID type (0) for modulation A3";
-        QTest::newRow("V2 A4 28 bits") << true << A4 << T28 << "ABCDEF1" << "";
-        QTest::newRow("V2 A4 32 bits") << true << A4 << T32 << "ABCDEF12" << "";
-        QTest::newRow("V2 A4 20 bits warns")
-            << true << A4 << T20 << "ABCDEF12" << "Inconsistent ID type (0) for modulation A4";
-        QTest::newRow("V2 LDK 20 bits warns")
-            << true << LDK << T20 << "ABCDEF12" << "Inconsistent ID type (0) for modulation LDK";
-        QTest::newRow("V2 invalid 28 bits warns as LDK")
-            << true << INVALID << T28 << "ABCDEF12" << "Inconsistent ID type (1) for modulation LDK";
-        QTest::newRow("V2 LDK 32 bits") << true << LDK << T32 << "ABCDEF12" << "";
-        QTest::newRow("V2 LDK undefined") << true << LDK << UNDEF << "ABCDEF12" << "";
-    }
-    void adjustId()
-    {
-        QFETCH(bool, isDfrV2);
-        QFETCH(DfrLink::OrvanModulation_t, modulation);
-        QFETCH(DfrLink::PlatformIdType_t, idType);
-        QFETCH(QString, expected);
-        QFETCH(QString, warning);
-
-        if (!warning.isEmpty())
-            QTest::ignoreMessage(QtWarningMsg, qPrintable(warning));
-        // Any other warning fails the row.
-        QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
-        QCOMPARE(IdUtils::adjustId(QStringLiteral("ABCDEF12"), idType, modulation, isDfrV2), expected);
-    }
-
-    void adjustPayload_data()
+    // Every row starts from identifier ABCDEF12 and, unless given, payload 123456.
+    void adjust_data()
     {
         QTest::addColumn<bool>("isDfrV2");
         QTest::addColumn<DfrLink::OrvanModulation_t>("modulation");
         QTest::addColumn<DfrLink::PlatformIdType_t>("idType");
         QTest::addColumn<QByteArray>("payload");
-        QTest::addColumn<QByteArray>("expected");
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<QByteArray>("adjusted");  // the payload
+        QTest::addColumn<QString>("warnedAs");  // modulation named by the inconsistency warning
 
         const QByteArray p = QByteArray::fromHex("123456");
-        QTest::newRow("V1 A2 28 bits drops a byte") << false << A2 << T28 << p << QByteArray::fromHex("3456");
-        QTest::newRow("V1 A2 32 bits drops a byte") << false << A2 << T32 << p << QByteArray::fromHex("3456");
-        QTest::newRow("V1 A2 undefined drops a byte") << false << A2 << UNDEF << p << QByteArray::fromHex("3456");
-        QTest::newRow("V1 A2 20 bits") << false << A2 << T20 << p << p;
-        QTest::newRow("V1 A4 32 bits") << false << A4 << T32 << p << p;
-        QTest::newRow("V1 A2 28 bits empty") << false << A2 << T28 << QByteArray() << QByteArray();
-        QTest::newRow("V2 A2 28 bits drops a byte") << true << A2 << T28 << p << QByteArray::fromHex("3456");
-        QTest::newRow("V2 A2 undefined drops a byte") << true << A2 << UNDEF << p << QByteArray::fromHex("3456");
-        QTest::newRow("V2 A2 32 bits drops 3 nibbles") << true << A2 << T32 << p << QByteArray::fromHex("4560");
-        QTest::newRow("V2 A2 32 bits two bytes") << true << A2 << T32 << QByteArray::fromHex("1234")
-                                                 << QByteArray::fromHex("40");
-        QTest::newRow("V2 A2 32 bits one byte") << true << A2 << T32 << QByteArray::fromHex("12")
-                                                << QByteArray::fromHex("12");
-        QTest::newRow("V2 A2 20 bits") << true << A2 << T20 << p << p;
-        QTest::newRow("V2 A4 32 bits drops a nibble") << true << A4 << T32 << p << QByteArray::fromHex("234560");
-        QTest::newRow("V2 A4 32 bits one byte") << true << A4 << T32 << QByteArray::fromHex("AB")
-                                                << QByteArray::fromHex("B0");
-        QTest::newRow("V2 A4 32 bits empty") << true << A4 << T32 << QByteArray() << QByteArray();
-        QTest::newRow("V2 A4 28 bits") << true << A4 << T28 << p << p;
-        QTest::newRow("V2 LDK 32 bits") << true << LDK << T32 << p << p;
+        const QByteArray p1 = QByteArray::fromHex("3456");  // one byte less
+        QTest::newRow("V1 A2 20 bits cuts one") << false << A2 << T20 << p << "ABCDEF1" << p << "";
+        QTest::newRow("V1 A2 28 bits drops a byte") << false << A2 << T28 << p << "ABCDEF12" << p1 << "";
+        QTest::newRow("V1 A2 32 bits drops a byte") << false << A2 << T32 << p << "ABCDEF12" << p1 << "";
+        QTest::newRow("V1 A4 32 bits") << false << A4 << T32 << p << "ABCDEF12" << p << "";
+        QTest::newRow("V1 LDK 20 bits, no warning") << false << LDK << T20 << p << "ABCDEF12" << p << "";
+        QTest::newRow("V2 A2 20 bits cuts three") << true << A2 << T20 << p << "ABCDE" << p << "";
+        QTest::newRow("V2 A2 28 bits") << true << A2 << T28 << p << "ABCDEF1" << p1 << "";
+        QTest::newRow("V2 A2 undefined") << true << A2 << UNDEF << p << "ABCDEF1" << p1 << "";
+        QTest::newRow("V2 A2 32 bits drops 3 nibbles")
+            << true << A2 << T32 << p << "ABCDEF12" << QByteArray::fromHex("4560") << "";
+        QTest::newRow("V2 A2 32 bits, two bytes")
+            << true << A2 << T32 << QByteArray::fromHex("1234") << "ABCDEF12" << QByteArray::fromHex("40") << "";
+        QTest::newRow("V2 A2 32 bits, one byte kept")
+            << true << A2 << T32 << QByteArray::fromHex("12") << "ABCDEF12" << QByteArray::fromHex("12") << "";
+        QTest::newRow("V2 A3 28 bits") << true << A3 << T28 << p << "ABCDEF1" << p << "";
+        QTest::newRow("V2 A3 20 bits warns, still cuts") << true << A3 << T20 << p << "ABCDEF1" << p << "A3";
+        QTest::newRow("V2 A4 28 bits") << true << A4 << T28 << p << "ABCDEF1" << p << "";
+        QTest::newRow("V2 A4 32 bits drops a nibble")
+            << true << A4 << T32 << p << "ABCDEF12" << QByteArray::fromHex("234560") << "";
+        QTest::newRow("V2 A4 32 bits, one byte")
+            << true << A4 << T32 << QByteArray::fromHex("AB") << "ABCDEF12" << QByteArray::fromHex("B0") << "";
+        QTest::newRow("V2 A4 32 bits, empty") << true << A4 << T32 << QByteArray() << "ABCDEF12" << QByteArray() << "";
+        QTest::newRow("V2 A4 20 bits warns") << true << A4 << T20 << p << "ABCDEF12" << p << "A4";
+        QTest::newRow("V2 LDK 20 bits warns") << true << LDK << T20 << p << "ABCDEF12" << p << "LDK";
+        QTest::newRow("V2 invalid 28 bits warns as LDK") << true << INVALID << T28 << p << "ABCDEF12" << p << "LDK";
+        QTest::newRow("V2 LDK 32 bits") << true << LDK << T32 << p << "ABCDEF12" << p << "";
+        QTest::newRow("V2 LDK undefined") << true << LDK << UNDEF << p << "ABCDEF12" << p << "";
     }
-    void adjustPayload()
+    void adjust()
     {
         QFETCH(bool, isDfrV2);
         QFETCH(DfrLink::OrvanModulation_t, modulation);
         QFETCH(DfrLink::PlatformIdType_t, idType);
         QFETCH(QByteArray, payload);
-        QFETCH(QByteArray, expected);
+        QFETCH(QByteArray, adjusted);
+        QFETCH(QString, warnedAs);
 
-        QCOMPARE(IdUtils::adjustPayload(payload, idType, modulation, isDfrV2).toHex(), expected.toHex());
+        const QString warning = QString("Inconsistent ID type (%1) for modulation %2").arg(idType).arg(warnedAs);
+        if (!warnedAs.isEmpty())
+            QTest::ignoreMessage(QtWarningMsg, qPrintable(warning));
+        // Any other warning fails the row.
+        QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
+        QTEST(IdUtils::adjustId(QStringLiteral("ABCDEF12"), idType, modulation, isDfrV2), "id");
+        QCOMPARE(IdUtils::adjustPayload(payload, idType, modulation, isDfrV2).toHex(), adjusted.toHex());
     }
 
     void typeFromFavorites_data()
@@ -149,7 +120,6 @@ private Q_SLOTS:
             << Rows{{"12345678", "A2"}} << false << "12345678" << A2 << UNDEF;
         QTest::newRow("whole identifier") << Rows{{"12345678", "A2"}} << true << "12345678" << A2 << T32;
         QTest::newRow("first 7 characters") << Rows{{"1234567", "A4"}} << true << "12345678" << A4 << T28;
-        QTest::newRow("first 5 characters") << Rows{{"12345", "A3"}} << true << "1234567" << A3 << T20;
         QTest::newRow("first row wins over a longer match")
             << Rows{{"12345", "A2"}, {"1234567", "A2"}} << true << "12345678" << A2 << T20;
         QTest::newRow("other modulation skipped")
