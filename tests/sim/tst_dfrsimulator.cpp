@@ -1,4 +1,4 @@
-// Simulator's own side: frame reading, binary flash stream, fault modes, beacon codec and its pseudo-terminal.
+// Simulator's own side: frame reading, fault modes, beacon encoding and its pseudo-terminal.
 #include <QtTest>
 
 #include <QProcess>
@@ -20,8 +20,6 @@ namespace {
 
 using DeviceTest::checksum;
 using DeviceTest::frame;
-
-const QByteArray gsnReply = "$VSN,0042,1207*63\r\n";
 
 // "MNEMONIC,values" of a reply line, with "!" appended when its checksum is wrong.
 QString summary(const QByteArray& line)
@@ -55,7 +53,7 @@ public:
         }
     }
     // True once the GSN reply sent last has come in: everything before it has been answered.
-    bool answered() { return poll(), buffer.endsWith(gsnReply.mid(5)); }
+    bool answered() { return poll(), buffer.endsWith("0042,1207*63\r\n"); }
     QStringList lines() const
     {
         QStringList summaries;
@@ -69,30 +67,6 @@ public:
     QByteArray buffer;
 };
 
-// Packets of a binary flash stream, each "ok" or "bad" by its checksum, "cut"
-// for an unfinished one; the payloads in order.
-QStringList readPackets(QByteArray bytes, QByteArray* payloads)
-{
-    QStringList verdicts;
-    qint64 remaining = -1;
-    while (!bytes.isEmpty()) {
-        const int field1End = bytes.indexOf(',', 5);
-        const int header = field1End < 0 ? 0 : bytes.indexOf(',', field1End + 1) + 1;  // 0: incomplete
-        const int length = remaining < 0 ? 4 : remaining == 1 ? 0 : 128;
-        if (!bytes.startsWith("$RFP,") || header == 0 || bytes.size() < header + length + 5)
-            return verdicts << QStringLiteral("cut");
-        const QByteArray payload = bytes.mid(header, length);
-        const bool ok = bytes.mid(header + length, 3) == '*' + checksum(bytes.mid(1, header - 1) + payload + '*');
-        verdicts << (ok ? QStringLiteral("ok") : QStringLiteral("bad"));
-        if (remaining < 0)
-            remaining = qFromBigEndian<quint32>(payload.constData());
-        else if (remaining-- > 1)
-            payloads->append(payload);
-        bytes.remove(0, header + length + 5);
-    }
-    return verdicts;
-}
-
 } // namespace
 
 class TstDfrSimulator : public QObject
@@ -100,38 +74,6 @@ class TstDfrSimulator : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void binaryFlashStream_data()
-    {
-        QTest::addColumn<DfrSimulator::FaultMode_t>("fault");
-        QTest::addColumn<QStringList>("packets");
-
-        const QString ok = QStringLiteral("ok");
-        QTest::newRow("stream matches the image") << Sim::FAULTMODE_NONE << QStringList{ok, ok, ok, ok, ok};
-        QTest::newRow("first data packet mis-summed")
-            << Sim::FAULTMODE_BAD_BINARY_CHECKSUM << QStringList{ok, "bad", ok, ok, ok};
-        QTest::newRow("stream cut short") << Sim::FAULTMODE_TRUNCATED_BINARY << QStringList{ok, ok, "cut"};
-    }
-
-    void binaryFlashStream()
-    {
-        QFETCH(DfrSimulator::FaultMode_t, fault);
-        QFETCH(QStringList, packets);
-        DfrSimulator sim;
-        QByteArray image;
-        for (int i = 0; i < 300; ++i)
-            image.append(static_cast<char>(i * 7));  // holds "$", "*", ",", CR and LF among others
-        sim.state().flashImage = image;
-        sim.injectFault(fault, QStringLiteral("RFP"));
-        QVERIFY(sim.start());
-        PtyClient client(sim.deviceName());
-        client.send(frame("RFP,65536,384*") + frame("GSN*"));
-        QTRY_VERIFY_WITH_TIMEOUT(client.answered(), 3000);
-        QByteArray payloads;
-        QCOMPARE(readPackets(client.buffer.chopped(gsnReply.size()), &payloads), packets);
-        if (packets.endsWith(QStringLiteral("ok")))
-            QCOMPARE(payloads, image + QByteArray(84, '\xFF'));
-    }
-
     // Bytes sent one at a time, then GSN, whose reply comes last.
     void exchange_data()
     {
