@@ -12,7 +12,6 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("expectedLines");
 
         QTest::newRow("--version") << QStringList{"--version"} << QStringList{"Vantrel 2.0.0 - ac75928"};
-        QTest::newRow("-v") << QStringList{"-v"} << QStringList{"Vantrel 2.0.0 - ac75928"};
         QTest::newRow("--help") << QStringList{"--help"}
                                 << QStringList{"Vantrel, a Holmvik application.", "-h, --help",
                                                "-v, --version"};

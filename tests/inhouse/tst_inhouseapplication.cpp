@@ -1,5 +1,4 @@
-// ToplevelApplication: an exception escaping into any thread's event loop is logged and the loop goes on; the main window hand-over.
-#include <QMainWindow>
+// ToplevelApplication: an exception escaping into any thread's event loop is logged and the loop goes on.
 #include <QTest>
 #include <QThread>
 
@@ -8,15 +7,6 @@
 
 using Tarsk::Utils::Exception;
 using Tarsk::Utils::ToplevelApplication;
-
-class Window : public QMainWindow
-{
-    Q_OBJECT
-public:
-    int postInitCalls = 0;
-public Q_SLOTS:
-    void slotPostInit() { ++postInitCalls; }
-};
 
 class TstInhouseApplication : public QObject
 {
@@ -51,16 +41,6 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(handledAfter.loadAcquire(), 1, 5000);
         worker.quit();
         QVERIFY(worker.wait(5000));
-    }
-
-    void postInitRunsOnceFromEventLoop()
-    {
-        auto* window = new Window; // the application object deletes it
-        static_cast<ToplevelApplication*>(qApp)->setMainClass(window);
-        QCOMPARE(window->postInitCalls, 0); // not before the event loop runs
-        QTRY_COMPARE_WITH_TIMEOUT(window->postInitCalls, 1, 5000);
-        QCoreApplication::processEvents();
-        QCOMPARE(window->postInitCalls, 1);
     }
 };
 

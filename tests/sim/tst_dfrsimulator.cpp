@@ -8,10 +8,6 @@
 #include "sim/DfrSimulator.h"
 #include "tests/common/DeviceTestSupport.h"
 
-#include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
-
 using Vantrel::Sim::BeaconBuilder;
 using Vantrel::Sim::DfrSimulator;
 using Sim = Vantrel::Sim::DfrSimulator;
@@ -31,29 +27,23 @@ QString summary(const QByteArray& line)
     return QString::fromLatin1(body) + (line.mid(star + 1) == checksum(line.mid(1, star)) ? "" : "!");
 }
 
-// The host's end, opened with plain POSIX calls.
-class PtyClient
+// The host's end, opened the program's way: QSerialPort at 115200 baud, DTR raised (a pseudo-terminal has none).
+class PtyClient : public QSerialPort
 {
 public:
-    explicit PtyClient(const QString& device) : fd(::open(qPrintable(device), O_RDWR | O_NOCTTY | O_NONBLOCK)) {}
-    ~PtyClient() { ::close(fd); }
-    void send(const QByteArray& bytes) { QCOMPARE(::write(fd, bytes.constData(), bytes.size()), bytes.size()); }
-    // Takes in what has arrived; false once the line has hung up.
-    bool poll()
+    explicit PtyClient(const QString& device) : QSerialPort(device)
     {
-        char chunk[4096];
-        for (;;) {
-            const ssize_t n = ::read(fd, chunk, sizeof chunk);
-            if (n > 0)
-                buffer.append(chunk, static_cast<int>(n));
-            else if (n < 0 && errno == EINTR)
-                continue;
-            else
-                return n < 0 && errno == EAGAIN;
-        }
+        setBaudRate(115200);
+        QVERIFY(open(QIODevice::ReadWrite));
+        setDataTerminalReady(true);
+    }
+    void send(const QByteArray& bytes)
+    {
+        QCOMPARE(write(bytes), bytes.size());
+        QVERIFY(flush());  // now, so that split frames arrive split
     }
     // True once the GSN reply sent last has come in: everything before it has been answered.
-    bool answered() { return poll(), buffer.endsWith("0042,1207*63\r\n"); }
+    bool answered() { return buffer += readAll(), buffer.endsWith("0042,1207*63\r\n"); }
     QStringList lines() const
     {
         QStringList summaries;
@@ -63,7 +53,6 @@ public:
         return summaries;
     }
 
-    int fd;
     QByteArray buffer;
 };
 
@@ -150,16 +139,12 @@ private Q_SLOTS:
         client.send(frame("LIG*"));
         QTRY_COMPARE_WITH_TIMEOUT(unplugged.count(), 1, 3000);
         QVERIFY(!sim.isOpen());
-        QVERIFY(!client.poll());  // the host's end reads a hang-up
+        QTRY_COMPARE_WITH_TIMEOUT(client.error(), QSerialPort::ResourceError, 3000);  // the host's end sees a hang-up
     }
 
     // Laid out by hand here: the flash decoder's test reads these records back field by field.
     void beaconEncoding()
     {
-        // SM20: sign bit 0, latitude bits 1..20, sign bit 21, longitude bits 22..42, both in 1e-4 degree.
-        const QStringList sm20{"SM20", "0", "1", "1", "20", "6", "1", "0", "1", "0",
-                               "21", "1", "22", "21", "6", "1", "0", "1", "0", "64", "0", "0"};
-        QCOMPARE(BeaconBuilder::gpsPayload(sm20, -48.85, -2.35).toHex().toUpper(), QByteArray("BBA1A40B79800000"));
         QCOMPARE(BeaconBuilder::crc8("abc"), quint8(0x99));
 
         BeaconBuilder::BeaconMessage_t m;
@@ -186,15 +171,12 @@ private Q_SLOTS:
                                 QStringLiteral("--bl-version"), QStringLiteral("9.8")});
         QTRY_VERIFY_WITH_TIMEOUT(process.canReadLine(), 5000);
         const QString device = QString::fromLocal8Bit(process.readLine().trimmed());
-        // the host's way in: QSerialPort at 115200 baud, DTR raised (a pseudo-terminal has none)
-        QSerialPort port(device);
-        port.setBaudRate(115200);
-        QVERIFY(port.open(QIODevice::ReadWrite));
-        port.setDataTerminalReady(true);
-        port.write(frame("TEST*"));
-        QTRY_VERIFY_WITH_TIMEOUT(port.canReadLine(), 3000);
-        QCOMPARE(summary(port.readLine().trimmed()), QStringLiteral("TEST,DFR,V2,0042,1207,BL,9.8"));
-        port.close();
+        {
+            PtyClient client(device);
+            client.send(frame("TEST*"));
+            QTRY_VERIFY_WITH_TIMEOUT(client.canReadLine(), 3000);
+            QCOMPARE(summary(client.readLine().trimmed()), QStringLiteral("TEST,DFR,V2,0042,1207,BL,9.8"));
+        }
         process.terminate();
         QTRY_COMPARE_WITH_TIMEOUT(process.state(), QProcess::NotRunning, 5000);
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);

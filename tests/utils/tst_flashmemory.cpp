@@ -100,9 +100,7 @@ private Q_SLOTS:
                                               : BeaconBuilder::flashRecordV2(beacon, layout == 3);
         const Decoded d = decode(record + record, layout, true);
         QCOMPARE(d.error, QString());
-        QCOMPARE(d.valid, 2);
-        QCOMPARE(d.invalid, 0);
-        QCOMPARE(d.messages.size(), 2);
+        QCOMPARE(QList<int>({d.valid, d.invalid, int(d.messages.size())}), QList<int>({2, 0, 2}));
         const Message& m = d.messages.at(1);
         QCOMPARE(m.flashPosition, 2);
         const int digits = layout == 3 ? 8 : 7;
@@ -141,7 +139,6 @@ private Q_SLOTS:
         QByteArray spoilt = v2;
         spoilt[10] = char(spoilt[10] ^ 0x10);
 
-        QTest::newRow("V1 single 27-byte record") << v1 << 1 << true << false << QList<int>{1} << 1 << 0 << none;
         QTest::newRow("V1 20 bytes: bad header")
             << v1.left(20) << 1 << true << false << QList<int>{} << 0 << 0
             << "Unable to decode flash memory (bad header).";

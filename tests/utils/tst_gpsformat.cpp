@@ -193,8 +193,6 @@ private Q_SLOTS:
         QTest::newRow("signLen 0 is positive") << sm20 << CoordInfo_t{0, 0, 1, 20, 6, 1, 0, 1, 0} << 90u << 33.8688;
         QTest::newRow("two-bit sign 3 gives -5m") << QByteArray::fromHex("c1") << CoordInfo_t{0, 2, 2, 6, 1, 1, 0, 1, 0}
                                                   << 90u << -5 / 60000.0;
-        QTest::newRow("sign unsigned") << QByteArray::fromHex("ffffffff01") << CoordInfo_t{0, 32, 32, 8, 1, 1, 0, 1, 0}
-                                       << 180u << (1 - 2 * 4294967295.0) / 60000;
         QTest::newRow("magnitude unsigned") << QByteArray::fromHex("ffffffff")
                                             << CoordInfo_t{0, 0, 0, 32, 1, 1, 0, 1, 0} << 180u << 4294967295.0 / 60000;
         QTest::newRow("A and B factors") << QByteArray::fromHex("0a") << CoordInfo_t{0, 0, 0, 8, 3, 2, -10, 4, 0}
