@@ -1,12 +1,15 @@
-// UiLogger: messages of any thread become rows of the log table, added on the GUI thread.
+// Logging: any thread's messages become log rows on the GUI thread; an exception escaping an event loop is logged.
 #include <QTableWidget>
 #include <QTest>
 #include <QThread>
 #include <memory>
 
+#include "inhouse/Exception.h"
+#include "inhouse/ToplevelApplication.h"
 #include "inhouse/UiLogger.h"
 
 using Tarsk::Ui::UiLogger;
+using Tarsk::Utils::Exception;
 
 static void logFrom(bool worker, QtMsgType type, const QString& text)
 {
@@ -70,29 +73,20 @@ private Q_SLOTS:
             QVERIFY(!(table->item(0, column)->flags() & Qt::ItemIsEditable));
     }
 
-    void rowLimit_data()
-    {
-        QTest::addColumn<bool>("limitAfterwards");
-        QTest::addColumn<int>("limit");
-        QTest::addColumn<QStringList>("kept");
-        QTest::newRow("over the limit drops the oldest") << false << 3 << QStringList{"m2", "m3", "m4"};
-        QTest::newRow("lowered limit trims at once") << true << 2 << QStringList{"m3", "m4"};
-    }
     void rowLimit()
     {
-        QFETCH(bool, limitAfterwards);
-        QFETCH(int, limit);
-        QFETCH(QStringList, kept);
-        if (!limitAfterwards)
-            logger->setMaximumNumberOfRows(limit);
+        const auto messages = [this] {
+            QStringList texts;
+            for (int row = 0; row < table->rowCount(); ++row)
+                texts << table->item(row, UiLogger::COLUMN_MESSAGE)->text();
+            return texts;
+        };
+        logger->setMaximumNumberOfRows(3);
         for (int i = 0; i < 5; ++i)
             logFrom(false, QtDebugMsg, QString("m%1").arg(i));
-        if (limitAfterwards)
-            logger->setMaximumNumberOfRows(limit);
-        QStringList messages;
-        for (int row = 0; row < table->rowCount(); ++row)
-            messages << table->item(row, UiLogger::COLUMN_MESSAGE)->text();
-        QCOMPARE(messages, kept);
+        QCOMPARE(messages(), QStringList({"m2", "m3", "m4"})); // the oldest go
+        logger->setMaximumNumberOfRows(2);
+        QCOMPARE(messages(), QStringList({"m3", "m4"})); // a lowered limit trims at once
     }
 
     void lifetime_data()
@@ -113,7 +107,44 @@ private Q_SLOTS:
         if (table)
             QCOMPARE(table->rowCount(), 0);
     }
+
+    void escapedException_data()
+    {
+        QTest::addColumn<bool>("inWorker");
+        QTest::newRow("GUI thread") << false;
+        QTest::newRow("worker thread") << true;
+    }
+    void escapedException()
+    {
+        QFETCH(bool, inWorker);
+        QThread worker;
+        QObject context;
+        if (inWorker) {
+            context.moveToThread(&worker);
+            worker.start();
+        }
+        QAtomicInt thrown = 0;
+        QAtomicInt handledAfter = 0;
+        const QString message = QString("%1 failed").arg(QTest::currentDataTag());
+        QTest::ignoreMessage(QtCriticalMsg, qPrintable(message));
+        QMetaObject::invokeMethod(&context, [&thrown, message] {
+            thrown.ref();
+            throw Exception(message, QtCriticalMsg);
+        }, Qt::QueuedConnection);
+        QTRY_COMPARE_WITH_TIMEOUT(thrown.loadAcquire(), 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(table->rowCount(), 1, 5000);
+        // Posted after the throw: only a loop that survived it runs the call.
+        QMetaObject::invokeMethod(&context, [&handledAfter] { handledAfter.ref(); }, Qt::QueuedConnection);
+        QTRY_COMPARE_WITH_TIMEOUT(handledAfter.loadAcquire(), 1, 5000);
+        worker.quit();
+        QVERIFY(worker.wait(5000));
+    }
 };
 
-QTEST_MAIN(TstInhouseUiLogger)
+int main(int argc, char** argv)
+{
+    Tarsk::Utils::ToplevelApplication app(argc, argv);
+    TstInhouseUiLogger test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_inhouseuilogger.moc"

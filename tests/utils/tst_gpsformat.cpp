@@ -187,24 +187,23 @@ private Q_SLOTS:
         QTest::addColumn<CoordInfo_t>("coord");
         QTest::addColumn<uint>("limit");
         QTest::addColumn<double>("degrees");
+        using C = CoordInfo_t;
         // Sign set and wrapping on a payload are in decodePayloadUsesBothLimits.
         const QByteArray sm20 = QByteArray::fromHex("a95802e253a00000"); // -33.8688 as sign and 20 bits of 1e-4 degree
         const QByteArray above = QByteArray::fromHex("5265c1"); // 5 400 001
-        QTest::newRow("signLen 0 is positive") << sm20 << CoordInfo_t{0, 0, 1, 20, 6, 1, 0, 1, 0} << 90u << 33.8688;
-        QTest::newRow("two-bit sign 3 gives -5m") << QByteArray::fromHex("c1") << CoordInfo_t{0, 2, 2, 6, 1, 1, 0, 1, 0}
-                                                  << 90u << -5 / 60000.0;
-        QTest::newRow("magnitude unsigned") << QByteArray::fromHex("ffffffff")
-                                            << CoordInfo_t{0, 0, 0, 32, 1, 1, 0, 1, 0} << 180u << 4294967295.0 / 60000;
-        QTest::newRow("A and B factors") << QByteArray::fromHex("0a") << CoordInfo_t{0, 0, 0, 8, 3, 2, -10, 4, 0}
-                                         << 90u << 12.5 / 60000;
-        QTest::newRow("short payload gives V/W") << QByteArray::fromHex("ffff")
-                                                 << CoordInfo_t{0, 0, 0, 20, 6, 1, 150000, 1, 0} << 90u << 2.5;
-        QTest::newRow("ty keeps the limit")
-            << QByteArray::fromHex("5265c0") << CoordInfo_t{0, 0, 0, 24, 1, 1, 0, 1, 1} << 90u << 90.0;
-        QTest::newRow("ty 0 never wraps")
-            << above << CoordInfo_t{0, 0, 0, 24, 1, 1, 0, 1, 0} << 90u << 5400001 / 60000.0;
-        QTest::newRow("W and V zero") << above << CoordInfo_t{0, 0, 0, 24, 1, 1, 0, 0, 0} << 90u << qQNaN();
-        QTest::newRow("U zero") << above << CoordInfo_t{0, 0, 0, 24, 1, 0, 0, 1, 0} << 90u << qInf();
+        const QByteArray ones = QByteArray::fromHex("ffffffff");
+        QTest::newRow("signLen 0 is positive") << sm20 << C{0, 0, 1, 20, 6, 1, 0, 1, 0} << 90u << 33.8688;
+        QTest::newRow("two-bit sign 3 gives -5m") << QByteArray::fromHex("c1") << C{0, 2, 2, 6, 1, 1, 0, 1, 0} << 90u
+                                                  << -5 / 60000.0;
+        QTest::newRow("magnitude unsigned") << ones << C{0, 0, 0, 32, 1, 1, 0, 1, 0} << 180u << 4294967295.0 / 60000;
+        QTest::newRow("A and B factors") << QByteArray::fromHex("0a") << C{0, 0, 0, 8, 3, 2, -10, 4, 0} << 90u
+                                         << 12.5 / 60000;
+        QTest::newRow("short payload gives V/W") << ones.left(2) << C{0, 0, 0, 20, 6, 1, 150000, 1, 0} << 90u << 2.5;
+        QTest::newRow("ty keeps the limit") << QByteArray::fromHex("5265c0") << C{0, 0, 0, 24, 1, 1, 0, 1, 1} << 90u
+                                            << 90.0;
+        QTest::newRow("ty 0 never wraps") << above << C{0, 0, 0, 24, 1, 1, 0, 1, 0} << 90u << 5400001 / 60000.0;
+        QTest::newRow("W and V zero") << above << C{0, 0, 0, 24, 1, 1, 0, 0, 0} << 90u << qQNaN();
+        QTest::newRow("U zero") << above << C{0, 0, 0, 24, 1, 0, 0, 1, 0} << 90u << qInf();
     }
     void decodeCoordinate()
     {
