@@ -64,7 +64,6 @@ private Q_SLOTS:
         QTest::newRow("V1 A2 20 bits cuts one") << false << A2 << T20 << p << "ABCDEF1" << p << "";
         QTest::newRow("V1 A2 28 bits drops a byte") << false << A2 << T28 << p << "ABCDEF12" << p1 << "";
         QTest::newRow("V1 A2 32 bits drops a byte") << false << A2 << T32 << p << "ABCDEF12" << p1 << "";
-        QTest::newRow("V1 A4 32 bits") << false << A4 << T32 << p << "ABCDEF12" << p << "";
         QTest::newRow("V1 LDK 20 bits, no warning") << false << LDK << T20 << p << "ABCDEF12" << p << "";
         QTest::newRow("V2 A2 20 bits cuts three") << true << A2 << T20 << p << "ABCDE" << p << "";
         QTest::newRow("V2 A2 28 bits") << true << A2 << T28 << p << "ABCDEF1" << p1 << "";
@@ -124,7 +123,6 @@ private Q_SLOTS:
             << Rows{{"12345", "A2"}, {"1234567", "A2"}} << true << "12345678" << A2 << T20;
         QTest::newRow("other modulation skipped")
             << Rows{{"12345", "A3"}, {"1234567", "A2"}} << true << "12345678" << A2 << T28;
-        QTest::newRow("only other modulations") << Rows{{"12345678", "A4"}} << true << "12345678" << A2 << UNDEF;
         QTest::newRow("case-sensitive") << Rows{{"abcde", "A2"}} << true << "ABCDE0" << A2 << UNDEF;
         QTest::newRow("lower-case modulation row skipped")
             << Rows{{"12345", "a2"}, {"1234567", "A2"}} << true << "12345678" << A2 << T28;
