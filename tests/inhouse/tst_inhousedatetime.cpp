@@ -1,4 +1,4 @@
-// DateTime: conversion to and from QDateTime, ordering by instant; the widget's change signal and the value it leaves.
+// DateTime: conversion to and from QDateTime; the widget's change signal and the value it leaves.
 #include <QAbstractButton>
 #include <QDateTimeEdit>
 #include <QSignalSpy>
@@ -42,25 +42,6 @@ private Q_SLOTS:
             QCOMPARE(back.day, day);
             QCOMPARE(back.seconds, seconds);
         }
-    }
-
-    void ordering_data()
-    {
-        QTest::addColumn<DateTime>("earlier");
-        QTest::addColumn<DateTime>("later");
-        QTest::addColumn<bool>("sameInstant");
-        QTest::newRow("seconds within a day") << DateTime(60374, 10.0) << DateTime(60374, 10.5) << false;
-        QTest::newRow("later day, fewer seconds") << DateTime(60373, 86399.0) << DateTime(60374, 0.0) << false;
-        QTest::newRow("unnormalised, same instant") << DateTime(0, 86400.0) << DateTime(1, 0.0) << true;
-    }
-    void ordering()
-    {
-        QFETCH(DateTime, earlier);
-        QFETCH(DateTime, later);
-        QFETCH(bool, sameInstant);
-        QCOMPARE(earlier < later, !sameInstant);
-        QVERIFY(!(later < earlier));
-        QCOMPARE(earlier == later, sameInstant);
     }
 
     void changes_data()

@@ -109,40 +109,34 @@ private Q_SLOTS:
     void typeFromFavorites_data()
     {
         QTest::addColumn<QList<QStringList>>("rows");  // identifier, modulation text; "-": no item
-        QTest::addColumn<bool>("withWindow");
         QTest::addColumn<QString>("id");
         QTest::addColumn<DfrLink::OrvanModulation_t>("modulation");
         QTest::addColumn<DfrLink::PlatformIdType_t>("expected");
 
         using Rows = QList<QStringList>;
-        QTest::newRow("no window, matching favourite")
-            << Rows{{"12345678", "A2"}} << false << "12345678" << A2 << UNDEF;
-        QTest::newRow("whole identifier") << Rows{{"12345678", "A2"}} << true << "12345678" << A2 << T32;
-        QTest::newRow("first 7 characters") << Rows{{"1234567", "A4"}} << true << "12345678" << A4 << T28;
+        QTest::newRow("whole identifier") << Rows{{"12345678", "A2"}} << "12345678" << A2 << T32;
+        QTest::newRow("first 7 characters") << Rows{{"1234567", "A4"}} << "12345678" << A4 << T28;
         QTest::newRow("first row wins over a longer match")
-            << Rows{{"12345", "A2"}, {"1234567", "A2"}} << true << "12345678" << A2 << T20;
+            << Rows{{"12345", "A2"}, {"1234567", "A2"}} << "12345678" << A2 << T20;
         QTest::newRow("other modulation skipped")
-            << Rows{{"12345", "A3"}, {"1234567", "A2"}} << true << "12345678" << A2 << T28;
-        QTest::newRow("case-sensitive") << Rows{{"abcde", "A2"}} << true << "ABCDE0" << A2 << UNDEF;
+            << Rows{{"12345", "A3"}, {"1234567", "A2"}} << "12345678" << A2 << T28;
+        QTest::newRow("case-sensitive") << Rows{{"abcde", "A2"}} << "ABCDE0" << A2 << UNDEF;
         QTest::newRow("lower-case modulation row skipped")
-            << Rows{{"12345", "a2"}, {"1234567", "A2"}} << true << "12345678" << A2 << T28;
+            << Rows{{"12345", "a2"}, {"1234567", "A2"}} << "12345678" << A2 << T28;
         QTest::newRow("INVALID modulation row skipped")
-            << Rows{{"12345678", "INVALID"}} << true << "12345678" << INVALID << UNDEF;
+            << Rows{{"12345678", "INVALID"}} << "12345678" << INVALID << UNDEF;
         QTest::newRow("row without modulation item skipped")
-            << Rows{{"12345", "-"}, {"12345678", "LDK"}} << true << "12345678" << LDK << T32;
-        QTest::newRow("empty identifier skipped")
-            << Rows{{"", "A2"}} << true << "" << A2 << UNDEF;
+            << Rows{{"12345", "-"}, {"12345678", "LDK"}} << "12345678" << LDK << T32;
+        QTest::newRow("empty identifier skipped") << Rows{{"", "A2"}} << "" << A2 << UNDEF;
     }
     void typeFromFavorites()
     {
         QFETCH(QList<QStringList>, rows);
-        QFETCH(bool, withWindow);
         QFETCH(QString, id);
         QFETCH(DfrLink::OrvanModulation_t, modulation);
         QFETCH(DfrLink::PlatformIdType_t, expected);
 
         fillPlatforms(window.get(), rows);
-        IdUtils::setMainWindow(withWindow ? window.get() : nullptr);
         QCOMPARE(IdUtils::determinePlatformIdTypeFromFavorites(id, modulation), expected);
     }
 
