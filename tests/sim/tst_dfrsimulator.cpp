@@ -78,8 +78,6 @@ private Q_SLOTS:
         const QStringList both{"LIG", "GSN"};
         QTest::newRow("bad checksum dropped without reply") << QByteArray("$TEST*00\r\n") << none
                                                             << QStringList{"?", "GSN"} << QStringList{vsn};
-        QTest::newRow("frame without checksum dropped")
-            << QByteArray("$TEST\r\n") << none << QStringList{"?", "GSN"} << QStringList{vsn};
         QTest::newRow("noise before the dollar skipped")
             << QByteArray("\x01\x7F") << none << QStringList{"GSN"} << QStringList{vsn};
         QTest::newRow("bare LF after the checksum ends a frame")

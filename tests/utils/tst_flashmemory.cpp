@@ -77,12 +77,6 @@ class TestFlashMemory : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase()
-    {
-        // Info and warning lines of the decoder are checked where they matter.
-        QLoggingCategory::setFilterRules(QStringLiteral("default.info=false"));
-    }
-
     // Every field of both layouts, from records of the simulator's encoder.
     void fields_data()
     {

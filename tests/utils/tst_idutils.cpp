@@ -85,7 +85,6 @@ private Q_SLOTS:
         QTest::newRow("V2 A4 20 bits warns") << true << A4 << T20 << p << "ABCDEF12" << p << "A4";
         QTest::newRow("V2 LDK 20 bits warns") << true << LDK << T20 << p << "ABCDEF12" << p << "LDK";
         QTest::newRow("V2 invalid 28 bits warns as LDK") << true << INVALID << T28 << p << "ABCDEF12" << p << "LDK";
-        QTest::newRow("V2 LDK 32 bits") << true << LDK << T32 << p << "ABCDEF12" << p << "";
         QTest::newRow("V2 LDK undefined") << true << LDK << UNDEF << p << "ABCDEF12" << p << "";
     }
     void adjust()

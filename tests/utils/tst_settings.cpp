@@ -61,7 +61,6 @@ private Q_SLOTS:
                             "keepAliveTimeoutMs=250\nkeepAlivePeriodMs=2000\nkeepChecksumErrorOnNprDfr500=0\n"
                             "nprMessagesFormat=1\n";
         const auto with = [&all](const char* from, const char* to) { return QString(all).replace(from, to); };
-        QTest::newRow("complete file") << all << "1 0 1500 250 2000 0 1" << false;
         QTest::newRow("any non-zero number is true, abc reads 0")
             << with("AtCmdDebugInfo=0", "AtCmdDebugInfo=2").replace("TimeoutMs=1500", "TimeoutMs=abc")
             << "1 1 0 250 2000 0 1" << false;
