@@ -82,7 +82,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("first");
         QTest::addColumn<bool>("ackReplies");  // "ACK,<mnemonic>,1" instead of the command's own reply
         QTest::newRow("1000 lines") << 1000 << 100 << "1% uploaded (line 10 on 1000)..." << false;
-        QTest::newRow("50 lines") << 50 << 50 << "2% uploaded (line 1 on 50)..." << false;
         QTest::newRow("50 lines acknowledged with ACK") << 50 << 50 << "2% uploaded (line 1 on 50)..." << true;
     }
 
