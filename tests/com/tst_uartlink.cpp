@@ -13,7 +13,6 @@ using DeviceTest::frame;
 using DeviceTest::PtyPeer;
 using Vantrel::Com::DfrLink;
 using Vantrel::Com::UartLink;
-using Vantrel::Sim::DfrSimulator;
 using Vantrel::Utils::Settings;
 
 namespace {
@@ -142,42 +141,54 @@ private Q_SLOTS:
     // Request scenarios on a raw peer, one step after the other:
     // "send X" asks the link for X, "sent X" waits for X on the line, "reply X" answers with the frame of X,
     // "events n" waits for the n-th event, "close" closes and waits for the link to be back at its start,
-    // "idle ms" lets time pass, "status S" checks the link's status.
+    // "idle ms" lets time pass, "status S" checks the link's status, "lines n" how many lines the peer got,
+    // "critical M" expects that message. The keep-alive on opening is answered at once, later, or never sent.
     void scenario_data()
     {
-        QTest::addColumn<bool>("opened");
+        QTest::addColumn<QString>("opening");
         QTest::addColumn<int>("timeoutMs");
         QTest::addColumn<QStringList>("steps");
         QTest::addColumn<QStringList>("events");
         QTest::addColumn<QStringList>("lines");  // everything the peer received
 
         QTest::newRow("second request refused while one is pending")
-            << true << 1000 << QStringList{"send LIG", "sent LIG", "send GSN", "events 1", "reply LIG,1", "events 2"}
+            << "answered" << 1000 << QStringList{"send LIG", "sent LIG", "send GSN", "events 1", "reply LIG,1", "events 2"}
             << QStringList{refused, "reply:1"} << QStringList{"$TEST*3C", "$LIG*68"};
         QTest::newRow("request refused before opening")
-            << false << 1000 << QStringList{"send LIG", "events 1", "status UART_INIT"} << QStringList{refused} << QStringList{};
+            << "none" << 1000 << QStringList{"send LIG", "events 1", "status UART_INIT"} << QStringList{refused} << QStringList{};
         QTest::newRow("timeout, then a late reply that no request owns")
-            << true << 300 << QStringList{"send LIG", "events 1", "status UART_ERROR_TIMEOUT", "reply LIG,1", "events 2",
+            << "answered" << 300 << QStringList{"send LIG", "events 1", "status UART_ERROR_TIMEOUT", "reply LIG,1", "events 2",
                                    "send GSN", "events 3"}
             << QStringList{"error:Uart link timeout", "replyError:Unknown DFR message type in \"$LIG,1*75\".", refused}
             << QStringList{"$TEST*3C", "$LIG*68"};
         QTest::newRow("closed while a request is pending: silence")
-            << true << 300 << QStringList{"send LIG", "sent LIG", "close", "idle 600"} << QStringList{}
+            << "answered" << 300 << QStringList{"send LIG", "sent LIG", "close", "idle 600"} << QStringList{}
             << QStringList{"$TEST*3C", "$LIG*68"};
+        // A request crossing the keep-alive is held until it is answered (one request, not two), and shares its fate.
+        QTest::newRow("request held behind the keep-alive, sent once it is answered")
+            << "later" << 1000
+            << QStringList{"sent TEST", "send GSN", "send LIG", "events 1", "idle 300", "lines 1", "reply TEST", "sent GSN",
+                           "reply VSN,0042,1207", "events 2"}
+            << QStringList{refused, "reply:0042|1207"} << QStringList{"$TEST*3C", "$GSN*70"};
+        QTest::newRow("keep-alive timed out: the held request refused, the worker goes on")
+            << "later" << 1000
+            << QStringList{"critical UART link timeout on KeepAlive", "sent TEST", "send GSN", "send LIG", "events 3", "close"}
+            << QStringList{refused, "error:Uart link timeout", refused} << QStringList{"$TEST*3C"};
     }
 
     void scenario()
     {
-        QFETCH(bool, opened);
+        QFETCH(QString, opening);
         QFETCH(int, timeoutMs);
         QFETCH(QStringList, steps);
         QFETCH(QStringList, events);
         QFETCH(QStringList, lines);
         Settings::instance()->dfrCommandTimeoutMs = timeoutMs;
         PtyPeer peer;
-        peer.answers.insert(keepAliveLine, keepAliveLine + "\r\n");
-        Connection connection(peer.name, opened);
-        if (opened)
+        if (opening == "answered")
+            peer.answers.insert(keepAliveLine, keepAliveLine + "\r\n");
+        Connection connection(peer.name, opening != "none");
+        if (opening == "answered")
             QTRY_COMPARE_WITH_TIMEOUT(connection.link->status(), UartLink::UART_READY, 5000);
         peer.answers.clear();
         const QMetaEnum commands = QMetaEnum::fromType<DfrLink::DfrCmd_t>();
@@ -195,6 +206,10 @@ private Q_SLOTS:
                 QTRY_COMPARE_WITH_TIMEOUT(connection.events.size(), arg.toInt(), 5000);
             else if (verb == "idle")
                 idle(arg.toInt());
+            else if (verb == "lines")
+                QCOMPARE(int(peer.lines.size()), arg.toInt());
+            else if (verb == "critical")
+                QTest::ignoreMessage(QtCriticalMsg, arg.constData());
             else if (verb == "status")
                 QCOMPARE(connection.link->status(), UartLink::LinkStatus_t(statuses.keyToValue(arg)));
             if (verb == "close") {
@@ -308,51 +323,6 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(connection->events, expected, 5000);
         QVERIFY(connection->settle());
         QCOMPARE(connection->events, expected);
-    }
-
-    // A request that crosses the link's own keep-alive waits for it, and shares its fate.
-    void keepAliveRace_data()
-    {
-        QTest::addColumn<DfrSimulator::FaultMode_t>("fault");
-        QTest::addColumn<QStringList>("expected");
-        QTest::addColumn<QStringList>("mnemonics");
-        QTest::newRow("keep-alive answered: request sent right after")
-            << DfrSimulator::FAULTMODE_NONE << QStringList{refused, "reply:0042|1207"} << QStringList{"TEST", "GSN"};
-        QTest::newRow("keep-alive timed out: request refused, process goes on")
-            << DfrSimulator::FAULTMODE_NO_REPLY << QStringList{refused, "error:Uart link timeout", refused}
-            << QStringList{"TEST"};
-    }
-
-    void keepAliveRace()
-    {
-        QFETCH(DfrSimulator::FaultMode_t, fault);
-        QFETCH(QStringList, expected);
-        QFETCH(QStringList, mnemonics);
-        const bool timesOut = fault == DfrSimulator::FAULTMODE_NO_REPLY;
-        Settings::instance()->keepAliveTimeoutMs = timesOut ? 400 : 3000;
-        if (timesOut)
-            QTest::ignoreMessage(QtCriticalMsg, "UART link timeout on KeepAlive");
-        DfrSimulator sim;
-        sim.setReplyLatency(400);
-        sim.injectFault(fault, "TEST");
-        QVERIFY(sim.start());
-        Connection connection(sim.deviceName());
-        QTRY_COMPARE_WITH_TIMEOUT(sim.receivedCount("TEST"), 1, 5000);
-        connection.send(DfrLink::CMD_GSN);
-        connection.send(DfrLink::CMD_LIG);  // one request is held, not two
-
-        QTRY_COMPARE_WITH_TIMEOUT(connection.events.size(), expected.size(), 5000);
-        for (int i = 0; i < expected.size(); ++i)
-            QVERIFY2(connection.events.at(i).startsWith(expected.at(i)), qPrintable(connection.events.at(i)));
-        QVERIFY(connection.settle());
-        QCOMPARE(sim.receivedMnemonics(), mnemonics);
-        if (mnemonics.size() == 2) {
-            const auto frames = sim.receivedFrames();
-            QVERIFY(frames.at(1).elapsedMs - frames.at(0).elapsedMs >= 350);
-        }
-        // The worker's loop lives on after an exception escaped it.
-        connection.run(&UartLink::slotCloseConnection);
-        QTRY_COMPARE_WITH_TIMEOUT(connection.link->status(), UartLink::UART_INIT, 5000);
     }
 };
 
