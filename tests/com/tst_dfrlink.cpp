@@ -1,8 +1,6 @@
 // DfrLink against receivers on pseudo-terminals: versions and status, request failures, status texts, lifecycle.
 #include <QtTest>
 
-#include <QSemaphore>
-
 #include "com/UartLink.h"
 #include "inhouse/ToplevelApplication.h"
 #include "tests/common/DeviceTestSupport.h"
@@ -287,7 +285,6 @@ int main(int argc, char** argv)
     // The application object reports exceptions escaping the worker thread's slots.
     Tarsk::Utils::ToplevelApplication app(argc, argv);
     TstDfrLink test;
-    QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);
 }
 

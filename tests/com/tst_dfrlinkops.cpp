@@ -315,7 +315,6 @@ private Q_SLOTS:
         // Flash read in chunks of 16384 bytes, the last one rounded up to 128; a bad chunk is asked again
         // and the third failure fails the read with the link's error.
         row("20000 bytes of flash", V2, readFlash(20000), "65536,16384 81920,3712 | read whole");
-        row("16384 bytes of flash", V2, readFlash(16384), "65536,16384 | read whole");
         row("one byte of flash", V2, readFlash(1), "65536,128 | read whole");
         row("empty flash", V2, readFlash(0), " | read whole");
         row("flash chunk corrupted twice", V2, readFlash(20000), "65536,16384 65536,16384 65536,16384 81920,3712 | read whole",
@@ -368,7 +367,6 @@ int main(int argc, char** argv)
     qRegisterMetaType<Tarsk::Utils::DateTime>("Tarsk::Utils::DateTime");
     Tarsk::Utils::ToplevelApplication app(argc, argv);
     TstDfrLinkOps test;
-    QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);
 }
 

@@ -2,9 +2,6 @@
 // and how received lines and binary flash packets are checked and classified.
 #include <QtTest>
 
-#include <QElapsedTimer>
-#include <QThread>
-
 #include "com/UartLink.h"
 #include "inhouse/ToplevelApplication.h"
 #include "tests/common/DeviceTestSupport.h"
