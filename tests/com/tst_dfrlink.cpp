@@ -19,8 +19,7 @@ using DeviceTest::portOf;
 
 constexpr auto frame = &DeviceTest::line;
 
-// A receiver written by hand, for replies the simulator never gives: each rule
-// "GSN>VSN,42,1207" answers one request mnemonic with one reply body.
+// A receiver written by hand for replies the simulator never gives: "GSN>VSN,42,1207" answers GSN with that body.
 void answer(DeviceTest::PtyPeer& peer, const QStringList& rules)
 {
     for (const QString& rule : rules)
@@ -84,8 +83,9 @@ private Q_SLOTS:
         QTest::newRow("first generation serial without a dash")
             << QStringList{v1, "GSN>VSN,77", v1Lig} << "1 0 1.9 1.2 1.0 0077- 0077 band 0 16 0 0 | 1 48.8 2.3 1 135 7.4 24";
         QTest::newRow("second generation application") << QStringList{v2, "GSN>VSN,42,1207", v2Lig} << v2Read;
-        QTest::newRow("second generation bootloader") << QStringList{"TEST>TEST,DFR,V2,0042,1207,BL,1.4"}
-                                                      << "2 1 UNKNOWN 1.4 UNKNOWN UNKNOWN-UNKNOWN  band 10 64 16 0 | 0 0 0 0 0 0 0";
+        QTest::newRow("second generation bootloader")
+            << QStringList{"TEST>TEST,DFR,V2,0042,1207,BL,1.4"}
+            << "2 1 UNKNOWN 1.4 UNKNOWN UNKNOWN-UNKNOWN  band 10 64 16 0 | 0 0 0 0 0 0 0";
         // The live band is kept as sent while it fits 16 bits, else it reads 0.
         for (const auto& [text, band] : std::initializer_list<std::pair<const char*, int>>{
                  {"11", 11}, {"65535", 65535}, {"65536", 0}, {"B3", 0}, {"-1", 0}})

@@ -185,7 +185,7 @@ private Q_SLOTS:
         const Operation unknownGeneration = [](DfrLink& link, DfrSimulator& sim) {
             link.dfrVersion = DfrLink::DFR_UNDEFINEDVERSION;
             const DfrLink::SetupSoftware_t sw = link.getSetupSoftware();
-            return QStringLiteral("asked %1 band %2 fav %3").arg(sent(sim, "SETUPSW")).arg(int(sw.band)).arg(sw.allToFavorites);
+            return QString("asked %1 band %2 fav %3").arg(sent(sim, "SETUPSW")).arg(int(sw.band)).arg(sw.allToFavorites);
         };
         const auto readHardware = [](int values) {
             return Operation([values](DfrLink& link, DfrSimulator& sim) {
@@ -314,16 +314,18 @@ private Q_SLOTS:
 
         // Flash read in chunks of 16384 bytes, the last one rounded up to 128; a bad chunk is asked again
         // and the third failure fails the read with the link's error.
-        row("20000 bytes of flash", V2, readFlash(20000), "65536,16384 81920,3712 | read whole");
+        const QString first = "65536,16384 ";  // the first chunk asked for
+        row("20000 bytes of flash", V2, readFlash(20000), first + "81920,3712 | read whole");
         row("one byte of flash", V2, readFlash(1), "65536,128 | read whole");
         row("empty flash", V2, readFlash(0), " | read whole");
-        row("flash chunk corrupted twice", V2, readFlash(20000), "65536,16384 65536,16384 65536,16384 81920,3712 | read whole",
+        row("flash chunk corrupted twice", V2, readFlash(20000), first.repeated(3) + "81920,3712 | read whole",
             DfrSimulator::FAULTMODE_BAD_BINARY_CHECKSUM, "RFP 2", {retry, retry});
-        row("flash chunk corrupted three times", V2, readFlash(20000), "65536,16384 65536,16384 65536,16384 | Link Error: Bad checksum in RFP binary data: C1 vs C0.",
+        row("flash chunk corrupted three times", V2, readFlash(20000),
+            first.repeated(3) + "| Link Error: Bad checksum in RFP binary data: C1 vs C0.",
             DfrSimulator::FAULTMODE_BAD_BINARY_CHECKSUM, "RFP 3", {retry, retry});
-        row("flash chunk lost once", V2, readFlash(20000), "65536,16384 65536,16384 81920,3712 | read whole",
+        row("flash chunk lost once", V2, readFlash(20000), first.repeated(2) + "81920,3712 | read whole",
             DfrSimulator::FAULTMODE_NO_REPLY, "RFP 1", {retry});
-        row("flash chunk lost three times", V2, readFlash(20000), "65536,16384 65536,16384 65536,16384 | Link Error: Uart link timeout",
+        row("flash chunk lost three times", V2, readFlash(20000), first.repeated(3) + "| Link Error: Uart link timeout",
             DfrSimulator::FAULTMODE_NO_REPLY, "RFP 3", {retry, retry});
     }
 
