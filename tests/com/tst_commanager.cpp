@@ -27,18 +27,20 @@ class TstComManager : public QObject
     Q_OBJECT
 
 private:
-    // Runs one scan per entry of scans and returns the signals seen, "+name" for a
-    // detection and "-name" for a removal, one string per scan.
-    QStringList runScans(const QList<PortList>& scans)
+    // Runs `count` scans, `before(i)` ahead of scan i, and returns the signals seen, "+name" for a detection
+    // and "-name" for a removal, one string per scan. Ports come from `source` when given, else from the system.
+    QStringList runScans(int count, const std::function<void(int)>& before,
+                         const std::function<PortList()>& source = {})
     {
         ComManager manager;
-        QList<PortList> pending = scans;
-        manager.setPortSource([&pending] { return pending.isEmpty() ? PortList() : pending.takeFirst(); });
+        if (source)
+            manager.setPortSource(source);
         QStringList seen;
         QString current;
         connect(&manager, &ComManager::sigDfrDetected, this, [&current](const QString& n) { current += "+" + n + " "; });
         connect(&manager, &ComManager::sigDfrRemoved, this, [&current](const QString& n) { current += "-" + n + " "; });
-        for (int i = 0; i < scans.size(); ++i) {
+        for (int i = 0; i < count; ++i) {
+            before(i);
             QMetaObject::invokeMethod(&manager, "slotScanComPorts", Qt::DirectConnection);
             seen.append(current.trimmed());
             current.clear();
@@ -47,70 +49,51 @@ private:
     }
 
 private Q_SLOTS:
+    // Signals per scan, and every warning and info the scans log.
     void scans_data()
     {
         QTest::addColumn<QList<PortList>>("scans");
         QTest::addColumn<QStringList>("signalsPerScan");
+        QTest::addColumn<QStringList>("logs");  // "W " warnings, "I " infos
 
-        QTest::newRow("two receivers in one scan")
-            << QList<PortList>{{dfr("ttyUSB0"), dfr("ttyUSB1")}} << QStringList{"+ttyUSB0 +ttyUSB1"};
+        const QString rejected = "W Device vendor %1 product %2 is rejected on port %3.";
+        const QString created = "I Creation of UartLink %1";
+        QTest::newRow("two receivers in one scan") << QList<PortList>{{dfr("ttyUSB0"), dfr("ttyUSB1")}}
+                                                   << QStringList{"+ttyUSB0 +ttyUSB1"}
+                                                   << QStringList{created.arg("ttyUSB0"), created.arg("ttyUSB1")};
         QTest::newRow("receiver stays, then goes, then comes back")
             << QList<PortList>{{dfr("ttyUSB0")}, {dfr("ttyUSB0")}, {}, {dfr("ttyUSB0")}}
-            << QStringList{"+ttyUSB0", "", "-ttyUSB0", "+ttyUSB0"};
+            << QStringList{"+ttyUSB0", "", "-ttyUSB0", "+ttyUSB0"} << QStringList();
         QTest::newRow("receiver's vendor with another product rejected")
-            << QList<PortList>{{other("ttyUSB0", ComManager::dfrVendorId, 0xF585)}} << QStringList{""};
+            << QList<PortList>{{other("ttyUSB0", ComManager::dfrVendorId, 0xF585)}} << QStringList{""}
+            << QStringList{rejected.arg("0x4DE", "0xF585", "ttyUSB0")};
         QTest::newRow("another vendor with the receiver's product rejected")
-            << QList<PortList>{{other("ttyUSB0", 0x0403, ComManager::dfrProductId)}} << QStringList{""};
-        QTest::newRow("removed non-receiver gives no removal")
-            << QList<PortList>{{other("ttyS0")}, {}} << QStringList{"", ""};
-        QTest::newRow("names compared case-sensitively")
-            << QList<PortList>{{dfr("COM3")}, {dfr("com3")}} << QStringList{"+COM3", "+com3 -COM3"};
+            << QList<PortList>{{other("ttyUSB0", 0x0403, ComManager::dfrProductId)}} << QStringList{""}
+            << QStringList{rejected.arg("0x403", "0xF584", "ttyUSB0")};
+        QTest::newRow("names compared case-sensitively") << QList<PortList>{{dfr("COM3")}, {dfr("com3")}}
+                                                         << QStringList{"+COM3", "+com3 -COM3"} << QStringList();
         QTest::newRow("other device now behind a judged name is not judged again")
-            << QList<PortList>{{other("ttyUSB0", 0x0403, 0x6001)}, {dfr("ttyUSB0")}} << QStringList{"", ""};
+            << QList<PortList>{{other("ttyUSB0", 0x0403, 0x6001)}, {dfr("ttyUSB0")}} << QStringList{"", ""}
+            << QStringList{rejected.arg("0x403", "0x6001", "ttyUSB0")};
         QTest::newRow("detections before removals within a scan")
-            << QList<PortList>{{dfr("a")}, {dfr("b")}} << QStringList{"+a", "+b -a"};
+            << QList<PortList>{{dfr("a")}, {dfr("b")}} << QStringList{"+a", "+b -a"} << QStringList();
+        QTest::newRow("rejected: warned once while present, again after coming back, no removal")
+            << QList<PortList>{{other("ttyACM0", 0x2341, 0xab)}, {other("ttyACM0", 0x2341, 0xab)}, {},
+                               {other("ttyACM0", 0x2341, 0xab)}}
+            << QStringList{"", "", "", ""}
+            << QStringList{rejected.arg("0x2341", "0xAB", "ttyACM0"), rejected.arg("0x2341", "0xAB", "ttyACM0")};
     }
 
     void scans()
     {
         QFETCH(QList<PortList>, scans);
         QFETCH(QStringList, signalsPerScan);
-        QCOMPARE(runScans(scans), signalsPerScan);
-    }
-
-    void logTexts_data()
-    {
-        QTest::addColumn<QList<PortList>>("scans");
-        QTest::addColumn<QStringList>("warnings");
-        QTest::addColumn<QStringList>("infos");
-
-        QTest::newRow("hex in upper case without padding")
-            << QList<PortList>{{other("ttyUSB2", 0x403, 0x6001)}}
-            << QStringList{"Device vendor 0x403 product 0x6001 is rejected on port ttyUSB2."} << QStringList{};
-        QTest::newRow("warned once while present, again after coming back")
-            << QList<PortList>{{other("ttyACM0", 0x2341, 0xab)}, {other("ttyACM0", 0x2341, 0xab)}, {},
-                               {other("ttyACM0", 0x2341, 0xab)}}
-            << QStringList{"Device vendor 0x2341 product 0xAB is rejected on port ttyACM0.",
-                           "Device vendor 0x2341 product 0xAB is rejected on port ttyACM0."}
-            << QStringList{};
-        QTest::newRow("receiver announced")
-            << QList<PortList>{{dfr("ttyUSB0"), other("ttyS1")}}
-            << QStringList{"Device vendor 0x0 product 0x0 is rejected on port ttyS1."}
-            << QStringList{"Creation of UartLink ttyUSB0"};
-    }
-
-    void logTexts()
-    {
-        QFETCH(QList<PortList>, scans);
-        QFETCH(QStringList, warnings);
-        QFETCH(QStringList, infos);
-        for (const QString& text : warnings)
-            QTest::ignoreMessage(QtWarningMsg, text.toUtf8().constData());
-        for (const QString& text : infos)
-            QTest::ignoreMessage(QtInfoMsg, text.toUtf8().constData());
+        QFETCH(QStringList, logs);
+        for (const QString& log : logs)
+            QTest::ignoreMessage(log.startsWith('W') ? QtWarningMsg : QtInfoMsg, qPrintable(log.mid(2)));
         // Any warning beyond those listed fails the row.
         QTest::failOnWarning(QRegularExpression(".*"));
-        runScans(scans);
+        QCOMPARE(runScans(int(scans.size()), [](int) {}, [&scans] { return scans.takeFirst(); }), signalsPerScan);
     }
 
     void simulatedPortsPassForReceivers()
@@ -168,28 +151,20 @@ private Q_SLOTS:
         qputenv("VANTREL_SIMULATED_PORTS", listing.toLocal8Bit());
         const auto unset = qScopeGuard([] { qunsetenv("VANTREL_SIMULATED_PORTS"); });
 
-        ComManager manager;
-        QStringList seen;
-        connect(&manager, &ComManager::sigDfrDetected, this, [&](const QString& n) { seen << (n == path ? "+sim" : n); });
-        connect(&manager, &ComManager::sigDfrRemoved, this, [&](const QString& n) { seen << (n == path ? "-sim" : n); });
         const int detections = int(signals_.split(' ').count("+sim"));
         for (int i = 0; i < detections; ++i)
             QTest::ignoreMessage(QtInfoMsg, qPrintable("Creation of UartLink " + path));
-
-        for (const QString& step : steps) {
-            if (step == "absent") {
+        const QStringList seen = runScans(int(steps.size()), [&](int i) {
+            if (steps.at(i) == "absent")
                 QFile::remove(path);
-            } else {
-                QFile file(path);
-                QVERIFY(file.open(QIODevice::WriteOnly));
-            }
-            if (step == "relisted") {
+            else
+                QVERIFY(QFile(path).open(QIODevice::WriteOnly));
+            if (steps.at(i) == "relisted") {
                 listing += ":" + dir.filePath("other");
                 qputenv("VANTREL_SIMULATED_PORTS", listing.toLocal8Bit());
             }
-            QMetaObject::invokeMethod(&manager, "slotScanComPorts", Qt::DirectConnection);
-        }
-        QCOMPARE(seen.join(' '), signals_);
+        });
+        QCOMPARE(seen.join(' ').simplified().replace(path, "sim"), signals_);
     }
 };
 

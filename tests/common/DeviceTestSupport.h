@@ -4,7 +4,6 @@
 #include <QAction>
 #include <QHash>
 #include <QSocketNotifier>
-#include <QTableWidget>
 #include <QTest>
 #include <QToolBar>
 
@@ -12,11 +11,9 @@
 #include "com/DfrLink.h"
 #include "sim/DfrSimulator.h"
 #include "tests/common/TestSupport.h"
-#include "ui_UiMainWindow.h"
 #include "utils/Settings.h"
 
 #include <cerrno>
-#include <functional>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -100,24 +97,10 @@ public:
         ::ioctl(slave, FIONREAD, &n);
         return n;
     }
-    // Complete lines received, without CR LF.
-    QList<QByteArray> lines() const
-    {
-        QList<QByteArray> all = received.split('\n');
-        all.removeLast();
-        for (QByteArray& line : all)
-            line.chop(line.endsWith('\r') ? 1 : 0);
-        return all;
-    }
-    int count(const QByteArray& line) const { return int(lines().count(line)); }
-    void clear()
-    {
-        received.clear();
-        scanned = 0;
-    }
+    int count(const QByteArray& line) const { return int(lines.count(line)); }
 
     QString name;
-    QByteArray received;
+    QList<QByteArray> lines;  // complete lines received, without CR LF
     QHash<QByteArray, QByteArray> answers;
 
 private:
@@ -126,19 +109,18 @@ private:
         char chunk[4096];
         ssize_t n;
         while ((n = ::read(master, chunk, sizeof chunk)) > 0) {
-            received.append(chunk, int(n));
-            for (int end; (end = received.indexOf("\r\n", scanned)) >= 0;) {
-                const QByteArray line = received.mid(scanned, end - scanned);
-                scanned = end + 2;
-                if (answers.contains(line))
-                    write(answers.value(line));
+            pending.append(chunk, int(n));
+            for (qsizetype end; (end = pending.indexOf("\r\n")) >= 0; pending.remove(0, end + 2)) {
+                lines.append(pending.left(end));
+                if (answers.contains(lines.last()))
+                    write(answers.value(lines.last()));
             }
         }
     }
 
+    QByteArray pending;
     int master = -1;
     int slave = -1;  // kept open so that the line never hangs up
-    int scanned = 0;
     QSocketNotifier* notifier = nullptr;
 };
 
@@ -166,17 +148,14 @@ inline QStringList lastParams(const Vantrel::Sim::DfrSimulator& sim, const QStri
 // A receiver without beacons, prepared before it starts, with a link opened on it and its versions read.
 struct LinkedReceiver
 {
-    explicit LinkedReceiver(Vantrel::Sim::DeviceState::Profile_t profile, bool readVersions = true,
-                            const std::function<void(Vantrel::Sim::DeviceState&)>& prepare = {})
+    LinkedReceiver(Vantrel::Sim::DeviceState::Profile_t profile, void (*prepare)(Vantrel::Sim::DeviceState&))
         : sim(profile)
     {
         sim.setBeaconPeriod(0);
-        if (prepare)
-            prepare(sim.state());
+        prepare(sim.state());
         QVERIFY(sim.start());
         link.setUartLink(portOf(sim.deviceName()));
-        if (readVersions)
-            link.getDfrVersionsAndStatus();
+        link.getDfrVersionsAndStatus();
     }
     Vantrel::Sim::DfrSimulator sim;
     Vantrel::Com::DfrLink link;
