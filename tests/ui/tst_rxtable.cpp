@@ -1,19 +1,9 @@
-// Received messages table: cell texts, styling, sorting, filter, CSV export, context menu, traffic log, live rows.
-#include <QtTest>
-
-#include <QClipboard>
-#include <QDesktopServices>
-#include <QMenu>
-#include <functional>
-#include <memory>
-
+// Received messages table: cell texts, sorting, filter, CSV export, context menu, traffic log, live rows.
 #include "tests/common/WindowDeviceFixture.h"
-#include "tests/ui/WindowTestMain.h"
 #include "ui/RxTableModel.h"
 #include "utils/GpsFormat.h"
 
 using Vantrel::Com::DfrLink;
-using Vantrel::Ui::MainWindow;
 using Message = DfrLink::OrvanRxMessage_t;
 using Tweak = std::function<void(Message&)>;
 
@@ -134,7 +124,6 @@ class TestRxTable : public WindowDeviceFixture
         return QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("../Logs/Log 0042.txt"));
     }
 
-    QAction* portAction() const { return DeviceTest::portAction(ui, DeviceTest::portOf(sim->deviceName())); }
 
 public Q_SLOTS:
     void openUrl(const QUrl& url) { openedUrls.append(url); }
@@ -159,15 +148,15 @@ private Q_SLOTS:
         window->slotClearRxTable();
         table()->clearSelection();
         table()->setSortingEnabled(true);
-        ui->lineEditRxFilter->clear();
+        window->slotClearRxFilter();
         ui->tableWidgetPlatforms->setRowCount(0);
         openedUrls.clear();
     }
 
     void cleanupTestCase()
     {
-        if (sim && portAction()->isChecked())
-            portAction()->trigger();
+        if (sim && connected())
+            window->slotDfrDisconnected(DeviceTest::portOf(sim->deviceName()), "end of test");
         Dialogs::setResponder({});
         QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
         delete window;
@@ -228,34 +217,6 @@ private Q_SLOTS:
         QCOMPARE(cell(0, column), text);
     }
 
-    // Modulations set the text colour, a bad CRC shades the row, payload columns use a fixed font.
-    void rowStyling_data()
-    {
-        QTest::addColumn<int>("modulation");
-        QTest::addColumn<bool>("crcOk");
-        QTest::addColumn<bool>("coloured");
-        QTest::newRow("A2") << int(DfrLink::ORVANMODULATION_A2) << true << true;
-        QTest::newRow("LDK, bad CRC") << int(DfrLink::ORVANMODULATION_LDK) << false << true;
-        QTest::newRow("invalid keeps the default colour, bad CRC") << int(DfrLink::ORVANMODULATION_INVALID) << false
-                                                                   << false;
-    }
-
-    void rowStyling()
-    {
-        QFETCH(int, modulation);
-        QFETCH(bool, crcOk);
-        QFETCH(bool, coloured);
-        Message m = baseMessage();
-        m.modulation = DfrLink::OrvanModulation_t(modulation);
-        m.crcOk = crcOk;
-        receive(m);
-        for (int column = 0; column < 20; ++column) {
-            QCOMPARE(at(0, column).data(Qt::ForegroundRole).isValid(), coloured);
-            QCOMPARE(at(0, column).data(Qt::BackgroundRole).isValid(), !crcOk);
-            QCOMPARE(at(0, column).data(Qt::FontRole).isValid(), column >= 18);
-        }
-    }
-
     // Numeric columns sort by value, text columns by text.
     void sortByValue_data()
     {
@@ -266,9 +227,6 @@ private Q_SLOTS:
         QTest::newRow("level, range codes at their bounds")
             << 10 << QList<Tweak>({level(-95), level(1), level(-121), level(2), level(3)})
             << QStringList({"< -135", "-121", "< -112", "-95", "> 0"});
-        const auto direction = [](quint32 v) { return Tweak([v](Message& m) { m.direction = v; }); };
-        QTest::newRow("direction") << 7 << QList<Tweak>({direction(314), direction(32), direction(4)})
-                                   << QStringList({"4", "32", "314"});
         const auto index = [](int v) { return Tweak([v](Message& m) { m.platformSlotIndex = v; }); };
         QTest::newRow("index, none first") << 1 << QList<Tweak>({index(10), index(-1), index(9)})
                                            << QStringList({"", "9", "10"});
@@ -379,33 +337,6 @@ private Q_SLOTS:
         QCOMPARE(shown, rows);
     }
 
-    void filter_data()
-    {
-        QTest::addColumn<QString>("filter");
-        QTest::addColumn<QStringList>("visible");
-        QTest::newRow("contained anywhere") << "ABC" << QStringList({"XABC3", "ABC1"});
-        QTest::newRow("case-sensitive") << "abc" << QStringList({"abc4", "abc2"});
-    }
-
-    void filter()
-    {
-        QFETCH(QString, filter);
-        QFETCH(QStringList, visible);
-        table()->setSortingEnabled(false);
-        receiveIds({"ABC1", "abc2", "XABC3"});
-        QTest::keyClicks(ui->lineEditRxFilter, filter);
-        window->slotFilterRxTable();
-        // Later rows follow the filter too.
-        receiveIds({"QQ", "abc4"});
-        QCOMPARE(visibleIds(), visible);
-        // The view follows: one header section per shown row.
-        QCOMPARE(table()->verticalHeader()->count(), visible.size());
-
-        window->slotClearRxFilter();
-        QCOMPARE(ui->lineEditRxFilter->text(), QString());
-        QCOMPARE(visibleIds().size(), 5);
-    }
-
     void exportCsv_data()
     {
         QTest::addColumn<QList<int>>("selectedRows");
@@ -457,84 +388,67 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(unreachable));
     }
 
-    void contextMenuEntries_data()
+    // The entries offered for the row under the cursor (none outside the rows), and what the chosen one does:
+    // clipboard, opened address, identifiers still shown.
+    void contextMenu_data()
     {
         QTest::addColumn<Tweak>("tweak");
+        QTest::addColumn<int>("row");  // -1: below the last row
         QTest::addColumn<QStringList>("entries");
+        QTest::addColumn<QString>("choice");
+        QTest::addColumn<QStringList>("after");
         const QString filterEntry = "ID filter: ABCDE12";
         const QString copy = "Copy payload to clipboard";
         const QString copyRaw = "Copy raw payload to clipboard";
         const QString dfrMap = "See DFR position on Google Maps";
         const QString payloadMap = "See payload position on Google Maps";
+        const QStringList all = {filterEntry, "-", copy, copyRaw, "-", dfrMap, payloadMap};
         const QStringList noDfrPosition = {filterEntry, "-", copy, copyRaw, "-", payloadMap};
-        QTest::newRow("everything") << Tweak([](Message&) {})
-                                    << QStringList({filterEntry, "-", copy, copyRaw, "-", dfrMap, payloadMap});
-        QTest::newRow("no receiver position") << Tweak([](Message& m) { m.dfrPositionValid = false; }) << noDfrPosition;
-        QTest::newRow("receiver latitude 0") << Tweak([](Message& m) { m.dfrLatitude = 0; }) << noDfrPosition;
+        const QStringList untouched = {"before", "", "X9 ABCDE12"};
+        const Tweak none = [](Message&) {};
+        QTest::newRow("copy payload") << none << 1 << all << copy << QStringList{"0A1BFF", "", "X9 ABCDE12"};
+        QTest::newRow("DFR position map") << none << 1 << all << dfrMap
+                                          << QStringList{"before", "https://maps.google.com/maps?q=48.856613,2.35",
+                                                         "X9 ABCDE12"};
+        QTest::newRow("ID filter") << none << 1 << all << filterEntry << QStringList{"before", "", "ABCDE12"};
+        QTest::newRow("no receiver position") << Tweak([](Message& m) { m.dfrPositionValid = false; }) << 1
+                                              << noDfrPosition << "" << untouched;
+        QTest::newRow("receiver latitude 0") << Tweak([](Message& m) { m.dfrLatitude = 0; }) << 1 << noDfrPosition
+                                             << "" << untouched;
         QTest::newRow("no payloads, no payload position")
-            << Tweak([](Message& m) { m.payload.clear(), m.rawPayload.clear(); }) << QStringList({filterEntry, "-", dfrMap});
+            << Tweak([](Message& m) { m.payload.clear(), m.rawPayload.clear(); }) << 1
+            << QStringList({filterEntry, "-", dfrMap}) << "" << untouched;
         QTest::newRow("raw payload only, slot without a format")
-            << Tweak([](Message& m) { m.payload.clear(), m.platformSlotIndex = 5; })
-            << QStringList({filterEntry, "-", copyRaw, "-", dfrMap});
+            << Tweak([](Message& m) { m.payload.clear(), m.platformSlotIndex = 5; }) << 1
+            << QStringList({filterEntry, "-", copyRaw, "-", dfrMap}) << "" << untouched;
+        // Last: its answerer gives up after a few tries, and no menu may open meanwhile.
+        QTest::newRow("outside the rows") << none << -1 << QStringList() << filterEntry << untouched;
     }
 
-    void contextMenuEntries()
+    void contextMenu()
     {
         QFETCH(Tweak, tweak);
+        QFETCH(int, row);
         QFETCH(QStringList, entries);
+        QFETCH(QString, choice);
+        QFETCH(QStringList, after);
+        table()->setSortingEnabled(false);
         addFavorite("07", "ABCDE12", "Buoy seven");
         Message m = baseMessage();
         m.rawPayload = positionPayload();
         tweak(m);
         receive(m);
-        QStringList shown;
-        answerMenu(&shown, QString());
-        window->slotShowRxTableContextMenu(table()->visualRect(at(0, 1)).center());
-        QCOMPARE(shown, entries);
-    }
-
-    void contextMenuActions_data()
-    {
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<QString>("clipboard");
-        QTest::addColumn<QString>("url");
-        QTest::addColumn<QStringList>("visibleIds");
-        QTest::newRow("copy payload") << "Copy payload to clipboard" << "0A1BFF" << "" << QStringList({"X9", "ABCDE12"});
-        QTest::newRow("DFR position map") << "See DFR position on Google Maps" << ""
-                                          << "https://maps.google.com/maps?q=48.856613,2.35"
-                                          << QStringList({"X9", "ABCDE12"});
-        QTest::newRow("ID filter") << "ID filter: ABCDE12" << "" << "" << QStringList({"ABCDE12"});
-    }
-
-    void contextMenuActions()
-    {
-        QFETCH(QString, entry);
-        QFETCH(QString, clipboard);
-        QFETCH(QString, url);
-        QFETCH(QStringList, visibleIds);
-        table()->setSortingEnabled(false);
-        receiveIds({"ABCDE12", "X9"});
+        receiveIds({"X9"}, DfrLink::RXORIGIN_LIVE);
         QGuiApplication::clipboard()->setText(QStringLiteral("before"));
 
         QStringList shown;
-        answerMenu(&shown, entry);
-        window->slotShowRxTableContextMenu(table()->visualRect(at(1, 5)).center());
-        QVERIFY(shown.contains(entry));
-        QCOMPARE(QGuiApplication::clipboard()->text(), clipboard.isEmpty() ? QStringLiteral("before") : clipboard);
-        QCOMPARE(openedUrls, url.isEmpty() ? QList<QUrl>() : QList<QUrl>({QUrl(url)}));
-        QCOMPARE(this->visibleIds(), visibleIds);
-    }
-
-    void contextMenuOutsideRows()
-    {
-        receive(baseMessage());
-        QStringList shown;
-        answerMenu(&shown, QStringLiteral("ID filter: ABCDE12"), 5);
-        const QPoint below(5, table()->visualRect(at(0, 0)).bottom() + 20);
-        QVERIFY(!table()->indexAt(below).isValid());
-        window->slotShowRxTableContextMenu(below);
-        QCOMPARE(shown, QStringList());
-        QCOMPARE(ui->lineEditRxFilter->text(), QString());
+        answerMenu(&shown, choice, row < 0 ? 5 : 100);
+        const QPoint below(5, table()->visualRect(at(1, 0)).bottom() + 20);
+        QVERIFY(row >= 0 || !table()->indexAt(below).isValid());
+        window->slotShowRxTableContextMenu(row < 0 ? below : table()->visualRect(at(row, 1)).center());
+        QCOMPARE(shown, entries);
+        const QString opened = openedUrls.isEmpty() ? QString() : openedUrls.first().toString();
+        QCOMPARE((QStringList{QGuiApplication::clipboard()->text(), opened, visibleIds().join(' ')}), after);
     }
 
     // From here on a first-generation receiver is connected.
@@ -550,15 +464,29 @@ private Q_SLOTS:
         QCOMPARE(cell(other, 7), "123");
     }
 
-    // The tab's buttons and filter field reach their slots while connected.
+    // The tab's controls reach their slots while connected; the filter holds for later rows too.
+    void wiredControls_data()
+    {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QStringList>("visible");
+        QTest::newRow("contained anywhere") << "ABC" << QStringList({"XABC3", "ABC1"});
+        QTest::newRow("case-sensitive") << "abc" << QStringList({"abc4", "abc2"});
+    }
+
     void wiredControls()
     {
-        window->slotClearRxTable();
-        receiveIds({"AB1", "CD2", "AB3"}, DfrLink::RXORIGIN_LIVE);
-        QTest::keyClicks(ui->lineEditRxFilter, "AB");
-        QCOMPARE(visibleIds().size(), 2);
+        QFETCH(QString, filter);
+        QFETCH(QStringList, visible);
+        table()->setSortingEnabled(false);
+        receiveIds({"ABC1", "abc2", "XABC3"}, DfrLink::RXORIGIN_LIVE);
+        QTest::keyClicks(ui->lineEditRxFilter, filter);
+        receiveIds({"QQ", "abc4"}, DfrLink::RXORIGIN_LIVE);
+        QCOMPARE(visibleIds(), visible);
+        // The view follows: one header section per shown row.
+        QCOMPARE(table()->verticalHeader()->count(), visible.size());
         ui->pushButtonRxClearFilter->click();
-        QCOMPARE(visibleIds().size(), 3);
+        QCOMPARE(ui->lineEditRxFilter->text(), QString());
+        QCOMPARE(visibleIds().size(), 5);
         table()->selectRow(1);
         ui->pushButtonRxClearSelection->click();
         QVERIFY(!table()->selectionModel()->hasSelection());

@@ -1,10 +1,6 @@
 // Terminal tab: typed commands on the wire, command line habits, script recording and replay, the tab's marker.
 #include "tests/common/WindowDeviceFixture.h"
 
-using Vantrel::Ui::MainWindow;
-
-Q_DECLARE_METATYPE(Vantrel::Sim::DeviceState::Profile_t)
-
 QByteArray wireLine(const QByteArray& covered)  // a frame without its CR LF
 {
     return DeviceTest::frame(covered).chopped(2);
@@ -23,7 +19,7 @@ class TestTerminal : public WindowDeviceFixture
 
 private Q_SLOTS:
     void initTestCase() { startWindow(); }
-    void init() { answer = [](const Dialogs::Request_t&) { return 0; }; }
+    void init() { reply = 0; }
 
     // First: the history lasts for the whole run.
     void history_data()
@@ -112,7 +108,7 @@ private Q_SLOTS:
         QFETCH(QString, error);
         connectTo(DeviceState::PROFILE_DFR_V2_APP);
         QVERIFY(TestSupport::writeFile(chosenFile, text));
-        answer = [reply](const Dialogs::Request_t&) { return reply; };
+        this->reply = reply;
         if (listed.isEmpty())
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression("holds no command"));
         const QString message = thrown(&MainWindow::slotTerminalScript);
@@ -217,23 +213,11 @@ private Q_SLOTS:
         QCOMPARE(thrown(&MainWindow::slotTerminalScript), QString());
         QCOMPARE(sim->state().setupHardware, original.setupHardware);
         QCOMPARE(sim->state().setupSoftware.mid(0, 7), original.setupSoftware.mid(0, 7));
-        // Without GPS mode the format block means nothing, whatever it holds.
-        const auto meaning = [](QVector<QStringList> platforms) {
-            for (QStringList& slot : platforms)
-                if (slot.at(5) == "0")
-                    slot.erase(slot.begin() + 6, slot.begin() + 28);
-            return platforms;
-        };
-        QCOMPARE(meaning(sim->state().platforms), meaning(original.platforms));
+        QCOMPARE(meaningful(sim->state().platforms), meaningful(original.platforms));
         QCOMPARE(sim->state().gpsFormats, original.gpsFormats);
     }
 };
 
-int main(int argc, char** argv)
-{
-    Tarsk::Utils::ToplevelApplication app(argc, argv);
-    TestTerminal test;
-    return QTest::qExec(&test, argc, argv);
-}
+VANTREL_WINDOW_TEST_MAIN(TestTerminal)
 
 #include "tst_terminal.moc"
