@@ -88,6 +88,18 @@ private Q_SLOTS:
         ui->checkBoxHideEmptySlots->setChecked(false);
         QCOMPARE(table->rowCount(), 64);
         QVERIFY(writes("IP").isEmpty());
+
+        // An edit of the slot's format is written and decodes the next payloads.
+        const QByteArray payload = QByteArray::fromHex("0001000000000000");
+        double before = 0;
+        double after = 0;
+        double longitude = 0;
+        QVERIFY(GpsFormat::instance()->decodePayload(GpsFormat::ORIGIN_PLATFORM, 0, payload, before, longitude));
+        typeInto(ui->widgetGpsFormatPlatform->findChild<QLineEdit*>("lineEditGpsFormatsLatT"), "12");
+        QCOMPARE(sim->state().platforms.at(0).at(6 + 1 + 4), QStringLiteral("12"));
+        QVERIFY(GpsFormat::instance()->decodePayload(GpsFormat::ORIGIN_PLATFORM, 0, payload, after, longitude));
+        QVERIFY(before != 0.0);
+        QCOMPARE(after, 2 * before);
     }
 
     void saveEdit_data()
@@ -142,21 +154,6 @@ private Q_SLOTS:
             QCOMPARE(ui->tableWidgetPlatforms->item(0, 1)->text(), sim->state().platforms.at(0).at(3));
             QCOMPARE(ui->tableWidgetPlatforms->item(0, 3)->text(), sim->state().platforms.at(0).at(4));
         }
-    }
-
-    void decodingFollowsEdits()
-    {
-        plug(DeviceState::PROFILE_DFR_V2_APP);
-        const QByteArray payload = QByteArray::fromHex("0001000000000000");
-        double before = 0;
-        double after = 0;
-        double longitude = 0;
-        QVERIFY(GpsFormat::instance()->decodePayload(GpsFormat::ORIGIN_PLATFORM, 0, payload, before, longitude));
-        typeInto(ui->widgetGpsFormatPlatform->findChild<QLineEdit*>("lineEditGpsFormatsLatT"), "12");
-        QCOMPARE(sim->state().platforms.at(0).at(6 + 1 + 4), QStringLiteral("12"));
-        QVERIFY(GpsFormat::instance()->decodePayload(GpsFormat::ORIGIN_PLATFORM, 0, payload, after, longitude));
-        QVERIFY(before != 0.0);
-        QCOMPARE(after, 2 * before);
     }
 
     void createAndDelete()
@@ -271,7 +268,8 @@ private Q_SLOTS:
         }
     }
 
-    // The bank loads whole, hides its empty slots, and the editor follows the chosen slot without writing.
+    // The bank loads whole and hides its empty slots; the editor follows the chosen slot without writing,
+    // and a format created in an empty slot is written, read back and offered.
     void bankAndEditor()
     {
         plug(DeviceState::PROFILE_DFR_V2_APP);
@@ -279,6 +277,10 @@ private Q_SLOTS:
         QCOMPARE(table->rowCount(), 16);
         QCOMPARE(table->item(2, 1)->text(), QStringLiteral("SM17-MIN"));
         QCOMPARE(GpsFormat::instance()->getFormatsForOrigin(GpsFormat::ORIGIN_DFR).size(), 4);
+        ui->checkBoxGpsFormatsHideEmptySlots->setChecked(true);
+        QCOMPARE(table->rowCount(), 4);
+        QCOMPARE(table->item(3, 0)->text(), QStringLiteral("03"));
+        ui->checkBoxGpsFormatsHideEmptySlots->setChecked(false);
         for (const int slot : {1, 9}) {
             const bool occupied = slot == 1;
             table->setCurrentCell(rowOfSlot(slot), 0);
@@ -288,10 +290,16 @@ private Q_SLOTS:
             QCOMPARE(editorField("lineEditGpsFormatsName")->isEnabled(), occupied);
             QCOMPARE(editorField("lineEditGpsFormatsName")->text(), occupied ? QStringLiteral("WRAP24") : QString());
         }
-        ui->checkBoxGpsFormatsHideEmptySlots->setChecked(true);
-        QCOMPARE(table->rowCount(), 4);
-        QCOMPARE(table->item(3, 0)->text(), QStringLiteral("03"));
         QVERIFY(writes("SFG").isEmpty());
+
+        QTest::mouseClick(ui->pushButtonGpsFormatsCreate, Qt::LeftButton);
+        QCOMPARE(writes("SFG").size(), 1);
+        const QStringList stored = sim->state().gpsFormats.at(9);
+        QCOMPARE(stored.at(1), QStringLiteral("Format 9"));
+        QCOMPARE(stored.at(28), QStringLiteral("1"));
+        QCOMPARE(table->item(rowOfSlot(9), 1)->text(), QStringLiteral("Format 9"));
+        QVERIFY(ui->pushButtonGpsFormatsDelete->isEnabled());
+        QVERIFY(GpsFormat::instance()->getAvailableFormats().contains({GpsFormat::ORIGIN_DFR, 9}));
     }
 
     void editWritesWholeSlot_data()
@@ -332,21 +340,6 @@ private Q_SLOTS:
         // Read back and shown as stored.
         QCOMPARE(sim->receivedMnemonics().last(), QStringLiteral("GFG"));
         QCOMPARE(sim->state().gpsFormats.at(3).at(position), sent);
-    }
-
-    void createFormat()
-    {
-        plug(DeviceState::PROFILE_DFR_V2_APP, [](DeviceState& state) { state.gpsFormats[3] = state.emptyGpsFormat(3); });
-        ui->tableWidgetGpsFormats->setCurrentCell(rowOfSlot(3), 0);
-        QTest::mouseClick(ui->pushButtonGpsFormatsCreate, Qt::LeftButton);
-
-        QCOMPARE(writes("SFG").size(), 1);
-        const QStringList stored = sim->state().gpsFormats.at(3);
-        QCOMPARE(stored.at(1), QStringLiteral("Format 3"));
-        QCOMPARE(stored.at(28), QStringLiteral("1"));
-        QCOMPARE(ui->tableWidgetGpsFormats->item(rowOfSlot(3), 1)->text(), QStringLiteral("Format 3"));
-        QVERIFY(ui->pushButtonGpsFormatsDelete->isEnabled());
-        QVERIFY(GpsFormat::instance()->getAvailableFormats().contains({GpsFormat::ORIGIN_DFR, 3}));
     }
 
     void deleteAll_data()
