@@ -73,14 +73,6 @@ private Q_SLOTS:
         ui->tabWidget->setCurrentIndex(0);
     }
 
-    void estimateSOC()
-    {
-        // Between 3.7 and 3.5 V, and below empty (3.8 V and a full charge are shown by statusFormats).
-        // The panel truncates, so the value must not fall a hair short.
-        QCOMPARE(int(Vantrel::Ui::estimateSOC(3.6)), 35);
-        QCOMPARE(int(Vantrel::Ui::estimateSOC(3.0)), 0);
-    }
-
     void connectProfile_data()
     {
         QTest::addColumn<DeviceState::Profile_t>("profile");
@@ -162,6 +154,10 @@ private Q_SLOTS:
         QTest::newRow("no fix, freezing")
             << false << 0 << 4.25 << 9 << 100
             << QStringList{"INVALID", QString::fromUtf8("0°C (32.0°F)"), "4.25V", "EESS2-3: 401.440 MHz to 401.520 MHz"};
+        // The charge is truncated, so it must not fall a hair short.
+        QTest::newRow("between 3.7 and 3.5 volts")
+            << true << 25 << 3.6 << 3 << 35
+            << QStringList{"48.8", QString::fromUtf8("25°C (77.0°F)"), "3.6V", "MSS    : 399.900 MHz to 399.980 MHz"};
     }
 
     void statusFormats()
