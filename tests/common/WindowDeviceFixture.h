@@ -10,8 +10,6 @@
 #include "tests/ui/WindowTestMain.h"
 #include "ui/Dialogs.h"
 
-Q_DECLARE_METATYPE(Vantrel::Sim::DeviceState::Profile_t)
-
 class WindowDeviceFixture : public QObject
 {
 protected:
@@ -26,7 +24,8 @@ protected:
     QTemporaryDir dir;
     QString chosenFile = dir.filePath("chosen");  // what every file dialog answers
     QList<Dialogs::Request_t> asked;              // questions, in order
-    int reply = 0;                                // to every question: 0 the first button
+    int reply = 0;                                // to every question unless `answer` decides: 0 the first button
+    std::function<int(const Dialogs::Request_t&)> answer = [this](const Dialogs::Request_t&) { return reply; };
 
     // The window reloads the settings file when it is built, so the file is written first.
     void startWindow(int keepAliveTimeoutMs = 500, int keepAlivePeriodMs = 600000)
@@ -36,7 +35,7 @@ protected:
             if (request.kind != Dialogs::Request_t::QUESTION)
                 return chosenFile;
             asked.append(request);
-            return reply;
+            return answer(request);
         });
         window = WindowTest::openWindow();
         ui = window->form();
@@ -66,6 +65,20 @@ protected:
     QString thrown(void (MainWindow::*slot)())
     {
         return TestSupport::thrownBy([this, slot] { (window->*slot)(); });
+    }
+
+    QString lastLog() const
+    {
+        const QTableWidget* log = ui->tableWidgetLogger;
+        return log->rowCount() ? log->item(log->rowCount() - 1, log->columnCount() - 1)->text() : QString();
+    }
+
+    // Mnemonics the receiver got, without the status reads.
+    QStringList sentBeyondStatus() const
+    {
+        QStringList sent = sim->receivedMnemonics();
+        sent.removeIf([](const QString& m) { return m == "TEST" || m == "GSN" || m == "LIG"; });
+        return sent;
     }
 
     // Frames of a mnemonic that carry more than their first value: writes, not reads.

@@ -5,6 +5,8 @@
 
 #include "tests/common/WindowDeviceFixture.h"
 
+Q_DECLARE_METATYPE(Vantrel::Sim::DeviceState::Profile_t)
+
 class TstConnection : public WindowDeviceFixture
 {
     Q_OBJECT

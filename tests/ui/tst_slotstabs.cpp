@@ -8,6 +8,7 @@
 using Vantrel::Utils::GpsFormat;
 using Edit = std::function<void(Vantrel::Ui_UiMainWindow*)>;
 
+Q_DECLARE_METATYPE(Vantrel::Sim::DeviceState::Profile_t)
 Q_DECLARE_METATYPE(Edit)
 
 namespace {

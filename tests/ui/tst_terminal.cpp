@@ -1,6 +1,8 @@
 // Terminal tab: typed commands on the wire, command line habits, script recording and replay.
 #include "tests/common/WindowDeviceFixture.h"
 
+Q_DECLARE_METATYPE(Vantrel::Sim::DeviceState::Profile_t)
+
 QByteArray wireLine(const QByteArray& covered)  // a frame without its CR LF
 {
     return DeviceTest::frame(covered).chopped(2);
