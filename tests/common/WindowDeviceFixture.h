@@ -6,11 +6,9 @@
 
 #include <functional>
 
-#include "inhouse/ToplevelApplication.h"
 #include "tests/common/DeviceTestSupport.h"
+#include "tests/ui/WindowTestMain.h"
 #include "ui/Dialogs.h"
-#include "ui/MainWindow.h"
-#include "utils/Settings.h"
 
 class WindowDeviceFixture : public QObject
 {
@@ -18,37 +16,35 @@ protected:
     using Dialogs = Vantrel::Ui::Dialogs;
     using DeviceState = Vantrel::Sim::DeviceState;
     using DfrSimulator = Vantrel::Sim::DfrSimulator;
+    using MainWindow = Vantrel::Ui::MainWindow;
 
-    Vantrel::Ui::MainWindow* window = nullptr;
+    MainWindow* window = nullptr;
     Vantrel::Ui_UiMainWindow* ui = nullptr;
     std::unique_ptr<DfrSimulator> sim;
     QTemporaryDir dir;
     QString chosenFile = dir.filePath("chosen");  // what every file dialog answers
     QList<Dialogs::Request_t> asked;              // questions, in order
-    std::function<int(const Dialogs::Request_t&)> answer = [](const Dialogs::Request_t&) { return 0; };
+    int reply = 0;                                // to every question unless `answer` decides: 0 the first button
+    std::function<int(const Dialogs::Request_t&)> answer = [this](const Dialogs::Request_t&) { return reply; };
 
-    void startWindow()
+    // The window reloads the settings file when it is built, so the file is written first.
+    void startWindow(int keepAliveTimeoutMs = 500, int keepAlivePeriodMs = 600000)
     {
+        QVERIFY(TestSupport::writeSettings(2000, keepAliveTimeoutMs, keepAlivePeriodMs));
         Dialogs::setResponder([this](const Dialogs::Request_t& request) -> QVariant {
             if (request.kind != Dialogs::Request_t::QUESTION)
                 return chosenFile;
             asked.append(request);
             return answer(request);
         });
-        window = new Vantrel::Ui::MainWindow();
+        window = WindowTest::openWindow();
         ui = window->form();
-        window->show();
-        static_cast<Tarsk::Utils::ToplevelApplication*>(qApp)->setMainClass(window);
         QTRY_VERIFY_WITH_TIMEOUT(DeviceTest::logHas(ui, "INFO", "Ready!"), 5000);
-        // Once the window has loaded the settings file, which would override them.
-        auto* settings = Vantrel::Utils::Settings::instance();
-        settings->dfrCommandTimeoutMs = 2000;
-        settings->keepAlivePeriodMs = 600000;  // no keep-alive among the frames under test
-        settings->printAtCmdDebugInfo = false;
     }
 
     bool connected() const { return ui->lineEditVersionsStatus->text() != QLatin1String("Not connected"); }
 
+    // A receiver prepared by the test replaces the one connected before.
     void connectTo(DeviceState::Profile_t profile, const std::function<void(DeviceState&)>& prepare = {})
     {
         if (sim && connected())
@@ -66,11 +62,10 @@ protected:
     }
 
     // The message a window slot threw, empty when it returned.
-    QString thrown(void (Vantrel::Ui::MainWindow::*slot)())
+    QString thrown(void (MainWindow::*slot)())
     {
-        Vantrel::Ui::MainWindow* target = window;
-        const QString message = TestSupport::thrownBy([target, slot] { (target->*slot)(); });
-        return message == QLatin1String("<nothing thrown>") ? QString() : message;
+        MainWindow* target = window;  // not through `this`: the sanitizer checks its type on every call
+        return TestSupport::thrownBy([target, slot] { (target->*slot)(); });
     }
 
     QString lastLog() const
@@ -85,5 +80,28 @@ protected:
         QStringList sent = sim->receivedMnemonics();
         sent.removeIf([](const QString& m) { return m == "TEST" || m == "GSN" || m == "LIG"; });
         return sent;
+    }
+
+    // Frames of a mnemonic that carry more than their first value: writes, not reads.
+    static QList<QStringList> writes(const DfrSimulator& sim, const QString& mnemonic)
+    {
+        QList<QStringList> found;
+        for (const DfrSimulator::ReceivedFrame_t& frame : sim.receivedFrames())
+            if (frame.wellFormed && frame.mnemonic == mnemonic
+                && std::any_of(frame.params.cbegin() + qMin(1, frame.params.size()), frame.params.cend(),
+                               [](const QString& value) { return !value.isEmpty(); }))
+                found.append(frame.params);
+        return found;
+    }
+    QList<QStringList> writes(const QString& mnemonic) const { return writes(*sim, mnemonic); }
+
+    // Favourite slots as they matter: the format block of a platform without GPS mode is not read.
+    static QVector<QStringList> meaningful(QVector<QStringList> platforms)
+    {
+        for (QStringList& values : platforms)
+            if (values.at(5) != QLatin1String("1"))
+                for (int pos = 6; pos < 28; ++pos)
+                    values[pos].clear();
+        return platforms;
     }
 };

@@ -28,6 +28,7 @@ inline Vantrel::Ui::MainWindow* openWindow()
         qRegisterMetaType<Tarsk::Utils::DateTime>("Tarsk::Utils::DateTime");                                 \
         Tarsk::Utils::ToplevelApplication app(argc, argv);                                                   \
         QApplication::setApplicationName(Vantrel::App::applicationName);                                     \
+        QApplication::setOrganizationName(Vantrel::App::organisationName);                                   \
         QApplication::setApplicationVersion(Vantrel::App::applicationVersion);                               \
         TestClass test;                                                                                      \
         return QTest::qExec(&test, argc, argv);                                                              \

@@ -1,99 +1,63 @@
 // Connecting receivers from the tool bar: status panel and bar, generation widgets, setup writes, lost links, wiring.
-#include <QtTest>
-
 #include <QLabel>
 #include <QStatusBar>
 #include <QToolButton>
-#include <memory>
 
-#include "sim/DfrSimulator.h"
-#include "tests/common/DeviceTestSupport.h"
-#include "tests/ui/WindowTestMain.h"
-#include "utils/Settings.h"
+#include "tests/common/WindowDeviceFixture.h"
 
-using Vantrel::Sim::DeviceState;
-using Vantrel::Sim::DfrSimulator;
-using Vantrel::Ui::MainWindow;
+Q_DECLARE_METATYPE(Vantrel::Sim::DeviceState::Profile_t)
 
-Q_DECLARE_METATYPE(DeviceState::Profile_t)
-
-namespace {
-
-QString portOf(const DfrSimulator& sim)
-{
-    return DeviceTest::portOf(sim.deviceName());
-}
-
-bool sameIcon(const QIcon& icon, const QString& path)
-{
-    return icon.pixmap(16).toImage() == QIcon(path).pixmap(16).toImage();
-}
-
-// Frames of one mnemonic that carry a value: writes, not reads.
-QList<QStringList> writes(const DfrSimulator& sim, const QString& mnemonic)
-{
-    QList<QStringList> found;
-    for (const DfrSimulator::ReceivedFrame_t& frame : sim.receivedFrames()) {
-        if (frame.mnemonic == mnemonic &&
-            std::any_of(frame.params.cbegin(), frame.params.cend(), [](const QString& p) { return !p.isEmpty(); }))
-            found.append(frame.params);
-    }
-    return found;
-}
-
-} // namespace
-
-class TstConnection : public QObject
+class TstConnection : public WindowDeviceFixture
 {
     Q_OBJECT
 
-    MainWindow* window = nullptr;
-    Vantrel::Ui_UiMainWindow* ui = nullptr;
     std::vector<std::unique_ptr<DfrSimulator>> simulators;
 
     bool logHas(const QString& type, const QString& message) const { return DeviceTest::logHas(ui, type, message); }
     QAction* actionFor(const QString& port) const { return DeviceTest::portAction(ui, port); }
+    static bool sameIcon(const QIcon& icon, const QString& path)
+    {
+        return icon.pixmap(16).toImage() == QIcon(path).pixmap(16).toImage();
+    }
 
-    // Starts a simulated receiver and waits until the tool bar offers it.
-    DfrSimulator* plugIn(DeviceState::Profile_t profile)
+    // Starts a simulated receiver, prepared by the caller, and offers it to the port scan with the others.
+    DfrSimulator* plugIn(DeviceState::Profile_t profile, const std::function<void(DeviceState&)>& prepare = {})
     {
         simulators.push_back(std::make_unique<DfrSimulator>(profile));
-        DfrSimulator* sim = simulators.back().get();
-        sim->setBeaconPeriod(0);
-        if (!sim->start())
+        DfrSimulator* plugged = simulators.back().get();
+        plugged->setBeaconPeriod(0);
+        if (prepare)
+            prepare(plugged->state());
+        if (!plugged->start())
             return nullptr;
         QList<const DfrSimulator*> open;
         for (const auto& s : simulators)
             open.append(s.get());
         DeviceTest::offerPorts(open);
-        return sim;
+        return plugged;
+    }
+
+    // Plugs a receiver and connects it from its button.
+    DfrSimulator* connectReceiver(DeviceState::Profile_t profile, const std::function<void(DeviceState&)>& prepare = {})
+    {
+        DfrSimulator* plugged = plugIn(profile, prepare);
+        QAction* action = plugged ? DeviceTest::plugAndClick(ui, *plugged) : nullptr;
+        return action && action->isChecked() ? plugged : nullptr;
     }
 
     QToolButton* message() const { return window->statusBar()->findChild<QToolButton*>("statusBarMessage"); }
     QString connection() const { return window->statusBar()->findChild<QLabel*>("statusBarConnection")->text(); }
     QString shownLevel() const { return message()->isVisible() ? message()->property("level").toString() : "none"; }
-
-    // Plugs a receiver and connects it from its button.
-    DfrSimulator* connectReceiver(DeviceState::Profile_t profile)
-    {
-        DfrSimulator* sim = plugIn(profile);
-        QAction* action = sim ? DeviceTest::plugAndClick(ui, *sim) : nullptr;
-        return action && action->isChecked() ? sim : nullptr;
-    }
-
     bool tabEnabled(QWidget* page) const { return ui->tabWidget->isTabEnabled(ui->tabWidget->indexOf(page)); }
 
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY(TestSupport::writeSettings(2000, 500, 1000));
-        window = WindowTest::openWindow();
-        ui = window->form();
+        startWindow(500, 1000);
         // A hung request must cost seconds, not the default minute.
         QCOMPARE(ui->spinBoxDfrCommandTimeout->value(), 2000);
         QApplication::setActiveWindow(window);
         QVERIFY(QTest::qWaitForWindowActive(window));
-        QTRY_VERIFY_WITH_TIMEOUT(logHas("INFO", "Ready!"), 5000);
     }
 
     void cleanup()
@@ -109,23 +73,6 @@ private Q_SLOTS:
                                  DeviceTest::scanWaitMs);
         window->statusBar()->findChild<QToolButton*>("statusBarDismiss")->click();
         ui->tabWidget->setCurrentIndex(0);
-    }
-
-    void estimateSOC_data()
-    {
-        QTest::addColumn<double>("voltage");
-        QTest::addColumn<double>("charge");
-        // 3.8 V and a full charge are shown by the status panel test.
-        QTest::newRow("between 3.7 and 3.5") << 3.6 << 35.0;
-        QTest::newRow("below empty") << 3.0 << 0.0;
-    }
-
-    void estimateSOC()
-    {
-        QFETCH(double, voltage);
-        QFETCH(double, charge);
-        // The panel truncates, so the value must not fall a hair short.
-        QCOMPARE(int(Vantrel::Ui::estimateSOC(voltage)), int(charge));
     }
 
     void connectProfile_data()
@@ -153,13 +100,10 @@ private Q_SLOTS:
         const bool directionShown = profile != DeviceState::PROFILE_DFR_V1;
         const bool bootloader = profile == DeviceState::PROFILE_DFR_V2_BL;
 
-        DfrSimulator* sim = plugIn(profile);
-        QVERIFY(sim);
-        const QString port = portOf(*sim);
-        QAction* action = DeviceTest::plugAndClick(ui, *sim);
-        QVERIFY(action);
-
-        QVERIFY(action->isChecked());
+        DfrSimulator* plugged = connectReceiver(profile);
+        QVERIFY(plugged);
+        const QString port = DeviceTest::portOf(plugged->deviceName());
+        QAction* action = actionFor(port);
         const QString serial = bootloader ? "SN/UNKNOWN-UNKNOWN" : "SN/0042-1207";
         QCOMPARE(action->text(), QStringLiteral("%1 - %2 - %3").arg(port, version, serial));
         QCOMPARE(ui->lineEditVersionsDfrVersion->text(), version);
@@ -171,7 +115,7 @@ private Q_SLOTS:
         QCOMPARE(!ui->pushButtonSwitchMode->isHidden(), directionShown);
         QCOMPARE(ui->pushButtonSwitchMode->text(), switchText);
         QCOMPARE(!ui->pushButtonFirmwareUpdate->isHidden(), bootloader);
-        QCOMPARE(sim->receivedCount("SETUPSW") > 0, !bootloader);
+        QCOMPARE(plugged->receivedCount("SETUPSW") > 0, !bootloader);
         if (!bootloader) {
             QCOMPARE(!ui->lineEditStatusDirection->isHidden(), directionShown);
             QCOMPARE(!ui->labelStatusOrvanBand->isHidden(), directionShown);
@@ -181,8 +125,8 @@ private Q_SLOTS:
             QVERIFY(logHas("INFO", "DFR configuration loaded!"));
         }
         // Filling the widgets from the receiver writes nothing back.
-        QVERIFY(writes(*sim, "SETUPSW").isEmpty());
-        QVERIFY(writes(*sim, "SETUPHW").isEmpty());
+        QVERIFY(writes(*plugged, "SETUPSW").isEmpty());
+        QVERIFY(writes(*plugged, "SETUPHW").isEmpty());
         QTRY_VERIFY_WITH_TIMEOUT(sameIcon(action->icon(), ":/Icons/dfrReady") ||
                                      sameIcon(action->icon(), ":/Icons/dfrWaiting"),
                                  3000);
@@ -203,16 +147,19 @@ private Q_SLOTS:
         QTest::addColumn<int>("temperature");
         QTest::addColumn<double>("voltage");
         QTest::addColumn<int>("band");
-        QTest::addColumn<QString>("latitude");
-        QTest::addColumn<QString>("temperatureText");
-        QTest::addColumn<QString>("voltageText");
         QTest::addColumn<int>("charge");
-        QTest::addColumn<QString>("bandText");
+        QTest::addColumn<QStringList>("shown");  // latitude, temperature, voltage, band
 
-        QTest::newRow("valid fix, 25 degrees") << true << 25 << 3.8 << 3 << "48.8" << QString::fromUtf8("25°C (77.0°F)")
-                                              << "3.8V" << 65 << "MSS    : 399.900 MHz to 399.980 MHz";
-        QTest::newRow("no fix, freezing") << false << 0 << 4.25 << 9 << "INVALID" << QString::fromUtf8("0°C (32.0°F)")
-                                         << "4.25V" << 100 << "EESS2-3: 401.440 MHz to 401.520 MHz";
+        QTest::newRow("valid fix, 25 degrees")
+            << true << 25 << 3.8 << 3 << 65
+            << QStringList{"48.8", QString::fromUtf8("25°C (77.0°F)"), "3.8V", "MSS    : 399.900 MHz to 399.980 MHz"};
+        QTest::newRow("no fix, freezing")
+            << false << 0 << 4.25 << 9 << 100
+            << QStringList{"INVALID", QString::fromUtf8("0°C (32.0°F)"), "4.25V", "EESS2-3: 401.440 MHz to 401.520 MHz"};
+        // The charge is truncated, so it must not fall a hair short.
+        QTest::newRow("between 3.7 and 3.5 volts")
+            << true << 25 << 3.6 << 3 << 35
+            << QStringList{"48.8", QString::fromUtf8("25°C (77.0°F)"), "3.6V", "MSS    : 399.900 MHz to 399.980 MHz"};
     }
 
     void statusFormats()
@@ -221,31 +168,27 @@ private Q_SLOTS:
         QFETCH(int, temperature);
         QFETCH(double, voltage);
         QFETCH(int, band);
-        QFETCH(QString, latitude);
-        QFETCH(QString, temperatureText);
-        QFETCH(QString, voltageText);
         QFETCH(int, charge);
-        QFETCH(QString, bandText);
-
-        DfrSimulator* sim = plugIn(DeviceState::PROFILE_DFR_V2_APP);
-        QVERIFY(sim);
-        sim->state().status.gpsValid = gpsValid;
-        sim->state().status.temperature = temperature;
-        sim->state().status.voltage = voltage;
-        sim->state().status.band = band;
-        QVERIFY(DeviceTest::plugAndClick(ui, *sim));
-
-        QCOMPARE(ui->lineEditStatusLatitude->text(), latitude);
-        QCOMPARE(ui->lineEditStatusTemperature->text(), temperatureText);
-        QCOMPARE(ui->lineEditStatusVoltage->text(), voltageText);
+        QFETCH(QStringList, shown);
+        DfrSimulator* plugged = connectReceiver(DeviceState::PROFILE_DFR_V2_APP, [&](DeviceState& state) {
+            state.status.gpsValid = gpsValid;
+            state.status.temperature = temperature;
+            state.status.voltage = voltage;
+            state.status.band = band;
+        });
+        QVERIFY(plugged);
+        const auto panel = [this] {
+            return QStringList{ui->lineEditStatusLatitude->text(), ui->lineEditStatusTemperature->text(),
+                               ui->lineEditStatusVoltage->text(), ui->lineEditStatusOrvanBand->text()};
+        };
+        QCOMPARE(panel(), shown);
         QCOMPARE(ui->progressBarCharge->value(), charge);
-        QCOMPARE(ui->lineEditStatusOrvanBand->text(), bandText);
         QCOMPARE(ui->lineEditStatusDirection->text(), QStringLiteral("135"));
 
         // An invalid band leaves the field as it was.
-        sim->state().status.band = 10;
+        plugged->state().status.band = 10;
         ui->pushButtonStatusRefresh->click();
-        QCOMPARE(ui->lineEditStatusOrvanBand->text(), bandText);
+        QCOMPARE(panel(), shown);
     }
 
     void switchingReceivers()
@@ -254,8 +197,8 @@ private Q_SLOTS:
         DfrSimulator* first = plugIn(DeviceState::PROFILE_DFR_V2_APP);
         DfrSimulator* second = plugIn(DeviceState::PROFILE_DFR_V1);
         QVERIFY(first && second);
-        const QString a = portOf(*first);
-        const QString b = portOf(*second);
+        const QString a = DeviceTest::portOf(first->deviceName());
+        const QString b = DeviceTest::portOf(second->deviceName());
         QTRY_VERIFY_WITH_TIMEOUT(actionFor(a) && actionFor(b), scanWaitMs);
 
         actionFor(a)->trigger();
@@ -277,56 +220,46 @@ private Q_SLOTS:
 
     void setupRoundTrips()
     {
-        DfrSimulator* sim = plugIn(DeviceState::PROFILE_DFR_V2_APP);
-        QVERIFY(sim);
-        sim->state().setupHardware[5] = "-1.50";
-        QVERIFY(DeviceTest::plugAndClick(ui, *sim));
+        DfrSimulator* plugged = connectReceiver(DeviceState::PROFILE_DFR_V2_APP,
+                                                [](DeviceState& state) { state.setupHardware[5] = "-1.50"; });
+        QVERIFY(plugged);
         QCOMPARE(ui->lineEditHardwareDeclination->text(), QStringLiteral("-1.50"));
 
         // The clock: minutes only, every other position empty.
         ui->widgetSoftwareSetupDateTime->setEnabled(true);
-        sim->clearReceivedFrames();
+        plugged->clearReceivedFrames();
         ui->widgetSoftwareSetupDateTime->setDateTime(
             Tarsk::Utils::DateTime::fromQDateTime(QDateTime(QDate(2024, 3, 5), QTime(14, 7, 59), Qt::UTC)));
         QMetaObject::invokeMethod(ui->widgetSoftwareSetupDateTime, "sigDateTimeChanged");
-        QCOMPARE(writes(*sim, "SETUPSW"),
+        QCOMPARE(writes(*plugged, "SETUPSW"),
                  (QList<QStringList>{{"", "", "", "", "", "", "", "24", "3", "5", "14", "7", "", ""}}));
 
         // Contrast alone: positions 0 to 6 from the widgets, the clock left alone.
-        sim->clearReceivedFrames();
-        ui->horizontalSliderSetupSoftwareConstrast->setValue(ui->horizontalSliderSetupSoftwareConstrast->value() == 17
-                                                                 ? 18 : 17);
-        const QList<QStringList> contrast = writes(*sim, "SETUPSW");
-        QCOMPARE(contrast.size(), 1);
-        QCOMPARE(contrast.first().mid(7, 5), (QStringList{"", "", "", "", ""}));
-        QCOMPARE(contrast.first().at(2), QString::number(ui->horizontalSliderSetupSoftwareConstrast->value()));
+        plugged->clearReceivedFrames();
+        QSlider* contrast = ui->horizontalSliderSetupSoftwareConstrast;
+        contrast->setValue(contrast->value() == 17 ? 18 : 17);
+        const QList<QStringList> software = writes(*plugged, "SETUPSW");
+        QCOMPARE(software.size(), 1);
+        QCOMPARE(software.first().mid(7, 5), (QStringList{"", "", "", "", ""}));
+        QCOMPARE(software.first().at(2), QString::number(contrast->value()));
 
         // Declination goes back exactly as read.
-        sim->clearReceivedFrames();
+        plugged->clearReceivedFrames();
         ui->spinBoxHardwareCableLength->setValue(12);
         Q_EMIT ui->spinBoxHardwareCableLength->editingFinished();
-        const QList<QStringList> hardware = writes(*sim, "SETUPHW");
+        const QList<QStringList> hardware = writes(*plugged, "SETUPHW");
         QCOMPARE(hardware.size(), 1);
         QCOMPARE(hardware.first().at(2), QStringLiteral("12"));
         QCOMPARE(hardware.first().at(5), QStringLiteral("-1.50"));
     }
 
     // The window's own wiring is made once per connection and removed exactly: the tables keep their own.
-    void slotsRunOncePerSignal_data()
-    {
-        QTest::addColumn<int>("connections");
-        QTest::newRow("first connection") << 1;
-        QTest::newRow("after two reconnections") << 3;
-    }
-
     void slotsRunOncePerSignal()
     {
-        QFETCH(int, connections);
-        DfrSimulator* sim = plugIn(DeviceState::PROFILE_DFR_V2_APP);
-        QVERIFY(sim);
-        QAction* action = DeviceTest::plugAndClick(ui, *sim);
-        QVERIFY(action);
-        for (int again = 1; again < connections; ++again) {
+        DfrSimulator* plugged = connectReceiver(DeviceState::PROFILE_DFR_V2_APP);
+        QVERIFY(plugged);
+        QAction* action = actionFor(DeviceTest::portOf(plugged->deviceName()));
+        for (int again = 0; again < 2; ++again) {
             action->trigger();
             QVERIFY(!ui->pushButtonStatusRefresh->isEnabled());
             action->trigger();
@@ -344,19 +277,18 @@ private Q_SLOTS:
         QCOMPARE(cellClicks.count(), 1);
 
         ui->tabWidget->setCurrentWidget(ui->tabConfiguration);
-        sim->clearReceivedFrames();
+        plugged->clearReceivedFrames();
         ui->pushButtonStatusRefresh->click();
-        QCOMPARE(sim->receivedCount("LIG"), 1);
+        QCOMPARE(plugged->receivedCount("LIG"), 1);
         ui->checkBoxSetupSoftwareAudio->click();
-        QCOMPARE(writes(*sim, "SETUPSW").size(), 1);
+        QCOMPARE(writes(*plugged, "SETUPSW").size(), 1);
     }
 
     void warningsAndErrorsShow_data()
     {
-        QTest::addColumn<QList<int>>("logged"); // message i has the type logged[i]
+        QTest::addColumn<QList<int>>("logged");  // message i has the type logged[i]
         QTest::addColumn<QString>("level");
         QTest::addColumn<int>("shown");
-        QTest::newRow("a warning") << QList<int>{QtWarningMsg} << "warning" << 0;
         QTest::newRow("an error") << QList<int>{QtCriticalMsg} << "critical" << 0;
         QTest::newRow("information leaves the warning") << QList<int>{QtWarningMsg, QtInfoMsg} << "warning" << 0;
         QTest::newRow("the newest wins") << QList<int>{QtCriticalMsg, QtWarningMsg} << "warning" << 1;
@@ -368,6 +300,9 @@ private Q_SLOTS:
         QFETCH(QList<int>, logged);
         QFETCH(QString, level);
         QFETCH(int, shown);
+        const int terminal = ui->tabWidget->indexOf(ui->tabTerminal);
+        ui->tabWidget->setCurrentIndex(terminal);  // clears the tab's marker
+        ui->tabWidget->setCurrentIndex(0);
         for (int i = 0; i < logged.size(); ++i) {
             const QString text = QStringLiteral("Message %1\nsecond line").arg(i);
             if (logged[i] == QtWarningMsg || logged[i] == QtCriticalMsg)
@@ -375,12 +310,15 @@ private Q_SLOTS:
             qt_message_output(QtMsgType(logged[i]), QMessageLogContext(), text);
         }
         QCOMPARE(shownLevel(), level);
+        // The log's tab is marked until it is shown.
+        QCOMPARE(ui->tabWidget->tabText(terminal), QString(shown < 0 ? "Terminal" : "Terminal *"));
         if (shown < 0)
             return;
         // Its time and its first line; a click shows the log.
         QVERIFY2(message()->text().endsWith(QStringLiteral("UTC  Message %1").arg(shown)), qPrintable(message()->text()));
         message()->click();
         QCOMPARE(ui->tabWidget->currentWidget(), ui->tabTerminal);
+        QCOMPARE(ui->tabWidget->tabText(terminal), QString("Terminal"));
     }
 
     void lostLinkIsExplained_data()
@@ -390,8 +328,9 @@ private Q_SLOTS:
         QTest::addColumn<bool>("unplugged");
         QTest::addColumn<QString>("level");
         QTest::addColumn<QString>("text");
-        QTest::newRow("first generation stops answering") << DeviceState::PROFILE_DFR_V1 << "DFR V1" << false
-                                                          << "critical" << "Error on %1 (Uart link timeout). Please restart connection.";
+        QTest::newRow("first generation stops answering")
+            << DeviceState::PROFILE_DFR_V1 << "DFR V1" << false << "critical"
+            << "Error on %1 (Uart link timeout). Please restart connection.";
         QTest::newRow("second generation unplugged") << DeviceState::PROFILE_DFR_V2_APP << "DFR V2" << true << "warning"
                                                      << "Disconnection of %1 (DFR disconnected).";
     }
@@ -408,20 +347,21 @@ private Q_SLOTS:
         auto* settings = Vantrel::Utils::Settings::instance();
         settings->keepAliveTimeoutMs = 3000;
         const auto restore = qScopeGuard([settings] { settings->keepAliveTimeoutMs = 500; });
-        DfrSimulator* sim = connectReceiver(profile);
-        QVERIFY(sim);
-        const QString port = DeviceTest::portOf(sim->deviceName());
+        DfrSimulator* plugged = connectReceiver(profile);
+        QVERIFY(plugged);
+        const QString port = DeviceTest::portOf(plugged->deviceName());
         QTRY_VERIFY_WITH_TIMEOUT(connection().endsWith("link ready"), 5000);
-        QCOMPARE(connection().split(QString::fromUtf8("  ·  ")), (QStringList{port, generation, "SN/0042-1207", "link ready"}));
+        QCOMPARE(connection().split(QString::fromUtf8("  ·  ")),
+                 (QStringList{port, generation, "SN/0042-1207", "link ready"}));
 
         const QString shown = text.arg(port);
         const QPointer<QAction> action = actionFor(port);
         if (unplugged) {
-            sim->unplug();
+            plugged->unplug();
             // The button goes with the receiver, deleted and not only removed.
             QTRY_VERIFY_WITH_TIMEOUT(action.isNull(), DeviceTest::scanWaitMs);
         } else {
-            sim->setPersistentFault(DfrSimulator::FAULTMODE_NO_REPLY);
+            plugged->setPersistentFault(DfrSimulator::FAULTMODE_NO_REPLY);
             QTest::ignoreMessage(QtCriticalMsg, "UART link timeout on KeepAlive");
             QTest::ignoreMessage(QtCriticalMsg, qPrintable(shown));
             QTRY_VERIFY_WITH_TIMEOUT(connection().endsWith("link waiting"), 5000);
@@ -434,19 +374,18 @@ private Q_SLOTS:
         message()->click();
         QCOMPARE(ui->tabWidget->currentWidget(), ui->tabTerminal);
         QVERIFY(ui->tabWidget->isTabEnabled(ui->tabWidget->currentIndex()));
-        QVERIFY(DeviceTest::logHas(ui, unplugged ? "INFO" : "CRITICAL", shown));
+        QVERIFY(logHas(unplugged ? "INFO" : "CRITICAL", shown));
         QVERIFY(!ui->lineEditTerminalCommand->isEnabled());
     }
 
     void typedSetupValues_data()
     {
         QTest::addColumn<QString>("field");
-        QTest::addColumn<int>("position"); // in the hardware setup, or the software setup for the angle
+        QTest::addColumn<int>("position");  // in the hardware setup, or the software setup for the angle
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QStringList>("sent");
         const QString declination = "lineEditHardwareDeclination";
         QTest::newRow("declination, letters") << declination << 5 << "abc" << QStringList{};
-        QTest::newRow("declination, negative decimal") << declination << 5 << "-2.5" << QStringList{"-2.5"};
         QTest::newRow("declination, beyond 180 degrees") << declination << 5 << "200x" << QStringList{"20"};
         QTest::newRow("declination, a comma splits no frame") << declination << 5 << "3,5" << QStringList{"35"};
         QTest::newRow("declination, unchanged") << declination << 5 << "1.5" << QStringList{};
@@ -460,9 +399,9 @@ private Q_SLOTS:
         QFETCH(int, position);
         QFETCH(QString, typed);
         QFETCH(QStringList, sent);
-        DfrSimulator* sim = connectReceiver(DeviceState::PROFILE_DFR_V2_APP); // declination 1.5, cable 5, angle 0
-        QVERIFY(sim);
-        sim->clearReceivedFrames();
+        DfrSimulator* plugged = connectReceiver(DeviceState::PROFILE_DFR_V2_APP);  // declination 1.5, cable 5, angle 0
+        QVERIFY(plugged);
+        plugged->clearReceivedFrames();
         // Focus moves only within the active window, and a busy machine may hand it elsewhere.
         window->activateWindow();
         QApplication::setActiveWindow(window);
@@ -477,7 +416,7 @@ private Q_SLOTS:
         ui->comboBoxHardwareDirectionMode->setFocus();
         QTRY_VERIFY_WITH_TIMEOUT(!widget->hasFocus(), 10000);
         QStringList written;
-        for (const QStringList& frame : writes(*sim, position == 6 ? "SETUPSW" : "SETUPHW"))
+        for (const QStringList& frame : writes(*plugged, position == 6 ? "SETUPSW" : "SETUPHW"))
             written.append(frame.value(position));
         QCOMPARE(written, sent);
     }

@@ -6,7 +6,6 @@
 #include "tests/common/WindowDeviceFixture.h"
 
 using Vantrel::Sim::DemoContent;
-using Vantrel::Ui::MainWindow;
 
 namespace {
 
@@ -49,7 +48,6 @@ class TestFlashWindow : public WindowDeviceFixture
             DemoContent::fillFlash(state, records);
         });
     }
-    void setAnswer(int choice) { answer = [choice](const Dialogs::Request_t&) { return choice; }; }
 
 private Q_SLOTS:
     void initTestCase() { startWindow(); }
@@ -83,7 +81,7 @@ private Q_SLOTS:
         QFETCH(int, reads);
         connectReceiver(DeviceState::PROFILE_DFR_V2_APP, 30);
         window->slotOrvanMessageReceived({}, Vantrel::Com::DfrLink::RXORIGIN_LIVE);
-        setAnswer(choice);
+        reply = choice;
         ui->pushButtonRxFlashRead->click();
         QCOMPARE(asked.size(), 1);
         QCOMPARE(asked.first().title, QString("RX table contains data"));
@@ -109,7 +107,7 @@ private Q_SLOTS:
 
         cleanup();
         QVERIFY(ui->pushButtonRxFlashOpenDump->isEnabled() && ui->tabWidget->isTabEnabled(3));
-        setAnswer(1);  // keep what the first file showed
+        reply = 1;  // keep what the first file showed
         for (const QString& file : files) {
             chosenFile = dumpDir().absoluteFilePath(file);
             ui->pushButtonRxFlashOpenDump->click();
@@ -148,7 +146,7 @@ private Q_SLOTS:
         const QStringList read = rows(ui->tableWidgetRx);
         window->slotClearRxTable();
         chosenFile = dumpDir().absoluteFilePath(files.first());
-        setAnswer(1);  // second generation; the identifier width is guessed right or the rows differ
+        reply = 1;  // second generation; the identifier width is guessed right or the rows differ
         ui->pushButtonRxFlashOpenDump->click();
         QCOMPARE(rows(ui->tableWidgetRx), read);
     }
@@ -167,7 +165,7 @@ private Q_SLOTS:
         QFETCH(int, profile);
         QFETCH(bool, yes);
         connectReceiver(DeviceState::Profile_t(profile), 10);
-        setAnswer(yes ? 0 : 1);
+        reply = yes ? 0 : 1;
         ui->pushButtonRxFlashErase->click();
         const DeviceState& state = sim->state();
         const qsizetype left = state.flashImage.size() + state.flashAreas.value(0).size() + state.flashAreas.value(1).size();
@@ -176,11 +174,6 @@ private Q_SLOTS:
     }
 };
 
-int main(int argc, char** argv)
-{
-    Tarsk::Utils::ToplevelApplication app(argc, argv);
-    TestFlashWindow test;
-    return QTest::qExec(&test, argc, argv);
-}
+VANTREL_WINDOW_TEST_MAIN(TestFlashWindow)
 
 #include "tst_flashwindow.moc"

@@ -106,15 +106,5 @@ private Q_SLOTS:
     }
 };
 
-int main(int argc, char** argv)
-{
-    qRegisterMetaType<Tarsk::Utils::DateTime>("Tarsk::Utils::DateTime");
-    Tarsk::Utils::ToplevelApplication app(argc, argv);
-    QApplication::setApplicationName(Vantrel::App::applicationName);
-    QApplication::setOrganizationName(Vantrel::App::organisationName);
-    QApplication::setApplicationVersion(Vantrel::App::applicationVersion);
-    TstMainWindow test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+VANTREL_WINDOW_TEST_MAIN(TstMainWindow)
 #include "tst_mainwindow.moc"

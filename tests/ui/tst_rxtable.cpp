@@ -1,19 +1,10 @@
-// Received messages table: cell texts, styling, sorting, filter, CSV export, context menu, traffic log, live rows.
-#include <QtTest>
-
-#include <QClipboard>
-#include <QDesktopServices>
-#include <QMenu>
-#include <functional>
-#include <memory>
-
+// Received messages table: cell texts, sorting, filter, CSV export, context menu, traffic log, live rows.
 #include "tests/common/WindowDeviceFixture.h"
-#include "tests/ui/WindowTestMain.h"
 #include "ui/RxTableModel.h"
 #include "utils/GpsFormat.h"
 
 using Vantrel::Com::DfrLink;
-using Vantrel::Ui::MainWindow;
+using Vantrel::Utils::GpsFormat;
 using Message = DfrLink::OrvanRxMessage_t;
 using Tweak = std::function<void(Message&)>;
 
@@ -117,10 +108,7 @@ class TestRxTable : public WindowDeviceFixture
     // A raw payload that slot 7's format decodes to 43.5 N 1.25 W.
     static QByteArray positionPayload()
     {
-        const auto format = Vantrel::Utils::GpsFormat::instance()
-                                ->getFormatsForOrigin(Vantrel::Utils::GpsFormat::ORIGIN_FILE)
-                                .first()
-                                .second;
+        const auto format = GpsFormat::instance()->getFormatsForOrigin(GpsFormat::ORIGIN_FILE).first().second;
         QStringList fields = {format.name};
         for (const auto& c : {format.lat, format.lon})
             for (int v : {c.signPos, c.signLen, c.pos, c.len, c.t, c.u, c.v, c.w, c.ty})
@@ -129,12 +117,19 @@ class TestRxTable : public WindowDeviceFixture
         return Vantrel::Sim::BeaconBuilder::gpsPayload(fields, 43.5, -1.25, 8);
     }
 
+    // Slot 7 decodes its payloads with the reference file's first format.
+    static void formatForSlot7()
+    {
+        GpsFormat* catalog = GpsFormat::instance();
+        catalog->addGpsFormat(GpsFormat::ORIGIN_PLATFORM, 7,
+                              catalog->getFormatsForOrigin(GpsFormat::ORIGIN_FILE).first().second);
+    }
+
     QString logFilePath() const
     {
         return QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("../Logs/Log 0042.txt"));
     }
 
-    QAction* portAction() const { return DeviceTest::portAction(ui, DeviceTest::portOf(sim->deviceName())); }
 
 public Q_SLOTS:
     void openUrl(const QUrl& url) { openedUrls.append(url); }
@@ -147,11 +142,7 @@ private Q_SLOTS:
         ui->tabWidget->setTabEnabled(rxTab, true);
         ui->tabWidget->setCurrentIndex(rxTab);
         QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "openUrl");
-
-        // Slot 7 decodes its payloads with the reference file's first format.
-        auto* catalog = Vantrel::Utils::GpsFormat::instance();
-        catalog->addGpsFormat(Vantrel::Utils::GpsFormat::ORIGIN_PLATFORM, 7,
-                              catalog->getFormatsForOrigin(Vantrel::Utils::GpsFormat::ORIGIN_FILE).first().second);
+        formatForSlot7();
     }
 
     void init()
@@ -159,15 +150,15 @@ private Q_SLOTS:
         window->slotClearRxTable();
         table()->clearSelection();
         table()->setSortingEnabled(true);
-        ui->lineEditRxFilter->clear();
+        window->slotClearRxFilter();
         ui->tableWidgetPlatforms->setRowCount(0);
         openedUrls.clear();
     }
 
     void cleanupTestCase()
     {
-        if (sim && portAction()->isChecked())
-            portAction()->trigger();
+        if (sim && connected())
+            window->slotDfrDisconnected(DeviceTest::portOf(sim->deviceName()), "end of test");
         Dialogs::setResponder({});
         QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
         delete window;
@@ -181,8 +172,6 @@ private Q_SLOTS:
         const Tweak none = [](Message&) {};
         QTest::newRow("index from a 07 row") << none << 1 << "7";
         QTest::newRow("label of the matching row") << none << 2 << "Buoy seven";
-        QTest::newRow("own index wins over the row's")
-            << Tweak([](Message& m) { m.platformSlotIndex = 3; }) << 1 << "3";
         QTest::newRow("unknown id leaves index empty")
             << Tweak([](Message& m) { m.platformId = "FFFFF"; }) << 1 << "";
         QTest::newRow("live position") << none << 3 << "N/A";
@@ -207,10 +196,6 @@ private Q_SLOTS:
             m.payload = positionPayload();
             m.rawPayload = QByteArray(8, '\0');
         }) << 15 << "0";
-        QTest::newRow("slot without a format") << Tweak([](Message& m) {
-            m.rawPayload = positionPayload();
-            m.platformSlotIndex = 2;
-        }) << 15 << "";
         QTest::newRow("CRC bad") << Tweak([](Message& m) { m.crcOk = false; }) << 17 << "No";
     }
 
@@ -228,34 +213,6 @@ private Q_SLOTS:
         QCOMPARE(cell(0, column), text);
     }
 
-    // Modulations set the text colour, a bad CRC shades the row, payload columns use a fixed font.
-    void rowStyling_data()
-    {
-        QTest::addColumn<int>("modulation");
-        QTest::addColumn<bool>("crcOk");
-        QTest::addColumn<bool>("coloured");
-        QTest::newRow("A2") << int(DfrLink::ORVANMODULATION_A2) << true << true;
-        QTest::newRow("LDK, bad CRC") << int(DfrLink::ORVANMODULATION_LDK) << false << true;
-        QTest::newRow("invalid keeps the default colour, bad CRC") << int(DfrLink::ORVANMODULATION_INVALID) << false
-                                                                   << false;
-    }
-
-    void rowStyling()
-    {
-        QFETCH(int, modulation);
-        QFETCH(bool, crcOk);
-        QFETCH(bool, coloured);
-        Message m = baseMessage();
-        m.modulation = DfrLink::OrvanModulation_t(modulation);
-        m.crcOk = crcOk;
-        receive(m);
-        for (int column = 0; column < 20; ++column) {
-            QCOMPARE(at(0, column).data(Qt::ForegroundRole).isValid(), coloured);
-            QCOMPARE(at(0, column).data(Qt::BackgroundRole).isValid(), !crcOk);
-            QCOMPARE(at(0, column).data(Qt::FontRole).isValid(), column >= 18);
-        }
-    }
-
     // Numeric columns sort by value, text columns by text.
     void sortByValue_data()
     {
@@ -266,9 +223,6 @@ private Q_SLOTS:
         QTest::newRow("level, range codes at their bounds")
             << 10 << QList<Tweak>({level(-95), level(1), level(-121), level(2), level(3)})
             << QStringList({"< -135", "-121", "< -112", "-95", "> 0"});
-        const auto direction = [](quint32 v) { return Tweak([v](Message& m) { m.direction = v; }); };
-        QTest::newRow("direction") << 7 << QList<Tweak>({direction(314), direction(32), direction(4)})
-                                   << QStringList({"4", "32", "314"});
         const auto index = [](int v) { return Tweak([v](Message& m) { m.platformSlotIndex = v; }); };
         QTest::newRow("index, none first") << 1 << QList<Tweak>({index(10), index(-1), index(9)})
                                            << QStringList({"", "9", "10"});
@@ -277,9 +231,6 @@ private Q_SLOTS:
         };
         QTest::newRow("period, invalid first") << 11 << QList<Tweak>({period(100, true), period(9, true), period(500, false)})
                                                << QStringList({"Invalid", "9", "100"});
-        const auto latitude = [](double v) { return Tweak([v](Message& m) { m.dfrLatitude = v; }); };
-        QTest::newRow("receiver latitude, signed") << 12 << QList<Tweak>({latitude(-5.5), latitude(10), latitude(-40)})
-                                                   << QStringList({"-40", "-5.5", "10"});
         const auto id = [](const char* v) { return Tweak([v](Message& m) { m.platformId = v; }); };
         QTest::newRow("identifier stays text") << 5 << QList<Tweak>({id("B9"), id("B10"), id("a1")})
                                                << QStringList({"B10", "B9", "a1"});
@@ -345,67 +296,6 @@ private Q_SLOTS:
         QCOMPARE(visibleIds().mid(count / 2), live);
     }
 
-    // Live rows join a sorted table where sorting it anew would put them: newest first among equals.
-    void liveRowsInSortedTable_data()
-    {
-        QTest::addColumn<int>("column");
-        QTest::addColumn<Qt::SortOrder>("order");
-        QTest::addColumn<QStringList>("rows");
-        QTest::newRow("by Id ascending") << 5 << Qt::AscendingOrder
-                                         << QStringList({"A/4", "A/2", "flash 2", "flash 9", "M/1", "Z/3"});
-        QTest::newRow("by Position descending")
-            << 3 << Qt::DescendingOrder << QStringList({"flash 9", "flash 2", "A/4", "Z/3", "A/2", "M/1"});
-    }
-
-    void liveRowsInSortedTable()
-    {
-        QFETCH(int, column);
-        QFETCH(Qt::SortOrder, order);
-        QFETCH(QStringList, rows);
-        receiveIds({"F"}, DfrLink::RXORIGIN_FLASH, 9);
-        receiveIds({"F"}, DfrLink::RXORIGIN_FLASH, 2);
-        table()->sortByColumn(column, order);
-        table()->setSortingEnabled(true);
-        int frequency = 0;
-        for (const char* id : {"M", "A", "Z", "A"}) {
-            Message m = baseMessage();
-            m.platformId = id;
-            m.frequencyHz = ++frequency;
-            receive(m);
-        }
-        QStringList shown;
-        for (int row = 0; row < this->rows(); ++row)
-            shown.append(cell(row, 0) == "Flash" ? "flash " + cell(row, 3) : cell(row, 5) + '/' + cell(row, 6));
-        QCOMPARE(shown, rows);
-    }
-
-    void filter_data()
-    {
-        QTest::addColumn<QString>("filter");
-        QTest::addColumn<QStringList>("visible");
-        QTest::newRow("contained anywhere") << "ABC" << QStringList({"XABC3", "ABC1"});
-        QTest::newRow("case-sensitive") << "abc" << QStringList({"abc4", "abc2"});
-    }
-
-    void filter()
-    {
-        QFETCH(QString, filter);
-        QFETCH(QStringList, visible);
-        table()->setSortingEnabled(false);
-        receiveIds({"ABC1", "abc2", "XABC3"});
-        QTest::keyClicks(ui->lineEditRxFilter, filter);
-        window->slotFilterRxTable();
-        // Later rows follow the filter too.
-        receiveIds({"QQ", "abc4"});
-        QCOMPARE(visibleIds(), visible);
-        // The view follows: one header section per shown row.
-        QCOMPARE(table()->verticalHeader()->count(), visible.size());
-
-        window->slotClearRxFilter();
-        QCOMPARE(ui->lineEditRxFilter->text(), QString());
-        QCOMPARE(visibleIds().size(), 5);
-    }
-
     void exportCsv_data()
     {
         QTest::addColumn<QList<int>>("selectedRows");
@@ -457,84 +347,65 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(unreachable));
     }
 
-    void contextMenuEntries_data()
+    // The entries offered for the row under the cursor (none outside the rows), and what the chosen one does:
+    // clipboard, opened address, identifiers still shown.
+    void contextMenu_data()
     {
         QTest::addColumn<Tweak>("tweak");
+        QTest::addColumn<int>("row");  // -1: below the last row
         QTest::addColumn<QStringList>("entries");
+        QTest::addColumn<QString>("choice");
+        QTest::addColumn<QStringList>("after");
         const QString filterEntry = "ID filter: ABCDE12";
         const QString copy = "Copy payload to clipboard";
         const QString copyRaw = "Copy raw payload to clipboard";
         const QString dfrMap = "See DFR position on Google Maps";
         const QString payloadMap = "See payload position on Google Maps";
+        const QStringList all = {filterEntry, "-", copy, copyRaw, "-", dfrMap, payloadMap};
         const QStringList noDfrPosition = {filterEntry, "-", copy, copyRaw, "-", payloadMap};
-        QTest::newRow("everything") << Tweak([](Message&) {})
-                                    << QStringList({filterEntry, "-", copy, copyRaw, "-", dfrMap, payloadMap});
-        QTest::newRow("no receiver position") << Tweak([](Message& m) { m.dfrPositionValid = false; }) << noDfrPosition;
-        QTest::newRow("receiver latitude 0") << Tweak([](Message& m) { m.dfrLatitude = 0; }) << noDfrPosition;
+        const QStringList untouched = {"before", "", "X9 ABCDE12"};
+        const Tweak none = [](Message&) {};
+        QTest::newRow("copy payload") << none << 1 << all << copy << QStringList{"0A1BFF", "", "X9 ABCDE12"};
+        QTest::newRow("DFR position map") << none << 1 << all << dfrMap
+                                          << QStringList{"before", "https://maps.google.com/maps?q=48.856613,2.35",
+                                                         "X9 ABCDE12"};
+        QTest::newRow("ID filter") << none << 1 << all << filterEntry << QStringList{"before", "", "ABCDE12"};
+        QTest::newRow("no receiver position") << Tweak([](Message& m) { m.dfrPositionValid = false; }) << 1
+                                              << noDfrPosition << "" << untouched;
         QTest::newRow("no payloads, no payload position")
-            << Tweak([](Message& m) { m.payload.clear(), m.rawPayload.clear(); }) << QStringList({filterEntry, "-", dfrMap});
+            << Tweak([](Message& m) { m.payload.clear(), m.rawPayload.clear(); }) << 1
+            << QStringList({filterEntry, "-", dfrMap}) << "" << untouched;
         QTest::newRow("raw payload only, slot without a format")
-            << Tweak([](Message& m) { m.payload.clear(), m.platformSlotIndex = 5; })
-            << QStringList({filterEntry, "-", copyRaw, "-", dfrMap});
+            << Tweak([](Message& m) { m.payload.clear(), m.platformSlotIndex = 5; }) << 1
+            << QStringList({filterEntry, "-", copyRaw, "-", dfrMap}) << "" << untouched;
+        // Last: its answerer gives up after a few tries, and no menu may open meanwhile.
+        QTest::newRow("outside the rows") << none << -1 << QStringList() << filterEntry << untouched;
     }
 
-    void contextMenuEntries()
+    void contextMenu()
     {
         QFETCH(Tweak, tweak);
+        QFETCH(int, row);
         QFETCH(QStringList, entries);
+        QFETCH(QString, choice);
+        QFETCH(QStringList, after);
+        table()->setSortingEnabled(false);
         addFavorite("07", "ABCDE12", "Buoy seven");
         Message m = baseMessage();
         m.rawPayload = positionPayload();
         tweak(m);
         receive(m);
-        QStringList shown;
-        answerMenu(&shown, QString());
-        window->slotShowRxTableContextMenu(table()->visualRect(at(0, 1)).center());
-        QCOMPARE(shown, entries);
-    }
-
-    void contextMenuActions_data()
-    {
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<QString>("clipboard");
-        QTest::addColumn<QString>("url");
-        QTest::addColumn<QStringList>("visibleIds");
-        QTest::newRow("copy payload") << "Copy payload to clipboard" << "0A1BFF" << "" << QStringList({"X9", "ABCDE12"});
-        QTest::newRow("DFR position map") << "See DFR position on Google Maps" << ""
-                                          << "https://maps.google.com/maps?q=48.856613,2.35"
-                                          << QStringList({"X9", "ABCDE12"});
-        QTest::newRow("ID filter") << "ID filter: ABCDE12" << "" << "" << QStringList({"ABCDE12"});
-    }
-
-    void contextMenuActions()
-    {
-        QFETCH(QString, entry);
-        QFETCH(QString, clipboard);
-        QFETCH(QString, url);
-        QFETCH(QStringList, visibleIds);
-        table()->setSortingEnabled(false);
-        receiveIds({"ABCDE12", "X9"});
+        receiveIds({"X9"}, DfrLink::RXORIGIN_LIVE);
         QGuiApplication::clipboard()->setText(QStringLiteral("before"));
 
         QStringList shown;
-        answerMenu(&shown, entry);
-        window->slotShowRxTableContextMenu(table()->visualRect(at(1, 5)).center());
-        QVERIFY(shown.contains(entry));
-        QCOMPARE(QGuiApplication::clipboard()->text(), clipboard.isEmpty() ? QStringLiteral("before") : clipboard);
-        QCOMPARE(openedUrls, url.isEmpty() ? QList<QUrl>() : QList<QUrl>({QUrl(url)}));
-        QCOMPARE(this->visibleIds(), visibleIds);
-    }
-
-    void contextMenuOutsideRows()
-    {
-        receive(baseMessage());
-        QStringList shown;
-        answerMenu(&shown, QStringLiteral("ID filter: ABCDE12"), 5);
-        const QPoint below(5, table()->visualRect(at(0, 0)).bottom() + 20);
-        QVERIFY(!table()->indexAt(below).isValid());
-        window->slotShowRxTableContextMenu(below);
-        QCOMPARE(shown, QStringList());
-        QCOMPARE(ui->lineEditRxFilter->text(), QString());
+        answerMenu(&shown, choice, row < 0 ? 5 : 100);
+        const QPoint below(5, table()->visualRect(at(1, 0)).bottom() + 20);
+        QVERIFY(row >= 0 || !table()->indexAt(below).isValid());
+        window->slotShowRxTableContextMenu(row < 0 ? below : table()->visualRect(at(row, 1)).center());
+        QCOMPARE(shown, entries);
+        const QString opened = openedUrls.isEmpty() ? QString() : openedUrls.first().toString();
+        QCOMPARE((QStringList{QGuiApplication::clipboard()->text(), opened, visibleIds().join(' ')}), after);
     }
 
     // From here on a first-generation receiver is connected.
@@ -550,15 +421,29 @@ private Q_SLOTS:
         QCOMPARE(cell(other, 7), "123");
     }
 
-    // The tab's buttons and filter field reach their slots while connected.
+    // The tab's controls reach their slots while connected; the filter holds for later rows too.
+    void wiredControls_data()
+    {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QStringList>("visible");
+        QTest::newRow("contained anywhere") << "ABC" << QStringList({"XABC3", "ABC1"});
+        QTest::newRow("case-sensitive") << "abc" << QStringList({"abc4", "abc2"});
+    }
+
     void wiredControls()
     {
-        window->slotClearRxTable();
-        receiveIds({"AB1", "CD2", "AB3"}, DfrLink::RXORIGIN_LIVE);
-        QTest::keyClicks(ui->lineEditRxFilter, "AB");
-        QCOMPARE(visibleIds().size(), 2);
+        QFETCH(QString, filter);
+        QFETCH(QStringList, visible);
+        table()->setSortingEnabled(false);
+        receiveIds({"ABC1", "abc2", "XABC3"}, DfrLink::RXORIGIN_LIVE);
+        QTest::keyClicks(ui->lineEditRxFilter, filter);
+        receiveIds({"QQ", "abc4"}, DfrLink::RXORIGIN_LIVE);
+        QCOMPARE(visibleIds(), visible);
+        // The view follows: one header section per shown row.
+        QCOMPARE(table()->verticalHeader()->count(), visible.size());
         ui->pushButtonRxClearFilter->click();
-        QCOMPARE(visibleIds().size(), 3);
+        QCOMPARE(ui->lineEditRxFilter->text(), QString());
+        QCOMPARE(visibleIds().size(), 5);
         table()->selectRow(1);
         ui->pushButtonRxClearSelection->click();
         QVERIFY(!table()->selectionModel()->hasSelection());
@@ -596,19 +481,6 @@ private Q_SLOTS:
                      qPrintable(lines[i]));
     }
 
-    void logFileWriteFailure()
-    {
-        QFile::remove(logFilePath());
-        QVERIFY(QFile::link(QStringLiteral("/dev/full"), logFilePath()));
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Unable to write log file .*/Log 0042\\.txt"));
-        ui->checkBoxRxLogFile->setChecked(true);
-        // Once stopped, the log stays quiet.
-        QTest::failOnWarning(QRegularExpression("Unable to write log file"));
-        receive(baseMessage());
-        ui->checkBoxRxLogFile->setChecked(false);
-        QFile::remove(logFilePath());
-    }
-
     void liveBeaconFromReceiver()
     {
         QVERIFY(connected());
@@ -618,10 +490,7 @@ private Q_SLOTS:
         beacon.frequencyHz = 401633000;
         beacon.slotIndex = 7;
         beacon.payload = positionPayload();
-        // Connecting reloaded the favourites' formats: slot 7 gets its format back.
-        auto* catalog = Vantrel::Utils::GpsFormat::instance();
-        catalog->addGpsFormat(Vantrel::Utils::GpsFormat::ORIGIN_PLATFORM, 7,
-                              catalog->getFormatsForOrigin(Vantrel::Utils::GpsFormat::ORIGIN_FILE).first().second);
+        formatForSlot7();  // connecting reloaded the favourites' formats
         QVERIFY(sim->sendBeacon(beacon));
         QTRY_COMPARE_WITH_TIMEOUT(rows(), 1, 5000);
         QCOMPARE(cell(0, 0), "Live");

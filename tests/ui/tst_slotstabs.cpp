@@ -1,29 +1,14 @@
 // Favourite platforms and GPS format bank tabs against the simulator: loading, edits and their rules, create, delete, CSV.
-#include <QtTest>
-
-#include <QCheckBox>
-#include <QLineEdit>
-#include <QTemporaryDir>
-
-#include <memory>
-
 #include "app/Constants.h"
 #include "sim/DemoContent.h"
-#include "sim/DfrSimulator.h"
-#include "tests/common/DeviceTestSupport.h"
-#include "tests/ui/WindowTestMain.h"
-#include "ui/Dialogs.h"
+#include "tests/common/WindowDeviceFixture.h"
 #include "ui/GpsFormatWidget.h"
 #include "utils/GpsFormat.h"
-#include "utils/Settings.h"
 
-using Vantrel::Sim::DeviceState;
-using Vantrel::Sim::DfrSimulator;
-using Vantrel::Ui::Dialogs;
 using Vantrel::Utils::GpsFormat;
 using Edit = std::function<void(Vantrel::Ui_UiMainWindow*)>;
 
-Q_DECLARE_METATYPE(DeviceState::Profile_t)
+Q_DECLARE_METATYPE(Vantrel::Sim::DeviceState::Profile_t)
 Q_DECLARE_METATYPE(Edit)
 
 namespace {
@@ -49,117 +34,26 @@ QString line(int index, const QString& label = QStringLiteral("Pier"), const QSt
         .arg(label, polynom);
 }
 
-// Slots as they matter: the format block of a platform without GPS mode is not read.
-QVector<QStringList> meaningful(QVector<QStringList> platforms)
-{
-    for (QStringList& values : platforms)
-        if (values.at(5) != QLatin1String("1"))
-            for (int pos = 6; pos < 28; ++pos)
-                values[pos].clear();
-    return platforms;
-}
-
-// A window connected to a simulated receiver with demo slots, with its questions and file dialogs answered.
-struct Fixture
-{
-    Vantrel::Ui::MainWindow* window = nullptr;
-    Vantrel::Ui_UiMainWindow* ui = nullptr;
-    std::unique_ptr<DfrSimulator> sim;
-    QAction* action = nullptr;
-    QStringList questions;  // titles, in order
-    int answer = 1;         // 0 Yes, 1 No
-    QString fileName;       // what file dialogs answer
-
-    // Settings are written before the window is built: it reloads them.
-    void createWindow()
-    {
-        auto* settings = Vantrel::Utils::Settings::instance();
-        settings->dfrCommandTimeoutMs = 2000;
-        settings->printAtCmdDebugInfo = false;
-        settings->saveSettingsInternal();
-        Dialogs::setResponder([this](const Dialogs::Request_t& request) -> QVariant {
-            if (request.kind != Dialogs::Request_t::QUESTION)
-                return fileName;
-            questions.append(request.title);
-            return answer;
-        });
-        window = WindowTest::openWindow();
-        ui = window->form();
-        QTRY_VERIFY_WITH_TIMEOUT(DeviceTest::logHas(ui, "INFO", "Ready!"), 5000);
-    }
-
-    // A demo receiver whose state the test may change before it is connected.
-    DeviceState& plug(DeviceState::Profile_t profile)
-    {
-        sim = std::make_unique<DfrSimulator>(profile);
-        sim->setBeaconPeriod(0);
-        Vantrel::Sim::DemoContent::apply(sim->state());
-        if (!sim->start())
-            qFatal("simulator did not start");
-        DeviceTest::offerPorts({sim.get()});
-        return sim->state();
-    }
-
-    bool connect()
-    {
-        action = DeviceTest::plugAndClick(ui, *sim);
-        if (!action || !action->isChecked())
-            return false;
-        sim->clearReceivedFrames();
-        questions.clear();
-        return true;
-    }
-
-    void disconnect()
-    {
-        if (action && action->isChecked())
-            action->trigger();
-    }
-
-    void unplug()
-    {
-        disconnect();
-        const QString port = sim ? DeviceTest::portOf(sim->deviceName()) : QString();
-        sim.reset();
-        qunsetenv("VANTREL_SIMULATED_PORTS");
-        action = nullptr;
-        QTRY_VERIFY_WITH_TIMEOUT(port.isEmpty() || !DeviceTest::portAction(ui, port), 5000);
-    }
-
-    // Frames of a mnemonic that carry more than a slot number: writes, not reads.
-    QList<QStringList> writes(const QString& mnemonic) const
-    {
-        QList<QStringList> found;
-        for (const DfrSimulator::ReceivedFrame_t& frame : sim->receivedFrames())
-            if (frame.wellFormed && frame.mnemonic == mnemonic
-                && std::any_of(frame.params.cbegin() + 1, frame.params.cend(),
-                               [](const QString& value) { return !value.isEmpty(); }))
-                found.append(frame.params);
-        return found;
-    }
-};
-
 } // namespace
 
-class TestSlotsTabs : public QObject
+class TestSlotsTabs : public WindowDeviceFixture
 {
     Q_OBJECT
 
-    Fixture f;
-    QTemporaryDir dir;
-
-    QLineEdit* formatField(const QString& name) const
+    // A receiver with the demo slots, changed by `prepare`, connected.
+    void plug(DeviceState::Profile_t profile, const std::function<void(DeviceState&)>& prepare = {})
     {
-        return f.ui->widgetGpsFormatPlatform->template findChild<QLineEdit*>(name);
+        connectTo(profile, [&prepare](DeviceState& state) {
+            Vantrel::Sim::DemoContent::apply(state);
+            if (prepare)
+                prepare(state);
+        });
     }
+    QLineEdit* editorField(const QString& name) const { return ui->widgetGpsFormatTab->findChild<QLineEdit*>(name); }
     QString csvPath() const { return dir.filePath("platforms.csv"); }
-    QLineEdit* editorField(const QString& name) const
-    {
-        return f.ui->widgetGpsFormatTab->findChild<QLineEdit*>(name);
-    }
     int rowOfSlot(int slot) const
     {
-        const QTableWidget* table = f.ui->tableWidgetGpsFormats;
+        const QTableWidget* table = ui->tableWidgetGpsFormats;
         for (int row = 0; row < table->rowCount(); ++row)
             if (table->item(row, 0)->text().toInt() == slot)
                 return row;
@@ -167,19 +61,18 @@ class TestSlotsTabs : public QObject
     }
 
 private Q_SLOTS:
-    void initTestCase() { f.createWindow(); }
-    void cleanup()
+    void initTestCase() { startWindow(); }
+    void init()
     {
-        f.ui->checkBoxHideEmptySlots->setChecked(true);
-        f.ui->checkBoxGpsFormatsHideEmptySlots->setChecked(false);
-        f.unplug();
+        ui->checkBoxHideEmptySlots->setChecked(true);
+        ui->checkBoxGpsFormatsHideEmptySlots->setChecked(false);
+        reply = 1;  // No
     }
 
     void loadSlots()
     {
-        f.plug(DeviceState::PROFILE_DFR_V2_APP);
-        QVERIFY(f.connect());
-        QTableWidget* table = f.ui->tableWidgetPlatforms;
+        plug(DeviceState::PROFILE_DFR_V2_APP);
+        QTableWidget* table = ui->tableWidgetPlatforms;
         QCOMPARE(table->rowCount(), 4);
         const QStringList row0 = {"00", "1A2B3", "A2", "Buoy Seine", "SM20"};
         for (int column = 0; column < row0.size(); ++column)
@@ -189,13 +82,25 @@ private Q_SLOTS:
         QCOMPARE(formats.size(), 2);
         QCOMPARE(formats.first().second.description, QStringLiteral("from platform Buoy Seine (Id: 1A2B3)"));
         // Showing slot 0 fills the panel without writing.
-        QCOMPARE(f.ui->lineEditPlatformsOrvanId->text(), QStringLiteral("1A2B3"));
-        QVERIFY(f.ui->pushButtonPlatformsDelete->isEnabled());
-        QVERIFY(!f.ui->pushButtonPlatformsCreate->isEnabled());
+        QCOMPARE(ui->lineEditPlatformsOrvanId->text(), QStringLiteral("1A2B3"));
+        QVERIFY(ui->pushButtonPlatformsDelete->isEnabled());
+        QVERIFY(!ui->pushButtonPlatformsCreate->isEnabled());
 
-        f.ui->checkBoxHideEmptySlots->setChecked(false);
+        ui->checkBoxHideEmptySlots->setChecked(false);
         QCOMPARE(table->rowCount(), 64);
-        QVERIFY(f.writes("IP").isEmpty());
+        QVERIFY(writes("IP").isEmpty());
+
+        // An edit of the slot's format is written and decodes the next payloads.
+        const QByteArray payload = QByteArray::fromHex("0001000000000000");
+        double before = 0;
+        double after = 0;
+        double longitude = 0;
+        QVERIFY(GpsFormat::instance()->decodePayload(GpsFormat::ORIGIN_PLATFORM, 0, payload, before, longitude));
+        typeInto(ui->widgetGpsFormatPlatform->findChild<QLineEdit*>("lineEditGpsFormatsLatT"), "12");
+        QCOMPARE(sim->state().platforms.at(0).at(6 + 1 + 4), QStringLiteral("12"));
+        QVERIFY(GpsFormat::instance()->decodePayload(GpsFormat::ORIGIN_PLATFORM, 0, payload, after, longitude));
+        QVERIFY(before != 0.0);
+        QCOMPARE(after, 2 * before);
     }
 
     void saveEdit_data()
@@ -228,110 +133,91 @@ private Q_SLOTS:
         QFETCH(int, answer);
         QFETCH(int, questions);
         QFETCH(QStringList, occupiedValues);
-        f.plug(profile);
-        QVERIFY(f.connect());
-        f.answer = answer;
-        const QStringList before = f.sim->state().platforms.at(0);
+        plug(profile);
+        reply = answer;
+        const QStringList before = sim->state().platforms.at(0);
 
-        const QString thrown = TestSupport::thrownBy([&] { edit(f.ui); });
-        QCOMPARE(f.questions.size(), questions);
+        const QString message = TestSupport::thrownBy([&] { edit(ui); });
+        QCOMPARE(asked.size(), questions);
         QStringList sent;
-        for (const QStringList& write : f.writes("IP"))
+        for (const QStringList& write : writes("IP"))
             sent.append(write.at(1));
         QCOMPARE(sent, occupiedValues);
         if (occupiedValues.isEmpty()) {
             // Refused or declined: the slot is untouched and the panel shows it again.
-            QCOMPARE(f.sim->state().platforms.at(0), before);
-            QCOMPARE(f.ui->lineEditPlatformsOrvanId->text(), QStringLiteral("1A2B3"));
-            QCOMPARE(f.ui->lineEditPlatformsLabel->text(), QStringLiteral("Buoy Seine"));
-            QCOMPARE(thrown.startsWith("Unable to set platform info"), answer == 0);
+            QCOMPARE(sim->state().platforms.at(0), before);
+            QCOMPARE(ui->lineEditPlatformsOrvanId->text(), QStringLiteral("1A2B3"));
+            QCOMPARE(ui->lineEditPlatformsLabel->text(), QStringLiteral("Buoy Seine"));
+            QCOMPARE(message.startsWith("Unable to set platform info"), answer == 0);
         } else {
-            QCOMPARE(thrown, QString());
-            QVERIFY(f.sim->state().isPlatformOccupied(0));
-            QCOMPARE(f.ui->tableWidgetPlatforms->item(0, 1)->text(), f.sim->state().platforms.at(0).at(3));
-            QCOMPARE(f.ui->tableWidgetPlatforms->item(0, 3)->text(), f.sim->state().platforms.at(0).at(4));
+            QCOMPARE(message, QString());
+            QVERIFY(sim->state().isPlatformOccupied(0));
+            QCOMPARE(ui->tableWidgetPlatforms->item(0, 1)->text(), sim->state().platforms.at(0).at(3));
+            QCOMPARE(ui->tableWidgetPlatforms->item(0, 3)->text(), sim->state().platforms.at(0).at(4));
         }
-    }
-
-    void decodingFollowsEdits()
-    {
-        f.plug(DeviceState::PROFILE_DFR_V2_APP);
-        QVERIFY(f.connect());
-        const QByteArray payload = QByteArray::fromHex("0001000000000000");
-        double before = 0;
-        double after = 0;
-        double longitude = 0;
-        QVERIFY(GpsFormat::instance()->decodePayload(GpsFormat::ORIGIN_PLATFORM, 0, payload, before, longitude));
-        typeInto(formatField("lineEditGpsFormatsLatT"), "12");
-        QCOMPARE(f.sim->state().platforms.at(0).at(6 + 1 + 4), QStringLiteral("12"));
-        QVERIFY(GpsFormat::instance()->decodePayload(GpsFormat::ORIGIN_PLATFORM, 0, payload, after, longitude));
-        QVERIFY(before != 0.0);
-        QCOMPARE(after, 2 * before);
     }
 
     void createAndDelete()
     {
-        f.plug(DeviceState::PROFILE_DFR_V2_APP);
-        QVERIFY(f.connect());
-        f.ui->checkBoxHideEmptySlots->setChecked(false);
-        f.ui->tableWidgetPlatforms->setCurrentCell(7, 0);
-        QVERIFY(f.ui->pushButtonPlatformsCreate->isEnabled());
-        QVERIFY(!f.ui->lineEditPlatformsLabel->isEnabled());
-        QTest::mouseClick(f.ui->pushButtonPlatformsCreate, Qt::LeftButton);
-        QVERIFY(f.sim->state().isPlatformOccupied(7));
-        QVERIFY(f.ui->lineEditPlatformsLabel->isEnabled());
+        plug(DeviceState::PROFILE_DFR_V2_APP);
+        ui->checkBoxHideEmptySlots->setChecked(false);
+        ui->tableWidgetPlatforms->setCurrentCell(7, 0);
+        QVERIFY(!ui->lineEditPlatformsLabel->isEnabled());
+        QTest::mouseClick(ui->pushButtonPlatformsCreate, Qt::LeftButton);
+        QVERIFY(sim->state().isPlatformOccupied(7));
+        QVERIFY(ui->lineEditPlatformsLabel->isEnabled());
 
-        f.answer = 0;
-        QTest::mouseClick(f.ui->pushButtonPlatformsDelete, Qt::LeftButton);
-        QCOMPARE(f.questions, QStringList{"Delete platform?"});
-        QVERIFY(!f.sim->state().isPlatformOccupied(7));
+        reply = 0;
+        QTest::mouseClick(ui->pushButtonPlatformsDelete, Qt::LeftButton);
+        QCOMPARE(asked.size(), 1);
+        QCOMPARE(asked.first().title, QStringLiteral("Delete platform?"));
+        QVERIFY(!sim->state().isPlatformOccupied(7));
 
         // Without a current row nothing is sent and the other table keeps its selection.
-        f.ui->tableWidgetGpsFormats->setCurrentCell(1, 0);
-        f.ui->tableWidgetPlatforms->setCurrentCell(-1, -1);
-        f.sim->clearReceivedFrames();
-        QTest::mouseClick(f.ui->pushButtonNewFavorite, Qt::LeftButton);  // reloads, then creates in slot 4
-        QVERIFY(f.sim->state().isPlatformOccupied(4));
-        f.ui->tableWidgetPlatforms->setCurrentCell(-1, -1);
-        f.sim->clearReceivedFrames();
-        Q_EMIT f.ui->pushButtonPlatformsCreate->clicked();
-        Q_EMIT f.ui->pushButtonPlatformsDelete->clicked();
-        QCOMPARE(f.sim->receivedCount("IP"), 0);
-        QCOMPARE(f.ui->tableWidgetGpsFormats->currentRow(), 1);
+        ui->tableWidgetGpsFormats->setCurrentCell(1, 0);
+        ui->tableWidgetPlatforms->setCurrentCell(-1, -1);
+        QTest::mouseClick(ui->pushButtonNewFavorite, Qt::LeftButton);  // reloads, then creates in slot 4
+        QVERIFY(sim->state().isPlatformOccupied(4));
+        ui->tableWidgetPlatforms->setCurrentCell(-1, -1);
+        sim->clearReceivedFrames();
+        Q_EMIT ui->pushButtonPlatformsCreate->clicked();
+        Q_EMIT ui->pushButtonPlatformsDelete->clicked();
+        QCOMPARE(sim->receivedCount("IP"), 0);
+        QCOMPARE(ui->tableWidgetGpsFormats->currentRow(), 1);
     }
 
     void csvRoundTrip()
     {
-        DeviceState& state = f.plug(DeviceState::PROFILE_DFR_V2_APP);
-        state.platforms[0][state.ipEncryption() + 1] = "1021";
-        state.platforms[3][state.ipEncryption() + 1] = "ff";
-        QVERIFY(f.connect());
+        plug(DeviceState::PROFILE_DFR_V2_APP, [](DeviceState& state) {
+            state.platforms[0][state.ipEncryption() + 1] = "1021";
+            state.platforms[3][state.ipEncryption() + 1] = "ff";
+        });
+        DeviceState& state = sim->state();
         const auto before = state.platforms;
-        f.fileName = csvPath();
-        QTest::mouseClick(f.ui->pushButtonPlatformsExport, Qt::LeftButton);
+        chosenFile = csvPath();
+        QTest::mouseClick(ui->pushButtonPlatformsExport, Qt::LeftButton);
         const QString text = TestSupport::readFile(csvPath());
         QVERIFY(text.startsWith(headerLine()));
         QCOMPARE(text.count('\n'), 5);
-        QVERIFY(text.contains(",0x1021,"));
-        QVERIFY(text.contains(",0xff,"));
+        QVERIFY(text.contains(",0x1021,") && text.contains(",0xff,"));
 
-        f.answer = 0;
-        QTest::mouseClick(f.ui->pushButtonPlatformsImport, Qt::LeftButton);
-        QCOMPARE(f.questions, QStringList{"Delete all platforms?"});
+        reply = 0;
+        QTest::mouseClick(ui->pushButtonPlatformsImport, Qt::LeftButton);
+        QCOMPARE(asked.size(), 1);
+        QCOMPARE(asked.first().title, QStringLiteral("Delete all platforms?"));
         QCOMPARE(meaningful(state.platforms), meaningful(before));
-        QCOMPARE(f.ui->tableWidgetPlatforms->rowCount(), 4);
+        QCOMPARE(ui->tableWidgetPlatforms->rowCount(), 4);
     }
 
     void csvImport_data()
     {
         QTest::addColumn<QString>("content");
-        QTest::addColumn<QString>("message");  // empty: accepted
+        QTest::addColumn<QString>("message");       // empty: accepted
         QTest::addColumn<QStringList>("polynoms");  // per imported slot, on the wire
         const QString header = headerLine();
         QString tooMany = header;
-        for (int i = 0; i < 64; ++i)
-            tooMany += line(i);
-        tooMany += line(0);
+        for (int i = 0; i < 65; ++i)
+            tooMany += line(i % 64);
         const QString fileError = QStringLiteral("Unable to read platforms file %1, ");
 
         QTest::newRow("polynom with and without prefix")
@@ -357,27 +243,22 @@ private Q_SLOTS:
         QFETCH(QString, content);
         QFETCH(QString, message);
         QFETCH(QStringList, polynoms);
-        DeviceState& state = f.plug(DeviceState::PROFILE_DFR_V2_APP);
-        QVERIFY(f.connect());
+        plug(DeviceState::PROFILE_DFR_V2_APP);
+        DeviceState& state = sim->state();
         const auto before = state.platforms;
         QFile::remove(csvPath());
         if (!content.isEmpty())
             QVERIFY(TestSupport::writeFile(csvPath(), content));
-        f.fileName = content == "<cancel>" ? QString() : csvPath();
-        f.answer = 0;
+        chosenFile = content == "<cancel>" ? QString() : csvPath();
+        reply = 0;
 
-        const QString thrown = TestSupport::thrownBy([&] { f.window->slotImportPlatformsInfo(); });
-        if (!message.isEmpty()) {
-            QVERIFY2(thrown.startsWith(message.arg(csvPath()).section(" Columns", 0, 0)), qPrintable(thrown));
-            // Rejected whole: nothing asked, nothing written.
-            QVERIFY(f.questions.isEmpty());
-            QVERIFY(f.writes("IP").isEmpty());
-            QCOMPARE(state.platforms, before);
-            return;
-        }
-        QCOMPARE(thrown, QString());
-        if (f.fileName.isEmpty()) {
-            QVERIFY(f.questions.isEmpty());
+        const QString error = thrown(&MainWindow::slotImportPlatformsInfo);
+        const QString expected = message.isEmpty() ? QString() : message.arg(csvPath()).section(" Columns", 0, 0);
+        QVERIFY2(expected.isEmpty() ? error.isEmpty() : error.startsWith(expected), qPrintable(error));
+        if (!message.isEmpty() || chosenFile.isEmpty()) {
+            // Rejected whole or cancelled: nothing asked, nothing written.
+            QVERIFY(asked.isEmpty());
+            QVERIFY(writes("IP").isEmpty());
             QCOMPARE(state.platforms, before);
             return;
         }
@@ -388,45 +269,38 @@ private Q_SLOTS:
         }
     }
 
-    void loadAndHideEmptySlots()
+    // The bank loads whole and hides its empty slots; the editor follows the chosen slot without writing,
+    // and a format created in an empty slot is written, read back and offered.
+    void bankAndEditor()
     {
-        f.plug(DeviceState::PROFILE_DFR_V2_APP);
-        QVERIFY(f.connect());
-        QTableWidget* table = f.ui->tableWidgetGpsFormats;
+        plug(DeviceState::PROFILE_DFR_V2_APP);
+        QTableWidget* table = ui->tableWidgetGpsFormats;
         QCOMPARE(table->rowCount(), 16);
         QCOMPARE(table->item(2, 1)->text(), QStringLiteral("SM17-MIN"));
-        QCOMPARE(table->item(15, 0)->text(), QStringLiteral("15"));
         QCOMPARE(GpsFormat::instance()->getFormatsForOrigin(GpsFormat::ORIGIN_DFR).size(), 4);
-
-        f.ui->checkBoxGpsFormatsHideEmptySlots->setChecked(true);
+        ui->checkBoxGpsFormatsHideEmptySlots->setChecked(true);
         QCOMPARE(table->rowCount(), 4);
-        QCOMPARE(f.sim->receivedCount("GFG"), 16 + 1);  // the bank, then the first row shown
-        QVERIFY(f.writes("SFG").isEmpty());
-    }
+        QCOMPARE(table->item(3, 0)->text(), QStringLiteral("03"));
+        ui->checkBoxGpsFormatsHideEmptySlots->setChecked(false);
+        for (const int slot : {1, 9}) {
+            const bool occupied = slot == 1;
+            table->setCurrentCell(rowOfSlot(slot), 0);
+            QCOMPARE(ui->lineEditGpsFormatsIndex->text(), QString::number(slot));
+            QCOMPARE(ui->pushButtonGpsFormatsCreate->isEnabled(), !occupied);
+            QCOMPARE(ui->pushButtonGpsFormatsDelete->isEnabled(), occupied);
+            QCOMPARE(editorField("lineEditGpsFormatsName")->isEnabled(), occupied);
+            QCOMPARE(editorField("lineEditGpsFormatsName")->text(), occupied ? QStringLiteral("WRAP24") : QString());
+        }
+        QVERIFY(writes("SFG").isEmpty());
 
-    void enableRules_data()
-    {
-        QTest::addColumn<int>("slot");
-        QTest::addColumn<bool>("occupied");
-        QTest::newRow("occupied slot") << 1 << true;
-        QTest::newRow("empty slot") << 9 << false;
-    }
-
-    void enableRules()
-    {
-        QFETCH(int, slot);
-        QFETCH(bool, occupied);
-        f.plug(DeviceState::PROFILE_DFR_V2_APP);
-        QVERIFY(f.connect());
-        f.ui->tableWidgetGpsFormats->setCurrentCell(rowOfSlot(slot), 0);
-
-        QCOMPARE(f.ui->lineEditGpsFormatsIndex->text(), QString::number(slot));
-        QCOMPARE(f.ui->pushButtonGpsFormatsCreate->isEnabled(), !occupied);
-        QCOMPARE(f.ui->pushButtonGpsFormatsDelete->isEnabled(), occupied);
-        QCOMPARE(editorField("lineEditGpsFormatsName")->isEnabled(), occupied);
-        QCOMPARE(editorField("lineEditGpsFormatsName")->text(), occupied ? QStringLiteral("WRAP24") : QString());
-        // Filling the editor from the receiver writes nothing back.
-        QVERIFY(f.writes("SFG").isEmpty());
+        QTest::mouseClick(ui->pushButtonGpsFormatsCreate, Qt::LeftButton);
+        QCOMPARE(writes("SFG").size(), 1);
+        const QStringList stored = sim->state().gpsFormats.at(9);
+        QCOMPARE(stored.at(1), QStringLiteral("Format 9"));
+        QCOMPARE(stored.at(28), QStringLiteral("1"));
+        QCOMPARE(table->item(rowOfSlot(9), 1)->text(), QStringLiteral("Format 9"));
+        QVERIFY(ui->pushButtonGpsFormatsDelete->isEnabled());
+        QVERIFY(GpsFormat::instance()->getAvailableFormats().contains({GpsFormat::ORIGIN_DFR, 9}));
     }
 
     void editWritesWholeSlot_data()
@@ -438,6 +312,7 @@ private Q_SLOTS:
         QTest::newRow("emptied payload length is 0") << "lineEditGpsFormatsPayloadLen" << "" << 20 << "0";
         QTest::newRow("polynom keeps four digits") << "lineEditGpsFormatsEncryptionPolynom" << "1a2b3" << 24
                                                    << "1a2b";
+        QTest::newRow("name with a comma is put back") << "lineEditGpsFormatsName" << "A,B" << 1 << "";
     }
 
     void editWritesWholeSlot()
@@ -446,104 +321,75 @@ private Q_SLOTS:
         QFETCH(QString, typed);
         QFETCH(int, position);
         QFETCH(QString, sent);
-        f.plug(DeviceState::PROFILE_DFR_V2_APP);
-        QVERIFY(f.connect());
-        f.ui->tableWidgetGpsFormats->setCurrentCell(rowOfSlot(3), 0);
-        f.sim->clearReceivedFrames();
+        plug(DeviceState::PROFILE_DFR_V2_APP);
+        ui->tableWidgetGpsFormats->setCurrentCell(rowOfSlot(3), 0);
+        sim->clearReceivedFrames();
 
         editorField(field)->setText(typed);
-        Q_EMIT editorField(field)->editingFinished();
-
-        const QList<QStringList> writes = f.writes("SFG");
-        QCOMPARE(writes.size(), 1);
-        QCOMPARE(writes.first().size(), 29);
-        QCOMPARE(writes.first().at(0), QStringLiteral("3"));
-        QCOMPARE(writes.first().at(1), QStringLiteral("SM20-CRC"));
-        QCOMPARE(writes.first().at(position), sent);
+        const QString error = TestSupport::thrownBy([&] { Q_EMIT editorField(field)->editingFinished(); });
+        const QList<QStringList> sfg = writes("SFG");
+        if (sent.isEmpty()) {
+            QVERIFY2(error.contains("\"A,B\" cannot be stored"), qPrintable(error));
+            QVERIFY(sfg.isEmpty());
+            QCOMPARE(editorField(field)->text(), QStringLiteral("SM20-CRC"));
+            return;
+        }
+        QCOMPARE(sfg.size(), 1);
+        QCOMPARE(sfg.first().size(), 29);
+        QCOMPARE(sfg.first().mid(0, 2), (QStringList{"3", "SM20-CRC"}));
+        QCOMPARE(sfg.first().at(position), sent);
         // Read back and shown as stored.
-        QCOMPARE(f.sim->receivedMnemonics().last(), QStringLiteral("GFG"));
-        QCOMPARE(f.sim->state().gpsFormats.at(3).at(position), sent);
-    }
-
-    void createFormat()
-    {
-        DeviceState& state = f.plug(DeviceState::PROFILE_DFR_V2_APP);
-        state.gpsFormats[3] = state.emptyGpsFormat(3);
-        QVERIFY(f.connect());
-        f.ui->tableWidgetGpsFormats->setCurrentCell(rowOfSlot(3), 0);
-        QTest::mouseClick(f.ui->pushButtonGpsFormatsCreate, Qt::LeftButton);
-
-        QCOMPARE(f.writes("SFG").size(), 1);
-        const QStringList stored = f.sim->state().gpsFormats.at(3);
-        QCOMPARE(stored.at(1), QStringLiteral("Format 3"));
-        QCOMPARE(stored.at(28), QStringLiteral("1"));
-        QCOMPARE(f.ui->tableWidgetGpsFormats->item(rowOfSlot(3), 1)->text(), QStringLiteral("Format 3"));
-        QVERIFY(f.ui->pushButtonGpsFormatsDelete->isEnabled());
-        QVERIFY(GpsFormat::instance()->getAvailableFormats().contains({GpsFormat::ORIGIN_DFR, 3}));
-    }
-
-    void refusedNameIsPutBack()
-    {
-        f.plug(DeviceState::PROFILE_DFR_V2_APP);
-        QVERIFY(f.connect());
-        f.ui->tableWidgetGpsFormats->setCurrentCell(rowOfSlot(0), 0);
-        f.sim->clearReceivedFrames();
-        editorField("lineEditGpsFormatsName")->setText("A,B");
-        QVERIFY(TestSupport::thrownBy([&] { Q_EMIT editorField("lineEditGpsFormatsName")->editingFinished(); })
-                    .contains("\"A,B\" cannot be stored"));
-        QVERIFY(f.writes("SFG").isEmpty());
-        QCOMPARE(editorField("lineEditGpsFormatsName")->text(), QStringLiteral("SM20"));
+        QCOMPARE(sim->receivedMnemonics().last(), QStringLiteral("GFG"));
+        QCOMPARE(sim->state().gpsFormats.at(3).at(position), sent);
     }
 
     void deleteAll_data()
     {
+        QTest::addColumn<DeviceState::Profile_t>("profile");
         QTest::addColumn<bool>("emptyBank");
         QTest::addColumn<int>("answer");
         QTest::addColumn<int>("questions");
         QTest::addColumn<int>("writes");
-        QTest::newRow("empty bank asks nothing") << true << 0 << 0 << 0;
-        QTest::newRow("No keeps the bank") << false << 1 << 1 << 0;
-        QTest::newRow("Yes empties every occupied slot") << false << 0 << 1 << 4;
+        QTest::newRow("empty bank asks nothing") << DeviceState::PROFILE_DFR_V2_APP << true << 0 << 0 << 0;
+        QTest::newRow("No keeps the bank") << DeviceState::PROFILE_DFR_V2_APP << false << 1 << 1 << 0;
+        QTest::newRow("Yes empties every occupied slot") << DeviceState::PROFILE_DFR_V2_APP << false << 0 << 1 << 4;
+        QTest::newRow("first generation has no bank") << DeviceState::PROFILE_DFR_V1 << true << 0 << 0 << 0;
     }
 
     void deleteAll()
     {
+        QFETCH(DeviceState::Profile_t, profile);
         QFETCH(bool, emptyBank);
         QFETCH(int, answer);
         QFETCH(int, questions);
         QFETCH(int, writes);
-        DeviceState& state = f.plug(DeviceState::PROFILE_DFR_V2_APP);
-        if (emptyBank)
-            for (int slot = 0; slot < state.gpsFormatSlotCount(); ++slot)
+        plug(profile, [emptyBank](DeviceState& state) {
+            for (int slot = 0; emptyBank && slot < state.gpsFormatSlotCount(); ++slot)
                 state.gpsFormats[slot] = state.emptyGpsFormat(slot);
+        });
         // A second connection in the same run must not wire the button twice.
-        QVERIFY(f.connect());
-        f.disconnect();
-        QVERIFY(f.connect());
-        f.answer = answer;
+        QAction* action = DeviceTest::portAction(ui, DeviceTest::portOf(sim->deviceName()));
+        action->trigger();
+        action->trigger();
+        QVERIFY(action->isChecked());
+        sim->clearReceivedFrames();
+        reply = answer;
 
-        QTest::mouseClick(f.ui->pushButtonGpsFormatsDeleteAll, Qt::LeftButton);
-        QCOMPARE(f.questions.size(), questions);
-        QCOMPARE(f.writes("SFG").size(), writes);
-        for (const QStringList& frame : f.writes("SFG"))
+        QTest::mouseClick(ui->pushButtonGpsFormatsDeleteAll, Qt::LeftButton);
+        QCOMPARE(asked.size(), questions);
+        QCOMPARE(this->writes("SFG").size(), writes);
+        for (const QStringList& frame : this->writes("SFG"))
             QCOMPARE(frame.at(1), QStringLiteral("NONE"));
         const bool emptied = emptyBank || answer == 0;
         for (int slot = 0; slot < 4; ++slot)
-            QCOMPARE(state.isGpsFormatOccupied(slot), !emptied);
+            QCOMPARE(sim->state().isGpsFormatOccupied(slot), !emptied);
         QCOMPARE(GpsFormat::instance()->getFormatsForOrigin(GpsFormat::ORIGIN_DFR).isEmpty(), emptied);
-    }
-
-    void firstGenerationHasNoBank()
-    {
-        f.plug(DeviceState::PROFILE_DFR_V1);
-        QVERIFY(f.connect());
-        f.answer = 0;
-        QTest::mouseClick(f.ui->pushButtonGpsFormatsDeleteAll, Qt::LeftButton);
-        f.ui->checkBoxGpsFormatsHideEmptySlots->setChecked(true);
-        Q_EMIT f.ui->widgetGpsFormatTab->sigGpsFormatChanged();
-        QCOMPARE(f.ui->tableWidgetGpsFormats->rowCount(), 0);
-        QCOMPARE(f.sim->receivedCount("GFG") + f.sim->receivedCount("SFG"), 0);
-        QVERIFY(f.questions.isEmpty());
+        if (profile == DeviceState::PROFILE_DFR_V1) {
+            ui->checkBoxGpsFormatsHideEmptySlots->setChecked(true);
+            Q_EMIT ui->widgetGpsFormatTab->sigGpsFormatChanged();
+            QCOMPARE(ui->tableWidgetGpsFormats->rowCount(), 0);
+            QCOMPARE(sim->receivedCount("GFG") + sim->receivedCount("SFG"), 0);
+        }
     }
 };
 

@@ -25,7 +25,6 @@ private Q_SLOTS:
 
         QTest::newRow("terminal, sorted by level descending")
             << 4 << 4 << 10 << Qt::DescendingOrder << QSize(1000, 680);
-        QTest::newRow("settings, sorted by id") << 5 << 5 << 5 << Qt::AscendingOrder << QSize(820, 560);
         // A receiver tab cannot be shown before a receiver is connected.
         QTest::newRow("platforms tab waits for a receiver") << 1 << 0 << 4 << Qt::AscendingOrder << QSize(900, 600);
     }
