@@ -231,6 +231,15 @@ public:
     void updateFirmware(const QList<QByteArray>& lines);
     // A typed line: a known command goes through the request engine, anything else raw.
     void sendManualDfrCmd(const QString& userCmd);
+    // How a typed line is read: a known command with its parameters, or raw text.
+    // Why a line cannot be a command goes to the log as warnings.
+    struct ManualCommand_t
+    {
+        bool known = false;
+        DfrCmd_t command = CMD_TEST;
+        QStringList parameters;
+    };
+    static ManualCommand_t parseManualCommand(const QString& userCmd);
 
     // While on, requests are recorded as frames instead of being sent.
     void startNoSendCommandMode();

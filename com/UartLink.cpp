@@ -201,7 +201,12 @@ void UartLink::changeStatus(LinkStatus_t newStatus)
 
 void UartLink::slotReadyRead()
 {
-    lineBuffer.append(serialPort.readAll());
+    consumeBytes(serialPort.readAll());
+}
+
+void UartLink::consumeBytes(const QByteArray& bytes)
+{
+    lineBuffer.append(bytes);
     try {
         for (;;) {
             if (linkStatus == UART_WAITING_RFP_BINARY_REPLY) {

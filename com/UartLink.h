@@ -83,6 +83,9 @@ protected Q_SLOTS:
     void slotTimeout();
 
 private:
+    // The fuzz harness drives the line reader without a port.
+    friend class UartLinkFuzzProbe;
+
     // A receiver streaming without line feeds must not grow memory without
     // limit; far above the longest legal frame.
     static constexpr int maxLineBytes = 64 * 1024;
@@ -101,6 +104,8 @@ private:
     void startTimeoutTimer();
     void keepWaiting(LinkStatus_t waitingStatus);
     void refuseRequest();
+    // The line reader behind slotReadyRead: bytes as the port delivered them.
+    void consumeBytes(const QByteArray& bytes);
     void processLine(QByteArray raw);
     void releaseHeldRequest(bool exchangeEnded);
     void emitReplyError(const QString& text);
