@@ -103,6 +103,8 @@ void DfrLink::unsetUartLink()
     // Queued replies of this link may still arrive; they are dropped by fromCurrentLink().
     disconnect(uartLink, nullptr, this, nullptr);
     disconnect(this, nullptr, uartLink, nullptr);
+    // The worker deletes the link after these last reads of it.
+    ThreadHandoff::release();
     uartLink->deleteLater();
     uartLink = nullptr;
     workerThread.quit();

@@ -5,6 +5,7 @@
 #include <QThread>
 
 #include "UartLinkHarness.h"
+#include "com/ThreadHandoff.h"
 #include "inhouse/ToplevelApplication.h"
 #include "sim/DfrSimulator.h"
 #include "utils/Settings.h"
@@ -46,7 +47,12 @@ struct Connection
     }
     ~Connection()
     {
-        QMetaObject::invokeMethod(link, [this] { delete link; }, Qt::BlockingQueuedConnection);
+        // Qt's blocking hand-over is invisible to ThreadSanitizer: the driver goes after the link.
+        QMetaObject::invokeMethod(link, [this] {
+            delete link;
+            Vantrel::Com::ThreadHandoff::release();
+        }, Qt::BlockingQueuedConnection);
+        Vantrel::Com::ThreadHandoff::acquire();
         worker.quit();
         worker.wait();
     }
