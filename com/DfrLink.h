@@ -263,6 +263,8 @@ public:
     // Asks a running read to stop after its current chunk; it then returns what it has.
     void cancelFlashRead() { flashReadCancelRequested = true; }
     bool flashReadWasCancelled() const { return flashReadCancelled; }
+    // The chunks a second-generation read had got before it failed.
+    QByteArray flashReadBeforeFailure() const { return flashReadPartial; }
     // While set, waits also deliver user input: only for a modal dialog of the operation.
     void setUserInputWhileWaiting(bool allowed) { userInputWhileWaiting = allowed; }
 
@@ -339,6 +341,7 @@ private:
     bool chunkFailed = false;
     bool flashReadCancelRequested = false;
     bool flashReadCancelled = false;
+    QByteArray flashReadPartial;
     bool userInputWhileWaiting = false;
     QByteArray readFlashChunk(qint64 start, qint64 length, qint64 keep);
 };
