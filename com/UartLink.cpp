@@ -106,6 +106,7 @@ void UartLink::slotSendRequest(DfrLink::DfrCmd_t dfrCmd, const QStringList& para
         rfpReader.remaining = -1;
         rfpReader.headerRead = false;
         rfpReader.blockRead = false;
+        rfpReader.skipped = 0;
         rfpStreamFailed = false;
         changeStatus(dfrVersion == DfrLink::DFR_V1 ? UART_WAITING_RFP_REPLY : UART_WAITING_RFP_BINARY_REPLY);
     } else {

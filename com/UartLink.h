@@ -40,6 +40,7 @@ public:
         qint32 remaining = -1;
         bool headerRead = false;
         bool blockRead = false;
+        qint64 skipped = 0;  // bytes before a packet start, not yet reported
     };
 
     // portName is used to open ports that the system enumeration does not list
@@ -114,6 +115,7 @@ private:
     void decodeAsynchronousMessage(const QString& message);
     void deliverAsynchronous(const QString& message, const QString& replyName, const QStringList& params);
     void readRpfBinaryData(const QByteArray& data);
+    void reportSkippedRfpBytes();
 
     QSerialPortInfo portInfo;
     QString name;

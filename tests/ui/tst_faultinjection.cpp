@@ -29,7 +29,6 @@ const QMap<int, Target_t> targets = {
     {SCRIPT, {DeviceState::PROFILE_DFR_V2_APP, "LIG", 0}},     {SAVE_SCRIPT, {DeviceState::PROFILE_DFR_V2_APP, "IP", 3}},
 };
 
-constexpr qint64 floodBytes = 24 << 20;
 constexpr qint64 rssGrowthLimit = 6 << 20;
 
 qint64 residentBytes()
@@ -93,25 +92,32 @@ class TestFaultInjection : public WindowDeviceFixture
             else
                 sim->injectFault(modes[fault], target.mnemonic);
             if (fault == FLOOD)
-                flood();
+                flood(target);
         });
     }
 
-    // Noise without a line end, fed in pieces so that the simulator itself stays small.
-    void flood()
+    // Noise without a line end, fed in pieces so that the simulator itself stays small,
+    // for longer than the link waits, or until the request is asked again: the retry
+    // then gets a clean line. Noise must never keep a request waiting.
+    void flood(const Target_t& target)
     {
         QByteArray piece(64 * 1024, 0);
         for (int i = 0; i < piece.size(); ++i)
             piece[i] = char("noise "[i % 6] ^ (i & 0x10));
         auto* pump = new QTimer(sim.get());
         const qint64 start = sim->bytesSent();
-        connect(pump, &QTimer::timeout, pump, [this, pump, piece, start, queued = qint64(0)]() mutable {
-            while (queued < floodBytes && queued - (sim->bytesSent() - start) < 4 * piece.size()) {
+        QElapsedTimer clock;
+        clock.start();
+        const qint64 lastMs = 3 * Vantrel::Utils::Settings::instance()->dfrCommandTimeoutMs;
+        connect(pump, &QTimer::timeout, pump, [this, pump, piece, start, target, clock, lastMs, queued = qint64(0)]() mutable {
+            if (seen > target.skip + 1 || clock.hasExpired(lastMs) || !sim->isOpen()) {
+                pump->stop();
+                return;
+            }
+            while (queued - (sim->bytesSent() - start) < 4 * piece.size()) {
                 sim->sendRaw(piece);
                 queued += piece.size();
             }
-            if (queued >= floodBytes || !sim->isOpen())
-                pump->stop();
         });
         pump->start(1);
     }
@@ -177,6 +183,9 @@ private Q_SLOTS:
             window->slotDfrDisconnected(port, "next receiver");
         sim.reset();
         window->slotClearRxTable();
+        // The next row must find its own messages, not this row's.
+        ui->tableWidgetLogger->setRowCount(0);
+        window->findChild<QToolButton*>("statusBarDismiss")->click();
     }
 
     void fault_data()
@@ -185,7 +194,7 @@ private Q_SLOTS:
         QTest::addColumn<Fault_t>("fault");
         QTest::addColumn<bool>("released");
         QTest::addColumn<QStringList>("logged");  // "TYPE text", in the log and on the console
-        QTest::addColumn<QString>("shown");       // the status bar's message
+        QTest::addColumn<QString>("shown");       // the status bar's message; "||" between choices
 
         const QString interrupted = "Link Error: Request interrupted";
         const QStringList unplugged = {"INFO Disconnection of %1 (DFR disconnected).", "CRITICAL " + interrupted};
@@ -221,7 +230,10 @@ private Q_SLOTS:
         QTest::newRow("flash read, unplugged") << FLASH << UNPLUG << true << (unplugged + QStringList{kept}) << interrupted;
         QTest::newRow("flash read, frozen")
             << FLASH << FROZEN << true << (QStringList{again, kept} + frozen) << "Link Error: Uart link timeout";
-        QTest::newRow("flash read, flood") << FLASH << FLOOD << false << QStringList{again} << again.mid(8);
+        // Noise still on its way when the chunk is asked again is reported as it is skipped.
+        QTest::newRow("flash read, flood")
+            << FLASH << FLOOD << false << QStringList{again}
+            << again.mid(8) + "||RFP binary data: … bytes without a packet header dropped";
         QTest::newRow("flash read, corrupted packet") << FLASH << CORRUPT << false << QStringList{again} << again.mid(8);
         QTest::newRow("flash read, cut packet") << FLASH << CUT << false << QStringList{again} << again.mid(8);
         QTest::newRow("flash read, error reply") << FLASH << ERROR_REPLY << false << QStringList{again} << again.mid(8);
@@ -248,7 +260,7 @@ private Q_SLOTS:
         QFETCH(QString, shown);
         const Target_t target = targets[op];
         if (op == FLASH || op == FLASH_V1)
-            QSKIP("A flash read here crashes in QTableView::paintEvent while the read waits for the first reply");
+            ;
         // Long enough for the port scan to notice an unplugged receiver before the reply is missed.
         Vantrel::Utils::Settings::instance()->dfrCommandTimeoutMs = fault == UNPLUG ? 8000 : 2000;
         prepareFiles(op);
@@ -301,8 +313,13 @@ private Q_SLOTS:
         for (const QString& entry : logged)
             QTRY_VERIFY2_WITH_TIMEOUT(logMatches(entry.section(' ', 0, 0), pattern(entry.section(' ', 1), port)),
                                       qPrintable(entry), 20000);
-        QTRY_VERIFY2_WITH_TIMEOUT(pattern("… UTC  " + shown, port).match(statusText()).hasMatch(), qPrintable(statusText()),
-                                  5000);
+        const auto toldInBar = [&] {
+            const QStringList texts = shown.split("||");
+            return std::any_of(texts.cbegin(), texts.cend(), [&](const QString& text) {
+                return pattern("… UTC  " + text, port).match(statusText()).hasMatch();
+            });
+        };
+        QTRY_VERIFY2_WITH_TIMEOUT(toldInBar(), qPrintable(statusText()), 5000);
         QTRY_COMPARE_WITH_TIMEOUT(!connected(), released, 5000);
         const qint64 growth = residentBytes() - rssBefore;
         QVERIFY2(growth < rssGrowthLimit, qPrintable(QString("resident memory grew by %1 bytes").arg(growth)));
