@@ -52,7 +52,7 @@ int main(int argc, char** argv)
     double first = 0;
     for (const int count : {100000, 200000}) {
         const QByteArray area = records(count);
-        const auto connection = QObject::disconnect(Utils::FlashMemory::instance(), nullptr, window, nullptr);
+        QObject::disconnect(Utils::FlashMemory::instance(), nullptr, window, nullptr);
         const double alone = decodeMs(area);
         QObject::connect(Utils::FlashMemory::instance(), &Utils::FlashMemory::sigOrvanDecoded, window,
                          &Ui::MainWindow::slotOrvanMessageReceived);

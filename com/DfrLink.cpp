@@ -103,6 +103,8 @@ void DfrLink::unsetUartLink()
     // Queued replies of this link may still arrive; they are dropped by fromCurrentLink().
     disconnect(uartLink, nullptr, this, nullptr);
     disconnect(this, nullptr, uartLink, nullptr);
+    // The worker deletes the link after these last reads of it.
+    ThreadHandoff::release();
     uartLink->deleteLater();
     uartLink = nullptr;
     workerThread.quit();
@@ -166,14 +168,18 @@ void DfrLink::slotReplyReceived(const QStringList& values, bool isError)
     if (!fromCurrentLink())
         return;
     if (!isError) {
-        replyStatus = 0;
         replyValues = values;
-        waitingReply = false;
+        if (waitingReply)
+            endWait(0, QString());
         return;
     }
     const QString text = values.value(0);
-    if (!waitingReply)
+    // A wait already ended keeps its outcome: a stray line behind a link error,
+    // handled before the operation looks, must not turn that error into another.
+    if (!waitingReply) {
         qWarning().noquote() << QStringLiteral("Error in unexpected message: %1").arg(text);
+        return;
+    }
     endWait(1, text);
 }
 
@@ -182,14 +188,16 @@ void DfrLink::slotBinaryRfpDataReceived(const QByteArray& data, bool isError)
     if (!fromCurrentLink())
         return;
     if (!isError) {
-        replyStatus = 0;
         rfpData = data;
-        waitingReply = false;
+        if (waitingReply)
+            endWait(0, QString());
         return;
     }
     const QString text = QString::fromUtf8(data);
-    if (!waitingReply)
+    if (!waitingReply) {
         qWarning().noquote() << QStringLiteral("Error in unexpected message: %1").arg(text);
+        return;
+    }
     endWait(1, text);
 }
 

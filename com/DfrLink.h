@@ -231,6 +231,15 @@ public:
     void updateFirmware(const QList<QByteArray>& lines);
     // A typed line: a known command goes through the request engine, anything else raw.
     void sendManualDfrCmd(const QString& userCmd);
+    // How a typed line is read: a known command with its parameters, or raw text.
+    // Why a line cannot be a command goes to the log as warnings.
+    struct ManualCommand_t
+    {
+        bool known = false;
+        DfrCmd_t command = CMD_TEST;
+        QStringList parameters;
+    };
+    static ManualCommand_t parseManualCommand(const QString& userCmd);
 
     // While on, requests are recorded as frames instead of being sent.
     void startNoSendCommandMode();
@@ -254,6 +263,8 @@ public:
     // Asks a running read to stop after its current chunk; it then returns what it has.
     void cancelFlashRead() { flashReadCancelRequested = true; }
     bool flashReadWasCancelled() const { return flashReadCancelled; }
+    // The chunks a second-generation read had got before it failed.
+    QByteArray flashReadBeforeFailure() const { return flashReadPartial; }
     // While set, waits also deliver user input: only for a modal dialog of the operation.
     void setUserInputWhileWaiting(bool allowed) { userInputWhileWaiting = allowed; }
 
@@ -330,6 +341,7 @@ private:
     bool chunkFailed = false;
     bool flashReadCancelRequested = false;
     bool flashReadCancelled = false;
+    QByteArray flashReadPartial;
     bool userInputWhileWaiting = false;
     QByteArray readFlashChunk(qint64 start, qint64 length, qint64 keep);
 };

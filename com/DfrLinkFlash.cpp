@@ -63,6 +63,7 @@ QByteArray DfrLink::readFlashMemoryDfrV2()
 {
     flashReadCancelRequested = false;
     flashReadCancelled = false;
+    flashReadPartial.clear();
 
     sendGetDfrCmd(CMD_IFP, 0, {}, {3});
     bool ok = false;
@@ -81,7 +82,12 @@ QByteArray DfrLink::readFlashMemoryDfrV2()
         address += flashChunkBytes;
         const bool lastChunk = address >= last;
         const qint64 length = lastChunk ? ((remaining - 1) & ~qint64(127)) + 128 : flashChunkBytes;
-        result.append(readFlashChunk(chunkStart, length, lastChunk ? remaining : flashChunkBytes));
+        try {
+            result.append(readFlashChunk(chunkStart, length, lastChunk ? remaining : flashChunkBytes));
+        } catch (const Tarsk::Utils::Exception&) {
+            flashReadPartial = result;
+            throw;
+        }
         remaining -= flashChunkBytes;
         emit sigFlashReadProgress(result.size(), size);
         if (flashReadCancelRequested && !lastChunk) {

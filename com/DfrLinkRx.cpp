@@ -165,9 +165,12 @@ QString DfrLink::orvanRxMessageToNprFormat(const OrvanRxMessage_t& message) cons
 
     const QDateTime time = message.dateTime.toQDateTime();
     const QDate date = time.date();
+    // A record whose time is unknown (null, as the decoders leave an unreadable
+    // date) or no instant keeps its six fields, empty, as the table shows it.
+    const bool known = !message.dateTime.isNull() && time.isValid();
     for (int value : {date.year() - 2000, date.month(), date.day(), time.time().hour(), time.time().minute(),
                       time.time().second()})
-        text += arg.arg(value);
+        text += known ? arg.arg(value) : arg.arg(QString());
 
     const int status = (message.dfrDirectionValid ? 4 : 0) + (message.dfrPositionValid ? 2 : 0)
                        + (message.periodValid ? 1 : 0);

@@ -27,10 +27,9 @@ bool knownCommand(const QString& mnemonic, DfrLink::DfrCmd_t& command)
 
 } // namespace
 
-void DfrLink::sendManualDfrCmd(const QString& userCmd)
+DfrLink::ManualCommand_t DfrLink::parseManualCommand(const QString& userCmd)
 {
-    checkConnectionReady();
-
+    ManualCommand_t result;
     const QString text = userCmd.trimmed();
     bool valid = true;
     if (text.isEmpty()) {
@@ -58,11 +57,21 @@ void DfrLink::sendManualDfrCmd(const QString& userCmd)
     if (valid) {
         QStringList parameters = payload.split(QLatin1Char(','));
         const QString mnemonic = parameters.takeFirst();
-        DfrCmd_t command;
-        if (knownCommand(mnemonic, command)) {
-            sendBlockingRequest(command, parameters);
-            return;
+        if (knownCommand(mnemonic, result.command)) {
+            result.known = true;
+            result.parameters = parameters;
         }
+    }
+    return result;
+}
+
+void DfrLink::sendManualDfrCmd(const QString& userCmd)
+{
+    checkConnectionReady();
+    const ManualCommand_t parsed = parseManualCommand(userCmd);
+    if (parsed.known) {
+        sendBlockingRequest(parsed.command, parsed.parameters);
+        return;
     }
     emit sigSendManualDfrCmd(userCmd);
 }

@@ -106,6 +106,7 @@ void UartLink::slotSendRequest(DfrLink::DfrCmd_t dfrCmd, const QStringList& para
         rfpReader.remaining = -1;
         rfpReader.headerRead = false;
         rfpReader.blockRead = false;
+        rfpReader.skipped = 0;
         rfpStreamFailed = false;
         changeStatus(dfrVersion == DfrLink::DFR_V1 ? UART_WAITING_RFP_REPLY : UART_WAITING_RFP_BINARY_REPLY);
     } else {
@@ -201,7 +202,12 @@ void UartLink::changeStatus(LinkStatus_t newStatus)
 
 void UartLink::slotReadyRead()
 {
-    lineBuffer.append(serialPort.readAll());
+    consumeBytes(serialPort.readAll());
+}
+
+void UartLink::consumeBytes(const QByteArray& bytes)
+{
+    lineBuffer.append(bytes);
     try {
         for (;;) {
             if (linkStatus == UART_WAITING_RFP_BINARY_REPLY) {

@@ -40,6 +40,7 @@ public:
         qint32 remaining = -1;
         bool headerRead = false;
         bool blockRead = false;
+        qint64 skipped = 0;  // bytes before a packet start, not yet reported
     };
 
     // portName is used to open ports that the system enumeration does not list
@@ -83,6 +84,9 @@ protected Q_SLOTS:
     void slotTimeout();
 
 private:
+    // The fuzz harness drives the line reader without a port.
+    friend class UartLinkFuzzProbe;
+
     // A receiver streaming without line feeds must not grow memory without
     // limit; far above the longest legal frame.
     static constexpr int maxLineBytes = 64 * 1024;
@@ -101,6 +105,8 @@ private:
     void startTimeoutTimer();
     void keepWaiting(LinkStatus_t waitingStatus);
     void refuseRequest();
+    // The line reader behind slotReadyRead: bytes as the port delivered them.
+    void consumeBytes(const QByteArray& bytes);
     void processLine(QByteArray raw);
     void releaseHeldRequest(bool exchangeEnded);
     void emitReplyError(const QString& text);
@@ -109,6 +115,7 @@ private:
     void decodeAsynchronousMessage(const QString& message);
     void deliverAsynchronous(const QString& message, const QString& replyName, const QStringList& params);
     void readRpfBinaryData(const QByteArray& data);
+    void reportSkippedRfpBytes();
 
     QSerialPortInfo portInfo;
     QString name;

@@ -26,7 +26,28 @@ int headerEnd(const QByteArray& buffer)
     return comma + 1;
 }
 
+// Bytes in front of the next possible packet start, which can never be part of a
+// packet; a tail that may be a header cut by the chunk boundary is kept.
+int bytesBeforePacketStart(const QByteArray& buffer)
+{
+    const int found = buffer.indexOf(packetStart);
+    if (found >= 0)
+        return found;
+    for (int keep = std::min(int(packetStart.size()) - 1, int(buffer.size())); keep > 0; --keep) {
+        if (packetStart.startsWith(buffer.right(keep)))
+            return int(buffer.size()) - keep;
+    }
+    return int(buffer.size());
+}
+
 } // namespace
+
+void UartLink::reportSkippedRfpBytes()
+{
+    qWarning().noquote() << QStringLiteral("RFP binary data: %1 bytes without a packet header dropped")
+                                .arg(rfpReader.skipped);
+    rfpReader.skipped = 0;
+}
 
 int UartLink::computeBinaryChecksum(const QByteArray& data)
 {
@@ -38,7 +59,6 @@ int UartLink::computeBinaryChecksum(const QByteArray& data)
 
 void UartLink::readRpfBinaryData(const QByteArray& data)
 {
-    timeoutTimer.stop();
     // After a bad packet the rest of the stream cannot be trusted: it is let run
     // out, and the link is ready again once the receiver has been quiet a while,
     // so that the read can be asked again.
@@ -49,11 +69,29 @@ void UartLink::readRpfBinaryData(const QByteArray& data)
     RfpBinaryReaderState_t& reader = rfpReader;
     reader.buffer.append(data);
 
+    bool alive = false;
     while (!reader.buffer.isEmpty()) {
         if (!reader.headerRead) {
+            // Noise on the line is skipped up to the next packet, so that a read asked
+            // again after it finds its answer.
+            const int junk = bytesBeforePacketStart(reader.buffer);
+            reader.buffer.remove(0, junk);
+            reader.skipped += junk;
+            if (reader.skipped > maxLineBytes)
+                reportSkippedRfpBytes();
             const int end = reader.buffer.startsWith(packetStart) ? headerEnd(reader.buffer) : -1;
-            if (end < 0)
+            if (end < 0) {
+                // A real header is a few bytes long: one without an end is noise too.
+                if (reader.buffer.size() > maxLineBytes) {
+                    reader.skipped += reader.buffer.size();
+                    reader.buffer.clear();
+                    reportSkippedRfpBytes();
+                }
                 break;
+            }
+            if (reader.skipped > 0)
+                reportSkippedRfpBytes();
+            alive = true;
             reader.header = QString::fromUtf8(reader.buffer.left(end));
             reader.buffer.remove(0, end);
             reader.headerRead = true;
@@ -97,6 +135,7 @@ void UartLink::readRpfBinaryData(const QByteArray& data)
             const int period = Utils::Settings::instance()->keepAlivePeriodMs;
             if (period > 0)
                 keepAliveTimer.start(period);
+            timeoutTimer.stop();
             emit sigBinaryRfpDataReceived(reader.rfpData, false);
             changeStatus(UART_READY);
             // Bytes after the end packet are not part of the stream; slotReadyRead reads them as lines.
@@ -107,15 +146,11 @@ void UartLink::readRpfBinaryData(const QByteArray& data)
         }
     }
 
-    // Bytes that never form a packet header would otherwise pile up for as long as
-    // the receiver keeps sending them; a real header is a few bytes long.
-    if (!reader.headerRead && reader.buffer.size() > maxLineBytes) {
-        qWarning().noquote() << QStringLiteral("RFP binary data: %1 bytes without a packet header dropped")
-                                    .arg(reader.buffer.size());
-        reader.buffer.clear();
-    }
+    // The timeout measures the silence between packets. Bytes that can never start
+    // one are no sign of life: counted as such, a noisy line would hold the request open.
+    alive = alive || reader.headerRead;
 
-    if (linkStatus == UART_WAITING_RFP_BINARY_REPLY)
+    if (linkStatus == UART_WAITING_RFP_BINARY_REPLY && (alive || !timeoutTimer.isActive()))
         timeoutTimer.start(Utils::Settings::instance()->dfrCommandTimeoutMs);
 }
 

@@ -8,6 +8,9 @@ namespace {
 
 constexpr qint64 msecsPerDay = 86400000;
 constexpr double secondsPerDay = 86400.0;
+// Far beyond any real date (about 146 million years) and well inside what
+// QDateTime and a 64-bit count of milliseconds hold.
+constexpr qint64 maxAbsMillis = qint64(1) << 62;
 
 // Floor division: instants before 1858-11-17 still get seconds in [0, 86400).
 qint64 floorDiv(qint64 numerator, qint64 denominator)
@@ -42,8 +45,20 @@ DateTime DateTime::currentDateTime()
 
 QDateTime DateTime::toQDateTime() const
 {
+    // Records come from the line and from files: any day or seconds value must give
+    // a defined result, an invalid QDateTime when it cannot be an instant.
+    if (!std::isfinite(seconds))
+        return QDateTime();
+    const double millis = std::floor(1000.0 * seconds + 0.5);
+    if (std::fabs(millis) >= maxAbsMillis)
+        return QDateTime();
     // The whole days stay integral so that far dates lose no millisecond to double precision.
-    const qint64 msecs = (day - unixEpochMjd) * msecsPerDay + qint64(std::floor(1000.0 * seconds + 0.5));
+    qint64 days = 0;
+    qint64 msecs = 0;
+    if (__builtin_sub_overflow(day, unixEpochMjd, &days) || __builtin_mul_overflow(days, msecsPerDay, &msecs)
+        || __builtin_add_overflow(msecs, qint64(millis), &msecs) || msecs <= -maxAbsMillis
+        || msecs >= maxAbsMillis)
+        return QDateTime();
     return QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC);
 }
 

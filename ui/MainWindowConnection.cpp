@@ -306,7 +306,8 @@ void MainWindow::reinitGUI()
     ui->checkBoxFlashDumpToFile->setChecked(false);
     ui->checkBoxFlashCrcCheck->setChecked(true);
     ui->lineEditRxFilter->clear();
-    slotClearRxTable();
+    // The messages table keeps its rows: a lost receiver must not take away what
+    // was heard or read from it; the user clears the table when done with it.
 }
 
 } // namespace Vantrel::Ui

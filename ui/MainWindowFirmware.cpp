@@ -115,19 +115,11 @@ QString MainWindow::backupConfiguration(const QString& serial)
     return fileName;
 }
 
-void MainWindow::slotUpdateFirmware()
+MainWindow::FirmwareImage_t MainWindow::readFirmwareImage(const QByteArray& content, const QString& fileName,
+                                                          Com::DfrLink::DfrVersion_t dfrVersion)
 {
-    const QString fileName = Dialogs::openFileName(this, QStringLiteral("Select DFR firmware (TAL format)"),
-                                                   QStringLiteral("DFR firmware (*.tal);;All files (*)"));
-    if (fileName.isEmpty())
-        return;
-
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        fail(QStringLiteral("Unable to open DFR firmware file %1").arg(fileName));
     // Only CR separates lines: an LF after it belongs to the next line and is sent.
-    QList<QByteArray> pieces = file.readAll().split('\r');
-    file.close();
+    QList<QByteArray> pieces = content.split('\r');
     if (pieces.size() < 2)
         fail(QStringLiteral("Unable to read DFR firmware file %1: not enought data").arg(fileName));
 
@@ -138,17 +130,34 @@ void MainWindow::slotUpdateFirmware()
     const QString firmwareVersion = match.captured(QStringLiteral("firmwareVersion"));
     if (gonioVersion.isEmpty() || firmwareVersion.isEmpty())
         fail(QStringLiteral("Unable to decode first line of file %1.").arg(fileName));
-    if (gonioVersion.toUInt() != quint32(dfrLink.dfrVersion))
-        fail(QStringLiteral("Incompatible DFR version (%1 vs %2).").arg(gonioVersion).arg(qint32(dfrLink.dfrVersion)));
+    if (gonioVersion.toUInt() != quint32(dfrVersion))
+        fail(QStringLiteral("Incompatible DFR version (%1 vs %2).").arg(gonioVersion).arg(qint32(dfrVersion)));
 
     checkImageLines(fileName, pieces);
+    pieces.removeFirst();
+    return {firmwareVersion, pieces};
+}
+
+void MainWindow::slotUpdateFirmware()
+{
+    const QString fileName = Dialogs::openFileName(this, QStringLiteral("Select DFR firmware (TAL format)"),
+                                                   QStringLiteral("DFR firmware (*.tal);;All files (*)"));
+    if (fileName.isEmpty())
+        return;
+
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        fail(QStringLiteral("Unable to open DFR firmware file %1").arg(fileName));
+    const FirmwareImage_t image = readFirmwareImage(file.readAll(), fileName, dfrLink.dfrVersion);
+    file.close();
+    const QString& firmwareVersion = image.firmwareVersion;
+    const QList<QByteArray>& pieces = image.lines;
 
     if (!Dialogs::askYesNo(this, QStringLiteral("Update firmware?"),
                            QStringLiteral("Are you sure you want to update firmware to %1? This will delete ALL "
                                           "your data.")
                                .arg(firmwareVersion)))
         return;
-    pieces.removeFirst();
 
     // Not a QProgressDialog: its modal setValue() runs the event loop with user
     // input, which would let a click start a second operation mid-upload. This one

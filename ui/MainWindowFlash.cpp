@@ -14,6 +14,7 @@
 
 #include <memory>
 
+#include "inhouse/Exception.h"
 #include "ui/Dialogs.h"
 #include "ui_UiMainWindow.h"
 #include "utils/FlashMemory.h"
@@ -117,18 +118,38 @@ void MainWindow::slotReadFlashMemory()
     int validTotal = 0;
     int invalidTotal = 0;
     FlashMemory* memory = FlashMemory::instance();
+    // A link lost during the read resets the form, dump option included; what was
+    // read before is still dumped as the user asked.
+    const bool dumpWanted = flashDumpEnabled;
 
     if (dfrLink.dfrVersion == Com::DfrLink::DFR_V2) {
         FlashProgress progress(this, dfrLink, QStringLiteral("bytes"));
-        const QByteArray area = dfrLink.readFlashMemoryDfrV2();
-        const bool cancelled = dfrLink.flashReadWasCancelled();
-        saveFlashDataToFile(area, cancelled ? QStringLiteral("partial") : QString());
-        if (cancelled)
+        const bool wideIds = dfrLink.firmwareLevel == 2;
+        QByteArray area;
+        QString failure;
+        try {
+            area = dfrLink.readFlashMemoryDfrV2();
+        } catch (const Tarsk::Utils::Exception& e) {
+            // The chunks read before the fault are kept, shown and dumped as a partial read.
+            area = dfrLink.flashReadBeforeFailure();
+            if (area.isEmpty())
+                throw;
+            failure = e.message();
+        }
+        const bool partial = dfrLink.flashReadWasCancelled() || !failure.isEmpty();
+        flashDumpEnabled = dumpWanted;
+        saveFlashDataToFile(area, partial ? QStringLiteral("partial") : QString());
+        flashDumpEnabled = ui->checkBoxFlashDumpToFile->isChecked();
+        if (dfrLink.flashReadWasCancelled())
             qInfo().noquote() << QStringLiteral("Flash memory read cancelled: %1 bytes read.").arg(area.size());
+        if (!failure.isEmpty())
+            qWarning().noquote() << QStringLiteral("Flash memory read failed: the %1 bytes read before are kept.")
+                                        .arg(area.size());
         qInfo().noquote() << "Display messages in RX Table (This operation could be long)...";
         progress.decoding();
-        memory->decodeFlashMemoryDfrV2(area, dfrLink.firmwareLevel == 2, flashCrcCheckEnabled, &validTotal,
-                                       &invalidTotal, cancelled);
+        memory->decodeFlashMemoryDfrV2(area, wideIds, flashCrcCheckEnabled, &validTotal, &invalidTotal, partial);
+        if (!failure.isEmpty())
+            throw Tarsk::Utils::Exception(failure, QtCriticalMsg);
     } else {
         QTableWidget* platforms = ui->tableWidgetPlatforms;
         FlashProgress progress(this, dfrLink, QStringLiteral("platform areas"));

@@ -122,57 +122,20 @@ const QList<Column_t>& columns()
 
 } // namespace
 
-void MainWindow::slotExportPlatformsInfo()
+QString MainWindow::platformsFileLine(const PlatformInfo_t& info)
 {
-    const QString fileName = Dialogs::saveFileName(this, dialogTitle, fileFilter);
-    if (fileName.isEmpty())
-        return;
-    QTableWidget* table = ui->tableWidgetPlatforms;
-    if (table->rowCount() == 0)
-        slotGetPlatformsInfo();
-
-    // Written aside and renamed at the end: a failure never leaves half a file.
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
-        fail(QStringLiteral("Unable to open platforms file %1").arg(fileName));
-
-    const QStringList titles = platformsFileColumnsNames.value(dfrLink.dfrVersion);
-    QString text = QLatin1Char('#') + titles.join(QLatin1Char(',')) + QLatin1Char('\n');
-    if (table->rowCount() > 0) {
-        table->sortItems(PLATFORMSCOLUMN_POS, Qt::AscendingOrder);
-        const quint32 slotCount = dfrLink.nbIpSlots();
-        SlotProgress progress(this, QStringLiteral("Exporting favorite platforms"), int(slotCount));
-        for (quint32 slot = 0; slot < dfrLink.nbIpSlots(); ++slot) {
-            progress.setSlot(int(slot));
-            const PlatformInfo_t info = dfrLink.getPlatformInfo(slot);
-            if (!info.occupied)
-                continue;
-            QStringList fields;
-            for (const Column_t& column : columns())
-                fields.append(column.write(info));
-            text += fields.join(QLatin1Char(',')) + QLatin1Char('\n');
-        }
-    }
-    if (file.write(text.toUtf8()) < 0 || !file.commit())
-        fail(QStringLiteral("Unable to write platforms file %1 (%2)").arg(fileName, file.errorString()));
+    QStringList fields;
+    for (const Column_t& column : columns())
+        fields.append(column.write(info));
+    return fields.join(QLatin1Char(','));
 }
 
-void MainWindow::slotImportPlatformsInfo()
+QList<PlatformInfo_t> MainWindow::parsePlatformsFile(const QByteArray& content, const QString& fileName,
+                                                     const QStringList& titles, quint32 slotCount)
 {
-    // The file is read and checked whole before anything on the receiver changes,
-    // so that a cancelled, unreadable or faulty file never costs a favourite.
-    const QString fileName = Dialogs::openFileName(this, dialogTitle, fileFilter);
-    if (fileName.isEmpty())
-        return;
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        fail(QStringLiteral("Unable to open platforms file %1").arg(fileName));
-
-    const QStringList titles = platformsFileColumnsNames.value(dfrLink.dfrVersion);
-    const quint32 slotCount = dfrLink.nbIpSlots();
     QList<PlatformInfo_t> platforms;
     quint32 next = 0;
-    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    const QStringList lines = QString::fromUtf8(content).split(QLatin1Char('\n'));
     for (int number = 1; number <= lines.size(); ++number) {
         const QString& line = lines.at(number - 1);
         const QString trimmed = line.trimmed();
@@ -198,6 +161,54 @@ void MainWindow::slotImportPlatformsInfo()
         platforms.append(info);
         next = quint32(info.index) + 1;
     }
+    return platforms;
+}
+
+void MainWindow::slotExportPlatformsInfo()
+{
+    const QString fileName = Dialogs::saveFileName(this, dialogTitle, fileFilter);
+    if (fileName.isEmpty())
+        return;
+    QTableWidget* table = ui->tableWidgetPlatforms;
+    if (table->rowCount() == 0)
+        slotGetPlatformsInfo();
+
+    // Written aside and renamed at the end: a failure never leaves half a file.
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+        fail(QStringLiteral("Unable to open platforms file %1").arg(fileName));
+
+    const QStringList titles = platformsFileColumnsNames.value(dfrLink.dfrVersion);
+    QString text = QLatin1Char('#') + titles.join(QLatin1Char(',')) + QLatin1Char('\n');
+    if (table->rowCount() > 0) {
+        table->sortItems(PLATFORMSCOLUMN_POS, Qt::AscendingOrder);
+        const quint32 slotCount = dfrLink.nbIpSlots();
+        SlotProgress progress(this, QStringLiteral("Exporting favorite platforms"), int(slotCount));
+        for (quint32 slot = 0; slot < dfrLink.nbIpSlots(); ++slot) {
+            progress.setSlot(int(slot));
+            const PlatformInfo_t info = dfrLink.getPlatformInfo(slot);
+            if (!info.occupied)
+                continue;
+            text += platformsFileLine(info) + QLatin1Char('\n');
+        }
+    }
+    if (file.write(text.toUtf8()) < 0 || !file.commit())
+        fail(QStringLiteral("Unable to write platforms file %1 (%2)").arg(fileName, file.errorString()));
+}
+
+void MainWindow::slotImportPlatformsInfo()
+{
+    // The file is read and checked whole before anything on the receiver changes,
+    // so that a cancelled, unreadable or faulty file never costs a favourite.
+    const QString fileName = Dialogs::openFileName(this, dialogTitle, fileFilter);
+    if (fileName.isEmpty())
+        return;
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        fail(QStringLiteral("Unable to open platforms file %1").arg(fileName));
+
+    const QList<PlatformInfo_t> platforms = parsePlatformsFile(
+        file.readAll(), fileName, platformsFileColumnsNames.value(dfrLink.dfrVersion), dfrLink.nbIpSlots());
 
     if (!slotDeleteAllPlatforms())
         return;

@@ -5,11 +5,13 @@
 #include <QClipboard>
 #include <QDateTime>
 #include <QDesktopServices>
+#include <QDir>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QMenu>
 #include <QSaveFile>
+#include <QSignalBlocker>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTextStream>
@@ -140,10 +142,17 @@ void MainWindow::slotSetLiveRxEnabled(bool enabled)
 
 void MainWindow::slotSetLogFileEnabled(bool enabled)
 {
-    if (enabled)
-        trafficLog.open(logGenerationText(), dfrLink.serialNumber);
-    else
+    if (!enabled) {
         trafficLog.closeByUser();
+        return;
+    }
+    if (trafficLog.open(logGenerationText(), dfrLink.serialNumber))
+        return;
+    qWarning().noquote() << QStringLiteral("Log file %1 cannot be opened: %2")
+                                .arg(QDir::toNativeSeparators(trafficLog.fileName()), trafficLog.errorString());
+    // Unticked again, so that the box never claims a log that is not being written.
+    const QSignalBlocker blocker(ui->checkBoxRxLogFile);
+    ui->checkBoxRxLogFile->setChecked(false);
 }
 
 QString MainWindow::logGenerationText() const

@@ -16,6 +16,7 @@ public:
     void setFileName(const QString& fileName) { file.setFileName(fileName); }
     QString fileName() const { return file.fileName(); }
     bool isOpen() const { return file.isOpen(); }
+    QString errorString() const { return file.errorString(); }
 
     // Opens the file for appending and writes the connection line, after three
     // empty lines when the file existed. False when it cannot be opened.

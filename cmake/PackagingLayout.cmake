@@ -1,0 +1,20 @@
+# Run by CPack on the staged files of each package, before they are packed.
+file(GLOB prefixes LIST_DIRECTORIES true "${CPACK_TEMPORARY_INSTALL_DIRECTORY}/*/opt/vantrel")
+if(NOT prefixes)
+    message(FATAL_ERROR "nothing staged under ${CPACK_TEMPORARY_INSTALL_DIRECTORY}")
+endif()
+foreach(prefix IN LISTS prefixes)
+    get_filename_component(opt "${prefix}" DIRECTORY)
+    get_filename_component(root "${opt}" DIRECTORY)
+    if(EXISTS "${prefix}/share")
+        file(MAKE_DIRECTORY "${root}/usr")
+        file(RENAME "${prefix}/share" "${root}/usr/share")
+    endif()
+    # Relative links, so that they also hold in a tree unpacked elsewhere. The
+    # program finds Data/ from its own resolved path, not from the link's.
+    file(GLOB programs RELATIVE "${prefix}/bin" "${prefix}/bin/*")
+    foreach(program IN LISTS programs)
+        file(MAKE_DIRECTORY "${root}/usr/bin")
+        file(CREATE_LINK "../../opt/vantrel/bin/${program}" "${root}/usr/bin/${program}" SYMBOLIC)
+    endforeach()
+endforeach()
