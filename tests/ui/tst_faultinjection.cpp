@@ -266,16 +266,14 @@ private Q_SLOTS:
         QFETCH(QStringList, logged);
         QFETCH(QString, shown);
         const Target_t target = targets[op];
-        if (op == FLASH || op == FLASH_V1)
-            ;
         // Long enough for the port scan to notice an unplugged receiver before the reply is missed.
         Vantrel::Utils::Settings::instance()->dfrCommandTimeoutMs = fault == UNPLUG ? 8000 : 2000;
         prepareFiles(op);
         const auto prepare = [op](DeviceState& state) {
             DeviceState::Platform_t platform;
-            for (const QString id : {"1A2B3C4", "5D6E7F8"}) {
+            for (const char* id : {"1A2B3C4", "5D6E7F8"}) {
                 platform.id = id;
-                state.setPlatform(int(id.front() == '5'), platform);
+                state.setPlatform(int(id[0] == '5'), platform);
             }
             if (op == FLASH || op == FLASH_V1)
                 Vantrel::Sim::DemoContent::fillFlash(state, op == FLASH ? 900 : 40);

@@ -41,9 +41,9 @@ class TestFlashWindow : public WindowDeviceFixture
     {
         connectTo(profile, [records](DeviceState& state) {
             DeviceState::Platform_t platform;
-            for (const QString id : {QStringLiteral("1A2B3C4"), QStringLiteral("5D6E7F8")}) {
+            for (const char* id : {"1A2B3C4", "5D6E7F8"}) {
                 platform.id = id;
-                state.setPlatform(int(id.front() == '5'), platform);
+                state.setPlatform(int(id[0] == '5'), platform);
             }
             DemoContent::fillFlash(state, records);
         });
