@@ -294,6 +294,9 @@ private Q_SLOTS:
         row("RFP corrupted data packet: one error, no data", binary,
             {countPacket(3) + packet("1,65536", a, true), packet("2,65664", b) + endPacket},
             {"error:Bad checksum in RFP binary data: 41 vs 40."});
+        row("RFP noise before the packets skipped, a header cut by the chunk kept", binary,
+            {QByteArray(1000, 'x') + countPacket(2).left(3), countPacket(2).mid(3) + packet("1,0", a) + endPacket},
+            {"rfp:" + QString::fromLatin1(a.toHex())}, "^RFP binary data: 1000 bytes without a packet header dropped$");
         // Nothing is taken for a packet: the request still ends in its timeout.
         row("RFP garbage without a header dropped, bounded", binary, {QByteArray(100000, 'x')},
             {"error:Uart link timeout"}, "^RFP binary data: \\d+ bytes without a packet header dropped$");

@@ -479,6 +479,12 @@ private Q_SLOTS:
         for (int i = 0; i < lines.size(); ++i)
             QVERIFY2(lines[i].startsWith(starts[i % 7]) && (starts[i % 7].size() > 0 || lines[i].isEmpty()),
                      qPrintable(lines[i]));
+        // A log that cannot be opened is said, and the box does not claim it.
+        QVERIFY(file.remove() && QDir().mkpath(logFilePath()));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Log file .* cannot be opened: "));
+        ui->checkBoxRxLogFile->setChecked(true);
+        QVERIFY(!ui->checkBoxRxLogFile->isChecked());
+        QVERIFY(QDir(logFilePath()).removeRecursively());
     }
 
     void liveBeaconFromReceiver()
