@@ -367,11 +367,6 @@ private Q_SLOTS:
     }
 };
 
-int main(int argc, char** argv)
-{
-    Tarsk::Utils::ToplevelApplication app(argc, argv);
-    TestFaultInjection test;
-    return QTest::qExec(&test, argc, argv);
-}
+VANTREL_WINDOW_TEST_MAIN(TestFaultInjection)
 
 #include "tst_faultinjection.moc"
