@@ -59,14 +59,15 @@ struct Column_t
 template <typename Field>
 Column_t decimalColumn(Field PlatformInfo_t::*field)
 {
-    return {[field](const PlatformInfo_t& i) { return QString::number(i.*field); },
+    // Written back as the signed number it was read as, so that the file reads again the same.
+    return {[field](const PlatformInfo_t& i) { return QString::number(qint32(i.*field)); },
             [field](PlatformInfo_t& i, const QString& t) { i.*field = Field(decimal(t)); }};
 }
 
 template <typename Field>
 Column_t formatColumn(Field Utils::GpsFormat_t::*field)
 {
-    return {[field](const PlatformInfo_t& i) { return QString::number(i.gpsFormat.*field); },
+    return {[field](const PlatformInfo_t& i) { return QString::number(qint32(i.gpsFormat.*field)); },
             [field](PlatformInfo_t& i, const QString& t) { i.gpsFormat.*field = Field(decimal(t)); }};
 }
 
