@@ -18,6 +18,14 @@ namespace {
 const QString refused = QStringLiteral("refused:UartLink is not available");
 const QByteArray keepAliveLine = QByteArrayLiteral("$TEST*3C");
 
+// Asks the link as its user does: a signal queued to the slot, the hand-over told to ThreadSanitizer first.
+class Requester : public QObject
+{
+    Q_OBJECT
+Q_SIGNALS:
+    void request(DfrLink::DfrCmd_t cmd, const QStringList& params, DfrLink::DfrVersion_t version);
+};
+
 // A link moved to a worker thread of its own, reached through queued calls only, as DfrLink does it;
 // everything it reports is recorded in the order it reaches the test's thread.
 struct Connection
@@ -25,6 +33,9 @@ struct Connection
     explicit Connection(const QString& port, bool open = true) : link(new UartLink(QSerialPortInfo(port), port))
     {
         link->moveToThread(&worker);
+        QObject::connect(&requester, &Requester::request, link, [] { Vantrel::Com::ThreadHandoff::release(); },
+                         Qt::DirectConnection);
+        QObject::connect(&requester, &Requester::request, link, &UartLink::slotSendRequest);
         QObject::connect(link, &UartLink::sigReplyReceived, &context, [this](const QStringList& values, bool isError) {
             events << (isError ? "replyError:" + values.value(0) : "reply:" + values.join('|'));
         });
@@ -58,7 +69,7 @@ struct Connection
     void run(void (UartLink::*slot)()) { QMetaObject::invokeMethod(link, slot, Qt::QueuedConnection); }
     void send(DfrLink::DfrCmd_t cmd, const QStringList& params = {}, DfrLink::DfrVersion_t version = DfrLink::DFR_V2)
     {
-        QMetaObject::invokeMethod(link, [=] { link->slotSendRequest(cmd, params, version); }, Qt::QueuedConnection);
+        emit requester.request(cmd, params, version);
     }
     // Returns once everything the link was asked before, and all it emitted meanwhile, has been handled.
     bool settle()
@@ -81,6 +92,7 @@ struct Connection
     QThread worker;
     UartLink* link;
     QObject context;
+    Requester requester;
     QStringList events;
     int statusChanges = 0;
 };
