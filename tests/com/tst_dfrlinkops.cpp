@@ -312,13 +312,17 @@ private Q_SLOTS:
             return QString();
         }, "error: Deleting GPS format is no supported for DFR V1");
 
-        // Flash read in chunks of 16384 bytes, the last one rounded up to 128; a bad or lost chunk is asked again.
+        // Flash read in chunks of 16384 bytes, the last one rounded up to 128; a bad or lost chunk is asked again
+        // and the third failure fails the read with the link's error.
         const QString first = "65536,16384 ";  // the first chunk asked for
         row("20000 bytes of flash", V2, readFlash(20000), first + "81920,3712 | read whole");
         row("one byte of flash", V2, readFlash(1), "65536,128 | read whole");
         row("empty flash", V2, readFlash(0), " | read whole");
         row("flash chunk corrupted twice", V2, readFlash(20000), first.repeated(3) + "81920,3712 | read whole",
             DfrSimulator::FAULTMODE_BAD_BINARY_CHECKSUM, "RFP 2", {retry, retry});
+        row("flash chunk corrupted three times", V2, readFlash(20000),
+            first.repeated(3) + "| Link Error: Bad checksum in RFP binary data: C1 vs C0.",
+            DfrSimulator::FAULTMODE_BAD_BINARY_CHECKSUM, "RFP 3", {retry, retry});
         row("flash chunk lost once", V2, readFlash(20000), first.repeated(2) + "81920,3712 | read whole",
             DfrSimulator::FAULTMODE_NO_REPLY, "RFP 1", {retry});
     }
