@@ -312,7 +312,7 @@ private Q_SLOTS:
             return QString();
         }, "error: Deleting GPS format is no supported for DFR V1");
 
-        // Flash read in chunks of 16384 bytes, the last one rounded up to 128; a bad chunk is asked again
+        // Flash read in chunks of 16384 bytes, the last one rounded up to 128; a bad or lost chunk is asked again
         // and the third failure fails the read with the link's error.
         const QString first = "65536,16384 ";  // the first chunk asked for
         row("20000 bytes of flash", V2, readFlash(20000), first + "81920,3712 | read whole");
@@ -325,8 +325,6 @@ private Q_SLOTS:
             DfrSimulator::FAULTMODE_BAD_BINARY_CHECKSUM, "RFP 3", {retry, retry});
         row("flash chunk lost once", V2, readFlash(20000), first.repeated(2) + "81920,3712 | read whole",
             DfrSimulator::FAULTMODE_NO_REPLY, "RFP 1", {retry});
-        row("flash chunk lost three times", V2, readFlash(20000), first.repeated(3) + "| Link Error: Uart link timeout",
-            DfrSimulator::FAULTMODE_NO_REPLY, "RFP 3", {retry, retry});
     }
 
     void operation()

@@ -68,20 +68,6 @@ protected:
         return TestSupport::thrownBy([target, slot] { (target->*slot)(); });
     }
 
-    QString lastLog() const
-    {
-        const QTableWidget* log = ui->tableWidgetLogger;
-        return log->rowCount() ? log->item(log->rowCount() - 1, log->columnCount() - 1)->text() : QString();
-    }
-
-    // Mnemonics the receiver got, without the status reads.
-    QStringList sentBeyondStatus() const
-    {
-        QStringList sent = sim->receivedMnemonics();
-        sent.removeIf([](const QString& m) { return m == "TEST" || m == "GSN" || m == "LIG"; });
-        return sent;
-    }
-
     // Frames of a mnemonic that carry more than their first value: writes, not reads.
     static QList<QStringList> writes(const DfrSimulator& sim, const QString& mnemonic)
     {

@@ -83,15 +83,11 @@ private Q_SLOTS:
         QTest::addColumn<qint64>("day");
         QTest::addColumn<double>("seconds");
         QTest::addColumn<QString>("utc"); // empty: no instant
-        const double inf = std::numeric_limits<double>::infinity();
         const qint64 farDays = 50000000000; // about 137 million years
         QTest::newRow("NaN seconds") << qint64(40587) << std::numeric_limits<double>::quiet_NaN() << QString();
-        QTest::newRow("infinite seconds") << qint64(40587) << inf << QString();
-        QTest::newRow("minus infinite seconds") << qint64(40587) << -inf << QString();
         QTest::newRow("seconds past 64-bit milliseconds") << qint64(40587) << 1e300 << QString();
         QTest::newRow("largest day") << std::numeric_limits<qint64>::max() << 0.0 << QString();
         QTest::newRow("smallest day") << std::numeric_limits<qint64>::min() << 0.0 << QString();
-        QTest::newRow("day whose milliseconds overflow") << (qint64(1) << 50) << 0.0 << QString();
         QTest::newRow("far day and far seconds add past the range") << 40587 + farDays << 4.32e15 << QString();
         QTest::newRow("far day brought back by seconds") << 40587 - farDays << 4.32e15 << "1970-01-01T00:00:00.000Z";
         QTest::newRow("last millisecond of 9999") << qint64(2973483) << 86399.999 << "9999-12-31T23:59:59.999Z";

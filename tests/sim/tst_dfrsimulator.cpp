@@ -125,21 +125,6 @@ private Q_SLOTS:
             QVERIFY2(QRegularExpression(replies.at(i)).match(lines.at(i)).hasMatch(), qPrintable(lines.at(i)));
     }
 
-    void unplugClosesTheLine()
-    {
-        DfrSimulator sim;
-        QSignalSpy unplugged(&sim, &DfrSimulator::unplugged);
-        sim.injectFault(DfrSimulator::FAULTMODE_UNPLUG, QStringLiteral("LIG"));
-        QVERIFY(sim.start());
-        PtyClient client(sim.deviceName());
-        client.send(frame("GSN*"));
-        QTRY_VERIFY_WITH_TIMEOUT(client.answered(), 3000);
-        client.send(frame("LIG*"));
-        QTRY_COMPARE_WITH_TIMEOUT(unplugged.count(), 1, 3000);
-        QVERIFY(!sim.isOpen());
-        QTRY_COMPARE_WITH_TIMEOUT(client.error(), QSerialPort::ResourceError, 3000);  // the host's end sees a hang-up
-    }
-
     // Laid out by hand here: the flash decoder's test reads these records back field by field.
     void beaconEncoding()
     {

@@ -181,16 +181,14 @@ private Q_SLOTS:
     void changeSignal_data()
     {
         QTest::addColumn<QString>("action");
-        QTest::addColumn<int>("emitted");
-        QTest::newRow("name edited, then Return") << "name" << 1;
-        QTest::newRow("check box toggled") << "toggle" << 1;
-        QTest::newRow("encryption type chosen") << "combo" << 1;
+        QTest::newRow("name edited, then Return") << "name";
+        QTest::newRow("check box toggled") << "toggle";
+        QTest::newRow("encryption type chosen") << "combo";
     }
 
     void changeSignal()
     {
         QFETCH(QString, action);
-        QFETCH(int, emitted);
         GpsFormatWidget w;
         QSignalSpy spy(&w, &GpsFormatWidget::sigGpsFormatChanged);
         if (action == "name") {
@@ -203,7 +201,7 @@ private Q_SLOTS:
         } else {
             w.findChild<QComboBox*>("comboBoxGpsFormatsEncryptionType")->setCurrentIndex(1);
         }
-        QCOMPARE(spy.count(), emitted);
+        QCOMPARE(spy.count(), 1);
     }
 };
 

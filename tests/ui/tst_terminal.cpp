@@ -116,25 +116,6 @@ private Q_SLOTS:
                     question.text.contains(listed.join('\n')));
     }
 
-    // A slot that cannot be read back fails the save: the old file stays, and recording is over.
-    void saveScriptFailure()
-    {
-        connectTo(DeviceState::PROFILE_DFR_V1, [](DeviceState& state) {
-            DeviceState::Platform_t platform;
-            platform.id = "AB123";
-            platform.gpsFormat = QStringList(22, "1");
-            platform.encryption.last() = "0";  // a data length of 0 cannot be written back
-            state.setPlatform(3, platform);
-        });
-        QVERIFY(TestSupport::writeFile(chosenFile, "previous\n"));
-        QVERIFY(!thrown(&MainWindow::slotTerminalSaveScript).isEmpty());
-        QCOMPARE(TestSupport::readFile(chosenFile), QString("previous\n"));
-        // A setup edit reaches the receiver and is read back.
-        sim->clearReceivedFrames();
-        window->slotSetSetupHardware();
-        QCOMPARE(sim->receivedCount("SETUPHW"), 2);
-    }
-
     void replayRestoresSlots_data()
     {
         QTest::addColumn<DeviceState::Profile_t>("profile");

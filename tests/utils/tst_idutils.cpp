@@ -79,8 +79,6 @@ private Q_SLOTS:
         QTest::newRow("V2 A4 28 bits") << true << A4 << T28 << p << "ABCDEF1" << p << "";
         QTest::newRow("V2 A4 32 bits drops a nibble")
             << true << A4 << T32 << p << "ABCDEF12" << QByteArray::fromHex("234560") << "";
-        QTest::newRow("V2 A4 32 bits, one byte")
-            << true << A4 << T32 << QByteArray::fromHex("AB") << "ABCDEF12" << QByteArray::fromHex("B0") << "";
         QTest::newRow("V2 A4 32 bits, empty") << true << A4 << T32 << QByteArray() << "ABCDEF12" << QByteArray() << "";
         QTest::newRow("V2 A4 20 bits warns") << true << A4 << T20 << p << "ABCDEF12" << p << "A4";
         QTest::newRow("V2 LDK 20 bits warns") << true << LDK << T20 << p << "ABCDEF12" << p << "LDK";
