@@ -110,20 +110,6 @@ private Q_SLOTS:
             QVERIFY2(!port.portName.contains("no-such-device"), "a missing device is not listed");
     }
 
-    void startScansAtOnceAndPeriodically()
-    {
-        ComManager manager;
-        int calls = 0;
-        manager.setPortSource([&calls] { ++calls; return PortList{dfr("ttyUSB0")}; });
-        QSignalSpy detected(&manager, &ComManager::sigDfrDetected);
-        QTest::ignoreMessage(QtInfoMsg, "Creation of UartLink ttyUSB0");
-        manager.start();
-        QCOMPARE(calls, 1);
-        QCOMPARE(detected.count(), 1);
-        QTRY_VERIFY_WITH_TIMEOUT(calls >= 2, 20 * ComManager::scanPeriodMs);
-        QCOMPARE(detected.count(), 1);
-    }
-
     // Simulated receivers named in the environment: once a listed terminal has gone, the same name coming back is no receiver.
     void goneStaysGone_data()
     {

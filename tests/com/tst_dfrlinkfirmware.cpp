@@ -46,7 +46,6 @@ private Q_SLOTS:
         row("V2 image on V1", DeviceState::PROFILE_DFR_V1, header + "\r:1", "Incompatible DFR version (2 vs 1).");
         row("no CR", bl, header + "\n:1", "Unable to read DFR firmware file %1: not enought data");
         row("dollar in line 3", bl, header + "\r:1\r:2$", line.arg("%1", "3") + delimiter);
-        row("star in line 2", bl, header + "\r*", line.arg("%1", "2") + delimiter);
         row("invalid UTF-8", bl, header + "\r\xC3\x28", line.arg("%1", "2") + "is not valid UTF-8.");
         row("beyond Latin-1", bl, header + "\r\xE2\x82\xAC",
             line.arg("%1", "2") + "holds a character the serial line cannot carry.");

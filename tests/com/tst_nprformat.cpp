@@ -111,8 +111,6 @@ private Q_SLOTS:
             << V2 << 1 << NPR << QString(v2Npr).replace("12345AB0", "12345AB")
             << v2NprExpected;
         // Read with the second generation's layout: band 2 comes from value 14.
-        QTest::newRow("undefined generation, V2 layout")
-            << UNDEFINED << 0 << NPR << v2Npr << QString(v2NprExpected).replace("id=12345AB ", "id=12345AB0 ");
         QTest::newRow("status 70000 clears all flags")
             << V2 << 2 << NPR << QString(v2Npr).replace(",5,123,", ",70000,123,")
             << QString(v2NprExpected).replace("valid=D-V", "valid=---");

@@ -89,23 +89,15 @@ private Q_SLOTS:
         QCOMPARE(messages(), QStringList({"m3", "m4"})); // a lowered limit trims at once
     }
 
-    void lifetime_data()
-    {
-        QTest::addColumn<bool>("deleteLogger");
-        QTest::newRow("table deleted first") << false;
-        QTest::newRow("logger deleted first") << true;
-    }
+    // The table goes while a row is in flight: the logger must not write into it.
     void lifetime()
     {
-        QFETCH(bool, deleteLogger);
         QTest::ignoreMessage(QtWarningMsg, "in flight");
         QTest::ignoreMessage(QtWarningMsg, "afterwards");
-        logFrom(true, QtWarningMsg, "in flight"); // its row is still queued when one of them goes
-        deleteLogger ? logger.reset() : table.reset();
+        logFrom(true, QtWarningMsg, "in flight"); // its row is still queued when the table goes
+        table.reset();
         logFrom(true, QtWarningMsg, "afterwards");
         QCoreApplication::sendPostedEvents();
-        if (table)
-            QCOMPARE(table->rowCount(), 0);
     }
 
     void escapedException_data()

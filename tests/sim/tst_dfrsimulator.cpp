@@ -1,7 +1,6 @@
 // Simulator's own side: frame reading, fault modes, beacon encoding and its pseudo-terminal.
 #include <QtTest>
 
-#include <QProcess>
 #include <QSerialPort>
 
 #include "sim/BeaconBuilder.h"
@@ -144,25 +143,6 @@ private Q_SLOTS:
         QCOMPARE(BeaconBuilder::flashRecordV2(m, false).mid(1, 4).toHex().toUpper(), QByteArray("053412F0"));
     }
 
-    void commandLineProgram()
-    {
-        const QString program = qEnvironmentVariable("VANTREL_BINARY_DIR") + QStringLiteral("/bin/dfr-simulator");
-        QProcess process;
-        process.start(program, {QStringLiteral("--profile"), QStringLiteral("DFR_V2_BL"),
-                                QStringLiteral("--bl-version"), QStringLiteral("9.8")});
-        QTRY_VERIFY_WITH_TIMEOUT(process.canReadLine(), 5000);
-        const QString device = QString::fromLocal8Bit(process.readLine().trimmed());
-        {
-            PtyClient client(device);
-            client.send(frame("TEST*"));
-            QTRY_VERIFY_WITH_TIMEOUT(client.canReadLine(), 3000);
-            QCOMPARE(summary(client.readLine().trimmed()), QStringLiteral("TEST,DFR,V2,0042,1207,BL,9.8"));
-        }
-        process.terminate();
-        QTRY_COMPARE_WITH_TIMEOUT(process.state(), QProcess::NotRunning, 5000);
-        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(process.exitCode(), 0);
-    }
 };
 
 QTEST_GUILESS_MAIN(TstDfrSimulator)

@@ -147,15 +147,11 @@ class TestFaultInjection : public WindowDeviceFixture
         return false;
     }
 
-    int rxRows() const { return ui->tableWidgetRx->model()->rowCount(); }
-
     bool markerShown() const
     {
         const QAbstractItemModel* model = ui->tableWidgetRx->model();
-        for (int row = 0; row < model->rowCount(); ++row)
-            if (model->index(row, Vantrel::Ui::RXCOLUMN_ID).data().toString() == "7E57AB1")
-                return true;
-        return false;
+        return !model->match(model->index(0, Vantrel::Ui::RXCOLUMN_ID), Qt::DisplayRole, "7E57AB1", 1, Qt::MatchExactly)
+                    .isEmpty();
     }
 
     void prepareFiles(Operation_t op)
@@ -351,7 +347,7 @@ private Q_SLOTS:
             // favourite area read by the first generation.
             QCOMPARE(dumps.size(), op == FLASH_V1 && !released ? 2 : 1);
             QCOMPARE(dumps.first().endsWith("_partial.bin"), op == FLASH && released);
-            QVERIFY(rxRows() > 1);
+            QVERIFY(ui->tableWidgetRx->model()->rowCount() > 1);
         }
 
         if (released)

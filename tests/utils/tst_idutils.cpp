@@ -118,8 +118,6 @@ private Q_SLOTS:
         QTest::newRow("other modulation skipped")
             << Rows{{"12345", "A3"}, {"1234567", "A2"}} << "12345678" << A2 << T28;
         QTest::newRow("case-sensitive") << Rows{{"abcde", "A2"}} << "ABCDE0" << A2 << UNDEF;
-        QTest::newRow("lower-case modulation row skipped")
-            << Rows{{"12345", "a2"}, {"1234567", "A2"}} << "12345678" << A2 << T28;
         QTest::newRow("INVALID modulation row skipped")
             << Rows{{"12345678", "INVALID"}} << "12345678" << INVALID << UNDEF;
         QTest::newRow("row without modulation item skipped")
