@@ -31,8 +31,7 @@ class TstMainWindow : public QObject
 
     bool logHas(const QString& type, const QString& message) const { return TestSupport::logHas(ui, type, message); }
 
-private Q_SLOTS:
-    void initTestCase()
+    void openWindow()
     {
         // A stored timeout below the spin box minimum and an unknown NPR format.
         initialSettings = "[General]\nprintUartDebugInfo=0\nprintAtCmdDebugInfo=1\ndfrCommandTimeoutMs=50\n"
@@ -45,69 +44,9 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(logHas("INFO", "Ready!"), 5000);
     }
 
-    void settingsShownAsLoaded()
-    {
-        // Filling the widgets wrote nothing, and stored values stay as they are.
-        QCOMPARE(TestSupport::readFile(TestSupport::settingsPath()), initialSettings);
-        QCOMPARE(Vantrel::Utils::Settings::instance()->dfrCommandTimeoutMs, 50);
-        QCOMPARE(ui->spinBoxDfrCommandTimeout->value(), 1000);
-        QCOMPARE(Vantrel::Utils::Settings::instance()->nprMessagesFormat, 5);
-        QCOMPARE(ui->comboBoxNprFormat->currentText(), QStringLiteral("V1"));
-        QVERIFY(ui->checkBoxPrintAtCmdDebugInfo->isChecked());
-        QVERIFY(!ui->checkBoxPrintUartDebugInfo->isChecked());
-    }
-
-    void editsWriteAtOnce_data()
-    {
-        QTest::addColumn<QString>("widget");
-        QTest::addColumn<QVariant>("value");
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("stored");
-
-        QTest::newRow("UART debug on") << "checkBoxPrintUartDebugInfo" << QVariant(true) << "printUartDebugInfo" << "1";
-        QTest::newRow("command traces off")
-            << "checkBoxPrintAtCmdDebugInfo" << QVariant(false) << "printAtCmdDebugInfo" << "0";
-        QTest::newRow("checksum compatibility")
-            << "checkBoxKeepChecksumError" << QVariant(true) << "keepChecksumErrorOnNprDfr500" << "1";
-        QTest::newRow("command timeout")
-            << "spinBoxDfrCommandTimeout" << QVariant(2500) << "dfrCommandTimeoutMs" << "2500";
-        QTest::newRow("keep-alive timeout")
-            << "spinBoxKeepAliveTimeout" << QVariant(700) << "keepAliveTimeoutMs" << "700";
-        QTest::newRow("keep-alive period")
-            << "spinBoxKeepAlivePeriod" << QVariant(3000) << "keepAlivePeriodMs" << "3000";
-        QTest::newRow("NPR format V2") << "comboBoxNprFormat" << QVariant(1) << "nprMessagesFormat" << "2";
-        QTest::newRow("NPR format V1") << "comboBoxNprFormat" << QVariant(0) << "nprMessagesFormat" << "1";
-    }
-
-    void editsWriteAtOnce()
-    {
-        QFETCH(QString, widget);
-        QFETCH(QVariant, value);
-        QFETCH(QString, key);
-        QFETCH(QString, stored);
-
-        ui->tabWidget->setCurrentWidget(ui->tabSettings);
-        QWidget* target = window->findChild<QWidget*>(widget);
-        QVERIFY(target);
-        if (auto* box = qobject_cast<QCheckBox*>(target)) {
-            if (box->isChecked() != value.toBool())
-                box->click();
-        } else if (auto* spin = qobject_cast<QSpinBox*>(target)) {
-            spin->setFocus();
-            spin->selectAll();
-            QTest::keyClicks(spin, value.toString());
-            QCOMPARE(storedValue(key) == stored, false);  // typing alone stores nothing
-            QTest::keyClick(spin, Qt::Key_Enter);
-        } else if (auto* combo = qobject_cast<QComboBox*>(target)) {
-            if (combo->currentIndex() == value.toInt())
-                combo->setCurrentIndex(1 - value.toInt());
-            combo->setCurrentIndex(value.toInt());
-        }
-        QCOMPARE(storedValue(key), stored);
-    }
-
-    // Last, as it writes its own settings file: the window's size, last tab and messages table columns come
-    // back in the next run, and the user settings beside them stay as they were.
+private Q_SLOTS:
+    // First, before the Settings tab's window exists: the window's size, last tab and messages table columns
+    // come back in the next run, and the user settings beside them stay as they were.
     void rememberedBetweenRuns_data()
     {
         QTest::addColumn<int>("tab");
@@ -165,6 +104,68 @@ private Q_SLOTS:
         QSettings file(TestSupport::settingsPath(), QSettings::IniFormat);
         QCOMPARE(file.value("dfrCommandTimeoutMs").toString(), QString("4321"));
         QCOMPARE(file.childKeys().size(), 7);
+    }
+
+    void settingsShownAsLoaded()
+    {
+        openWindow();
+        // Filling the widgets wrote nothing, and stored values stay as they are.
+        QCOMPARE(TestSupport::readFile(TestSupport::settingsPath()), initialSettings);
+        QCOMPARE(Vantrel::Utils::Settings::instance()->dfrCommandTimeoutMs, 50);
+        QCOMPARE(ui->spinBoxDfrCommandTimeout->value(), 1000);
+        QCOMPARE(Vantrel::Utils::Settings::instance()->nprMessagesFormat, 5);
+        QCOMPARE(ui->comboBoxNprFormat->currentText(), QStringLiteral("V1"));
+        QVERIFY(ui->checkBoxPrintAtCmdDebugInfo->isChecked());
+        QVERIFY(!ui->checkBoxPrintUartDebugInfo->isChecked());
+    }
+
+    void editsWriteAtOnce_data()
+    {
+        QTest::addColumn<QString>("widget");
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("stored");
+
+        QTest::newRow("UART debug on") << "checkBoxPrintUartDebugInfo" << QVariant(true) << "printUartDebugInfo" << "1";
+        QTest::newRow("command traces off")
+            << "checkBoxPrintAtCmdDebugInfo" << QVariant(false) << "printAtCmdDebugInfo" << "0";
+        QTest::newRow("checksum compatibility")
+            << "checkBoxKeepChecksumError" << QVariant(true) << "keepChecksumErrorOnNprDfr500" << "1";
+        QTest::newRow("command timeout")
+            << "spinBoxDfrCommandTimeout" << QVariant(2500) << "dfrCommandTimeoutMs" << "2500";
+        QTest::newRow("keep-alive timeout")
+            << "spinBoxKeepAliveTimeout" << QVariant(700) << "keepAliveTimeoutMs" << "700";
+        QTest::newRow("keep-alive period")
+            << "spinBoxKeepAlivePeriod" << QVariant(3000) << "keepAlivePeriodMs" << "3000";
+        QTest::newRow("NPR format V2") << "comboBoxNprFormat" << QVariant(1) << "nprMessagesFormat" << "2";
+        QTest::newRow("NPR format V1") << "comboBoxNprFormat" << QVariant(0) << "nprMessagesFormat" << "1";
+    }
+
+    void editsWriteAtOnce()
+    {
+        QFETCH(QString, widget);
+        QFETCH(QVariant, value);
+        QFETCH(QString, key);
+        QFETCH(QString, stored);
+
+        ui->tabWidget->setCurrentWidget(ui->tabSettings);
+        QWidget* target = window->findChild<QWidget*>(widget);
+        QVERIFY(target);
+        if (auto* box = qobject_cast<QCheckBox*>(target)) {
+            if (box->isChecked() != value.toBool())
+                box->click();
+        } else if (auto* spin = qobject_cast<QSpinBox*>(target)) {
+            spin->setFocus();
+            spin->selectAll();
+            QTest::keyClicks(spin, value.toString());
+            QCOMPARE(storedValue(key) == stored, false);  // typing alone stores nothing
+            QTest::keyClick(spin, Qt::Key_Enter);
+        } else if (auto* combo = qobject_cast<QComboBox*>(target)) {
+            if (combo->currentIndex() == value.toInt())
+                combo->setCurrentIndex(1 - value.toInt());
+            combo->setCurrentIndex(value.toInt());
+        }
+        QCOMPARE(storedValue(key), stored);
     }
 };
 
