@@ -128,9 +128,12 @@ MainWindow::FirmwareImage_t MainWindow::readFirmwareImage(const QByteArray& cont
     const QRegularExpressionMatch match = header.match(QString::fromUtf8(pieces.first().trimmed()));
     const QString gonioVersion = match.captured(QStringLiteral("gonioVersion"));
     const QString firmwareVersion = match.captured(QStringLiteral("firmwareVersion"));
-    if (gonioVersion.isEmpty() || firmwareVersion.isEmpty())
+    // A generation number too long to read must not pass as generation 0.
+    bool readable = false;
+    const uint generation = gonioVersion.toUInt(&readable);
+    if (!readable || firmwareVersion.isEmpty())
         fail(QStringLiteral("Unable to decode first line of file %1.").arg(fileName));
-    if (gonioVersion.toUInt() != quint32(dfrVersion))
+    if (generation != quint32(dfrVersion))
         fail(QStringLiteral("Incompatible DFR version (%1 vs %2).").arg(gonioVersion).arg(qint32(dfrVersion)));
 
     checkImageLines(fileName, pieces);

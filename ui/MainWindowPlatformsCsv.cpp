@@ -85,7 +85,7 @@ const QList<Column_t>& columns()
                   [](PlatformInfo_t& i, const QString& t) { i.index = qint32(t.toUInt()); }});
         c.append({[](const PlatformInfo_t& i) { return flag(i.occupied); },
                   [](PlatformInfo_t& i, const QString& t) { i.occupied = decimal(t) != 0; }});
-        c.append({[](const PlatformInfo_t& i) { return QString::number(i.platformIdType); },
+        c.append({[](const PlatformInfo_t& i) { return QString::number(qint32(i.platformIdType)); },
                   [](PlatformInfo_t& i, const QString& t) { i.platformIdType = quint32(decimal(t)); }});
         c.append({[](const PlatformInfo_t& i) { return i.platformId; },
                   [](PlatformInfo_t& i, const QString& t) { i.platformId = t; }});
