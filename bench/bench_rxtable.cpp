@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "BenchSupport.h"
 #include "app/AppIdentity.h"
 #include "inhouse/DateTime.h"
 #include "inhouse/ToplevelApplication.h"
@@ -56,16 +57,7 @@ DfrLink::OrvanRxMessage_t message(int n, bool live)
     return m;
 }
 
-qint64 rssKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    return 0;
-}
+using BenchSupport::rssKb;
 
 double msSince(const QElapsedTimer& timer)
 {

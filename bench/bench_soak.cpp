@@ -27,6 +27,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include "BenchSupport.h"
 #include "inhouse/DateTime.h"
 #include "inhouse/ToplevelApplication.h"
 #include "sim/DfrSimulator.h"
@@ -40,16 +41,7 @@ using namespace Vantrel;
 
 namespace {
 
-qint64 rssKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    return 0;
-}
+using BenchSupport::rssKb;
 
 double cpuSeconds()
 {
