@@ -167,38 +167,30 @@ void DfrLink::slotReplyReceived(const QStringList& values, bool isError)
 {
     if (!fromCurrentLink())
         return;
-    if (!isError) {
+    if (!isError)
         replyValues = values;
-        if (waitingReply)
-            endWait(0, QString());
-        return;
-    }
-    const QString text = values.value(0);
-    // A wait already ended keeps its outcome: a stray line behind a link error,
-    // handled before the operation looks, must not turn that error into another.
-    if (!waitingReply) {
-        qWarning().noquote() << QStringLiteral("Error in unexpected message: %1").arg(text);
-        return;
-    }
-    endWait(1, text);
+    replyArrived(isError, values.value(0));
 }
 
 void DfrLink::slotBinaryRfpDataReceived(const QByteArray& data, bool isError)
 {
     if (!fromCurrentLink())
         return;
-    if (!isError) {
+    if (!isError)
         rfpData = data;
-        if (waitingReply)
-            endWait(0, QString());
-        return;
-    }
-    const QString text = QString::fromUtf8(data);
+    replyArrived(isError, isError ? QString::fromUtf8(data) : QString());
+}
+
+void DfrLink::replyArrived(bool isError, const QString& errorText)
+{
+    // A wait already ended keeps its outcome: a stray line behind a link error,
+    // handled before the operation looks, must not turn that error into another.
     if (!waitingReply) {
-        qWarning().noquote() << QStringLiteral("Error in unexpected message: %1").arg(text);
+        if (isError)
+            qWarning().noquote() << QStringLiteral("Error in unexpected message: %1").arg(errorText);
         return;
     }
-    endWait(1, text);
+    endWait(isError ? 1 : 0, isError ? errorText : QString());
 }
 
 void DfrLink::slotErrorOccured(const QString& message)

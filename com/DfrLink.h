@@ -301,6 +301,8 @@ private:
     // Signals of a released link may still be queued; they must not touch the current one.
     bool fromCurrentLink() const;
     void endWait(quint32 status, const QString& message);
+    // Ends the pending wait with a reply, good or an error text; outside a wait only logs an error.
+    void replyArrived(bool isError, const QString& errorText);
     // A bootloader request whose acknowledgement "ACK,<mnemonic>,0" counts as a refusal:
     // the link hands that form over as a reply, and a refused image line must not pass.
     void sendBootloaderRequest(DfrCmd_t cmd, const QStringList& params = {});
