@@ -1,6 +1,8 @@
 #include "ui/Dialogs.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -12,6 +14,26 @@ Dialogs::Responder& Dialogs::responder()
     return current;
 }
 
+QString& Dialogs::lastDirectory()
+{
+    static QString last;
+    return last;
+}
+
+QString Dialogs::startDirectory(const QString& directory)
+{
+    if (!directory.isEmpty() && QFileInfo(directory).isDir())
+        return directory;
+    return lastDirectory();
+}
+
+QString Dialogs::remember(const QString& chosen)
+{
+    if (!chosen.isEmpty())
+        lastDirectory() = QFileInfo(chosen).absolutePath();
+    return chosen;
+}
+
 void Dialogs::setResponder(Responder newResponder)
 {
     responder() = std::move(newResponder);
@@ -20,16 +42,16 @@ void Dialogs::setResponder(Responder newResponder)
 bool Dialogs::askYesNo(QWidget* parent, const QString& title, const QString& text)
 {
     if (responder())
-        return responder()({Request_t::QUESTION, title, text, {"Yes", "No"}, 1, {}}).toInt() == 0;
+        return responder()({Request_t::QUESTION, title, text, {"Yes", "No"}, 1, {}, {}}).toInt() == 0;
     return QMessageBox::question(parent, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
            QMessageBox::Yes;
 }
 
 int Dialogs::askChoice(QWidget* parent, const QString& title, const QString& text, const QStringList& buttons,
-                       int defaultButton)
+                       int defaultButton, int escapeButton)
 {
     if (responder())
-        return responder()({Request_t::QUESTION, title, text, buttons, defaultButton, {}}).toInt();
+        return responder()({Request_t::QUESTION, title, text, buttons, defaultButton, {}, {}}).toInt();
 
     QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
     QList<QPushButton*> pushButtons;
@@ -37,22 +59,30 @@ int Dialogs::askChoice(QWidget* parent, const QString& title, const QString& tex
         pushButtons.append(box.addButton(label, QMessageBox::ActionRole));
     if (defaultButton >= 0 && defaultButton < pushButtons.size())
         box.setDefaultButton(pushButtons.at(defaultButton));
+    if (escapeButton >= 0 && escapeButton < pushButtons.size())
+        box.setEscapeButton(pushButtons.at(escapeButton));
     box.exec();
     return int(pushButtons.indexOf(qobject_cast<QPushButton*>(box.clickedButton())));
 }
 
-QString Dialogs::openFileName(QWidget* parent, const QString& caption, const QString& filter)
+QString Dialogs::openFileName(QWidget* parent, const QString& caption, const QString& filter, const QString& directory)
 {
+    const QString start = startDirectory(directory);
     if (responder())
-        return responder()({Request_t::OPEN_FILE, caption, {}, {}, -1, filter}).toString();
-    return QFileDialog::getOpenFileName(parent, caption, QString(), filter);
+        return remember(responder()({Request_t::OPEN_FILE, caption, {}, {}, -1, filter, start}).toString());
+    return remember(QFileDialog::getOpenFileName(parent, caption, start, filter));
 }
 
-QString Dialogs::saveFileName(QWidget* parent, const QString& caption, const QString& filter)
+QString Dialogs::saveFileName(QWidget* parent, const QString& caption, const QString& filter, const QString& directory,
+                              const QString& defaultSuffix)
 {
-    if (responder())
-        return responder()({Request_t::SAVE_FILE, caption, {}, {}, -1, filter}).toString();
-    return QFileDialog::getSaveFileName(parent, caption, QString(), filter);
+    const QString start = startDirectory(directory);
+    QString chosen = responder()
+        ? responder()({Request_t::SAVE_FILE, caption, {}, {}, -1, filter, start}).toString()
+        : QFileDialog::getSaveFileName(parent, caption, start, filter);
+    if (!chosen.isEmpty() && !defaultSuffix.isEmpty() && QFileInfo(chosen).suffix().isEmpty())
+        chosen += QLatin1Char('.') + defaultSuffix;
+    return remember(chosen);
 }
 
 } // namespace Vantrel::Ui

@@ -6,6 +6,7 @@
 
 #include "com/ComManager.h"
 #include "com/DfrLink.h"
+#include "inhouse/Exception.h"
 #include "inhouse/Help.h"
 #include "inhouse/MainWindow.h"
 #include "ui/TrafficLog.h"
@@ -205,6 +206,12 @@ private:
     void setupStatusBar();
     void showStatusMessage(QtMsgType type, const QDateTime& time, const QString& message);
     void clearStatusMessage();
+    // Outcomes said on screen. A success is logged and stays in the status bar
+    // for a few seconds. A failure is logged in its own words, as the
+    // application reports an escaped one, then summed up below it in the
+    // user's words, which the status bar shows.
+    void showSuccess(const QString& text);
+    void reportFailure(const Tarsk::Utils::Exception& failure, const QString& summary);
     void updateConnectionStatus();
     // Log view: level filter and search above the log table.
     void setupLogView();

@@ -15,6 +15,7 @@ namespace Vantrel::Ui {
 
 namespace {
 constexpr int waitingShownAfterMs = 400;
+constexpr int successShownMs = 6000;
 }
 
 void MainWindow::setupStatusBar()
@@ -74,6 +75,37 @@ void MainWindow::showStatusMessage(QtMsgType type, const QDateTime& time, const 
     statusMessage->setProperty("level", critical ? QStringLiteral("critical") : QStringLiteral("warning"));
     statusMessage->show();
     statusDismiss->show();
+}
+
+void MainWindow::showSuccess(const QString& text)
+{
+    qInfo().noquote() << text;
+    const QString shown = QStringLiteral("%1 UTC  %2")
+                              .arg(QDateTime::currentDateTimeUtc().toString(QStringLiteral("hh:mm:ss")), text);
+    statusMessage->setText(shown);
+    statusMessage->setToolTip(QStringLiteral("%1\nClick to show the log in the Terminal tab.").arg(text));
+    statusMessage->setIcon(style()->standardIcon(QStyle::SP_DialogApplyButton));
+    statusMessage->setStyleSheet(QStringLiteral("QToolButton { background: #d4edda; color: #155724; }"));
+    statusMessage->setProperty("level", QStringLiteral("success"));
+    statusMessage->show();
+    statusDismiss->show();
+    // A success is news for a moment; a warning or error that replaced it stays.
+    QTimer::singleShot(successShownMs, this, [this, shown] {
+        if (statusMessage->property("level").toString() == QLatin1String("success") && statusMessage->text() == shown)
+            clearStatusMessage();
+    });
+}
+
+void MainWindow::reportFailure(const Tarsk::Utils::Exception& failure, const QString& summary)
+{
+    const bool critical = failure.severity() == QtCriticalMsg || failure.severity() == QtFatalMsg;
+    if (critical) {
+        qCritical().noquote() << failure.message();
+        qCritical().noquote() << summary;
+    } else {
+        qWarning().noquote() << failure.message();
+        qWarning().noquote() << summary;
+    }
 }
 
 void MainWindow::clearStatusMessage()
