@@ -65,15 +65,16 @@ DfrLink::ManualCommand_t DfrLink::parseManualCommand(const QString& userCmd)
     return result;
 }
 
-void DfrLink::sendManualDfrCmd(const QString& userCmd)
+bool DfrLink::sendManualDfrCmd(const QString& userCmd)
 {
     checkConnectionReady();
     const ManualCommand_t parsed = parseManualCommand(userCmd);
     if (parsed.known) {
         sendBlockingRequest(parsed.command, parsed.parameters);
-        return;
+        return true;
     }
     emit sigSendManualDfrCmd(userCmd);
+    return false;
 }
 
 } // namespace Vantrel::Com

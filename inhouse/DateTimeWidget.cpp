@@ -1,7 +1,10 @@
 #include "inhouse/DateTimeWidget.h"
 
 #include <QDateTimeEdit>
+#include <QEvent>
 #include <QHBoxLayout>
+#include <QLineEdit>
+#include <QTimer>
 #include <QPushButton>
 #include <QSignalBlocker>
 
@@ -28,6 +31,20 @@ DateTimeWidget::DateTimeWidget(QWidget* parent)
     // and step, and each change the user makes may end up written to a device.
     connect(editor, &QDateTimeEdit::editingFinished, this, &DateTimeWidget::slotEditingFinished);
     connect(nowButton, &QPushButton::clicked, this, &DateTimeWidget::slotNowChosen);
+    // A click puts the cursor inside a section, where typed digits fall into the
+    // next section or are refused once the section is full; selecting the whole
+    // section makes the digits typed replace it, as after Tab.
+    if (QLineEdit* line = editor->findChild<QLineEdit*>())
+        line->installEventFilter(this);
+}
+
+bool DateTimeWidget::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonRelease && editor->currentSection() != QDateTimeEdit::NoSection) {
+        // After the editor itself has placed its cursor and current section.
+        QTimer::singleShot(0, editor, [this] { editor->setSelectedSection(editor->currentSection()); });
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 Utils::DateTime DateTimeWidget::dateTime() const

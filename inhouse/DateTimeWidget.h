@@ -24,6 +24,9 @@ public:
 Q_SIGNALS:
     void sigDateTimeChanged();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private Q_SLOTS:
     void slotEditingFinished();
     void slotNowChosen();

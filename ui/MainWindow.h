@@ -212,6 +212,9 @@ private:
     // user's words, which the status bar shows.
     void showSuccess(const QString& text);
     void reportFailure(const Tarsk::Utils::Exception& failure, const QString& summary);
+    // What a failed request for `what` means to the user: refused, not answered, or the link lost.
+    static QString failureInWords(const Tarsk::Utils::Exception& failure, const QString& what);
+    static bool isRefusal(const Tarsk::Utils::Exception& failure);
     void updateConnectionStatus();
     // Log view: level filter and search above the log table.
     void setupLogView();

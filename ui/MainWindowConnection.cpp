@@ -248,8 +248,9 @@ void MainWindow::setDeviceTabsEnabled(bool enabled)
         if (page != ui->tabSettings && page != ui->tabRx && page != ui->tabTerminal)
             ui->tabWidget->setTabEnabled(tab, enabled);
     }
+    // The traffic log is the receiver's own: without one there is nothing to log to.
     for (QWidget* widget : std::initializer_list<QWidget*>{ui->pushButtonRxFlashRead, ui->pushButtonRxFlashErase,
-                                                           ui->checkBoxRxLive})
+                                                           ui->checkBoxRxLive, ui->checkBoxRxLogFile})
         widget->setEnabled(enabled);
     for (QWidget* widget : std::initializer_list<QWidget*>{ui->lineEditTerminalCommand, ui->pushButtonTerminalSend,
                                                            ui->pushButtonTerminalSaveScript,

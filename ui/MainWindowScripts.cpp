@@ -107,10 +107,25 @@ void MainWindow::slotTerminalScript()
                                .arg(listed.join(QLatin1Char('\n')))))
         return;
 
-    // A failing command throws and ends the script there.
-    for (const QString& command : std::as_const(commands))
-        dfrLink.sendManualDfrCmd(command);
-    qInfo().noquote() << QStringLiteral("Script %1: %2 command(s) sent.").arg(fileName).arg(commands.size());
+    // A failing command ends the script there. Whatever the script changed, the
+    // forms are read again, so that the next edit never writes old values back.
+    qsizetype sent = 0;
+    try {
+        for (const QString& command : std::as_const(commands)) {
+            dfrLink.sendManualDfrCmd(command);
+            ++sent;
+        }
+    } catch (const Tarsk::Utils::Exception& failure) {
+        const QString command = QStringLiteral("command %1 of %2 (%3)").arg(sent + 1).arg(commands.size()).arg(commands.at(sent));
+        reportFailure(failure, failureInWords(failure, command)
+                                   + QStringLiteral(" The script stopped there; %1 command(s) before it were sent.").arg(sent));
+        // A refusal leaves the link up: show what the receiver holds now.
+        if (isRefusal(failure) && sent > 0)
+            slotRefreshGuiInfos();
+        return;
+    }
+    slotRefreshGuiInfos();
+    showSuccess(QStringLiteral("Script %1: %2 command(s) sent.").arg(fileName).arg(commands.size()));
 }
 
 } // namespace Vantrel::Ui

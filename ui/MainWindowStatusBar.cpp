@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QLabel>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
@@ -16,7 +17,16 @@ namespace Vantrel::Ui {
 namespace {
 constexpr int waitingShownAfterMs = 400;
 constexpr int successShownMs = 6000;
+
+// Warnings that are detail for the log only: a serial port that is not a
+// receiver (a built-in port, another adapter) is no news to the user.
+bool logOnly(const QString& message)
+{
+    static const QRegularExpression rejectedPort(
+        QStringLiteral("^Device vendor 0x[0-9A-F]+ product 0x[0-9A-F]+ is rejected on port "));
+    return rejectedPort.match(message).hasMatch();
 }
+} // namespace
 
 void MainWindow::setupStatusBar()
 {
@@ -52,7 +62,8 @@ void MainWindow::setupStatusBar()
     // Runs while the logger adds the row: a message raised in here only reaches the console.
     connect(&logger(), &Tarsk::Ui::UiLogger::sigMessageAdded, this,
             [this](QtMsgType type, const QDateTime& time, const QString& message) {
-                if (Tarsk::Ui::UiLogger::severity(type) >= Tarsk::Ui::UiLogger::severity(QtWarningMsg))
+                if (Tarsk::Ui::UiLogger::severity(type) >= Tarsk::Ui::UiLogger::severity(QtWarningMsg)
+                    && !logOnly(message))
                     showStatusMessage(type, time, message);
             });
 
@@ -106,6 +117,25 @@ void MainWindow::reportFailure(const Tarsk::Utils::Exception& failure, const QSt
         qWarning().noquote() << failure.message();
         qWarning().noquote() << summary;
     }
+}
+
+bool MainWindow::isRefusal(const Tarsk::Utils::Exception& failure)
+{
+    return failure.message().startsWith(QLatin1String("Error in reply:"));
+}
+
+QString MainWindow::failureInWords(const Tarsk::Utils::Exception& failure, const QString& what)
+{
+    if (isRefusal(failure))
+        return QStringLiteral("The receiver refused %1.").arg(what);
+    const QString message = failure.message();
+    if (message.contains(QLatin1String("timeout"), Qt::CaseInsensitive))
+        return QStringLiteral("The receiver did not answer %1 in time.").arg(what);
+    if (message.contains(QLatin1String("recursively")))
+        return QStringLiteral("%1 was not sent: another request to the receiver is still running.").arg(what);
+    if (message.startsWith(QLatin1String("Link Error:")))
+        return QStringLiteral("The link to the receiver failed while waiting for the answer to %1.").arg(what);
+    return QStringLiteral("%1 was not sent: no receiver is connected.").arg(what);
 }
 
 void MainWindow::clearStatusMessage()

@@ -7,6 +7,7 @@
 #include <QTabBar>
 #include <QTableWidget>
 
+#include "inhouse/Exception.h"
 #include "ui_UiMainWindow.h"
 
 namespace Vantrel::Ui {
@@ -49,7 +50,17 @@ void MainWindow::slotSendManualDfrCmd()
     terminalHistoryPosition = terminalHistory.size();
     terminalDraft.clear();
     // The line stays as typed, so that it can be corrected and sent again.
-    dfrLink.sendManualDfrCmd(command);
+    const QString shown = command.trimmed();
+    try {
+        if (dfrLink.sendManualDfrCmd(command))
+            showSuccess(QStringLiteral("The receiver answered %1.").arg(shown));
+        else
+            qWarning().noquote() << QStringLiteral("%1 is not a command the receiver knows: it was sent as typed, "
+                                                   "without waiting for an answer.")
+                                        .arg(shown.isEmpty() ? QStringLiteral("An empty line") : shown);
+    } catch (const Tarsk::Utils::Exception& failure) {
+        reportFailure(failure, failureInWords(failure, shown));
+    }
 }
 
 void MainWindow::setupTerminalHabits()

@@ -7,6 +7,8 @@
 #include "inhouse/DateTime.h"
 #include "inhouse/DateTimeWidget.h"
 
+#include <QLineEdit>
+
 using Tarsk::Utils::DateTime;
 
 class TstInhouseDateTime : public QObject
@@ -53,6 +55,9 @@ private Q_SLOTS:
         QTest::newRow("program sets the null value") << "set null" << 0 << "1858-11-17 00:00:00";
         QTest::newRow("user steps a day, then Return") << "step" << 1 << "2024-03-06 14:07:59";
         QTest::newRow("user presses Return, no change") << "return" << 0 << "2024-03-05 14:07:59";
+        // A click lands inside a section: the digits typed replace that section.
+        QTest::newRow("user clicks the year, types 2031") << "click 2 2031" << 1 << "2031-03-05 14:07:59";
+        QTest::newRow("user clicks the minute, types 45") << "click 15 45" << 1 << "2024-03-05 14:45:59";
     }
     void changes()
     {
@@ -71,7 +76,16 @@ private Q_SLOTS:
             QTest::keyClick(editor, Qt::Key_Up);
             QCOMPARE(spy.count(), 0); // not while the user is still editing
         }
-        if (action == "step" || action == "return")
+        if (action.startsWith("click")) {
+            widget.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&widget));
+            auto* line = editor->findChild<QLineEdit*>();
+            const int x = line->fontMetrics().horizontalAdvance(line->text().left(action.section(' ', 1, 1).toInt()));
+            QTest::mouseClick(line, Qt::LeftButton, {}, QPoint(x + 4, line->height() / 2));
+            QTRY_VERIFY(!line->selectedText().isEmpty());
+            QTest::keyClicks(editor, action.section(' ', 2, 2));
+        }
+        if (action != "set" && action != "set null")
             QTest::keyClick(editor, Qt::Key_Return);
         QCOMPARE(spy.count(), emitted);
         QCOMPARE(editor->text(), shown);
