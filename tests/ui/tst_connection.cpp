@@ -293,6 +293,9 @@ private Q_SLOTS:
         QTest::newRow("information leaves the warning") << QList<int>{QtWarningMsg, QtInfoMsg} << "warning" << 0;
         QTest::newRow("the newest wins") << QList<int>{QtCriticalMsg, QtWarningMsg} << "warning" << 1;
         QTest::newRow("debug and information never show") << QList<int>{QtDebugMsg, QtInfoMsg} << "none" << -1;
+        // A serial port that is not a receiver is log detail, not news.
+        QTest::newRow("a rejected port stays in the log")
+            << QList<int>{QtWarningMsg} << "none" << -2;
     }
 
     void warningsAndErrorsShow()
@@ -304,14 +307,15 @@ private Q_SLOTS:
         ui->tabWidget->setCurrentIndex(terminal);  // clears the tab's marker
         ui->tabWidget->setCurrentIndex(0);
         for (int i = 0; i < logged.size(); ++i) {
-            const QString text = QStringLiteral("Message %1\nsecond line").arg(i);
+            const QString text = shown == -2 ? QStringLiteral("Device vendor 0x0 product 0x0 is rejected on port ttyS0.")
+                                             : QStringLiteral("Message %1\nsecond line").arg(i);
             if (logged[i] == QtWarningMsg || logged[i] == QtCriticalMsg)
                 QTest::ignoreMessage(QtMsgType(logged[i]), qPrintable(text));
             qt_message_output(QtMsgType(logged[i]), QMessageLogContext(), text);
         }
         QCOMPARE(shownLevel(), level);
         // The log's tab is marked until it is shown.
-        QCOMPARE(ui->tabWidget->tabText(terminal), QString(shown < 0 ? "Terminal" : "Terminal *"));
+        QCOMPARE(ui->tabWidget->tabText(terminal), QString(shown == -1 ? "Terminal" : "Terminal *"));
         if (shown < 0)
             return;
         // Its time and its first line; a click shows the log.
@@ -364,7 +368,8 @@ private Q_SLOTS:
         }
         QTRY_VERIFY_WITH_TIMEOUT(message()->isVisible() && message()->text().endsWith(shown), 10000);
         QCOMPARE(connection(), QString("Not connected"));
-        QVERIFY(!ui->lineEditTerminalCommand->isEnabled());
+        // Without a receiver there is no traffic log to write to.
+        QVERIFY(!ui->lineEditTerminalCommand->isEnabled() && !ui->checkBoxRxLogFile->isEnabled());
     }
 
     void typedSetupValues_data()
