@@ -50,7 +50,8 @@ QList<ComManager::PortInfo_t> ComManager::livePorts()
     // A pseudo-terminal's number is handed to the next one opened, by any program on
     // the machine. Once a simulated receiver's terminal has gone, a new one under the
     // same name is not that receiver: it is never offered again while the listing
-    // stays as it is.
+    // stays as it is. A symbolic link is a name a simulator made for itself
+    // (--link): when it is there again, a simulator made it again, and it is offered.
     const QString listing = qEnvironmentVariable("VANTREL_SIMULATED_PORTS");
     if (listing != simulatedListing) {
         simulatedListing = listing;
@@ -62,9 +63,13 @@ QList<ComManager::PortInfo_t> ComManager::livePorts()
     QSet<QString> present;
     for (const PortInfo_t& port : std::as_const(ports))
         present.insert(port.portName);
-    for (const QString& name : names) {
+    const QStringList paths = listing.split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    for (int i = 0; i < names.size(); ++i) {
+        const QString& name = names.at(i);
         if (simulatedOffered.contains(name) && !present.contains(name))
             simulatedGone.insert(name);
+        else if (present.contains(name) && QFileInfo(paths.at(i)).isSymLink())
+            simulatedGone.remove(name);
     }
     ports.erase(std::remove_if(ports.begin(), ports.end(),
                                [this](const PortInfo_t& port) { return simulatedGone.contains(port.portName); }),

@@ -110,7 +110,8 @@ private Q_SLOTS:
             QVERIFY2(!port.portName.contains("no-such-device"), "a missing device is not listed");
     }
 
-    // Simulated receivers named in the environment: once a listed terminal has gone, the same name coming back is no receiver.
+    // Simulated receivers named in the environment: once a listed terminal has gone, the same name coming back is no
+    // receiver, unless it is a link a simulator made for itself.
     void goneStaysGone_data()
     {
         QTest::addColumn<QStringList>("steps");
@@ -122,6 +123,7 @@ private Q_SLOTS:
         QTest::newRow("gone, then back under a new listing")
             << QStringList{"present", "absent", "relisted", "present"} << "+sim -sim +sim";
         QTest::newRow("listed before it exists") << QStringList{"absent", "present"} << "+sim";
+        QTest::newRow("a simulator's link made again") << QStringList{"link", "absent", "link"} << "+sim -sim +sim";
     }
 
     void goneStaysGone()
@@ -143,6 +145,8 @@ private Q_SLOTS:
         const QStringList seen = runScans(int(steps.size()), [&](int i) {
             if (steps.at(i) == "absent")
                 QFile::remove(path);
+            else if (steps.at(i) == "link")
+                QVERIFY(QFile::link(dir.filePath("target"), path) && QFile(dir.filePath("target")).open(QIODevice::WriteOnly));
             else
                 QVERIFY(QFile(path).open(QIODevice::WriteOnly));
             if (steps.at(i) == "relisted") {
