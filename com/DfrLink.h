@@ -246,6 +246,8 @@ public:
     void startNoSendCommandMode();
     QStringList stopNoSendCommandMode();
     bool isNoSendCommandMode() const { return noSendCommandMode; }
+    // A request is on its way or its wait is turning the event loop.
+    bool isBusy() const { return waitingReply || inEventLoop; }
 
     // Request engine shared by every device operation; failures are thrown.
     void checkConnectionReady();

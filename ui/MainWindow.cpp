@@ -1,5 +1,6 @@
 #include "ui/MainWindow.h"
 
+#include <QAction>
 #include <QDateTime>
 #include <QFontDatabase>
 #include <QHeaderView>
@@ -67,6 +68,14 @@ MainWindow::MainWindow()
     setWindowTitle(QStringLiteral("%1 - %2").arg(windowTitle(), QCoreApplication::applicationVersion()));
 
     ui->widgetSoftwareSetupDateTime->setNowLabel(QStringLiteral("System time"));
+
+    connect(&statusRefreshTimer, &QTimer::timeout, this, &MainWindow::refreshStatusWhenIdle);
+    // Ctrl+Q closes the window from any tab, as the desktop's programs do.
+    auto* quit = new QAction(QStringLiteral("Quit"), this);
+    quit->setShortcut(QKeySequence::Quit);
+    quit->setShortcutContext(Qt::ApplicationShortcut);
+    connect(quit, &QAction::triggered, this, &QWidget::close);
+    addAction(quit);
 
     connect(&dfrLink, &Com::DfrLink::sigLinkCompromised, this, &MainWindow::slotDfrDisconnected);
     connect(&dfrLink, &Com::DfrLink::sigUartLinkStatusChanged, this, &MainWindow::slotUpdateUartLinkStatus);

@@ -3,6 +3,7 @@
 #include <QFont>
 #include <QMap>
 #include <QString>
+#include <QTimer>
 
 #include "com/ComManager.h"
 #include "com/DfrLink.h"
@@ -183,6 +184,10 @@ private:
     void writeGpsFormatSlot(quint32 slot, bool occupied, const Utils::GpsFormat_t& format);
 
     void initSettingsTab();
+    // The status panel is read again every few seconds (a setting) while a
+    // receiver is connected and no request runs.
+    void restartStatusRefresh();
+    void refreshStatusWhenIdle();
     void updateSettingsWidgets();
 
     void updateTerminalTabAppearance();
@@ -248,6 +253,7 @@ private:
     qsizetype terminalHistoryPosition = 0;  // == size(): not browsing
     QString terminalDraft;                  // what was typed before browsing started
 
+    QTimer statusRefreshTimer;
     QToolButton* statusMessage = nullptr;
     QToolButton* statusDismiss = nullptr;
     QLabel* statusLinkIcon = nullptr;

@@ -106,6 +106,7 @@ void MainWindow::slotDfrConnected(const QString& portName)
 
     updateConnectionStatus();
     showTabIfEnabled(pendingTab);
+    restartStatusRefresh();
     qInfo().noquote() << "DFR configuration loaded!";
 }
 
@@ -262,6 +263,7 @@ void MainWindow::setDeviceTabsEnabled(bool enabled)
 void MainWindow::reinitGUI()
 {
     setDeviceTabsEnabled(false);
+    statusRefreshTimer.stop();
     ui->tabWidget->setCurrentWidget(ui->tabConfiguration);
 
     disconnectDeviceWidgets();

@@ -1,6 +1,8 @@
 // Configuration scripts: recording the receiver's configuration as frames and replaying script files.
 #include "ui/MainWindow.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QSaveFile>
 #include <QScopeGuard>
 #include <QTableWidget>
@@ -22,6 +24,12 @@ constexpr qsizetype listedCommands = 30;
 [[noreturn]] void fail(const QString& message)
 {
     throw Tarsk::Utils::Exception(message, QtCriticalMsg);
+}
+
+// Scripts and the backups made before a mode switch live here.
+QString backupsFolder()
+{
+    return QDir::cleanPath(QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("../Backups")));
 }
 
 } // namespace
@@ -67,7 +75,7 @@ void MainWindow::saveConfiguration(const QString& fileName)
 
 void MainWindow::slotTerminalSaveScript()
 {
-    const QString fileName = Dialogs::saveFileName(this, scriptTitle, scriptFilter);
+    const QString fileName = Dialogs::saveFileName(this, scriptTitle, scriptFilter, backupsFolder());
     if (fileName.isEmpty())
         return;
     saveConfiguration(fileName);
@@ -76,7 +84,7 @@ void MainWindow::slotTerminalSaveScript()
 
 void MainWindow::slotTerminalScript()
 {
-    const QString fileName = Dialogs::openFileName(this, scriptTitle, scriptFilter);
+    const QString fileName = Dialogs::openFileName(this, scriptTitle, scriptFilter, backupsFolder());
     if (fileName.isEmpty())
         return;
 

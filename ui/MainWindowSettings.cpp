@@ -16,6 +16,11 @@ void MainWindow::initSettingsTab()
     connect(ui->spinBoxDfrCommandTimeout, &QSpinBox::editingFinished, this, &MainWindow::slotSettingsDfrCommandTimeout);
     connect(ui->spinBoxKeepAliveTimeout, &QSpinBox::editingFinished, this, &MainWindow::slotSettingsKeepAliveTimeout);
     connect(ui->spinBoxKeepAlivePeriod, &QSpinBox::editingFinished, this, &MainWindow::slotSettingsKeepAlivePeriod);
+    connect(ui->spinBoxStatusRefreshPeriod, &QSpinBox::editingFinished, this, [this] {
+        Utils::Settings::instance()->statusRefreshSeconds = ui->spinBoxStatusRefreshPeriod->value();
+        Utils::Settings::instance()->saveSettingsInternal();
+        restartStatusRefresh();
+    });
     connect(ui->checkBoxKeepChecksumError, &QCheckBox::toggled, this, &MainWindow::slotSettingsKeepChecksumError);
     connect(ui->comboBoxNprFormat, qOverload<int>(&QComboBox::currentIndexChanged), this,
             &MainWindow::slotSettingsNprFormat);
@@ -28,7 +33,7 @@ void MainWindow::updateSettingsWidgets()
     const Utils::SignalsBlocked blocked{ui->checkBoxPrintUartDebugInfo, ui->checkBoxPrintAtCmdDebugInfo,
                                         ui->spinBoxDfrCommandTimeout,   ui->spinBoxKeepAliveTimeout,
                                         ui->spinBoxKeepAlivePeriod,     ui->checkBoxKeepChecksumError,
-                                        ui->comboBoxNprFormat};
+                                        ui->comboBoxNprFormat,          ui->spinBoxStatusRefreshPeriod};
 
     const Utils::Settings* settings = Utils::Settings::instance();
     ui->checkBoxPrintUartDebugInfo->setChecked(settings->printUartDebugInfo);
@@ -38,6 +43,7 @@ void MainWindow::updateSettingsWidgets()
     ui->spinBoxKeepAlivePeriod->setValue(settings->keepAlivePeriodMs);
     ui->checkBoxKeepChecksumError->setChecked(settings->keepChecksumErrorOnNprDfr500);
     ui->comboBoxNprFormat->setCurrentIndex(settings->nprMessagesFormat == 2 ? 1 : 0);
+    ui->spinBoxStatusRefreshPeriod->setValue(settings->statusRefreshSeconds);
 }
 
 void MainWindow::slotSettingsPrintUartDebugInfo(bool checked)

@@ -7,6 +7,7 @@
 #include "app/Constants.h"
 #include "ui_UiMainWindow.h"
 #include "utils/EnumText.h"
+#include "utils/Settings.h"
 
 namespace Vantrel::Ui {
 
@@ -65,6 +66,29 @@ void MainWindow::slotRefreshGuiInfos()
 void MainWindow::slotRefreshStatus()
 {
     getDfrVersionsAndStatus();
+}
+
+void MainWindow::restartStatusRefresh()
+{
+    const int seconds = Utils::Settings::instance()->statusRefreshSeconds;
+    if (!dfrLink.hasUartLink() || seconds <= 0) {
+        statusRefreshTimer.stop();
+        return;
+    }
+    statusRefreshTimer.start(seconds * 1000);
+}
+
+void MainWindow::refreshStatusWhenIdle()
+{
+    // A request on its way (or a script being recorded) keeps the link: the
+    // panel waits for the next round rather than cutting in.
+    if (!dfrLink.hasUartLink() || dfrLink.isBusy() || dfrLink.isNoSendCommandMode())
+        return;
+    try {
+        getDfrVersionsAndStatus();
+    } catch (const Tarsk::Utils::Exception& failure) {
+        reportFailure(failure, QStringLiteral("The status panel could not be refreshed."));
+    }
 }
 
 Com::DfrLink::DfrMode_t MainWindow::getDfrVersionsAndStatus()

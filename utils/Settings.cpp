@@ -43,6 +43,10 @@ Settings* Settings::instance()
     return settings;
 }
 
+namespace {
+const QString statusRefreshKey = QStringLiteral("Display/statusRefreshSeconds");
+} // namespace
+
 void Settings::loadSettingsInternal()
 {
     try {
@@ -54,6 +58,9 @@ void Settings::loadSettingsInternal()
         keepAlivePeriodMs = readInt(*settings, "keepAlivePeriodMs");
         keepChecksumErrorOnNprDfr500 = readBool(*settings, "keepChecksumErrorOnNprDfr500");
         nprMessagesFormat = readInt(*settings, "nprMessagesFormat");
+        // Younger than the file: an older file without it keeps the default.
+        if (settings->contains(statusRefreshKey))
+            statusRefreshSeconds = qMax(0, settings->value(statusRefreshKey).toString().toInt());
     } catch (const Tarsk::Utils::Exception& e) {
         qWarning().noquote() << e.message();
         qWarning().noquote() << "Load default values. Creation of a new settings file.";
@@ -71,6 +78,7 @@ void Settings::saveSettingsInternal()
     settings->setValue(QStringLiteral("keepAlivePeriodMs"), text(keepAlivePeriodMs));
     settings->setValue(QStringLiteral("keepChecksumErrorOnNprDfr500"), text(keepChecksumErrorOnNprDfr500));
     settings->setValue(QStringLiteral("nprMessagesFormat"), text(nprMessagesFormat));
+    settings->setValue(statusRefreshKey, text(statusRefreshSeconds));
     settings->sync();
     if (settings->status() != QSettings::NoError)
         qWarning().noquote() << QStringLiteral("Unable to write the settings file %1").arg(file().absoluteFilePath());

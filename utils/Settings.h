@@ -26,6 +26,9 @@ public:
     std::atomic<qint32> keepAlivePeriodMs{1000};
     std::atomic<bool> keepChecksumErrorOnNprDfr500{false};
     std::atomic<qint32> nprMessagesFormat{2};
+    // Seconds between refreshes of the status panel while idle, 0: never. Kept
+    // in the group "Display", out of the top level of the file.
+    std::atomic<qint32> statusRefreshSeconds{10};
 
     // The main window's state between runs, in the group "Window" so that the
     // user settings above keep the file's top level to themselves.

@@ -33,7 +33,9 @@ inline bool writeSettings(int commandTimeoutMs, int keepAliveTimeoutMs, int keep
     return writeFile(settingsPath(), QStringLiteral("[General]\nprintUartDebugInfo=0\nprintAtCmdDebugInfo=0\n"
                                                     "dfrCommandTimeoutMs=%1\nkeepAliveTimeoutMs=%2\n"
                                                     "keepAlivePeriodMs=%3\nkeepChecksumErrorOnNprDfr500=0\n"
-                                                    "nprMessagesFormat=2\n")
+                                                    "nprMessagesFormat=2\n"
+                                                    // No refresh of its own cuts into what a test sends.
+                                                    "[Display]\nstatusRefreshSeconds=0\n")
                                          .arg(commandTimeoutMs)
                                          .arg(keepAliveTimeoutMs)
                                          .arg(keepAlivePeriodMs));

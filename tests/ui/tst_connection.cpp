@@ -191,6 +191,21 @@ private Q_SLOTS:
         QCOMPARE(panel(), shown);
     }
 
+    // The status panel is read again by itself while nothing else runs.
+    void statusRefreshesWhileIdle()
+    {
+        ui->spinBoxStatusRefreshPeriod->setValue(1);
+        Q_EMIT ui->spinBoxStatusRefreshPeriod->editingFinished();
+        const auto off = qScopeGuard([this] {
+            ui->spinBoxStatusRefreshPeriod->setValue(0);
+            Q_EMIT ui->spinBoxStatusRefreshPeriod->editingFinished();
+        });
+        DfrSimulator* plugged = connectReceiver(DeviceState::PROFILE_DFR_V2_APP);
+        QVERIFY(plugged);
+        plugged->clearReceivedFrames();
+        QTRY_VERIFY_WITH_TIMEOUT(plugged->receivedMnemonics().count("TEST") >= 2, 4000);
+    }
+
     void switchingReceivers()
     {
         using DeviceTest::scanWaitMs;

@@ -10,7 +10,8 @@ using Vantrel::Utils::Settings;
 namespace {
 
 const QStringList keys = {"printUartDebugInfo", "printAtCmdDebugInfo", "dfrCommandTimeoutMs", "keepAliveTimeoutMs",
-                          "keepAlivePeriodMs",  "keepChecksumErrorOnNprDfr500", "nprMessagesFormat"};
+                          "keepAlivePeriodMs",  "keepChecksumErrorOnNprDfr500", "nprMessagesFormat",
+                          "Display/statusRefreshSeconds"};
 
 // The fields in key order.
 QStringList fieldsOf(const Settings* s)
@@ -18,7 +19,7 @@ QStringList fieldsOf(const Settings* s)
     QStringList values;
     for (const int value : std::initializer_list<int>{s->printUartDebugInfo ? 1 : 0, s->printAtCmdDebugInfo ? 1 : 0, s->dfrCommandTimeoutMs,
                              s->keepAliveTimeoutMs, s->keepAlivePeriodMs, s->keepChecksumErrorOnNprDfr500 ? 1 : 0,
-                             s->nprMessagesFormat})
+                             s->nprMessagesFormat, s->statusRefreshSeconds})
         values << QString::number(value);
     return values;
 }
@@ -45,7 +46,7 @@ private Q_SLOTS:
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Settings file .*/Vantrel.ini does not exist$"));
         QTest::ignoreMessage(QtWarningMsg, "Load default values. Creation of a new settings file.");
         const Settings* settings = Settings::instance();
-        const QStringList defaults{"0", "1", "60000", "500", "1000", "0", "2"};
+        const QStringList defaults{"0", "1", "60000", "500", "1000", "0", "2", "10"};
         QCOMPARE(fieldsOf(settings), defaults);
         QCOMPARE(storedValues(), defaults);
         QCOMPARE(Settings::instance(), settings);
@@ -56,16 +57,19 @@ private Q_SLOTS:
         QTest::addColumn<QString>("content");
         QTest::addColumn<QString>("expected");
         QTest::addColumn<bool>("rewritten");
-        // Every row starts from the fields "1 0 11 22 33 1 7".
+        // Every row starts from the fields "1 0 11 22 33 1 7 44".
         const QString all = "printUartDebugInfo=1\nprintAtCmdDebugInfo=0\ndfrCommandTimeoutMs=1500\n"
                             "keepAliveTimeoutMs=250\nkeepAlivePeriodMs=2000\nkeepChecksumErrorOnNprDfr500=0\n"
                             "nprMessagesFormat=1\n";
         const auto with = [&all](const char* from, const char* to) { return QString(all).replace(from, to); };
         QTest::newRow("any non-zero number is true, abc reads 0")
             << with("AtCmdDebugInfo=0", "AtCmdDebugInfo=2").replace("TimeoutMs=1500", "TimeoutMs=abc")
-            << "1 1 0 250 2000 0 1" << false;
+            << "1 1 0 250 2000 0 1 44" << false;
         QTest::newRow("key in other case is missing: loading stops there")
-            << with("keepAlivePeriodMs", "KeepAlivePeriodMs") << "1 0 1500 250 33 1 7" << true;
+            << with("keepAlivePeriodMs", "KeepAlivePeriodMs") << "1 0 1500 250 33 1 7 44" << true;
+        // A file older than the refresh period is not rewritten for lack of it.
+        QTest::newRow("refresh period in its group")
+            << all + "[Display]\nstatusRefreshSeconds=30\n" << "1 0 1500 250 2000 0 1 30" << false;
     }
     void load()
     {
@@ -80,6 +84,7 @@ private Q_SLOTS:
         settings->keepAlivePeriodMs = 33;
         settings->keepChecksumErrorOnNprDfr500 = true;
         settings->nprMessagesFormat = 7;
+        settings->statusRefreshSeconds = 44;
         QVERIFY(TestSupport::writeFile(settingsPath(), content));
         if (rewritten) {
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Key keepAlivePeriodMs not found in "));
