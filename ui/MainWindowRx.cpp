@@ -7,6 +7,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QMenu>
@@ -54,6 +55,17 @@ void MainWindow::setupRxTable()
     table->horizontalHeader()->setStretchLastSection(true);
     table->resizeColumnsToContents();
     table->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    // The flash controls get a row of their own, so that the tool rows fit a small window.
+    auto* flashTools = new QHBoxLayout;
+    for (QWidget* control : std::initializer_list<QWidget*>{ui->checkBoxFlashDumpToFile, ui->checkBoxFlashCrcCheck,
+                                                           ui->pushButtonRxFlashRead, ui->pushButtonRxFlashErase,
+                                                           ui->pushButtonRxFlashOpenDump}) {
+        ui->horizontalLayout_14->removeWidget(control);
+        flashTools->addWidget(control);
+    }
+    flashTools->addStretch();
+    ui->verticalLayout_9->insertLayout(1, flashTools);
 }
 
 int MainWindow::rxRowCount() const
