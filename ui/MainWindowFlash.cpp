@@ -405,15 +405,21 @@ void MainWindow::slotOpenFlashDump()
     if (!prepareRxTableForFlash())
         return;
     const auto burstEnd = qScopeGuard([this] { endRxBurst(); });
+    const int rowsBefore = rxRowCount();
 
     int valid = 0;
     int invalid = 0;
     qInfo().noquote() << QStringLiteral("Open flash dump %1 (%2 bytes)...").arg(path).arg(data.size());
     decodeFlashArea(data, info, partial, &valid, &invalid);
+    endRxBurst();
     qInfo().noquote() << QStringLiteral("Flash dump opened: %1 valid messages, %2 invalid messages (Total: %3)")
                              .arg(valid)
                              .arg(invalid)
                              .arg(valid + invalid);
+    showSuccess(QStringLiteral("Flash dump %1 opened: %2 messages in the table%3.")
+                    .arg(fileName)
+                    .arg(rxRowCount() - rowsBefore)
+                    .arg(invalid > 0 ? QStringLiteral(", %1 invalid bytes skipped").arg(invalid) : QString()));
 }
 
 } // namespace Vantrel::Ui
