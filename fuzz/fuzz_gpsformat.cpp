@@ -70,16 +70,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     windows.replace("\n", "\r\n");
     FUZZ_CHECK(sameCatalog(lfCatalog, readFile(path, windows)));
 
-    // Every format read decodes any payload without a trap; a sound scale gives a finite result.
+    // Every format read decodes any payload without a trap; sound scales give a finite
+    // position, a zero divisor none at all.
     for (auto it = lfCatalog.cbegin(); it != lfCatalog.cend(); ++it) {
         if (it.key().first != GpsFormat::ORIGIN_FILE)
             continue;
         double latitude = 0.0;
         double longitude = 0.0;
-        FUZZ_CHECK(GpsFormat::instance()->decodePayload(it.key().first, it.key().second, payload, latitude, longitude));
+        const bool decoded =
+            GpsFormat::instance()->decodePayload(it.key().first, it.key().second, payload, latitude, longitude);
         const auto& lat = it.value().lat;
-        if (lat.u != 0 && lat.w != 0)
-            FUZZ_CHECK(std::isfinite(latitude));
+        const auto& lon = it.value().lon;
+        FUZZ_CHECK(decoded == (lat.u != 0 && lat.w != 0 && lon.u != 0 && lon.w != 0));
+        if (decoded)
+            FUZZ_CHECK(std::isfinite(latitude) && std::isfinite(longitude));
     }
     return 0;
 }

@@ -27,6 +27,13 @@ class Ui_UiMainWindow;
 namespace Vantrel::Ui {
 
 class RxTableModel;
+}
+
+namespace Vantrel::Utils {
+class FlashDumpInfo;
+}
+
+namespace Vantrel::Ui {
 
 // The application's one window. Its functions are spread over several source
 // files, one per area of the window.
@@ -51,8 +58,10 @@ public:
     // Rows of the messages table, filtered out or not.
     int rxRowCount() const;
     RxTableModel* rxTableModel() const { return rxModel; }
-    // Writes a read area to the dumps folder when dumps are on; a failure only warns.
-    void saveFlashDataToFile(const QByteArray& data, const QString& suffix);
+    // Writes a read area to the dumps folder when dumps are on, with what decoding
+    // it needs beside it (`info`, or the receiver as it is now); a failure only warns.
+    void saveFlashDataToFile(const QByteArray& data, const QString& suffix,
+                             const Utils::FlashDumpInfo* info = nullptr);
     // The path the last successful saveFlashDataToFile wrote, empty when none.
     QString lastFlashDumpPath() const { return lastFlashDump; }
 
@@ -146,6 +155,11 @@ protected:
 private:
     // The "RX table contains data" question: false when the user cancels.
     bool prepareRxTableForFlash();
+    // What decoding flash data needs, taken from the receiver and its favourites as they are now.
+    Utils::FlashDumpInfo flashDumpInfoNow() const;
+    // Rows of flash messages decoded with `info`, kept until the burst ends.
+    void decodeFlashArea(const QByteArray& data, const Utils::FlashDumpInfo& info, bool cutShort, int* valid,
+                         int* invalid);
 
     // Font of the payload columns: the first exact match of a few fixed-width families.
     static QFont monospaceFont();
@@ -248,6 +262,10 @@ private:
     bool flashDumpEnabled = false;
     bool flashCrcCheckEnabled = true;
     QString lastFlashDump;
+    // Favourite slots as read from the receiver, by slot; empty slots absent.
+    QMap<qint32, Com::DfrLink::PlatformInfo_t> favoriteRecords;
+    // Set while flash data is decoded: its rows take slot, label and position from it.
+    const Utils::FlashDumpInfo* flashDecodeInfo = nullptr;
     bool terminalHasNewContent = false;
     QStringList terminalHistory;
     qsizetype terminalHistoryPosition = 0;  // == size(): not browsing

@@ -300,6 +300,7 @@ void MainWindow::reinitGUI()
     ui->checkBoxHardwareProximityMode->setChecked(false);
 
     ui->tableWidgetPlatforms->setRowCount(0);
+    favoriteRecords.clear();
     reinitGUIPlatformsInfo();
     ui->tableWidgetGpsFormats->setRowCount(0);
     reinitGUIGpsFormatsInfo();

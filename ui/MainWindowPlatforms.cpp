@@ -206,6 +206,7 @@ void MainWindow::slotDeletePlatformsInfo()
                            QStringLiteral("Are you sure you want to delete this favorite platform entry?")))
         return;
     dfrLink.deletePlatformInfo(slotOfRow(table, row));
+    favoriteRecords.remove(qint32(slotOfRow(table, row)));
     table->setSortingEnabled(false);
     for (int column = PLATFORMSCOLUMN_ID; column <= PLATFORMSCOLUMN_GPSFORMAT; ++column)
         if (QTableWidgetItem* item = table->item(row, column))

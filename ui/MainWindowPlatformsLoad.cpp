@@ -22,9 +22,11 @@ void MainWindow::showPlatformRow(int row, Com::DfrLink::PlatformInfo_t info)
             item->setText(QString());
     Utils::GpsFormat* catalogue = Utils::GpsFormat::instance();
     if (!info.occupied) {
+        favoriteRecords.remove(info.index);
         catalogue->removeGpsFormat(Utils::GpsFormat::ORIGIN_PLATFORM, info.index);
         return;
     }
+    favoriteRecords.insert(info.index, info);
     table->item(row, PLATFORMSCOLUMN_ID)->setText(info.platformId);
     table->item(row, PLATFORMSCOLUMN_MODULATION)->setText(Com::DfrLink::orvanModulationToString(info.modulation));
     table->item(row, PLATFORMSCOLUMN_LABEL)->setText(info.label);
@@ -47,6 +49,7 @@ void MainWindow::slotGetPlatformsInfo()
         table->clearSelection();
         table->setSortingEnabled(false);
         table->setRowCount(0);
+        favoriteRecords.clear();
         catalogue->clearGpsFormats(Utils::GpsFormat::ORIGIN_PLATFORM);
 
         const bool hideEmpty = ui->checkBoxHideEmptySlots->isChecked();
@@ -108,6 +111,7 @@ bool MainWindow::slotDeleteAllPlatforms()
             if (!occupied(row))
                 continue;
             dfrLink.deletePlatformInfo(slotOfRow(table, row));
+            favoriteRecords.remove(qint32(slotOfRow(table, row)));
             for (int column = PLATFORMSCOLUMN_ID; column <= PLATFORMSCOLUMN_GPSFORMAT; ++column)
                 table->item(row, column)->setText(QString());
         }

@@ -7,6 +7,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QMenu>
@@ -22,6 +23,7 @@
 #include "ui/RxTableColumns.h"
 #include "ui/RxTableModel.h"
 #include "ui_UiMainWindow.h"
+#include "utils/FlashDumpInfo.h"
 #include "utils/GpsFormat.h"
 
 namespace Vantrel::Ui {
@@ -53,6 +55,17 @@ void MainWindow::setupRxTable()
     table->horizontalHeader()->setStretchLastSection(true);
     table->resizeColumnsToContents();
     table->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    // The flash controls get a row of their own, so that the tool rows fit a small window.
+    auto* flashTools = new QHBoxLayout;
+    for (QWidget* control : std::initializer_list<QWidget*>{ui->checkBoxFlashDumpToFile, ui->checkBoxFlashCrcCheck,
+                                                           ui->pushButtonRxFlashRead, ui->pushButtonRxFlashErase,
+                                                           ui->pushButtonRxFlashOpenDump}) {
+        ui->horizontalLayout_14->removeWidget(control);
+        flashTools->addWidget(control);
+    }
+    flashTools->addStretch();
+    ui->verticalLayout_9->insertLayout(1, flashTools);
 }
 
 int MainWindow::rxRowCount() const
@@ -78,20 +91,39 @@ void MainWindow::slotOrvanMessageReceived(const Com::DfrLink::OrvanRxMessage_t& 
     row.live = rxOrigin == DfrLink::RXORIGIN_LIVE;
     DfrLink::OrvanRxMessage_t& message = row.message;
 
-    const QTableWidget* platforms = ui->tableWidgetPlatforms;
-    for (int platform = 0; platform < platforms->rowCount(); ++platform) {
-        if (cellText(platforms, platform, 1) != message.platformId)
-            continue;
-        if (message.platformSlotIndex == -1)
-            message.platformSlotIndex = cellText(platforms, platform, 0).toInt();
-        row.label = cellText(platforms, platform, 3);
-        break;
+    // Flash data being decoded brings the favourites it was read with; the receiver
+    // may be another one by now, or none.
+    const Utils::FlashDumpInfo* source = row.live ? nullptr : flashDecodeInfo;
+    if (source) {
+        if (const DfrLink::PlatformInfo_t* favorite = source->favoriteWithId(message.platformId)) {
+            if (message.platformSlotIndex == -1)
+                message.platformSlotIndex = favorite->index;
+            row.label = favorite->label;
+        }
+    } else {
+        const QTableWidget* platforms = ui->tableWidgetPlatforms;
+        for (int platform = 0; platform < platforms->rowCount(); ++platform) {
+            if (cellText(platforms, platform, 1) != message.platformId)
+                continue;
+            if (message.platformSlotIndex == -1)
+                message.platformSlotIndex = cellText(platforms, platform, 0).toInt();
+            row.label = cellText(platforms, platform, 3);
+            break;
+        }
     }
     const qint32 index = message.platformSlotIndex;
-    row.averageDirection = dfrLink.hasUartLink() && dfrLink.dfrVersion == DfrLink::DFR_V1 && index != -1;
-    row.payloadPosition = index != -1 && Utils::GpsFormat::instance()->decodePayload(
-                                             Utils::GpsFormat::ORIGIN_PLATFORM, index, message.rawPayload,
-                                             row.payloadLatitude, row.payloadLongitude);
+    if (source) {
+        const DfrLink::PlatformInfo_t* favorite = index != -1 ? source->favoriteAt(index) : nullptr;
+        row.averageDirection = source->dfrVersion == DfrLink::DFR_V1 && index != -1;
+        row.payloadPosition = favorite && favorite->gpsModeEnabled
+                              && Utils::GpsFormat::decodePosition(favorite->gpsFormat, message.rawPayload,
+                                                                  row.payloadLatitude, row.payloadLongitude);
+    } else {
+        row.averageDirection = dfrLink.hasUartLink() && dfrLink.dfrVersion == DfrLink::DFR_V1 && index != -1;
+        row.payloadPosition = index != -1 && Utils::GpsFormat::instance()->decodePayload(
+                                                 Utils::GpsFormat::ORIGIN_PLATFORM, index, message.rawPayload,
+                                                 row.payloadLatitude, row.payloadLongitude);
+    }
 
     // The row gives its record away to the table; the log line is made after the row
     // is in, since rendering it may throw.
@@ -184,7 +216,8 @@ void MainWindow::slotClearRxFilter()
 void MainWindow::slotExportRxTable()
 {
     const QString fileName = Dialogs::saveFileName(this, QStringLiteral("Select RX file (CSV format)"),
-                                                   QStringLiteral("RX Files (*.csv *.txt);;All files (*)"));
+                                                   QStringLiteral("RX Files (*.csv *.txt);;All files (*)"), QString(),
+                                                   QStringLiteral("csv"));
     if (fileName.isEmpty())
         return;
 
@@ -194,7 +227,9 @@ void MainWindow::slotExportRxTable()
         throw Tarsk::Utils::Exception(QStringLiteral("Unable to open RX file %1").arg(fileName), QtCriticalMsg);
 
     QTextStream out(&file);
-    out.setEncoding(QStringConverter::Latin1);
+    // UTF-8 with a byte order mark, so that spreadsheet tools read "°" right too.
+    out.setEncoding(QStringConverter::Utf8);
+    out.setGenerateByteOrderMark(true);
     out << rxTableHeaders().join(QLatin1Char(',')) << '\n';
 
     // Rows whose origin cell is selected, read from the selection's ranges
@@ -224,6 +259,7 @@ void MainWindow::slotExportRxTable()
     if (out.status() != QTextStream::Ok || !file.commit())
         throw Tarsk::Utils::Exception(
             QStringLiteral("Unable to write RX file %1 (%2)").arg(fileName, file.errorString()), QtCriticalMsg);
+    showSuccess(QStringLiteral("Messages exported to %1.").arg(QDir::toNativeSeparators(fileName)));
 }
 
 void MainWindow::slotShowRxTableContextMenu(const QPoint& position)

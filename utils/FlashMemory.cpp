@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QStringList>
 #include <QtDebug>
 
 #include "inhouse/Exception.h"
@@ -50,6 +51,8 @@ Tarsk::Utils::DateTime recordTime(const char* record, int b)
 }
 
 constexpr int progressIntervalMs = 50;
+// Records named in the one CRC warning of an area; the rest are only counted.
+constexpr int mismatchesNamed = 3;
 
 } // namespace
 
@@ -105,10 +108,30 @@ void FlashMemory::decodeFlashMemoryDfrV2(const QByteArray& data, bool wideIds, b
     decode(data, options, validCount, invalidCount);
 }
 
-int FlashMemory::countValidRecordsDfrV2(const QByteArray& data, bool wideIds)
+void FlashMemory::decodeFlashMemoryDfrV2(const QByteArray& data, bool wideIds,
+                                         const QList<QPair<QString, DfrLink::OrvanModulation_t>>& favorites,
+                                         bool crcCheck, int* validCount, int* invalidCount, bool cutShort)
 {
     Options_t options;
     options.layout = wideIds ? LAYOUT_V2_32 : LAYOUT_V2_28;
+    options.crcCheck = crcCheck;
+    options.cutShort = cutShort;
+    options.favorites = &favorites;
+    decode(data, options, validCount, invalidCount);
+}
+
+int FlashMemory::countValidRecordsDfrV2(const QByteArray& data, bool wideIds)
+{
+    return countValidRecords(data, false, wideIds);
+}
+
+int FlashMemory::countValidRecords(const QByteArray& data, bool dfrV1, bool wideIds, int* coveredBytes)
+{
+    Options_t options;
+    options.layout = dfrV1 ? LAYOUT_V1 : wideIds ? LAYOUT_V2_32 : LAYOUT_V2_28;
+    options.coveredBytes = coveredBytes;
+    if (coveredBytes)
+        *coveredBytes = 0;
     options.cutShort = true;
     options.quiet = true;
     int valid = 0;
@@ -139,12 +162,23 @@ void FlashMemory::decode(const QByteArray& data, const Options_t& options, int* 
     bool searching = false;
     int valid = 0;
     int invalid = 0;
+    // A damaged area mismatches at every byte the search steps over: one warning
+    // for the whole area, not one per step that would push the rest out of the log.
+    int mismatches = 0;
+    QStringList mismatchesShown;
     // Counts are written even when an error leaves, so the caller's totals stay true.
     const auto writeCounts = [&] {
         if (validCount)
             *validCount = valid;
         if (invalidCount)
             *invalidCount = invalid;
+        if (mismatches == 1)
+            qWarning().noquote() << QStringLiteral("%1: flash memory CRC mismatch").arg(mismatchesShown.first());
+        else if (mismatches > 1)
+            qWarning().noquote() << QStringLiteral("Flash memory CRC mismatch in %1 places, dropped; first: %2%3")
+                                        .arg(mismatches)
+                                        .arg(mismatchesShown.join(QStringLiteral("; ")))
+                                        .arg(mismatches > mismatchesNamed ? QStringLiteral("; ...") : QString());
     };
     QElapsedTimer sinceProgress;
     sinceProgress.start();
@@ -229,17 +263,24 @@ void FlashMemory::decode(const QByteArray& data, const Options_t& options, int* 
                 context = QStringLiteral("DFR V1 Platform #%1 (ID: %2)").arg(options.slot).arg(options.platformId);
             } else {
                 const DfrLink::PlatformIdType_t type =
-                    IdUtils::determinePlatformIdTypeFromFavorites(message.platformId, message.modulation);
+                    options.favorites
+                        ? IdUtils::determinePlatformIdTypeFromFavorites(message.platformId, message.modulation,
+                                                                        *options.favorites)
+                        : IdUtils::determinePlatformIdTypeFromFavorites(message.platformId, message.modulation);
                 message.payload = IdUtils::adjustPayload(message.rawPayload, type, message.modulation, e);
                 message.platformId = IdUtils::adjustId(message.platformId, type, message.modulation, e);
                 context = QStringLiteral("Message #%1 (ID: %2)").arg(record).arg(message.platformId);
             }
 
-            const bool ok = checkCrc(data, pos, end, quint8(area[end]), options.crcCheck && !options.quiet, context);
+            const bool ok = checkCrc(data, pos, end, quint8(area[end]), false, context);
+            if (!ok && options.crcCheck && !options.quiet && ++mismatches <= mismatchesNamed)
+                mismatchesShown.append(context);
             message.crcOk = ok;
             searching = !ok;
             if (ok) {
                 ++valid;
+                if (options.coveredBytes)
+                    *options.coveredBytes += end + 1 - pos;
                 pos = end + 1;
             } else {
                 ++invalid;

@@ -26,9 +26,18 @@ public:
                                 int* validCount = nullptr, int* invalidCount = nullptr, bool cutShort = false);
     void decodeFlashMemoryDfrV2(const QByteArray& data, bool wideIds, bool crcCheck, int* validCount = nullptr,
                                 int* invalidCount = nullptr, bool cutShort = false);
+    // Identifier widths from the given favourites rather than the window's: those
+    // of the receiver as it was when the area was read.
+    void decodeFlashMemoryDfrV2(const QByteArray& data, bool wideIds,
+                                const QList<QPair<QString, Com::DfrLink::OrvanModulation_t>>& favorites,
+                                bool crcCheck, int* validCount = nullptr, int* invalidCount = nullptr,
+                                bool cutShort = false);
 
     // Records of a second-generation area whose CRC matches, nothing emitted or logged.
     int countValidRecordsDfrV2(const QByteArray& data, bool wideIds);
+    // The same for either layout, with the bytes those records cover: a file whose
+    // bytes are mostly not records is no dump of that layout.
+    int countValidRecords(const QByteArray& data, bool dfrV1, bool wideIds, int* coveredBytes = nullptr);
 
 Q_SIGNALS:
     void sigOrvanDecoded(const Vantrel::Com::DfrLink::OrvanRxMessage_t& orvanRxMessage,
@@ -46,6 +55,8 @@ private:
         bool crcCheck = true;
         bool cutShort = false;
         bool quiet = false;  // count only: no messages, no log lines
+        int* coveredBytes = nullptr;  // bytes of the records whose CRC matches
+        const QList<QPair<QString, Com::DfrLink::OrvanModulation_t>>* favorites = nullptr;  // null: the window's
     };
     FlashMemory() = default;
     void decode(const QByteArray& data, const Options_t& options, int* validCount, int* invalidCount);

@@ -7,6 +7,7 @@
 #include <QTextStream>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 #include "inhouse/Exception.h"
@@ -159,10 +160,18 @@ bool GpsFormat::decodePayload(Origin_t origin, int index, const QByteArray& payl
                               double& latitude, double& longitude) const
 {
     const auto it = formats.constFind(FormatKey_t(origin, index));
-    if (it == formats.cend())
+    return it != formats.cend() && decodePosition(*it, payload, latitude, longitude);
+}
+
+bool GpsFormat::decodePosition(const GpsFormat_t& format, const QByteArray& payload, double& latitude,
+                               double& longitude)
+{
+    const double lat = decodeCoordinate(payload, format.lat, 90);
+    const double lon = decodeCoordinate(payload, format.lon, 180);
+    if (!std::isfinite(lat) || !std::isfinite(lon))
         return false;
-    latitude = decodeCoordinate(payload, it->lat, 90);
-    longitude = decodeCoordinate(payload, it->lon, 180);
+    latitude = lat;
+    longitude = lon;
     return true;
 }
 

@@ -51,6 +51,10 @@ public:
     // Degrees; false and outputs untouched when no format is stored under the key.
     bool decodePayload(Origin_t origin, int index, const QByteArray& payload,
                        double& latitude, double& longitude) const;
+    // The position a format gives a payload; false, writing nothing, when a zero
+    // divisor (U or W) leaves no number: such a format has no position to give.
+    static bool decodePosition(const GpsFormat_t& format, const QByteArray& payload, double& latitude,
+                               double& longitude);
     static double decodeCoordinate(const QByteArray& payload, const CoordInfo_t& coord, unsigned limitDegrees);
     static qint32 extractNumber(const QByteArray& payload, int bitPos, int bitLen);
 

@@ -55,7 +55,13 @@ DfrLink::PlatformIdType_t IdUtils::determinePlatformIdTypeFromFavorites(const QS
     if (!mainWindow)
         return DfrLink::PLATFORMIDTYPE_UNDEFINED;
 
-    const auto favorites = mainWindow->getFavoritePlatforms();
+    return determinePlatformIdTypeFromFavorites(id, modulation, mainWindow->getFavoritePlatforms());
+}
+
+DfrLink::PlatformIdType_t IdUtils::determinePlatformIdTypeFromFavorites(
+    const QString& id, DfrLink::OrvanModulation_t modulation,
+    const QList<QPair<QString, DfrLink::OrvanModulation_t>>& favorites)
+{
     for (const auto& favorite : favorites) {
         if (favorite.second != modulation)
             continue;

@@ -27,6 +27,10 @@ public:
     // its first 7 or 5 characters decides; undefined when none does.
     static Com::DfrLink::PlatformIdType_t determinePlatformIdTypeFromFavorites(
         const QString& id, Com::DfrLink::OrvanModulation_t modulation);
+    // The same rule over a given list, such as the favourites a flash area was read with.
+    static Com::DfrLink::PlatformIdType_t determinePlatformIdTypeFromFavorites(
+        const QString& id, Com::DfrLink::OrvanModulation_t modulation,
+        const QList<QPair<QString, Com::DfrLink::OrvanModulation_t>>& favorites);
 
     static QString adjustId(const QString& id, Com::DfrLink::PlatformIdType_t idType,
                             Com::DfrLink::OrvanModulation_t modulation, bool isDfrV2);

@@ -18,8 +18,7 @@ QStringList rows(const QTableView* table)
         QStringList cells;
         for (int c = 0; c < model->columnCount(); ++c)
             cells << model->index(r, c).data().toString();
-        // The mean direction's average shows only beside a known favourite.
-        all << cells.join('|').remove(QRegularExpression(" \\(avg \\d+\\)"));
+        all << cells.join('|');
     }
     all.sort();
     return all;
@@ -36,18 +35,22 @@ class TestFlashWindow : public WindowDeviceFixture
 {
     Q_OBJECT
 
-    // A receiver with `records` messages in flash (first generation: two favourites), connected.
-    void connectReceiver(DeviceState::Profile_t profile, int records)
+    // A receiver with `records` messages in flash and two favourites, connected.
+    void connectReceiver(DeviceState::Profile_t profile, int records,
+                         const QStringList& ids = {"1A2B3C4", "5D6E7F8"})
     {
-        connectTo(profile, [records](DeviceState& state) {
+        connectTo(profile, [records, ids](DeviceState& state) {
             DeviceState::Platform_t platform;
-            for (const char* id : {"1A2B3C4", "5D6E7F8"}) {
-                platform.id = id;
-                state.setPlatform(int(id[0] == '5'), platform);
+            for (int slot = 0; slot < ids.size(); ++slot) {
+                platform.id = ids.at(slot);
+                platform.label = QString("Buoy %1").arg(slot);
+                state.setPlatform(slot, platform);
             }
             DemoContent::fillFlash(state, records);
         });
     }
+
+    QString statusText() const { return window->findChild<QToolButton*>("statusBarMessage")->text(); }
 
 private Q_SLOTS:
     void initTestCase() { startWindow(); }
@@ -89,21 +92,42 @@ private Q_SLOTS:
         QCOMPARE(sim->receivedCount("IFP"), reads);
     }
 
-    // Dumps of a first-generation read, then opened back one by one with no receiver.
-    void firstGenerationDumpsRoundTrip()
+    // A read dumped, then its dumps opened back one by one with no receiver: the same rows,
+    // identifiers, slots and labels included, whatever the favourites' widths.
+    void dumpsRoundTrip_data()
     {
+        QTest::addColumn<int>("profile");
+        QTest::addColumn<QStringList>("ids");
+        QTest::addColumn<QStringList>("names");  // after the time stamp
+        QTest::newRow("first generation, a name made safe")
+            << int(DeviceState::PROFILE_DFR_V1) << QStringList{"1A2B3C4", "5D/E7F8"}
+            << QStringList{"_platform_0_1A2B3C4.bin", "_platform_1_5D_E7F8.bin"};
+        QTest::newRow("second generation, 20- and 32-bit identifiers")
+            << int(DeviceState::PROFILE_DFR_V2_APP) << QStringList{"1A2B3", "89ABCDEF"} << QStringList{".bin"};
+    }
+
+    void dumpsRoundTrip()
+    {
+        QFETCH(int, profile);
+        QFETCH(QStringList, ids);
+        QFETCH(QStringList, names);
         dumpDir().removeRecursively();
-        connectReceiver(DeviceState::PROFILE_DFR_V1, 20);
+        connectReceiver(DeviceState::Profile_t(profile), 20, ids);
         ui->checkBoxFlashDumpToFile->setChecked(true);
         ui->pushButtonRxFlashRead->click();
         const QStringList read = rows(ui->tableWidgetRx);
         QCOMPARE(read.size(), 20);
+        for (int slot = 0; slot < ids.size(); ++slot)
+            QVERIFY2(read.filter(QString("|%1|Buoy %1|").arg(slot)).filter("|" + ids.at(slot) + "|").size() > 0,
+                     qPrintable(ids.at(slot)));
         const QStringList files = dumpDir().entryList({"*.bin"}, QDir::Files, QDir::Name);
-        QCOMPARE(files.size(), 2);
-        QVERIFY2(QRegularExpression("^flash_memory_\\d{8}_\\d{6}_platform_0_1A2B3C4\\.bin$").match(files.at(0)).hasMatch(),
-                 qPrintable(files.at(0)));
-        QVERIFY2(QRegularExpression("^flash_memory_\\d{8}_\\d{6}_platform_1_5D6E7F8\\.bin$").match(files.at(1)).hasMatch(),
-                 qPrintable(files.at(1)));
+        QCOMPARE(files.size(), names.size());
+        for (int k = 0; k < names.size(); ++k)
+            QVERIFY2(QRegularExpression("^flash_memory_\\d{8}_\\d{6}" + QRegularExpression::escape(names.at(k)) + "$")
+                         .match(files.at(k)).hasMatch(), qPrintable(files.at(k)));
+        QVERIFY2(statusText().contains(QString("Flash memory read: 20 messages in the table; %1")
+                                           .arg(names.size() == 1 ? "dump saved to" : "2 dumps saved in")),
+                 qPrintable(statusText()));
 
         cleanup();
         QVERIFY(ui->pushButtonRxFlashOpenDump->isEnabled() && ui->tabWidget->isTabEnabled(3));
@@ -112,7 +136,30 @@ private Q_SLOTS:
             chosenFile = dumpDir().absoluteFilePath(file);
             ui->pushButtonRxFlashOpenDump->click();
         }
+        QCOMPARE(asked.size(), files.size() - 1);  // the descriptions beside them answer the rest
         QCOMPARE(rows(ui->tableWidgetRx), read);
+
+        // A file that is no dump is refused with the reason, the table left as it was
+        // (here the first generation and "Clear table and read" would be answered).
+        reply = 0;
+        chosenFile = dir.filePath("notes.bin");
+        QVERIFY(TestSupport::writeFile(chosenFile, QString("Shopping list: bread, milk\n").repeated(40)));
+        ui->pushButtonRxFlashOpenDump->click();
+        QCOMPARE(rows(ui->tableWidgetRx), read);
+        QVERIFY2(statusText().contains("notes.bin is not a flash dump of a DFR V1 receiver"), qPrintable(statusText()));
+    }
+
+    // A read of which nothing could be read says so on screen.
+    void nothingRead()
+    {
+        dumpDir().removeRecursively();
+        connectReceiver(DeviceState::PROFILE_DFR_V2_APP, 30);
+        ui->checkBoxFlashDumpToFile->setChecked(true);
+        sim->setPersistentFault(DfrSimulator::FAULTMODE_BAD_BINARY_CHECKSUM, "RFP");
+        ui->pushButtonRxFlashRead->click();
+        QVERIFY2(statusText().endsWith("Flash memory read failed; nothing could be read."),
+                 qPrintable(statusText()));
+        QCOMPARE(dumpDir().entryList(QDir::Files).size(), 0);
     }
 
     void cancelKeepsWhatWasRead()

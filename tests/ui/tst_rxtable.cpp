@@ -320,7 +320,8 @@ private Q_SLOTS:
         ui->lineEditRxFilter->setText(filter);
         window->slotFilterRxTable();
 
-        const QString path = chosenFile = dir.filePath("rx.csv");
+        chosenFile = dir.filePath("rx");  // typed without a suffix
+        const QString path = chosenFile + ".csv";
         window->slotExportRxTable();
 
         QFile file(path);
@@ -328,8 +329,8 @@ private Q_SLOTS:
         const QList<QByteArray> lines = file.readAll().split('\n');
         QCOMPARE(lines.size(), exportedIds.size() + 2);
         QCOMPARE(lines.last(), QByteArray());
-        // The degree sign is the one Latin-1 byte 0xB0.
-        QVERIFY(lines[0].startsWith("Origin,Index,Label,Position,Time,Id,Frequency (Hz),Direction (\xB0),Band,"));
+        // UTF-8 after its byte order mark, for spreadsheet tools.
+        QVERIFY(lines[0].startsWith("\xEF\xBB\xBFOrigin,Index,Label,Position,Time,Id,Frequency (Hz),Direction (\xC2\xB0),Band,"));
         QVERIFY(lines[0].endsWith(",CRC,Payload,Raw payload"));
         for (int i = 0; i < exportedIds.size(); ++i) {
             const QByteArray expected = "Flash,,,4,2024-03-05T10:20:30," + exportedIds[i].toLatin1() +

@@ -221,6 +221,13 @@ private Q_SLOTS:
             QVERIFY(!catalog->decodePayload(origin, index, QByteArray::fromHex("a95802e253a00000"), lat, lon));
             QCOMPARE(lon, 5400001 / 60000.0); // left alone
         }
+        // A zero divisor (W, then U) gives no position, not NaN or infinity.
+        for (const CoordInfo_t& broken : {CoordInfo_t{0, 0, 0, 24, 1, 1, 0, 0, 0}, CoordInfo_t{0, 0, 0, 24, 1, 0, 0, 1, 0}}) {
+            wrap.lon = broken;
+            catalog->addGpsFormat(GpsFormat::ORIGIN_PLATFORM, 0, wrap);
+            QVERIFY(!catalog->decodePayload(GpsFormat::ORIGIN_PLATFORM, 0, QByteArray::fromHex("5265c1"), lat, lon));
+            QCOMPARE(lat, -5399999 / 60000.0); // left alone
+        }
     }
 
     void compare_data()
