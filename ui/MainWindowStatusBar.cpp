@@ -123,7 +123,7 @@ void MainWindow::updateConnectionStatus()
         return;
     if (!dfrLink.hasUartLink()) {
         shownLinkState.clear();
-        statusConnection->setText(QStringLiteral("Not connected"));
+        statusConnection->setText(restartWait.port.isEmpty() ? QStringLiteral("Not connected") : restartWaitText());
         statusLinkIcon->clear();
         statusLinkIcon->hide();
         return;
