@@ -163,11 +163,14 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("sent");
         QTest::addColumn<int>("questions");
         QTest::addColumn<QString>("back");  // the mode the window reconnects in by itself
-        QTest::newRow("bootloader to application")
-            << DeviceState::PROFILE_DFR_V2_BL << 0 << QStringList{"REBO"} << 1 << "standard";
-        QTest::newRow("no backup, switched anyway")
-            << DeviceState::PROFILE_DFR_V2_APP << 0 << QStringList{"SUA"} << 2 << "bootloader";
-        QTest::newRow("no backup, user stays") << DeviceState::PROFILE_DFR_V2_APP << 1 << QStringList() << 2 << "";
+        QTest::addColumn<int>("silentMs");  // how long the receiver does not answer after the switch; -1: gone
+        const auto app = DeviceState::PROFILE_DFR_V2_APP;
+        QTest::newRow("bootloader to application") << DeviceState::PROFILE_DFR_V2_BL << 0 << QStringList{"REBO"} << 1
+                                                   << "standard" << 0;
+        QTest::newRow("no backup, switched anyway") << app << 0 << QStringList{"SUA"} << 2 << "bootloader" << 0;
+        QTest::newRow("no backup, user stays") << app << 1 << QStringList() << 2 << "" << 0;
+        QTest::newRow("slow restart") << app << 0 << QStringList{"SUA"} << 2 << "bootloader" << 4000;
+        QTest::newRow("never back") << app << 0 << QStringList{"SUA"} << 2 << "bootloader" << -1;
     }
 
     void switchMode()
@@ -177,6 +180,7 @@ private Q_SLOTS:
         QFETCH(QStringList, sent);
         QFETCH(int, questions);
         QFETCH(QString, back);
+        QFETCH(int, silentMs);
         // A plain file where the folder belongs: no backup can be written.
         const QString backups = QDir(QCoreApplication::applicationDirPath()).absoluteFilePath("../Backups");
         QVERIFY(TestSupport::writeFile(backups, "in the way"));
@@ -196,9 +200,20 @@ private Q_SLOTS:
         const QString port = DeviceTest::portOf(sim->deviceName());
         QCOMPARE(window->statusBar()->findChild<QLabel*>("statusBarConnection")->text(),
                  QString("Waiting for %1 to restart in %2 mode...").arg(port, back));
-        QTRY_VERIFY_WITH_TIMEOUT(connected(), 10000);
+        const auto* message = window->findChild<QToolButton*>("statusBarMessage");
+        if (silentMs < 0) {
+            sim->unplug();
+            const QString told = port + " did not come back in bootloader mode within 20 s: connect it from the "
+                                        "tool bar once it is there again.";
+            QTest::ignoreMessage(QtWarningMsg, qPrintable(told));
+            QTRY_VERIFY_WITH_TIMEOUT(message->text().endsWith(told), MainWindow::restartWaitMs + 5000);
+            QVERIFY(!connected());
+            return;
+        }
+        sim->setPersistentFault(DfrSimulator::FAULTMODE_NO_REPLY);
+        QTimer::singleShot(silentMs, sim.get(), &DfrSimulator::clearFaults);
+        QTRY_VERIFY_WITH_TIMEOUT(connected() && message->text().endsWith(port + " is back in " + back + " mode"), 15000);
         QCOMPARE(ui->lineEditVersionsMode->text(), QString(back == "standard" ? "DFR_APP" : "DFR_BL"));
-        QVERIFY(window->findChild<QToolButton*>("statusBarMessage")->text().endsWith(port + " is back in " + back + " mode"));
     }
 };
 
