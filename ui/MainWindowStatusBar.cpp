@@ -52,6 +52,10 @@ void MainWindow::setupStatusBar()
     // Runs while the logger adds the row: a message raised in here only reaches the console.
     connect(&logger(), &Tarsk::Ui::UiLogger::sigMessageAdded, this,
             [this](QtMsgType type, const QDateTime& time, const QString& message) {
+                // A receiver still restarting fails the window's tries to reconnect: only
+                // the end of the wait says whether it came back.
+                if (restartAttempt)
+                    return;
                 if (Tarsk::Ui::UiLogger::severity(type) >= Tarsk::Ui::UiLogger::severity(QtWarningMsg))
                     showStatusMessage(type, time, message);
             });
