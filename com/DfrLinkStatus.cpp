@@ -34,13 +34,15 @@ DfrLink::DfrVersionsAndStatus_t DfrLink::getDfrVersionsAndStatus()
         dfrVersion = result.dfrVersion = DFR_V2;
         if (test.at(4) != QLatin1String("BL"))
             throw Tarsk::Utils::Exception(QStringLiteral("Unknown mode, should be BL"), QtCriticalMsg);
-        // The bootloader knows nothing more; serialNumber and firmwareLevel keep
-        // the application's values for when it comes back.
+        // The bootloader tells its serial number and its own version, nothing
+        // more; firmwareLevel keeps the application's value for when it comes back.
         const QString unknown = QStringLiteral("UNKNOWN");
         result.mode = DFR_BL;
         result.bootloaderVersion = test.at(5);
-        result.serialNumberPart1 = unknown;
-        result.serialNumberPart2 = unknown;
+        result.serialNumberPart1 = test.at(2).isEmpty() ? unknown : serialPart1(test.at(2));
+        result.serialNumberPart2 = test.at(3).isEmpty() ? unknown : test.at(3);
+        if (!test.at(2).isEmpty())
+            serialNumber = result.serialNumberPart1;
         result.applicationVersion = unknown;
         result.fpgaVersion = unknown;
         result.band = ORVANBAND_INVALID;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QFont>
 #include <QMap>
 #include <QString>
@@ -18,6 +19,7 @@ class QCloseEvent;
 class QLabel;
 class QTableWidgetItem;
 class QToolBar;
+class QTimer;
 class QToolButton;
 
 namespace Vantrel {
@@ -280,6 +282,38 @@ private:
     QString shownLinkState;  // as the status bar shows it
     int linkStateChanges = 0;
     int pendingTab = -1; // a remembered receiver tab, shown once a receiver is connected
+
+    // Bootloader mode and restarts. In the bootloader only the firmware update,
+    // the terminal and the switch back work: the rest is disabled, and a line
+    // says why. A mode switch or a firmware update restarts the receiver: the
+    // window waits for it on the same port, connects again by itself and says
+    // whether it came back as it should.
+public:
+    static constexpr int restartWaitMs = 20000;
+    // A receiver that leaves the bus while it restarts is given this long to go first.
+    static constexpr int restartSettleMs = 1500;
+
+private:
+    struct RestartWait_t
+    {
+        QString port;  // empty: not waiting
+        Com::DfrLink::DfrMode_t mode = Com::DfrLink::DFR_UNDEFINEDMODE;  // the mode it must come back in
+        QString firmwareVersion;  // of the image flashed; empty after a plain switch
+        QElapsedTimer since;
+    };
+    void applyModeLimits(bool bootloader);
+    void awaitRestart(const QString& port, Com::DfrLink::DfrMode_t mode, const QString& firmwareVersion);
+    void cancelRestartWait();
+    void pollRestart();
+    void reportRestart(const RestartWait_t& awaited);
+    static QString modeText(Com::DfrLink::DfrMode_t mode);
+    QString restartWaitText() const;
+
+    QLabel* bootloaderNotice = nullptr;
+    QTimer* restartTimer = nullptr;
+    RestartWait_t restartWait;
+    bool restartAttempt = false;  // connecting by itself: a failure is retried, not reported
+    Com::DfrLink::DfrVersionsAndStatus_t shownStatus;  // as the status panel shows it
 };
 
 // Battery charge in percent for a voltage, interpolated in the cell's discharge table.

@@ -54,6 +54,8 @@ void MainWindow::slotDfrRemoved(const QString& portName)
 
 void MainWindow::toggleConnection(bool checked, const QString& portName)
 {
+    // The user's choice ends any wait for a restarting receiver.
+    cancelRestartWait();
     if (!checked) {
         slotDfrDisconnected(portName, QStringLiteral("Disconnect by user"));
         return;
@@ -203,10 +205,13 @@ void MainWindow::disconnectDeviceWidgets()
 
 void MainWindow::slotDfrDisconnected(const QString& portName, const QString& message)
 {
+    if (!restartAttempt)
+        cancelRestartWait();
     trafficLog.closeOnDisconnection(logGenerationText(), message);
 
     ui->tabWidget->setCurrentWidget(ui->tabConfiguration);
-    if (sender() == &dfrLink)
+    // A receiver still restarting is tried again: only the end of the wait is an error.
+    if (sender() == &dfrLink && !restartAttempt)
         qCritical().noquote() << QStringLiteral("Error on %1 (%2). Please restart connection.").arg(portName, message);
     else
         qInfo().noquote() << QStringLiteral("Disconnection of %1 (%2).").arg(portName, message);
@@ -262,6 +267,7 @@ void MainWindow::setDeviceTabsEnabled(bool enabled)
 
 void MainWindow::reinitGUI()
 {
+    applyModeLimits(false);
     setDeviceTabsEnabled(false);
     statusRefreshTimer.stop();
     ui->tabWidget->setCurrentWidget(ui->tabConfiguration);

@@ -77,7 +77,7 @@ void MainWindow::slotSwitchMode()
         try {
             const QString path =
                 backupConfiguration(status.serialNumberPart1 + QLatin1Char('-') + status.serialNumberPart2);
-            qInfo().noquote() << QStringLiteral("Configuration saved to %1").arg(path);
+            showSuccess(QStringLiteral("Configuration saved to %1").arg(path));
         } catch (const Tarsk::Utils::Exception& e) {
             // A lost link is not the backup's fault: nothing left to switch.
             if (!dfrLink.hasUartLink())
@@ -96,7 +96,11 @@ void MainWindow::slotSwitchMode()
     }
 
     dfrLink.switchMode();
-    slotDfrDisconnected(dfrLink.portName(), QStringLiteral("Please reconnect to DFR"));
+    const QString port = dfrLink.portName();
+    slotDfrDisconnected(port, QStringLiteral("Please reconnect to DFR"));
+    if (status.mode == Com::DfrLink::DFR_APP || status.mode == Com::DfrLink::DFR_BL)
+        awaitRestart(port, status.mode == Com::DfrLink::DFR_APP ? Com::DfrLink::DFR_BL : Com::DfrLink::DFR_APP,
+                     QString());
 }
 
 QString MainWindow::backupConfiguration(const QString& serial)
@@ -120,8 +124,16 @@ MainWindow::FirmwareImage_t MainWindow::readFirmwareImage(const QByteArray& cont
 {
     // Only CR separates lines: an LF after it belongs to the next line and is sent.
     QList<QByteArray> pieces = content.split('\r');
-    if (pieces.size() < 2)
+    if (pieces.size() < 2) {
+        // Too short is only a file that begins as an image does, or holds nothing.
+        static const QByteArray tag = "TALVEN GONIO_V";
+        const QByteArray start = content.trimmed().left(tag.size());
+        if (!tag.startsWith(start))
+            fail(QStringLiteral("Unable to read DFR firmware file %1: this is not a DFR firmware image "
+                                "(it does not begin with \"%2\").")
+                     .arg(fileName, QString::fromLatin1(tag)));
         fail(QStringLiteral("Unable to read DFR firmware file %1: not enought data").arg(fileName));
+    }
 
     static const QRegularExpression header(
         QStringLiteral("^TALVEN GONIO_V(?<gonioVersion>[0-9]+) FIRMWARE VERSION : (?<firmwareVersion>.+)$"));
@@ -205,7 +217,9 @@ void MainWindow::slotUpdateFirmware()
 
     dfrLink.updateFirmware(pieces);
     progress.close();
-    slotDfrDisconnected(dfrLink.portName(), QStringLiteral("Please reconnect to DFR"));
+    const QString port = dfrLink.portName();
+    slotDfrDisconnected(port, QStringLiteral("Please reconnect to DFR"));
+    awaitRestart(port, Com::DfrLink::DFR_APP, firmwareVersion);
 }
 
 } // namespace Vantrel::Ui

@@ -48,6 +48,7 @@ double estimateSOC(double voltage)
 void MainWindow::slotRefreshGuiInfos()
 {
     const Com::DfrLink::DfrMode_t mode = getDfrVersionsAndStatus();
+    applyModeLimits(mode == Com::DfrLink::DFR_BL);
     if (mode == Com::DfrLink::DFR_BL) {
         ui->pushButtonSwitchMode->setText(QStringLiteral("Switch back to standard mode..."));
         ui->pushButtonSwitchMode->setVisible(true);
@@ -94,6 +95,7 @@ void MainWindow::refreshStatusWhenIdle()
 Com::DfrLink::DfrMode_t MainWindow::getDfrVersionsAndStatus()
 {
     const Com::DfrLink::DfrVersionsAndStatus_t status = dfrLink.getDfrVersionsAndStatus();
+    shownStatus = status;
 
     const QString serial = QStringLiteral("SN/%1-%2").arg(status.serialNumberPart1, status.serialNumberPart2);
     const QString version = QStringLiteral("GONIO V%1").arg(qint32(status.dfrVersion));

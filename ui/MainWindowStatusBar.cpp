@@ -62,6 +62,10 @@ void MainWindow::setupStatusBar()
     // Runs while the logger adds the row: a message raised in here only reaches the console.
     connect(&logger(), &Tarsk::Ui::UiLogger::sigMessageAdded, this,
             [this](QtMsgType type, const QDateTime& time, const QString& message) {
+                // A receiver still restarting fails the window's tries to reconnect: only
+                // the end of the wait says whether it came back.
+                if (restartAttempt)
+                    return;
                 if (Tarsk::Ui::UiLogger::severity(type) >= Tarsk::Ui::UiLogger::severity(QtWarningMsg)
                     && !logOnly(message))
                     showStatusMessage(type, time, message);
@@ -153,7 +157,7 @@ void MainWindow::updateConnectionStatus()
         return;
     if (!dfrLink.hasUartLink()) {
         shownLinkState.clear();
-        statusConnection->setText(QStringLiteral("Not connected"));
+        statusConnection->setText(restartWait.port.isEmpty() ? QStringLiteral("Not connected") : restartWaitText());
         statusLinkIcon->clear();
         statusLinkIcon->hide();
         return;

@@ -84,7 +84,10 @@ private Q_SLOTS:
             << QStringList{v1, "GSN>VSN,77", v1Lig} << "1 0 1.9 1.2 1.0 0077- 0077 band 0 16 0 0 | 1 48.8 2.3 1 135 7.4 24";
         QTest::newRow("second generation application") << QStringList{v2, "GSN>VSN,42,1207", v2Lig} << v2Read;
         QTest::newRow("second generation bootloader")
-            << QStringList{"TEST>TEST,DFR,V2,0042,1207,BL,1.4"}
+            << QStringList{"TEST>TEST,DFR,V2,42,1207,BL,1.4"}
+            << "2 1 UNKNOWN 1.4 UNKNOWN 0042-1207 0042 band 10 64 16 0 | 0 0 0 0 0 0 0";
+        QTest::newRow("second generation bootloader without serial")
+            << QStringList{"TEST>TEST,DFR,V2,,,BL,1.4"}
             << "2 1 UNKNOWN 1.4 UNKNOWN UNKNOWN-UNKNOWN  band 10 64 16 0 | 0 0 0 0 0 0 0";
         // The live band is kept as sent while it fits 16 bits, else it reads 0.
         for (const auto& [text, band] : std::initializer_list<std::pair<const char*, int>>{

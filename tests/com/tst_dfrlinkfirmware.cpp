@@ -45,6 +45,10 @@ private Q_SLOTS:
         row("lower-case header", bl, header.toLower() + "\r:1", "Unable to decode first line of file %1.");
         row("V2 image on V1", DeviceState::PROFILE_DFR_V1, header + "\r:1", "Incompatible DFR version (2 vs 1).");
         row("no CR", bl, header + "\n:1", "Unable to read DFR firmware file %1: not enought data");
+        row("cut in its header", bl, header.left(10), "Unable to read DFR firmware file %1: not enought data");
+        row("not an image", bl, "GIF89a\x01\x02 no line end",
+            "Unable to read DFR firmware file %1: this is not a DFR firmware image (it does not begin with "
+            "\"TALVEN GONIO_V\").");
         row("dollar in line 3", bl, header + "\r:1\r:2$", line.arg("%1", "3") + delimiter);
         row("invalid UTF-8", bl, header + "\r\xC3\x28", line.arg("%1", "2") + "is not valid UTF-8.");
         row("beyond Latin-1", bl, header + "\r\xE2\x82\xAC",
@@ -86,8 +90,9 @@ private Q_SLOTS:
                     (error.isEmpty() ? QStringList{"WRSC:", "REBO:"} : QStringList());
         QCOMPARE(frames.filter(QRegularExpression("^(?!GSN|LIG)")), lines);
         QCOMPARE(connected(), !error.isEmpty());
-        const QTableWidget* log = ui->tableWidgetLogger;  // its last row
-        QCOMPARE(log->item(log->rowCount() - 1, log->columnCount() - 1)->text() == disconnection, error.isEmpty());
+        const QTableWidget* log = ui->tableWidgetLogger;  // its last rows
+        const auto last = [log](int back) { return log->item(log->rowCount() - back, log->columnCount() - 1)->text(); };
+        QCOMPARE(last(2) == disconnection && last(1).startsWith("Waiting for"), error.isEmpty());
     }
 
     void progress_data()
@@ -96,8 +101,11 @@ private Q_SLOTS:
         QTest::addColumn<int>("percentLines");
         QTest::addColumn<QString>("first");
         QTest::addColumn<bool>("ackReplies");  // "ACK,<mnemonic>,1" instead of the command's own reply
-        QTest::newRow("1000 lines") << 1000 << 100 << "1% uploaded (line 10 on 1000)..." << false;
-        QTest::newRow("50 lines acknowledged with ACK") << 50 << 50 << "2% uploaded (line 1 on 50)..." << true;
+        QTest::addColumn<QString>("outcome");  // said once the receiver is back; empty: it keeps its old version
+        QTest::newRow("1000 lines") << 1000 << 100 << "1% uploaded (line 10 on 1000)..." << false
+                                    << "Firmware updated to 1.4";
+        QTest::newRow("50 lines acknowledged with ACK") << 50 << 50 << "2% uploaded (line 1 on 50)..." << true
+                                                        << "The receiver still reports version 2.2 after the update to 1.4";
     }
 
     void progress()
@@ -106,6 +114,7 @@ private Q_SLOTS:
         QFETCH(int, percentLines);
         QFETCH(QString, first);
         QFETCH(bool, ackReplies);
+        QFETCH(QString, outcome);
         connectTo(DeviceState::PROFILE_DFR_V2_BL);
         QByteArray image = header;
         for (int i = 0; i < lineCount; ++i)
@@ -115,6 +124,10 @@ private Q_SLOTS:
         connect(sim.get(), &DfrSimulator::frameReceived, this, [&](const DfrSimulator::ReceivedFrame_t& frame) {
             if (frame.mnemonic == "ATBL")  // not before: an acknowledged TEST reads as another generation
                 sim->setAcknowledgeWithAck(ackReplies);
+            if (frame.mnemonic == "REBO")
+                sim->setAcknowledgeWithAck(false);
+            if (frame.mnemonic == "WRSC" && outcome.startsWith("Firmware updated"))
+                sim->state().applicationVersion = "1.4";
             const auto* dialog = window->findChild<QDialog*>("firmwareProgressDialog");
             if (frame.mnemonic == "WRDA" && sim->state().firmwareLines.size() == lineCount / 2 && dialog &&
                 dialog->isVisible() && dialog->findChildren<QAbstractButton*>().isEmpty())
@@ -133,6 +146,13 @@ private Q_SLOTS:
         QCOMPARE(percents.first(), first);
         QCOMPARE(percents.last(), QString("100% uploaded (line %1 on %1)...").arg(lineCount));
         QCOMPARE(sim->state().firmwareLines.size(), lineCount);
+
+        // Back in its application, the receiver tells whether the new firmware runs.
+        if (outcome.startsWith("The receiver"))
+            QTest::ignoreMessage(QtWarningMsg, qPrintable(outcome));
+        const auto* message = window->findChild<QToolButton*>("statusBarMessage");
+        QTRY_VERIFY_WITH_TIMEOUT(message->text().endsWith(outcome), 10000);
+        QCOMPARE(ui->lineEditVersionsMode->text(), QString("DFR_APP"));
     }
 
     // The backup itself needs the slot operations: see the terminal test's replay.
@@ -142,9 +162,15 @@ private Q_SLOTS:
         QTest::addColumn<int>("fallback");  // to "switch anyway?": 0 Yes, 1 No
         QTest::addColumn<QStringList>("sent");
         QTest::addColumn<int>("questions");
-        QTest::newRow("bootloader to application") << DeviceState::PROFILE_DFR_V2_BL << 0 << QStringList{"REBO"} << 1;
-        QTest::newRow("no backup, switched anyway") << DeviceState::PROFILE_DFR_V2_APP << 0 << QStringList{"SUA"} << 2;
-        QTest::newRow("no backup, user stays") << DeviceState::PROFILE_DFR_V2_APP << 1 << QStringList() << 2;
+        QTest::addColumn<QString>("back");  // the mode the window reconnects in by itself
+        QTest::addColumn<int>("silentMs");  // how long the receiver does not answer after the switch; -1: gone
+        const auto app = DeviceState::PROFILE_DFR_V2_APP;
+        QTest::newRow("bootloader to application") << DeviceState::PROFILE_DFR_V2_BL << 0 << QStringList{"REBO"} << 1
+                                                   << "standard" << 0;
+        QTest::newRow("no backup, switched anyway") << app << 0 << QStringList{"SUA"} << 2 << "bootloader" << 0;
+        QTest::newRow("no backup, user stays") << app << 1 << QStringList() << 2 << "" << 0;
+        QTest::newRow("slow restart") << app << 0 << QStringList{"SUA"} << 2 << "bootloader" << 4000;
+        QTest::newRow("never back") << app << 0 << QStringList{"SUA"} << 2 << "bootloader" << -1;
     }
 
     void switchMode()
@@ -153,6 +179,8 @@ private Q_SLOTS:
         QFETCH(int, fallback);
         QFETCH(QStringList, sent);
         QFETCH(int, questions);
+        QFETCH(QString, back);
+        QFETCH(int, silentMs);
         // A plain file where the folder belongs: no backup can be written.
         const QString backups = QDir(QCoreApplication::applicationDirPath()).absoluteFilePath("../Backups");
         QVERIFY(TestSupport::writeFile(backups, "in the way"));
@@ -167,6 +195,25 @@ private Q_SLOTS:
         QCOMPARE(got, sent);
         QCOMPARE(asked.size(), questions);
         QCOMPARE(connected(), sent.isEmpty());
+        if (back.isEmpty())
+            return;
+        const QString port = DeviceTest::portOf(sim->deviceName());
+        QCOMPARE(window->statusBar()->findChild<QLabel*>("statusBarConnection")->text(),
+                 QString("Waiting for %1 to restart in %2 mode...").arg(port, back));
+        const auto* message = window->findChild<QToolButton*>("statusBarMessage");
+        if (silentMs < 0) {
+            sim->unplug();
+            const QString told = port + " did not come back in bootloader mode within 20 s: connect it from the "
+                                        "tool bar once it is there again.";
+            QTest::ignoreMessage(QtWarningMsg, qPrintable(told));
+            QTRY_VERIFY_WITH_TIMEOUT(message->text().endsWith(told), MainWindow::restartWaitMs + 5000);
+            QVERIFY(!connected());
+            return;
+        }
+        sim->setPersistentFault(DfrSimulator::FAULTMODE_NO_REPLY);
+        QTimer::singleShot(silentMs, sim.get(), &DfrSimulator::clearFaults);
+        QTRY_VERIFY_WITH_TIMEOUT(connected() && message->text().endsWith(port + " is back in " + back + " mode"), 15000);
+        QCOMPARE(ui->lineEditVersionsMode->text(), QString(back == "standard" ? "DFR_APP" : "DFR_BL"));
     }
 };
 

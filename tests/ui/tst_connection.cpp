@@ -104,14 +104,17 @@ private Q_SLOTS:
         QVERIFY(plugged);
         const QString port = DeviceTest::portOf(plugged->deviceName());
         QAction* action = actionFor(port);
-        const QString serial = bootloader ? "SN/UNKNOWN-UNKNOWN" : "SN/0042-1207";
+        const QString serial = "SN/0042-1207";  // the bootloader's test reply carries it too
         QCOMPARE(action->text(), QStringLiteral("%1 - %2 - %3").arg(port, version, serial));
         QCOMPARE(ui->lineEditVersionsDfrVersion->text(), version);
         QCOMPARE(ui->lineEditVersionsMode->text(), mode);
         QCOMPARE(ui->lineEditStatusSerial->text(), serial);
         QVERIFY(ui->lineEditVersionsStatus->text().startsWith("Connected at "));
-        for (int tab = 0; tab < ui->tabWidget->count(); ++tab)
-            QVERIFY(ui->tabWidget->isTabEnabled(tab));
+        // The bootloader keeps no favourites or formats: their tabs wait, and a line says why.
+        for (QWidget* page : {ui->tabConfiguration, ui->tabPlatorms, ui->tabFormats, ui->tabTerminal})
+            QCOMPARE(tabEnabled(page), !bootloader || page == ui->tabConfiguration || page == ui->tabTerminal);
+        const auto* notice = window->findChild<QLabel*>("labelBootloaderMode");
+        QCOMPARE(notice && notice->isVisibleTo(window), bootloader);
         QCOMPARE(!ui->pushButtonSwitchMode->isHidden(), directionShown);
         QCOMPARE(ui->pushButtonSwitchMode->text(), switchText);
         QCOMPARE(!ui->pushButtonFirmwareUpdate->isHidden(), bootloader);
@@ -124,7 +127,9 @@ private Q_SLOTS:
             QCOMPARE(!ui->comboBoxSetupSoftwareOrvanBand->isHidden(), directionShown);
             QVERIFY(logHas("INFO", "DFR configuration loaded!"));
         }
-        // Filling the widgets from the receiver writes nothing back.
+        // Filling the widgets from the receiver writes nothing back, nor does the bootloader's setup.
+        if (bootloader)
+            ui->checkBoxSetupSoftwareAudio->click();
         QVERIFY(writes(*plugged, "SETUPSW").isEmpty());
         QVERIFY(writes(*plugged, "SETUPHW").isEmpty());
         QTRY_VERIFY_WITH_TIMEOUT(sameIcon(action->icon(), ":/Icons/dfrReady") ||

@@ -162,6 +162,8 @@ private Q_SLOTS:
             QCOMPARE(thrown(&MainWindow::slotSwitchMode), QString());
             const QStringList files = backups.entryList({"config_0042-1207_*.dfr"}, QDir::Files);
             QCOMPARE(files.size(), 1);
+            const QString told = window->findChild<QToolButton*>("statusBarMessage")->text();
+            QVERIFY2(told.contains("Configuration saved to /") && told.endsWith(files.first()), qPrintable(told));
             QCOMPARE(TestSupport::readFile(backups.filePath(files.first())), saved);
         }
         connectTo(profile);
