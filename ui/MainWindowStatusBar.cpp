@@ -130,9 +130,11 @@ bool MainWindow::isRefusal(const Tarsk::Utils::Exception& failure)
 
 QString MainWindow::failureInWords(const Tarsk::Utils::Exception& failure, const QString& what)
 {
+    const QString message = failure.message();
+    if (message.startsWith(QLatin1String("Error in reply: Unrelated message")))
+        return QStringLiteral("The receiver answered %1 with an unrelated message.").arg(what);
     if (isRefusal(failure))
         return QStringLiteral("The receiver refused %1.").arg(what);
-    const QString message = failure.message();
     if (message.contains(QLatin1String("timeout"), Qt::CaseInsensitive))
         return QStringLiteral("The receiver did not answer %1 in time.").arg(what);
     if (message.contains(QLatin1String("recursively")))

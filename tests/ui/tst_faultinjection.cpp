@@ -216,14 +216,24 @@ private Q_SLOTS:
             // Bootloader commands take "ACK" as their own reply; its value says no.
             const QString refused = op == FIRMWARE ? "Error in reply: refused by the receiver (WRDA,0)"
                                                    : QString("Error in reply: Invalid command: \"$ACK,%1,0*…\"").arg(mnemonic);
-            QTest::addRow("%s, unplugged", qPrintable(name)) << op << UNPLUG << true << unplugged << interrupted;
-            QTest::addRow("%s, frozen", qPrintable(name)) << op << FROZEN << true << frozen << "Link Error: Uart link timeout";
-            QTest::addRow("%s, flood", qPrintable(name))
-                << op << FLOOD << true << (QStringList{dropped} + frozen) << "Link Error: Uart link timeout";
+            // A script says in words which of its commands failed, and how.
+            const auto said = [op](const QString& text, const QString& words) {
+                return op != SCRIPT ? text
+                                    : words.arg("command 2 of 3 ($LIG)")
+                        + " The script stopped there; 1 command(s) before it were sent.";
+            };
+            const QString timeout = said("Link Error: Uart link timeout", "The receiver did not answer %1 in time.");
+            QTest::addRow("%s, unplugged", qPrintable(name))
+                << op << UNPLUG << true << unplugged
+                << said(interrupted, "The link to the receiver failed while waiting for the answer to %1.");
+            QTest::addRow("%s, frozen", qPrintable(name)) << op << FROZEN << true << frozen << timeout;
+            QTest::addRow("%s, flood", qPrintable(name)) << op << FLOOD << true << (QStringList{dropped} + frozen) << timeout;
             QTest::addRow("%s, wrong mnemonic", qPrintable(name))
-                << op << WRONG_MNEMONIC << false << QStringList{"CRITICAL " + wrong} << wrong;
+                << op << WRONG_MNEMONIC << false << QStringList{"CRITICAL " + wrong}
+                << said(wrong, "The receiver answered %1 with an unrelated message.");
             QTest::addRow("%s, error reply", qPrintable(name))
-                << op << ERROR_REPLY << false << QStringList{"CRITICAL " + refused} << refused;
+                << op << ERROR_REPLY << false << QStringList{"CRITICAL " + refused}
+                << said(refused, "The receiver refused %1.");
         }
 
         // A flash read asks a spoilt or lost chunk again, up to three times.
