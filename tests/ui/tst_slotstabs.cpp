@@ -214,7 +214,7 @@ private Q_SLOTS:
         // A port removed as a reply comes in empties the table under the running operation:
         // showing a slot and deleting them all carry on without the rows.
         bool emptied = false;
-        connect(sim.get(), &DfrSimulator::frameReceived, this, [&](const DfrSimulator::ReceivedFrame_t& frame) {
+        const QMetaObject::Connection hook = connect(sim.get(), &DfrSimulator::frameReceived, this, [&](const DfrSimulator::ReceivedFrame_t& frame) {
             if (!emptied && frame.mnemonic == "IP")
                 ui->tableWidgetPlatforms->setRowCount(0);
             emptied = emptied || frame.mnemonic == "IP";
@@ -228,6 +228,7 @@ private Q_SLOTS:
         for (int slot = 0; slot < 8; ++slot)
             QVERIFY(!sim->state().isPlatformOccupied(slot));
         QCOMPARE(ui->tableWidgetPlatforms->rowCount(), 64);
+        disconnect(hook);
     }
 
     void csvRoundTrip()
@@ -238,14 +239,16 @@ private Q_SLOTS:
         });
         DeviceState& state = sim->state();
         const auto before = state.platforms;
-        chosenFile = csvPath();
+        chosenFile = csvPath().chopped(4);  // typed without a suffix
         QTest::mouseClick(ui->pushButtonPlatformsExport, Qt::LeftButton);
+        QVERIFY(window->findChild<QToolButton*>("statusBarMessage")->text().endsWith("exported to " + csvPath()));
         const QString text = TestSupport::readFile(csvPath());
         QVERIFY(text.startsWith(headerLine()));
         QCOMPARE(text.count('\n'), 5);
         QVERIFY(text.contains(",0x1021,") && text.contains(",0xff,"));
 
         reply = 0;
+        chosenFile = csvPath();
         QTest::mouseClick(ui->pushButtonPlatformsImport, Qt::LeftButton);
         QCOMPARE(asked.size(), 1);
         QCOMPARE(asked.first().title, QStringLiteral("Delete all platforms?"));
@@ -254,7 +257,7 @@ private Q_SLOTS:
 
         // The receiver refuses the second platform's write: the favourites held before are written back.
         bool refused = false;
-        connect(sim.get(), &DfrSimulator::frameReceived, this, [&](const DfrSimulator::ReceivedFrame_t& frame) {
+        const QMetaObject::Connection hook = connect(sim.get(), &DfrSimulator::frameReceived, this, [&](const DfrSimulator::ReceivedFrame_t& frame) {
             if (!refused && frame.params.value(3) == "4C5D6E7")
                 sim->injectFault(DfrSimulator::FAULTMODE_ACK_ERROR, "IP");
             refused = refused || frame.params.value(3) == "4C5D6E7";
@@ -263,6 +266,7 @@ private Q_SLOTS:
         QTest::ignoreMessage(QtCriticalMsg, qPrintable("The receiver refused favourite 01 (identifier 4C5D6E7) from "
                                                        + csvPath() + "; the favourites held before the import were put back"));
         QTest::mouseClick(ui->pushButtonPlatformsImport, Qt::LeftButton);
+        disconnect(hook);
         QVERIFY(refused);
         QCOMPARE(meaningful(state.platforms), meaningful(before));
         QCOMPARE(ui->tableWidgetPlatforms->rowCount(), 4);
@@ -379,6 +383,7 @@ private Q_SLOTS:
         QTest::newRow("polynom keeps four digits") << "lineEditGpsFormatsEncryptionPolynom" << "1a2b3" << 24
                                                    << "1a2b";
         QTest::newRow("name with a comma is put back") << "lineEditGpsFormatsName" << "A,B" << 1 << "";
+        QTest::newRow("refused by the receiver, written back") << "lineEditGpsFormatsName" << "SM21" << 1 << "SM20-CRC";
     }
 
     void editWritesWholeSlot()
@@ -390,6 +395,13 @@ private Q_SLOTS:
         plug(DeviceState::PROFILE_DFR_V2_APP);
         ui->tableWidgetGpsFormats->setCurrentCell(rowOfSlot(3), 0);
         sim->clearReceivedFrames();
+        const bool refused = typed == "SM21";
+        if (refused) {
+            sim->injectFault(DfrSimulator::FAULTMODE_ACK_ERROR, "SFG");
+            QTest::ignoreMessage(QtCriticalMsg, "Error in reply: Invalid command: \"$ACK,SFG,0*01\"");
+            QTest::ignoreMessage(QtCriticalMsg,
+                                 "The receiver refused GPS format 03 (SM21); the format it held before was written back");
+        }
 
         editorField(field)->setText(typed);
         const QString error = TestSupport::thrownBy([&] { Q_EMIT editorField(field)->editingFinished(); });
@@ -400,10 +412,10 @@ private Q_SLOTS:
             QCOMPARE(editorField(field)->text(), QStringLiteral("SM20-CRC"));
             return;
         }
-        QCOMPARE(sfg.size(), 1);
-        QCOMPARE(sfg.first().size(), 29);
-        QCOMPARE(sfg.first().mid(0, 2), (QStringList{"3", "SM20-CRC"}));
-        QCOMPARE(sfg.first().at(position), sent);
+        QCOMPARE(sfg.size(), refused ? 2 : 1);
+        QCOMPARE(sfg.last().size(), 29);
+        QCOMPARE(sfg.last().mid(0, 2), (QStringList{"3", "SM20-CRC"}));
+        QCOMPARE(sfg.last().at(position), sent);
         // Read back and shown as stored.
         QCOMPARE(sim->receivedMnemonics().last(), QStringLiteral("GFG"));
         QCOMPARE(sim->state().gpsFormats.at(3).at(position), sent);
