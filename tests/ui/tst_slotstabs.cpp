@@ -254,6 +254,8 @@ private Q_SLOTS:
         QCOMPARE(asked.first().title, QStringLiteral("Delete all platforms?"));
         QCOMPARE(meaningful(state.platforms), meaningful(before));
         QCOMPARE(ui->tableWidgetPlatforms->rowCount(), 4);
+        QVERIFY(window->findChild<QToolButton*>("statusBarMessage")->text().endsWith("4 favorite platforms imported from "
+                                                                                     + csvPath()));
 
         // The receiver refuses the second platform's write: the favourites held before are written back.
         bool refused = false;
