@@ -2,6 +2,7 @@
 #include "ui/MainWindow.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QTableWidget>
 
@@ -280,7 +281,7 @@ void MainWindow::slotImportPlatformsInfo()
         const PlatformInfo_t& failed = platforms.at(done);
         const QString summary = QStringLiteral("The receiver refused favourite %1 (identifier %2) from %3")
                                     .arg(failed.index, 2, 10, QLatin1Char('0'))
-                                    .arg(failed.platformId, fileName);
+                                    .arg(failed.platformId, QFileInfo(fileName).fileName());
         try {
             putBackPlatforms(before, platforms.mid(0, done + 1));
         } catch (const Tarsk::Utils::Exception&) {
