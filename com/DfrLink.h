@@ -223,6 +223,9 @@ public:
     // Whether a text can travel as one value of a frame: no separator, no frame
     // marker, no control character, nothing outside Latin-1.
     static bool isFrameText(const QString& text);
+    // 5, 7 or 8 hexadecimal digits: the three identifier widths. The receiver
+    // refuses any other, and a refused recreate would leave the slot empty.
+    static bool isPlatformId(const QString& id);
 
     // Application <-> bootloader. The receiver restarts; the caller drops the link.
     void switchMode();

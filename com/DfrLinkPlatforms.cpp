@@ -4,6 +4,7 @@
 #include <QScopedValueRollback>
 
 #include <algorithm>
+#include <limits>
 
 #include "inhouse/Exception.h"
 
@@ -41,6 +42,13 @@ QString flag(bool value)
         QStringLiteral("Unable to set platform info, the %1 \"%2\" holds a character the receiver cannot store "
                        "(\",\", \"*\", \"$\", a control character or one outside Latin-1)")
             .arg(what, text),
+        QtCriticalMsg);
+}
+
+[[noreturn]] void refuseNumber(const QString& what, qint64 value, qint64 max)
+{
+    throw Tarsk::Utils::Exception(
+        QStringLiteral("Unable to set platform info, the %1 %2 is out of range (0 to %3)").arg(what).arg(value).arg(max),
         QtCriticalMsg);
 }
 
@@ -114,6 +122,16 @@ void DfrLink::deletePlatformInfo(quint32 index)
     sendPlatformRequest({QString::number(index), QStringLiteral("0")});
 }
 
+bool DfrLink::isPlatformId(const QString& id)
+{
+    if (id.size() != 5 && id.size() != 7 && id.size() != 8)
+        return false;
+    return std::all_of(id.cbegin(), id.cend(), [](QChar c) {
+        return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (c >= QLatin1Char('A') && c <= QLatin1Char('F'))
+            || (c >= QLatin1Char('a') && c <= QLatin1Char('f'));
+    });
+}
+
 bool DfrLink::isFrameText(const QString& text)
 {
     return std::none_of(text.cbegin(), text.cend(), [](QChar c) {
@@ -124,10 +142,22 @@ bool DfrLink::isFrameText(const QString& text)
 
 void DfrLink::checkPlatformInfo(const PlatformInfo_t& info)
 {
-    if (!isFrameText(info.platformId))
-        refuseText(QStringLiteral("identifier"), info.platformId);
+    if (!isPlatformId(info.platformId))
+        throw Tarsk::Utils::Exception(
+            QStringLiteral("Unable to set platform info, the identifier \"%1\" is not 5, 7 or 8 hexadecimal digits")
+                .arg(info.platformId),
+            QtCriticalMsg);
     if (!isFrameText(info.label))
         refuseText(QStringLiteral("label"), info.label);
+    // The ranges the receiver takes; values it reported itself always pass.
+    if (quint32(info.band) >= quint32(ORVANBAND_INVALID))
+        refuseNumber(QStringLiteral("band"), info.band, ORVANBAND_INVALID - 1);
+    if (quint32(info.modulation) > quint32(ORVANMODULATION_INVALID))
+        refuseNumber(QStringLiteral("modulation"), info.modulation, ORVANMODULATION_INVALID);
+    if (quint32(info.frequencyMode) > quint32(FREQUENCYMODE_INVALID))
+        refuseNumber(QStringLiteral("frequency mode"), info.frequencyMode, FREQUENCYMODE_INVALID);
+    if (info.repetitionPeriod < 0)
+        refuseNumber(QStringLiteral("repetition period"), info.repetitionPeriod, std::numeric_limits<qint32>::max());
     if (info.gpsModeEnabled) {
         if (!isFrameText(info.gpsFormat.name))
             refuseText(QStringLiteral("GPS format name"), info.gpsFormat.name);

@@ -72,6 +72,8 @@ void GpsFormatWidget::setGpsFormat(const GpsFormat_t& gpsFormat)
     }
 
     ui->comboBoxGpsFormatsEncryptionType->setCurrentIndex(static_cast<int>(gpsFormat.encryptionType));
+    shownEncryptionType = gpsFormat.encryptionType;
+    shownEncryptionIndex = ui->comboBoxGpsFormatsEncryptionType->currentIndex();
     ui->lineEditGpsFormatsEncryptionPolynom->setText(
         QStringLiteral("%1").arg(gpsFormat.polynom, 4, 16, QLatin1Char('0')).toUpper());
     showInt(ui->lineEditGpsFormatsEncryptionCrcPos, gpsFormat.crcPos);
@@ -93,8 +95,10 @@ GpsFormat_t GpsFormatWidget::getGpsFormat() const
         gpsFormat.lon.*Utils::coordInfoFields[i] = readInt(longitudeEdits().at(i));
     }
 
-    gpsFormat.encryptionType =
-        static_cast<GpsFormat::EncryptionType_t>(ui->comboBoxGpsFormatsEncryptionType->currentIndex());
+    const int encryptionIndex = ui->comboBoxGpsFormatsEncryptionType->currentIndex();
+    gpsFormat.encryptionType = encryptionIndex == shownEncryptionIndex
+        ? shownEncryptionType
+        : static_cast<GpsFormat::EncryptionType_t>(encryptionIndex);
 
     // Only four hex digits fit the receiver's field; anything after them is ignored.
     bool ok = false;
@@ -153,6 +157,8 @@ void GpsFormatWidget::reinitGUI()
         edit->clear();
     ui->checkBoxGpsFormatsGpsCheck->setChecked(false);
     ui->comboBoxGpsFormatsEncryptionType->setCurrentIndex(0);
+    shownEncryptionType = GpsFormat::ENCRYPTIONTYPE_NONE;
+    shownEncryptionIndex = 0;
 }
 
 void GpsFormatWidget::setEnabled(bool enabled)

@@ -48,6 +48,9 @@ private:
     QList<QLineEdit*> longitudeEdits() const;
 
     const std::unique_ptr<Ui_GpsFormatWidget> ui;
+    // A stored type the box has no item for is kept until the user picks another.
+    Utils::GpsFormat::EncryptionType_t shownEncryptionType = Utils::GpsFormat::ENCRYPTIONTYPE_NONE;
+    int shownEncryptionIndex = 0;
 };
 
 } // namespace Vantrel::Ui

@@ -198,6 +198,24 @@ private:
     void showPlatformRow(int row, Com::DfrLink::PlatformInfo_t info);
     void showGpsFormatName(int row, const QString& name);
     void writeGpsFormatSlot(quint32 slot, bool occupied, const Utils::GpsFormat_t& format);
+    // Slots as the receiver last reported them: what a refused write puts back,
+    // and what an edit keeps of the fields the user did not change.
+    Com::DfrLink::PlatformInfo_t platformFromPanel() const;
+    static bool samePlatform(Com::DfrLink::PlatformInfo_t a, Com::DfrLink::PlatformInfo_t b);
+    // Writes a slot; when the receiver refuses, writes back what it held, reads
+    // the slot again and says so. False when refused.
+    bool writePlatformSlot(const Com::DfrLink::PlatformInfo_t& info, bool recreate,
+                           const Com::DfrLink::PlatformInfo_t& held);
+    void holdPlatform(const Com::DfrLink::PlatformInfo_t& info);
+    int rowOfPlatformSlot(quint32 slot) const;
+    // After a refused import: empties the slots it wrote and writes back those held before.
+    void putBackPlatforms(const QList<Com::DfrLink::PlatformInfo_t>& before,
+                          const QList<Com::DfrLink::PlatformInfo_t>& written);
+    QList<Com::DfrLink::PlatformInfo_t> heldPlatforms;   // by slot, every slot read
+    Com::DfrLink::PlatformInfo_t shownPlatform;          // the panel's slot as held
+    Com::DfrLink::PlatformInfo_t shownPlatformPanel;     // the panel as it showed it
+    bool platformShown = false;
+    Com::DfrLink::GpsFormatInfo_t shownGpsFormat;        // the editor's bank slot as held
 
     void initSettingsTab();
     // The status panel is read again every few seconds (a setting) while a
@@ -264,8 +282,6 @@ private:
     bool flashDumpEnabled = false;
     bool flashCrcCheckEnabled = true;
     QString lastFlashDump;
-    // Favourite slots as read from the receiver, by slot; empty slots absent.
-    QMap<qint32, Com::DfrLink::PlatformInfo_t> favoriteRecords;
     // Set while flash data is decoded: its rows take slot, label and position from it.
     const Utils::FlashDumpInfo* flashDecodeInfo = nullptr;
     bool terminalHasNewContent = false;

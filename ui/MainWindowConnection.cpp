@@ -306,7 +306,7 @@ void MainWindow::reinitGUI()
     ui->checkBoxHardwareProximityMode->setChecked(false);
 
     ui->tableWidgetPlatforms->setRowCount(0);
-    favoriteRecords.clear();
+    heldPlatforms.clear();
     reinitGUIPlatformsInfo();
     ui->tableWidgetGpsFormats->setRowCount(0);
     reinitGUIGpsFormatsInfo();

@@ -116,7 +116,9 @@ Utils::FlashDumpInfo MainWindow::flashDumpInfoNow() const
     info.dfrVersion = dfrLink.dfrVersion;
     info.firmwareLevel = dfrLink.firmwareLevel;
     info.serialNumber = dfrLink.serialNumber;
-    info.favorites = favoriteRecords.values();
+    for (const Com::DfrLink::PlatformInfo_t& slot : heldPlatforms)
+        if (slot.occupied)
+            info.favorites.append(slot);
     return info;
 }
 

@@ -90,6 +90,7 @@ void MainWindow::reinitGUIGpsFormatsInfo()
     ui->pushButtonGpsFormatsDelete->setEnabled(false);
     ui->lineEditGpsFormatsIndex->clear();
     ui->widgetGpsFormatTab->reinitGUI();
+    shownGpsFormat = {};
 }
 
 void MainWindow::showGpsFormatName(int row, const QString& name)
@@ -114,6 +115,10 @@ void MainWindow::slotDisplayGpsFormatInfo()
 
     // Always read afresh: the receiver is the only record of the bank.
     const Com::DfrLink::GpsFormatInfo_t info = dfrLink.getGpsFormatInfo(slotOfRow(table, row));
+    // A port removed while the reply came in has emptied the table and the editor.
+    if (row >= table->rowCount())
+        return;
+    shownGpsFormat = info;
     ui->lineEditGpsFormatsIndex->setText(QString::number(info.index));
     Utils::GpsFormat* catalogue = Utils::GpsFormat::instance();
     if (info.occupied) {
@@ -145,12 +150,38 @@ void MainWindow::slotSaveGpsFormats()
 {
     if (dfrLink.nbGpsFormatSlots() == 0 || ui->lineEditGpsFormatsIndex->text().isEmpty())
         return;
+    Com::DfrLink::GpsFormatInfo_t info;
+    info.index = qint32(ui->lineEditGpsFormatsIndex->text().toUInt());
+    info.occupied = true;
+    info.gpsFormat = ui->widgetGpsFormatTab->getGpsFormat();
+    const Com::DfrLink::GpsFormatInfo_t held = shownGpsFormat;
     try {
-        writeGpsFormatSlot(ui->lineEditGpsFormatsIndex->text().toUInt(), true, ui->widgetGpsFormatTab->getGpsFormat());
+        Com::DfrLink::checkGpsFormatInfo(info);
     } catch (const Tarsk::Utils::Exception&) {
         // A refused edit must not stay on screen as if it had been stored.
         slotDisplayGpsFormatInfo();
         throw;
+    }
+    try {
+        dfrLink.setGpsFormatInfo(info);
+    } catch (const Tarsk::Utils::Exception& refused) {
+        if (!dfrLink.hasUartLink() || dfrLink.isNoSendCommandMode())
+            throw;
+        QString summary = QStringLiteral("The receiver refused GPS format %1 (%2)")
+                              .arg(info.index, 2, 10, QLatin1Char('0'))
+                              .arg(info.gpsFormat.name);
+        try {
+            if (held.occupied && held.index == info.index) {
+                dfrLink.setGpsFormatInfo(held);
+                summary += QStringLiteral("; the format it held before was written back");
+            }
+        } catch (const Tarsk::Utils::Exception&) {
+            reportFailure(refused, summary);
+            throw;
+        }
+        reportFailure(refused, summary);
+        slotDisplayGpsFormatInfo();
+        return;
     }
     if (!dfrLink.isNoSendCommandMode())
         slotDisplayGpsFormatInfo();

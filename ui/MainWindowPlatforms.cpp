@@ -77,6 +77,7 @@ void MainWindow::reinitGUIPlatformsInfo()
     ui->spinBoxPlatformsRepetitionPeriod->setValue(0);
     ui->checkBoxGpsModeEnabled->setChecked(false);
     ui->widgetGpsFormatPlatform->reinitGUI();
+    platformShown = false;
 }
 
 void MainWindow::slotDisplayPlatformInfo()
@@ -88,6 +89,10 @@ void MainWindow::slotDisplayPlatformInfo()
         return;
 
     const Com::DfrLink::PlatformInfo_t info = dfrLink.getPlatformInfo(slotOfRow(table, row));
+    // A port removed while the reply came in has emptied the table and the panel.
+    if (row >= table->rowCount())
+        return;
+    holdPlatform(info);
     ui->lineEditPlatformsIndex->setText(QString::number(info.index));
     if (!info.occupied) {
         ui->pushButtonPlatformsCreate->setEnabled(true);
@@ -122,14 +127,13 @@ void MainWindow::slotDisplayPlatformInfo()
     table->setSortingEnabled(false);
     showPlatformRow(row, info);
     table->setSortingEnabled(true);
+    shownPlatform = info;
+    shownPlatformPanel = platformFromPanel();
+    platformShown = true;
 }
 
-void MainWindow::slotSavePlatformsInfo()
+Com::DfrLink::PlatformInfo_t MainWindow::platformFromPanel() const
 {
-    QTableWidget* table = ui->tableWidgetPlatforms;
-    if (ui->lineEditPlatformsIndex->text().isEmpty())
-        return;
-
     Com::DfrLink::PlatformInfo_t info;
     info.index = qint32(ui->lineEditPlatformsIndex->text().toUInt());
     info.occupied = true;
@@ -144,6 +148,78 @@ void MainWindow::slotSavePlatformsInfo()
     info.repetitionPeriod = ui->spinBoxPlatformsRepetitionPeriod->value();
     info.gpsModeEnabled = ui->checkBoxGpsModeEnabled->isChecked();
     info.gpsFormat = ui->widgetGpsFormatPlatform->getGpsFormat();
+    return info;
+}
+
+bool MainWindow::samePlatform(Com::DfrLink::PlatformInfo_t a, Com::DfrLink::PlatformInfo_t b)
+{
+    // Without GPS mode the format is not written, so it cannot differ.
+    if (!a.gpsModeEnabled)
+        a.gpsFormat = {};
+    if (!b.gpsModeEnabled)
+        b.gpsFormat = {};
+    return platformsFileLine(a) == platformsFileLine(b);
+}
+
+bool MainWindow::writePlatformSlot(const Com::DfrLink::PlatformInfo_t& info, bool recreate,
+                                   const Com::DfrLink::PlatformInfo_t& held)
+{
+    try {
+        dfrLink.setPlatformInfo(info, recreate);
+        return true;
+    } catch (const Tarsk::Utils::Exception& refused) {
+        // Without a receiver nothing can be put back; a recording sends nothing.
+        if (!dfrLink.hasUartLink() || dfrLink.isNoSendCommandMode())
+            throw;
+        QString summary = QStringLiteral("The receiver refused favourite %1 (identifier %2)")
+                              .arg(info.index, 2, 10, QLatin1Char('0'))
+                              .arg(info.platformId);
+        try {
+            // A recreate emptied the slot before the refused write.
+            if (held.occupied && held.index == info.index) {
+                dfrLink.setPlatformInfo(held, recreate);
+                summary += QStringLiteral("; the favourite it held before was written back");
+            }
+        } catch (const Tarsk::Utils::Exception&) {
+            reportFailure(refused, summary);
+            throw;
+        }
+        reportFailure(refused, summary);
+        return false;
+    }
+}
+
+void MainWindow::slotSavePlatformsInfo()
+{
+    if (ui->lineEditPlatformsIndex->text().isEmpty())
+        return;
+
+    const Com::DfrLink::PlatformInfo_t panel = platformFromPanel();
+    const bool held = platformShown && shownPlatform.index == panel.index;
+    Com::DfrLink::PlatformInfo_t info = panel;
+    if (held) {
+        // Fields the user left alone keep what the receiver holds, also values
+        // the panel cannot show (a period beyond the spin box, an unknown band).
+        info = shownPlatform;
+        info.occupied = true;
+        const auto take = [&](auto field) {
+            if (!(panel.*field == shownPlatformPanel.*field))
+                info.*field = panel.*field;
+        };
+        take(&Com::DfrLink::PlatformInfo_t::platformId);
+        take(&Com::DfrLink::PlatformInfo_t::label);
+        take(&Com::DfrLink::PlatformInfo_t::band);
+        take(&Com::DfrLink::PlatformInfo_t::modulation);
+        take(&Com::DfrLink::PlatformInfo_t::frequencyMode);
+        take(&Com::DfrLink::PlatformInfo_t::narrowFrequencyHz);
+        take(&Com::DfrLink::PlatformInfo_t::meanDirectionValues);
+        take(&Com::DfrLink::PlatformInfo_t::repetitionPeriod);
+        take(&Com::DfrLink::PlatformInfo_t::gpsModeEnabled);
+        info.gpsFormat = panel.gpsFormat;  // the editor keeps what it was not told to change
+        // Return and then leaving a field finish the same edit; an unchanged one writes nothing.
+        if (samePlatform(info, shownPlatform))
+            return;
+    }
 
     try {
         Com::DfrLink::checkPlatformInfo(info);
@@ -154,15 +230,11 @@ void MainWindow::slotSavePlatformsInfo()
     }
 
     bool recreate = false;
-    const int row = table->currentRow();
-    if (row >= 0) {
-        const auto text = [table, row](int column) {
-            const QTableWidgetItem* item = table->item(row, column);
-            return item ? item->text() : QString();
-        };
-        recreate = info.platformId != text(PLATFORMSCOLUMN_ID)
-            || (!text(PLATFORMSCOLUMN_LABEL).isEmpty() && info.label.isEmpty()) || !info.gpsModeEnabled
-            || (!text(PLATFORMSCOLUMN_GPSFORMAT).isEmpty() && info.gpsFormat.name.isEmpty());
+    if (held) {
+        const bool hadFormatName = shownPlatform.gpsModeEnabled && !shownPlatform.gpsFormat.name.isEmpty();
+        recreate = info.platformId != shownPlatform.platformId
+            || (!shownPlatform.label.isEmpty() && info.label.isEmpty()) || !info.gpsModeEnabled
+            || (hadFormatName && info.gpsFormat.name.isEmpty());
     }
 
     if (dfrLink.dfrVersion == Com::DfrLink::DFR_V1 && recreate) {
@@ -182,8 +254,8 @@ void MainWindow::slotSavePlatformsInfo()
         }
     }
 
-    dfrLink.setPlatformInfo(info, recreate);
-    if (!dfrLink.isNoSendCommandMode())
+    const bool written = writePlatformSlot(info, recreate, held ? shownPlatform : Com::DfrLink::PlatformInfo_t());
+    if (!written || !dfrLink.isNoSendCommandMode())
         slotDisplayPlatformInfo();
 }
 
@@ -206,7 +278,6 @@ void MainWindow::slotDeletePlatformsInfo()
                            QStringLiteral("Are you sure you want to delete this favorite platform entry?")))
         return;
     dfrLink.deletePlatformInfo(slotOfRow(table, row));
-    favoriteRecords.remove(qint32(slotOfRow(table, row)));
     table->setSortingEnabled(false);
     for (int column = PLATFORMSCOLUMN_ID; column <= PLATFORMSCOLUMN_GPSFORMAT; ++column)
         if (QTableWidgetItem* item = table->item(row, column))

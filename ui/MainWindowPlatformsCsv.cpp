@@ -2,6 +2,7 @@
 #include "ui/MainWindow.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QTableWidget>
 
@@ -22,16 +23,17 @@ using PlatformInfo_t = Com::DfrLink::PlatformInfo_t;
 
 const QString fileFilter = QStringLiteral("Platforms Files (*.csv *.txt);;All files (*)");
 const QString dialogTitle = QStringLiteral("Select platforms file (CSV format)");
+constexpr int idColumn = 3;
 
 [[noreturn]] void fail(const QString& message)
 {
     throw Tarsk::Utils::Exception(message, QtCriticalMsg);
 }
 
-// Decimal fields read as signed 32-bit numbers, 0 when they are not one.
-qint32 decimal(const QString& text)
+// Decimal fields are signed 32-bit numbers; anything else refuses the file.
+qint32 decimal(const QString& text, bool& ok)
 {
-    return text.toInt();
+    return text.toInt(&ok);
 }
 
 QString flag(bool value)
@@ -39,42 +41,64 @@ QString flag(bool value)
     return value ? QStringLiteral("1") : QStringLiteral("0");
 }
 
-quint16 polynomOf(QString text)
+quint16 polynomOf(QString text, bool& ok)
 {
     if (text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
         text.remove(0, 2);
-    bool ok = false;
     const quint32 value = text.toUInt(&ok, 16);
-    return ok ? quint16(value & 0xFFFF) : 0;
+    return quint16(value & 0xFFFF);
 }
 
-// One column of the file: how a record writes it and reads it back. The order
-// is the order of the column titles.
+// One column of the file: how a record writes it and reads it back (false when
+// the text is not what the column holds). The order is the order of the titles.
 struct Column_t
 {
     std::function<QString(const PlatformInfo_t&)> write;
-    std::function<void(PlatformInfo_t&, const QString&)> read;
+    std::function<bool(PlatformInfo_t&, const QString&)> read;
 };
+
+// A text column takes any text.
+template <typename Set>
+std::function<bool(PlatformInfo_t&, const QString&)> text(Set set)
+{
+    return [set](PlatformInfo_t& i, const QString& t) {
+        set(i, t);
+        return true;
+    };
+}
+
+// A decimal column: the number is stored only when it is one.
+template <typename Set>
+std::function<bool(PlatformInfo_t&, const QString&)> number(Set set)
+{
+    return [set](PlatformInfo_t& i, const QString& t) {
+        bool ok = false;
+        const qint32 value = decimal(t, ok);
+        if (ok)
+            set(i, value);
+        return ok;
+    };
+}
 
 template <typename Field>
 Column_t decimalColumn(Field PlatformInfo_t::*field)
 {
     // Written back as the signed number it was read as, so that the file reads again the same.
     return {[field](const PlatformInfo_t& i) { return QString::number(qint32(i.*field)); },
-            [field](PlatformInfo_t& i, const QString& t) { i.*field = Field(decimal(t)); }};
+            number([field](PlatformInfo_t& i, qint32 v) { i.*field = Field(v); })};
 }
 
 template <typename Field>
 Column_t formatColumn(Field Utils::GpsFormat_t::*field)
 {
     return {[field](const PlatformInfo_t& i) { return QString::number(qint32(i.gpsFormat.*field)); },
-            [field](PlatformInfo_t& i, const QString& t) { i.gpsFormat.*field = Field(decimal(t)); }};
+            number([field](PlatformInfo_t& i, qint32 v) { i.gpsFormat.*field = Field(v); })};
 }
 
 Column_t coordColumn(Utils::CoordInfo_t Utils::GpsFormat_t::*coord, qint32 Utils::CoordInfo_t::*field)
 {
     return {[coord, field](const PlatformInfo_t& i) { return QString::number(i.gpsFormat.*coord.*field); },
-            [coord, field](PlatformInfo_t& i, const QString& t) { i.gpsFormat.*coord.*field = decimal(t); }};
+            number([coord, field](PlatformInfo_t& i, qint32 v) { i.gpsFormat.*coord.*field = v; })};
 }
 
 const QList<Column_t>& columns()
@@ -82,29 +106,37 @@ const QList<Column_t>& columns()
     static const QList<Column_t> all = [] {
         QList<Column_t> c;
         c.append({[](const PlatformInfo_t& i) { return QString::number(quint32(i.index)); },
-                  [](PlatformInfo_t& i, const QString& t) { i.index = qint32(t.toUInt()); }});
+                  [](PlatformInfo_t& i, const QString& t) {
+                      bool ok = false;
+                      i.index = qint32(t.toUInt(&ok));
+                      return ok;
+                  }});
         c.append({[](const PlatformInfo_t& i) { return flag(i.occupied); },
-                  [](PlatformInfo_t& i, const QString& t) { i.occupied = decimal(t) != 0; }});
+                  number([](PlatformInfo_t& i, qint32 v) { i.occupied = v != 0; })});
         c.append({[](const PlatformInfo_t& i) { return QString::number(qint32(i.platformIdType)); },
-                  [](PlatformInfo_t& i, const QString& t) { i.platformIdType = quint32(decimal(t)); }});
+                  number([](PlatformInfo_t& i, qint32 v) { i.platformIdType = quint32(v); })});
         c.append({[](const PlatformInfo_t& i) { return i.platformId; },
-                  [](PlatformInfo_t& i, const QString& t) { i.platformId = t; }});
+                  text([](PlatformInfo_t& i, const QString& t) { i.platformId = t; })});
         c.append({[](const PlatformInfo_t& i) { return i.label; },
-                  [](PlatformInfo_t& i, const QString& t) { i.label = t; }});
+                  text([](PlatformInfo_t& i, const QString& t) { i.label = t; })});
         c.append({[](const PlatformInfo_t& i) { return flag(i.gpsModeEnabled); },
-                  [](PlatformInfo_t& i, const QString& t) { i.gpsModeEnabled = decimal(t) != 0; }});
+                  number([](PlatformInfo_t& i, qint32 v) { i.gpsModeEnabled = v != 0; })});
         c.append({[](const PlatformInfo_t& i) { return i.gpsFormat.name; },
-                  [](PlatformInfo_t& i, const QString& t) { i.gpsFormat.name = t; }});
+                  text([](PlatformInfo_t& i, const QString& t) { i.gpsFormat.name = t; })});
         c.append(formatColumn(&Utils::GpsFormat_t::payloadLen));
         c.append(formatColumn(&Utils::GpsFormat_t::indexPos));
         c.append({[](const PlatformInfo_t& i) { return flag(i.gpsFormat.gpsCheck); },
-                  [](PlatformInfo_t& i, const QString& t) { i.gpsFormat.gpsCheck = decimal(t) != 0; }});
+                  number([](PlatformInfo_t& i, qint32 v) { i.gpsFormat.gpsCheck = v != 0; })});
         for (auto coord : {&Utils::GpsFormat_t::lat, &Utils::GpsFormat_t::lon})
             for (qint32 Utils::CoordInfo_t::*field : Utils::coordInfoFields)
                 c.append(coordColumn(coord, field));
         c.append(formatColumn(&Utils::GpsFormat_t::encryptionType));
         c.append({[](const PlatformInfo_t& i) { return QStringLiteral("0x") + QString::number(i.gpsFormat.polynom, 16); },
-                  [](PlatformInfo_t& i, const QString& t) { i.gpsFormat.polynom = polynomOf(t); }});
+                  [](PlatformInfo_t& i, const QString& t) {
+                      bool ok = false;
+                      i.gpsFormat.polynom = polynomOf(t, ok);
+                      return ok;
+                  }});
         c.append(formatColumn(&Utils::GpsFormat_t::crcPos));
         c.append(formatColumn(&Utils::GpsFormat_t::crcLen));
         c.append(formatColumn(&Utils::GpsFormat_t::dataPos));
@@ -115,7 +147,11 @@ const QList<Column_t>& columns()
         c.append(decimalColumn(&PlatformInfo_t::modulation));
         c.append(decimalColumn(&PlatformInfo_t::frequencyMode));
         c.append({[](const PlatformInfo_t& i) { return QString::number(i.narrowFrequencyHz); },
-                  [](PlatformInfo_t& i, const QString& t) { i.narrowFrequencyHz = t.toUInt(); }});
+                  [](PlatformInfo_t& i, const QString& t) {
+                      bool ok = false;
+                      i.narrowFrequencyHz = t.toUInt(&ok);
+                      return ok;
+                  }});
         return c;
     }();
     return all;
@@ -148,15 +184,26 @@ QList<PlatformInfo_t> MainWindow::parsePlatformsFile(const QByteArray& content, 
         if (fields.size() != titles.size() || fields.size() != columns().size())
             fail(QStringLiteral("Unable to read platforms file %1, wrong number of columns. Columns shoud be %2.")
                      .arg(fileName, titles.join(QLatin1Char(','))));
+        // Every field is checked before anything on the receiver changes: the
+        // message names the line and the column.
+        const auto refuse = [&](int column, const QString& reason) {
+            fail(QStringLiteral("Unable to read platforms file %1, line %2, column \"%3\": %4")
+                     .arg(fileName)
+                     .arg(number)
+                     .arg(titles.at(column), reason));
+        };
         PlatformInfo_t info;
         for (int i = 0; i < fields.size(); ++i)
-            columns().at(i).read(info, fields.at(i));
+            if (!columns().at(i).read(info, fields.at(i)))
+                refuse(i, QStringLiteral("\"%1\" is not a number").arg(fields.at(i)));
         // A slot the receiver does not have is one platform too many.
         if (quint32(info.index) >= slotCount)
             fail(QStringLiteral("Unable to read import whole platform file %1, too many platforms.").arg(fileName));
         try {
             Com::DfrLink::checkPlatformInfo(info);
         } catch (const Tarsk::Utils::Exception& e) {
+            if (!Com::DfrLink::isPlatformId(info.platformId))
+                refuse(idColumn, e.message());
             fail(QStringLiteral("Unable to read platforms file %1, line %2: %3").arg(fileName).arg(number).arg(e.message()));
         }
         platforms.append(info);
@@ -167,7 +214,7 @@ QList<PlatformInfo_t> MainWindow::parsePlatformsFile(const QByteArray& content, 
 
 void MainWindow::slotExportPlatformsInfo()
 {
-    const QString fileName = Dialogs::saveFileName(this, dialogTitle, fileFilter);
+    const QString fileName = Dialogs::saveFileName(this, dialogTitle, fileFilter, QString(), QStringLiteral("csv"));
     if (fileName.isEmpty())
         return;
     QTableWidget* table = ui->tableWidgetPlatforms;
@@ -195,6 +242,7 @@ void MainWindow::slotExportPlatformsInfo()
     }
     if (file.write(text.toUtf8()) < 0 || !file.commit())
         fail(QStringLiteral("Unable to write platforms file %1 (%2)").arg(fileName, file.errorString()));
+    showSuccess(QStringLiteral("Favorite platforms exported to %1").arg(fileName));
 }
 
 void MainWindow::slotImportPlatformsInfo()
@@ -211,22 +259,60 @@ void MainWindow::slotImportPlatformsInfo()
     const QList<PlatformInfo_t> platforms = parsePlatformsFile(
         file.readAll(), fileName, platformsFileColumnsNames.value(dfrLink.dfrVersion), dfrLink.nbIpSlots());
 
+    // The favourites as they are now, put back if the receiver refuses a write midway.
+    slotGetPlatformsInfo();
+    const QList<PlatformInfo_t> before = heldPlatforms;
     if (!slotDeleteAllPlatforms())
         return;
 
     QTableWidget* table = ui->tableWidgetPlatforms;
     table->setSortingEnabled(false);
-    {
+    int done = 0;
+    try {
         SlotProgress progress(this, QStringLiteral("Importing favorite platforms"), int(platforms.size()));
-        for (int i = 0; i < platforms.size(); ++i) {
-            progress.setSlot(i);
-            dfrLink.createPlatformInfo(quint32(platforms.at(i).index));
-            dfrLink.setPlatformInfo(platforms.at(i), true);
+        for (; done < platforms.size(); ++done) {
+            progress.setSlot(done);
+            dfrLink.createPlatformInfo(quint32(platforms.at(done).index));
+            dfrLink.setPlatformInfo(platforms.at(done), true);
         }
+    } catch (const Tarsk::Utils::Exception& refused) {
+        if (!dfrLink.hasUartLink())
+            throw;
+        const PlatformInfo_t& failed = platforms.at(done);
+        const QString summary = QStringLiteral("The receiver refused favourite %1 (identifier %2) from %3")
+                                    .arg(failed.index, 2, 10, QLatin1Char('0'))
+                                    .arg(failed.platformId, QFileInfo(fileName).fileName());
+        try {
+            putBackPlatforms(before, platforms.mid(0, done + 1));
+        } catch (const Tarsk::Utils::Exception&) {
+            reportFailure(refused, summary + QStringLiteral("; the favourites could not all be put back"));
+            throw;
+        }
+        slotGetPlatformsInfo();
+        reportFailure(refused, summary + QStringLiteral("; the favourites held before the import were put back"));
+        return;
     }
     slotGetPlatformsInfo();
     table->setSortingEnabled(true);
     table->sortItems(PLATFORMSCOLUMN_POS, Qt::AscendingOrder);
+    showSuccess(QStringLiteral("%1 favorite platforms imported from %2").arg(platforms.size()).arg(fileName));
+}
+
+void MainWindow::putBackPlatforms(const QList<PlatformInfo_t>& before, const QList<PlatformInfo_t>& written)
+{
+    SlotProgress progress(this, QStringLiteral("Putting favorite platforms back"), int(written.size() + before.size()));
+    int step = 0;
+    for (const PlatformInfo_t& info : written) {
+        progress.setSlot(step++);
+        const bool heldBefore = info.index < before.size() && before.at(info.index).occupied;
+        if (!heldBefore)
+            dfrLink.deletePlatformInfo(quint32(info.index));
+    }
+    for (const PlatformInfo_t& info : before) {
+        progress.setSlot(step++);
+        if (info.occupied)
+            dfrLink.setPlatformInfo(info, true);
+    }
 }
 
 } // namespace Vantrel::Ui

@@ -17,26 +17,43 @@ namespace Vantrel::Ui {
 void MainWindow::showPlatformRow(int row, Com::DfrLink::PlatformInfo_t info)
 {
     QTableWidget* table = ui->tableWidgetPlatforms;
-    for (int column = PLATFORMSCOLUMN_ID; column <= PLATFORMSCOLUMN_GPSFORMAT; ++column)
+    // The row may be gone: a port removed during the read empties the table.
+    const auto show = [table, row](int column, const QString& text) {
         if (QTableWidgetItem* item = table->item(row, column))
-            item->setText(QString());
+            item->setText(text);
+    };
+    for (int column = PLATFORMSCOLUMN_ID; column <= PLATFORMSCOLUMN_GPSFORMAT; ++column)
+        show(column, QString());
     Utils::GpsFormat* catalogue = Utils::GpsFormat::instance();
     if (!info.occupied) {
-        favoriteRecords.remove(info.index);
         catalogue->removeGpsFormat(Utils::GpsFormat::ORIGIN_PLATFORM, info.index);
         return;
     }
-    favoriteRecords.insert(info.index, info);
-    table->item(row, PLATFORMSCOLUMN_ID)->setText(info.platformId);
-    table->item(row, PLATFORMSCOLUMN_MODULATION)->setText(Com::DfrLink::orvanModulationToString(info.modulation));
-    table->item(row, PLATFORMSCOLUMN_LABEL)->setText(info.label);
+    show(PLATFORMSCOLUMN_ID, info.platformId);
+    show(PLATFORMSCOLUMN_MODULATION, Com::DfrLink::orvanModulationToString(info.modulation));
+    show(PLATFORMSCOLUMN_LABEL, info.label);
     if (info.gpsModeEnabled) {
-        table->item(row, PLATFORMSCOLUMN_GPSFORMAT)->setText(info.gpsFormat.name);
+        show(PLATFORMSCOLUMN_GPSFORMAT, info.gpsFormat.name);
         info.gpsFormat.description = QStringLiteral("from platform %1 (Id: %2)").arg(info.label, info.platformId);
         catalogue->addGpsFormat(Utils::GpsFormat::ORIGIN_PLATFORM, info.index, info.gpsFormat);
     } else {
         catalogue->removeGpsFormat(Utils::GpsFormat::ORIGIN_PLATFORM, info.index);
     }
+}
+
+void MainWindow::holdPlatform(const Com::DfrLink::PlatformInfo_t& info)
+{
+    if (info.index >= 0 && info.index < heldPlatforms.size())
+        heldPlatforms[info.index] = info;
+}
+
+int MainWindow::rowOfPlatformSlot(quint32 slot) const
+{
+    const QTableWidget* table = ui->tableWidgetPlatforms;
+    for (int row = 0; row < table->rowCount(); ++row)
+        if (table->item(row, PLATFORMSCOLUMN_POS) && slotOfRow(table, row) == slot)
+            return row;
+    return -1;
 }
 
 void MainWindow::slotGetPlatformsInfo()
@@ -49,8 +66,8 @@ void MainWindow::slotGetPlatformsInfo()
         table->clearSelection();
         table->setSortingEnabled(false);
         table->setRowCount(0);
-        favoriteRecords.clear();
         catalogue->clearGpsFormats(Utils::GpsFormat::ORIGIN_PLATFORM);
+        heldPlatforms.clear();
 
         const bool hideEmpty = ui->checkBoxHideEmptySlots->isChecked();
         SlotProgress progress(this, QStringLiteral("Reading favorite platforms"), int(dfrLink.nbIpSlots()));
@@ -58,6 +75,7 @@ void MainWindow::slotGetPlatformsInfo()
         for (quint32 slot = 0; slot < dfrLink.nbIpSlots(); ++slot) {
             progress.setSlot(int(slot));
             const Com::DfrLink::PlatformInfo_t info = dfrLink.getPlatformInfo(slot);
+            heldPlatforms.append(info);
             if (!info.occupied && hideEmpty) {
                 catalogue->removeGpsFormat(Utils::GpsFormat::ORIGIN_PLATFORM, int(slot));
                 continue;
@@ -86,18 +104,15 @@ void MainWindow::slotToggleEmptySlots()
 bool MainWindow::slotDeleteAllPlatforms()
 {
     QTableWidget* table = ui->tableWidgetPlatforms;
-    if (table->rowCount() == 0)
+    if (table->rowCount() == 0 || heldPlatforms.size() != int(dfrLink.nbIpSlots()))
         slotGetPlatformsInfo();
 
-    const int rows = qMin(table->rowCount(), int(dfrLink.nbIpSlots()));
-    const auto occupied = [table](int row) {
-        const QTableWidgetItem* item = table->item(row, PLATFORMSCOLUMN_ID);
-        return item && !item->text().isEmpty();
-    };
-    bool any = false;
-    for (int row = 0; row < rows && !any; ++row)
-        any = occupied(row);
-    if (!any)
+    // The slots as read, not the table's text: the table may be emptied under us.
+    QList<quint32> occupied;
+    for (const Com::DfrLink::PlatformInfo_t& info : std::as_const(heldPlatforms))
+        if (info.occupied)
+            occupied.append(quint32(info.index));
+    if (occupied.isEmpty())
         return true;
     if (!Dialogs::askYesNo(this, QStringLiteral("Delete all platforms?"),
                            QStringLiteral("Are you sure you want to delete all favorite platform entries?")))
@@ -105,15 +120,16 @@ bool MainWindow::slotDeleteAllPlatforms()
 
     table->setSortingEnabled(false);
     {
-        SlotProgress progress(this, QStringLiteral("Deleting favorite platforms"), rows);
-        for (int row = 0; row < qMin(table->rowCount(), int(dfrLink.nbIpSlots())); ++row) {
-            progress.setSlot(row);
-            if (!occupied(row))
-                continue;
-            dfrLink.deletePlatformInfo(slotOfRow(table, row));
-            favoriteRecords.remove(qint32(slotOfRow(table, row)));
-            for (int column = PLATFORMSCOLUMN_ID; column <= PLATFORMSCOLUMN_GPSFORMAT; ++column)
-                table->item(row, column)->setText(QString());
+        SlotProgress progress(this, QStringLiteral("Deleting favorite platforms"), int(occupied.size()));
+        for (int i = 0; i < occupied.size() && occupied.at(i) < dfrLink.nbIpSlots(); ++i) {
+            progress.setSlot(i);
+            dfrLink.deletePlatformInfo(occupied.at(i));
+            Com::DfrLink::PlatformInfo_t emptied;
+            emptied.index = qint32(occupied.at(i));
+            holdPlatform(emptied);
+            const int row = rowOfPlatformSlot(occupied.at(i));
+            if (row >= 0)
+                showPlatformRow(row, emptied);
         }
     }
     slotGetPlatformsInfo();

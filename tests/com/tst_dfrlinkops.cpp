@@ -297,6 +297,13 @@ private Q_SLOTS:
         // Refused writes: nothing reaches the receiver.
         row("data length 0, recreate", V2, recreateWith([](DfrLink::PlatformInfo_t& i) { i.gpsFormat.dataLen = 0; }),
             "error: Unable to set platform info, data length is not between 1 and 254 (0)");
+        row("identifier not hexadecimal, recreate", V2,
+            recreateWith([](DfrLink::PlatformInfo_t& i) { i.platformId = "ZZ12G"; }),
+            "error: Unable to set platform info, the identifier \"ZZ12G\" is not 5, 7 or 8 hexadecimal digits");
+        row("identifier of 6 digits", V1, recreateWith([](DfrLink::PlatformInfo_t& i) { i.platformId = "1A2B3C"; }),
+            "error: Unable to set platform info, the identifier \"1A2B3C\" is not 5, 7 or 8 hexadecimal digits");
+        row("band past the last", V2, recreateWith([](DfrLink::PlatformInfo_t& i) { i.band = DfrLink::ORVANBAND_INVALID; }),
+            "error: Unable to set platform info, the band 10 is out of range (0 to 9)");
         row("label with a comma", V2, recreateWith([](DfrLink::PlatformInfo_t& i) { i.label = "a,b"; }),
             cannotStore.arg("label \"a,b\""));
         row("format name outside Latin-1", V1,

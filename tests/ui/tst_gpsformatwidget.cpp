@@ -163,6 +163,13 @@ private Q_SLOTS:
         const GpsFormat_t out = w.getGpsFormat();
         QVERIFY(GpsFormat::compare(out, fullFormat()));  // every field but the description
         QVERIFY(out.description.isEmpty());
+        // A stored type the box has no item for stays until another one is chosen.
+        GpsFormat_t odd = fullFormat();
+        odd.encryptionType = GpsFormat::EncryptionType_t(7);
+        w.setGpsFormat(odd);
+        QCOMPARE(int(w.getGpsFormat().encryptionType), 7);
+        w.findChild<QComboBox*>("comboBoxGpsFormatsEncryptionType")->setCurrentIndex(1);
+        QCOMPARE(int(w.getGpsFormat().encryptionType), 1);
 
         w.reinitGUI();
         for (const QLineEdit* edit : w.findChildren<QLineEdit*>())

@@ -28,10 +28,11 @@ QString headerLine()
 // A data line of slot `index` with GPS mode and the given polynom and label.
 QString line(int index, const QString& label = QStringLiteral("Pier"), const QString& polynom = QStringLiteral("0"))
 {
-    return QStringLiteral("%1,1,1,1A2B%1,%2,1,SM9,64,0,0,0,1,1,20,6,1,0,1,0,21,1,22,21,6,1,0,1,0,1,%3,48,16,0,48,60,0,"
+    return QStringLiteral("%1,1,1,1A2%4,%2,1,SM9,64,0,0,0,1,1,20,6,1,0,1,0,21,1,22,21,6,1,0,1,0,1,%3,48,16,0,48,60,0,"
                           "0,1,1,0\n")
         .arg(index)
-        .arg(label, polynom);
+        .arg(label, polynom)
+        .arg(index, 2, 10, QLatin1Char('0'));
 }
 
 } // namespace
@@ -124,6 +125,24 @@ private Q_SLOTS:
         QTest::newRow("label with a comma is refused")
             << V2 << Edit([](auto* ui) { typeInto(ui->lineEditPlatformsLabel, "Buoy,Oise"); }) << 0 << 0
             << QStringList{};
+        QTest::newRow("identifier not hexadecimal is refused")
+            << V2 << Edit([](auto* ui) { typeInto(ui->lineEditPlatformsOrvanId, "ZZ12G"); }) << 0 << 0
+            << QStringList{};
+        QTest::newRow("identifier of 6 digits is refused")
+            << V1 << Edit([](auto* ui) { typeInto(ui->lineEditPlatformsOrvanId, "1A2B3C"); }) << 0 << 0
+            << QStringList{};
+        // The delete goes through, the write is refused: what the slot held is written back.
+        QTest::newRow("refused by the receiver, put back") << V2 << Edit([this](auto* ui) {
+            sim->injectFault(DfrSimulator::FAULTMODE_NONE, "IP");
+            sim->injectFault(DfrSimulator::FAULTMODE_ACK_ERROR, "IP");
+            typeInto(ui->lineEditPlatformsOrvanId, "1A2B4");
+        }) << 1 << 0 << QStringList{"0", "1", "0", "1"};
+        QTest::newRow("unchanged field of a platform without GPS mode, first generation")
+            << V1 << Edit([gpsOff](auto* ui) {
+                   gpsOff(ui);
+                   Q_EMIT ui->lineEditPlatformsLabel->editingFinished();
+               })
+            << 0 << 1 << QStringList{"0", "1"};
     }
 
     void saveEdit()
@@ -133,9 +152,15 @@ private Q_SLOTS:
         QFETCH(int, answer);
         QFETCH(int, questions);
         QFETCH(QStringList, occupiedValues);
-        plug(profile);
+        // A period beyond the panel's spin box, which an edit of another field must keep.
+        plug(profile, [](DeviceState& state) { state.platforms[0][DeviceState::ipPeriod] = "40000"; });
         reply = answer;
         const QStringList before = sim->state().platforms.at(0);
+        if (occupiedValues.size() == 4) {  // the refused write and the one putting the slot back
+            QTest::ignoreMessage(QtCriticalMsg, "Error in reply: Invalid command: \"$ACK,IP,0*4A\"");
+            QTest::ignoreMessage(QtCriticalMsg, "The receiver refused favourite 00 (identifier 1A2B4); the favourite "
+                                                "it held before was written back");
+        }
 
         const QString message = TestSupport::thrownBy([&] { edit(ui); });
         QCOMPARE(asked.size(), questions);
@@ -151,6 +176,7 @@ private Q_SLOTS:
             QCOMPARE(message.startsWith("Unable to set platform info"), answer == 0);
         } else {
             QCOMPARE(message, QString());
+            QCOMPARE(sim->state().platforms.at(0).at(DeviceState::ipPeriod), QStringLiteral("40000"));
             QVERIFY(sim->state().isPlatformOccupied(0));
             QCOMPARE(ui->tableWidgetPlatforms->item(0, 1)->text(), sim->state().platforms.at(0).at(3));
             QCOMPARE(ui->tableWidgetPlatforms->item(0, 3)->text(), sim->state().platforms.at(0).at(4));
@@ -184,6 +210,25 @@ private Q_SLOTS:
         Q_EMIT ui->pushButtonPlatformsDelete->clicked();
         QCOMPARE(sim->receivedCount("IP"), 0);
         QCOMPARE(ui->tableWidgetGpsFormats->currentRow(), 1);
+
+        // A port removed as a reply comes in empties the table under the running operation:
+        // showing a slot and deleting them all carry on without the rows.
+        bool emptied = false;
+        const QMetaObject::Connection hook = connect(sim.get(), &DfrSimulator::frameReceived, this, [&](const DfrSimulator::ReceivedFrame_t& frame) {
+            if (!emptied && frame.mnemonic == "IP")
+                ui->tableWidgetPlatforms->setRowCount(0);
+            emptied = emptied || frame.mnemonic == "IP";
+        });
+        ui->tableWidgetPlatforms->setCurrentCell(1, 0);
+        QVERIFY(emptied && !ui->pushButtonPlatformsDelete->isEnabled());
+        QTest::mouseClick(ui->pushButtonPlatformsUpdate, Qt::LeftButton);
+        emptied = false;
+        reply = 0;
+        QTest::mouseClick(ui->pushButtonPlatformsDeleteAll, Qt::LeftButton);
+        for (int slot = 0; slot < 8; ++slot)
+            QVERIFY(!sim->state().isPlatformOccupied(slot));
+        QCOMPARE(ui->tableWidgetPlatforms->rowCount(), 64);
+        disconnect(hook);
     }
 
     void csvRoundTrip()
@@ -194,17 +239,37 @@ private Q_SLOTS:
         });
         DeviceState& state = sim->state();
         const auto before = state.platforms;
-        chosenFile = csvPath();
+        chosenFile = csvPath().chopped(4);  // typed without a suffix
         QTest::mouseClick(ui->pushButtonPlatformsExport, Qt::LeftButton);
+        QVERIFY(window->findChild<QToolButton*>("statusBarMessage")->text().endsWith("exported to " + csvPath()));
         const QString text = TestSupport::readFile(csvPath());
         QVERIFY(text.startsWith(headerLine()));
         QCOMPARE(text.count('\n'), 5);
         QVERIFY(text.contains(",0x1021,") && text.contains(",0xff,"));
 
         reply = 0;
+        chosenFile = csvPath();
         QTest::mouseClick(ui->pushButtonPlatformsImport, Qt::LeftButton);
         QCOMPARE(asked.size(), 1);
         QCOMPARE(asked.first().title, QStringLiteral("Delete all platforms?"));
+        QCOMPARE(meaningful(state.platforms), meaningful(before));
+        QCOMPARE(ui->tableWidgetPlatforms->rowCount(), 4);
+        QVERIFY(window->findChild<QToolButton*>("statusBarMessage")->text().endsWith("4 favorite platforms imported from "
+                                                                                     + csvPath()));
+
+        // The receiver refuses the second platform's write: the favourites held before are written back.
+        bool refused = false;
+        const QMetaObject::Connection hook = connect(sim.get(), &DfrSimulator::frameReceived, this, [&](const DfrSimulator::ReceivedFrame_t& frame) {
+            if (!refused && frame.params.value(3) == "4C5D6E7")
+                sim->injectFault(DfrSimulator::FAULTMODE_ACK_ERROR, "IP");
+            refused = refused || frame.params.value(3) == "4C5D6E7";
+        });
+        QTest::ignoreMessage(QtCriticalMsg, "Error in reply: Invalid command: \"$ACK,IP,0*4A\"");
+        QTest::ignoreMessage(QtCriticalMsg, "The receiver refused favourite 01 (identifier 4C5D6E7) from platforms.csv; "
+                                            "the favourites held before the import were put back");
+        QTest::mouseClick(ui->pushButtonPlatformsImport, Qt::LeftButton);
+        disconnect(hook);
+        QVERIFY(refused);
         QCOMPARE(meaningful(state.platforms), meaningful(before));
         QCOMPARE(ui->tableWidgetPlatforms->rowCount(), 4);
     }
@@ -231,6 +296,13 @@ private Q_SLOTS:
         QTest::newRow("too many platforms")
             << tooMany << QStringLiteral("Unable to read import whole platform file %1, too many platforms.")
             << QStringList{};
+        QTest::newRow("identifier not hexadecimal")
+            << header + line(0) + line(1).replace("1A201", "XYZ!!")
+            << fileError + "line 3, column \"Orvan ID\": Unable to set platform info, the identifier \"XYZ!!\""
+            << QStringList{};
+        QTest::newRow("index not a number") << header + line(0) + line(1).replace(0, 1, "abc")
+                                            << fileError + "line 3, column \"Index\": \"abc\" is not a number"
+                                            << QStringList{};
         QTest::newRow("label with a star")
             << header + line(2, "Pier*") << fileError + "line 2: Unable to set platform info, the label" << QStringList{};
         QTest::newRow("missing file") << QString() << QStringLiteral("Unable to open platforms file %1")
@@ -313,6 +385,7 @@ private Q_SLOTS:
         QTest::newRow("polynom keeps four digits") << "lineEditGpsFormatsEncryptionPolynom" << "1a2b3" << 24
                                                    << "1a2b";
         QTest::newRow("name with a comma is put back") << "lineEditGpsFormatsName" << "A,B" << 1 << "";
+        QTest::newRow("refused by the receiver, written back") << "lineEditGpsFormatsName" << "SM21" << 1 << "SM20-CRC";
     }
 
     void editWritesWholeSlot()
@@ -324,6 +397,13 @@ private Q_SLOTS:
         plug(DeviceState::PROFILE_DFR_V2_APP);
         ui->tableWidgetGpsFormats->setCurrentCell(rowOfSlot(3), 0);
         sim->clearReceivedFrames();
+        const bool refused = typed == "SM21";
+        if (refused) {
+            sim->injectFault(DfrSimulator::FAULTMODE_ACK_ERROR, "SFG");
+            QTest::ignoreMessage(QtCriticalMsg, "Error in reply: Invalid command: \"$ACK,SFG,0*01\"");
+            QTest::ignoreMessage(QtCriticalMsg,
+                                 "The receiver refused GPS format 03 (SM21); the format it held before was written back");
+        }
 
         editorField(field)->setText(typed);
         const QString error = TestSupport::thrownBy([&] { Q_EMIT editorField(field)->editingFinished(); });
@@ -334,10 +414,10 @@ private Q_SLOTS:
             QCOMPARE(editorField(field)->text(), QStringLiteral("SM20-CRC"));
             return;
         }
-        QCOMPARE(sfg.size(), 1);
-        QCOMPARE(sfg.first().size(), 29);
-        QCOMPARE(sfg.first().mid(0, 2), (QStringList{"3", "SM20-CRC"}));
-        QCOMPARE(sfg.first().at(position), sent);
+        QCOMPARE(sfg.size(), refused ? 2 : 1);
+        QCOMPARE(sfg.last().size(), 29);
+        QCOMPARE(sfg.last().mid(0, 2), (QStringList{"3", "SM20-CRC"}));
+        QCOMPARE(sfg.last().at(position), sent);
         // Read back and shown as stored.
         QCOMPARE(sim->receivedMnemonics().last(), QStringLiteral("GFG"));
         QCOMPARE(sim->state().gpsFormats.at(3).at(position), sent);
