@@ -233,6 +233,8 @@ private:
     // Records the configuration into a script file, one frame per line, through a
     // temporary file: on any failure the previous file stays as it was.
     void saveConfiguration(const QString& fileName);
+    // Scripts and the backups made before a mode switch live here.
+    static QString backupsFolder();
     // Saves the configuration under "../Backups"; returns the file written.
     QString backupConfiguration(const QString& serial);
 

@@ -108,8 +108,7 @@ QString MainWindow::backupConfiguration(const QString& serial)
     // The serial comes from the receiver: it must not steer the path.
     QString safeSerial = serial;
     safeSerial.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9_-]")), QStringLiteral("_"));
-    const QString dirPath =
-        QDir::cleanPath(QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("../Backups")));
+    const QString dirPath = backupsFolder();
     if (!QDir().mkpath(dirPath))
         fail(QStringLiteral("Unable to create the backup folder %1").arg(dirPath));
     const QString fileName =

@@ -26,13 +26,12 @@ constexpr qsizetype listedCommands = 30;
     throw Tarsk::Utils::Exception(message, QtCriticalMsg);
 }
 
-// Scripts and the backups made before a mode switch live here.
-QString backupsFolder()
+} // namespace
+
+QString MainWindow::backupsFolder()
 {
     return QDir::cleanPath(QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("../Backups")));
 }
-
-} // namespace
 
 QStringList MainWindow::recordConfiguration()
 {
