@@ -70,6 +70,13 @@ MainWindow::MainWindow()
     ui->widgetSoftwareSetupDateTime->setNowLabel(QStringLiteral("System time"));
 
     connect(&statusRefreshTimer, &QTimer::timeout, this, &MainWindow::refreshStatusWhenIdle);
+    // Idle means no request for a whole period: every request starts the wait anew.
+    const auto requestSent = [this] {
+        if (statusRefreshTimer.isActive())
+            statusRefreshTimer.start();
+    };
+    connect(&dfrLink, &Com::DfrLink::sigSendRequest, this, requestSent);
+    connect(&dfrLink, &Com::DfrLink::sigSendManualDfrCmd, this, requestSent);
     // Ctrl+Q closes the window from any tab, as the desktop's programs do.
     auto* quit = new QAction(QStringLiteral("Quit"), this);
     quit->setShortcut(QKeySequence::Quit);

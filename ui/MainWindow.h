@@ -218,8 +218,8 @@ private:
     Com::DfrLink::GpsFormatInfo_t shownGpsFormat;        // the editor's bank slot as held
 
     void initSettingsTab();
-    // The status panel is read again every few seconds (a setting) while a
-    // receiver is connected and no request runs.
+    // The status panel is read again once a receiver has been sent no request
+    // for a few seconds (a setting).
     void restartStatusRefresh();
     void refreshStatusWhenIdle();
     void updateSettingsWidgets();
