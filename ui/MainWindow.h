@@ -203,8 +203,8 @@ private:
     Com::DfrLink::PlatformInfo_t platformFromPanel() const;
     static bool samePlatform(Com::DfrLink::PlatformInfo_t a, Com::DfrLink::PlatformInfo_t b);
     // Writes a slot; when the receiver refuses, writes back what it held, reads
-    // the slot again and says so. False when refused.
-    bool writePlatformSlot(const Com::DfrLink::PlatformInfo_t& info, bool recreate,
+    // the slot again, says so and throws the refusal on.
+    void writePlatformSlot(const Com::DfrLink::PlatformInfo_t& info, bool recreate,
                            const Com::DfrLink::PlatformInfo_t& held);
     void holdPlatform(const Com::DfrLink::PlatformInfo_t& info);
     int rowOfPlatformSlot(quint32 slot) const;
@@ -253,6 +253,10 @@ private:
     // user's words, which the status bar shows.
     void showSuccess(const QString& text);
     void reportFailure(const Tarsk::Utils::Exception& failure, const QString& summary);
+    // For a failure that goes on leaving the slot: logs the summary, and the
+    // application's report of the failure that follows goes to the log only,
+    // so that the status bar keeps the user's words. The caller rethrows.
+    void explainFailure(const Tarsk::Utils::Exception& failure, const QString& summary);
     // What a failed request for `what` means to the user: refused, not answered, or the link lost.
     static QString failureInWords(const Tarsk::Utils::Exception& failure, const QString& what);
     static bool isRefusal(const Tarsk::Utils::Exception& failure);
@@ -296,6 +300,7 @@ private:
     QToolButton* statusDismiss = nullptr;
     QLabel* statusLinkIcon = nullptr;
     QLabel* statusConnection = nullptr;
+    QString explainedFailure;  // reported next by the application, kept out of the status bar
     QString linkState;       // as the link reports it
     QString shownLinkState;  // as the status bar shows it
     int linkStateChanges = 0;

@@ -256,10 +256,13 @@ void MainWindow::slotReadFlashMemory()
     const QString what = bytesRead == 0 && rowsAdded == 0
                              ? QStringLiteral("nothing could be read.")
                              : QStringLiteral("what was read before is kept: %1.").arg(kept);
-    if (failure)
-        reportFailure(*failure, QStringLiteral("Flash memory read failed; %1").arg(what));
-    else
+    if (!failure) {
         qWarning().noquote() << QStringLiteral("Flash memory read cancelled; %1").arg(what);
+        return;
+    }
+    // What was kept is said; the failure itself goes on leaving the slot.
+    explainFailure(*failure, QStringLiteral("Flash memory read failed; %1").arg(what));
+    throw *failure;
 }
 
 void MainWindow::slotEraseFlashMemory()

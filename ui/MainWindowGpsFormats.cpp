@@ -179,9 +179,9 @@ void MainWindow::slotSaveGpsFormats()
             reportFailure(refused, summary);
             throw;
         }
-        reportFailure(refused, summary);
         slotDisplayGpsFormatInfo();
-        return;
+        explainFailure(refused, summary);
+        throw;
     }
     if (!dfrLink.isNoSendCommandMode())
         slotDisplayGpsFormatInfo();

@@ -161,12 +161,11 @@ bool MainWindow::samePlatform(Com::DfrLink::PlatformInfo_t a, Com::DfrLink::Plat
     return platformsFileLine(a) == platformsFileLine(b);
 }
 
-bool MainWindow::writePlatformSlot(const Com::DfrLink::PlatformInfo_t& info, bool recreate,
+void MainWindow::writePlatformSlot(const Com::DfrLink::PlatformInfo_t& info, bool recreate,
                                    const Com::DfrLink::PlatformInfo_t& held)
 {
     try {
         dfrLink.setPlatformInfo(info, recreate);
-        return true;
     } catch (const Tarsk::Utils::Exception& refused) {
         // Without a receiver nothing can be put back; a recording sends nothing.
         if (!dfrLink.hasUartLink() || dfrLink.isNoSendCommandMode())
@@ -184,8 +183,10 @@ bool MainWindow::writePlatformSlot(const Com::DfrLink::PlatformInfo_t& info, boo
             reportFailure(refused, summary);
             throw;
         }
-        reportFailure(refused, summary);
-        return false;
+        // The panel and the list show what the receiver holds, then the refusal goes on.
+        slotDisplayPlatformInfo();
+        explainFailure(refused, summary);
+        throw;
     }
 }
 
@@ -254,8 +255,8 @@ void MainWindow::slotSavePlatformsInfo()
         }
     }
 
-    const bool written = writePlatformSlot(info, recreate, held ? shownPlatform : Com::DfrLink::PlatformInfo_t());
-    if (!written || !dfrLink.isNoSendCommandMode())
+    writePlatformSlot(info, recreate, held ? shownPlatform : Com::DfrLink::PlatformInfo_t());
+    if (!dfrLink.isNoSendCommandMode())
         slotDisplayPlatformInfo();
 }
 

@@ -289,8 +289,8 @@ void MainWindow::slotImportPlatformsInfo()
             throw;
         }
         slotGetPlatformsInfo();
-        reportFailure(refused, summary + QStringLiteral("; the favourites held before the import were put back"));
-        return;
+        explainFailure(refused, summary + QStringLiteral("; the favourites held before the import were put back"));
+        throw;
     }
     slotGetPlatformsInfo();
     table->setSortingEnabled(true);

@@ -124,12 +124,12 @@ void MainWindow::slotTerminalScript()
         }
     } catch (const Tarsk::Utils::Exception& failure) {
         const QString command = QStringLiteral("command %1 of %2 (%3)").arg(sent + 1).arg(commands.size()).arg(commands.at(sent));
-        reportFailure(failure, failureInWords(failure, command)
-                                   + QStringLiteral(" The script stopped there; %1 command(s) before it were sent.").arg(sent));
         // A refusal leaves the link up: show what the receiver holds now.
         if (isRefusal(failure) && sent > 0)
             slotRefreshGuiInfos();
-        return;
+        explainFailure(failure, failureInWords(failure, command)
+                                    + QStringLiteral(" The script stopped there; %1 command(s) before it were sent.").arg(sent));
+        throw;
     }
     slotRefreshGuiInfos();
     showSuccess(QStringLiteral("Script %1: %2 command(s) sent.").arg(fileName).arg(commands.size()));

@@ -66,6 +66,12 @@ void MainWindow::setupStatusBar()
                 // the end of the wait says whether it came back.
                 if (restartAttempt)
                     return;
+                if (!explainedFailure.isEmpty()) {
+                    const bool explained = message == explainedFailure;
+                    explainedFailure.clear();
+                    if (explained)
+                        return;
+                }
                 if (Tarsk::Ui::UiLogger::severity(type) >= Tarsk::Ui::UiLogger::severity(QtWarningMsg)
                     && !logOnly(message))
                     showStatusMessage(type, time, message);
@@ -121,6 +127,15 @@ void MainWindow::reportFailure(const Tarsk::Utils::Exception& failure, const QSt
         qWarning().noquote() << failure.message();
         qWarning().noquote() << summary;
     }
+}
+
+void MainWindow::explainFailure(const Tarsk::Utils::Exception& failure, const QString& summary)
+{
+    if (failure.severity() == QtWarningMsg)
+        qWarning().noquote() << summary;
+    else
+        qCritical().noquote() << summary;
+    explainedFailure = failure.message();
 }
 
 bool MainWindow::isRefusal(const Tarsk::Utils::Exception& failure)

@@ -59,7 +59,8 @@ void MainWindow::slotSendManualDfrCmd()
                                                    "without waiting for an answer.")
                                         .arg(shown.isEmpty() ? QStringLiteral("An empty line") : shown);
     } catch (const Tarsk::Utils::Exception& failure) {
-        reportFailure(failure, failureInWords(failure, shown));
+        explainFailure(failure, failureInWords(failure, shown));
+        throw;
     }
 }
 

@@ -156,7 +156,7 @@ private Q_SLOTS:
         connectReceiver(DeviceState::PROFILE_DFR_V2_APP, 30);
         ui->checkBoxFlashDumpToFile->setChecked(true);
         sim->setPersistentFault(DfrSimulator::FAULTMODE_BAD_BINARY_CHECKSUM, "RFP");
-        ui->pushButtonRxFlashRead->click();
+        QVERIFY(thrown(&MainWindow::slotReadFlashMemory).startsWith("Link Error: "));
         QVERIFY2(statusText().endsWith("Flash memory read failed; nothing could be read."),
                  qPrintable(statusText()));
         QCOMPARE(dumpDir().entryList(QDir::Files).size(), 0);
