@@ -47,6 +47,13 @@ bool DateTimeWidget::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
+DateTimeWidget::~DateTimeWidget()
+{
+    // Closing a shown editor takes its focus, which finishes its edit: that must
+    // not reach this half-destroyed object.
+    disconnect(editor, nullptr, this, nullptr);
+}
+
 Utils::DateTime DateTimeWidget::dateTime() const
 {
     return Utils::DateTime::fromQDateTime(editor->dateTime());

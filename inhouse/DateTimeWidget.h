@@ -16,6 +16,7 @@ class DateTimeWidget : public QWidget
     Q_OBJECT
 public:
     explicit DateTimeWidget(QWidget* parent = nullptr);
+    ~DateTimeWidget() override;
 
     Utils::DateTime dateTime() const;
     void setDateTime(const Utils::DateTime& dateTime);
