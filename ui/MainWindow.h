@@ -246,6 +246,8 @@ private:
     // Status bar: the latest warning or error (click shows the log) and the connection state.
     void setupStatusBar();
     void showStatusMessage(QtMsgType type, const QDateTime& time, const QString& message);
+    // Shows a message at a level ("critical", "warning", "success"); returns the text shown.
+    QString showStatusText(const QString& level, const QDateTime& time, const QString& message);
     void clearStatusMessage();
     // Outcomes said on screen. A success is logged and stays in the status bar
     // for a few seconds. A failure is logged in its own words, as the
@@ -257,6 +259,7 @@ private:
     // application's report of the failure that follows goes to the log only,
     // so that the status bar keeps the user's words. The caller rethrows.
     void explainFailure(const Tarsk::Utils::Exception& failure, const QString& summary);
+    static void logAtSeverityOf(const Tarsk::Utils::Exception& failure, const QString& text);
     // What a failed request for `what` means to the user: refused, not answered, or the link lost.
     static QString failureInWords(const Tarsk::Utils::Exception& failure, const QString& what);
     static bool isRefusal(const Tarsk::Utils::Exception& failure);

@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QLabel>
+#include <QMap>
 #include <QRegularExpression>
 #include <QStatusBar>
 #include <QStyle>
@@ -83,33 +84,42 @@ void MainWindow::setupStatusBar()
 
 void MainWindow::showStatusMessage(QtMsgType type, const QDateTime& time, const QString& message)
 {
-    const bool critical = Tarsk::Ui::UiLogger::severity(type) >= Tarsk::Ui::UiLogger::severity(QtCriticalMsg);
+    if (Tarsk::Ui::UiLogger::severity(type) >= Tarsk::Ui::UiLogger::severity(QtCriticalMsg))
+        showStatusText(QStringLiteral("critical"), time, message);
+    else
+        showStatusText(QStringLiteral("warning"), time, message);
+}
+
+QString MainWindow::showStatusText(const QString& level, const QDateTime& time, const QString& message)
+{
+    struct Look_t
+    {
+        QStyle::StandardPixmap icon;
+        const char* colours;
+    };
+    static const QMap<QString, Look_t> looks = {
+        {QStringLiteral("critical"), {QStyle::SP_MessageBoxCritical, "background: #f8d0d0; color: #7a0000;"}},
+        {QStringLiteral("warning"), {QStyle::SP_MessageBoxWarning, "background: #ffecb3; color: #5a4000;"}},
+        {QStringLiteral("success"), {QStyle::SP_DialogApplyButton, "background: #d4edda; color: #155724;"}},
+    };
+    const Look_t look = looks.value(level);
     // Only the first line: a multi-line message would make the bar grow.
     const QString firstLine = message.section(QLatin1Char('\n'), 0, 0);
     const QString text = QStringLiteral("%1 UTC  %2").arg(time.toUTC().toString(QStringLiteral("hh:mm:ss")), firstLine);
     statusMessage->setText(text);
     statusMessage->setToolTip(QStringLiteral("%1\nClick to show the log in the Terminal tab.").arg(message));
-    statusMessage->setIcon(style()->standardIcon(critical ? QStyle::SP_MessageBoxCritical
-                                                          : QStyle::SP_MessageBoxWarning));
-    statusMessage->setStyleSheet(critical ? QStringLiteral("QToolButton { background: #f8d0d0; color: #7a0000; }")
-                                          : QStringLiteral("QToolButton { background: #ffecb3; color: #5a4000; }"));
-    statusMessage->setProperty("level", critical ? QStringLiteral("critical") : QStringLiteral("warning"));
+    statusMessage->setIcon(style()->standardIcon(look.icon));
+    statusMessage->setStyleSheet(QStringLiteral("QToolButton { %1 }").arg(QLatin1String(look.colours)));
+    statusMessage->setProperty("level", level);
     statusMessage->show();
     statusDismiss->show();
+    return text;
 }
 
 void MainWindow::showSuccess(const QString& text)
 {
     qInfo().noquote() << text;
-    const QString shown = QStringLiteral("%1 UTC  %2")
-                              .arg(QDateTime::currentDateTimeUtc().toString(QStringLiteral("hh:mm:ss")), text);
-    statusMessage->setText(shown);
-    statusMessage->setToolTip(QStringLiteral("%1\nClick to show the log in the Terminal tab.").arg(text));
-    statusMessage->setIcon(style()->standardIcon(QStyle::SP_DialogApplyButton));
-    statusMessage->setStyleSheet(QStringLiteral("QToolButton { background: #d4edda; color: #155724; }"));
-    statusMessage->setProperty("level", QStringLiteral("success"));
-    statusMessage->show();
-    statusDismiss->show();
+    const QString shown = showStatusText(QStringLiteral("success"), QDateTime::currentDateTimeUtc(), text);
     // A success is news for a moment; a warning or error that replaced it stays.
     QTimer::singleShot(successShownMs, this, [this, shown] {
         if (statusMessage->property("level").toString() == QLatin1String("success") && statusMessage->text() == shown)
@@ -119,23 +129,22 @@ void MainWindow::showSuccess(const QString& text)
 
 void MainWindow::reportFailure(const Tarsk::Utils::Exception& failure, const QString& summary)
 {
-    const bool critical = failure.severity() == QtCriticalMsg || failure.severity() == QtFatalMsg;
-    if (critical) {
-        qCritical().noquote() << failure.message();
-        qCritical().noquote() << summary;
-    } else {
-        qWarning().noquote() << failure.message();
-        qWarning().noquote() << summary;
-    }
+    logAtSeverityOf(failure, failure.message());
+    logAtSeverityOf(failure, summary);
 }
 
 void MainWindow::explainFailure(const Tarsk::Utils::Exception& failure, const QString& summary)
 {
-    if (failure.severity() == QtWarningMsg)
-        qWarning().noquote() << summary;
-    else
-        qCritical().noquote() << summary;
+    logAtSeverityOf(failure, summary);
     explainedFailure = failure.message();
+}
+
+void MainWindow::logAtSeverityOf(const Tarsk::Utils::Exception& failure, const QString& text)
+{
+    if (failure.severity() == QtWarningMsg)
+        qWarning().noquote() << text;
+    else
+        qCritical().noquote() << text;
 }
 
 bool MainWindow::isRefusal(const Tarsk::Utils::Exception& failure)
