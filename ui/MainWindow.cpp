@@ -10,7 +10,6 @@
 
 #include "app/AppIdentity.h"
 #include "app/Constants.h"
-#include "ui/PlatformsTableColumns.h"
 #include "ui_UiMainWindow.h"
 #include "utils/EnumText.h"
 #include "utils/FlashMemory.h"
@@ -21,15 +20,6 @@ namespace Vantrel::Ui {
 
 namespace {
 
-
-void prepareSlotsTable(QTableWidget* table, const QStringList& headers)
-{
-    table->setColumnCount(int(headers.size()));
-    table->setHorizontalHeaderLabels(headers);
-    table->verticalHeader()->hide();
-    table->horizontalHeader()->setStretchLastSection(true);
-    table->resizeColumnsToContents();
-}
 
 } // namespace
 
@@ -124,8 +114,7 @@ MainWindow::MainWindow()
 
     setupRxTable();
 
-    prepareSlotsTable(ui->tableWidgetPlatforms, platformsTableHeaders());
-    prepareSlotsTable(ui->tableWidgetGpsFormats, gpsFormatsTableHeaders());
+    setupSlotTables();
 
     initSettingsTab();
     Utils::Settings::instance()->loadSettingsInternal();

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
+
 #include "com/ComManager.h"
 #include "com/DfrLink.h"
 #include "inhouse/Exception.h"
@@ -14,6 +16,8 @@
 #include "ui/TrafficLog.h"
 
 class QAction;
+class QModelIndex;
+class QTableView;
 class QTableWidget;
 class QCloseEvent;
 class QLabel;
@@ -28,7 +32,10 @@ class Ui_UiMainWindow;
 
 namespace Vantrel::Ui {
 
+class GpsFormatsTableModel;
+class PlatformsTableModel;
 class RxTableModel;
+class SlotsFilterModel;
 }
 
 namespace Vantrel::Utils {
@@ -50,6 +57,9 @@ public:
 
     // Identifier and modulation of each favourite platform row, in table order.
     QList<QPair<QString, Com::DfrLink::OrvanModulation_t>> getFavoritePlatforms() const;
+    // The favourite and GPS format slots as last read from the receiver.
+    PlatformsTableModel* platformsTableModel() const { return platformsModel; }
+    GpsFormatsTableModel* gpsFormatsTableModel() const { return gpsFormatsModel; }
 
     // The generated form, for the window's own files and for tests that drive it.
     Ui_UiMainWindow* form() const { return ui; }
@@ -192,26 +202,40 @@ private:
     // Edit panels in their empty state.
     void reinitGUIPlatformsInfo();
     void reinitGUIGpsFormatsInfo();
-    // Slot number in column 0 of a table row, 0 when it is not a number.
-    static quint32 slotOfRow(const QTableWidget* table, int row);
-    // Shows a platform slot in its row and publishes its GPS format.
-    void showPlatformRow(int row, Com::DfrLink::PlatformInfo_t info);
-    void showGpsFormatName(int row, const QString& name);
+    // Models, titles and order of the two slot tables; set up once.
+    void setupSlotTables();
+    // Reads a whole bank into its (emptied) model with its progress, the table's
+    // selection quiet, then empties the panel and selects the first row shown.
+    void loadSlotBank(QTableView* view, const QString& what, const std::function<quint32()>& slotCount,
+                      const std::function<void(quint32)>& readSlot, const std::function<void()>& reinitPanel);
+    // Hides or shows the empty slots of a table at once; a panel whose row is hidden is emptied.
+    void hideEmptySlots(QTableView* view, SlotsFilterModel* filter, bool hide,
+                        const std::function<void()>& reinitPanel);
+    // The slot of the table's current row, -1 when there is none.
+    static int currentSlot(const QTableView* view);
+    // The row a table shows a slot in, invalid when the slot is not in view.
+    static QModelIndex rowOfSlot(const QTableView* view, int slot);
+    // The favourites in the order the table shows them, hidden empty slots left out.
+    QList<Com::DfrLink::PlatformInfo_t> shownPlatforms() const;
+    // Holds a slot as read and publishes its GPS format for decoding payloads.
+    void holdPlatform(const Com::DfrLink::PlatformInfo_t& info);
+    void holdGpsFormat(const Com::DfrLink::GpsFormatInfo_t& info);
     void writeGpsFormatSlot(quint32 slot, bool occupied, const Utils::GpsFormat_t& format);
-    // Slots as the receiver last reported them: what a refused write puts back,
-    // and what an edit keeps of the fields the user did not change.
+    // The slots as the receiver last reported them are what a refused write puts
+    // back, and what an edit keeps of the fields the user did not change.
     Com::DfrLink::PlatformInfo_t platformFromPanel() const;
     static bool samePlatform(Com::DfrLink::PlatformInfo_t a, Com::DfrLink::PlatformInfo_t b);
     // Writes a slot; when the receiver refuses, writes back what it held, reads
     // the slot again, says so and throws the refusal on.
     void writePlatformSlot(const Com::DfrLink::PlatformInfo_t& info, bool recreate,
                            const Com::DfrLink::PlatformInfo_t& held);
-    void holdPlatform(const Com::DfrLink::PlatformInfo_t& info);
-    int rowOfPlatformSlot(quint32 slot) const;
     // After a refused import: empties the slots it wrote and writes back those held before.
     void putBackPlatforms(const QList<Com::DfrLink::PlatformInfo_t>& before,
                           const QList<Com::DfrLink::PlatformInfo_t>& written);
-    QList<Com::DfrLink::PlatformInfo_t> heldPlatforms;   // by slot, every slot read
+    PlatformsTableModel* platformsModel = nullptr;
+    SlotsFilterModel* platformsFilter = nullptr;
+    GpsFormatsTableModel* gpsFormatsModel = nullptr;
+    SlotsFilterModel* gpsFormatsFilter = nullptr;
     Com::DfrLink::PlatformInfo_t shownPlatform;          // the panel's slot as held
     Com::DfrLink::PlatformInfo_t shownPlatformPanel;     // the panel as it showed it
     bool platformShown = false;

@@ -10,6 +10,8 @@
 #include <QToolBar>
 
 #include "ui/GpsFormatWidget.h"
+#include "ui/GpsFormatsTableModel.h"
+#include "ui/PlatformsTableModel.h"
 #include "ui_UiMainWindow.h"
 #include "utils/GpsFormat.h"
 
@@ -150,7 +152,7 @@ void MainWindow::connectDeviceWidgets()
     connectDevice(ui->pushButtonPlatformsExport, &QPushButton::clicked, &MainWindow::slotExportPlatformsInfo);
     connectDevice(ui->pushButtonPlatformsDeleteAll, &QPushButton::clicked, &MainWindow::slotDeleteAllPlatforms);
     connectDevice(ui->pushButtonNewFavorite, &QPushButton::clicked, &MainWindow::slotNewFavorite);
-    connectDevice(ui->tableWidgetPlatforms, &QTableWidget::itemSelectionChanged,
+    connectDevice(ui->tableWidgetPlatforms->selectionModel(), &QItemSelectionModel::selectionChanged,
                   &MainWindow::slotDisplayPlatformInfo);
     connectDevice(ui->pushButtonPlatformsCreate, &QPushButton::clicked, &MainWindow::slotCreatePlatformsInfo);
     connectDevice(ui->pushButtonPlatformsDelete, &QPushButton::clicked, &MainWindow::slotDeletePlatformsInfo);
@@ -168,7 +170,7 @@ void MainWindow::connectDeviceWidgets()
                   &MainWindow::slotSavePlatformsInfo);
 
     connectDevice(ui->pushButtonGpsFormatsReload, &QPushButton::clicked, &MainWindow::slotGetGpsFormats);
-    connectDevice(ui->tableWidgetGpsFormats, &QTableWidget::itemSelectionChanged,
+    connectDevice(ui->tableWidgetGpsFormats->selectionModel(), &QItemSelectionModel::selectionChanged,
                   &MainWindow::slotDisplayGpsFormatInfo);
     connectDevice(ui->pushButtonGpsFormatsCreate, &QPushButton::clicked, &MainWindow::slotCreateGpsFormats);
     connectDevice(ui->pushButtonGpsFormatsDelete, &QPushButton::clicked, &MainWindow::slotDeleteGpsFormats);
@@ -305,10 +307,9 @@ void MainWindow::reinitGUI()
     ui->lineEditHardwareDeclination->clear();
     ui->checkBoxHardwareProximityMode->setChecked(false);
 
-    ui->tableWidgetPlatforms->setRowCount(0);
-    heldPlatforms.clear();
+    platformsModel->clear();
     reinitGUIPlatformsInfo();
-    ui->tableWidgetGpsFormats->setRowCount(0);
+    gpsFormatsModel->clear();
     reinitGUIGpsFormatsInfo();
 
     ui->checkBoxRxLive->setChecked(true);

@@ -17,6 +17,7 @@
 
 #include "inhouse/Exception.h"
 #include "ui/Dialogs.h"
+#include "ui/PlatformsTableModel.h"
 #include "ui_UiMainWindow.h"
 #include "utils/FlashDumpInfo.h"
 #include "utils/FlashMemory.h"
@@ -116,7 +117,7 @@ Utils::FlashDumpInfo MainWindow::flashDumpInfoNow() const
     info.dfrVersion = dfrLink.dfrVersion;
     info.firmwareLevel = dfrLink.firmwareLevel;
     info.serialNumber = dfrLink.serialNumber;
-    for (const Com::DfrLink::PlatformInfo_t& slot : heldPlatforms)
+    for (const Com::DfrLink::PlatformInfo_t& slot : platformsModel->records())
         if (slot.occupied)
             info.favorites.append(slot);
     return info;
@@ -148,9 +149,9 @@ void MainWindow::slotReadFlashMemory()
 
     const bool v2 = dfrLink.dfrVersion == Com::DfrLink::DFR_V2;
     if (!v2) {
-        if (ui->tableWidgetPlatforms->rowCount() == 0)
+        if (ui->tableWidgetPlatforms->model()->rowCount() == 0)
             slotGetPlatformsInfo();
-        if (ui->tableWidgetGpsFormats->rowCount() == 0)
+        if (ui->tableWidgetGpsFormats->model()->rowCount() == 0)
             slotGetGpsFormats();
     }
     // Rows decode with what was true when the read started, even if the link goes meanwhile.
@@ -275,16 +276,14 @@ void MainWindow::slotEraseFlashMemory()
         showSuccess(QStringLiteral("Flash memory erased."));
         return;
     }
-    QTableWidget* platforms = ui->tableWidgetPlatforms;
-    if (platforms->rowCount() == 0)
+    if (ui->tableWidgetPlatforms->model()->rowCount() == 0)
         slotGetPlatformsInfo();
-    if (ui->tableWidgetGpsFormats->rowCount() == 0)
+    if (ui->tableWidgetGpsFormats->model()->rowCount() == 0)
         slotGetGpsFormats();
-    for (int row = 0; row < int(dfrLink.nbIpSlots()) && row < platforms->rowCount(); ++row) {
-        const QTableWidgetItem* slotItem = platforms->item(row, 0);
-        const QTableWidgetItem* idItem = platforms->item(row, 1);
-        if (idItem && !idItem->text().isEmpty())
-            dfrLink.eraseFlashMemoryDfrV1(slotItem ? slotItem->text().toUInt() : 0);
+    const QList<Com::DfrLink::PlatformInfo_t> platforms = shownPlatforms();
+    for (int row = 0; row < int(dfrLink.nbIpSlots()) && row < platforms.size(); ++row) {
+        if (platforms.at(row).occupied && !platforms.at(row).platformId.isEmpty())
+            dfrLink.eraseFlashMemoryDfrV1(quint32(platforms.at(row).index));
     }
     showSuccess(QStringLiteral("Flash memory erased."));
 }

@@ -3,13 +3,14 @@
 #include "ui/MainWindow.h"
 
 #include <QSignalBlocker>
-#include <QTableWidget>
+#include <QTableView>
 
 #include "inhouse/Exception.h"
 #include "ui/Dialogs.h"
 #include "ui/GpsFormatWidget.h"
-#include "ui/PlatformsTableColumns.h"
+#include "ui/GpsFormatsTableModel.h"
 #include "ui/SlotProgress.h"
+#include "ui/SlotsFilterModel.h"
 #include "ui_UiMainWindow.h"
 #include "utils/GpsFormat.h"
 
@@ -27,58 +28,22 @@ Utils::GpsFormat_t blankFormat()
 
 } // namespace
 
-quint32 MainWindow::slotOfRow(const QTableWidget* table, int row)
-{
-    const QTableWidgetItem* item = table->item(row, 0);
-    return item ? item->text().toUInt() : 0;
-}
-
 void MainWindow::slotGetGpsFormats()
 {
-    const quint32 slotCount = dfrLink.nbGpsFormatSlots();
-    if (slotCount == 0)
+    if (dfrLink.nbGpsFormatSlots() == 0)
         return;
-    QTableWidget* table = ui->tableWidgetGpsFormats;
-    Utils::GpsFormat* catalogue = Utils::GpsFormat::instance();
-    {
-        // Rebuilding selects nothing: the panel is shown once, for the first row.
-        const QSignalBlocker quiet(table);
-        table->clearSelection();
-        table->setSortingEnabled(false);
-        table->setRowCount(0);
-        catalogue->clearGpsFormats(Utils::GpsFormat::ORIGIN_DFR);
-
-        const bool hideEmpty = ui->checkBoxGpsFormatsHideEmptySlots->isChecked();
-        SlotProgress progress(this, QStringLiteral("Reading GPS formats"), int(slotCount));
-        for (quint32 slot = 0; slot < dfrLink.nbGpsFormatSlots(); ++slot) {
-            progress.setSlot(int(slot));
-            const Com::DfrLink::GpsFormatInfo_t info = dfrLink.getGpsFormatInfo(slot);
-            if (hideEmpty && !info.occupied)
-                continue;
-            const int row = table->rowCount();
-            table->insertRow(row);
-            for (int column = 0; column < table->columnCount(); ++column)
-                table->setItem(row, column, new QTableWidgetItem());
-            table->item(row, GPSFORMATSCOLUMN_POS)->setText(QStringLiteral("%1").arg(info.index, 2, 10, QLatin1Char('0')));
-            if (info.occupied) {
-                table->item(row, GPSFORMATSCOLUMN_NAME)->setText(info.gpsFormat.name);
-                catalogue->addGpsFormat(Utils::GpsFormat::ORIGIN_DFR, int(slot), info.gpsFormat);
-            } else {
-                catalogue->removeGpsFormat(Utils::GpsFormat::ORIGIN_DFR, int(slot));
-            }
-        }
-        table->resizeColumnsToContents();
-        table->setSortingEnabled(true);
-        table->sortItems(GPSFORMATSCOLUMN_POS, Qt::AscendingOrder);
-    }
-    reinitGUIGpsFormatsInfo();
-    if (table->rowCount() > 0)
-        table->setCurrentCell(0, GPSFORMATSCOLUMN_POS);
+    gpsFormatsModel->clear();
+    gpsFormatsFilter->setHideEmpty(ui->checkBoxGpsFormatsHideEmptySlots->isChecked());
+    Utils::GpsFormat::instance()->clearGpsFormats(Utils::GpsFormat::ORIGIN_DFR);
+    loadSlotBank(
+        ui->tableWidgetGpsFormats, QStringLiteral("Reading GPS formats"), [this] { return dfrLink.nbGpsFormatSlots(); },
+        [this](quint32 slot) { holdGpsFormat(dfrLink.getGpsFormatInfo(slot)); }, [this] { reinitGUIGpsFormatsInfo(); });
 }
 
 void MainWindow::slotToggleEmptyGpsFormatsSlots()
 {
-    slotGetGpsFormats();
+    hideEmptySlots(ui->tableWidgetGpsFormats, gpsFormatsFilter, ui->checkBoxGpsFormatsHideEmptySlots->isChecked(),
+                   [this] { reinitGUIGpsFormatsInfo(); });
 }
 
 void MainWindow::reinitGUIGpsFormatsInfo()
@@ -93,48 +58,45 @@ void MainWindow::reinitGUIGpsFormatsInfo()
     shownGpsFormat = {};
 }
 
-void MainWindow::showGpsFormatName(int row, const QString& name)
-{
-    QTableWidget* table = ui->tableWidgetGpsFormats;
-    // Sorting would move the row while it is written.
-    table->setSortingEnabled(false);
-    if (QTableWidgetItem* item = table->item(row, GPSFORMATSCOLUMN_NAME))
-        item->setText(name);
-    table->setSortingEnabled(true);
-}
-
 void MainWindow::slotDisplayGpsFormatInfo()
 {
     if (dfrLink.nbGpsFormatSlots() == 0)
         return;
-    reinitGUIGpsFormatsInfo();
-    QTableWidget* table = ui->tableWidgetGpsFormats;
-    const int row = table->currentRow();
-    if (row < 0)
+    const int slot = currentSlot(ui->tableWidgetGpsFormats);
+    if (slot < 0) {
+        reinitGUIGpsFormatsInfo();
         return;
+    }
 
     // Always read afresh: the receiver is the only record of the bank.
-    const Com::DfrLink::GpsFormatInfo_t info = dfrLink.getGpsFormatInfo(slotOfRow(table, row));
-    // A port removed while the reply came in has emptied the table and the editor.
-    if (row >= table->rowCount())
-        return;
-    shownGpsFormat = info;
-    ui->lineEditGpsFormatsIndex->setText(QString::number(info.index));
-    Utils::GpsFormat* catalogue = Utils::GpsFormat::instance();
-    if (info.occupied) {
-        ui->pushButtonGpsFormatsDelete->setEnabled(true);
-        ui->widgetGpsFormatTab->setEnabled(true);
-        {
-            const QSignalBlocker editor(ui->widgetGpsFormatTab);
-            ui->widgetGpsFormatTab->setGpsFormat(info.gpsFormat);
-        }
-        showGpsFormatName(row, info.gpsFormat.name);
-        catalogue->addGpsFormat(Utils::GpsFormat::ORIGIN_DFR, info.index, info.gpsFormat);
-    } else {
-        ui->pushButtonGpsFormatsCreate->setEnabled(true);
-        showGpsFormatName(row, QString());
-        catalogue->removeGpsFormat(Utils::GpsFormat::ORIGIN_DFR, info.index);
+    Com::DfrLink::GpsFormatInfo_t info;
+    try {
+        info = dfrLink.getGpsFormatInfo(quint32(slot));
+    } catch (const Tarsk::Utils::Exception&) {
+        reinitGUIGpsFormatsInfo();
+        throw;
     }
+    // A port removed while the reply came in has emptied the table and the editor.
+    if (!gpsFormatsModel->slotAt(slot))
+        return;
+    holdGpsFormat(info);
+    if (!info.occupied) {
+        reinitGUIGpsFormatsInfo();
+        ui->lineEditGpsFormatsIndex->setText(QString::number(info.index));
+        ui->pushButtonGpsFormatsCreate->setEnabled(true);
+        shownGpsFormat = info;
+        return;
+    }
+    // Shown again after a write, the editor stays enabled and the edited field keeps the focus.
+    ui->pushButtonGpsFormatsCreate->setEnabled(false);
+    ui->pushButtonGpsFormatsDelete->setEnabled(true);
+    ui->lineEditGpsFormatsIndex->setText(QString::number(info.index));
+    ui->widgetGpsFormatTab->setEnabled(true);
+    {
+        const QSignalBlocker editor(ui->widgetGpsFormatTab);
+        ui->widgetGpsFormatTab->setGpsFormat(info.gpsFormat);
+    }
+    shownGpsFormat = info;
 }
 
 void MainWindow::writeGpsFormatSlot(quint32 slot, bool occupied, const Utils::GpsFormat_t& format)
@@ -213,7 +175,7 @@ void MainWindow::slotDeleteAllGpsFormats()
 {
     if (dfrLink.nbGpsFormatSlots() == 0)
         return;
-    if (ui->tableWidgetGpsFormats->rowCount() == 0)
+    if (gpsFormatsFilter->rowCount() == 0)
         slotGetGpsFormats();
 
     bool anyOccupied = false;
@@ -225,7 +187,6 @@ void MainWindow::slotDeleteAllGpsFormats()
                            QStringLiteral("Are you sure you want to delete all GPS format entries?")))
         return;
 
-    ui->tableWidgetGpsFormats->setSortingEnabled(false);
     {
         const quint32 slotCount = dfrLink.nbGpsFormatSlots();
         SlotProgress progress(this, QStringLiteral("Deleting GPS formats"), int(slotCount));

@@ -3,12 +3,12 @@
 #include "ui/MainWindow.h"
 
 #include <QSignalBlocker>
-#include <QTableWidget>
+#include <QTableView>
 
 #include "inhouse/Exception.h"
 #include "ui/Dialogs.h"
 #include "ui/GpsFormatWidget.h"
-#include "ui/PlatformsTableColumns.h"
+#include "ui/PlatformsTableModel.h"
 #include "ui_UiMainWindow.h"
 #include "utils/GpsFormat.h"
 #include "utils/SignalsBlocked.h"
@@ -31,31 +31,15 @@ QList<QWidget*> platformEdits(const Ui_UiMainWindow* ui)
 
 QList<QPair<QString, Com::DfrLink::OrvanModulation_t>> MainWindow::getFavoritePlatforms() const
 {
-    static const QList<QPair<QString, Com::DfrLink::OrvanModulation_t>> modulations = {
-        {QStringLiteral("A2"), Com::DfrLink::ORVANMODULATION_A2},
-        {QStringLiteral("A3"), Com::DfrLink::ORVANMODULATION_A3},
-        {QStringLiteral("A4"), Com::DfrLink::ORVANMODULATION_A4},
-        {QStringLiteral("LDK"), Com::DfrLink::ORVANMODULATION_LDK},
-    };
-
     QList<QPair<QString, Com::DfrLink::OrvanModulation_t>> favorites;
-    const QTableWidget* table = ui->tableWidgetPlatforms;
-    for (int row = 0; row < table->rowCount(); ++row) {
-        const QTableWidgetItem* idItem = table->item(row, PLATFORMSCOLUMN_ID);
-        const QTableWidgetItem* modulationItem = table->item(row, PLATFORMSCOLUMN_MODULATION);
-        // Empty slots and rows of an unknown modulation cannot tell an identifier's width.
-        if (!idItem || !modulationItem || idItem->text().isEmpty())
-            continue;
-        for (const auto& modulation : modulations) {
-            if (modulationItem->text() == modulation.first) {
-                favorites.append({idItem->text(), modulation.second});
-                break;
-            }
-        }
+    for (const Com::DfrLink::PlatformInfo_t& info : shownPlatforms()) {
+        // Empty slots and unknown modulations cannot tell an identifier's width.
+        if (info.occupied && !info.platformId.isEmpty() && info.modulation >= Com::DfrLink::ORVANMODULATION_A2
+            && info.modulation < Com::DfrLink::ORVANMODULATION_INVALID)
+            favorites.append({info.platformId, info.modulation});
     }
     return favorites;
 }
-
 
 void MainWindow::reinitGUIPlatformsInfo()
 {
@@ -82,29 +66,38 @@ void MainWindow::reinitGUIPlatformsInfo()
 
 void MainWindow::slotDisplayPlatformInfo()
 {
-    reinitGUIPlatformsInfo();
-    QTableWidget* table = ui->tableWidgetPlatforms;
-    const int row = table->currentRow();
-    if (row < 0)
+    const int slot = currentSlot(ui->tableWidgetPlatforms);
+    if (slot < 0) {
+        reinitGUIPlatformsInfo();
         return;
-
-    const Com::DfrLink::PlatformInfo_t info = dfrLink.getPlatformInfo(slotOfRow(table, row));
+    }
+    Com::DfrLink::PlatformInfo_t info;
+    try {
+        info = dfrLink.getPlatformInfo(quint32(slot));
+    } catch (const Tarsk::Utils::Exception&) {
+        reinitGUIPlatformsInfo();
+        throw;
+    }
     // A port removed while the reply came in has emptied the table and the panel.
-    if (row >= table->rowCount())
+    if (!platformsModel->slotAt(slot))
         return;
     holdPlatform(info);
-    ui->lineEditPlatformsIndex->setText(QString::number(info.index));
     if (!info.occupied) {
+        reinitGUIPlatformsInfo();
+        ui->lineEditPlatformsIndex->setText(QString::number(info.index));
         ui->pushButtonPlatformsCreate->setEnabled(true);
-        Utils::GpsFormat::instance()->removeGpsFormat(Utils::GpsFormat::ORIGIN_PLATFORM, info.index);
         return;
     }
 
+    // An occupied slot shown again after a write keeps its fields enabled, so the
+    // edited one keeps the keyboard focus.
+    ui->pushButtonPlatformsCreate->setEnabled(false);
     ui->pushButtonPlatformsDelete->setEnabled(true);
     const QList<QWidget*> edits = platformEdits(ui);
     const Utils::SignalsBlocked quiet(edits);
     for (QWidget* edit : edits)
         edit->setEnabled(true);
+    ui->lineEditPlatformsIndex->setText(QString::number(info.index));
     ui->lineEditPlatformsOrvanId->setText(info.platformId);
     ui->lineEditPlatformsLabel->setText(info.label);
     ui->comboBoxPlatformsOrvanBand->setCurrentIndex(int(info.band));
@@ -123,10 +116,6 @@ void MainWindow::slotDisplayPlatformInfo()
     } else {
         ui->widgetGpsFormatPlatform->reinitGUI();
     }
-
-    table->setSortingEnabled(false);
-    showPlatformRow(row, info);
-    table->setSortingEnabled(true);
     shownPlatform = info;
     shownPlatformPanel = platformFromPanel();
     platformShown = true;
@@ -262,28 +251,26 @@ void MainWindow::slotSavePlatformsInfo()
 
 void MainWindow::slotCreatePlatformsInfo()
 {
-    const QTableWidget* table = ui->tableWidgetPlatforms;
-    if (table->currentRow() < 0)
+    const int slot = currentSlot(ui->tableWidgetPlatforms);
+    if (slot < 0)
         return;
-    dfrLink.createPlatformInfo(slotOfRow(table, table->currentRow()));
+    dfrLink.createPlatformInfo(quint32(slot));
     slotDisplayPlatformInfo();
 }
 
 void MainWindow::slotDeletePlatformsInfo()
 {
-    QTableWidget* table = ui->tableWidgetPlatforms;
-    const int row = table->currentRow();
-    if (row < 0)
+    const int slot = currentSlot(ui->tableWidgetPlatforms);
+    if (slot < 0)
         return;
     if (!Dialogs::askYesNo(this, QStringLiteral("Delete platform?"),
                            QStringLiteral("Are you sure you want to delete this favorite platform entry?")))
         return;
-    dfrLink.deletePlatformInfo(slotOfRow(table, row));
-    table->setSortingEnabled(false);
-    for (int column = PLATFORMSCOLUMN_ID; column <= PLATFORMSCOLUMN_GPSFORMAT; ++column)
-        if (QTableWidgetItem* item = table->item(row, column))
-            item->setText(QString());
-    table->setSortingEnabled(true);
+    dfrLink.deletePlatformInfo(quint32(slot));
+    Com::DfrLink::PlatformInfo_t emptied;
+    emptied.index = slot;
+    if (platformsModel->slotAt(slot))
+        holdPlatform(emptied);
     slotDisplayPlatformInfo();
 }
 
@@ -300,13 +287,11 @@ void MainWindow::slotNewFavorite()
         qWarning().noquote() << "No empty favorite platform slot left.";
         return;
     }
-    QTableWidget* table = ui->tableWidgetPlatforms;
-    for (int row = 0; row < table->rowCount(); ++row) {
-        if (slotOfRow(table, row) == slot) {
-            table->setCurrentCell(row, PLATFORMSCOLUMN_POS);
-            slotCreatePlatformsInfo();
-            return;
-        }
+    const QModelIndex row = rowOfSlot(ui->tableWidgetPlatforms, int(slot));
+    if (row.isValid()) {
+        ui->tableWidgetPlatforms->setCurrentIndex(row);
+        slotCreatePlatformsInfo();
+        return;
     }
     // Without a row for the free slot, creating in the current one could overwrite a favourite.
 }

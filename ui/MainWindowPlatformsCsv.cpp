@@ -4,14 +4,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QTableWidget>
+#include <QTableView>
 
 #include <functional>
 
 #include "app/Constants.h"
 #include "inhouse/Exception.h"
 #include "ui/Dialogs.h"
-#include "ui/PlatformsTableColumns.h"
+#include "ui/PlatformsTableModel.h"
 #include "ui/SlotProgress.h"
 #include "ui_UiMainWindow.h"
 
@@ -217,8 +217,8 @@ void MainWindow::slotExportPlatformsInfo()
     const QString fileName = Dialogs::saveFileName(this, dialogTitle, fileFilter, QString(), QStringLiteral("csv"));
     if (fileName.isEmpty())
         return;
-    QTableWidget* table = ui->tableWidgetPlatforms;
-    if (table->rowCount() == 0)
+    QTableView* table = ui->tableWidgetPlatforms;
+    if (table->model()->rowCount() == 0)
         slotGetPlatformsInfo();
 
     // Written aside and renamed at the end: a failure never leaves half a file.
@@ -228,8 +228,8 @@ void MainWindow::slotExportPlatformsInfo()
 
     const QStringList titles = platformsFileColumnsNames.value(dfrLink.dfrVersion);
     QString text = QLatin1Char('#') + titles.join(QLatin1Char(',')) + QLatin1Char('\n');
-    if (table->rowCount() > 0) {
-        table->sortItems(PLATFORMSCOLUMN_POS, Qt::AscendingOrder);
+    if (table->model()->rowCount() > 0) {
+        table->sortByColumn(PLATFORMSCOLUMN_POS, Qt::AscendingOrder);
         const quint32 slotCount = dfrLink.nbIpSlots();
         SlotProgress progress(this, QStringLiteral("Exporting favorite platforms"), int(slotCount));
         for (quint32 slot = 0; slot < dfrLink.nbIpSlots(); ++slot) {
@@ -261,12 +261,10 @@ void MainWindow::slotImportPlatformsInfo()
 
     // The favourites as they are now, put back if the receiver refuses a write midway.
     slotGetPlatformsInfo();
-    const QList<PlatformInfo_t> before = heldPlatforms;
+    const QList<PlatformInfo_t> before = platformsModel->records();
     if (!slotDeleteAllPlatforms())
         return;
 
-    QTableWidget* table = ui->tableWidgetPlatforms;
-    table->setSortingEnabled(false);
     int done = 0;
     try {
         SlotProgress progress(this, QStringLiteral("Importing favorite platforms"), int(platforms.size()));
@@ -293,8 +291,6 @@ void MainWindow::slotImportPlatformsInfo()
         throw;
     }
     slotGetPlatformsInfo();
-    table->setSortingEnabled(true);
-    table->sortItems(PLATFORMSCOLUMN_POS, Qt::AscendingOrder);
     showSuccess(QStringLiteral("%1 favorite platforms imported from %2").arg(platforms.size()).arg(fileName));
 }
 

@@ -14,12 +14,12 @@
 #include <QSaveFile>
 #include <QSignalBlocker>
 #include <QTableView>
-#include <QTableWidget>
 #include <QTextStream>
 #include <QUrl>
 
 #include "inhouse/Exception.h"
 #include "ui/Dialogs.h"
+#include "ui/PlatformsTableModel.h"
 #include "ui/RxTableColumns.h"
 #include "ui/RxTableModel.h"
 #include "ui_UiMainWindow.h"
@@ -31,12 +31,6 @@ namespace Vantrel::Ui {
 namespace {
 
 const QString mapUrl = QStringLiteral("https://maps.google.com/maps?q=%1,%2");
-
-QString cellText(const QTableWidget* table, int row, int column)
-{
-    const QTableWidgetItem* item = table->item(row, column);
-    return item ? item->text() : QString();
-}
 
 bool isMapPosition(const QString& latitude, const QString& longitude)
 {
@@ -101,14 +95,10 @@ void MainWindow::slotOrvanMessageReceived(const Com::DfrLink::OrvanRxMessage_t& 
             row.label = favorite->label;
         }
     } else {
-        const QTableWidget* platforms = ui->tableWidgetPlatforms;
-        for (int platform = 0; platform < platforms->rowCount(); ++platform) {
-            if (cellText(platforms, platform, 1) != message.platformId)
-                continue;
+        if (const DfrLink::PlatformInfo_t* favorite = platformsTableModel()->favoriteWithId(message.platformId)) {
             if (message.platformSlotIndex == -1)
-                message.platformSlotIndex = cellText(platforms, platform, 0).toInt();
-            row.label = cellText(platforms, platform, 3);
-            break;
+                message.platformSlotIndex = favorite->index;
+            row.label = favorite->label;
         }
     }
     const qint32 index = message.platformSlotIndex;

@@ -5,7 +5,7 @@
 #include <QDir>
 #include <QSaveFile>
 #include <QScopeGuard>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTextStream>
 
 #include "inhouse/Exception.h"
@@ -64,7 +64,7 @@ void MainWindow::saveConfiguration(const QString& fileName)
         fail(QStringLiteral("Unable to open DFR script file %1").arg(fileName));
 
     const QStringList frames = recordConfiguration();
-    ui->tableWidgetPlatforms->setCurrentCell(0, 0);
+    ui->tableWidgetPlatforms->setCurrentIndex(ui->tableWidgetPlatforms->model()->index(0, 0));
 
     for (const QString& frame : frames)
         file.write((frame + QLatin1Char('\n')).toUtf8());

@@ -4,6 +4,13 @@
 
 namespace Vantrel::Ui {
 
+// Roles every slot table answers on each cell, besides the shown text.
+enum SlotRole_t : int {
+    SLOTROLE_SORTKEY = Qt::UserRole,  // a number for the position, else the text
+    SLOTROLE_SLOT,                    // the slot number of the row
+    SLOTROLE_OCCUPIED,                // false for an empty slot
+};
+
 // Columns of the favourite platforms table, in the order of their titles.
 enum PlatformsColumn_t : int {
     PLATFORMSCOLUMN_POS = 0,
@@ -26,6 +33,12 @@ enum GpsFormatsColumn_t : int {
 inline QStringList gpsFormatsTableHeaders()
 {
     return {QStringLiteral("Pos"), QStringLiteral("Name")};
+}
+
+// The position column's text: the slot number on two digits.
+inline QString slotPositionText(qint32 slot)
+{
+    return QStringLiteral("%1").arg(slot, 2, 10, QLatin1Char('0'));
 }
 
 } // namespace Vantrel::Ui

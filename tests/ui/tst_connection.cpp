@@ -4,6 +4,7 @@
 #include <QToolButton>
 
 #include "tests/common/WindowDeviceFixture.h"
+#include "ui/PlatformsTableModel.h"
 
 Q_DECLARE_METATYPE(Vantrel::Sim::DeviceState::Profile_t)
 
@@ -286,14 +287,15 @@ private Q_SLOTS:
         }
         QVERIFY(action->isChecked());
 
-        QTableWidget* table = ui->tableWidgetPlatforms;
+        QTableView* table = ui->tableWidgetPlatforms;
         ui->tabWidget->setCurrentWidget(ui->tabPlatorms);
-        if (table->rowCount() == 0)
-            table->setRowCount(1);
-        if (!table->item(0, 0))
-            table->setItem(0, 0, new QTableWidgetItem(QStringLiteral("cell")));
-        QSignalSpy cellClicks(table, &QTableWidget::cellClicked);
-        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualItemRect(table->item(0, 0)).center());
+        if (table->model()->rowCount() == 0) {
+            Vantrel::Com::DfrLink::PlatformInfo_t info;
+            info.occupied = true;
+            window->platformsTableModel()->setSlot(info);
+        }
+        QSignalSpy cellClicks(table, &QTableView::clicked);
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(table->model()->index(0, 0)).center());
         QCOMPARE(cellClicks.count(), 1);
 
         ui->tabWidget->setCurrentWidget(ui->tabConfiguration);

@@ -1,5 +1,6 @@
 // Received messages table: cell texts, sorting, filter, CSV export, context menu, traffic log, live rows.
 #include "tests/common/WindowDeviceFixture.h"
+#include "ui/PlatformsTableModel.h"
 #include "ui/RxTableModel.h"
 #include "utils/GpsFormat.h"
 
@@ -89,12 +90,12 @@ class TestRxTable : public WindowDeviceFixture
 
     void addFavorite(const QString& pos, const QString& id, const QString& label)
     {
-        QTableWidget* platforms = ui->tableWidgetPlatforms;
-        const int row = platforms->rowCount();
-        platforms->insertRow(row);
-        platforms->setItem(row, 0, new QTableWidgetItem(pos));
-        platforms->setItem(row, 1, new QTableWidgetItem(id));
-        platforms->setItem(row, 3, new QTableWidgetItem(label));
+        DfrLink::PlatformInfo_t info;
+        info.index = pos.toInt();
+        info.occupied = true;
+        info.platformId = id;
+        info.label = label;
+        window->platformsTableModel()->setSlot(info);
     }
 
     QStringList visibleIds() const
@@ -151,7 +152,7 @@ private Q_SLOTS:
         table()->clearSelection();
         table()->setSortingEnabled(true);
         window->slotClearRxFilter();
-        ui->tableWidgetPlatforms->setRowCount(0);
+        window->platformsTableModel()->clear();
         openedUrls.clear();
     }
 
@@ -406,7 +407,7 @@ private Q_SLOTS:
     void connectedV1AverageDirection()
     {
         connectTo(DeviceState::PROFILE_DFR_V1);
-        ui->tableWidgetPlatforms->setRowCount(0);
+        window->platformsTableModel()->clear();
         addFavorite("07", "ABCDE12", "Buoy seven");
         receiveIds({"ABCDE12", "FFFFF"}, DfrLink::RXORIGIN_LIVE);
         const int known = visibleIds().indexOf("ABCDE12");

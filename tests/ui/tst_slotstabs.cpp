@@ -1,8 +1,11 @@
 // Favourite platforms and GPS format bank tabs against the simulator: loading, edits and their rules, create, delete, CSV.
+#include <numeric>
+
 #include "app/Constants.h"
 #include "sim/DemoContent.h"
 #include "tests/common/WindowDeviceFixture.h"
 #include "ui/GpsFormatWidget.h"
+#include "ui/PlatformsTableModel.h"
 #include "utils/GpsFormat.h"
 
 using Vantrel::Utils::GpsFormat;
@@ -52,13 +55,21 @@ class TestSlotsTabs : public WindowDeviceFixture
     }
     QLineEdit* editorField(const QString& name) const { return ui->widgetGpsFormatTab->findChild<QLineEdit*>(name); }
     QString csvPath() const { return dir.filePath("platforms.csv"); }
-    int rowOfSlot(int slot) const
+    static QString cell(const QTableView* table, int row, int column)
     {
-        const QTableWidget* table = ui->tableWidgetGpsFormats;
-        for (int row = 0; row < table->rowCount(); ++row)
-            if (table->item(row, 0)->text().toInt() == slot)
-                return row;
-        return -1;
+        return table->model()->index(row, column).data().toString();
+    }
+    // The slots a table shows, top first.
+    static QList<int> shownSlots(const QTableView* table)
+    {
+        QList<int> shown;
+        for (int row = 0; row < table->model()->rowCount(); ++row)
+            shown.append(table->model()->index(row, 0).data(Vantrel::Ui::SLOTROLE_SLOT).toInt());
+        return shown;
+    }
+    static void select(QTableView* table, int slot)
+    {
+        table->setCurrentIndex(table->model()->index(int(shownSlots(table).indexOf(slot)), 0));
     }
 
 private Q_SLOTS:
@@ -73,22 +84,19 @@ private Q_SLOTS:
     void loadSlots()
     {
         plug(DeviceState::PROFILE_DFR_V2_APP);
-        QTableWidget* table = ui->tableWidgetPlatforms;
-        QCOMPARE(table->rowCount(), 4);
-        const QStringList row0 = {"00", "1A2B3", "A2", "Buoy Seine", "SM20"};
-        for (int column = 0; column < row0.size(); ++column)
-            QCOMPARE(table->item(0, column)->text(), row0.at(column));
-        QCOMPARE(table->item(1, 4)->text(), QString());
+        QTableView* table = ui->tableWidgetPlatforms;
+        QCOMPARE(shownSlots(table), (QList<int>{0, 1, 2, 3}));
+        QStringList row0;
+        for (int column = 0; column <= Vantrel::Ui::PLATFORMSCOLUMN_GPSFORMAT; ++column)
+            row0 << cell(table, 0, column);
+        QCOMPARE(row0, (QStringList{"00", "1A2B3", "A2", "Buoy Seine", "SM20"}));
+        QCOMPARE(cell(table, 1, 4), QString());
         const auto formats = GpsFormat::instance()->getFormatsForOrigin(GpsFormat::ORIGIN_PLATFORM);
         QCOMPARE(formats.size(), 2);
         QCOMPARE(formats.first().second.description, QStringLiteral("from platform Buoy Seine (Id: 1A2B3)"));
         // Showing slot 0 fills the panel without writing.
         QCOMPARE(ui->lineEditPlatformsOrvanId->text(), QStringLiteral("1A2B3"));
-        QVERIFY(ui->pushButtonPlatformsDelete->isEnabled());
-        QVERIFY(!ui->pushButtonPlatformsCreate->isEnabled());
-
-        ui->checkBoxHideEmptySlots->setChecked(false);
-        QCOMPARE(table->rowCount(), 64);
+        QVERIFY(ui->pushButtonPlatformsDelete->isEnabled() && !ui->pushButtonPlatformsCreate->isEnabled());
         QVERIFY(writes("IP").isEmpty());
 
         // An edit of the slot's format is written and decodes the next payloads.
@@ -179,8 +187,8 @@ private Q_SLOTS:
             QCOMPARE(message, refused ? QString("Error in reply: Invalid command: \"$ACK,IP,0*4A\"") : QString());
             QCOMPARE(sim->state().platforms.at(0).at(DeviceState::ipPeriod), QStringLiteral("40000"));
             QVERIFY(sim->state().isPlatformOccupied(0));
-            QCOMPARE(ui->tableWidgetPlatforms->item(0, 1)->text(), sim->state().platforms.at(0).at(3));
-            QCOMPARE(ui->tableWidgetPlatforms->item(0, 3)->text(), sim->state().platforms.at(0).at(4));
+            QCOMPARE(cell(ui->tableWidgetPlatforms, 0, 1), sim->state().platforms.at(0).at(3));
+            QCOMPARE(cell(ui->tableWidgetPlatforms, 0, 3), sim->state().platforms.at(0).at(4));
         }
     }
 
@@ -188,7 +196,7 @@ private Q_SLOTS:
     {
         plug(DeviceState::PROFILE_DFR_V2_APP);
         ui->checkBoxHideEmptySlots->setChecked(false);
-        ui->tableWidgetPlatforms->setCurrentCell(7, 0);
+        select(ui->tableWidgetPlatforms, 7);
         QVERIFY(!ui->lineEditPlatformsLabel->isEnabled());
         QTest::mouseClick(ui->pushButtonPlatformsCreate, Qt::LeftButton);
         QVERIFY(sim->state().isPlatformOccupied(7));
@@ -201,26 +209,26 @@ private Q_SLOTS:
         QVERIFY(!sim->state().isPlatformOccupied(7));
 
         // Without a current row nothing is sent and the other table keeps its selection.
-        ui->tableWidgetGpsFormats->setCurrentCell(1, 0);
-        ui->tableWidgetPlatforms->setCurrentCell(-1, -1);
+        select(ui->tableWidgetGpsFormats, 1);
+        select(ui->tableWidgetPlatforms, -1);
         QTest::mouseClick(ui->pushButtonNewFavorite, Qt::LeftButton);  // reloads, then creates in slot 4
         QVERIFY(sim->state().isPlatformOccupied(4));
-        ui->tableWidgetPlatforms->setCurrentCell(-1, -1);
+        select(ui->tableWidgetPlatforms, -1);
         sim->clearReceivedFrames();
         Q_EMIT ui->pushButtonPlatformsCreate->clicked();
         Q_EMIT ui->pushButtonPlatformsDelete->clicked();
         QCOMPARE(sim->receivedCount("IP"), 0);
-        QCOMPARE(ui->tableWidgetGpsFormats->currentRow(), 1);
+        QCOMPARE(ui->tableWidgetGpsFormats->currentIndex().row(), 1);
 
         // A port removed as a reply comes in empties the table under the running operation:
         // showing a slot and deleting them all carry on without the rows.
         bool emptied = false;
         const QMetaObject::Connection hook = connect(sim.get(), &DfrSimulator::frameReceived, this, [&](const DfrSimulator::ReceivedFrame_t& frame) {
             if (!emptied && frame.mnemonic == "IP")
-                ui->tableWidgetPlatforms->setRowCount(0);
+                window->platformsTableModel()->clear();
             emptied = emptied || frame.mnemonic == "IP";
         });
-        ui->tableWidgetPlatforms->setCurrentCell(1, 0);
+        select(ui->tableWidgetPlatforms, 1);
         QVERIFY(emptied && !ui->pushButtonPlatformsDelete->isEnabled());
         QTest::mouseClick(ui->pushButtonPlatformsUpdate, Qt::LeftButton);
         emptied = false;
@@ -228,7 +236,7 @@ private Q_SLOTS:
         QTest::mouseClick(ui->pushButtonPlatformsDeleteAll, Qt::LeftButton);
         for (int slot = 0; slot < 8; ++slot)
             QVERIFY(!sim->state().isPlatformOccupied(slot));
-        QCOMPARE(ui->tableWidgetPlatforms->rowCount(), 64);
+        QCOMPARE(shownSlots(ui->tableWidgetPlatforms).size(), 64);
         disconnect(hook);
     }
 
@@ -254,7 +262,7 @@ private Q_SLOTS:
         QCOMPARE(asked.size(), 1);
         QCOMPARE(asked.first().title, QStringLiteral("Delete all platforms?"));
         QCOMPARE(meaningful(state.platforms), meaningful(before));
-        QCOMPARE(ui->tableWidgetPlatforms->rowCount(), 4);
+        QCOMPARE(shownSlots(ui->tableWidgetPlatforms).size(), 4);
         QVERIFY(window->findChild<QToolButton*>("statusBarMessage")->text().endsWith("4 favorite platforms imported from "
                                                                                      + csvPath()));
 
@@ -272,7 +280,7 @@ private Q_SLOTS:
         disconnect(hook);
         QVERIFY(refused);
         QCOMPARE(meaningful(state.platforms), meaningful(before));
-        QCOMPARE(ui->tableWidgetPlatforms->rowCount(), 4);
+        QCOMPARE(shownSlots(ui->tableWidgetPlatforms).size(), 4);
     }
 
     void csvImport_data()
@@ -342,22 +350,18 @@ private Q_SLOTS:
         }
     }
 
-    // The bank loads whole and hides its empty slots; the editor follows the chosen slot without writing,
-    // and a format created in an empty slot is written, read back and offered.
+    // The editor follows the chosen slot without writing, and a format created
+    // in an empty slot is written, read back and offered.
     void bankAndEditor()
     {
         plug(DeviceState::PROFILE_DFR_V2_APP);
-        QTableWidget* table = ui->tableWidgetGpsFormats;
-        QCOMPARE(table->rowCount(), 16);
-        QCOMPARE(table->item(2, 1)->text(), QStringLiteral("SM17-MIN"));
+        QTableView* table = ui->tableWidgetGpsFormats;
+        QCOMPARE(shownSlots(table).size(), 16);
+        QCOMPARE(cell(table, 2, 1), QStringLiteral("SM17-MIN"));
         QCOMPARE(GpsFormat::instance()->getFormatsForOrigin(GpsFormat::ORIGIN_DFR).size(), 4);
-        ui->checkBoxGpsFormatsHideEmptySlots->setChecked(true);
-        QCOMPARE(table->rowCount(), 4);
-        QCOMPARE(table->item(3, 0)->text(), QStringLiteral("03"));
-        ui->checkBoxGpsFormatsHideEmptySlots->setChecked(false);
         for (const int slot : {1, 9}) {
             const bool occupied = slot == 1;
-            table->setCurrentCell(rowOfSlot(slot), 0);
+            select(table, slot);
             QCOMPARE(ui->lineEditGpsFormatsIndex->text(), QString::number(slot));
             QCOMPARE(ui->pushButtonGpsFormatsCreate->isEnabled(), !occupied);
             QCOMPARE(ui->pushButtonGpsFormatsDelete->isEnabled(), occupied);
@@ -371,7 +375,7 @@ private Q_SLOTS:
         const QStringList stored = sim->state().gpsFormats.at(9);
         QCOMPARE(stored.at(1), QStringLiteral("Format 9"));
         QCOMPARE(stored.at(28), QStringLiteral("1"));
-        QCOMPARE(table->item(rowOfSlot(9), 1)->text(), QStringLiteral("Format 9"));
+        QCOMPARE(cell(table, 9, 1), QStringLiteral("Format 9"));
         QVERIFY(ui->pushButtonGpsFormatsDelete->isEnabled());
         QVERIFY(GpsFormat::instance()->getAvailableFormats().contains({GpsFormat::ORIGIN_DFR, 9}));
     }
@@ -396,7 +400,7 @@ private Q_SLOTS:
         QFETCH(int, position);
         QFETCH(QString, sent);
         plug(DeviceState::PROFILE_DFR_V2_APP);
-        ui->tableWidgetGpsFormats->setCurrentCell(rowOfSlot(3), 0);
+        select(ui->tableWidgetGpsFormats, 3);
         sim->clearReceivedFrames();
         const bool refused = typed == "SM21";
         if (refused) {
@@ -468,9 +472,78 @@ private Q_SLOTS:
         if (profile == DeviceState::PROFILE_DFR_V1) {
             ui->checkBoxGpsFormatsHideEmptySlots->setChecked(true);
             Q_EMIT ui->widgetGpsFormatTab->sigGpsFormatChanged();
-            QCOMPARE(ui->tableWidgetGpsFormats->rowCount(), 0);
+            QVERIFY(shownSlots(ui->tableWidgetGpsFormats).isEmpty());
             QCOMPARE(sim->receivedCount("GFG") + sim->receivedCount("SFG"), 0);
         }
+    }
+
+    // Hiding empty slots is the table's own business: nothing goes on the wire, and a panel
+    // showing a slot that stays in view keeps it.
+    void hideEmptySlotsSendsNothing_data()
+    {
+        QTest::addColumn<bool>("favourites");
+        QTest::newRow("favourites, first and last slot") << true;
+        QTest::newRow("GPS formats, first and last slot") << false;
+    }
+    void hideEmptySlotsSendsNothing()
+    {
+        QFETCH(bool, favourites);
+        plug(DeviceState::PROFILE_DFR_V2_APP, [](DeviceState& state) {
+            DeviceState::Platform_t last;
+            last.id = QStringLiteral("ABCDE");
+            state.setPlatform(63, last);
+            state.setGpsFormat(15, QStringList{"LAST"} + state.gpsFormats.at(0).mid(2));
+        });
+        QTableView* table = favourites ? ui->tableWidgetPlatforms : ui->tableWidgetGpsFormats;
+        QCheckBox* hide = favourites ? ui->checkBoxHideEmptySlots : ui->checkBoxGpsFormatsHideEmptySlots;
+        QLineEdit* shownIndex = favourites ? ui->lineEditPlatformsIndex : ui->lineEditGpsFormatsIndex;
+        const int last = favourites ? 63 : 15;
+        QList<int> all(last + 1);
+        std::iota(all.begin(), all.end(), 0);
+        hide->setChecked(false);
+
+        for (const int shown : {last, 4}) {
+            select(table, shown);
+            sim->clearReceivedFrames();
+            hide->setChecked(true);
+            QCOMPARE(shownSlots(table), (QList<int>{0, 1, 2, 3, last}));
+            QCOMPARE(shownIndex->text(), shown == last ? QString::number(last) : QString());
+            hide->setChecked(false);
+            QCOMPARE(shownSlots(table), all);
+            QCOMPARE(sim->receivedMnemonics(), QStringList());
+        }
+    }
+
+    // A write finished with Return leaves the keyboard in the edited field: typing goes on there.
+    void editKeepsFocus_data()
+    {
+        QTest::addColumn<bool>("favourite");
+        QTest::addColumn<QString>("mnemonic");
+        QTest::newRow("favourite label") << true << "IP";
+        QTest::newRow("GPS format name") << false << "SFG";
+    }
+    void editKeepsFocus()
+    {
+        QFETCH(bool, favourite);
+        QFETCH(QString, mnemonic);
+        plug(DeviceState::PROFILE_DFR_V2_APP);
+        ui->tabWidget->setCurrentWidget(favourite ? ui->tabPlatorms : ui->tabFormats);
+        select(ui->tableWidgetGpsFormats, 3);
+        QLineEdit* field = favourite ? ui->lineEditPlatformsLabel : editorField("lineEditGpsFormatsName");
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        field->setFocus();
+        QTRY_VERIFY_WITH_TIMEOUT(field->hasFocus(), 2000);
+        sim->clearReceivedFrames();
+
+        field->selectAll();
+        QTest::keyClicks(field, "Tide");
+        QTest::keyClick(field, Qt::Key_Return);
+        QCOMPARE(writes(mnemonic).size(), 1);
+        QCOMPARE(QApplication::focusWidget(), field);
+        QTest::keyClicks(QApplication::focusWidget(), "2");
+        QCOMPARE(field->text(), QStringLiteral("Tide2"));
+        field->clearFocus();
     }
 };
 

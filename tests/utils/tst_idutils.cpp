@@ -1,11 +1,9 @@
 // Identifier rules: width from favourite platforms, identifier and payload trimming.
 #include <QtTest>
 
-#include <QTableWidget>
-
 #include "inhouse/ToplevelApplication.h"
 #include "ui/MainWindow.h"
-#include "ui_UiMainWindow.h"
+#include "ui/PlatformsTableModel.h"
 #include "utils/IdUtils.h"
 
 using Vantrel::Com::DfrLink;
@@ -24,20 +22,19 @@ constexpr auto T28 = DfrLink::PLATFORMIDTYPE_28BITS;
 constexpr auto T32 = DfrLink::PLATFORMIDTYPE_32BITS;
 constexpr auto UNDEF = DfrLink::PLATFORMIDTYPE_UNDEFINED;
 
-// Rows of the platform table as the favourites tab shows them: identifier and modulation text.
-void fillPlatforms(MainWindow* window, const QList<QStringList>& rows)
+using Favorites = QList<QPair<QString, DfrLink::OrvanModulation_t>>;
+
+// The favourites tab holding these slots, in order; an empty identifier is an empty slot.
+void fillPlatforms(MainWindow* window, const Favorites& favorites)
 {
-    QTableWidget* table = window->form()->tableWidgetPlatforms;
-    table->setSortingEnabled(false);
-    table->setRowCount(0);
-    table->setRowCount(int(rows.size()));
-    for (int row = 0; row < rows.size(); ++row) {
-        table->setItem(row, 0, new QTableWidgetItem(QString::number(row).rightJustified(2, '0')));
-        for (int column = 0; column < rows.at(row).size(); ++column) {
-            // "-" leaves the cell without an item, like a row the table never filled.
-            if (rows.at(row).at(column) != QLatin1String("-"))
-                table->setItem(row, column + 1, new QTableWidgetItem(rows.at(row).at(column)));
-        }
+    window->platformsTableModel()->clear();
+    for (int slot = 0; slot < favorites.size(); ++slot) {
+        DfrLink::PlatformInfo_t info;
+        info.index = slot;
+        info.occupied = !favorites.at(slot).first.isEmpty();
+        info.platformId = favorites.at(slot).first;
+        info.modulation = favorites.at(slot).second;
+        window->platformsTableModel()->setSlot(info);
     }
 }
 
@@ -105,33 +102,31 @@ private Q_SLOTS:
 
     void typeFromFavorites_data()
     {
-        QTest::addColumn<QList<QStringList>>("rows");  // identifier, modulation text; "-": no item
+        QTest::addColumn<Favorites>("favorites");
         QTest::addColumn<QString>("id");
         QTest::addColumn<DfrLink::OrvanModulation_t>("modulation");
         QTest::addColumn<DfrLink::PlatformIdType_t>("expected");
 
-        using Rows = QList<QStringList>;
-        QTest::newRow("whole identifier") << Rows{{"12345678", "A2"}} << "12345678" << A2 << T32;
-        QTest::newRow("first 7 characters") << Rows{{"1234567", "A4"}} << "12345678" << A4 << T28;
-        QTest::newRow("first row wins over a longer match")
-            << Rows{{"12345", "A2"}, {"1234567", "A2"}} << "12345678" << A2 << T20;
+        QTest::newRow("whole identifier") << Favorites{{"12345678", A2}} << "12345678" << A2 << T32;
+        QTest::newRow("first 7 characters") << Favorites{{"1234567", A4}} << "12345678" << A4 << T28;
+        QTest::newRow("first slot wins over a longer match, after an empty slot")
+            << Favorites{{"", A2}, {"12345", A2}, {"1234567", A2}} << "12345678" << A2 << T20;
         QTest::newRow("other modulation skipped")
-            << Rows{{"12345", "A3"}, {"1234567", "A2"}} << "12345678" << A2 << T28;
-        QTest::newRow("case-sensitive") << Rows{{"abcde", "A2"}} << "ABCDE0" << A2 << UNDEF;
-        QTest::newRow("INVALID modulation row skipped")
-            << Rows{{"12345678", "INVALID"}} << "12345678" << INVALID << UNDEF;
-        QTest::newRow("row without modulation item skipped")
-            << Rows{{"12345", "-"}, {"12345678", "LDK"}} << "12345678" << LDK << T32;
-        QTest::newRow("empty identifier skipped") << Rows{{"", "A2"}} << "" << A2 << UNDEF;
+            << Favorites{{"12345", A3}, {"1234567", A2}} << "12345678" << A2 << T28;
+        QTest::newRow("case-sensitive") << Favorites{{"abcde", A2}} << "ABCDE0" << A2 << UNDEF;
+        QTest::newRow("invalid modulation skipped") << Favorites{{"12345678", INVALID}} << "12345678" << INVALID
+                                                    << UNDEF;
+        QTest::newRow("last slot counts") << Favorites{{"", LDK}, {"", LDK}, {"12345678", LDK}} << "12345678" << LDK
+                                          << T32;
     }
     void typeFromFavorites()
     {
-        QFETCH(QList<QStringList>, rows);
+        QFETCH(Favorites, favorites);
         QFETCH(QString, id);
         QFETCH(DfrLink::OrvanModulation_t, modulation);
         QFETCH(DfrLink::PlatformIdType_t, expected);
 
-        fillPlatforms(window.get(), rows);
+        fillPlatforms(window.get(), favorites);
         QCOMPARE(IdUtils::determinePlatformIdTypeFromFavorites(id, modulation), expected);
     }
 
@@ -139,7 +134,7 @@ private Q_SLOTS:
     {
         window = std::make_unique<MainWindow>();
         // The window announces itself to the identifier rules when it is built.
-        fillPlatforms(window.get(), {{"12345", "A2"}});
+        fillPlatforms(window.get(), {{"12345", A2}});
         QCOMPARE(IdUtils::determinePlatformIdTypeFromFavorites(QStringLiteral("12345"), A2), T32);
     }
     void cleanupTestCase()
