@@ -1,4 +1,5 @@
-// Favourite platforms and GPS format bank tabs against the simulator: loading, edits and their rules, create, delete, CSV.
+// Favourite platforms and GPS format bank tabs against the simulator: loading, hiding empty slots, edits and their
+// rules, focus, create, delete, CSV.
 #include <numeric>
 
 #include "app/Constants.h"
@@ -38,6 +39,26 @@ QString line(int index, const QString& label = QStringLiteral("Pier"), const QSt
         .arg(index, 2, 10, QLatin1Char('0'));
 }
 
+QString cell(const QTableView* table, int row, int column)
+{
+    return table->model()->index(row, column).data().toString();
+}
+
+// The slots a table shows, top first.
+QList<int> shownSlots(const QTableView* table)
+{
+    QList<int> shown;
+    for (int row = 0; row < table->model()->rowCount(); ++row)
+        shown.append(table->model()->index(row, 0).data(Vantrel::Ui::SLOTROLE_SLOT).toInt());
+    return shown;
+}
+
+// -1, or a slot out of view, leaves the table without a current row.
+void select(QTableView* table, int slot)
+{
+    table->setCurrentIndex(table->model()->index(int(shownSlots(table).indexOf(slot)), 0));
+}
+
 } // namespace
 
 class TestSlotsTabs : public WindowDeviceFixture
@@ -55,22 +76,6 @@ class TestSlotsTabs : public WindowDeviceFixture
     }
     QLineEdit* editorField(const QString& name) const { return ui->widgetGpsFormatTab->findChild<QLineEdit*>(name); }
     QString csvPath() const { return dir.filePath("platforms.csv"); }
-    static QString cell(const QTableView* table, int row, int column)
-    {
-        return table->model()->index(row, column).data().toString();
-    }
-    // The slots a table shows, top first.
-    static QList<int> shownSlots(const QTableView* table)
-    {
-        QList<int> shown;
-        for (int row = 0; row < table->model()->rowCount(); ++row)
-            shown.append(table->model()->index(row, 0).data(Vantrel::Ui::SLOTROLE_SLOT).toInt());
-        return shown;
-    }
-    static void select(QTableView* table, int slot)
-    {
-        table->setCurrentIndex(table->model()->index(int(shownSlots(table).indexOf(slot)), 0));
-    }
 
 private Q_SLOTS:
     void initTestCase() { startWindow(); }
@@ -101,15 +106,48 @@ private Q_SLOTS:
 
         // An edit of the slot's format is written and decodes the next payloads.
         const QByteArray payload = QByteArray::fromHex("0001000000000000");
-        double before = 0;
-        double after = 0;
-        double longitude = 0;
+        double before = 0, after = 0, longitude = 0;
         QVERIFY(GpsFormat::instance()->decodePayload(GpsFormat::ORIGIN_PLATFORM, 0, payload, before, longitude));
         typeInto(ui->widgetGpsFormatPlatform->findChild<QLineEdit*>("lineEditGpsFormatsLatT"), "12");
         QCOMPARE(sim->state().platforms.at(0).at(6 + 1 + 4), QStringLiteral("12"));
         QVERIFY(GpsFormat::instance()->decodePayload(GpsFormat::ORIGIN_PLATFORM, 0, payload, after, longitude));
         QVERIFY(before != 0.0);
         QCOMPARE(after, 2 * before);
+    }
+
+    // Hiding empty slots sends nothing; a panel whose slot stays in view keeps it, any other is emptied.
+    void hideEmptySlotsSendsNothing_data()
+    {
+        QTest::addColumn<bool>("favourites");
+        QTest::newRow("favourites, first and last slot") << true;
+        QTest::newRow("GPS formats, first and last slot") << false;
+    }
+    void hideEmptySlotsSendsNothing()
+    {
+        QFETCH(bool, favourites);
+        plug(DeviceState::PROFILE_DFR_V2_APP, [](DeviceState& state) {
+            DeviceState::Platform_t last;
+            last.id = QStringLiteral("ABCDE");
+            state.setPlatform(63, last);
+            state.setGpsFormat(15, QStringList{"LAST"} + state.gpsFormats.at(0).mid(2));
+        });
+        QTableView* table = favourites ? ui->tableWidgetPlatforms : ui->tableWidgetGpsFormats;
+        QCheckBox* hide = favourites ? ui->checkBoxHideEmptySlots : ui->checkBoxGpsFormatsHideEmptySlots;
+        const int last = favourites ? 63 : 15;
+        QList<int> all(last + 1);
+        std::iota(all.begin(), all.end(), 0);
+        hide->setChecked(false);
+        for (const int shown : {last, 4}) {
+            select(table, shown);
+            sim->clearReceivedFrames();
+            hide->setChecked(true);
+            QCOMPARE(shownSlots(table), (QList<int>{0, 1, 2, 3, last}));
+            const QLineEdit* index = favourites ? ui->lineEditPlatformsIndex : ui->lineEditGpsFormatsIndex;
+            QCOMPARE(index->text(), shown == last ? QString::number(last) : QString());
+            hide->setChecked(false);
+            QCOMPARE(shownSlots(table), all);
+            QCOMPARE(sim->receivedMnemonics(), QStringList());
+        }
     }
 
     void saveEdit_data()
@@ -121,36 +159,27 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("occupiedValues");  // value 1 of each write, in order
         const auto V1 = DeviceState::PROFILE_DFR_V1;
         const auto V2 = DeviceState::PROFILE_DFR_V2_APP;
-        const Edit label = [](auto* ui) { typeInto(ui->lineEditPlatformsLabel, "Buoy Oise"); };
-        const Edit identifier = [](auto* ui) { typeInto(ui->lineEditPlatformsOrvanId, "1A2B4"); };
+        const auto label = [](const QString& text) { return Edit([text](auto* ui) { typeInto(ui->lineEditPlatformsLabel, text); }); };
+        const auto id = [](const QString& text) { return Edit([text](auto* ui) { typeInto(ui->lineEditPlatformsOrvanId, text); }); };
         const Edit gpsOff = [](auto* ui) { ui->checkBoxGpsModeEnabled->setChecked(false); };
 
-        QTest::newRow("label, second generation") << V2 << label << 1 << 0 << QStringList{""};
-        QTest::newRow("identifier recreates without asking") << V2 << identifier << 1 << 0 << QStringList{"0", "1"};
+        QTest::newRow("label, second generation") << V2 << label("Buoy Oise") << 1 << 0 << QStringList{""};
+        QTest::newRow("identifier recreates without asking") << V2 << id("1A2B4") << 1 << 0 << QStringList{"0", "1"};
         QTest::newRow("GPS mode off recreates") << V2 << gpsOff << 1 << 0 << QStringList{"0", "1"};
-        QTest::newRow("identifier, first generation, No") << V1 << identifier << 1 << 1 << QStringList{};
-        QTest::newRow("identifier, first generation, Yes") << V1 << identifier << 0 << 1 << QStringList{"0", "1"};
-        QTest::newRow("label with a comma is refused")
-            << V2 << Edit([](auto* ui) { typeInto(ui->lineEditPlatformsLabel, "Buoy,Oise"); }) << 0 << 0
-            << QStringList{};
-        QTest::newRow("identifier not hexadecimal is refused")
-            << V2 << Edit([](auto* ui) { typeInto(ui->lineEditPlatformsOrvanId, "ZZ12G"); }) << 0 << 0
-            << QStringList{};
-        QTest::newRow("identifier of 6 digits is refused")
-            << V1 << Edit([](auto* ui) { typeInto(ui->lineEditPlatformsOrvanId, "1A2B3C"); }) << 0 << 0
-            << QStringList{};
+        QTest::newRow("identifier, first generation, No") << V1 << id("1A2B4") << 1 << 1 << QStringList{};
+        QTest::newRow("identifier, first generation, Yes") << V1 << id("1A2B4") << 0 << 1 << QStringList{"0", "1"};
+        QTest::newRow("label with a comma is refused") << V2 << label("Buoy,Oise") << 0 << 0 << QStringList{};
+        QTest::newRow("identifier of 6 digits is refused") << V1 << id("1A2B3C") << 0 << 0 << QStringList{};
         // The delete goes through, the write is refused: what the slot held is written back.
         QTest::newRow("refused by the receiver, put back") << V2 << Edit([this](auto* ui) {
             sim->injectFault(DfrSimulator::FAULTMODE_NONE, "IP");
             sim->injectFault(DfrSimulator::FAULTMODE_ACK_ERROR, "IP");
             typeInto(ui->lineEditPlatformsOrvanId, "1A2B4");
         }) << 1 << 0 << QStringList{"0", "1", "0", "1"};
-        QTest::newRow("unchanged field of a platform without GPS mode, first generation")
-            << V1 << Edit([gpsOff](auto* ui) {
-                   gpsOff(ui);
-                   Q_EMIT ui->lineEditPlatformsLabel->editingFinished();
-               })
-            << 0 << 1 << QStringList{"0", "1"};
+        QTest::newRow("unchanged field of a platform without GPS mode, first generation") << V1 << Edit([gpsOff](auto* ui) {
+            gpsOff(ui);
+            Q_EMIT ui->lineEditPlatformsLabel->editingFinished();
+        }) << 0 << 1 << QStringList{"0", "1"};
     }
 
     void saveEdit()
@@ -158,7 +187,6 @@ private Q_SLOTS:
         QFETCH(DeviceState::Profile_t, profile);
         QFETCH(Edit, edit);
         QFETCH(int, answer);
-        QFETCH(int, questions);
         QFETCH(QStringList, occupiedValues);
         // A period beyond the panel's spin box, which an edit of another field must keep.
         plug(profile, [](DeviceState& state) { state.platforms[0][DeviceState::ipPeriod] = "40000"; });
@@ -166,13 +194,12 @@ private Q_SLOTS:
         const QStringList before = sim->state().platforms.at(0);
         // The refused write and the one putting the slot back; the refusal goes on leaving the slot.
         const bool refused = occupiedValues.size() == 4;
-        if (refused) {
+        if (refused)
             QTest::ignoreMessage(QtCriticalMsg, "The receiver refused favourite 00 (identifier 1A2B4); the favourite "
                                                 "it held before was written back");
-        }
 
         const QString message = TestSupport::thrownBy([&] { edit(ui); });
-        QCOMPARE(asked.size(), questions);
+        QTEST(int(asked.size()), "questions");
         QStringList sent;
         for (const QStringList& write : writes("IP"))
             sent.append(write.at(1));
@@ -180,16 +207,45 @@ private Q_SLOTS:
         if (occupiedValues.isEmpty()) {
             // Refused or declined: the slot is untouched and the panel shows it again.
             QCOMPARE(sim->state().platforms.at(0), before);
-            QCOMPARE(ui->lineEditPlatformsOrvanId->text(), QStringLiteral("1A2B3"));
-            QCOMPARE(ui->lineEditPlatformsLabel->text(), QStringLiteral("Buoy Seine"));
+            QCOMPARE(ui->lineEditPlatformsOrvanId->text() + ui->lineEditPlatformsLabel->text(), "1A2B3Buoy Seine");
             QCOMPARE(message.startsWith("Unable to set platform info"), answer == 0);
-        } else {
-            QCOMPARE(message, refused ? QString("Error in reply: Invalid command: \"$ACK,IP,0*4A\"") : QString());
-            QCOMPARE(sim->state().platforms.at(0).at(DeviceState::ipPeriod), QStringLiteral("40000"));
-            QVERIFY(sim->state().isPlatformOccupied(0));
-            QCOMPARE(cell(ui->tableWidgetPlatforms, 0, 1), sim->state().platforms.at(0).at(3));
-            QCOMPARE(cell(ui->tableWidgetPlatforms, 0, 3), sim->state().platforms.at(0).at(4));
+            return;
         }
+        QCOMPARE(message, refused ? QString("Error in reply: Invalid command: \"$ACK,IP,0*4A\"") : QString());
+        QCOMPARE(sim->state().platforms.at(0).at(DeviceState::ipPeriod), QStringLiteral("40000"));
+        QVERIFY(sim->state().isPlatformOccupied(0));
+        QCOMPARE(cell(ui->tableWidgetPlatforms, 0, 1), sim->state().platforms.at(0).at(3));
+        QCOMPARE(cell(ui->tableWidgetPlatforms, 0, 3), sim->state().platforms.at(0).at(4));
+    }
+
+    // Return in an edited field writes it and leaves the keyboard there: typing goes on in the field.
+    void editKeepsFocus_data()
+    {
+        QTest::addColumn<bool>("favourite");
+        QTest::addColumn<QString>("mnemonic");
+        QTest::newRow("favourite label") << true << "IP";
+        QTest::newRow("GPS format name") << false << "SFG";
+    }
+    void editKeepsFocus()
+    {
+        QFETCH(bool, favourite);
+        QFETCH(QString, mnemonic);
+        plug(DeviceState::PROFILE_DFR_V2_APP);
+        ui->tabWidget->setCurrentWidget(favourite ? ui->tabPlatorms : ui->tabFormats);
+        select(ui->tableWidgetGpsFormats, 3);
+        QLineEdit* field = favourite ? ui->lineEditPlatformsLabel : editorField("lineEditGpsFormatsName");
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        field->setFocus();
+        QTRY_VERIFY_WITH_TIMEOUT(field->hasFocus(), 2000);
+        field->selectAll();
+        QTest::keyClicks(field, "Tide");
+        QTest::keyClick(field, Qt::Key_Return);
+        QCOMPARE(writes(mnemonic).size(), 1);
+        QCOMPARE(QApplication::focusWidget(), field);
+        QTest::keyClicks(QApplication::focusWidget(), "2");
+        QCOMPARE(field->text(), QStringLiteral("Tide2"));
+        field->clearFocus();
     }
 
     void createAndDelete()
@@ -199,9 +255,7 @@ private Q_SLOTS:
         select(ui->tableWidgetPlatforms, 7);
         QVERIFY(!ui->lineEditPlatformsLabel->isEnabled());
         QTest::mouseClick(ui->pushButtonPlatformsCreate, Qt::LeftButton);
-        QVERIFY(sim->state().isPlatformOccupied(7));
-        QVERIFY(ui->lineEditPlatformsLabel->isEnabled());
-
+        QVERIFY(sim->state().isPlatformOccupied(7) && ui->lineEditPlatformsLabel->isEnabled());
         reply = 0;
         QTest::mouseClick(ui->pushButtonPlatformsDelete, Qt::LeftButton);
         QCOMPARE(asked.size(), 1);
@@ -223,7 +277,7 @@ private Q_SLOTS:
         // A port removed as a reply comes in empties the table under the running operation:
         // showing a slot and deleting them all carry on without the rows.
         bool emptied = false;
-        const QMetaObject::Connection hook = connect(sim.get(), &DfrSimulator::frameReceived, this, [&](const DfrSimulator::ReceivedFrame_t& frame) {
+        const auto hook = connect(sim.get(), &DfrSimulator::frameReceived, this, [&](const auto& frame) {
             if (!emptied && frame.mnemonic == "IP")
                 window->platformsTableModel()->clear();
             emptied = emptied || frame.mnemonic == "IP";
@@ -232,7 +286,6 @@ private Q_SLOTS:
         QVERIFY(emptied && !ui->pushButtonPlatformsDelete->isEnabled());
         QTest::mouseClick(ui->pushButtonPlatformsUpdate, Qt::LeftButton);
         emptied = false;
-        reply = 0;
         QTest::mouseClick(ui->pushButtonPlatformsDeleteAll, Qt::LeftButton);
         for (int slot = 0; slot < 8; ++slot)
             QVERIFY(!sim->state().isPlatformOccupied(slot));
@@ -248,12 +301,12 @@ private Q_SLOTS:
         });
         DeviceState& state = sim->state();
         const auto before = state.platforms;
+        const auto statusBar = [this] { return window->findChild<QToolButton*>("statusBarMessage")->text(); };
         chosenFile = csvPath().chopped(4);  // typed without a suffix
         QTest::mouseClick(ui->pushButtonPlatformsExport, Qt::LeftButton);
-        QVERIFY(window->findChild<QToolButton*>("statusBarMessage")->text().endsWith("exported to " + csvPath()));
+        QVERIFY(statusBar().endsWith("exported to " + csvPath()));
         const QString text = TestSupport::readFile(csvPath());
-        QVERIFY(text.startsWith(headerLine()));
-        QCOMPARE(text.count('\n'), 5);
+        QVERIFY(text.startsWith(headerLine()) && text.count('\n') == 5);
         QVERIFY(text.contains(",0x1021,") && text.contains(",0xff,"));
 
         reply = 0;
@@ -263,12 +316,11 @@ private Q_SLOTS:
         QCOMPARE(asked.first().title, QStringLiteral("Delete all platforms?"));
         QCOMPARE(meaningful(state.platforms), meaningful(before));
         QCOMPARE(shownSlots(ui->tableWidgetPlatforms).size(), 4);
-        QVERIFY(window->findChild<QToolButton*>("statusBarMessage")->text().endsWith("4 favorite platforms imported from "
-                                                                                     + csvPath()));
+        QVERIFY(statusBar().endsWith("4 favorite platforms imported from " + csvPath()));
 
         // The receiver refuses the second platform's write: the favourites held before are written back.
         bool refused = false;
-        const QMetaObject::Connection hook = connect(sim.get(), &DfrSimulator::frameReceived, this, [&](const DfrSimulator::ReceivedFrame_t& frame) {
+        const auto hook = connect(sim.get(), &DfrSimulator::frameReceived, this, [&](const auto& frame) {
             if (!refused && frame.params.value(3) == "4C5D6E7")
                 sim->injectFault(DfrSimulator::FAULTMODE_ACK_ERROR, "IP");
             refused = refused || frame.params.value(3) == "4C5D6E7";
@@ -293,30 +345,26 @@ private Q_SLOTS:
         for (int i = 0; i < 65; ++i)
             tooMany += line(i % 64);
         const QString fileError = QStringLiteral("Unable to read platforms file %1, ");
+        const QStringList none;
 
         QTest::newRow("polynom with and without prefix")
             << header + line(0, "Pier", "0x1021") + line(1, "Pier", "0XFF") + line(2, "Pier", "ff") << QString()
             << QStringList{"1021", "ff", "ff"};
-        QTest::newRow("header only empties the favourites") << header << QString() << QStringList{};
+        QTest::newRow("header only empties the favourites") << header << QString() << none;
         QTest::newRow("wrong number of columns")
             << header + line(0) + "1,1,1,1A2B3\n"
-            << fileError + "wrong number of columns. Columns shoud be " + header.mid(1).trimmed() + "."
-            << QStringList{};
+            << fileError + "wrong number of columns. Columns shoud be " + header.mid(1).trimmed() + "." << none;
         QTest::newRow("too many platforms")
-            << tooMany << QStringLiteral("Unable to read import whole platform file %1, too many platforms.")
-            << QStringList{};
+            << tooMany << QStringLiteral("Unable to read import whole platform file %1, too many platforms.") << none;
         QTest::newRow("identifier not hexadecimal")
             << header + line(0) + line(1).replace("1A201", "XYZ!!")
-            << fileError + "line 3, column \"Orvan ID\": Unable to set platform info, the identifier \"XYZ!!\""
-            << QStringList{};
+            << fileError + "line 3, column \"Orvan ID\": Unable to set platform info, the identifier \"XYZ!!\"" << none;
         QTest::newRow("index not a number") << header + line(0) + line(1).replace(0, 1, "abc")
-                                            << fileError + "line 3, column \"Index\": \"abc\" is not a number"
-                                            << QStringList{};
+                                            << fileError + "line 3, column \"Index\": \"abc\" is not a number" << none;
         QTest::newRow("label with a star")
-            << header + line(2, "Pier*") << fileError + "line 2: Unable to set platform info, the label" << QStringList{};
-        QTest::newRow("missing file") << QString() << QStringLiteral("Unable to open platforms file %1")
-                                      << QStringList{};
-        QTest::newRow("cancelled") << "<cancel>" << QString() << QStringList{};
+            << header + line(2, "Pier*") << fileError + "line 2: Unable to set platform info, the label" << none;
+        QTest::newRow("missing file") << QString() << QStringLiteral("Unable to open platforms file %1") << none;
+        QTest::newRow("cancelled") << "<cancel>" << QString() << none;
     }
 
     void csvImport()
@@ -338,8 +386,7 @@ private Q_SLOTS:
         QVERIFY2(expected.isEmpty() ? error.isEmpty() : error.startsWith(expected), qPrintable(error));
         if (!message.isEmpty() || chosenFile.isEmpty()) {
             // Rejected whole or cancelled: nothing asked, nothing written.
-            QVERIFY(asked.isEmpty());
-            QVERIFY(writes("IP").isEmpty());
+            QVERIFY(asked.isEmpty() && writes("IP").isEmpty());
             QCOMPARE(state.platforms, before);
             return;
         }
@@ -350,13 +397,12 @@ private Q_SLOTS:
         }
     }
 
-    // The editor follows the chosen slot without writing, and a format created
-    // in an empty slot is written, read back and offered.
+    // The editor follows the chosen slot without writing, and a format created in an empty slot is written,
+    // read back and offered.
     void bankAndEditor()
     {
         plug(DeviceState::PROFILE_DFR_V2_APP);
         QTableView* table = ui->tableWidgetGpsFormats;
-        QCOMPARE(shownSlots(table).size(), 16);
         QCOMPARE(cell(table, 2, 1), QStringLiteral("SM17-MIN"));
         QCOMPARE(GpsFormat::instance()->getFormatsForOrigin(GpsFormat::ORIGIN_DFR).size(), 4);
         for (const int slot : {1, 9}) {
@@ -372,73 +418,64 @@ private Q_SLOTS:
 
         QTest::mouseClick(ui->pushButtonGpsFormatsCreate, Qt::LeftButton);
         QCOMPARE(writes("SFG").size(), 1);
-        const QStringList stored = sim->state().gpsFormats.at(9);
-        QCOMPARE(stored.at(1), QStringLiteral("Format 9"));
-        QCOMPARE(stored.at(28), QStringLiteral("1"));
+        QCOMPARE(sim->state().gpsFormats.at(9).at(1), QStringLiteral("Format 9"));
+        QCOMPARE(sim->state().gpsFormats.at(9).at(28), QStringLiteral("1"));
         QCOMPARE(cell(table, 9, 1), QStringLiteral("Format 9"));
         QVERIFY(ui->pushButtonGpsFormatsDelete->isEnabled());
         QVERIFY(GpsFormat::instance()->getAvailableFormats().contains({GpsFormat::ORIGIN_DFR, 9}));
     }
 
+    // A format edit writes the whole slot and reads it back; a name the receiver cannot store is put back
+    // unsent, and one it refuses is written back.
     void editWritesWholeSlot_data()
     {
-        QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("typed");
-        QTest::addColumn<int>("position");
-        QTest::addColumn<QString>("sent");
-        QTest::newRow("emptied payload length is 0") << "lineEditGpsFormatsPayloadLen" << "" << 20 << "0";
-        QTest::newRow("polynom keeps four digits") << "lineEditGpsFormatsEncryptionPolynom" << "1a2b3" << 24
-                                                   << "1a2b";
-        QTest::newRow("name with a comma is put back") << "lineEditGpsFormatsName" << "A,B" << 1 << "";
-        QTest::newRow("refused by the receiver, written back") << "lineEditGpsFormatsName" << "SM21" << 1 << "SM20-CRC";
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<QStringList>("names");  // sent, in order
+        QTest::newRow("stored") << "SM21" << "" << QStringList{"SM21"};
+        QTest::newRow("name with a comma is put back") << "A,B" << "\"A,B\" cannot be stored" << QStringList{};
+        QTest::newRow("refused by the receiver, written back") << "SM21" << "Error in reply: "
+                                                               << QStringList{"SM21", "SM20-CRC"};
     }
 
     void editWritesWholeSlot()
     {
-        QFETCH(QString, field);
         QFETCH(QString, typed);
-        QFETCH(int, position);
-        QFETCH(QString, sent);
+        QFETCH(QString, error);
+        QFETCH(QStringList, names);
         plug(DeviceState::PROFILE_DFR_V2_APP);
         select(ui->tableWidgetGpsFormats, 3);
         sim->clearReceivedFrames();
-        const bool refused = typed == "SM21";
-        if (refused) {
+        if (names.size() == 2) {
             sim->injectFault(DfrSimulator::FAULTMODE_ACK_ERROR, "SFG");
             QTest::ignoreMessage(QtCriticalMsg,
                                  "The receiver refused GPS format 03 (SM21); the format it held before was written back");
         }
-
-        editorField(field)->setText(typed);
-        const QString error = TestSupport::thrownBy([&] { Q_EMIT editorField(field)->editingFinished(); });
-        const QList<QStringList> sfg = writes("SFG");
-        if (sent.isEmpty()) {
-            QVERIFY2(error.contains("\"A,B\" cannot be stored"), qPrintable(error));
-            QVERIFY(sfg.isEmpty());
-            QCOMPARE(editorField(field)->text(), QStringLiteral("SM20-CRC"));
-            return;
+        QLineEdit* name = editorField("lineEditGpsFormatsName");
+        name->setText(typed);
+        const QString thrown = TestSupport::thrownBy([&] { Q_EMIT name->editingFinished(); });
+        QVERIFY2(error.isEmpty() ? thrown.isEmpty() : thrown.contains(error), qPrintable(thrown));
+        QStringList sent;
+        for (const QStringList& frame : writes("SFG")) {
+            QCOMPARE(frame.size(), 29);
+            QCOMPARE(frame.first(), QStringLiteral("3"));
+            sent << frame.at(1);
         }
-        QCOMPARE(error.startsWith("Error in reply: "), refused);
-        QCOMPARE(sfg.size(), refused ? 2 : 1);
-        QCOMPARE(sfg.last().size(), 29);
-        QCOMPARE(sfg.last().mid(0, 2), (QStringList{"3", "SM20-CRC"}));
-        QCOMPARE(sfg.last().at(position), sent);
+        QCOMPARE(sent, names);
         // Read back and shown as stored.
-        QCOMPARE(sim->receivedMnemonics().last(), QStringLiteral("GFG"));
-        QCOMPARE(sim->state().gpsFormats.at(3).at(position), sent);
+        QCOMPARE(name->text(), sim->state().gpsFormats.at(3).at(1));
+        QCOMPARE(cell(ui->tableWidgetGpsFormats, 3, 1), name->text());
     }
 
     void deleteAll_data()
     {
         QTest::addColumn<DeviceState::Profile_t>("profile");
         QTest::addColumn<bool>("emptyBank");
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<int>("questions");
-        QTest::addColumn<int>("writes");
-        QTest::newRow("empty bank asks nothing") << DeviceState::PROFILE_DFR_V2_APP << true << 0 << 0 << 0;
-        QTest::newRow("No keeps the bank") << DeviceState::PROFILE_DFR_V2_APP << false << 1 << 1 << 0;
-        QTest::newRow("Yes empties every occupied slot") << DeviceState::PROFILE_DFR_V2_APP << false << 0 << 1 << 4;
-        QTest::newRow("first generation has no bank") << DeviceState::PROFILE_DFR_V1 << true << 0 << 0 << 0;
+        QTest::addColumn<int>("answer");  // asked only when a slot is occupied
+        QTest::newRow("empty bank asks nothing") << DeviceState::PROFILE_DFR_V2_APP << true << 0;
+        QTest::newRow("No keeps the bank") << DeviceState::PROFILE_DFR_V2_APP << false << 1;
+        QTest::newRow("Yes empties every occupied slot") << DeviceState::PROFILE_DFR_V2_APP << false << 0;
+        QTest::newRow("first generation has no bank") << DeviceState::PROFILE_DFR_V1 << true << 0;
     }
 
     void deleteAll()
@@ -446,8 +483,6 @@ private Q_SLOTS:
         QFETCH(DeviceState::Profile_t, profile);
         QFETCH(bool, emptyBank);
         QFETCH(int, answer);
-        QFETCH(int, questions);
-        QFETCH(int, writes);
         plug(profile, [emptyBank](DeviceState& state) {
             for (int slot = 0; emptyBank && slot < state.gpsFormatSlotCount(); ++slot)
                 state.gpsFormats[slot] = state.emptyGpsFormat(slot);
@@ -461,9 +496,9 @@ private Q_SLOTS:
         reply = answer;
 
         QTest::mouseClick(ui->pushButtonGpsFormatsDeleteAll, Qt::LeftButton);
-        QCOMPARE(asked.size(), questions);
-        QCOMPARE(this->writes("SFG").size(), writes);
-        for (const QStringList& frame : this->writes("SFG"))
+        QCOMPARE(asked.size(), emptyBank ? 0 : 1);
+        QCOMPARE(writes("SFG").size(), emptyBank || answer == 1 ? 0 : 4);
+        for (const QStringList& frame : writes("SFG"))
             QCOMPARE(frame.at(1), QStringLiteral("NONE"));
         const bool emptied = emptyBank || answer == 0;
         for (int slot = 0; slot < 4; ++slot)
@@ -475,75 +510,6 @@ private Q_SLOTS:
             QVERIFY(shownSlots(ui->tableWidgetGpsFormats).isEmpty());
             QCOMPARE(sim->receivedCount("GFG") + sim->receivedCount("SFG"), 0);
         }
-    }
-
-    // Hiding empty slots is the table's own business: nothing goes on the wire, and a panel
-    // showing a slot that stays in view keeps it.
-    void hideEmptySlotsSendsNothing_data()
-    {
-        QTest::addColumn<bool>("favourites");
-        QTest::newRow("favourites, first and last slot") << true;
-        QTest::newRow("GPS formats, first and last slot") << false;
-    }
-    void hideEmptySlotsSendsNothing()
-    {
-        QFETCH(bool, favourites);
-        plug(DeviceState::PROFILE_DFR_V2_APP, [](DeviceState& state) {
-            DeviceState::Platform_t last;
-            last.id = QStringLiteral("ABCDE");
-            state.setPlatform(63, last);
-            state.setGpsFormat(15, QStringList{"LAST"} + state.gpsFormats.at(0).mid(2));
-        });
-        QTableView* table = favourites ? ui->tableWidgetPlatforms : ui->tableWidgetGpsFormats;
-        QCheckBox* hide = favourites ? ui->checkBoxHideEmptySlots : ui->checkBoxGpsFormatsHideEmptySlots;
-        QLineEdit* shownIndex = favourites ? ui->lineEditPlatformsIndex : ui->lineEditGpsFormatsIndex;
-        const int last = favourites ? 63 : 15;
-        QList<int> all(last + 1);
-        std::iota(all.begin(), all.end(), 0);
-        hide->setChecked(false);
-
-        for (const int shown : {last, 4}) {
-            select(table, shown);
-            sim->clearReceivedFrames();
-            hide->setChecked(true);
-            QCOMPARE(shownSlots(table), (QList<int>{0, 1, 2, 3, last}));
-            QCOMPARE(shownIndex->text(), shown == last ? QString::number(last) : QString());
-            hide->setChecked(false);
-            QCOMPARE(shownSlots(table), all);
-            QCOMPARE(sim->receivedMnemonics(), QStringList());
-        }
-    }
-
-    // A write finished with Return leaves the keyboard in the edited field: typing goes on there.
-    void editKeepsFocus_data()
-    {
-        QTest::addColumn<bool>("favourite");
-        QTest::addColumn<QString>("mnemonic");
-        QTest::newRow("favourite label") << true << "IP";
-        QTest::newRow("GPS format name") << false << "SFG";
-    }
-    void editKeepsFocus()
-    {
-        QFETCH(bool, favourite);
-        QFETCH(QString, mnemonic);
-        plug(DeviceState::PROFILE_DFR_V2_APP);
-        ui->tabWidget->setCurrentWidget(favourite ? ui->tabPlatorms : ui->tabFormats);
-        select(ui->tableWidgetGpsFormats, 3);
-        QLineEdit* field = favourite ? ui->lineEditPlatformsLabel : editorField("lineEditGpsFormatsName");
-        window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(window));
-        field->setFocus();
-        QTRY_VERIFY_WITH_TIMEOUT(field->hasFocus(), 2000);
-        sim->clearReceivedFrames();
-
-        field->selectAll();
-        QTest::keyClicks(field, "Tide");
-        QTest::keyClick(field, Qt::Key_Return);
-        QCOMPARE(writes(mnemonic).size(), 1);
-        QCOMPARE(QApplication::focusWidget(), field);
-        QTest::keyClicks(QApplication::focusWidget(), "2");
-        QCOMPARE(field->text(), QStringLiteral("Tide2"));
-        field->clearFocus();
     }
 };
 
