@@ -290,6 +290,7 @@ private Q_SLOTS:
         QTableView* table = ui->tableWidgetPlatforms;
         ui->tabWidget->setCurrentWidget(ui->tabPlatorms);
         if (table->model()->rowCount() == 0) {
+            window->platformsTableModel()->clear();  // the empty slots may be hidden
             Vantrel::Com::DfrLink::PlatformInfo_t info;
             info.occupied = true;
             window->platformsTableModel()->setSlot(info);
