@@ -60,6 +60,7 @@ private Q_SLOTS:
         const QByteArray p1 = QByteArray::fromHex("3456");  // one byte less
         QTest::newRow("V1 A2 20 bits cuts one") << false << A2 << T20 << p << "ABCDEF1" << p << "";
         QTest::newRow("V1 A2 28 bits drops a byte") << false << A2 << T28 << p << "ABCDEF12" << p1 << "";
+        QTest::newRow("V1 A2 32 bits drops a byte") << false << A2 << T32 << p << "ABCDEF12" << p1 << "";
         QTest::newRow("V1 LDK 20 bits, no warning") << false << LDK << T20 << p << "ABCDEF12" << p << "";
         QTest::newRow("V2 A2 20 bits cuts three") << true << A2 << T20 << p << "ABCDE" << p << "";
         QTest::newRow("V2 A2 28 bits") << true << A2 << T28 << p << "ABCDEF1" << p1 << "";
