@@ -202,8 +202,8 @@ void MainWindow::adaptSetupTab(Com::DfrLink::DfrVersion_t generation)
 {
     // Bands, favourites-only reception and the proximity mode are the second generation's.
     const bool v2 = generation == Com::DfrLink::DFR_V2;
-    for (QWidget* widget : std::initializer_list<QWidget*>{ui->labelSetupSoftwareOrvanBand, ui->comboBoxSetupSoftwareOrvanBand,
-                            ui->checkBoxSetupSoftwareAllToFavorites})
+    for (QWidget* widget : std::initializer_list<QWidget*>{
+             ui->labelSetupSoftwareOrvanBand, ui->comboBoxSetupSoftwareOrvanBand, ui->checkBoxSetupSoftwareAllToFavorites})
         widget->setVisible(v2);
     ui->checkBoxHardwareProximityMode->setVisible(generation != Com::DfrLink::DFR_V1);
 }

@@ -95,7 +95,8 @@ void MainWindow::adaptPlatformsTab(Com::DfrLink::DfrVersion_t generation)
 {
     const bool v1 = generation == Com::DfrLink::DFR_V1;
     for (const PanelField_t& field : platformPanel()) {
-        const bool shown = field.onlyFor == Com::DfrLink::DFR_UNDEFINEDVERSION || (field.onlyFor == Com::DfrLink::DFR_V1) == v1;
+        const bool shown =
+            field.onlyFor == Com::DfrLink::DFR_UNDEFINEDVERSION || (field.onlyFor == Com::DfrLink::DFR_V1) == v1;
         field.editor->setVisible(shown);
         if (field.label)
             field.label->setVisible(shown);

@@ -153,8 +153,8 @@ void MainWindow::resetStatusTab()
 void MainWindow::adaptStatusTab(Com::DfrLink::DfrVersion_t generation)
 {
     // The first generation measures no direction and knows no bands.
-    for (QWidget* widget : std::initializer_list<QWidget*>{ui->labelStatusDirection, ui->lineEditStatusDirection, ui->labelStatusOrvanBand,
-                            ui->lineEditStatusOrvanBand})
+    for (QWidget* widget : std::initializer_list<QWidget*>{ui->labelStatusDirection, ui->lineEditStatusDirection,
+                                                           ui->labelStatusOrvanBand, ui->lineEditStatusOrvanBand})
         widget->setVisible(generation != Com::DfrLink::DFR_V1);
 }
 
