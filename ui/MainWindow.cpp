@@ -52,14 +52,14 @@ MainWindow::MainWindow()
     for (int column : {2, 3, 4})
         logTable->hideColumn(column);
 
-    connect(logTable, &QTableWidget::itemChanged, this, &MainWindow::slotTerminalContentAdded);
-    connect(ui->tabWidget, &QTabWidget::currentChanged, this, &MainWindow::slotTabChanged);
+    wire(logTable, &QTableWidget::itemChanged, &MainWindow::slotTerminalContentAdded);
+    wire(ui->tabWidget, &QTabWidget::currentChanged, &MainWindow::slotTabChanged);
 
     setWindowTitle(QStringLiteral("%1 - %2").arg(windowTitle(), QCoreApplication::applicationVersion()));
 
     ui->widgetSoftwareSetupDateTime->setNowLabel(QStringLiteral("System time"));
 
-    connect(&statusRefreshTimer, &QTimer::timeout, this, &MainWindow::refreshStatusWhenIdle);
+    wire(&statusRefreshTimer, &QTimer::timeout, &MainWindow::refreshStatusWhenIdle);
     // Idle means no request for a whole period: every request starts the wait anew.
     const auto requestSent = [this] {
         if (statusRefreshTimer.isActive())
@@ -74,23 +74,23 @@ MainWindow::MainWindow()
     connect(quit, &QAction::triggered, this, &QWidget::close);
     addAction(quit);
 
-    connect(&dfrLink, &Com::DfrLink::sigLinkCompromised, this, &MainWindow::slotDfrDisconnected);
-    connect(&dfrLink, &Com::DfrLink::sigUartLinkStatusChanged, this, &MainWindow::slotUpdateUartLinkStatus);
-    connect(&dfrLink, &Com::DfrLink::sigOrvanMessageReceived, this, &MainWindow::slotOrvanMessageReceived);
-    connect(Utils::FlashMemory::instance(), &Utils::FlashMemory::sigOrvanDecoded, this,
-            &MainWindow::slotOrvanMessageReceived);
+    wire(&dfrLink, &Com::DfrLink::sigLinkCompromised, &MainWindow::slotDfrDisconnected);
+    wire(&dfrLink, &Com::DfrLink::sigUartLinkStatusChanged, &MainWindow::slotUpdateUartLinkStatus);
+    wire(&dfrLink, &Com::DfrLink::sigOrvanMessageReceived, &MainWindow::slotOrvanMessageReceived);
+    wire(Utils::FlashMemory::instance(), &Utils::FlashMemory::sigOrvanDecoded,
+         &MainWindow::slotOrvanMessageReceived);
     // The messages table and its tools serve flash dumps opened without a receiver,
     // so they are wired for the window's whole life.
-    connect(ui->pushButtonRxFlashOpenDump, &QPushButton::clicked, this, &MainWindow::slotOpenFlashDump);
-    connect(ui->lineEditRxFilter, &QLineEdit::textEdited, this, &MainWindow::slotFilterRxTable);
-    connect(ui->pushButtonRxClearFilter, &QPushButton::clicked, this, &MainWindow::slotClearRxFilter);
-    connect(ui->pushButtonRxClearSelection, &QPushButton::clicked, this, &MainWindow::slotClearSelectionRxTable);
-    connect(ui->pushButtonRxClearTable, &QPushButton::clicked, this, &MainWindow::slotClearRxTable);
-    connect(ui->pushButtonRxExportCSV, &QPushButton::clicked, this, &MainWindow::slotExportRxTable);
-    connect(ui->tableWidgetRx, &QTableView::customContextMenuRequested, this,
-            &MainWindow::slotShowRxTableContextMenu);
-    connect(&comManager, &Com::ComManager::sigDfrDetected, this, &MainWindow::slotDfrDetected);
-    connect(&comManager, &Com::ComManager::sigDfrRemoved, this, &MainWindow::slotDfrRemoved);
+    wire(ui->pushButtonRxFlashOpenDump, &QPushButton::clicked, &MainWindow::slotOpenFlashDump);
+    wire(ui->lineEditRxFilter, &QLineEdit::textEdited, &MainWindow::slotFilterRxTable);
+    wire(ui->pushButtonRxClearFilter, &QPushButton::clicked, &MainWindow::slotClearRxFilter);
+    wire(ui->pushButtonRxClearSelection, &QPushButton::clicked, &MainWindow::slotClearSelectionRxTable);
+    wire(ui->pushButtonRxClearTable, &QPushButton::clicked, &MainWindow::slotClearRxTable);
+    wire(ui->pushButtonRxExportCSV, &QPushButton::clicked, &MainWindow::slotExportRxTable);
+    wire(ui->tableWidgetRx, &QTableView::customContextMenuRequested,
+         &MainWindow::slotShowRxTableContextMenu);
+    wire(&comManager, &Com::ComManager::sigDfrDetected, &MainWindow::slotDfrDetected);
+    wire(&comManager, &Com::ComManager::sigDfrRemoved, &MainWindow::slotDfrRemoved);
 
     ui->comboBoxSetupSoftwareCoordType->addItems(
         {QString::fromUtf8("xx.xxx°"), QString::fromUtf8("xx°xx'xx\""), QString::fromUtf8("xx°xx.xx'")});

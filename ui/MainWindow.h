@@ -183,18 +183,84 @@ private:
     void toggleConnection(bool checked, const QString& portName);
     // Fills the status panel; returns the receiver's mode.
     Com::DfrLink::DfrMode_t getDfrVersionsAndStatus();
-    // Signal connections of the form that exist while a receiver is connected;
-    // every one goes through connectDevice() so that disconnection removes
-    // exactly these and none of the connections widgets make to themselves.
-    void connectDeviceWidgets();
-    void disconnectDeviceWidgets();
-    // Widgets that stay wired while disconnected: wired once, at the first connection.
-    void connectPersistentWidgets();
+    // Wiring. Every signal the window hears goes through wire(): the slot runs
+    // inside a try, so that a failure never unwinds through Qt's signal code,
+    // and is reported as the application reports one escaping an event.
+    // Connections made by connectDevice() exist while a receiver is connected,
+    // and disconnection removes exactly these; those made by connectOnce() are
+    // made at the first connection and kept. Each tab wires, resets and adapts
+    // to the receiver's generation its own widgets; the connection code calls
+    // them in order.
+    template <typename Sender, typename Signal, typename Slot>
+    QMetaObject::Connection wire(const Sender* sender, Signal signal, Slot slot)
+    {
+        return connect(sender, signal, this, [this, slot](const auto&... args) {
+            try {
+                callSlot(slot, std::forward_as_tuple(args...), std::index_sequence_for<decltype(args)...>());
+            } catch (const Tarsk::Utils::Exception& failure) {
+                reportEscapedFailure(failure);
+            }
+        });
+    }
+    // The slot takes the signal's first arguments, as many as it has parameters.
+    template <typename Slot, typename Args, std::size_t... I>
+    void callSlot(const Slot& slot, const Args& args, std::index_sequence<I...>)
+    {
+        if constexpr (std::is_member_function_pointer_v<Slot>) {
+            if constexpr (std::is_invocable_v<const Slot&, MainWindow*, std::tuple_element_t<I, Args>...>)
+                (this->*slot)(std::get<I>(args)...);
+            else
+                callSlot(slot, args, std::make_index_sequence<sizeof...(I) - 1>());
+        } else {
+            if constexpr (std::is_invocable_v<const Slot&, std::tuple_element_t<I, Args>...>)
+                slot(std::get<I>(args)...);
+            else
+                callSlot(slot, args, std::make_index_sequence<sizeof...(I) - 1>());
+        }
+    }
+    static void reportEscapedFailure(const Tarsk::Utils::Exception& failure);
     template <typename Sender, typename Signal, typename Slot>
     void connectDevice(const Sender* sender, Signal signal, Slot slot)
     {
-        deviceConnections.append(connect(sender, signal, this, slot));
+        deviceConnections.append(wire(sender, signal, slot));
     }
+    template <typename Sender, typename Signal, typename Slot>
+    void connectOnce(const Sender* sender, Signal signal, Slot slot)
+    {
+        if (!persistentWidgetsConnected)
+            wire(sender, signal, slot);
+    }
+    void connectDeviceWidgets();
+    void disconnectDeviceWidgets();
+    void adaptToGeneration(Com::DfrLink::DfrVersion_t generation);
+    void connectStatusTab();
+    void resetStatusTab();
+    void adaptStatusTab(Com::DfrLink::DfrVersion_t generation);
+    void connectSetupTab();
+    void resetSetupTab();
+    void adaptSetupTab(Com::DfrLink::DfrVersion_t generation);
+    void connectPlatformsTab();
+    void resetPlatformsTab();
+    void adaptPlatformsTab(Com::DfrLink::DfrVersion_t generation);
+    void connectGpsFormatsTab();
+    void resetGpsFormatsTab();
+    void connectRxTab();
+    void resetRxTab();
+    void connectTerminalTab();
+    void connectFlashTools();
+    void connectFirmwareTools();
+    void connectSettingsTab();
+    // The platform panel's editors, listed once: wiring, clearing and the
+    // generation each shows for all read this list.
+    struct PanelField_t
+    {
+        QWidget* editor;
+        QWidget* label;  // shown and hidden with it; may be null
+        Com::DfrLink::DfrVersion_t onlyFor;  // DFR_UNDEFINEDVERSION: every generation
+    };
+    QList<PanelField_t> platformPanel() const;
+    QList<QWidget*> platformPanelEditors() const;
+    void clearPlatformPanel();
 
     void getSetupSoftware();
     void getSetupHardware();

@@ -34,8 +34,7 @@ void MainWindow::slotDfrDetected(const QString& portName)
     action->setText(label);
     action->setCheckable(true);
     toolBar()->addAction(action);
-    connect(action, &QAction::triggered, action,
-            [this, portName](bool checked) { toggleConnection(checked, portName); });
+    wire(action, &QAction::triggered, [this, portName](bool checked) { toggleConnection(checked, portName); });
 }
 
 void MainWindow::slotDfrRemoved(const QString& portName)
@@ -96,17 +95,7 @@ void MainWindow::slotDfrConnected(const QString& portName)
     logDir.mkpath(QStringLiteral("."));
     QDir(appDir.absoluteFilePath(QStringLiteral("../FlashDumps"))).mkpath(QStringLiteral("."));
 
-    const bool v1 = dfrLink.dfrVersion == Com::DfrLink::DFR_V1;
-    for (QWidget* widget : std::initializer_list<QWidget*>{
-             ui->labelStatusDirection, ui->lineEditStatusDirection, ui->labelStatusOrvanBand,
-             ui->lineEditStatusOrvanBand, ui->labelPlatformsOrvanBand, ui->comboBoxPlatformsOrvanBand,
-             ui->labelPlatformsModulation, ui->comboBoxPlatformsModulation, ui->checkBoxPlatformNarrowEnabled,
-             ui->checkBoxHardwareProximityMode})
-        widget->setVisible(!v1);
-    // The narrow frequency shows only for a narrow slot, as the platform panel decided.
-    ui->doubleSpinBoxPlatformsNarrowFrequency->setVisible(!v1 && ui->checkBoxPlatformNarrowEnabled->isChecked());
-    ui->labelPlatformsMeanDirection->setVisible(v1);
-    ui->spinBoxPlatformsMeanDirectionValue->setVisible(v1);
+    adaptToGeneration(dfrLink.dfrVersion);
 
     updateConnectionStatus();
     showTabIfEnabled(pendingTab);
@@ -116,86 +105,29 @@ void MainWindow::slotDfrConnected(const QString& portName)
 
 void MainWindow::connectDeviceWidgets()
 {
-    connectPersistentWidgets();
-
-    connectDevice(ui->pushButtonSwitchMode, &QPushButton::clicked, &MainWindow::slotSwitchMode);
-    connectDevice(ui->pushButtonFirmwareUpdate, &QPushButton::clicked, &MainWindow::slotUpdateFirmware);
-    connectDevice(ui->pushButtonStatusRefresh, &QPushButton::clicked, &MainWindow::slotRefreshStatus);
-
-    for (QCheckBox* box : {ui->checkBoxSetupSoftwareAudio, ui->checkBoxSetupSoftwareBacklight,
-                           ui->checkBoxSetupSoftwareGpsAcquisition, ui->checkBoxSetupSoftwareAllToFavorites})
-        connectDevice(box, &QCheckBox::toggled, &MainWindow::slotSetSetupSoftware);
-    connectDevice(ui->horizontalSliderSetupSoftwareConstrast, &QSlider::valueChanged,
-                  &MainWindow::slotSetSetupSoftware);
-    for (QComboBox* box : {ui->comboBoxSetupSoftwareCoordType, ui->comboBoxSetupSoftwareDistType,
-                           ui->comboBoxSetupSoftwareOrvanBand})
-        connectDevice(box, qOverload<int>(&QComboBox::currentIndexChanged), &MainWindow::slotSetSetupSoftware);
-    connectDevice(ui->spinBoxSetupSoftwareDirectionOffset, &QSpinBox::editingFinished,
-                  &MainWindow::slotSetSetupSoftware);
-    // By name: the editor's signal is part of the in-house widget's string interface.
-    deviceConnections.append(
-        connect(ui->widgetSoftwareSetupDateTime, SIGNAL(sigDateTimeChanged()), this, SLOT(slotSetTime())));
-
-    for (QComboBox* box : {ui->comboBoxHardwareDirectionMode, ui->comboBoxHardwareAntennaMode,
-                           ui->comboBoxHardwareAntennaPosition, ui->comboBoxHardwareCompassMode})
-        connectDevice(box, qOverload<int>(&QComboBox::currentIndexChanged), &MainWindow::slotSetSetupHardware);
-    connectDevice(ui->spinBoxHardwareCableLength, &QSpinBox::editingFinished, &MainWindow::slotSetSetupHardware);
-    connectDevice(ui->lineEditHardwareDeclination, &QLineEdit::editingFinished, &MainWindow::slotSetSetupHardware);
-    connectDevice(ui->checkBoxHardwareProximityMode, &QCheckBox::toggled, &MainWindow::slotSetSetupHardware);
-
-    connectDevice(ui->checkBoxRxLive, &QCheckBox::toggled, &MainWindow::slotSetLiveRxEnabled);
-    connectDevice(ui->pushButtonRxFlashRead, &QPushButton::clicked, &MainWindow::slotReadFlashMemory);
-    connectDevice(ui->pushButtonRxFlashErase, &QPushButton::clicked, &MainWindow::slotEraseFlashMemory);
-
-    connectDevice(ui->pushButtonPlatformsUpdate, &QPushButton::clicked, &MainWindow::slotGetPlatformsInfo);
-    connectDevice(ui->pushButtonPlatformsImport, &QPushButton::clicked, &MainWindow::slotImportPlatformsInfo);
-    connectDevice(ui->pushButtonPlatformsExport, &QPushButton::clicked, &MainWindow::slotExportPlatformsInfo);
-    connectDevice(ui->pushButtonPlatformsDeleteAll, &QPushButton::clicked, &MainWindow::slotDeleteAllPlatforms);
-    connectDevice(ui->pushButtonNewFavorite, &QPushButton::clicked, &MainWindow::slotNewFavorite);
-    connectDevice(ui->tableWidgetPlatforms->selectionModel(), &QItemSelectionModel::selectionChanged,
-                  &MainWindow::slotDisplayPlatformInfo);
-    connectDevice(ui->pushButtonPlatformsCreate, &QPushButton::clicked, &MainWindow::slotCreatePlatformsInfo);
-    connectDevice(ui->pushButtonPlatformsDelete, &QPushButton::clicked, &MainWindow::slotDeletePlatformsInfo);
-    for (QLineEdit* edit : {ui->lineEditPlatformsOrvanId, ui->lineEditPlatformsLabel})
-        connectDevice(edit, &QLineEdit::editingFinished, &MainWindow::slotSavePlatformsInfo);
-    for (QComboBox* box : {ui->comboBoxPlatformsOrvanBand, ui->comboBoxPlatformsModulation})
-        connectDevice(box, qOverload<int>(&QComboBox::currentIndexChanged), &MainWindow::slotSavePlatformsInfo);
-    for (QCheckBox* box : {ui->checkBoxPlatformNarrowEnabled, ui->checkBoxGpsModeEnabled})
-        connectDevice(box, &QCheckBox::toggled, &MainWindow::slotSavePlatformsInfo);
-    connectDevice(ui->doubleSpinBoxPlatformsNarrowFrequency, &QDoubleSpinBox::editingFinished,
-                  &MainWindow::slotSavePlatformsInfo);
-    for (QSpinBox* box : {ui->spinBoxPlatformsMeanDirectionValue, ui->spinBoxPlatformsRepetitionPeriod})
-        connectDevice(box, &QSpinBox::editingFinished, &MainWindow::slotSavePlatformsInfo);
-    connectDevice(ui->widgetGpsFormatPlatform, &GpsFormatWidget::sigGpsFormatChanged,
-                  &MainWindow::slotSavePlatformsInfo);
-
-    connectDevice(ui->pushButtonGpsFormatsReload, &QPushButton::clicked, &MainWindow::slotGetGpsFormats);
-    connectDevice(ui->tableWidgetGpsFormats->selectionModel(), &QItemSelectionModel::selectionChanged,
-                  &MainWindow::slotDisplayGpsFormatInfo);
-    connectDevice(ui->pushButtonGpsFormatsCreate, &QPushButton::clicked, &MainWindow::slotCreateGpsFormats);
-    connectDevice(ui->pushButtonGpsFormatsDelete, &QPushButton::clicked, &MainWindow::slotDeleteGpsFormats);
-
-    setupTerminalHabits();
-    connectDevice(ui->lineEditTerminalCommand, &QLineEdit::returnPressed, &MainWindow::slotSendManualDfrCmd);
-    connectDevice(ui->pushButtonTerminalSend, &QPushButton::clicked, &MainWindow::slotSendManualDfrCmd);
-    connectDevice(ui->pushButtonTerminalSaveScript, &QPushButton::clicked, &MainWindow::slotTerminalSaveScript);
-    connectDevice(ui->pushButtonTerminalScript, &QPushButton::clicked, &MainWindow::slotTerminalScript);
-    connectDevice(ui->pushButtonTerminalReloadGui, &QPushButton::clicked, &MainWindow::slotRefreshGuiInfos);
+    connectStatusTab();
+    connectFirmwareTools();
+    connectSetupTab();
+    connectRxTab();
+    connectFlashTools();
+    connectPlatformsTab();
+    connectGpsFormatsTab();
+    connectTerminalTab();
+    persistentWidgetsConnected = true;
 }
 
-void MainWindow::connectPersistentWidgets()
+void MainWindow::adaptToGeneration(Com::DfrLink::DfrVersion_t generation)
 {
-    if (persistentWidgetsConnected)
-        return;
-    persistentWidgetsConnected = true;
-    connect(ui->checkBoxHideEmptySlots, &QCheckBox::toggled, this, &MainWindow::slotToggleEmptySlots);
-    connect(ui->pushButtonGpsFormatsDeleteAll, &QPushButton::clicked, this, &MainWindow::slotDeleteAllGpsFormats);
-    connect(ui->checkBoxGpsFormatsHideEmptySlots, &QCheckBox::toggled, this,
-            &MainWindow::slotToggleEmptyGpsFormatsSlots);
-    connect(ui->widgetGpsFormatTab, &GpsFormatWidget::sigGpsFormatChanged, this, &MainWindow::slotSaveGpsFormats);
-    connect(ui->checkBoxRxLogFile, &QCheckBox::toggled, this, &MainWindow::slotSetLogFileEnabled);
-    connect(ui->checkBoxFlashDumpToFile, &QCheckBox::toggled, this, &MainWindow::slotSetFlashDumpEnabled);
-    connect(ui->checkBoxFlashCrcCheck, &QCheckBox::toggled, this, &MainWindow::slotSetFlashCrcCheckEnabled);
+    adaptStatusTab(generation);
+    adaptSetupTab(generation);
+    adaptPlatformsTab(generation);
+}
+
+void MainWindow::reportEscapedFailure(const Tarsk::Utils::Exception& failure)
+{
+    // Word for word what the application says of a failure escaping an event:
+    // an explained failure recognises it and keeps it out of the status bar.
+    qCritical().noquote() << failure.message();
 }
 
 void MainWindow::disconnectDeviceWidgets()
@@ -276,49 +208,13 @@ void MainWindow::reinitGUI()
 
     disconnectDeviceWidgets();
 
-    ui->lineEditVersionsStatus->setText(QStringLiteral("Not connected"));
     linkState.clear();
     updateConnectionStatus();
-    for (QLineEdit* field : {ui->lineEditStatusSerial, ui->lineEditVersionsDfrVersion, ui->lineEditVersionsMode,
-                             ui->lineEditVersionsBootloaderVersion, ui->lineEditVersionsApplicationVersion,
-                             ui->lineEditVersionsFpgaVersion, ui->lineEditStatusLatitude,
-                             ui->lineEditStatusLongitude, ui->lineEditStatusDirection,
-                             ui->lineEditStatusTemperature, ui->lineEditStatusVoltage,
-                             ui->lineEditStatusOrvanBand})
-        field->clear();
-    ui->progressBarCharge->setValue(0);
-
-    ui->checkBoxSetupSoftwareAudio->setChecked(false);
-    ui->checkBoxSetupSoftwareBacklight->setChecked(false);
-    ui->checkBoxSetupSoftwareGpsAcquisition->setChecked(false);
-    ui->checkBoxSetupSoftwareAllToFavorites->setChecked(false);
-    ui->horizontalSliderSetupSoftwareConstrast->setValue(0);
-    ui->comboBoxSetupSoftwareCoordType->setCurrentIndex(0);
-    ui->comboBoxSetupSoftwareDistType->setCurrentIndex(0);
-    ui->comboBoxSetupSoftwareOrvanBand->setCurrentIndex(0);
-    ui->spinBoxSetupSoftwareDirectionOffset->setValue(0);
-    ui->widgetSoftwareSetupDateTime->setDateTime(Tarsk::Utils::DateTime());
-
-    ui->comboBoxHardwareDirectionMode->setCurrentIndex(0);
-    ui->comboBoxHardwareAntennaPosition->setCurrentIndex(0);
-    ui->comboBoxHardwareAntennaMode->setCurrentIndex(0);
-    ui->comboBoxHardwareCompassMode->setCurrentIndex(0);
-    ui->spinBoxHardwareCableLength->setValue(0);
-    ui->lineEditHardwareDeclination->clear();
-    ui->checkBoxHardwareProximityMode->setChecked(false);
-
-    platformsModel->clear();
-    reinitGUIPlatformsInfo();
-    gpsFormatsModel->clear();
-    reinitGUIGpsFormatsInfo();
-
-    ui->checkBoxRxLive->setChecked(true);
-    ui->checkBoxRxLogFile->setChecked(false);
-    ui->checkBoxFlashDumpToFile->setChecked(false);
-    ui->checkBoxFlashCrcCheck->setChecked(true);
-    ui->lineEditRxFilter->clear();
-    // The messages table keeps its rows: a lost receiver must not take away what
-    // was heard or read from it; the user clears the table when done with it.
+    resetStatusTab();
+    resetSetupTab();
+    resetPlatformsTab();
+    resetGpsFormatsTab();
+    resetRxTab();
 }
 
 } // namespace Vantrel::Ui

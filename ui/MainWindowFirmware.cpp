@@ -17,6 +17,7 @@
 
 #include "inhouse/Exception.h"
 #include "ui/Dialogs.h"
+#include "ui_UiMainWindow.h"
 
 namespace Vantrel::Ui {
 
@@ -219,6 +220,12 @@ void MainWindow::slotUpdateFirmware()
     const QString port = dfrLink.portName();
     slotDfrDisconnected(port, QStringLiteral("Please reconnect to DFR"));
     awaitRestart(port, Com::DfrLink::DFR_APP, firmwareVersion);
+}
+
+void MainWindow::connectFirmwareTools()
+{
+    connectDevice(ui->pushButtonSwitchMode, &QPushButton::clicked, &MainWindow::slotSwitchMode);
+    connectDevice(ui->pushButtonFirmwareUpdate, &QPushButton::clicked, &MainWindow::slotUpdateFirmware);
 }
 
 } // namespace Vantrel::Ui

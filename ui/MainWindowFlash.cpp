@@ -426,4 +426,12 @@ void MainWindow::slotOpenFlashDump()
                     .arg(invalid > 0 ? QStringLiteral(", %1 invalid bytes skipped").arg(invalid) : QString()));
 }
 
+void MainWindow::connectFlashTools()
+{
+    connectDevice(ui->pushButtonRxFlashRead, &QPushButton::clicked, &MainWindow::slotReadFlashMemory);
+    connectDevice(ui->pushButtonRxFlashErase, &QPushButton::clicked, &MainWindow::slotEraseFlashMemory);
+    connectOnce(ui->checkBoxFlashDumpToFile, &QCheckBox::toggled, &MainWindow::slotSetFlashDumpEnabled);
+    connectOnce(ui->checkBoxFlashCrcCheck, &QCheckBox::toggled, &MainWindow::slotSetFlashCrcCheckEnabled);
+}
+
 } // namespace Vantrel::Ui

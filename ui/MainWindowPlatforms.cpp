@@ -15,20 +15,6 @@
 
 namespace Vantrel::Ui {
 
-namespace {
-
-// The panel's fields that edit an occupied slot.
-QList<QWidget*> platformEdits(const Ui_UiMainWindow* ui)
-{
-    return {ui->lineEditPlatformsOrvanId, ui->lineEditPlatformsLabel,
-            ui->comboBoxPlatformsOrvanBand, ui->comboBoxPlatformsModulation,
-            ui->checkBoxPlatformNarrowEnabled, ui->doubleSpinBoxPlatformsNarrowFrequency,
-            ui->spinBoxPlatformsMeanDirectionValue, ui->spinBoxPlatformsRepetitionPeriod,
-            ui->checkBoxGpsModeEnabled, ui->widgetGpsFormatPlatform};
-}
-
-} // namespace
-
 QList<QPair<QString, Com::DfrLink::OrvanModulation_t>> MainWindow::getFavoritePlatforms() const
 {
     QList<QPair<QString, Com::DfrLink::OrvanModulation_t>> favorites;
@@ -43,24 +29,15 @@ QList<QPair<QString, Com::DfrLink::OrvanModulation_t>> MainWindow::getFavoritePl
 
 void MainWindow::reinitGUIPlatformsInfo()
 {
-    const QList<QWidget*> edits = platformEdits(ui);
+    const QList<QWidget*> edits = platformPanelEditors();
     const Utils::SignalsBlocked quiet(edits);
     ui->pushButtonPlatformsCreate->setEnabled(false);
     ui->pushButtonPlatformsDelete->setEnabled(false);
     for (QWidget* edit : edits)
         edit->setEnabled(false);
     ui->lineEditPlatformsIndex->clear();
-    ui->lineEditPlatformsOrvanId->clear();
-    ui->lineEditPlatformsLabel->clear();
-    ui->comboBoxPlatformsOrvanBand->setCurrentIndex(0);
-    ui->comboBoxPlatformsModulation->setCurrentIndex(0);
-    ui->checkBoxPlatformNarrowEnabled->setChecked(false);
-    ui->doubleSpinBoxPlatformsNarrowFrequency->setValue(0.0);
+    clearPlatformPanel();
     ui->doubleSpinBoxPlatformsNarrowFrequency->setVisible(false);
-    ui->spinBoxPlatformsMeanDirectionValue->setValue(0);
-    ui->spinBoxPlatformsRepetitionPeriod->setValue(0);
-    ui->checkBoxGpsModeEnabled->setChecked(false);
-    ui->widgetGpsFormatPlatform->reinitGUI();
     platformShown = false;
 }
 
@@ -93,7 +70,7 @@ void MainWindow::slotDisplayPlatformInfo()
     // edited one keeps the keyboard focus.
     ui->pushButtonPlatformsCreate->setEnabled(false);
     ui->pushButtonPlatformsDelete->setEnabled(true);
-    const QList<QWidget*> edits = platformEdits(ui);
+    const QList<QWidget*> edits = platformPanelEditors();
     const Utils::SignalsBlocked quiet(edits);
     for (QWidget* edit : edits)
         edit->setEnabled(true);

@@ -66,7 +66,7 @@ void MainWindow::awaitRestart(const QString& port, Com::DfrLink::DfrMode_t mode,
     if (!restartTimer) {
         restartTimer = new QTimer(this);
         restartTimer->setInterval(restartPollMs);
-        connect(restartTimer, &QTimer::timeout, this, &MainWindow::pollRestart);
+        wire(restartTimer, &QTimer::timeout, &MainWindow::pollRestart);
     }
     restartTimer->start();
     qInfo().noquote() << restartWaitText();

@@ -291,4 +291,21 @@ void MainWindow::slotShowRxTableContextMenu(const QPoint& position)
     menu.exec(table->viewport()->mapToGlobal(position));
 }
 
+void MainWindow::connectRxTab()
+{
+    connectDevice(ui->checkBoxRxLive, &QCheckBox::toggled, &MainWindow::slotSetLiveRxEnabled);
+    connectOnce(ui->checkBoxRxLogFile, &QCheckBox::toggled, &MainWindow::slotSetLogFileEnabled);
+}
+
+void MainWindow::resetRxTab()
+{
+    ui->checkBoxRxLive->setChecked(true);
+    ui->checkBoxRxLogFile->setChecked(false);
+    ui->checkBoxFlashDumpToFile->setChecked(false);
+    ui->checkBoxFlashCrcCheck->setChecked(true);
+    ui->lineEditRxFilter->clear();
+    // The messages table keeps its rows: a lost receiver must not take away what
+    // was heard or read from it; the user clears the table when done with it.
+}
+
 } // namespace Vantrel::Ui

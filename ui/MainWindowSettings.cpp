@@ -11,20 +11,7 @@ void MainWindow::initSettingsTab()
 {
     ui->comboBoxNprFormat->addItems({QStringLiteral("V1"), QStringLiteral("V2")});
 
-    connect(ui->checkBoxPrintUartDebugInfo, &QCheckBox::toggled, this, &MainWindow::slotSettingsPrintUartDebugInfo);
-    connect(ui->checkBoxPrintAtCmdDebugInfo, &QCheckBox::toggled, this, &MainWindow::slotSettingsPrintAtCmdDebugInfo);
-    connect(ui->spinBoxDfrCommandTimeout, &QSpinBox::editingFinished, this, &MainWindow::slotSettingsDfrCommandTimeout);
-    connect(ui->spinBoxKeepAliveTimeout, &QSpinBox::editingFinished, this, &MainWindow::slotSettingsKeepAliveTimeout);
-    connect(ui->spinBoxKeepAlivePeriod, &QSpinBox::editingFinished, this, &MainWindow::slotSettingsKeepAlivePeriod);
-    connect(ui->spinBoxStatusRefreshPeriod, &QSpinBox::editingFinished, this, [this] {
-        Utils::Settings::instance()->statusRefreshSeconds = ui->spinBoxStatusRefreshPeriod->value();
-        Utils::Settings::instance()->saveSettingsInternal();
-        restartStatusRefresh();
-    });
-    connect(ui->checkBoxKeepChecksumError, &QCheckBox::toggled, this, &MainWindow::slotSettingsKeepChecksumError);
-    connect(ui->comboBoxNprFormat, qOverload<int>(&QComboBox::currentIndexChanged), this,
-            &MainWindow::slotSettingsNprFormat);
-
+    connectSettingsTab();
     updateSettingsWidgets();
 }
 
@@ -86,6 +73,23 @@ void MainWindow::slotSettingsNprFormat(int formatIndex)
 {
     Utils::Settings::instance()->nprMessagesFormat = formatIndex == 1 ? 2 : 1;
     Utils::Settings::instance()->saveSettingsInternal();
+}
+
+void MainWindow::connectSettingsTab()
+{
+    wire(ui->checkBoxPrintUartDebugInfo, &QCheckBox::toggled, &MainWindow::slotSettingsPrintUartDebugInfo);
+    wire(ui->checkBoxPrintAtCmdDebugInfo, &QCheckBox::toggled, &MainWindow::slotSettingsPrintAtCmdDebugInfo);
+    wire(ui->spinBoxDfrCommandTimeout, &QSpinBox::editingFinished, &MainWindow::slotSettingsDfrCommandTimeout);
+    wire(ui->spinBoxKeepAliveTimeout, &QSpinBox::editingFinished, &MainWindow::slotSettingsKeepAliveTimeout);
+    wire(ui->spinBoxKeepAlivePeriod, &QSpinBox::editingFinished, &MainWindow::slotSettingsKeepAlivePeriod);
+    wire(ui->spinBoxStatusRefreshPeriod, &QSpinBox::editingFinished, [this] {
+        Utils::Settings::instance()->statusRefreshSeconds = ui->spinBoxStatusRefreshPeriod->value();
+        Utils::Settings::instance()->saveSettingsInternal();
+        restartStatusRefresh();
+    });
+    wire(ui->checkBoxKeepChecksumError, &QCheckBox::toggled, &MainWindow::slotSettingsKeepChecksumError);
+    wire(ui->comboBoxNprFormat, qOverload<int>(&QComboBox::currentIndexChanged),
+         &MainWindow::slotSettingsNprFormat);
 }
 
 } // namespace Vantrel::Ui

@@ -2,6 +2,7 @@
 // the whole group and reads it back, so the widgets show what the receiver holds.
 #include "ui/MainWindow.h"
 
+#include "inhouse/DateTimeWidget.h"
 #include "ui/NumericTextValidator.h"
 #include "ui_UiMainWindow.h"
 #include "utils/SignalsBlocked.h"
@@ -71,11 +72,7 @@ void MainWindow::getSetupSoftware()
         ui->spinBoxSetupSoftwareDirectionOffset->setValue(setup.directionOffset);
         ui->widgetSoftwareSetupDateTime->setDateTime(setup.dateTime);
 
-        const bool v2 = dfrLink.dfrVersion == Com::DfrLink::DFR_V2;
-        ui->labelSetupSoftwareOrvanBand->setVisible(v2);
-        ui->comboBoxSetupSoftwareOrvanBand->setVisible(v2);
-        ui->checkBoxSetupSoftwareAllToFavorites->setVisible(v2);
-        if (v2) {
+        if (dfrLink.dfrVersion == Com::DfrLink::DFR_V2) {
             ui->comboBoxSetupSoftwareOrvanBand->setCurrentIndex(int(setup.band));
             ui->checkBoxSetupSoftwareAllToFavorites->setChecked(setup.allToFavorites);
         }
@@ -154,6 +151,61 @@ void MainWindow::slotSetSetupHardware()
     rememberShownValues({ui->spinBoxHardwareCableLength, ui->lineEditHardwareDeclination});
     if (!dfrLink.isNoSendCommandMode())
         getSetupHardware();
+}
+
+void MainWindow::connectSetupTab()
+{
+    for (QCheckBox* box : {ui->checkBoxSetupSoftwareAudio, ui->checkBoxSetupSoftwareBacklight,
+                           ui->checkBoxSetupSoftwareGpsAcquisition, ui->checkBoxSetupSoftwareAllToFavorites})
+        connectDevice(box, &QCheckBox::toggled, &MainWindow::slotSetSetupSoftware);
+    connectDevice(ui->horizontalSliderSetupSoftwareConstrast, &QSlider::valueChanged,
+                  &MainWindow::slotSetSetupSoftware);
+    for (QComboBox* box : {ui->comboBoxSetupSoftwareCoordType, ui->comboBoxSetupSoftwareDistType,
+                           ui->comboBoxSetupSoftwareOrvanBand})
+        connectDevice(box, qOverload<int>(&QComboBox::currentIndexChanged), &MainWindow::slotSetSetupSoftware);
+    connectDevice(ui->spinBoxSetupSoftwareDirectionOffset, &QSpinBox::editingFinished,
+                  &MainWindow::slotSetSetupSoftware);
+    connectDevice(ui->widgetSoftwareSetupDateTime, &Tarsk::Ui::DateTimeWidget::sigDateTimeChanged,
+                  &MainWindow::slotSetTime);
+
+    for (QComboBox* box : {ui->comboBoxHardwareDirectionMode, ui->comboBoxHardwareAntennaMode,
+                           ui->comboBoxHardwareAntennaPosition, ui->comboBoxHardwareCompassMode})
+        connectDevice(box, qOverload<int>(&QComboBox::currentIndexChanged), &MainWindow::slotSetSetupHardware);
+    connectDevice(ui->spinBoxHardwareCableLength, &QSpinBox::editingFinished, &MainWindow::slotSetSetupHardware);
+    connectDevice(ui->lineEditHardwareDeclination, &QLineEdit::editingFinished, &MainWindow::slotSetSetupHardware);
+    connectDevice(ui->checkBoxHardwareProximityMode, &QCheckBox::toggled, &MainWindow::slotSetSetupHardware);
+}
+
+void MainWindow::resetSetupTab()
+{
+    ui->checkBoxSetupSoftwareAudio->setChecked(false);
+    ui->checkBoxSetupSoftwareBacklight->setChecked(false);
+    ui->checkBoxSetupSoftwareGpsAcquisition->setChecked(false);
+    ui->checkBoxSetupSoftwareAllToFavorites->setChecked(false);
+    ui->horizontalSliderSetupSoftwareConstrast->setValue(0);
+    ui->comboBoxSetupSoftwareCoordType->setCurrentIndex(0);
+    ui->comboBoxSetupSoftwareDistType->setCurrentIndex(0);
+    ui->comboBoxSetupSoftwareOrvanBand->setCurrentIndex(0);
+    ui->spinBoxSetupSoftwareDirectionOffset->setValue(0);
+    ui->widgetSoftwareSetupDateTime->setDateTime(Tarsk::Utils::DateTime());
+
+    ui->comboBoxHardwareDirectionMode->setCurrentIndex(0);
+    ui->comboBoxHardwareAntennaPosition->setCurrentIndex(0);
+    ui->comboBoxHardwareAntennaMode->setCurrentIndex(0);
+    ui->comboBoxHardwareCompassMode->setCurrentIndex(0);
+    ui->spinBoxHardwareCableLength->setValue(0);
+    ui->lineEditHardwareDeclination->clear();
+    ui->checkBoxHardwareProximityMode->setChecked(false);
+}
+
+void MainWindow::adaptSetupTab(Com::DfrLink::DfrVersion_t generation)
+{
+    // Bands, favourites-only reception and the proximity mode are the second generation's.
+    const bool v2 = generation == Com::DfrLink::DFR_V2;
+    for (QWidget* widget : std::initializer_list<QWidget*>{
+             ui->labelSetupSoftwareOrvanBand, ui->comboBoxSetupSoftwareOrvanBand, ui->checkBoxSetupSoftwareAllToFavorites})
+        widget->setVisible(v2);
+    ui->checkBoxHardwareProximityMode->setVisible(generation != Com::DfrLink::DFR_V1);
 }
 
 } // namespace Vantrel::Ui

@@ -132,4 +132,30 @@ Com::DfrLink::DfrMode_t MainWindow::getDfrVersionsAndStatus()
     return status.mode;
 }
 
+void MainWindow::connectStatusTab()
+{
+    connectDevice(ui->pushButtonStatusRefresh, &QPushButton::clicked, &MainWindow::slotRefreshStatus);
+}
+
+void MainWindow::resetStatusTab()
+{
+    ui->lineEditVersionsStatus->setText(QStringLiteral("Not connected"));
+    for (QLineEdit* field : {ui->lineEditStatusSerial, ui->lineEditVersionsDfrVersion, ui->lineEditVersionsMode,
+                             ui->lineEditVersionsBootloaderVersion, ui->lineEditVersionsApplicationVersion,
+                             ui->lineEditVersionsFpgaVersion, ui->lineEditStatusLatitude,
+                             ui->lineEditStatusLongitude, ui->lineEditStatusDirection,
+                             ui->lineEditStatusTemperature, ui->lineEditStatusVoltage,
+                             ui->lineEditStatusOrvanBand})
+        field->clear();
+    ui->progressBarCharge->setValue(0);
+}
+
+void MainWindow::adaptStatusTab(Com::DfrLink::DfrVersion_t generation)
+{
+    // The first generation measures no direction and knows no bands.
+    for (QWidget* widget : std::initializer_list<QWidget*>{ui->labelStatusDirection, ui->lineEditStatusDirection,
+                                                           ui->labelStatusOrvanBand, ui->lineEditStatusOrvanBand})
+        widget->setVisible(generation != Com::DfrLink::DFR_V1);
+}
+
 } // namespace Vantrel::Ui

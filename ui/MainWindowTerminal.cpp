@@ -104,4 +104,14 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
     return true;
 }
 
+void MainWindow::connectTerminalTab()
+{
+    setupTerminalHabits();
+    connectDevice(ui->lineEditTerminalCommand, &QLineEdit::returnPressed, &MainWindow::slotSendManualDfrCmd);
+    connectDevice(ui->pushButtonTerminalSend, &QPushButton::clicked, &MainWindow::slotSendManualDfrCmd);
+    connectDevice(ui->pushButtonTerminalSaveScript, &QPushButton::clicked, &MainWindow::slotTerminalSaveScript);
+    connectDevice(ui->pushButtonTerminalScript, &QPushButton::clicked, &MainWindow::slotTerminalScript);
+    connectDevice(ui->pushButtonTerminalReloadGui, &QPushButton::clicked, &MainWindow::slotRefreshGuiInfos);
+}
+
 } // namespace Vantrel::Ui
