@@ -10,6 +10,8 @@
 #include <QItemSelectionModel>
 
 #include "ui/GpsFormatWidget.h"
+#include "ui/GpsFormatsTableModel.h"
+#include "ui/PlatformsTableModel.h"
 #include "ui_UiMainWindow.h"
 
 namespace Vantrel::Ui {
