@@ -254,7 +254,6 @@ public:
 
     // How the wait for one request ended.
     enum ReplyStatus_t : qint32 { REPLY_RECEIVED = 0, REPLY_ERROR, REPLY_LINK_LOST };
-    Q_ENUM(ReplyStatus_t)
 
     // What one request received; every request starts from an empty one.
     struct Reply_t
@@ -265,10 +264,9 @@ public:
         QString message;     // the error text, unless a reply came
     };
 
-    // Request engine shared by every device operation. request() hands back how
-    // the wait ended; the two below throw any failure and hand back a good reply.
+    // Request engine shared by every device operation: each hands back the reply
+    // of its own request and throws any failure.
     void checkConnectionReady();
-    Reply_t request(Vantrel::Com::DfrLink::DfrCmd_t cmd, const QStringList& params);
     Reply_t sendBlockingRequest(Vantrel::Com::DfrLink::DfrCmd_t cmd, const QStringList& params = {});
     // Pads the parameters to nbParams and checks the reply's value count.
     Reply_t sendGetDfrCmd(Vantrel::Com::DfrLink::DfrCmd_t cmd, int nbParams, QStringList params = {},
@@ -292,6 +290,9 @@ public:
 
     // Renders any message as the NPR or NPRF line of the configured format, "$" to checksum.
     QString orvanRxMessageToNprFormat(const OrvanRxMessage_t& message) const;
+
+    // Stands in for getDfrVersionsAndStatus where no receiver is at hand (message parsing and rendering).
+    void setReceiverForTesting(DfrVersion_t version, quint32 level);
 
 Q_SIGNALS:
     void sigOpenConnection();
@@ -319,9 +320,6 @@ public Q_SLOTS:
     void slotTimeout();
     void slotRequestRefused(const QString& message);
 
-    // Stands in for getDfrVersionsAndStatus where no receiver is at hand (message parsing and rendering).
-    void setReceiverForTesting(DfrVersion_t version, quint32 level);
-
 private:
     // Signals of a released link may still be queued; they must not touch the current one.
     bool fromCurrentLink() const;
@@ -331,6 +329,8 @@ private:
     // A bootloader request whose acknowledgement "ACK,<mnemonic>,0" counts as a refusal:
     // the link hands that form over as a reply, and a refused image line must not pass.
     void sendBootloaderRequest(DfrCmd_t cmd, const QStringList& params = {});
+    // Sends one request and waits; hands back how the wait ended instead of throwing.
+    Reply_t request(DfrCmd_t cmd, const QStringList& params);
 
     int platformValueCount() const;
     // The platform slot requests that read a reply back; recorded only in no-send-command mode.
