@@ -98,7 +98,7 @@ void DfrLink::unsetUartLink()
         interruptRequest();
 
     requestTimer.stop();
-    dfrVersion = DFR_UNDEFINEDVERSION;
+    receiverVersion = DFR_UNDEFINEDVERSION;
     emit sigCloseConnection();
     // Queued replies of this link may still arrive; they are dropped by fromCurrentLink().
     disconnect(uartLink, nullptr, this, nullptr);
@@ -117,7 +117,13 @@ QString DfrLink::portName() const
 
 void DfrLink::interruptRequest()
 {
-    endWait(2, QStringLiteral("Request interrupted"));
+    endWait(REPLY_LINK_LOST, QStringLiteral("Request interrupted"));
+}
+
+void DfrLink::setReceiverForTesting(DfrVersion_t version, quint32 level)
+{
+    receiverVersion = version;
+    receiverFirmwareLevel = level;
 }
 
 void DfrLink::setLiveRxEnabled(bool enabled)
@@ -156,10 +162,10 @@ bool DfrLink::fromCurrentLink() const
     return sender() == uartLink;
 }
 
-void DfrLink::endWait(quint32 status, const QString& message)
+void DfrLink::endWait(ReplyStatus_t status, const QString& message)
 {
-    replyStatus = status;
-    errorMessage = message;
+    reply.status = status;
+    reply.message = message;
     waitingReply = false;
 }
 
@@ -167,8 +173,8 @@ void DfrLink::slotReplyReceived(const QStringList& values, bool isError)
 {
     if (!fromCurrentLink())
         return;
-    if (!isError)
-        replyValues = values;
+    if (!isError && waitingReply)
+        reply.values = values;
     replyArrived(isError, values.value(0));
 }
 
@@ -176,8 +182,8 @@ void DfrLink::slotBinaryRfpDataReceived(const QByteArray& data, bool isError)
 {
     if (!fromCurrentLink())
         return;
-    if (!isError)
-        rfpData = data;
+    if (!isError && waitingReply)
+        reply.data = data;
     replyArrived(isError, isError ? QString::fromUtf8(data) : QString());
 }
 
@@ -190,7 +196,7 @@ void DfrLink::replyArrived(bool isError, const QString& errorText)
             qWarning().noquote() << QStringLiteral("Error in unexpected message: %1").arg(errorText);
         return;
     }
-    endWait(isError ? 1 : 0, isError ? errorText : QString());
+    endWait(isError ? REPLY_ERROR : REPLY_RECEIVED, isError ? errorText : QString());
 }
 
 void DfrLink::slotErrorOccured(const QString& message)
@@ -200,12 +206,12 @@ void DfrLink::slotErrorOccured(const QString& message)
     // A flash chunk that will be asked again: the link has recovered by itself.
     if (waitingReply && chunkRetryAllowed) {
         chunkFailed = true;
-        endWait(2, message);
+        endWait(REPLY_LINK_LOST, message);
         return;
     }
     // The wait ends before the window hears of it, so a teardown started by the
     // signal does not overwrite the error with an interruption.
-    endWait(2, message);
+    endWait(REPLY_LINK_LOST, message);
     if (linkError.isEmpty())
         linkError = message;
     if (uartLink)
@@ -217,7 +223,7 @@ void DfrLink::slotRequestRefused(const QString& message)
     if (!fromCurrentLink())
         return;
     // The link itself is sound; only this request failed.
-    endWait(2, message);
+    endWait(REPLY_LINK_LOST, message);
 }
 
 void DfrLink::slotTimeout()

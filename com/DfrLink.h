@@ -252,11 +252,25 @@ public:
     // A request is on its way or its wait is turning the event loop.
     bool isBusy() const { return waitingReply || inEventLoop; }
 
-    // Request engine shared by every device operation; failures are thrown.
+    // How the wait for one request ended.
+    enum ReplyStatus_t : qint32 { REPLY_RECEIVED = 0, REPLY_ERROR, REPLY_LINK_LOST };
+
+    // What one request received; every request starts from an empty one.
+    struct Reply_t
+    {
+        ReplyStatus_t status = REPLY_RECEIVED;
+        QStringList values;  // fields of a good reply
+        QByteArray data;     // binary flash data of a good reply
+        QString message;     // the error text, unless a reply came
+    };
+
+    // Request engine shared by every device operation: each hands back the reply
+    // of its own request and throws any failure.
     void checkConnectionReady();
-    void sendBlockingRequest(Vantrel::Com::DfrLink::DfrCmd_t cmd, const QStringList& params = {});
-    void sendGetDfrCmd(Vantrel::Com::DfrLink::DfrCmd_t cmd, int nbParams, QStringList params = {},
-                       QList<int> expectedReplyCounts = {});
+    Reply_t sendBlockingRequest(Vantrel::Com::DfrLink::DfrCmd_t cmd, const QStringList& params = {});
+    // Pads the parameters to nbParams and checks the reply's value count.
+    Reply_t sendGetDfrCmd(Vantrel::Com::DfrLink::DfrCmd_t cmd, int nbParams, QStringList params = {},
+                          QList<int> expectedReplyCounts = {});
 
     // Flash memory. A second-generation read goes in chunks; a chunk that fails
     // its checksum or times out is asked again, up to flashChunkAttempts times.
@@ -276,6 +290,9 @@ public:
 
     // Renders any message as the NPR or NPRF line of the configured format, "$" to checksum.
     QString orvanRxMessageToNprFormat(const OrvanRxMessage_t& message) const;
+
+    // Stands in for getDfrVersionsAndStatus where no receiver is at hand (message parsing and rendering).
+    void setReceiverForTesting(DfrVersion_t version, quint32 level);
 
 Q_SIGNALS:
     void sigOpenConnection();
@@ -306,16 +323,18 @@ public Q_SLOTS:
 private:
     // Signals of a released link may still be queued; they must not touch the current one.
     bool fromCurrentLink() const;
-    void endWait(quint32 status, const QString& message);
+    void endWait(ReplyStatus_t status, const QString& message);
     // Ends the pending wait with a reply, good or an error text; outside a wait only logs an error.
     void replyArrived(bool isError, const QString& errorText);
     // A bootloader request whose acknowledgement "ACK,<mnemonic>,0" counts as a refusal:
     // the link hands that form over as a reply, and a refused image line must not pass.
     void sendBootloaderRequest(DfrCmd_t cmd, const QStringList& params = {});
+    // Sends one request and waits; hands back how the wait ended instead of throwing.
+    Reply_t request(DfrCmd_t cmd, const QStringList& params);
 
     int platformValueCount() const;
     // The platform slot requests that read a reply back; recorded only in no-send-command mode.
-    void sendPlatformRequest(QStringList values);
+    void sendPlatformRequest(const QStringList& values);
     // Wire blocks of a GPS format shared by the platform and format bank commands.
     static QStringList formatBlockValues(const Utils::GpsFormat_t& format);
     static QStringList encryptionBlockValues(const Utils::GpsFormat_t& format);
@@ -325,17 +344,19 @@ private:
     QThread workerThread{this};
     UartLink* uartLink = nullptr;
 
+    // Written only by getDfrVersionsAndStatus and the link's release; read from outside below.
+    DfrVersion_t receiverVersion = DFR_UNDEFINEDVERSION;
+    quint32 receiverFirmwareLevel = 0;
+    QString receiverSerialNumber;
+
 public:
-    DfrVersion_t dfrVersion = DFR_UNDEFINEDVERSION;
-    quint32 firmwareLevel = 0;
-    QString serialNumber;
+    const DfrVersion_t& dfrVersion = receiverVersion;
+    const quint32& firmwareLevel = receiverFirmwareLevel;
+    const QString& serialNumber = receiverSerialNumber;
 
 private:
     bool waitingReply = false;
-    quint32 replyStatus = 0;  // 0 reply, 1 error reply, 2 link error or interruption
-    QStringList replyValues;
-    QByteArray rfpData;
-    QString errorMessage;
+    Reply_t reply;  // of the request in flight
     bool inEventLoop = false;
     QTimer requestTimer{this};
     bool noSendCommandMode = false;

@@ -69,54 +69,58 @@ void DfrLink::checkConnectionReady()
     }
 }
 
-void DfrLink::sendBlockingRequest(DfrCmd_t cmd, const QStringList& params)
+DfrLink::Reply_t DfrLink::request(DfrCmd_t cmd, const QStringList& params)
 {
+    reply = Reply_t();
     if (noSendCommandMode) {
         recordedCommands.append(QLatin1Char('$') + UartLink::createCommand(cmd, params));
-        return;
+        return reply;
     }
 
     checkConnectionReady();
 
     waitingReply = true;
-    replyStatus = 0;
     emit sigSendRequest(cmd, params, dfrVersion);
 
     // The link's own timeout normally ends a lost request first; this is the outer bound.
     const qint64 bound = 2 * qint64(Utils::Settings::instance()->dfrCommandTimeoutMs);
     requestTimer.start(int(std::clamp<qint64>(bound, 0, std::numeric_limits<int>::max())));
-    {
-        const auto stop = qScopeGuard([this] {
-            requestTimer.stop();
-            waitingReply = false;
-        });
-        while (waitingReply)
-            processEventsWhileWaiting(inEventLoop, userInputWhileWaiting);
-    }
-
-    switch (replyStatus) {
-    case 0:
-        return;
-    case 1:
-        fail(QStringLiteral("Error in reply: %1").arg(errorMessage));
-    default:
-        fail(QStringLiteral("Link Error: %1").arg(errorMessage));
-    }
+    const auto stop = qScopeGuard([this] {
+        requestTimer.stop();
+        waitingReply = false;
+    });
+    while (waitingReply)
+        processEventsWhileWaiting(inEventLoop, userInputWhileWaiting);
+    return reply;
 }
 
-void DfrLink::sendGetDfrCmd(DfrCmd_t cmd, int nbParams, QStringList params, QList<int> expectedReplyCounts)
+DfrLink::Reply_t DfrLink::sendBlockingRequest(DfrCmd_t cmd, const QStringList& params)
+{
+    Reply_t received = request(cmd, params);
+    switch (received.status) {
+    case REPLY_RECEIVED:
+        return received;
+    case REPLY_ERROR:
+        fail(QStringLiteral("Error in reply: %1").arg(received.message));
+    case REPLY_LINK_LOST:
+        break;
+    }
+    fail(QStringLiteral("Link Error: %1").arg(received.message));
+}
+
+DfrLink::Reply_t DfrLink::sendGetDfrCmd(DfrCmd_t cmd, int nbParams, QStringList params, QList<int> expectedReplyCounts)
 {
     // The count is kept in 8 bits, as the receiver's frames are; it stops at its
     // top value instead of wrapping round for ever.
     for (quint8 count = quint8(params.size()); count < nbParams && count < 255; ++count)
         params.append(QString());
 
-    sendBlockingRequest(cmd, params);
+    Reply_t received = sendBlockingRequest(cmd, params);
 
     if (expectedReplyCounts.isEmpty())
         expectedReplyCounts.append(nbParams);
-    if (expectedReplyCounts.contains(int(replyValues.size())))
-        return;
+    if (expectedReplyCounts.contains(int(received.values.size())))
+        return received;
 
     fail(QStringLiteral("Unable to read reply of command %1 setup: bad parameters number.")
              .arg(Utils::EnumText::key(cmd)));

@@ -11,13 +11,13 @@ namespace Vantrel::Com {
 
 void DfrLink::sendBootloaderRequest(DfrCmd_t cmd, const QStringList& params)
 {
-    sendBlockingRequest(cmd, params);
-    if (replyValues.size() != 2)
+    const QStringList values = sendBlockingRequest(cmd, params).values;
+    if (values.size() != 2)
         return;
     bool ok = false;
-    if (replyValues.at(1).toInt(&ok, 10) == 0 || !ok)
+    if (values.at(1).toInt(&ok, 10) == 0 || !ok)
         throw Tarsk::Utils::Exception(
-            QStringLiteral("Error in reply: refused by the receiver (%1)").arg(replyValues.join(QLatin1Char(','))),
+            QStringLiteral("Error in reply: refused by the receiver (%1)").arg(values.join(QLatin1Char(','))),
             QtCriticalMsg);
 }
 

@@ -11,9 +11,7 @@ namespace Vantrel::Com {
 QByteArray DfrLink::readFlashMemoryDfrV1(quint32 slot)
 {
     qInfo().noquote() << QStringLiteral("Read data from flash memory for platform at index %1...").arg(slot);
-    rfpData.clear();
-    sendBlockingRequest(CMD_RFP, {QString::number(slot)});
-    return rfpData;
+    return sendBlockingRequest(CMD_RFP, {QString::number(slot)}).data;
 }
 
 void DfrLink::eraseFlashMemoryDfrV1(quint32 slot)
@@ -36,12 +34,11 @@ QByteArray DfrLink::readFlashChunk(qint64 start, qint64 length, qint64 keep)
         const auto reset = qScopeGuard([this] { chunkRetryAllowed = false; });
         QString failure;
         try {
-            rfpData.clear();
-            sendBlockingRequest(CMD_RFP, {QString::number(start), QString::number(length)});
-            if (rfpData.size() >= keep)
-                return rfpData.left(keep);
+            const QByteArray data = sendBlockingRequest(CMD_RFP, {QString::number(start), QString::number(length)}).data;
+            if (data.size() >= keep)
+                return data.left(keep);
             // Fewer bytes than asked for would shift every record after them.
-            failure = QStringLiteral("%1 of %2 bytes received").arg(rfpData.size()).arg(keep);
+            failure = QStringLiteral("%1 of %2 bytes received").arg(data.size()).arg(keep);
             if (!chunkRetryAllowed)
                 throw Tarsk::Utils::Exception(QStringLiteral("Link Error: flash data at %1: %2").arg(start).arg(failure),
                                               QtCriticalMsg);
@@ -65,10 +62,16 @@ QByteArray DfrLink::readFlashMemoryDfrV2()
     flashReadCancelled = false;
     flashReadPartial.clear();
 
-    sendGetDfrCmd(CMD_IFP, 0, {}, {3});
-    bool ok = false;
-    const qint64 first = replyValues.at(0).toInt(&ok);
-    const qint64 last = replyValues.at(1).toInt(&ok);
+    const QStringList bounds = sendGetDfrCmd(CMD_IFP, 0, {}, {3}).values;
+    bool firstOk = false;
+    bool lastOk = false;
+    const qint64 first = bounds.at(0).toInt(&firstOk);
+    const qint64 last = bounds.at(1).toInt(&lastOk);
+    // Read as 0, a garbled bound would make a wrong read look like an empty flash.
+    if (!firstOk || !lastOk)
+        throw Tarsk::Utils::Exception(
+            QStringLiteral("Unable to read reply of command IFP: bad flash bounds (%1).").arg(bounds.join(QLatin1Char(','))),
+            QtCriticalMsg);
     const qint64 size = last - first;
     qInfo().noquote() << QStringLiteral("Read %1 bytes of data from flash memory...").arg(size);
 

@@ -69,12 +69,12 @@ DfrLink::GpsFormatInfo_t DfrLink::getGpsFormatInfo(quint32 index)
 {
     if (dfrVersion == DFR_V1)
         fail(QStringLiteral("Deleting GPS format is no supported for DFR V1"));
+    QStringList values;
     {
         // Read from the receiver even while set-requests are being recorded.
         const QScopedValueRollback<bool> reading(noSendCommandMode, false);
-        sendGetDfrCmd(CMD_GFG, 1, {QString::number(index)}, {gpsFormatValues});
+        values = sendGetDfrCmd(CMD_GFG, 1, {QString::number(index)}, {gpsFormatValues}).values;
     }
-    const QStringList& values = replyValues;
 
     GpsFormatInfo_t info;
     info.index = values.at(0).toInt();

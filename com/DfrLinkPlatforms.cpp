@@ -65,13 +65,13 @@ int DfrLink::platformValueCount() const
 DfrLink::PlatformInfo_t DfrLink::getPlatformInfo(quint32 index)
 {
     const bool v2 = dfrVersion == DFR_V2;
+    QStringList values;
     {
         // The read must reach the receiver even while set-requests are being
         // recorded; the recording goes on afterwards, also when the read fails.
         const QScopedValueRollback<bool> reading(noSendCommandMode, false);
-        sendGetDfrCmd(CMD_IP, platformValueCount(), {QString::number(index)}, {});
+        values = sendGetDfrCmd(CMD_IP, platformValueCount(), {QString::number(index)}, {}).values;
     }
-    const QStringList& values = replyValues;
 
     PlatformInfo_t info;
     info.index = values.at(0).toInt();
@@ -95,13 +95,14 @@ DfrLink::PlatformInfo_t DfrLink::getPlatformInfo(quint32 index)
     return info;
 }
 
-void DfrLink::sendPlatformRequest(QStringList values)
+void DfrLink::sendPlatformRequest(const QStringList& values)
 {
-    // A recorded frame has no reply to check, and replyValues still hold the last read's.
+    // A recorded frame has no reply whose values could be counted.
     if (noSendCommandMode) {
-        while (values.size() < platformValueCount())
-            values.append(QString());
-        sendBlockingRequest(CMD_IP, values);
+        QStringList padded = values;
+        while (padded.size() < platformValueCount())
+            padded.append(QString());
+        sendBlockingRequest(CMD_IP, padded);
         return;
     }
     sendGetDfrCmd(CMD_IP, platformValueCount(), values, {});

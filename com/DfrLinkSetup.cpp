@@ -33,8 +33,7 @@ DfrLink::SetupSoftware_t DfrLink::getSetupSoftware()
 {
     const bool v2 = dfrVersion == DFR_V2;
     const int count = v2 ? softwareValuesV2 : softwareValuesV1;
-    sendGetDfrCmd(CMD_SETUPSW, count, {}, {});
-    const QStringList& values = replyValues;
+    const QStringList values = sendGetDfrCmd(CMD_SETUPSW, count, {}, {}).values;
 
     SetupSoftware_t setup;
     setup.audio = values.at(0).toUShort() != 0;
@@ -89,8 +88,7 @@ void DfrLink::setSetupTime(const Tarsk::Utils::DateTime& dateTime)
 DfrLink::SetupHardware_t DfrLink::getSetupHardware()
 {
     const bool v2 = dfrVersion == DFR_V2;
-    sendGetDfrCmd(CMD_SETUPHW, v2 ? hardwareValuesV2 : hardwareValuesV1, {}, {});
-    const QStringList& values = replyValues;
+    const QStringList values = sendGetDfrCmd(CMD_SETUPHW, v2 ? hardwareValuesV2 : hardwareValuesV1, {}, {}).values;
 
     SetupHardware_t setup;
     setup.directionMode = DirectionMode_t(values.at(0).toUShort());

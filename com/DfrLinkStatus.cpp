@@ -25,13 +25,12 @@ DfrLink::DfrVersionsAndStatus_t DfrLink::getDfrVersionsAndStatus()
 {
     DfrVersionsAndStatus_t result;
 
-    sendGetDfrCmd(CMD_TEST, 0, {}, {2, 6, 8});
-    const QStringList test = replyValues;
+    const QStringList test = sendGetDfrCmd(CMD_TEST, 0, {}, {2, 6, 8}).values;
     if (test.size() == 2) {
-        dfrVersion = result.dfrVersion = DFR_V1;
+        receiverVersion = result.dfrVersion = DFR_V1;
         result.mode = DFR_UNDEFINEDMODE;
     } else if (test.size() == 6) {
-        dfrVersion = result.dfrVersion = DFR_V2;
+        receiverVersion = result.dfrVersion = DFR_V2;
         if (test.at(4) != QLatin1String("BL"))
             throw Tarsk::Utils::Exception(QStringLiteral("Unknown mode, should be BL"), QtCriticalMsg);
         // The bootloader tells its serial number and its own version, nothing
@@ -42,33 +41,31 @@ DfrLink::DfrVersionsAndStatus_t DfrLink::getDfrVersionsAndStatus()
         result.serialNumberPart1 = test.at(2).isEmpty() ? unknown : serialPart1(test.at(2));
         result.serialNumberPart2 = test.at(3).isEmpty() ? unknown : test.at(3);
         if (!test.at(2).isEmpty())
-            serialNumber = result.serialNumberPart1;
+            receiverSerialNumber = result.serialNumberPart1;
         result.applicationVersion = unknown;
         result.fpgaVersion = unknown;
         result.band = ORVANBAND_INVALID;
         return result;
     } else {
-        dfrVersion = result.dfrVersion = DFR_V2;
+        receiverVersion = result.dfrVersion = DFR_V2;
         if (test.at(4) != QLatin1String("APP"))
             throw Tarsk::Utils::Exception(QStringLiteral("Unknown mode, should be APP"), QtCriticalMsg);
         result.mode = DFR_APP;
     }
 
     if (dfrVersion == DFR_V2) {
-        sendGetDfrCmd(CMD_GSN, 0, {}, {2});
-        result.serialNumberPart1 = serialPart1(replyValues.at(0));
-        result.serialNumberPart2 = replyValues.at(1);
+        const QStringList gsn = sendGetDfrCmd(CMD_GSN, 0, {}, {2}).values;
+        result.serialNumberPart1 = serialPart1(gsn.at(0));
+        result.serialNumberPart2 = gsn.at(1);
     } else {
-        sendGetDfrCmd(CMD_GSN, 0, {}, {1});
-        const QStringList pieces = replyValues.at(0).split(QLatin1Char('-'));
+        const QStringList pieces = sendGetDfrCmd(CMD_GSN, 0, {}, {1}).values.at(0).split(QLatin1Char('-'));
         result.serialNumberPart1 = serialPart1(pieces.at(0));
         result.serialNumberPart2 = pieces.value(1);  // empty when the receiver sent no "-"
     }
-    serialNumber = result.serialNumberPart1;
+    receiverSerialNumber = result.serialNumberPart1;
 
     const bool v1 = dfrVersion == DFR_V1;
-    sendGetDfrCmd(CMD_LIG, 0, {}, {v1 ? 15 : 16});
-    const QStringList& lig = replyValues;
+    const QStringList lig = sendGetDfrCmd(CMD_LIG, 0, {}, {v1 ? 15 : 16}).values;
     const quint16 flags = lig.at(0).toUShort();
     result.gpsValid = flags & 0x1;
     result.directionValid = flags & 0x2;
@@ -91,7 +88,7 @@ DfrLink::DfrVersionsAndStatus_t DfrLink::getDfrVersionsAndStatus()
         result.fpgaVersion = lig.at(15);
     }
 
-    firmwareLevel = firmwareLevelOf(result.applicationVersion);
+    receiverFirmwareLevel = firmwareLevelOf(result.applicationVersion);
     return result;
 }
 

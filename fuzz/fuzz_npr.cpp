@@ -54,8 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static DfrLink link;
     FuzzedDataProvider input(data, size);
     const bool v1 = input.ConsumeBool();
-    link.dfrVersion = v1 ? DfrLink::DFR_V1 : DfrLink::DFR_V2;
-    link.firmwareLevel = input.ConsumeIntegralInRange<quint32>(0, 2);
+    link.setReceiverForTesting(v1 ? DfrLink::DFR_V1 : DfrLink::DFR_V2, input.ConsumeIntegralInRange<quint32>(0, 2));
     // Rendering follows the receiver's generation, or the one the user asked for.
     Vantrel::Utils::Settings::instance()->nprMessagesFormat = input.ConsumeBool() ? 0 : (v1 ? 1 : 2);
     Vantrel::Utils::Settings::instance()->keepChecksumErrorOnNprDfr500 = input.ConsumeBool();

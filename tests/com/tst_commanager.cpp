@@ -117,7 +117,6 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("steps");
         QTest::addColumn<QString>("signals_");
 
-        QTest::newRow("plugged in and left") << QStringList{"present", "present"} << "+sim";
         QTest::newRow("gone, then back under the same listing")
             << QStringList{"present", "absent", "present", "present"} << "+sim -sim";
         QTest::newRow("gone, then back under a new listing")

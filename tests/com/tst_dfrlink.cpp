@@ -45,15 +45,58 @@ class TstDfrLink : public QObject
 {
     Q_OBJECT
 
+    const QString interrupted = "Link Error: Request interrupted";
+    std::unique_ptr<DfrSimulator> sim;
+    std::unique_ptr<DfrLink> link;
+    std::unique_ptr<QSignalSpy> compromised;
+
+    // Opened on the simulator, its keep-alive on opening answered and forgotten.
+    void openOnSimulator()
+    {
+        link->setUartLink(portOf(sim->deviceName()));
+        QTRY_VERIFY_WITH_TIMEOUT(sim->receivedCount("TEST") >= 1 && isReady(*link), 5000);
+        sim->clearReceivedFrames();
+    }
+    // Opened with the link still busy with its keep-alive on opening, which the simulator has.
+    void openWhileKeepAlive(int latencyMs)
+    {
+        sim->setReplyLatency(latencyMs);
+        link->setUartLink(portOf(sim->deviceName()));
+        QTRY_COMPARE_WITH_TIMEOUT(sim->receivedCount("TEST"), 1, 5000);
+    }
+    // Reads the versions: what it threw, empty when it succeeded. Below minimumMs the wrong bound ended the wait
+    // (coarse timers fire 5 % early); a lost wait fails on time instead of hanging; `reported` link failures.
+    QString outcome(int minimumMs = 0, int reported = 0)
+    {
+        QTimer::singleShot(6000, link.get(), [this] { link->interruptRequest(); });
+        QElapsedTimer clock;
+        clock.start();
+        const QString failure = TestSupport::thrownBy([this] { link->getDfrVersionsAndStatus(); });
+        const qint64 elapsed = clock.elapsed();
+        if (elapsed < minimumMs || elapsed >= 5000)
+            return QString("took %1 ms: %2").arg(elapsed).arg(failure);
+        if (compromised->count() != reported)
+            return QString("link compromised %1 times: %2").arg(compromised->count()).arg(failure);
+        return failure;
+    }
+
 private Q_SLOTS:
-    void init() { DeviceTest::quietLink(5000); }
+    void init()
+    {
+        DeviceTest::quietLink(5000);
+        compromised.reset();
+        link = std::make_unique<DfrLink>();
+        sim = std::make_unique<DfrSimulator>();
+        QVERIFY(sim->start());
+        compromised = std::make_unique<QSignalSpy>(link.get(), &DfrLink::sigLinkCompromised);
+    }
 
     void firmwareLevel_data()
     {
         QTest::addColumn<QString>("applicationVersion");
         QTest::addColumn<int>("level");
         for (const auto& [version, level] : std::initializer_list<std::pair<const char*, int>>{
-                 {"1.9", 0}, {"2", 2}, {"2.0", 1}, {"2.2", 2}, {"2.10", 2}, {"2.beta", 1}, {"3.0", 0}})
+                 {"1.9", 0}, {"2", 2}, {"2.1", 1}, {"2.2", 2}, {"2.10", 2}, {"3.0", 0}})
             QTest::newRow(version) << version << level;
     }
 
@@ -91,7 +134,7 @@ private Q_SLOTS:
             << "2 1 UNKNOWN 1.4 UNKNOWN UNKNOWN-UNKNOWN  band 10 64 16 0 | 0 0 0 0 0 0 0";
         // The live band is kept as sent while it fits 16 bits, else it reads 0.
         for (const auto& [text, band] : std::initializer_list<std::pair<const char*, int>>{
-                 {"11", 11}, {"65535", 65535}, {"65536", 0}, {"B3", 0}, {"-1", 0}})
+                 {"65535", 65535}, {"65536", 0}})
             QTest::addRow("live band %s", text) << QStringList{v2, "GSN>VSN,42,1207", lig + text + ",2.2,1.4,3.1"}
                                                << QString(v2Read).replace(" band 3 ", QStringLiteral(" band %1 ").arg(band));
         QTest::newRow("second generation status, 15 values") << QStringList{v2, "GSN>VSN,42,1", v1Lig} << count.arg("LIG");
@@ -113,171 +156,193 @@ private Q_SLOTS:
 
         DeviceTest::PtyPeer peer;
         answer(peer, replies);
-        DfrLink link;
-        link.setUartLink(portOf(peer.name));
+        link->setUartLink(portOf(peer.name));
         DfrLink::DfrVersionsAndStatus_t r;
-        const QString failure = TestSupport::thrownBy([&] { r = link.getDfrVersionsAndStatus(); });
+        const QString failure = TestSupport::thrownBy([&] { r = link->getDfrVersionsAndStatus(); });
         const auto n = [](auto value) { return QString::number(value); };
-        const QStringList read{n(link.dfrVersion), n(r.mode), r.applicationVersion, r.bootloaderVersion, r.fpgaVersion,
-                               r.serialNumberPart1 + '-' + r.serialNumberPart2, link.serialNumber, "band", n(r.band),
-                               n(link.nbIpSlots()), n(link.nbGpsFormatSlots()), n(link.firmwareLevel), "|",
+        const QStringList read{n(link->dfrVersion), n(r.mode), r.applicationVersion, r.bootloaderVersion, r.fpgaVersion,
+                               r.serialNumberPart1 + '-' + r.serialNumberPart2, link->serialNumber, "band", n(r.band),
+                               n(link->nbIpSlots()), n(link->nbGpsFormatSlots()), n(link->firmwareLevel), "|",
                                n(r.gpsValid), n(r.latitude), n(r.longitude), n(r.directionValid), n(r.direction),
                                n(r.voltage), n(r.temperature)};
         QCOMPARE(failure.isEmpty() ? read.join(' ') : failure, expected);
+        link.reset();  // before its receiver goes
     }
 
-    void requestOutcome_data()
+    // A garbled bound would read as 0 and make a failed read look like an empty flash.
+    void flashBoundsUnparsable()
     {
-        QTest::addColumn<QString>("scenario");
-        QTest::addColumn<QString>("failure");
-        QTest::addColumn<int>("minimumMs");  // below it, the wrong bound ended the wait (coarse timers fire 5 % early)
-
-        const QString notAvailable = "UART link not available";
-        const QString interrupted = "Link Error: Request interrupted";
-        QTest::newRow("no link") << "no link" << notAvailable << 0;
-        QTest::newRow("released by an empty port name") << "released" << notAvailable << 0;
-        const QString unopenable = "Link Error: Port pts/99999 cannot be open (error DeviceNotFoundError)";
-        QTest::newRow("port that cannot be opened") << "unopenable" << unopenable << 0;
-        QTest::newRow("port whose open error was handled before") << "unopenable, handled" << unopenable << 0;
-        QTest::newRow("silent receiver, link timeout") << "silent" << "Link Error: Uart link timeout" << 250;
-        // Beacon lines restart the link's own timeout, so only the outer bound, twice as long, is left.
-        QTest::newRow("silent receiver, outer bound") << "beacons only" << interrupted << 700;
-        QTest::newRow("interrupted by the caller") << "interrupted" << interrupted << 150;
-        QTest::newRow("another started inside the wait") << "nested" << "" << 0;
-        QTest::newRow("link replaced during the request") << "replaced" << interrupted << 150;
-        QTest::newRow("link replaced while it opens") << "replaced, opening" << notAvailable << 150;
-        QTest::newRow("first request during the keep-alive on opening") << "opening" << "" << 0;
-        QTest::newRow("request queued behind a keep-alive") << "queued slotKeepAlive" << "" << 0;
-        QTest::newRow("request refused behind a close") << "queued slotCloseConnection"
-                                                        << "Link Error: UartLink is not available" << 0;
+        DeviceTest::PtyPeer peer;
+        answer(peer, {"TEST>TEST,DFR,V1", "IFP>IFP,65536,8O000,0"});
+        link->setUartLink(portOf(peer.name));
+        QCOMPARE(TestSupport::thrownBy([&] { link->readFlashMemoryDfrV2(); }),
+                 QString("Unable to read reply of command IFP: bad flash bounds (65536,8O000,0)."));
+        QCOMPARE(peer.count(frame("RFP,65536,16384")), 0);
+        link.reset();
     }
 
-    void requestOutcome()
+    void noLink()
     {
-        QFETCH(QString, scenario);
-        QFETCH(QString, failure);
-        QFETCH(int, minimumMs);
+        QSignalSpy sent(link.get(), &DfrLink::sigSendRequest);
+        QCOMPARE(outcome(), QString("UART link not available"));
+        QCOMPARE(sent.count(), 0);
+    }
 
-        if (scenario == "silent" || scenario == "beacons only")
-            Settings::instance()->dfrCommandTimeoutMs = scenario == "silent" ? 300 : 400;
-        DfrSimulator sim;
-        DfrSimulator other{DeviceState::PROFILE_DFR_V1};
-        QVERIFY(sim.start() && other.start());
+    // Whether the open error was handled before the request or comes during it, the request fails with it.
+    void unopenablePort_data()
+    {
+        QTest::addColumn<bool>("handledBefore");
+        QTest::newRow("error during the request") << false;
+        QTest::newRow("error handled before") << true;
+    }
+    void unopenablePort()
+    {
+        QFETCH(bool, handledBefore);
+        link->setUartLink("pts/99999");
+        if (handledBefore)
+            QTRY_COMPARE_WITH_TIMEOUT(compromised->count(), 1, 5000);
+        const QString error = "Port pts/99999 cannot be open (error DeviceNotFoundError)";
+        QCOMPARE(outcome(0, 1), "Link Error: " + error);
+        QCOMPARE(compromised->first(), (QVariantList{"pts/99999", error}));
+    }
+
+    // The status shown: waiting for the keep-alive on opening, ready, waiting for the request, failed.
+    void silentReceiverLinkTimeout()
+    {
+        Settings::instance()->dfrCommandTimeoutMs = 300;
+        QSignalSpy texts(link.get(), &DfrLink::sigUartLinkStatusChanged);
+        openOnSimulator();
+        sim->setPersistentFault(DfrSimulator::FAULTMODE_NO_REPLY, "TEST");
+        QCOMPARE(outcome(250, 1), QString("Link Error: Uart link timeout"));
+        QCOMPARE(compromised->first(), (QVariantList{link->portName(), "Uart link timeout"}));
+        QTRY_COMPARE_WITH_TIMEOUT(shown(texts), QString("WAITING WAITING READY WAITING ERROR"), 5000);
+    }
+
+    // Beacon lines restart the link's own timeout, so only the outer bound, twice as long, is left.
+    void beaconsOnlyOuterBound()
+    {
+        Settings::instance()->dfrCommandTimeoutMs = 400;
         DeviceTest::PtyPeer peer;
         answer(peer, {"TEST>TEST,DFR,V1"});
         QTimer beacons;
         QObject::connect(&beacons, &QTimer::timeout, [&peer] { peer.write(DeviceTest::frame("NPR,1,2,3*")); });
-        DfrLink link;
-        QSignalSpy texts(&link, &DfrLink::sigUartLinkStatusChanged);
-        QSemaphore gate;
-        if (scenario.endsWith("opening")) {
-            // Keeps the link busy with its first keep-alive once the simulator has it.
-            sim.setReplyLatency(scenario.startsWith("replaced") ? 3000 : 300);
-            link.setUartLink(portOf(sim.deviceName()));
-            QTRY_COMPARE_WITH_TIMEOUT(sim.receivedCount("TEST"), 1, 5000);
-        } else if (scenario == "beacons only") {
-            beacons.start(100);
-            link.setUartLink(portOf(peer.name));
-            QTRY_VERIFY_WITH_TIMEOUT(isReady(link), 5000);
-        } else if (scenario.startsWith("unopenable")) {
-            QSignalSpy failed(&link, &DfrLink::sigLinkCompromised);
-            link.setUartLink("pts/99999");
-            if (scenario.endsWith("handled"))
-                QTRY_COMPARE_WITH_TIMEOUT(failed.count(), 1, 5000);
-        } else if (scenario != "no link") {
-            // Open, its keep-alive on opening answered.
-            link.setUartLink(portOf(sim.deviceName()));
-            QTRY_VERIFY_WITH_TIMEOUT(sim.receivedCount("TEST") >= 1 && isReady(link), 5000);
-            sim.clearReceivedFrames();
-        }
-        if (scenario == "released")
-            link.setUartLink(QString());
-        if (scenario == "silent" || scenario == "interrupted" || scenario == "replaced")
-            sim.setPersistentFault(DfrSimulator::FAULTMODE_NO_REPLY, "TEST");
-        if (scenario == "nested")
-            sim.setReplyLatency(300);
-        if (scenario.startsWith("queued")) {
-            // The worker is held while the link still reads READY, so the request
-            // lands behind the slot whatever the threads' timing.
-            sim.setReplyLatency(300);
-            auto* uart = const_cast<UartLink*>(link.currentUartLink());
-            QMetaObject::invokeMethod(uart, [&gate] { gate.acquire(); }, Qt::QueuedConnection);
-            QVERIFY(QMetaObject::invokeMethod(uart, scenario.mid(7).toLatin1().constData(), Qt::QueuedConnection));
-        }
-        QString nested;
-        QObject scope;  // the timers below never outlive the test
-        QTimer::singleShot(200, &scope, [&] {
-            gate.release();
-            if (scenario == "interrupted")
-                link.interruptRequest();
-            else if (scenario.startsWith("replaced"))
-                link.setUartLink(portOf(other.deviceName()));
-            else if (scenario.startsWith("nested"))
-                nested = TestSupport::thrownBy([&] { link.getDfrVersionsAndStatus(); });
-        });
-        // A lost wait fails on time instead of hanging.
-        QTimer::singleShot(6000, &scope, [&] { link.interruptRequest(); });
-        QSignalSpy compromised(&link, &DfrLink::sigLinkCompromised);
-        QSignalSpy sent(&link, &DfrLink::sigSendRequest);
-
-        QElapsedTimer clock;
-        clock.start();
-        QCOMPARE(TestSupport::thrownBy([&] { link.getDfrVersionsAndStatus(); }), failure);
-        QVERIFY2(clock.elapsed() >= minimumMs && clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
-        const bool linkFailed = scenario == "silent" || scenario == "unopenable";
-        QCOMPARE(compromised.count(), linkFailed ? 1 : 0);
-        if (linkFailed)
-            QCOMPARE(compromised.first(), (QVariantList{link.portName(), failure.mid(int(qstrlen("Link Error: ")))}));
-        // The status shown: waiting for the keep-alive on opening, ready, waiting for the request, failed.
-        if (scenario == "silent")
-            QTRY_COMPARE_WITH_TIMEOUT(shown(texts), QString("WAITING WAITING READY WAITING ERROR"), 5000);
-        if (scenario == "no link" || scenario == "released")
-            QCOMPARE(sent.count(), 0);
-        if (scenario.startsWith("nested")) {
-            QCOMPARE(nested, QString("sendBlockingRequest recursively called"));
-            QCOMPARE(sent.count(), 3);  // TEST, GSN and LIG of the outer operation only
-        }
-        if (scenario.startsWith("replaced")) {
-            QCOMPARE(link.portName(), portOf(other.deviceName()));
-            QCOMPARE(int(link.getDfrVersionsAndStatus().dfrVersion), int(DfrLink::DFR_V1));
-        }
-        if (failure.isEmpty() && !scenario.startsWith("nested"))
-            QCOMPARE(sim.receivedMnemonics(), (QStringList{"TEST", "TEST", "GSN", "LIG"}));
+        beacons.start(100);
+        link->setUartLink(portOf(peer.name));
+        QTRY_VERIFY_WITH_TIMEOUT(isReady(*link), 5000);
+        QCOMPARE(outcome(700), interrupted);
+        link.reset();
     }
 
-    // The link replaced just before: both links go, on a worker that has ended.
+    void interruptedByCaller()
+    {
+        openOnSimulator();
+        sim->setPersistentFault(DfrSimulator::FAULTMODE_NO_REPLY, "TEST");
+        QTimer::singleShot(200, link.get(), [this] { link->interruptRequest(); });
+        QCOMPARE(outcome(150), interrupted);
+    }
+
+    void nestedRequest()
+    {
+        openOnSimulator();
+        sim->setReplyLatency(300);
+        QSignalSpy sent(link.get(), &DfrLink::sigSendRequest);
+        QString nested;
+        QTimer::singleShot(200, link.get(), [&] { nested = TestSupport::thrownBy([&] { link->getDfrVersionsAndStatus(); }); });
+        QCOMPARE(outcome(), QString());
+        QCOMPARE(nested, QString("sendBlockingRequest recursively called"));
+        QCOMPARE(sent.count(), 3);  // TEST, GSN and LIG of the outer operation only
+    }
+
+    // The new link answers afterwards; the lost request ends at once, not at its bound.
+    void linkReplaced_data()
+    {
+        QTest::addColumn<bool>("whileOpening");
+        QTest::addColumn<QString>("failure");
+        QTest::newRow("during the request") << false << interrupted;
+        QTest::newRow("while it opens") << true << QString("UART link not available");
+    }
+    void linkReplaced()
+    {
+        QFETCH(bool, whileOpening);
+        QFETCH(QString, failure);
+        DfrSimulator other{DeviceState::PROFILE_DFR_V1};
+        QVERIFY(other.start());
+        if (whileOpening)
+            openWhileKeepAlive(3000);
+        else {
+            openOnSimulator();
+            sim->setPersistentFault(DfrSimulator::FAULTMODE_NO_REPLY, "TEST");
+        }
+        QTimer::singleShot(200, link.get(), [&] { link->setUartLink(portOf(other.deviceName())); });
+        QCOMPARE(outcome(150), failure);
+        QCOMPARE(link->portName(), portOf(other.deviceName()));
+        QCOMPARE(int(link->getDfrVersionsAndStatus().dfrVersion), int(DfrLink::DFR_V1));
+        link.reset();
+    }
+
+    void firstRequestDuringOpeningKeepAlive()
+    {
+        openWhileKeepAlive(300);
+        QCOMPARE(outcome(), QString());
+        QCOMPARE(sim->receivedMnemonics(), (QStringList{"TEST", "TEST", "GSN", "LIG"}));
+    }
+
+    // The worker is held while the link still reads READY, so the request lands behind the slot whatever the
+    // threads' timing.
+    void requestQueuedBehind_data()
+    {
+        QTest::addColumn<QByteArray>("slot");
+        QTest::addColumn<QString>("failure");
+        QTest::newRow("a keep-alive") << QByteArray("slotKeepAlive") << QString();
+        QTest::newRow("a close") << QByteArray("slotCloseConnection") << QString("Link Error: UartLink is not available");
+    }
+    void requestQueuedBehind()
+    {
+        QFETCH(QByteArray, slot);
+        QFETCH(QString, failure);
+        openOnSimulator();
+        sim->setReplyLatency(300);
+        QSemaphore gate;
+        auto* uart = const_cast<UartLink*>(link->currentUartLink());
+        QMetaObject::invokeMethod(uart, [&gate] { gate.acquire(); }, Qt::QueuedConnection);
+        QVERIFY(QMetaObject::invokeMethod(uart, slot.constData(), Qt::QueuedConnection));
+        QTimer::singleShot(200, link.get(), [&gate] { gate.release(); });
+        QCOMPARE(outcome(), failure);
+        if (failure.isEmpty())
+            QCOMPARE(sim->receivedMnemonics(), (QStringList{"TEST", "TEST", "GSN", "LIG"}));
+    }
+
     // An exception escaping the worker is reported and the worker goes on; the link replaced just before
     // the destruction: every link goes, on a worker that has ended.
     void lifecycle()
     {
         Settings::instance()->keepAliveTimeoutMs = 200;
-        DfrSimulator sim;
         DfrSimulator other;
-        sim.setPersistentFault(DfrSimulator::FAULTMODE_NO_REPLY, "TEST");
-        QVERIFY(sim.start() && other.start());
-        auto* link = new DfrLink;
-        QSignalSpy compromised(link, &DfrLink::sigLinkCompromised);
+        sim->setPersistentFault(DfrSimulator::FAULTMODE_NO_REPLY, "TEST");
+        QVERIFY(other.start());
+        auto* owned = new DfrLink;
+        QSignalSpy failed(owned, &DfrLink::sigLinkCompromised);
         QTest::ignoreMessage(QtCriticalMsg, "UART link timeout on KeepAlive");
-        link->setUartLink(portOf(sim.deviceName()));
-        QTRY_COMPARE_WITH_TIMEOUT(compromised.count(), 1, 5000);
-        QCOMPARE(compromised.first().at(1).toString(), QString("Uart link timeout"));
-        QCOMPARE(TestSupport::thrownBy([&] { link->getDfrVersionsAndStatus(); }), QString("UART link timeout"));
+        owned->setUartLink(portOf(sim->deviceName()));
+        QTRY_COMPARE_WITH_TIMEOUT(failed.count(), 1, 5000);
+        QCOMPARE(failed.first().at(1).toString(), QString("Uart link timeout"));
+        QCOMPARE(TestSupport::thrownBy([&] { owned->getDfrVersionsAndStatus(); }), QString("UART link timeout"));
 
         std::atomic<int> destroyed{0};
         std::atomic<bool> finished{false};
         const auto countDestroyed = [&destroyed] { ++destroyed; };
-        QObject::connect(link->currentUartLink(), &QObject::destroyed, countDestroyed);
+        QObject::connect(owned->currentUartLink(), &QObject::destroyed, countDestroyed);
         // The worker goes on after the throw: it still runs the link's deferred delete.
-        link->unsetUartLink();
+        owned->unsetUartLink();
         QTRY_COMPARE_WITH_TIMEOUT(destroyed.load(), 1, 5000);
-        sim.clearFaults();
-        link->setUartLink(portOf(sim.deviceName()));
-        QCOMPARE(int(link->getDfrVersionsAndStatus().mode), int(DfrLink::DFR_APP));
-        QObject::connect(link->currentUartLink(), &QObject::destroyed, countDestroyed);
-        QObject::connect(link->findChild<QThread*>(), &QThread::finished, [&finished] { finished = true; });
-        link->setUartLink(portOf(other.deviceName()));
-        QObject::connect(link->currentUartLink(), &QObject::destroyed, countDestroyed);
-        delete link;  // a worker still running here would abort the process
+        sim->clearFaults();
+        owned->setUartLink(portOf(sim->deviceName()));
+        QCOMPARE(int(owned->getDfrVersionsAndStatus().mode), int(DfrLink::DFR_APP));
+        QObject::connect(owned->currentUartLink(), &QObject::destroyed, countDestroyed);
+        QObject::connect(owned->findChild<QThread*>(), &QThread::finished, [&finished] { finished = true; });
+        owned->setUartLink(portOf(other.deviceName()));
+        QObject::connect(owned->currentUartLink(), &QObject::destroyed, countDestroyed);
+        delete owned;  // a worker still running here would abort the process
         QCOMPARE(destroyed.load(), 3);
         QVERIFY(finished);
     }

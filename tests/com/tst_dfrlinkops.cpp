@@ -183,7 +183,7 @@ private Q_SLOTS:
         };
         // Before the generation is known only the twelve values both generations share are asked for.
         const Operation unknownGeneration = [](DfrLink& link, DfrSimulator& sim) {
-            link.dfrVersion = DfrLink::DFR_UNDEFINEDVERSION;
+            link.setUartLink(link.portName());  // a new link knows no generation
             const DfrLink::SetupSoftware_t sw = link.getSetupSoftware();
             return QString("asked %1 band %2 fav %3").arg(sent(sim, "SETUPSW")).arg(int(sw.band)).arg(sw.allToFavorites);
         };

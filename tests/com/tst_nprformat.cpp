@@ -144,8 +144,7 @@ private Q_SLOTS:
         QFETCH(QString, expected);
 
         DfrLink link;
-        link.dfrVersion = version;
-        link.firmwareLevel = quint32(level);
+        link.setReceiverForTesting(version, quint32(level));
         // The link emits what it parsed in the same call, so the handler never outlives `messages`.
         QList<Message> messages;
         connect(&link, &DfrLink::sigOrvanMessageReceived, this, [&](const Message& m, DfrLink::RxOrigin_t origin) {
@@ -222,8 +221,7 @@ private Q_SLOTS:
         Settings::instance()->nprMessagesFormat = format;
         Settings::instance()->keepChecksumErrorOnNprDfr500 = keepChecksumError;
         DfrLink link;
-        link.dfrVersion = version;
-        link.firmwareLevel = quint32(level);
+        link.setReceiverForTesting(version, quint32(level));
         QString line;
         const QString error = TestSupport::thrownBy([&] { line = link.orvanRxMessageToNprFormat(message); });
         QCOMPARE(error.isEmpty() ? line : "error: " + error, expected);
