@@ -1,5 +1,5 @@
 // Favourite platforms and GPS format bank tabs against the simulator: loading, edits and their rules, create, delete, CSV.
-#include "app/Constants.h"
+#include "utils/PlatformsFile.h"
 #include "sim/DemoContent.h"
 #include "tests/common/WindowDeviceFixture.h"
 #include "ui/GpsFormatWidget.h"
