@@ -147,7 +147,7 @@ const QList<Column_t>& columns()
     return all;
 }
 
-constexpr int idColumn = 3;
+constexpr int idColumn = 3;  // "Orvan ID": a refused identifier is named by its column
 
 } // namespace
 
