@@ -16,10 +16,7 @@ namespace Vantrel::Com {
 
 namespace {
 
-[[noreturn]] void fail(const QString& message)
-{
-    throw Tarsk::Utils::Exception(message, QtCriticalMsg);
-}
+using Tarsk::Utils::fail;
 
 // Runs one batch of the GUI thread's events while a device operation waits.
 // Blocking in the dispatcher until something is posted (reply, status change,

@@ -17,10 +17,7 @@ constexpr int encryptionFirst = 23;
 constexpr qint32 unsetDataLength = 256;
 const QString emptySlotName = QStringLiteral("NONE");
 
-[[noreturn]] void fail(const QString& message)
-{
-    throw Tarsk::Utils::Exception(message, QtCriticalMsg);
-}
+using Tarsk::Utils::fail;
 
 } // namespace
 

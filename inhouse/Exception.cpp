@@ -9,4 +9,9 @@ Exception::Exception(const QString& message, QtMsgType severity)
 {
 }
 
+void fail(const QString& message, QtMsgType severity)
+{
+    throw Exception(message, severity);
+}
+
 } // namespace Tarsk::Utils

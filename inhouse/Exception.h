@@ -23,4 +23,7 @@ private:
     QByteArray utf8;
 };
 
+// Throws the failure a reader or a request reports, critical unless said otherwise.
+[[noreturn]] void fail(const QString& message, QtMsgType severity = QtCriticalMsg);
+
 } // namespace Tarsk::Utils

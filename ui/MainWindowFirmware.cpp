@@ -23,10 +23,7 @@ namespace Vantrel::Ui {
 
 namespace {
 
-[[noreturn]] void fail(const QString& message)
-{
-    throw Tarsk::Utils::Exception(message, QtCriticalMsg);
-}
+using Tarsk::Utils::fail;
 
 QString durationText(qint64 ms)
 {

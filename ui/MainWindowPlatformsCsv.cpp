@@ -22,10 +22,7 @@ using PlatformInfo_t = Com::DfrLink::PlatformInfo_t;
 const QString fileFilter = QStringLiteral("Platforms Files (*.csv *.txt);;All files (*)");
 const QString dialogTitle = QStringLiteral("Select platforms file (CSV format)");
 
-[[noreturn]] void fail(const QString& message)
-{
-    throw Tarsk::Utils::Exception(message, QtCriticalMsg);
-}
+using Tarsk::Utils::fail;
 
 } // namespace
 

@@ -21,10 +21,7 @@ const QString scriptFilter = QStringLiteral("DFR Script Files (*.dfr *.txt);;All
 // The confirmation lists this many commands at most; a longer script ends with a count.
 constexpr qsizetype listedCommands = 30;
 
-[[noreturn]] void fail(const QString& message)
-{
-    throw Tarsk::Utils::Exception(message, QtCriticalMsg);
-}
+using Tarsk::Utils::fail;
 
 } // namespace
 

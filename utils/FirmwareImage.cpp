@@ -9,10 +9,7 @@ namespace Vantrel::Utils {
 
 namespace {
 
-[[noreturn]] void fail(const QString& message)
-{
-    throw Tarsk::Utils::Exception(message, QtCriticalMsg);
-}
+using Tarsk::Utils::fail;
 
 // Every image line travels as the value of a frame: it must decode, keep the
 // frame's delimiters out and fit the line's 8-bit encoding. Checked before the

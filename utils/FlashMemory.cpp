@@ -45,10 +45,7 @@ Tarsk::Utils::DateTime recordTime(const char* record, int b)
     return Tarsk::Utils::DateTime(ms / 86400000, double(ms % 86400000) / 1000.0);
 }
 
-[[noreturn]] void fail(const QString& message)
-{
-    throw Tarsk::Utils::Exception(message, QtCriticalMsg);
-}
+using Tarsk::Utils::fail;
 
 constexpr int progressIntervalMs = 50;
 // Records named in the one CRC warning of an area; the rest are only counted.

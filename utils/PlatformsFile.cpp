@@ -11,10 +11,7 @@ namespace {
 
 using PlatformInfo_t = Com::DfrLink::PlatformInfo_t;
 
-[[noreturn]] void fail(const QString& message)
-{
-    throw Tarsk::Utils::Exception(message, QtCriticalMsg);
-}
+using Tarsk::Utils::fail;
 
 QString flag(bool value)
 {
