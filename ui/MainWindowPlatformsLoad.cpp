@@ -25,6 +25,7 @@ void MainWindow::setupSlotTables()
     for (const auto& [view, filter] : {std::pair<QTableView*, SlotsFilterModel*>{ui->tableWidgetPlatforms, platformsFilter},
                                        {ui->tableWidgetGpsFormats, gpsFormatsFilter}}) {
         view->setModel(filter);
+        view->setWordWrap(false);  // one line per slot, however long its label
         view->sortByColumn(0, Qt::AscendingOrder);
         view->resizeColumnsToContents();
     }
