@@ -5,7 +5,7 @@
 #include <QMetaType>
 #include <QSysInfo>
 
-#include "app/AppIdentity.h"
+#include "AppIdentity.h"
 #include "inhouse/DateTime.h"
 #include "inhouse/Exception.h"
 #include "inhouse/ToplevelApplication.h"

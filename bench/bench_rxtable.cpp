@@ -20,7 +20,7 @@
 #include <functional>
 
 #include "BenchSupport.h"
-#include "app/AppIdentity.h"
+#include "AppIdentity.h"
 #include "inhouse/DateTime.h"
 #include "inhouse/ToplevelApplication.h"
 #include "ui/Dialogs.h"

@@ -2,10 +2,10 @@
 // and every line it hands on fits in a frame: no "$" or "*", Latin-1 text only.
 #include "FuzzSupport.h"
 #include "inhouse/Exception.h"
-#include "ui/MainWindow.h"
+#include "utils/FirmwareImage.h"
 
 using Vantrel::Com::DfrLink;
-using Vantrel::Ui::MainWindow;
+using Vantrel::Utils::FirmwareImage;
 
 VANTREL_FUZZ_INIT
 
@@ -15,9 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const auto version = DfrLink::DfrVersion_t(input.ConsumeIntegralInRange<int>(0, 2));
     const QByteArray content = QByteArray::fromStdString(input.ConsumeRemainingBytesAsString());
 
-    MainWindow::FirmwareImage_t image;
+    FirmwareImage image;
     try {
-        image = MainWindow::readFirmwareImage(content, QStringLiteral("fuzz.tal"), version);
+        image = FirmwareImage::read(content, QStringLiteral("fuzz.tal"), version);
     } catch (const Tarsk::Utils::Exception&) {
         return 0;
     }

@@ -8,12 +8,13 @@
 #include <QTableWidget>
 #include <QToolBar>
 
-#include "app/AppIdentity.h"
-#include "app/Constants.h"
+#include "AppIdentity.h"
+#include "ui/PlatformsTableColumns.h"
 #include "ui_UiMainWindow.h"
 #include "utils/EnumText.h"
 #include "utils/FlashMemory.h"
 #include "utils/IdUtils.h"
+#include "utils/OrvanBandsText.h"
 #include "utils/Settings.h"
 
 namespace Vantrel::Ui {

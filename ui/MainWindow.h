@@ -77,21 +77,6 @@ public:
     // The path the last successful saveFlashDataToFile wrote, empty when none.
     QString lastFlashDumpPath() const { return lastFlashDump; }
 
-    // The platforms file without a window or a receiver: one line per platform,
-    // and the whole file read and checked (throws with the user's message).
-    static QString platformsFileLine(const Com::DfrLink::PlatformInfo_t& info);
-    static QList<Com::DfrLink::PlatformInfo_t> parsePlatformsFile(const QByteArray& content, const QString& fileName,
-                                                                  const QStringList& titles, quint32 slotCount);
-    // A firmware image split into its version and the lines to send, all checked
-    // (throws with the user's message).
-    struct FirmwareImage_t
-    {
-        QString firmwareVersion;
-        QList<QByteArray> lines;
-    };
-    static FirmwareImage_t readFirmwareImage(const QByteArray& content, const QString& fileName,
-                                             Com::DfrLink::DfrVersion_t dfrVersion);
-
 public Q_SLOTS:
     void slotLastWindowClosed();
     void slotPostInit() override;

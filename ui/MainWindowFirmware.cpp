@@ -1,4 +1,4 @@
-// Mode switch and firmware update: image file checks, progress and the backup
+// Mode switch and firmware update: progress and the backup
 // taken before the receiver leaves its application.
 #include "ui/MainWindow.h"
 
@@ -12,11 +12,11 @@
 #include <QProgressBar>
 #include <QRegularExpression>
 #include <QScopeGuard>
-#include <QStringDecoder>
 #include <QVBoxLayout>
 
 #include "inhouse/Exception.h"
 #include "ui/Dialogs.h"
+#include "utils/FirmwareImage.h"
 
 namespace Vantrel::Ui {
 
@@ -25,35 +25,6 @@ namespace {
 [[noreturn]] void fail(const QString& message)
 {
     throw Tarsk::Utils::Exception(message, QtCriticalMsg);
-}
-
-// Every image line travels as the value of a frame: it must decode, keep the
-// frame's delimiters out and fit the line's 8-bit encoding. Checked before the
-// user is asked, so a bad file never reaches the receiver. Line numbers count
-// the header as line 1.
-void checkImageLines(const QString& fileName, const QList<QByteArray>& pieces)
-{
-    for (qsizetype i = 1; i < pieces.size(); ++i) {
-        const QByteArray& bytes = pieces.at(i);
-        const qsizetype lineNumber = i + 1;
-        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        const QString text = decoder(bytes);
-        if (decoder.hasError())
-            fail(QStringLiteral("Unable to use DFR firmware file %1: line %2 is not valid UTF-8.")
-                     .arg(fileName)
-                     .arg(lineNumber));
-        if (bytes.contains('$') || bytes.contains('*'))
-            fail(QStringLiteral("Unable to use DFR firmware file %1: line %2 holds \"$\" or \"*\", "
-                                "which would break its frame.")
-                     .arg(fileName)
-                     .arg(lineNumber));
-        for (const QChar c : text)
-            if (c.unicode() > 0xFF)
-                fail(QStringLiteral("Unable to use DFR firmware file %1: line %2 holds a character "
-                                    "the serial line cannot carry.")
-                         .arg(fileName)
-                         .arg(lineNumber));
-    }
 }
 
 QString durationText(qint64 ms)
@@ -118,40 +89,6 @@ QString MainWindow::backupConfiguration(const QString& serial)
     return fileName;
 }
 
-MainWindow::FirmwareImage_t MainWindow::readFirmwareImage(const QByteArray& content, const QString& fileName,
-                                                          Com::DfrLink::DfrVersion_t dfrVersion)
-{
-    // Only CR separates lines: an LF after it belongs to the next line and is sent.
-    QList<QByteArray> pieces = content.split('\r');
-    if (pieces.size() < 2) {
-        // Too short is only a file that begins as an image does, or holds nothing.
-        static const QByteArray tag = "TALVEN GONIO_V";
-        const QByteArray start = content.trimmed().left(tag.size());
-        if (!tag.startsWith(start))
-            fail(QStringLiteral("Unable to read DFR firmware file %1: this is not a DFR firmware image "
-                                "(it does not begin with \"%2\").")
-                     .arg(fileName, QString::fromLatin1(tag)));
-        fail(QStringLiteral("Unable to read DFR firmware file %1: not enought data").arg(fileName));
-    }
-
-    static const QRegularExpression header(
-        QStringLiteral("^TALVEN GONIO_V(?<gonioVersion>[0-9]+) FIRMWARE VERSION : (?<firmwareVersion>.+)$"));
-    const QRegularExpressionMatch match = header.match(QString::fromUtf8(pieces.first().trimmed()));
-    const QString gonioVersion = match.captured(QStringLiteral("gonioVersion"));
-    const QString firmwareVersion = match.captured(QStringLiteral("firmwareVersion"));
-    // A generation number too long to read must not pass as generation 0.
-    bool readable = false;
-    const uint generation = gonioVersion.toUInt(&readable);
-    if (!readable || firmwareVersion.isEmpty())
-        fail(QStringLiteral("Unable to decode first line of file %1.").arg(fileName));
-    if (generation != quint32(dfrVersion))
-        fail(QStringLiteral("Incompatible DFR version (%1 vs %2).").arg(gonioVersion).arg(qint32(dfrVersion)));
-
-    checkImageLines(fileName, pieces);
-    pieces.removeFirst();
-    return {firmwareVersion, pieces};
-}
-
 void MainWindow::slotUpdateFirmware()
 {
     const QString fileName = Dialogs::openFileName(this, QStringLiteral("Select DFR firmware (TAL format)"),
@@ -162,7 +99,7 @@ void MainWindow::slotUpdateFirmware()
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         fail(QStringLiteral("Unable to open DFR firmware file %1").arg(fileName));
-    const FirmwareImage_t image = readFirmwareImage(file.readAll(), fileName, dfrLink.dfrVersion);
+    const Utils::FirmwareImage image = Utils::FirmwareImage::read(file.readAll(), fileName, dfrLink.dfrVersion);
     file.close();
     const QString& firmwareVersion = image.firmwareVersion;
     const QList<QByteArray>& pieces = image.lines;

@@ -11,6 +11,7 @@
 #include "ui/PlatformsTableModel.h"
 #include "ui_UiMainWindow.h"
 #include "utils/GpsFormat.h"
+#include "utils/PlatformsFile.h"
 #include "utils/SignalsBlocked.h"
 
 namespace Vantrel::Ui {
@@ -147,7 +148,7 @@ bool MainWindow::samePlatform(Com::DfrLink::PlatformInfo_t a, Com::DfrLink::Plat
         a.gpsFormat = {};
     if (!b.gpsModeEnabled)
         b.gpsFormat = {};
-    return platformsFileLine(a) == platformsFileLine(b);
+    return Utils::PlatformsFile::line(a) == Utils::PlatformsFile::line(b);
 }
 
 void MainWindow::writePlatformSlot(const Com::DfrLink::PlatformInfo_t& info, bool recreate,

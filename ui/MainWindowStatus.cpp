@@ -4,9 +4,9 @@
 #include <QAction>
 #include <cmath>
 
-#include "app/Constants.h"
 #include "ui_UiMainWindow.h"
 #include "utils/EnumText.h"
+#include "utils/OrvanBandsText.h"
 #include "utils/Settings.h"
 
 namespace Vantrel::Ui {

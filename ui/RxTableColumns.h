@@ -29,18 +29,7 @@ enum RxColumn_t {
     RXCOLUMN_COUNT
 };
 
-inline const QStringList& rxTableHeaders()
-{
-    static const QStringList headers = {
-        QStringLiteral("Origin"), QStringLiteral("Index"), QStringLiteral("Label"), QStringLiteral("Position"),
-        QStringLiteral("Time"), QStringLiteral("Id"), QStringLiteral("Frequency (Hz)"),
-        QString::fromUtf8("Direction (°)"), QStringLiteral("Band"), QStringLiteral("Modulation"),
-        QStringLiteral("Level (dBm)"), QStringLiteral("Period (s)"), QString::fromUtf8("Latitude DFR (°)"),
-        QString::fromUtf8("Longitude DFR (°)"), QString::fromUtf8("Direction DFR (°)"),
-        QString::fromUtf8("Latitude payload (°)"), QString::fromUtf8("Longitude payload (°)"),
-        QStringLiteral("CRC"), QStringLiteral("Payload"), QStringLiteral("Raw payload"),
-    };
-    return headers;
-}
+// Header texts, in column order; the model's column table holds them.
+const QStringList& rxTableHeaders();
 
 } // namespace Vantrel::Ui

@@ -77,57 +77,120 @@ QColor modulationColour(DfrLink::OrvanModulation_t modulation)
     }
 }
 
-bool isNumeric(int column)
+// Upper-case hex of the bytes, so that the text keeps the order of the bytes.
+QString hexText(const QByteArray& bytes)
 {
-    switch (column) {
-    case RXCOLUMN_ORIGIN:
-    case RXCOLUMN_LABEL:
-    case RXCOLUMN_ID:
-    case RXCOLUMN_BAND:
-    case RXCOLUMN_MODULATION:
-    case RXCOLUMN_CRC:
-    case RXCOLUMN_PAYLOAD:
-    case RXCOLUMN_RAW_PAYLOAD:
-        return false;
-    default:
-        return true;
-    }
+    return QString::fromLatin1(bytes.toHex().toUpper());
 }
 
-// The value a numeric column shows; an empty or "Invalid" cell sorts below every number.
-double numericKey(const Row_t& row, int column)
+QString shortest(double value)
 {
-    const DfrLink::OrvanRxMessage_t& m = row.message;
-    switch (column) {
-    case RXCOLUMN_INDEX: return m.platformSlotIndex == -1 ? noValue : m.platformSlotIndex;
-    case RXCOLUMN_POSITION: return row.live ? -1.0 : m.flashPosition;
-    case RXCOLUMN_TIME: return m.dateTime.isNull() ? noValue : double(m.dateTime.day) * 86400.0 + m.dateTime.seconds;
-    case RXCOLUMN_FREQUENCY: return m.frequencyHz;
-    case RXCOLUMN_DIRECTION: return m.direction;
-    case RXCOLUMN_LEVEL: return levelKey(m.level);
-    case RXCOLUMN_PERIOD: return m.periodValid ? double(m.period) : noValue;
-    case RXCOLUMN_DFR_LATITUDE: return m.dfrPositionValid ? m.dfrLatitude : noValue;
-    case RXCOLUMN_DFR_LONGITUDE: return m.dfrPositionValid ? m.dfrLongitude : noValue;
-    case RXCOLUMN_DFR_DIRECTION: return m.dfrDirectionValid ? double(m.dfrDirection) : noValue;
-    case RXCOLUMN_PAYLOAD_LATITUDE: return row.payloadPosition ? row.payloadLatitude : noValue;
-    case RXCOLUMN_PAYLOAD_LONGITUDE: return row.payloadPosition ? row.payloadLongitude : noValue;
-    case RXCOLUMN_ORIGIN: return row.live ? 1.0 : 0.0;  // "Flash" < "Live"
-    case RXCOLUMN_CRC: return m.crcOk ? 1.0 : 0.0;      // "No" < "Yes"
-    default: return noValue;
-    }
+    return QString::number(value, 'g', QLocale::FloatingPointShortest);
 }
 
-// Texts that sort a text column; origin and CRC sort as the numbers 0 and 1.
-QStringView textKey(const Row_t& row, int column)
+// How a column sorts: by a number, a text or bytes. Cells that show nothing or
+// "Invalid" have the number noValue and sort below every number.
+enum SortKind_t { SORT_NUMBER, SORT_TEXT, SORT_BYTES };
+
+// One column of the table: what it is called, what its cells show and how they
+// sort. The key a column does not sort by is left null.
+struct RxColumnInfo_t
 {
-    switch (column) {
-    case RXCOLUMN_LABEL: return row.label;
-    case RXCOLUMN_ID: return row.message.platformId;
-    case RXCOLUMN_BAND: return enumText(row.message.band);
-    case RXCOLUMN_MODULATION: return enumText(row.message.modulation);
-    default: return QStringView();
-    }
+    RxColumn_t column;
+    const char* header;  // UTF-8
+    SortKind_t kind;
+    QString (*text)(const Row_t&);
+    double (*number)(const Row_t&);
+    QStringView (*word)(const Row_t&);
+    QByteArrayView (*bytes)(const Row_t&);
+};
+
+using M = DfrLink::OrvanRxMessage_t;
+
+// clang-format off
+constexpr RxColumnInfo_t rxColumns[] = {
+    // "Flash" < "Live"
+    {RXCOLUMN_ORIGIN, "Origin", SORT_NUMBER,
+     [](const Row_t& r) { return r.live ? QStringLiteral("Live") : QStringLiteral("Flash"); },
+     [](const Row_t& r) { return r.live ? 1.0 : 0.0; }, nullptr, nullptr},
+    {RXCOLUMN_INDEX, "Index", SORT_NUMBER,
+     [](const Row_t& r) { return r.message.platformSlotIndex == -1 ? QString() : QString::number(r.message.platformSlotIndex); },
+     [](const Row_t& r) { return r.message.platformSlotIndex == -1 ? noValue : r.message.platformSlotIndex; }, nullptr, nullptr},
+    {RXCOLUMN_LABEL, "Label", SORT_TEXT, [](const Row_t& r) { return r.label; }, nullptr,
+     [](const Row_t& r) { return QStringView(r.label); }, nullptr},
+    // A live message has no flash position: it sorts before position 0.
+    {RXCOLUMN_POSITION, "Position", SORT_NUMBER,
+     [](const Row_t& r) { return r.live ? QStringLiteral("N/A") : QString::number(r.message.flashPosition); },
+     [](const Row_t& r) { return r.live ? -1.0 : r.message.flashPosition; }, nullptr, nullptr},
+    // The decoder gives a frame with an unreadable date a null time: no date beats a false one.
+    {RXCOLUMN_TIME, "Time", SORT_NUMBER,
+     [](const Row_t& r) {
+         const M& m = r.message;
+         return m.dateTime.isNull() ? QString()
+                                    : m.dateTime.toQDateTime().toUTC().toString(QStringLiteral("yyyy-MM-ddThh:mm:ss"));
+     },
+     [](const Row_t& r) {
+         const M& m = r.message;
+         return m.dateTime.isNull() ? noValue : double(m.dateTime.day) * 86400.0 + m.dateTime.seconds;
+     }, nullptr, nullptr},
+    {RXCOLUMN_ID, "Id", SORT_TEXT, [](const Row_t& r) { return r.message.platformId; }, nullptr,
+     [](const Row_t& r) { return QStringView(r.message.platformId); }, nullptr},
+    {RXCOLUMN_FREQUENCY, "Frequency (Hz)", SORT_NUMBER,
+     [](const Row_t& r) { return QString::number(r.message.frequencyHz); },
+     [](const Row_t& r) { return double(r.message.frequencyHz); }, nullptr, nullptr},
+    {RXCOLUMN_DIRECTION, "Direction (°)", SORT_NUMBER,
+     [](const Row_t& r) {
+         const M& m = r.message;
+         return r.averageDirection ? QStringLiteral("%1 (avg %2)").arg(m.direction).arg(m.meanDirection)
+                                   : QString::number(m.direction);
+     },
+     [](const Row_t& r) { return double(r.message.direction); }, nullptr, nullptr},
+    {RXCOLUMN_BAND, "Band", SORT_TEXT, [](const Row_t& r) { return enumText(r.message.band); }, nullptr,
+     [](const Row_t& r) { return QStringView(enumText(r.message.band)); }, nullptr},
+    {RXCOLUMN_MODULATION, "Modulation", SORT_TEXT, [](const Row_t& r) { return enumText(r.message.modulation); },
+     nullptr, [](const Row_t& r) { return QStringView(enumText(r.message.modulation)); }, nullptr},
+    {RXCOLUMN_LEVEL, "Level (dBm)", SORT_NUMBER, [](const Row_t& r) { return levelText(r.message.level); },
+     [](const Row_t& r) { return levelKey(r.message.level); }, nullptr, nullptr},
+    {RXCOLUMN_PERIOD, "Period (s)", SORT_NUMBER,
+     [](const Row_t& r) { return r.message.periodValid ? QString::number(r.message.period) : QStringLiteral("Invalid"); },
+     [](const Row_t& r) { return r.message.periodValid ? double(r.message.period) : noValue; }, nullptr, nullptr},
+    {RXCOLUMN_DFR_LATITUDE, "Latitude DFR (°)", SORT_NUMBER,
+     [](const Row_t& r) { return r.message.dfrPositionValid ? shortest(r.message.dfrLatitude) : QString(); },
+     [](const Row_t& r) { return r.message.dfrPositionValid ? r.message.dfrLatitude : noValue; }, nullptr, nullptr},
+    {RXCOLUMN_DFR_LONGITUDE, "Longitude DFR (°)", SORT_NUMBER,
+     [](const Row_t& r) { return r.message.dfrPositionValid ? shortest(r.message.dfrLongitude) : QString(); },
+     [](const Row_t& r) { return r.message.dfrPositionValid ? r.message.dfrLongitude : noValue; }, nullptr, nullptr},
+    {RXCOLUMN_DFR_DIRECTION, "Direction DFR (°)", SORT_NUMBER,
+     [](const Row_t& r) {
+         return r.message.dfrDirectionValid ? QString::number(r.message.dfrDirection) : QStringLiteral("Invalid");
+     },
+     [](const Row_t& r) { return r.message.dfrDirectionValid ? double(r.message.dfrDirection) : noValue; }, nullptr,
+     nullptr},
+    {RXCOLUMN_PAYLOAD_LATITUDE, "Latitude payload (°)", SORT_NUMBER,
+     [](const Row_t& r) { return r.payloadPosition ? QString::number(r.payloadLatitude, 'g', 6) : QString(); },
+     [](const Row_t& r) { return r.payloadPosition ? r.payloadLatitude : noValue; }, nullptr, nullptr},
+    {RXCOLUMN_PAYLOAD_LONGITUDE, "Longitude payload (°)", SORT_NUMBER,
+     [](const Row_t& r) { return r.payloadPosition ? QString::number(r.payloadLongitude, 'g', 6) : QString(); },
+     [](const Row_t& r) { return r.payloadPosition ? r.payloadLongitude : noValue; }, nullptr, nullptr},
+    // "No" < "Yes"
+    {RXCOLUMN_CRC, "CRC", SORT_NUMBER,
+     [](const Row_t& r) { return r.message.crcOk ? QStringLiteral("Yes") : QStringLiteral("No"); },
+     [](const Row_t& r) { return r.message.crcOk ? 1.0 : 0.0; }, nullptr, nullptr},
+    {RXCOLUMN_PAYLOAD, "Payload", SORT_BYTES, [](const Row_t& r) { return hexText(r.message.payload); }, nullptr,
+     nullptr, [](const Row_t& r) { return QByteArrayView(r.message.payload); }},
+    {RXCOLUMN_RAW_PAYLOAD, "Raw payload", SORT_BYTES, [](const Row_t& r) { return hexText(r.message.rawPayload); },
+     nullptr, nullptr, [](const Row_t& r) { return QByteArrayView(r.message.rawPayload); }},
+};
+// clang-format on
+
+constexpr bool inColumnOrder()
+{
+    for (int i = 0; i < int(std::size(rxColumns)); ++i)
+        if (rxColumns[i].column != i)
+            return false;
+    return std::size(rxColumns) == RXCOLUMN_COUNT;
 }
+static_assert(inColumnOrder(), "one entry per column, in the order of RxColumn_t");
 
 template <typename T>
 int threeWay(const T& left, const T& right)
@@ -135,68 +198,41 @@ int threeWay(const T& left, const T& right)
     return left < right ? -1 : (right < left ? 1 : 0);
 }
 
-// Text columns compare as their texts would, without making them: "Flash" < "Live",
-// "No" < "Yes", and upper-case hex digits keep the order of the bytes.
+// Compares by the column's key, without making the texts the cells show.
 int compareRows(const Row_t& a, const Row_t& b, int column)
 {
-    switch (column) {
-    case RXCOLUMN_ORIGIN: return threeWay(a.live, b.live);
-    case RXCOLUMN_LABEL: return a.label.compare(b.label);
-    case RXCOLUMN_ID: return a.message.platformId.compare(b.message.platformId);
-    case RXCOLUMN_BAND: return enumText(a.message.band).compare(enumText(b.message.band));
-    case RXCOLUMN_MODULATION: return enumText(a.message.modulation).compare(enumText(b.message.modulation));
-    case RXCOLUMN_CRC: return threeWay(a.message.crcOk, b.message.crcOk);
-    case RXCOLUMN_PAYLOAD: return a.message.payload.compare(b.message.payload);
-    case RXCOLUMN_RAW_PAYLOAD: return a.message.rawPayload.compare(b.message.rawPayload);
-    default: return threeWay(numericKey(a, column), numericKey(b, column));
+    const RxColumnInfo_t& info = rxColumns[column];
+    switch (info.kind) {
+    case SORT_TEXT: return info.word(a).compare(info.word(b));
+    case SORT_BYTES: return info.bytes(a).compare(info.bytes(b));
+    case SORT_NUMBER: break;
     }
+    return threeWay(info.number(a), info.number(b));
 }
 
 QString cellText(const Row_t& row, int column)
 {
-    const DfrLink::OrvanRxMessage_t& m = row.message;
-    switch (column) {
-    case RXCOLUMN_ORIGIN: return row.live ? QStringLiteral("Live") : QStringLiteral("Flash");
-    case RXCOLUMN_INDEX: return m.platformSlotIndex == -1 ? QString() : QString::number(m.platformSlotIndex);
-    case RXCOLUMN_LABEL: return row.label;
-    case RXCOLUMN_POSITION: return row.live ? QStringLiteral("N/A") : QString::number(m.flashPosition);
-    case RXCOLUMN_TIME:
-        // The decoder gives a frame with an unreadable date a null time: no date beats a false one.
-        if (m.dateTime.isNull())
-            return QString();
-        return m.dateTime.toQDateTime().toUTC().toString(QStringLiteral("yyyy-MM-ddThh:mm:ss"));
-    case RXCOLUMN_ID: return m.platformId;
-    case RXCOLUMN_FREQUENCY: return QString::number(m.frequencyHz);
-    case RXCOLUMN_DIRECTION:
-        if (row.averageDirection)
-            return QStringLiteral("%1 (avg %2)").arg(m.direction).arg(m.meanDirection);
-        return QString::number(m.direction);
-    case RXCOLUMN_BAND: return enumText(m.band);
-    case RXCOLUMN_MODULATION: return enumText(m.modulation);
-    case RXCOLUMN_LEVEL: return levelText(m.level);
-    case RXCOLUMN_PERIOD: return m.periodValid ? QString::number(m.period) : QStringLiteral("Invalid");
-    case RXCOLUMN_DFR_LATITUDE:
-        return m.dfrPositionValid ? QString::number(m.dfrLatitude, 'g', QLocale::FloatingPointShortest) : QString();
-    case RXCOLUMN_DFR_LONGITUDE:
-        return m.dfrPositionValid ? QString::number(m.dfrLongitude, 'g', QLocale::FloatingPointShortest) : QString();
-    case RXCOLUMN_DFR_DIRECTION:
-        return m.dfrDirectionValid ? QString::number(m.dfrDirection) : QStringLiteral("Invalid");
-    case RXCOLUMN_PAYLOAD_LATITUDE: return row.payloadPosition ? QString::number(row.payloadLatitude, 'g', 6) : QString();
-    case RXCOLUMN_PAYLOAD_LONGITUDE:
-        return row.payloadPosition ? QString::number(row.payloadLongitude, 'g', 6) : QString();
-    case RXCOLUMN_CRC: return m.crcOk ? QStringLiteral("Yes") : QStringLiteral("No");
-    case RXCOLUMN_PAYLOAD: return QString::fromLatin1(m.payload.toHex().toUpper());
-    case RXCOLUMN_RAW_PAYLOAD: return QString::fromLatin1(m.rawPayload.toHex().toUpper());
-    default: return QString();
-    }
+    return column >= 0 && column < RXCOLUMN_COUNT ? rxColumns[column].text(row) : QString();
 }
 
+// Bytes are shown as hex in the payload font.
 bool isPayloadColumn(int column)
 {
-    return column == RXCOLUMN_PAYLOAD || column == RXCOLUMN_RAW_PAYLOAD;
+    return column >= 0 && column < RXCOLUMN_COUNT && rxColumns[column].kind == SORT_BYTES;
 }
 
 } // namespace
+
+const QStringList& rxTableHeaders()
+{
+    static const QStringList headers = [] {
+        QStringList all;
+        for (const RxColumnInfo_t& info : rxColumns)
+            all.append(QString::fromUtf8(info.header));
+        return all;
+    }();
+    return headers;
+}
 
 RxTableModel::RxTableModel(QObject* parent) : QAbstractTableModel(parent)
 {
@@ -232,8 +268,6 @@ QVariant RxTableModel::data(const QModelIndex& index, int role) const
         const QColor colour = modulationColour(row.message.modulation);
         return colour.isValid() ? QVariant(QBrush(colour)) : QVariant();
     }
-    case SortKeyRole:
-        return isNumeric(column) ? QVariant(numericKey(row, column)) : QVariant(cellText(row, column));
     default:
         return QVariant();
     }
@@ -339,22 +373,11 @@ void RxTableModel::sort(int column, Qt::SortOrder order)
     relayout([&] {
         sortColumn = column;
         sortOrder = order;
-        switch (column) {
-        case RXCOLUMN_LABEL:
-        case RXCOLUMN_ID:
-        case RXCOLUMN_BAND:
-        case RXCOLUMN_MODULATION:
-            sortByKey([column](const Row_t& row) { return textKey(row, column); });
-            break;
-        case RXCOLUMN_PAYLOAD:
-            sortByKey([](const Row_t& row) { return QByteArrayView(row.message.payload); });
-            break;
-        case RXCOLUMN_RAW_PAYLOAD:
-            sortByKey([](const Row_t& row) { return QByteArrayView(row.message.rawPayload); });
-            break;
-        default:
-            sortByKey([column](const Row_t& row) { return numericKey(row, column); });
-            break;
+        const RxColumnInfo_t& info = rxColumns[column];
+        switch (info.kind) {
+        case SORT_TEXT: sortByKey(info.word); break;
+        case SORT_BYTES: sortByKey(info.bytes); break;
+        case SORT_NUMBER: sortByKey(info.number); break;
         }
         rebuildShown();
     });

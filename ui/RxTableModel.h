@@ -31,9 +31,6 @@ public:
         bool averageDirection = false;  // "%1 (avg %2)" in the direction column
     };
 
-    // Sort key of a cell: a number for numeric columns, else the text.
-    static constexpr int SortKeyRole = Qt::UserRole;
-
     explicit RxTableModel(QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;

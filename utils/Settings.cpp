@@ -7,29 +7,11 @@
 
 namespace Vantrel::Utils {
 
-namespace {
-
-bool readBool(const QSettings& settings, const char* key)
+Settings::Settings(const QFileInfo& file) : Tarsk::Utils::Settings(file)
 {
-    bool ok = false;
-    const ushort value = Tarsk::Utils::Settings::loadVariable(settings, QLatin1String(key)).toUShort(&ok, 10);
-    return ok && value != 0;
+    for (const Entry_t& entry : entries())
+        setValue(entry, entry.defaultValue);
 }
-
-qint32 readInt(const QSettings& settings, const char* key)
-{
-    // toInt() already gives 0 for text that is not a number or does not fit
-    return Tarsk::Utils::Settings::loadVariable(settings, QLatin1String(key)).toInt(nullptr, 10);
-}
-
-QVariant text(qint32 value)
-{
-    return QVariant(QString::number(value, 10));
-}
-
-} // namespace
-
-Settings::Settings(const QFileInfo& file) : Tarsk::Utils::Settings(file) {}
 
 Settings* Settings::instance()
 {
@@ -43,24 +25,54 @@ Settings* Settings::instance()
     return settings;
 }
 
-namespace {
-const QString statusRefreshKey = QStringLiteral("Display/statusRefreshSeconds");
-} // namespace
+const QList<Settings::Entry_t>& Settings::entries()
+{
+    static const QList<Entry_t> all = {
+        {"printUartDebugInfo", &Settings::printUartDebugInfo, nullptr, 0, false},
+        {"printAtCmdDebugInfo", &Settings::printAtCmdDebugInfo, nullptr, 1, false},
+        {"dfrCommandTimeoutMs", nullptr, &Settings::dfrCommandTimeoutMs, 60000, false},
+        {"keepAliveTimeoutMs", nullptr, &Settings::keepAliveTimeoutMs, 500, false},
+        {"keepAlivePeriodMs", nullptr, &Settings::keepAlivePeriodMs, 1000, false},
+        {"keepChecksumErrorOnNprDfr500", &Settings::keepChecksumErrorOnNprDfr500, nullptr, 0, false},
+        {"nprMessagesFormat", nullptr, &Settings::nprMessagesFormat, 2, false},
+        {"Display/statusRefreshSeconds", nullptr, &Settings::statusRefreshSeconds, 10, true},
+    };
+    return all;
+}
+
+qint32 Settings::value(const Entry_t& entry) const
+{
+    return entry.flag ? ((this->*entry.flag) ? 1 : 0) : qint32(this->*entry.number);
+}
+
+void Settings::setValue(const Entry_t& entry, qint32 value)
+{
+    if (entry.flag)
+        this->*entry.flag = value != 0;
+    else
+        this->*entry.number = value;
+}
 
 void Settings::loadSettingsInternal()
 {
     try {
         const auto settings = getSettings(0);
-        printUartDebugInfo = readBool(*settings, "printUartDebugInfo");
-        printAtCmdDebugInfo = readBool(*settings, "printAtCmdDebugInfo");
-        dfrCommandTimeoutMs = readInt(*settings, "dfrCommandTimeoutMs");
-        keepAliveTimeoutMs = readInt(*settings, "keepAliveTimeoutMs");
-        keepAlivePeriodMs = readInt(*settings, "keepAlivePeriodMs");
-        keepChecksumErrorOnNprDfr500 = readBool(*settings, "keepChecksumErrorOnNprDfr500");
-        nprMessagesFormat = readInt(*settings, "nprMessagesFormat");
-        // Younger than the file: an older file without it keeps the default.
-        if (settings->contains(statusRefreshKey))
-            statusRefreshSeconds = qMax(0, settings->value(statusRefreshKey).toString().toInt());
+        // In file order: a missing key stops the reading there.
+        for (const Entry_t& entry : entries()) {
+            const QString key = QLatin1String(entry.key);
+            if (entry.younger) {
+                if (settings->contains(key))
+                    setValue(entry, qMax(0, settings->value(key).toString().toInt()));
+            } else if (entry.flag) {
+                // Any non-zero number is true; anything else is false.
+                bool ok = false;
+                const ushort flag = loadVariable(*settings, key).toUShort(&ok, 10);
+                setValue(entry, ok && flag != 0);
+            } else {
+                // toInt() already gives 0 for text that is not a number or does not fit
+                setValue(entry, loadVariable(*settings, key).toInt(nullptr, 10));
+            }
+        }
     } catch (const Tarsk::Utils::Exception& e) {
         qWarning().noquote() << e.message();
         qWarning().noquote() << "Load default values. Creation of a new settings file.";
@@ -71,14 +83,8 @@ void Settings::loadSettingsInternal()
 void Settings::saveSettingsInternal()
 {
     const auto settings = getSettings(1);
-    settings->setValue(QStringLiteral("printUartDebugInfo"), text(printUartDebugInfo));
-    settings->setValue(QStringLiteral("printAtCmdDebugInfo"), text(printAtCmdDebugInfo));
-    settings->setValue(QStringLiteral("dfrCommandTimeoutMs"), text(dfrCommandTimeoutMs));
-    settings->setValue(QStringLiteral("keepAliveTimeoutMs"), text(keepAliveTimeoutMs));
-    settings->setValue(QStringLiteral("keepAlivePeriodMs"), text(keepAlivePeriodMs));
-    settings->setValue(QStringLiteral("keepChecksumErrorOnNprDfr500"), text(keepChecksumErrorOnNprDfr500));
-    settings->setValue(QStringLiteral("nprMessagesFormat"), text(nprMessagesFormat));
-    settings->setValue(statusRefreshKey, text(statusRefreshSeconds));
+    for (const Entry_t& entry : entries())
+        settings->setValue(QLatin1String(entry.key), QString::number(value(entry), 10));
     settings->sync();
     if (settings->status() != QSettings::NoError)
         qWarning().noquote() << QStringLiteral("Unable to write the settings file %1").arg(file().absoluteFilePath());

@@ -19,16 +19,33 @@ public:
     void loadSettingsInternal();
     void saveSettingsInternal();
 
-    std::atomic<bool> printUartDebugInfo{false};
-    std::atomic<bool> printAtCmdDebugInfo{true};
-    std::atomic<qint32> dfrCommandTimeoutMs{60000};
-    std::atomic<qint32> keepAliveTimeoutMs{500};
-    std::atomic<qint32> keepAlivePeriodMs{1000};
-    std::atomic<bool> keepChecksumErrorOnNprDfr500{false};
-    std::atomic<qint32> nprMessagesFormat{2};
-    // Seconds between refreshes of the status panel while idle, 0: never. Kept
-    // in the group "Display", out of the top level of the file.
-    std::atomic<qint32> statusRefreshSeconds{10};
+    // Defaults are those of the table below, set by the constructor.
+    std::atomic<bool> printUartDebugInfo{};
+    std::atomic<bool> printAtCmdDebugInfo{};
+    std::atomic<qint32> dfrCommandTimeoutMs{};
+    std::atomic<qint32> keepAliveTimeoutMs{};
+    std::atomic<qint32> keepAlivePeriodMs{};
+    std::atomic<bool> keepChecksumErrorOnNprDfr500{};
+    std::atomic<qint32> nprMessagesFormat{};
+    // Seconds between refreshes of the status panel while idle, 0: never.
+    std::atomic<qint32> statusRefreshSeconds{};
+
+    // One user setting: its key in the file, the field it fills (a flag, stored
+    // as 0 or 1, or a number) and its default.
+    struct Entry_t
+    {
+        const char* key;
+        std::atomic<bool> Settings::*flag;
+        std::atomic<qint32> Settings::*number;
+        qint32 defaultValue;
+        // Younger than the file: kept in a group, out of the file's top level, and a
+        // file without it keeps the value held. A count, never below 0.
+        bool younger;
+    };
+    static const QList<Entry_t>& entries();
+    // The setting's field as a number (a flag is 0 or 1) and back.
+    qint32 value(const Entry_t& entry) const;
+    void setValue(const Entry_t& entry, qint32 value);
 
     // The main window's state between runs, in the group "Window" so that the
     // user settings above keep the file's top level to themselves.

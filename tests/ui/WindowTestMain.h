@@ -3,7 +3,7 @@
 
 #include <QtTest>
 
-#include "app/AppIdentity.h"
+#include "AppIdentity.h"
 #include "inhouse/DateTime.h"
 #include "inhouse/ToplevelApplication.h"
 #include "ui/MainWindow.h"

@@ -165,53 +165,36 @@ private Q_SLOTS:
         delete window;
     }
 
+    // Every cell of one message, joined by "|".
     void cellTexts_data()
     {
         QTest::addColumn<Tweak>("tweak");
-        QTest::addColumn<int>("column");
-        QTest::addColumn<QString>("text");
-        const Tweak none = [](Message&) {};
-        QTest::newRow("index from a 07 row") << none << 1 << "7";
-        QTest::newRow("label of the matching row") << none << 2 << "Buoy seven";
-        QTest::newRow("unknown id leaves index empty")
-            << Tweak([](Message& m) { m.platformId = "FFFFF"; }) << 1 << "";
-        QTest::newRow("live position") << none << 3 << "N/A";
-        QTest::newRow("null date gives empty time")
-            << Tweak([](Message& m) { m.dateTime = Tarsk::Utils::DateTime(); }) << 4 << "";
-        QTest::newRow("band without key") << Tweak([](Message& m) { m.band = DfrLink::OrvanBand_t(42); })
-                                          << 8 << "";
-        // Codes 1 to 3 are shown by the sorting test.
-        const QList<QPair<int, QString>> levels = {{4, "< -115"}, {5, "5"}, {0, "0"}};
-        for (const auto& [level, text] : levels)
-            QTest::addRow("level %d", level) << Tweak([level = level](Message& m) { m.level = level; })
-                                             << 10 << text;
-        QTest::newRow("period invalid") << Tweak([](Message& m) { m.periodValid = false; }) << 11
-                                        << "Invalid";
-        QTest::newRow("DFR position invalid: latitude")
-            << Tweak([](Message& m) { m.dfrPositionValid = false; }) << 12 << "";
-        QTest::newRow("DFR direction invalid")
-            << Tweak([](Message& m) { m.dfrDirectionValid = false; }) << 14 << "Invalid";
-        const Tweak position = [](Message& m) { m.rawPayload = positionPayload(); };
-        QTest::newRow("payload latitude") << position << 15 << "43.5";
-        QTest::newRow("payload position from the raw payload only") << Tweak([](Message& m) {
+        QTest::addColumn<QString>("texts");
+        QTest::newRow("favourite 07 shadows 09, position from the raw payload only") << Tweak([](Message& m) {
             m.payload = positionPayload();
             m.rawPayload = QByteArray(8, '\0');
-        }) << 15 << "0";
-        QTest::newRow("CRC bad") << Tweak([](Message& m) { m.crcOk = false; }) << 17 << "No";
+        }) << "Live|7|Buoy seven|N/A|2024-03-05T10:20:30|ABCDE12|401650000|123|EESS4_1|A3|-120|60|48.856613|2.35|45|0|0|"
+              "Yes|3519C4061A800000|0000000000000000";
+        QTest::newRow("unknown identifier, nothing valid") << Tweak([](Message& m) {
+            m.platformId = "FFFFF", m.dateTime = Tarsk::Utils::DateTime(), m.band = DfrLink::OrvanBand_t(42);
+            m.periodValid = m.dfrPositionValid = m.dfrDirectionValid = m.crcOk = false;
+        }) << "Live|||N/A||FFFFF|401650000|123||A3|-120|Invalid|||Invalid|||No|0A1BFF|C00A1BFF";
     }
 
     void cellTexts()
     {
         QFETCH(Tweak, tweak);
-        QFETCH(int, column);
-        QFETCH(QString, text);
+        QFETCH(QString, texts);
         addFavorite("07", "ABCDE12", "Buoy seven");
         addFavorite("09", "ABCDE12", "Shadowed duplicate");
         Message m = baseMessage();
         tweak(m);
         receive(m);
         QCOMPARE(rows(), 1);
-        QCOMPARE(cell(0, column), text);
+        QStringList cells;
+        for (int column = 0; column < table()->model()->columnCount(); ++column)
+            cells.append(cell(0, column));
+        QCOMPARE(cells.join('|'), texts);
     }
 
     // Numeric columns sort by value, text columns by text.
@@ -222,8 +205,8 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("ascending");
         const auto level = [](int v) { return Tweak([v](Message& m) { m.level = v; }); };
         QTest::newRow("level, range codes at their bounds")
-            << 10 << QList<Tweak>({level(-95), level(1), level(-121), level(2), level(3)})
-            << QStringList({"< -135", "-121", "< -112", "-95", "> 0"});
+            << 10 << QList<Tweak>({level(-95), level(1), level(5), level(-121), level(2), level(4), level(0), level(3)})
+            << QStringList({"< -135", "-121", "< -115", "< -112", "-95", "0", "> 0", "5"});
         const auto index = [](int v) { return Tweak([v](Message& m) { m.platformSlotIndex = v; }); };
         QTest::newRow("index, none first") << 1 << QList<Tweak>({index(10), index(-1), index(9)})
                                            << QStringList({"", "9", "10"});

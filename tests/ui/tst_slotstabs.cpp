@@ -2,7 +2,7 @@
 // rules, focus, create, delete, CSV.
 #include <numeric>
 
-#include "app/Constants.h"
+#include "utils/PlatformsFile.h"
 #include "sim/DemoContent.h"
 #include "tests/common/WindowDeviceFixture.h"
 #include "ui/GpsFormatWidget.h"

@@ -13,7 +13,6 @@ using Vantrel::Utils::GpsFormat_t;
 
 namespace {
 
-
 QString referencePath()
 {
     return QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("../Data/format.kvl"));
@@ -23,13 +22,6 @@ QString openError(const QString& path)
 {
     return QStringLiteral("Unable to open GPS formats file ") + QFileInfo(path).absoluteFilePath();
 }
-
-// Takes the reference file away for the lifetime of the object, even when a check fails.
-struct HiddenReferenceFile
-{
-    HiddenReferenceFile() { QVERIFY(QFile::rename(referencePath(), referencePath() + ".away")); }
-    ~HiddenReferenceFile() { QFile::rename(referencePath() + ".away", referencePath()); }
-};
 
 // A valid 31-field line with field n replaced.
 QString line(const QString& name, int n = -1, const QString& text = QString())
@@ -114,7 +106,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<qint64>("expected");
         QTest::newRow("polynom 11021 keeps low 16 bits") << 24 << "11021" << qint64(0x1021);
-        QTest::newRow("polynom -1") << 24 << "-1" << qint64(0xFFFF);
         QTest::newRow("encryption 65536") << 23 << "65536" << qint64(0);
         QTest::newRow("gpsCheck 7") << 30 << "7" << qint64(1);
         QTest::newRow("gpsCheck 1## keeps one #") << 30 << "1##" << qint64(0);
@@ -186,8 +177,6 @@ private Q_SLOTS:
         QTest::newRow("ty keeps the limit") << QByteArray::fromHex("5265c0") << C{0, 0, 0, 24, 1, 1, 0, 1, 1} << 90u
                                             << 90.0;
         QTest::newRow("ty 0 never wraps") << above << C{0, 0, 0, 24, 1, 1, 0, 1, 0} << 90u << 5400001 / 60000.0;
-        QTest::newRow("W and V zero") << above << C{0, 0, 0, 24, 1, 1, 0, 0, 0} << 90u << qQNaN();
-        QTest::newRow("U zero") << above << C{0, 0, 0, 24, 1, 0, 0, 1, 0} << 90u << qInf();
     }
     void decodeCoordinate()
     {
@@ -282,7 +271,9 @@ private Q_SLOTS:
         QCOMPARE(catalog->getFormatsForOrigin(GpsFormat::ORIGIN_FILE).size(), 2);
 
         catalog->addGpsFormat(GpsFormat::ORIGIN_DFR, 1, fileFormat(1));
-        HiddenReferenceFile hidden;
+        // The reference file taken away, and put back even when a check fails.
+        QVERIFY(QFile::rename(referencePath(), referencePath() + ".away"));
+        const auto back = qScopeGuard([] { QFile::rename(referencePath() + ".away", referencePath()); });
         QCOMPARE(thrownBy([&] { catalog->resetCatalog(); }), openError(referencePath()));
         QVERIFY(catalog->getAvailableFormats().isEmpty());
     }

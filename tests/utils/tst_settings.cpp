@@ -9,18 +9,12 @@ using Vantrel::Utils::Settings;
 
 namespace {
 
-const QStringList keys = {"printUartDebugInfo", "printAtCmdDebugInfo", "dfrCommandTimeoutMs", "keepAliveTimeoutMs",
-                          "keepAlivePeriodMs",  "keepChecksumErrorOnNprDfr500", "nprMessagesFormat",
-                          "Display/statusRefreshSeconds"};
-
-// The fields in key order.
+// The fields in the order of the file.
 QStringList fieldsOf(const Settings* s)
 {
     QStringList values;
-    for (const int value : std::initializer_list<int>{s->printUartDebugInfo ? 1 : 0, s->printAtCmdDebugInfo ? 1 : 0, s->dfrCommandTimeoutMs,
-                             s->keepAliveTimeoutMs, s->keepAlivePeriodMs, s->keepChecksumErrorOnNprDfr500 ? 1 : 0,
-                             s->nprMessagesFormat, s->statusRefreshSeconds})
-        values << QString::number(value);
+    for (const Settings::Entry_t& entry : Settings::entries())
+        values << QString::number(s->value(entry));
     return values;
 }
 
@@ -28,8 +22,8 @@ QStringList storedValues()
 {
     QSettings stored(settingsPath(), QSettings::IniFormat);
     QStringList values;
-    for (const QString& key : keys)
-        values.append(stored.contains(key) ? stored.value(key).toString() : QStringLiteral("<absent>"));
+    for (const Settings::Entry_t& entry : Settings::entries())
+        values.append(stored.value(entry.key, QStringLiteral("<absent>")).toString());
     return values;
 }
 
@@ -77,14 +71,9 @@ private Q_SLOTS:
         QFETCH(QString, expected);
         QFETCH(bool, rewritten);
         Settings* settings = Settings::instance();
-        settings->printUartDebugInfo = true;
-        settings->printAtCmdDebugInfo = false;
-        settings->dfrCommandTimeoutMs = 11;
-        settings->keepAliveTimeoutMs = 22;
-        settings->keepAlivePeriodMs = 33;
-        settings->keepChecksumErrorOnNprDfr500 = true;
-        settings->nprMessagesFormat = 7;
-        settings->statusRefreshSeconds = 44;
+        const QList<qint32> seed = {1, 0, 11, 22, 33, 1, 7, 44};
+        for (int i = 0; i < seed.size(); ++i)
+            settings->setValue(Settings::entries().at(i), seed.at(i));
         QVERIFY(TestSupport::writeFile(settingsPath(), content));
         if (rewritten) {
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Key keepAlivePeriodMs not found in "));
