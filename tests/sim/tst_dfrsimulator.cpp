@@ -9,7 +9,6 @@
 
 using Vantrel::Sim::BeaconBuilder;
 using Vantrel::Sim::DfrSimulator;
-using Sim = Vantrel::Sim::DfrSimulator;
 
 namespace {
 
@@ -70,7 +69,7 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("frames");  // received: mnemonic, "?" when dropped
         QTest::addColumn<QStringList>("replies");  // patterns of the reply summaries, GSN's last
 
-        const auto none = Sim::FAULTMODE_NONE;
+        const auto none = DfrSimulator::FAULTMODE_NONE;
         const QString vsn = QStringLiteral("^VSN,0042,1207$");
         const QString lig = QStringLiteral("^LIG,3,.*[^!]$");
         const QByteArray ligRequest = frame("LIG*");
@@ -83,13 +82,13 @@ private Q_SLOTS:
             << frame("LIG*").chopped(2) + '\n' << none << both << QStringList{lig, vsn};
         QTest::newRow("LF inside a parameter does not end a frame, unknown one refused")
             << frame("XYZ,\n:10*") << none << QStringList{"XYZ", "GSN"} << QStringList{"^ACK,XYZ,0$", vsn};
-        QTest::newRow("garbage") << ligRequest << Sim::FAULTMODE_GARBAGE << both << QStringList{"^noise$", vsn};
-        QTest::newRow("delayed reply still first") << ligRequest << Sim::FAULTMODE_DELAYED_REPLY << both
+        QTest::newRow("garbage") << ligRequest << DfrSimulator::FAULTMODE_GARBAGE << both << QStringList{"^noise$", vsn};
+        QTest::newRow("delayed reply still first") << ligRequest << DfrSimulator::FAULTMODE_DELAYED_REPLY << both
                                                    << QStringList{lig, vsn};
-        QTest::newRow("wrong checksum") << ligRequest << Sim::FAULTMODE_BAD_CHECKSUM << both
+        QTest::newRow("wrong checksum") << ligRequest << DfrSimulator::FAULTMODE_BAD_CHECKSUM << both
                                         << QStringList{"^LIG,3,.*!$", vsn};
         QTest::newRow("line never ended: the next reply runs into it")
-            << ligRequest << Sim::FAULTMODE_UNTERMINATED_LINE << both
+            << ligRequest << DfrSimulator::FAULTMODE_UNTERMINATED_LINE << both
             << QStringList{"^LIG,3,.*\\*[0-9A-F]{2}\\$VSN,0042,1207!$"};
     }
 
@@ -101,7 +100,7 @@ private Q_SLOTS:
         QFETCH(QStringList, replies);
         DfrSimulator sim;
         sim.setFaultDelay(300);
-        sim.injectFault(Sim::FAULTMODE_GARBAGE, QStringLiteral("RFP"));  // a rule aimed elsewhere changes nothing
+        sim.injectFault(DfrSimulator::FAULTMODE_GARBAGE, QStringLiteral("RFP"));  // a rule aimed elsewhere changes nothing
         sim.injectFault(fault, QStringLiteral("LIG"));
         QVERIFY(sim.start());
         PtyClient client(sim.deviceName());
@@ -112,7 +111,7 @@ private Q_SLOTS:
             QCoreApplication::processEvents();
         }
         QTRY_VERIFY_WITH_TIMEOUT(client.answered(), 3000);
-        if (fault == Sim::FAULTMODE_DELAYED_REPLY)
+        if (fault == DfrSimulator::FAULTMODE_DELAYED_REPLY)
             QVERIFY(clock.elapsed() >= 300);
         QStringList seen;
         for (const DfrSimulator::ReceivedFrame_t& frame : sim.receivedFrames())

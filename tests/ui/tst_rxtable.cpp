@@ -77,33 +77,28 @@ class TestRxTable : public WindowDeviceFixture
     }
 
     // One row per identifier, the base message otherwise.
-    void receiveIds(const QStringList& ids, DfrLink::RxOrigin_t origin = DfrLink::RXORIGIN_FLASH, int position = -1)
+    void receiveIds(const QStringList& ids, DfrLink::RxOrigin_t origin = DfrLink::RXORIGIN_FLASH, int position = 0)
     {
         for (const QString& id : ids) {
             Message m = baseMessage();
-            m.platformId = id;
-            if (position >= 0)
-                m.flashPosition = position;
+            m.platformId = id, m.flashPosition = position;
             receive(m, origin);
         }
     }
 
-    void addFavorite(const QString& pos, const QString& id, const QString& label)
+    void addFavorite(int slot, const QString& label)
     {
         DfrLink::PlatformInfo_t info;
-        info.index = pos.toInt();
-        info.occupied = true;
-        info.platformId = id;
-        info.label = label;
+        info.index = slot, info.occupied = true, info.platformId = QStringLiteral("ABCDE12"), info.label = label;
         window->platformsTableModel()->setSlot(info);
     }
 
-    QStringList visibleIds() const
+    QStringList columnTexts(int column = 5) const
     {
-        QStringList ids;
+        QStringList texts;
         for (int row = 0; row < rows(); ++row)
-            ids.append(cell(row, 5));
-        return ids;
+            texts.append(cell(row, column));
+        return texts;
     }
 
     // A raw payload that slot 7's format decodes to 43.5 N 1.25 W.
@@ -126,11 +121,10 @@ class TestRxTable : public WindowDeviceFixture
                               catalog->getFormatsForOrigin(GpsFormat::ORIGIN_FILE).first().second);
     }
 
-    QString logFilePath() const
+    static QString logFilePath()
     {
         return QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("../Logs/Log 0042.txt"));
     }
-
 
 public Q_SLOTS:
     void openUrl(const QUrl& url) { openedUrls.append(url); }
@@ -185,8 +179,8 @@ private Q_SLOTS:
     {
         QFETCH(Tweak, tweak);
         QFETCH(QString, texts);
-        addFavorite("07", "ABCDE12", "Buoy seven");
-        addFavorite("09", "ABCDE12", "Shadowed duplicate");
+        addFavorite(7, "Buoy seven");
+        addFavorite(9, "Shadowed duplicate");
         Message m = baseMessage();
         tweak(m);
         receive(m);
@@ -230,13 +224,11 @@ private Q_SLOTS:
             tweak(m);
             receive(m);
         }
-        for (Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
-            table()->sortByColumn(column, order);
-            QStringList texts;
-            for (int row = 0; row < rows(); ++row)
-                order == Qt::AscendingOrder ? texts.append(cell(row, column)) : texts.prepend(cell(row, column));
-            QCOMPARE(texts, ascending);
-        }
+        table()->sortByColumn(column, Qt::AscendingOrder);
+        QCOMPARE(columnTexts(column), ascending);
+        table()->sortByColumn(column, Qt::DescendingOrder);
+        std::reverse(ascending.begin(), ascending.end());
+        QCOMPARE(columnTexts(column), ascending);
     }
 
     // A flash read: batches while it runs, then every row sorted by position, live rows
@@ -266,18 +258,15 @@ private Q_SLOTS:
         for (int i = count - 1; newest.size() < 10; --i)
             if ((i * 379) % count % 2 == 0)
                 newest.append(QString::number((i * 379) % count));
-        QStringList top;
-        for (int row = 0; row < 10; ++row)
-            top.append(cell(row, 3));
-        QCOMPARE(top, newest);
+        QCOMPARE(columnTexts(3).mid(0, 10), newest);
         window->endRxBurst();
         QVERIFY(table()->isSortingEnabled());
-        QCOMPARE(table()->horizontalHeader()->sortIndicatorSection(), 3);
-        QCOMPARE(table()->horizontalHeader()->sortIndicatorOrder(), Qt::DescendingOrder);
+        QCOMPARE(std::pair(table()->horizontalHeader()->sortIndicatorSection(),
+                           table()->horizontalHeader()->sortIndicatorOrder()), std::pair(3, Qt::DescendingOrder));
         QCOMPARE(rows(), count / 2 + live.size());
         for (int row = 0; row < count / 2; ++row)
             QCOMPARE(cell(row, 3).toInt(), count - 2 - 2 * row);
-        QCOMPARE(visibleIds().mid(count / 2), live);
+        QCOMPARE(columnTexts().mid(count / 2), live);
     }
 
     void exportCsv_data()
@@ -332,12 +321,11 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(unreachable));
     }
 
-    // The entries offered for the row under the cursor (none outside the rows), and what the chosen one does:
+    // The entries offered for the row under the cursor, and what the chosen one does:
     // clipboard, opened address, identifiers still shown.
     void contextMenu_data()
     {
         QTest::addColumn<Tweak>("tweak");
-        QTest::addColumn<int>("row");
         QTest::addColumn<QStringList>("entries");
         QTest::addColumn<QString>("choice");
         QTest::addColumn<QStringList>("after");
@@ -347,30 +335,29 @@ private Q_SLOTS:
         const QString dfrMap = "See DFR position on Google Maps";
         const QString payloadMap = "See payload position on Google Maps";
         const QStringList all = {filterEntry, "-", copy, copyRaw, "-", dfrMap, payloadMap};
-        const QStringList noDfrPosition = {filterEntry, "-", copy, copyRaw, "-", payloadMap};
         const QStringList untouched = {"before", "", "X9 ABCDE12"};
         const Tweak none = [](Message&) {};
-        QTest::newRow("copy payload") << none << 1 << all << copy << QStringList{"0A1BFF", "", "X9 ABCDE12"};
-        QTest::newRow("DFR position map") << none << 1 << all << dfrMap
+        QTest::newRow("copy payload") << none << all << copy << QStringList{"0A1BFF", "", "X9 ABCDE12"};
+        QTest::newRow("DFR position map") << none << all << dfrMap
                                           << QStringList{"before", "https://maps.google.com/maps?q=48.856613,2.35",
                                                          "X9 ABCDE12"};
-        QTest::newRow("ID filter") << none << 1 << all << filterEntry << QStringList{"before", "", "ABCDE12"};
-        QTest::newRow("no receiver position") << Tweak([](Message& m) { m.dfrPositionValid = false; }) << 1
-                                              << noDfrPosition << "" << untouched;
+        QTest::newRow("ID filter") << none << all << filterEntry << QStringList{"before", "", "ABCDE12"};
+        QTest::newRow("no receiver position")
+            << Tweak([](Message& m) { m.dfrPositionValid = false; })
+            << QStringList({filterEntry, "-", copy, copyRaw, "-", payloadMap}) << "" << untouched;
         QTest::newRow("raw payload only, slot without a format")
-            << Tweak([](Message& m) { m.payload.clear(), m.platformSlotIndex = 5; }) << 1
+            << Tweak([](Message& m) { m.payload.clear(), m.platformSlotIndex = 5; })
             << QStringList({filterEntry, "-", copyRaw, "-", dfrMap}) << "" << untouched;
     }
 
     void contextMenu()
     {
         QFETCH(Tweak, tweak);
-        QFETCH(int, row);
         QFETCH(QStringList, entries);
         QFETCH(QString, choice);
         QFETCH(QStringList, after);
         table()->setSortingEnabled(false);
-        addFavorite("07", "ABCDE12", "Buoy seven");
+        addFavorite(7, "Buoy seven");
         Message m = baseMessage();
         m.rawPayload = positionPayload();
         tweak(m);
@@ -380,48 +367,25 @@ private Q_SLOTS:
 
         QStringList shown;
         answerMenu(&shown, choice);
-        window->slotShowRxTableContextMenu(table()->visualRect(at(row, 1)).center());
+        window->slotShowRxTableContextMenu(table()->visualRect(at(1, 1)).center());
         QCOMPARE(shown, entries);
         const QString opened = openedUrls.isEmpty() ? QString() : openedUrls.first().toString();
-        QCOMPARE((QStringList{QGuiApplication::clipboard()->text(), opened, visibleIds().join(' ')}), after);
+        QCOMPARE((QStringList{QGuiApplication::clipboard()->text(), opened, columnTexts().join(' ')}), after);
     }
 
-    // From here on a first-generation receiver is connected.
-    void connectedV1AverageDirection()
-    {
-        connectTo(DeviceState::PROFILE_DFR_V1);
-        window->platformsTableModel()->clear();
-        addFavorite("07", "ABCDE12", "Buoy seven");
-        receiveIds({"ABCDE12", "FFFFF"}, DfrLink::RXORIGIN_LIVE);
-        const int known = visibleIds().indexOf("ABCDE12");
-        const int other = visibleIds().indexOf("FFFFF");
-        QCOMPARE(cell(known, 7), "123 (avg 120)");
-        QCOMPARE(cell(other, 7), "123");
-    }
-
-    // The tab's controls reach their slots while connected; the filter holds for later rows too.
-    void wiredControls_data()
-    {
-        QTest::addColumn<QString>("filter");
-        QTest::addColumn<QStringList>("visible");
-        QTest::newRow("contained anywhere") << "ABC" << QStringList({"XABC3", "ABC1"});
-        QTest::newRow("case-sensitive") << "abc" << QStringList({"abc4", "abc2"});
-    }
-
+    // The tab's controls reach their slots while connected; the filter (case-sensitive,
+    // anywhere in the identifier) holds for later rows too.
     void wiredControls()
     {
-        QFETCH(QString, filter);
-        QFETCH(QStringList, visible);
         table()->setSortingEnabled(false);
         receiveIds({"ABC1", "abc2", "XABC3"}, DfrLink::RXORIGIN_LIVE);
-        QTest::keyClicks(ui->lineEditRxFilter, filter);
-        receiveIds({"QQ", "abc4"}, DfrLink::RXORIGIN_LIVE);
-        QCOMPARE(visibleIds(), visible);
-        // The view follows: one header section per shown row.
-        QCOMPARE(table()->verticalHeader()->count(), visible.size());
+        QTest::keyClicks(ui->lineEditRxFilter, "ABC");
+        receiveIds({"QQ", "ABC4"}, DfrLink::RXORIGIN_LIVE);
+        QCOMPARE(columnTexts(), QStringList({"ABC4", "XABC3", "ABC1"}));
+        QCOMPARE(table()->verticalHeader()->count(), 3);  // the view follows
         ui->pushButtonRxClearFilter->click();
         QCOMPARE(ui->lineEditRxFilter->text(), QString());
-        QCOMPARE(visibleIds().size(), 5);
+        QCOMPARE(columnTexts().size(), 5);
         table()->selectRow(1);
         ui->pushButtonRxClearSelection->click();
         QVERIFY(!table()->selectionModel()->hasSelection());
@@ -429,9 +393,10 @@ private Q_SLOTS:
         QCOMPARE(window->rxRowCount(), 0);
     }
 
+    // From here on a first-generation receiver is connected.
     void logFileRuns()
     {
-        QVERIFY(connected());
+        connectTo(DeviceState::PROFILE_DFR_V1);
         QFile::remove(logFilePath());
         for (int run = 0; run < 2; ++run) {
             ui->checkBoxRxLogFile->setChecked(true);
@@ -465,22 +430,20 @@ private Q_SLOTS:
         QVERIFY(!ui->checkBoxRxLogFile->isChecked());
     }
 
+    // A first-generation receiver's favourite shows its average direction too.
     void liveBeaconFromReceiver()
     {
-        QVERIFY(connected());
-        window->slotClearRxTable();
         Vantrel::Sim::BeaconBuilder::BeaconMessage_t beacon;
         beacon.platformId = QStringLiteral("1234567");
         beacon.frequencyHz = 401633000;
         beacon.slotIndex = 7;
+        beacon.direction = 123, beacon.meanDirection = 120;
         beacon.payload = positionPayload();
         formatForSlot7();  // connecting reloaded the favourites' formats
         QVERIFY(sim->sendBeacon(beacon));
         QTRY_COMPARE_WITH_TIMEOUT(rows(), 1, 5000);
-        QCOMPARE(cell(0, 0), "Live");
-        QCOMPARE(cell(0, 6), "401633000");
-        QCOMPARE(cell(0, 15), "43.5");
-        QCOMPARE(cell(0, 16), "-1.25");
+        QCOMPARE((QStringList{cell(0, 0), cell(0, 6), cell(0, 7), cell(0, 15), cell(0, 16)}),
+                 (QStringList{"Live", "401633000", "123 (avg 120)", "43.5", "-1.25"}));
     }
 };
 

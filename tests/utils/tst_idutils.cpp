@@ -12,15 +12,10 @@ using Vantrel::Utils::IdUtils;
 
 namespace {
 
-constexpr auto A2 = DfrLink::ORVANMODULATION_A2;
-constexpr auto A3 = DfrLink::ORVANMODULATION_A3;
-constexpr auto A4 = DfrLink::ORVANMODULATION_A4;
-constexpr auto LDK = DfrLink::ORVANMODULATION_LDK;
-constexpr auto INVALID = DfrLink::ORVANMODULATION_INVALID;
-constexpr auto T20 = DfrLink::PLATFORMIDTYPE_20BITS;
-constexpr auto T28 = DfrLink::PLATFORMIDTYPE_28BITS;
-constexpr auto T32 = DfrLink::PLATFORMIDTYPE_32BITS;
-constexpr auto UNDEF = DfrLink::PLATFORMIDTYPE_UNDEFINED;
+constexpr auto A2 = DfrLink::ORVANMODULATION_A2, A3 = DfrLink::ORVANMODULATION_A3, A4 = DfrLink::ORVANMODULATION_A4,
+               LDK = DfrLink::ORVANMODULATION_LDK, INVALID = DfrLink::ORVANMODULATION_INVALID;
+constexpr auto T20 = DfrLink::PLATFORMIDTYPE_20BITS, T28 = DfrLink::PLATFORMIDTYPE_28BITS,
+               T32 = DfrLink::PLATFORMIDTYPE_32BITS, UNDEF = DfrLink::PLATFORMIDTYPE_UNDEFINED;
 
 using Favorites = QList<QPair<QString, DfrLink::OrvanModulation_t>>;
 
@@ -60,7 +55,6 @@ private Q_SLOTS:
         const QByteArray p1 = QByteArray::fromHex("3456");  // one byte less
         QTest::newRow("V1 A2 20 bits cuts one") << false << A2 << T20 << p << "ABCDEF1" << p << "";
         QTest::newRow("V1 A2 28 bits drops a byte") << false << A2 << T28 << p << "ABCDEF12" << p1 << "";
-        QTest::newRow("V1 A2 32 bits drops a byte") << false << A2 << T32 << p << "ABCDEF12" << p1 << "";
         QTest::newRow("V1 LDK 20 bits, no warning") << false << LDK << T20 << p << "ABCDEF12" << p << "";
         QTest::newRow("V2 A2 20 bits cuts three") << true << A2 << T20 << p << "ABCDE" << p << "";
         QTest::newRow("V2 A2 28 bits") << true << A2 << T28 << p << "ABCDEF1" << p1 << "";
@@ -88,7 +82,6 @@ private Q_SLOTS:
         QFETCH(DfrLink::OrvanModulation_t, modulation);
         QFETCH(DfrLink::PlatformIdType_t, idType);
         QFETCH(QByteArray, payload);
-        QFETCH(QByteArray, adjusted);
         QFETCH(QString, warnedAs);
 
         const QString warning = QString("Inconsistent ID type (%1) for modulation %2").arg(idType).arg(warnedAs);
@@ -97,7 +90,7 @@ private Q_SLOTS:
         // Any other warning fails the row.
         QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
         QTEST(IdUtils::adjustId(QStringLiteral("ABCDEF12"), idType, modulation, isDfrV2), "id");
-        QCOMPARE(IdUtils::adjustPayload(payload, idType, modulation, isDfrV2).toHex(), adjusted.toHex());
+        QTEST(IdUtils::adjustPayload(payload, idType, modulation, isDfrV2), "adjusted");
     }
 
     void typeFromFavorites_data()
@@ -124,10 +117,8 @@ private Q_SLOTS:
         QFETCH(Favorites, favorites);
         QFETCH(QString, id);
         QFETCH(DfrLink::OrvanModulation_t, modulation);
-        QFETCH(DfrLink::PlatformIdType_t, expected);
-
         fillPlatforms(window.get(), favorites);
-        QCOMPARE(IdUtils::determinePlatformIdTypeFromFavorites(id, modulation), expected);
+        QTEST(IdUtils::determinePlatformIdTypeFromFavorites(id, modulation), "expected");
     }
 
     void initTestCase()
