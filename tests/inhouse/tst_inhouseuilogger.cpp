@@ -71,9 +71,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("type");
         QTest::addColumn<bool>("fromWorker");
         QTest::addColumn<QString>("typeText");
-        QTest::newRow("debug, GUI thread") << int(QtDebugMsg) << false << "DEBUG";
         QTest::newRow("info, worker thread") << int(QtInfoMsg) << true << "INFO";
-        QTest::newRow("warning, worker thread") << int(QtWarningMsg) << true << "WARNING";
         QTest::newRow("critical, GUI thread") << int(QtCriticalMsg) << false << "CRITICAL";
     }
     void rowPerMessage()
@@ -163,7 +161,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("level");
         QTest::addColumn<QString>("search");
         QTest::addColumn<QStringList>("shown");
-        QTest::newRow("all messages") << int(QtDebugMsg) << "" << QStringList{"Send", "Ready!", warning, critical};
         QTest::newRow("info and above") << int(QtInfoMsg) << "" << QStringList{"Ready!", warning, critical};
         QTest::newRow("warnings and errors") << int(QtWarningMsg) << "" << QStringList{warning, critical};
         QTest::newRow("search ignores case") << int(QtDebugMsg) << "ERROR ON" << QStringList{critical};

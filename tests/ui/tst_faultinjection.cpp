@@ -208,10 +208,17 @@ private Q_SLOTS:
                                           {PLATFORMS, "platforms reload"}, {IMPORT, "platform import"},
                                           {FIRMWARE, "firmware upload"}, {SCRIPT, "script execution"},
                                           {SAVE_SCRIPT, "script save"}};
-        for (auto it = names.cbegin(); it != names.cend(); ++it) {
+        // Link texts are the link tests' business: one operation per fault here, and every
+        // fault for the operations that recover in their own way (import, firmware, scripts).
+        const QList<Fault_t> every = {UNPLUG, FROZEN, FLOOD, WRONG_MNEMONIC, ERROR_REPLY};
+        const QMap<int, QList<Fault_t>> faultsOf = {
+            {CONNECT, {FROZEN}}, {SETUP, {UNPLUG}}, {FORMATS, {FLOOD}}, {PLATFORMS, {WRONG_MNEMONIC}},
+            {IMPORT, every},     {FIRMWARE, every}, {SCRIPT, {UNPLUG, FROZEN, WRONG_MNEMONIC}}, {SAVE_SCRIPT, {ERROR_REPLY}}};
+        const QMap<int, QString> faultNames = {{UNPLUG, "unplugged"}, {FROZEN, "frozen"}, {FLOOD, "flood"},
+                                               {WRONG_MNEMONIC, "wrong mnemonic"}, {ERROR_REPLY, "error reply"}};
+        for (auto it = faultsOf.cbegin(); it != faultsOf.cend(); ++it) {
             const auto op = Operation_t(it.key());
             const QString mnemonic = targets[op].mnemonic;
-            const QString name = it.value();
             const QString wrong = "Error in reply: Unrelated message: \"$TEST,…\"";
             // Bootloader commands take "ACK" as their own reply; its value says no.
             const QString refused = op == FIRMWARE ? "Error in reply: refused by the receiver (WRDA,0)"
@@ -223,17 +230,15 @@ private Q_SLOTS:
                         + " The script stopped there; 1 command(s) before it were sent.";
             };
             const QString timeout = said("Link Error: Uart link timeout", "The receiver did not answer %1 in time.");
-            QTest::addRow("%s, unplugged", qPrintable(name))
-                << op << UNPLUG << true << unplugged
-                << said(interrupted, "The link to the receiver failed while waiting for the answer to %1.");
-            QTest::addRow("%s, frozen", qPrintable(name)) << op << FROZEN << true << frozen << timeout;
-            QTest::addRow("%s, flood", qPrintable(name)) << op << FLOOD << true << (QStringList{dropped} + frozen) << timeout;
-            QTest::addRow("%s, wrong mnemonic", qPrintable(name))
-                << op << WRONG_MNEMONIC << false << QStringList{"CRITICAL " + wrong}
-                << said(wrong, "The receiver answered %1 with an unrelated message.");
-            QTest::addRow("%s, error reply", qPrintable(name))
-                << op << ERROR_REPLY << false << QStringList{"CRITICAL " + refused}
-                << said(refused, "The receiver refused %1.");
+            const QMap<int, QPair<QStringList, QString>> told = {  // logged, and shown in the status bar
+                {UNPLUG, {unplugged, said(interrupted, "The link to the receiver failed while waiting for the answer to %1.")}},
+                {FROZEN, {frozen, timeout}},
+                {FLOOD, {QStringList{dropped} + frozen, timeout}},
+                {WRONG_MNEMONIC, {{"CRITICAL " + wrong}, said(wrong, "The receiver answered %1 with an unrelated message.")}},
+                {ERROR_REPLY, {{"CRITICAL " + refused}, said(refused, "The receiver refused %1.")}}};
+            for (Fault_t fault : it.value())
+                QTest::addRow("%s, %s", qPrintable(names[op]), qPrintable(faultNames[fault]))
+                    << op << fault << (fault <= FLOOD) << told[fault].first << told[fault].second;
         }
 
         // A flash read asks a spoilt or lost chunk again, up to three times.
