@@ -70,13 +70,11 @@ private Q_SLOTS:
         QTest::newRow("another vendor with the receiver's product rejected")
             << QList<PortList>{{other("ttyUSB0", 0x0403, ComManager::dfrProductId)}} << QStringList{""}
             << QStringList{rejected.arg("0x403", "0xF584", "ttyUSB0")};
-        QTest::newRow("names compared case-sensitively") << QList<PortList>{{dfr("COM3")}, {dfr("com3")}}
-                                                         << QStringList{"+COM3", "+com3 -COM3"} << QStringList();
+        QTest::newRow("names compared case-sensitively, detections before removals")
+            << QList<PortList>{{dfr("COM3")}, {dfr("com3")}} << QStringList{"+COM3", "+com3 -COM3"} << QStringList();
         QTest::newRow("other device now behind a judged name is not judged again")
             << QList<PortList>{{other("ttyUSB0", 0x0403, 0x6001)}, {dfr("ttyUSB0")}} << QStringList{"", ""}
             << QStringList{rejected.arg("0x403", "0x6001", "ttyUSB0")};
-        QTest::newRow("detections before removals within a scan")
-            << QList<PortList>{{dfr("a")}, {dfr("b")}} << QStringList{"+a", "+b -a"} << QStringList();
         QTest::newRow("rejected: warned once while present, again after coming back, no removal")
             << QList<PortList>{{other("ttyACM0", 0x2341, 0xab)}, {other("ttyACM0", 0x2341, 0xab)}, {},
                                {other("ttyACM0", 0x2341, 0xab)}}

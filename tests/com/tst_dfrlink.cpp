@@ -57,13 +57,6 @@ class TstDfrLink : public QObject
         QTRY_VERIFY_WITH_TIMEOUT(sim->receivedCount("TEST") >= 1 && isReady(*link), 5000);
         sim->clearReceivedFrames();
     }
-    // Opened with the link still busy with its keep-alive on opening, which the simulator has.
-    void openWhileKeepAlive(int latencyMs)
-    {
-        sim->setReplyLatency(latencyMs);
-        link->setUartLink(portOf(sim->deviceName()));
-        QTRY_COMPARE_WITH_TIMEOUT(sim->receivedCount("TEST"), 1, 5000);
-    }
     // Reads the versions: what it threw, empty when it succeeded. Below minimumMs the wrong bound ended the wait
     // (coarse timers fire 5 % early); a lost wait fails on time instead of hanging; `reported` link failures.
     QString outcome(int minimumMs = 0, int reported = 0)
@@ -181,13 +174,6 @@ private Q_SLOTS:
         link.reset();
     }
 
-    void noLink()
-    {
-        QSignalSpy sent(link.get(), &DfrLink::sigSendRequest);
-        QCOMPARE(outcome(), QString("UART link not available"));
-        QCOMPARE(sent.count(), 0);
-    }
-
     // Whether the open error was handled before the request or comes during it, the request fails with it.
     void unopenablePort_data()
     {
@@ -233,14 +219,6 @@ private Q_SLOTS:
         link.reset();
     }
 
-    void interruptedByCaller()
-    {
-        openOnSimulator();
-        sim->setPersistentFault(DfrSimulator::FAULTMODE_NO_REPLY, "TEST");
-        QTimer::singleShot(200, link.get(), [this] { link->interruptRequest(); });
-        QCOMPARE(outcome(150), interrupted);
-    }
-
     void nestedRequest()
     {
         openOnSimulator();
@@ -267,9 +245,11 @@ private Q_SLOTS:
         QFETCH(QString, failure);
         DfrSimulator other{DeviceState::PROFILE_DFR_V1};
         QVERIFY(other.start());
-        if (whileOpening)
-            openWhileKeepAlive(3000);
-        else {
+        if (whileOpening) {  // the simulator still holds the keep-alive on opening
+            sim->setReplyLatency(3000);
+            link->setUartLink(portOf(sim->deviceName()));
+            QTRY_COMPARE_WITH_TIMEOUT(sim->receivedCount("TEST"), 1, 5000);
+        } else {
             openOnSimulator();
             sim->setPersistentFault(DfrSimulator::FAULTMODE_NO_REPLY, "TEST");
         }
@@ -278,13 +258,6 @@ private Q_SLOTS:
         QCOMPARE(link->portName(), portOf(other.deviceName()));
         QCOMPARE(int(link->getDfrVersionsAndStatus().dfrVersion), int(DfrLink::DFR_V1));
         link.reset();
-    }
-
-    void firstRequestDuringOpeningKeepAlive()
-    {
-        openWhileKeepAlive(300);
-        QCOMPARE(outcome(), QString());
-        QCOMPARE(sim->receivedMnemonics(), (QStringList{"TEST", "TEST", "GSN", "LIG"}));
     }
 
     // The worker is held while the link still reads READY, so the request lands behind the slot whatever the

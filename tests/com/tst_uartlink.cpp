@@ -189,6 +189,9 @@ private Q_SLOTS:
             << "later" << 1000
             << QStringList{"critical UART link timeout on KeepAlive", "sent TEST", "send GSN", "send LIG", "events 3", "close"}
             << QStringList{refused, "error:Uart link timeout", refused} << QStringList{"$TEST*3C"};
+        QTest::newRow("keep-alive answered wrongly: the held request refused, not sent")
+            << "later" << 1000 << QStringList{"sent TEST", "send GSN", "reply GSN,1", "events 2", "idle 300"}
+            << QStringList{"replyError:Unrelated message: \"$GSN,1*6D\"", refused} << QStringList{"$TEST*3C"};
     }
 
     void scenario()
