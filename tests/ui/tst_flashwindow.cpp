@@ -54,6 +54,7 @@ class TestFlashWindow : public WindowDeviceFixture
 
 private Q_SLOTS:
     void initTestCase() { startWindow(); }
+    void init() { dumpDir().removeRecursively(); }
 
     void cleanup()
     {
@@ -111,7 +112,6 @@ private Q_SLOTS:
         QFETCH(int, profile);
         QFETCH(QStringList, ids);
         QFETCH(QStringList, names);
-        dumpDir().removeRecursively();
         connectReceiver(DeviceState::Profile_t(profile), 20, ids);
         ui->checkBoxFlashDumpToFile->setChecked(true);
         ui->pushButtonRxFlashRead->click();
@@ -152,7 +152,6 @@ private Q_SLOTS:
     // A read of which nothing could be read says so on screen.
     void nothingRead()
     {
-        dumpDir().removeRecursively();
         connectReceiver(DeviceState::PROFILE_DFR_V2_APP, 30);
         ui->checkBoxFlashDumpToFile->setChecked(true);
         sim->setPersistentFault(DfrSimulator::FAULTMODE_BAD_BINARY_CHECKSUM, "RFP");
@@ -164,7 +163,6 @@ private Q_SLOTS:
 
     void cancelKeepsWhatWasRead()
     {
-        dumpDir().removeRecursively();
         connectReceiver(DeviceState::PROFILE_DFR_V2_APP, 2000);
         sim->setLinePacing(1000000);
         ui->checkBoxFlashDumpToFile->setChecked(true);

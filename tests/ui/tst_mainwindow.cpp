@@ -47,59 +47,37 @@ class TstMainWindow : public QObject
 private Q_SLOTS:
     // First, before the Settings tab's window exists: the window's size, last tab and messages table columns
     // come back in the next run, and the user settings beside them stay as they were.
-    void rememberedBetweenRuns_data()
-    {
-        QTest::addColumn<int>("tab");
-        QTest::addColumn<int>("expectedTab");
-        QTest::addColumn<int>("sortColumn");
-        QTest::addColumn<Qt::SortOrder>("order");
-        QTest::addColumn<QSize>("size");
-
-        QTest::newRow("terminal, sorted by level descending")
-            << 4 << 4 << 10 << Qt::DescendingOrder << QSize(1000, 680);
-        // A receiver tab cannot be shown before a receiver is connected.
-        QTest::newRow("platforms tab waits for a receiver") << 1 << 0 << 4 << Qt::AscendingOrder << QSize(900, 600);
-    }
-
     void rememberedBetweenRuns()
     {
-        QFETCH(int, tab);
-        QFETCH(int, expectedTab);
-        QFETCH(int, sortColumn);
-        QFETCH(Qt::SortOrder, order);
-        QFETCH(QSize, size);
-
         QVERIFY(TestSupport::writeFile(TestSupport::settingsPath(),
                                        "[General]\nprintUartDebugInfo=1\nprintAtCmdDebugInfo=0\ndfrCommandTimeoutMs=4321\n"
                                        "keepAliveTimeoutMs=500\nkeepAlivePeriodMs=1000\n"
                                        "keepChecksumErrorOnNprDfr500=0\nnprMessagesFormat=1\n"));
+        // A receiver tab cannot be shown before a receiver is connected: the first tab stands for it.
+        for (const int tab : {4, 1}) {
+            const QSize size = tab == 4 ? QSize(1000, 680) : QSize(900, 600);
+            const Qt::SortOrder order = tab == 4 ? Qt::DescendingOrder : Qt::AscendingOrder;
+            QScopedPointer<MainWindow> first(new MainWindow());
+            first->show();
+            first->slotPostInit();
+            first->resize(size);
+            QTRY_COMPARE_WITH_TIMEOUT(first->size(), size, 2000);
+            first->form()->tabWidget->setTabEnabled(tab, true);
+            first->form()->tabWidget->setCurrentIndex(tab);
+            first->form()->tableWidgetRx->horizontalHeader()->resizeSection(2, 177);
+            first->form()->tableWidgetRx->horizontalHeader()->setSortIndicator(tab + 6, order);
+            first->close();
+            first.reset();
 
-        auto* first = new MainWindow();
-        first->show();
-        first->slotPostInit();
-        first->resize(size);
-        QTRY_COMPARE_WITH_TIMEOUT(first->size(), size, 2000);
-        Vantrel::Ui_UiMainWindow* ui = first->form();
-        ui->tabWidget->setTabEnabled(tab, true);
-        ui->tabWidget->setCurrentIndex(tab);
-        QHeaderView* header = ui->tableWidgetRx->horizontalHeader();
-        header->resizeSection(2, 177);
-        header->setSortIndicator(sortColumn, order);
-        first->close();
-        delete first;
-
-        auto* second = new MainWindow();
-        second->show();
-        second->slotPostInit();
-        ui = second->form();
-        header = ui->tableWidgetRx->horizontalHeader();
-        QCOMPARE(second->size(), size);
-        QCOMPARE(ui->tabWidget->currentIndex(), expectedTab);
-        QCOMPARE(header->sectionSize(2), 177);
-        QCOMPARE(header->sortIndicatorSection(), sortColumn);
-        QCOMPARE(header->sortIndicatorOrder(), order);
-        delete second;
-
+            MainWindow second;
+            second.show();
+            second.slotPostInit();
+            const QHeaderView* header = second.form()->tableWidgetRx->horizontalHeader();
+            QCOMPARE(second.size(), size);
+            QCOMPARE(second.form()->tabWidget->currentIndex(), tab == 4 ? 4 : 0);
+            QCOMPARE((QList<int>{header->sectionSize(2), header->sortIndicatorSection()}), (QList<int>{177, tab + 6}));
+            QCOMPARE(header->sortIndicatorOrder(), order);
+        }
         // The user settings kept their values and the top of the file to themselves.
         QSettings file(TestSupport::settingsPath(), QSettings::IniFormat);
         QCOMPARE(file.value("dfrCommandTimeoutMs").toString(), QString("4321"));
