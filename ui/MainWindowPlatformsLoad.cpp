@@ -91,8 +91,7 @@ QList<Com::DfrLink::PlatformInfo_t> MainWindow::shownPlatforms() const
 {
     QList<Com::DfrLink::PlatformInfo_t> shown;
     for (int row = 0; row < platformsFilter->rowCount(); ++row)
-        if (const auto* info = platformsModel->slotAt(platformsFilter->index(row, 0).data(SLOTROLE_SLOT).toInt()))
-            shown.append(*info);
+        shown.append(platformsModel->records().at(platformsFilter->mapToSource(platformsFilter->index(row, 0)).row()));
     return shown;
 }
 
