@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QtGlobal>
+
+namespace Vantrel::Locate {
+
+// One bearing as the receiver took it: where the receiver was and where it heard the platform.
+struct Bearing_t
+{
+    double latitude = 0.0;   // receiver, degrees
+    double longitude = 0.0;  // receiver, degrees
+    double azimuth = 0.0;    // degrees clockwise from true north, as measured
+    qint64 timeMs = 0;       // UTC milliseconds since the epoch, 0 when unknown
+    qint32 level = 0;        // dBm
+};
+
+} // namespace Vantrel::Locate

@@ -1,0 +1,540 @@
+#include "locate/BearingFix.h"
+
+#include <GeographicLib/Geodesic.hpp>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "locate/LocalFrame.h"
+
+namespace Vantrel::Locate {
+
+namespace {
+
+constexpr double degree = M_PI / 180.0;
+// Tuning constants with 95 % efficiency under normal errors.
+constexpr double huberK = 1.345;
+constexpr double andrewsC = 1.339;
+constexpr int maxIterations = 100;
+constexpr double convergedStepM = 0.1;
+// A crossing farther than this from the receivers is no fix but bearings that barely meet.
+constexpr double farthestFixM = 1.0e6;
+constexpr double chiSquare2Dof95 = 5.991464547107979;
+
+// A bearing on the plane: the receiver's point and the grid direction, radians
+// clockwise from north.
+struct Ray_t
+{
+    double x;
+    double y;
+    double theta;
+    double sinTheta;
+    double cosTheta;
+    int index;  // in the caller's list
+};
+
+// The loss of each estimator on the standardised residual u = r / sigma: rho,
+// its derivative psi and psi's derivative.
+struct Loss
+{
+    Estimator_t estimator;
+    double sigma;  // radians
+
+    double rho(double u) const
+    {
+        switch (estimator) {
+        case ESTIMATOR_HUBER: {
+            const double a = std::fabs(u);
+            return a <= huberK ? 0.5 * u * u : huberK * (a - 0.5 * huberK);
+        }
+        case ESTIMATOR_ANDREWS:
+            return std::fabs(u) <= andrewsC * M_PI ? andrewsC * andrewsC * (1.0 - std::cos(u / andrewsC))
+                                                   : 2.0 * andrewsC * andrewsC;
+        case ESTIMATOR_ML:
+            break;
+        }
+        // von Mises with concentration 1 / sigma², in units of sigma².
+        return (1.0 - std::cos(u * sigma)) / (sigma * sigma);
+    }
+    double psi(double u) const
+    {
+        switch (estimator) {
+        case ESTIMATOR_HUBER:
+            return std::clamp(u, -huberK, huberK);
+        case ESTIMATOR_ANDREWS:
+            return std::fabs(u) <= andrewsC * M_PI ? andrewsC * std::sin(u / andrewsC) : 0.0;
+        case ESTIMATOR_ML:
+            break;
+        }
+        return std::sin(u * sigma) / sigma;
+    }
+    double dpsi(double u) const
+    {
+        switch (estimator) {
+        case ESTIMATOR_HUBER:
+            return std::fabs(u) <= huberK ? 1.0 : 0.0;
+        case ESTIMATOR_ANDREWS:
+            return std::fabs(u) <= andrewsC * M_PI ? std::cos(u / andrewsC) : 0.0;
+        case ESTIMATOR_ML:
+            break;
+        }
+        return std::cos(u * sigma);
+    }
+    // Weight of iteratively reweighted least squares, 1 for a residual of 0.
+    double weight(double u) const { return std::fabs(u) < 1e-9 ? 1.0 : psi(u) / u; }
+};
+
+struct Point_t
+{
+    double x;
+    double y;
+};
+
+// Residual of a ray for a source at p and the gradient of the predicted azimuth.
+struct Residual_t
+{
+    double r;
+    double gx;
+    double gy;
+};
+
+Residual_t residualAt(const Ray_t& ray, Point_t p)
+{
+    const double dx = p.x - ray.x;
+    const double dy = p.y - ray.y;
+    const double d2 = std::max(dx * dx + dy * dy, 1e-6);
+    // The angle from the direction to p to the measured one, without wrapping.
+    const double r = std::atan2(ray.sinTheta * dy - ray.cosTheta * dx, ray.sinTheta * dx + ray.cosTheta * dy);
+    return {r, dy / d2, -dx / d2};
+}
+
+double objective(const std::vector<Ray_t>& rays, const Loss& loss, Point_t p, int stride = 1)
+{
+    double sum = 0.0;
+    for (size_t i = 0; i < rays.size(); i += stride)
+        sum += loss.rho(residualAt(rays[i], p).r / loss.sigma);
+    return sum;
+}
+
+// Least-squares point of the bearing lines: minimises the squared distances to them.
+bool linesPoint(const std::vector<Ray_t>& rays, Point_t* point)
+{
+    double a = 0.0, b = 0.0, c = 0.0, u = 0.0, v = 0.0;
+    for (const Ray_t& ray : rays) {
+        // Projector on the normal of the line.
+        const double nx = std::cos(ray.theta);
+        const double ny = -std::sin(ray.theta);
+        a += nx * nx;
+        b += nx * ny;
+        c += ny * ny;
+        const double k = nx * ray.x + ny * ray.y;
+        u += nx * k;
+        v += ny * k;
+    }
+    const double det = a * c - b * b;
+    if (det <= 1e-12 * (a + c) * (a + c))
+        return false;
+    point->x = (c * u - b * v) / det;
+    point->y = (a * v - b * u) / det;
+    return true;
+}
+
+// Where two rays cross ahead of both receivers.
+bool crossing(const Ray_t& first, const Ray_t& second, Point_t* point)
+{
+    const double ux = std::sin(first.theta), uy = std::cos(first.theta);
+    const double vx = std::sin(second.theta), vy = std::cos(second.theta);
+    const double cross = ux * vy - uy * vx;
+    if (std::fabs(cross) < std::sin(1.0 * degree))
+        return false;
+    const double wx = second.x - first.x, wy = second.y - first.y;
+    const double s = (wx * vy - wy * vx) / cross;
+    const double t = (wx * uy - wy * ux) / cross;
+    if (s <= 0.0 || t <= 0.0)
+        return false;
+    point->x = first.x + s * ux;
+    point->y = first.y + s * uy;
+    return true;
+}
+
+// A start the estimator can descend from: among the lines' least-squares point and
+// the crossings of pairs of rays, the one with the lowest loss. Reflections spoil
+// the least-squares point but leave most crossings of good pairs near the source.
+Point_t startPoint(const std::vector<Ray_t>& rays, const Loss& loss, bool* found)
+{
+    const int n = int(rays.size());
+    const int stride = std::max(1, n / 100);
+    std::vector<Point_t> candidates;
+    Point_t point{};
+    if (linesPoint(rays, &point))
+        candidates.push_back(point);
+    if (n <= 30) {
+        for (int i = 0; i < n; ++i)
+            for (int j = i + 1; j < n; ++j)
+                if (crossing(rays[i], rays[j], &point))
+                    candidates.push_back(point);
+    } else {
+        quint32 state = 2463534242u;  // xorshift: the same pairs every time
+        for (int k = 0; k < 200; ++k) {
+            state ^= state << 13;
+            state ^= state >> 17;
+            state ^= state << 5;
+            const int i = int(state % quint32(n));
+            const int j = int((state / quint32(n)) % quint32(n));
+            if (i != j && crossing(rays[i], rays[j], &point))
+                candidates.push_back(point);
+        }
+    }
+    *found = !candidates.empty();
+    Point_t best{};
+    double bestLoss = std::numeric_limits<double>::infinity();
+    for (const Point_t& candidate : candidates) {
+        const double value = objective(rays, loss, candidate, stride);
+        if (value < bestLoss) {
+            bestLoss = value;
+            best = candidate;
+        }
+    }
+    return best;
+}
+
+struct Solution_t
+{
+    Point_t p{};
+    bool converged = false;
+    int iterations = 0;
+};
+
+// The loss at p and the normal equations of a reweighted least-squares step from it, in one pass.
+struct Pass_t
+{
+    double loss = 0.0;
+    double a = 0.0, b = 0.0, c = 0.0;  // sum of w g g'
+    double u = 0.0, v = 0.0;           // sum of w g r
+};
+
+Pass_t pass(const std::vector<Ray_t>& rays, const Loss& loss, Point_t p)
+{
+    Pass_t sums;
+    for (const Ray_t& ray : rays) {
+        const Residual_t res = residualAt(ray, p);
+        const double standardised = res.r / loss.sigma;
+        const double w = loss.weight(standardised);
+        sums.loss += loss.rho(standardised);
+        sums.a += w * res.gx * res.gx;
+        sums.b += w * res.gx * res.gy;
+        sums.c += w * res.gy * res.gy;
+        sums.u += w * res.gx * res.r;
+        sums.v += w * res.gy * res.r;
+    }
+    return sums;
+}
+
+// Iteratively reweighted least squares from start, each step halved until the loss falls.
+Solution_t descend(const std::vector<Ray_t>& rays, const Loss& loss, Point_t start)
+{
+    Solution_t solution;
+    solution.p = start;
+    Pass_t current = pass(rays, loss, start);
+    for (int iteration = 1; iteration <= maxIterations; ++iteration) {
+        solution.iterations = iteration;
+        const double det = current.a * current.c - current.b * current.b;
+        if (!(det > 0.0))
+            return solution;
+        double stepX = (current.c * current.u - current.b * current.v) / det;
+        double stepY = (current.a * current.v - current.b * current.u) / det;
+        for (int halving = 0; halving < 30; ++halving) {
+            const Point_t next{solution.p.x + stepX, solution.p.y + stepY};
+            const Pass_t there = pass(rays, loss, next);
+            if (there.loss <= current.loss) {
+                solution.p = next;
+                current = there;
+                break;
+            }
+            stepX *= 0.5;
+            stepY *= 0.5;
+        }
+        if (std::hypot(stepX, stepY) < convergedStepM) {
+            solution.converged = true;
+            return solution;
+        }
+    }
+    return solution;
+}
+
+// 95 % quantile of the squared Mahalanobis distance of the estimate: chi-square
+// with 2 degrees of freedom for a known sigma, 2 F(2, m) when sigma came from m
+// degrees of freedom of residuals (F(2, m) has a closed form).
+double ellipseQuantile(bool estimated, double degreesOfFreedom)
+{
+    if (!estimated || degreesOfFreedom <= 0.0)
+        return chiSquare2Dof95;
+    return degreesOfFreedom * (std::pow(0.05, -2.0 / degreesOfFreedom) - 1.0);
+}
+
+Fix_t refused(Fix_t fix, Refusal_t refusal, const QString& reason)
+{
+    fix.refusal = refusal;
+    fix.reason = reason;
+    return fix;
+}
+
+double median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0.0;
+    const size_t middle = values.size() / 2;
+    std::nth_element(values.begin(), values.begin() + middle, values.end());
+    return values[middle];
+}
+
+Fix_t solve(const QVector<Bearing_t>& bearings, const FixOptions_t& options, const Fix_t* previous)
+{
+    Fix_t fix;
+    fix.estimator = options.estimator;
+    fix.residualDeg = QVector<double>(bearings.size(), std::numeric_limits<double>::quiet_NaN());
+    fix.downWeightedFlags = QVector<bool>(bearings.size(), false);
+
+    // The bearings in the window, on a plane centred on their receivers.
+    QVector<int> usedIndexes;
+    double latitudeSum = 0.0, longitudeSum = 0.0;
+    for (int i = 0; i < bearings.size(); ++i) {
+        const Bearing_t& bearing = bearings.at(i);
+        if ((options.fromMs && bearing.timeMs < options.fromMs) || (options.toMs && bearing.timeMs > options.toMs))
+            continue;
+        if (!std::isfinite(bearing.latitude) || !std::isfinite(bearing.longitude) || !std::isfinite(bearing.azimuth)
+            || std::fabs(bearing.latitude) > 90.0)
+            continue;
+        usedIndexes.append(i);
+        latitudeSum += bearing.latitude;
+        longitudeSum += std::remainder(bearing.longitude - bearings.at(usedIndexes.first()).longitude, 360.0);
+    }
+    fix.used = usedIndexes.size();
+    if (fix.used < 2)
+        return refused(fix, REFUSAL_TOO_FEW, QStringLiteral("Fewer than two bearings with a receiver position"));
+    const double originLongitude = bearings.at(usedIndexes.first()).longitude + longitudeSum / fix.used;
+    const LocalFrame frame(latitudeSum / fix.used, originLongitude);
+    std::vector<Ray_t> rays;
+    rays.reserve(usedIndexes.size());
+    for (int i : usedIndexes) {
+        const Bearing_t& bearing = bearings.at(i);
+        Ray_t ray{};
+        ray.theta = frame.gridAzimuth(bearing.latitude, bearing.longitude, bearing.azimuth + options.offsetDeg, &ray.x,
+                                      &ray.y) * degree;
+        ray.sinTheta = std::sin(ray.theta);
+        ray.cosTheta = std::cos(ray.theta);
+        ray.index = i;
+        rays.push_back(ray);
+    }
+
+    double baseline = 0.0;
+    for (const Ray_t& ray : rays)
+        baseline = std::max(baseline, std::hypot(ray.x - rays.front().x, ray.y - rays.front().y));
+    if (baseline < options.minBaselineM)
+        return refused(fix, REFUSAL_SHORT_BASELINE,
+                       QStringLiteral("All bearings were taken within %1 m of each other").arg(options.minBaselineM));
+
+    const double userSigma = std::max(options.sigmaDeg, 0.1) * degree;
+    Loss loss{options.estimator, userSigma};
+    Point_t start{};
+    bool startFound = false;
+    if (previous && previous->ok()) {
+        frame.forward(previous->latitude, previous->longitude, &start.x, &start.y);
+        startFound = true;
+    } else {
+        start = startPoint(rays, loss, &startFound);
+    }
+    if (!startFound)
+        return refused(fix, REFUSAL_PARALLEL, QStringLiteral("The bearings are nearly parallel and do not cross"));
+
+    Solution_t solution = descend(rays, loss, start);
+    const bool estimate = options.estimateSigma && fix.used >= FixOptions_t::minBearingsForSigma;
+    double sigma = userSigma;
+    if (estimate && solution.converged) {
+        if (options.estimator == ESTIMATOR_ML) {
+            // The von Mises location does not depend on the concentration: only the spread is estimated.
+            double sum = 0.0;
+            for (const Ray_t& ray : rays)
+                sum += 2.0 * (1.0 - std::cos(residualAt(ray, solution.p).r));
+            sigma = std::sqrt(sum / (fix.used - 2));
+        } else {
+            // Scale from the median absolute residual, which reflections barely move; the
+            // location is found again with it.
+            for (int round = 0; round < 2 && solution.converged; ++round) {
+                std::vector<double> absolute;
+                absolute.reserve(rays.size());
+                for (const Ray_t& ray : rays)
+                    absolute.push_back(std::fabs(residualAt(ray, solution.p).r));
+                sigma = std::max(1.4826 * median(absolute), 0.05 * degree);
+                loss.sigma = sigma;
+                const int previousIterations = solution.iterations;
+                solution = descend(rays, loss, solution.p);
+                solution.iterations += previousIterations;
+            }
+        }
+    }
+    fix.iterations = solution.iterations;
+    if (!solution.converged)
+        return refused(fix, REFUSAL_NO_CONVERGENCE, QStringLiteral("The estimate did not converge"));
+    if (std::hypot(solution.p.x, solution.p.y) > farthestFixM)
+        return refused(fix, REFUSAL_PARALLEL, QStringLiteral("The bearings are nearly parallel and do not cross"));
+
+    // Residuals, weights and the information the bearings give.
+    int behind = 0;
+    double fisherEE = 0.0, fisherEN = 0.0, fisherNN = 0.0;        // sum of g g'
+    double bendEE = 0.0, bendEN = 0.0, bendNN = 0.0;             // sum of psi' g g'
+    double spreadEE = 0.0, spreadEN = 0.0, spreadNN = 0.0;       // sum of psi² g g'
+    double inliers = 0.0;
+    for (const Ray_t& ray : rays) {
+        const Residual_t res = residualAt(ray, solution.p);
+        const double u = res.r / sigma;
+        fix.residualDeg[ray.index] = res.r / degree;
+        const bool light = loss.weight(u) < 0.5;
+        fix.downWeightedFlags[ray.index] = light;
+        fix.downWeighted += light ? 1 : 0;
+        if (std::fabs(res.r) > M_PI / 2)
+            ++behind;
+        fisherEE += res.gx * res.gx;
+        fisherEN += res.gx * res.gy;
+        fisherNN += res.gy * res.gy;
+        const double bend = loss.dpsi(u);
+        const double push = loss.psi(u);
+        bendEE += bend * res.gx * res.gx;
+        bendEN += bend * res.gx * res.gy;
+        bendNN += bend * res.gy * res.gy;
+        spreadEE += push * push * res.gx * res.gx;
+        spreadEN += push * push * res.gx * res.gy;
+        spreadNN += push * push * res.gy * res.gy;
+        inliers += bend > 0.0 ? 1.0 : 0.0;
+    }
+    if (2 * behind > fix.used)
+        return refused(fix, REFUSAL_BEHIND, QStringLiteral("The bearings cross behind the receiver"));
+
+    double quantile = chiSquare2Dof95;
+    if (options.estimator == ESTIMATOR_ML) {
+        // Fisher information of von Mises bearings.
+        const double det = fisherEE * fisherNN - fisherEN * fisherEN;
+        if (!(det > 0.0))
+            return refused(fix, REFUSAL_PARALLEL, QStringLiteral("The bearings are nearly parallel and do not cross"));
+        const double s2 = sigma * sigma;
+        fix.covEE = s2 * fisherNN / det;
+        fix.covEN = -s2 * fisherEN / det;
+        fix.covNN = s2 * fisherEE / det;
+        quantile = ellipseQuantile(estimate, fix.used - 2);
+    } else {
+        // Huber's sandwich: the spread of the bearings the estimator listens to,
+        // through the curvature of its loss.
+        const double det = bendEE * bendNN - bendEN * bendEN;
+        if (!(det > 0.0) || inliers < 2.5)
+            return refused(fix, REFUSAL_PARALLEL, QStringLiteral("The bearings are nearly parallel and do not cross"));
+        const double iEE = bendNN / det, iEN = -bendEN / det, iNN = bendEE / det;
+        const double scale = sigma * sigma * inliers / (inliers - 2.0);
+        // A⁻¹ B A⁻¹ for symmetric 2×2 matrices.
+        const double mEE = iEE * spreadEE + iEN * spreadEN, mEN = iEE * spreadEN + iEN * spreadNN;
+        const double mNE = iEN * spreadEE + iNN * spreadEN, mNN = iEN * spreadEN + iNN * spreadNN;
+        fix.covEE = scale * (mEE * iEE + mEN * iEN);
+        fix.covEN = scale * (mEE * iEN + mEN * iNN);
+        fix.covNN = scale * (mNE * iEN + mNN * iNN);
+        quantile = ellipseQuantile(true, inliers - 2.0);
+    }
+
+    // Axes of the 95 % ellipse from the eigenvalues of the covariance.
+    const double mean = 0.5 * (fix.covEE + fix.covNN);
+    const double half = std::hypot(0.5 * (fix.covEE - fix.covNN), fix.covEN);
+    fix.semiMajorM = std::sqrt(quantile * (mean + half));
+    fix.semiMinorM = std::sqrt(quantile * std::max(mean - half, 0.0));
+    const double majorGrid = 0.5 * std::atan2(2.0 * fix.covEN, fix.covNN - fix.covEE) / degree;
+    double major = frame.trueAzimuth(solution.p.x, solution.p.y, majorGrid);
+    major = std::fmod(major, 180.0);
+    fix.majorAzimuthDeg = major < 0.0 ? major + 180.0 : major;
+    if (!std::isfinite(fix.semiMajorM)
+        || fix.semiMajorM > 10.0 * std::max(baseline, std::hypot(solution.p.x, solution.p.y)))
+        return refused(fix, REFUSAL_PARALLEL, QStringLiteral("The bearings are nearly parallel and do not cross"));
+
+    frame.reverse(solution.p.x, solution.p.y, &fix.latitude, &fix.longitude);
+    fix.sigmaDeg = sigma / degree;
+    fix.sigmaEstimated = estimate;
+    fix.refusal = REFUSAL_NONE;
+    return fix;
+}
+
+QString hemisphere(double value, int decimals, char positive, char negative)
+{
+    return QStringLiteral("%1 %2").arg(std::fabs(value), 0, 'f', decimals).arg(QLatin1Char(value < 0 ? negative : positive));
+}
+
+QString metres(double value)
+{
+    return value < 10000.0 ? QString::number(qRound(value)) : QString::number(value / 1000.0, 'f', 1);
+}
+
+} // namespace
+
+QString estimatorName(Estimator_t estimator)
+{
+    switch (estimator) {
+    case ESTIMATOR_ML:
+        return QStringLiteral("ML");
+    case ESTIMATOR_HUBER:
+        return QStringLiteral("Huber");
+    case ESTIMATOR_ANDREWS:
+        break;
+    }
+    return QStringLiteral("Andrews");
+}
+
+Fix_t locate(const QVector<Bearing_t>& bearings, const FixOptions_t& options)
+{
+    return solve(bearings, options, nullptr);
+}
+
+Fix_t locate(const QVector<Bearing_t>& bearings, const FixOptions_t& options, const Fix_t& previous)
+{
+    Fix_t fix = solve(bearings, options, &previous);
+    // A start that has become a poor one (new bearings moved the source far) falls back to a fresh search.
+    if (!fix.ok() && previous.ok())
+        fix = solve(bearings, options, nullptr);
+    return fix;
+}
+
+QVector<QPair<double, double>> ellipseOutline(const Fix_t& fix, int points)
+{
+    QVector<QPair<double, double>> outline;
+    if (!fix.ok() || points < 3)
+        return outline;
+    const LocalFrame frame(fix.latitude, fix.longitude);
+    const double azimuth = fix.majorAzimuthDeg * degree;
+    for (int k = 0; k <= points; ++k) {
+        const double t = 2.0 * M_PI * (k % points) / points;
+        const double along = fix.semiMajorM * std::cos(t);
+        const double across = fix.semiMinorM * std::sin(t);
+        // Major axis along the azimuth, minor axis 90° clockwise of it.
+        const double east = along * std::sin(azimuth) + across * std::cos(azimuth);
+        const double north = along * std::cos(azimuth) - across * std::sin(azimuth);
+        double latitude = 0.0, longitude = 0.0;
+        frame.reverse(east, north, &latitude, &longitude);
+        outline.append({latitude, longitude});
+    }
+    return outline;
+}
+
+QString fixSummary(const Fix_t& fix, double receiverLatitude, double receiverLongitude)
+{
+    if (!fix.ok())
+        return fix.reason;
+    double distance = 0.0, azimuth = 0.0, back = 0.0;
+    GeographicLib::Geodesic::WGS84().Inverse(receiverLatitude, receiverLongitude, fix.latitude, fix.longitude, distance,
+                                             azimuth, back);
+    const int heading = (qRound(azimuth) % 360 + 360) % 360;
+    const QString range = distance < 1000.0 ? QStringLiteral("%1 m").arg(qRound(distance))
+                                            : QStringLiteral("%1 km").arg(distance / 1000.0, 0, 'f', 1);
+    const QString axesUnit = fix.semiMajorM < 10000.0 ? QStringLiteral("m") : QStringLiteral("km");
+    return QStringLiteral("%1 %2 ± %3 × %4 %5 (95 %), %6 at %7° from the receiver, %8 bearings, %9 down-weighted (%10)")
+        .arg(hemisphere(fix.latitude, 4, 'N', 'S'), hemisphere(fix.longitude, 4, 'E', 'W'), metres(fix.semiMajorM),
+             fix.semiMajorM < 10000.0 ? metres(fix.semiMinorM) : QString::number(fix.semiMinorM / 1000.0, 'f', 1),
+             axesUnit, range, QStringLiteral("%1").arg(heading, 3, 10, QLatin1Char('0')), QString::number(fix.used),
+             QString::number(fix.downWeighted), estimatorName(fix.estimator));
+}
+
+} // namespace Vantrel::Locate
