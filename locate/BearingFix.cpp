@@ -361,7 +361,7 @@ Fix_t solve(const QVector<Bearing_t>& bearings, const FixOptions_t& options, con
         } else {
             // Scale from the median absolute residual, which reflections barely move; the
             // location is found again with it.
-            for (int round = 0; round < 2 && solution.converged; ++round) {
+            for (int round = 0; round < 1 && solution.converged; ++round) {
                 std::vector<double> absolute;
                 absolute.reserve(rays.size());
                 for (const Ray_t& ray : rays)
@@ -375,16 +375,12 @@ Fix_t solve(const QVector<Bearing_t>& bearings, const FixOptions_t& options, con
         }
     }
     fix.iterations = solution.iterations;
-    if (!solution.converged)
-        return refused(fix, REFUSAL_NO_CONVERGENCE, QStringLiteral("The estimate did not converge"));
-    if (std::hypot(solution.p.x, solution.p.y) > farthestFixM)
-        return refused(fix, REFUSAL_PARALLEL, QStringLiteral("The bearings are nearly parallel and do not cross"));
 
     // Residuals, weights and the information the bearings give.
     int behind = 0;
-    double fisherEE = 0.0, fisherEN = 0.0, fisherNN = 0.0;        // sum of g g'
-    double bendEE = 0.0, bendEN = 0.0, bendNN = 0.0;             // sum of psi' g g'
-    double spreadEE = 0.0, spreadEN = 0.0, spreadNN = 0.0;       // sum of psi² g g'
+    double fisherEE = 0.0, fisherEN = 0.0, fisherNN = 0.0;   // sum of g g'
+    double bendEE = 0.0, bendEN = 0.0, bendNN = 0.0;        // sum of psi' g g'
+    double spreadEE = 0.0, spreadEN = 0.0, spreadNN = 0.0;  // sum of psi² g g'
     double inliers = 0.0;
     for (const Ray_t& ray : rays) {
         const Residual_t res = residualAt(ray, solution.p);
@@ -398,7 +394,7 @@ Fix_t solve(const QVector<Bearing_t>& bearings, const FixOptions_t& options, con
         fisherEE += res.gx * res.gx;
         fisherEN += res.gx * res.gy;
         fisherNN += res.gy * res.gy;
-        const double bend = loss.dpsi(u);
+        const double bend = std::max(loss.dpsi(u), 0.0);
         const double push = loss.psi(u);
         bendEE += bend * res.gx * res.gx;
         bendEN += bend * res.gx * res.gy;
@@ -408,8 +404,13 @@ Fix_t solve(const QVector<Bearing_t>& bearings, const FixOptions_t& options, con
         spreadNN += push * push * res.gy * res.gy;
         inliers += bend > 0.0 ? 1.0 : 0.0;
     }
+    // Lines that meet only behind the receivers leave the estimator nowhere to go: say why.
     if (2 * behind > fix.used)
         return refused(fix, REFUSAL_BEHIND, QStringLiteral("The bearings cross behind the receiver"));
+    if (!solution.converged)
+        return refused(fix, REFUSAL_NO_CONVERGENCE, QStringLiteral("The estimate did not converge"));
+    if (std::hypot(solution.p.x, solution.p.y) > farthestFixM)
+        return refused(fix, REFUSAL_PARALLEL, QStringLiteral("The bearings are nearly parallel and do not cross"));
 
     double quantile = chiSquare2Dof95;
     if (options.estimator == ESTIMATOR_ML) {
@@ -422,6 +423,15 @@ Fix_t solve(const QVector<Bearing_t>& bearings, const FixOptions_t& options, con
         fix.covEN = -s2 * fisherEN / det;
         fix.covNN = s2 * fisherEE / det;
         quantile = ellipseQuantile(estimate, fix.used - 2);
+    } else if (!estimate) {
+        // The user's sigma: the information of the bearings the estimator listens to.
+        const double det = bendEE * bendNN - bendEN * bendEN;
+        if (!(det > 0.0))
+            return refused(fix, REFUSAL_PARALLEL, QStringLiteral("The bearings are nearly parallel and do not cross"));
+        const double s2 = sigma * sigma;
+        fix.covEE = s2 * bendNN / det;
+        fix.covEN = -s2 * bendEN / det;
+        fix.covNN = s2 * bendEE / det;
     } else {
         // Huber's sandwich: the spread of the bearings the estimator listens to,
         // through the curvature of its loss.

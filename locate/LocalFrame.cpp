@@ -55,10 +55,11 @@ double LocalFrame::trueAzimuth(double east, double north, double gridAzimuthDeg)
     double x = 0.0, y = 0.0, up = 0.0;
     std::vector<double> rotation(9);
     projection.Forward(latitude, longitude, 0.0, x, y, up, rotation);
-    // The inverse rotation is the transpose.
+    // gridAzimuth takes a direction through the horizontal block of the rotation;
+    // its inverse brings the grid direction back (the determinant is positive).
     const double s = std::sin(gridAzimuthDeg * degree);
     const double c = std::cos(gridAzimuthDeg * degree);
-    return std::atan2(rotation[0] * s + rotation[3] * c, rotation[1] * s + rotation[4] * c) / degree;
+    return std::atan2(rotation[4] * s - rotation[1] * c, rotation[0] * c - rotation[3] * s) / degree;
 }
 
 } // namespace Vantrel::Locate
