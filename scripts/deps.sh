@@ -1,5 +1,5 @@
 # Sourced by the other scripts: installs what a fresh Debian 12 machine lacks.
-VANTREL_PACKAGES=(cmake ninja-build ccache g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev)
+VANTREL_PACKAGES=(cmake ninja-build ccache g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev libgeographiclib-dev)
 
 vantrel_ensure_packages() {
     local missing=()
