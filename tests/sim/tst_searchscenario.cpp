@@ -66,6 +66,10 @@ private Q_SLOTS:
 
         Config line;
         line.noiseDeg = 0.0;
+        Config still = line;  // a hair east of the platform's meridian: 359.7 degrees go out as 0
+        still.trackLatitude = 48.80;
+        still.trackLongitude = 2.3504;
+        still.speed = 0.0;
         Config drifting = line;
         drifting.heading = 200.0;
         drifting.driftEast = 12.0;
@@ -84,6 +88,7 @@ private Q_SLOTS:
         Config reflected = circle;
         reflected.reflections = 1.0;
         QTest::newRow("line eastwards, platform still") << line << 0.0 << 0.6 << 0.6;
+        QTest::newRow("standing due south, bearing rounded over north") << still << 0.0 << 0.6 << 0.6;
         QTest::newRow("line south-westwards, platform drifting") << drifting << 0.0 << 0.6 << 0.6;
         QTest::newRow("circle south of the platform") << circle << 0.0 << 0.6 << 0.6;
         QTest::newRow("5 degrees of noise") << noisy << 4.0 << 6.0 << 180.0;
