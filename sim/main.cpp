@@ -210,7 +210,7 @@ int main(int argc, char* argv[])
     parser.addOptions({
         {QStringLiteral("search"),
          QStringLiteral("Play a search: the platform sits at <lat>,<lon> (degrees), drifting <driftEast>,<driftNorth> m/s "
-                        "when given; its beacons carry the receiver's position and the true bearing from there, with "
+                        "when given. Its beacons carry the receiver's position and the true bearing from there, with "
                         "noise. The truth goes to standard error at start."),
          QStringLiteral("lat,lon[,driftEast,driftNorth]")},
         {QStringLiteral("search-track"),
@@ -226,7 +226,7 @@ int main(int argc, char* argv[])
         {QStringLiteral("search-seed"), QStringLiteral("Seed of the noise, so that a run can be repeated (default 1)."),
          QStringLiteral("n"), QStringLiteral("1")},
         {QStringLiteral("search-slot"),
-         QStringLiteral("Favourite slot of the platform (default: the first occupied one; a free slot gets a made-up "
+         QStringLiteral("Favourite slot of the platform (default: the first occupied one, a free slot gets a made-up "
                         "platform)."),
          QStringLiteral("slot")},
         {QStringLiteral("search-period"),
