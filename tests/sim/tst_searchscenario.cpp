@@ -15,16 +15,9 @@ namespace {
 
 const GeographicLib::Geodesic& earth() { return GeographicLib::Geodesic::WGS84(); }
 
-struct Heard_t
-{
-    double seconds;
-    int direction;
-    double latitude;
-    double longitude;
-};
-
-// The flash stretch, then one beacon a second from the start, as second-generation NPRF values.
-QList<Heard_t> hear(const Config& config, int live = 100)
+// The flash stretch, then one beacon a second from the start: milliseconds from the start, then the
+// second-generation NPRF values (direction at 11, receiver longitude at 16 and latitude at 17).
+QList<QStringList> hear(const Config& config, int live = 100)
 {
     Vantrel::Sim::DeviceState state;
     Vantrel::Sim::DemoContent::apply(state);
@@ -33,21 +26,10 @@ QList<Heard_t> hear(const Config& config, int live = 100)
     QList<BeaconBuilder::BeaconMessage_t> beacons = search.pastBeacons(start);
     for (int k = 0; k < live; ++k)
         beacons.append(search.beacon(k, start.addSecs(k)));
-    QList<Heard_t> heard;
-    for (const BeaconBuilder::BeaconMessage_t& m : beacons) {
-        const QStringList v = BeaconBuilder::values(m, state.generation);  // direction 10, longitude 15, latitude 16
-        heard.append({start.msecsTo(m.time) / 1000.0, v.at(10).toInt(), v.at(16).toInt() / 60000.0,
-                      v.at(15).toInt() / 60000.0});
-    }
+    QList<QStringList> heard;
+    for (const BeaconBuilder::BeaconMessage_t& m : beacons)
+        heard.append(QStringList{QString::number(start.msecsTo(m.time))} + BeaconBuilder::values(m, state.generation));
     return heard;
-}
-
-QList<int> directions(const QList<Heard_t>& heard)
-{
-    QList<int> list;
-    for (const Heard_t& h : heard)
-        list.append(h.direction);
-    return list;
 }
 
 } // namespace
@@ -101,36 +83,39 @@ private Q_SLOTS:
         QFETCH(double, rmsMin);
         QFETCH(double, rmsMax);
         QFETCH(double, maxError);
-        const QList<Heard_t> heard = hear(config);
+        const QList<QStringList> heard = hear(config);
         QCOMPARE(heard.size(), config.flashBeacons + 100);
-        QCOMPARE(heard.at(config.flashBeacons - 1).seconds, -config.beaconPeriodMs / 1000.0);
+        QCOMPARE(heard.at(config.flashBeacons - 1).first().toInt(), -config.beaconPeriodMs);
         double sumSquares = 0.0;
-        for (const Heard_t& h : heard) {
-            const QByteArray at = QByteArray::number(h.seconds);
+        for (const QStringList& h : heard) {
+            const QByteArray at = h.join(',').toLatin1();
+            const double seconds = h.at(0).toDouble() / 1000.0;
+            const int direction = h.at(11).toInt();
+            const double latitude = h.at(17).toInt() / 60000.0, longitude = h.at(16).toInt() / 60000.0;
             // where the receiver should be: along the line, or turned clockwise from the circle's north point
             double lat = 0.0, lon = 0.0, s12 = 0.0, azi1 = 0.0, azi2 = 0.0;
             if (config.track == SearchScenario::TRACK_LINE)
-                earth().Direct(config.trackLatitude, config.trackLongitude, config.heading, config.speed * h.seconds, lat, lon);
+                earth().Direct(config.trackLatitude, config.trackLongitude, config.heading, config.speed * seconds, lat, lon);
             else
                 earth().Direct(config.trackLatitude, config.trackLongitude,
-                               qRadiansToDegrees(config.speed * h.seconds / config.radius), config.radius, lat, lon);
-            earth().Inverse(lat, lon, h.latitude, h.longitude, s12);
+                               qRadiansToDegrees(config.speed * seconds / config.radius), config.radius, lat, lon);
+            earth().Inverse(lat, lon, latitude, longitude, s12);
             QVERIFY2(s12 < 3.0, at);  // thousandths of a minute
             const double drift = qRadiansToDegrees(std::atan2(config.driftEast, config.driftNorth));
             earth().Direct(config.latitude, config.longitude, drift,
-                           std::hypot(config.driftEast, config.driftNorth) * h.seconds, lat, lon);
-            earth().Inverse(h.latitude, h.longitude, lat, lon, s12, azi1, azi2);
-            const double error = std::remainder(h.direction - azi1, 360.0);
-            QVERIFY2(h.direction >= 0 && h.direction < 360 && std::fabs(error) <= maxError, at);
+                           std::hypot(config.driftEast, config.driftNorth) * seconds, lat, lon);
+            earth().Inverse(latitude, longitude, lat, lon, s12, azi1, azi2);
+            const double error = std::remainder(direction - azi1, 360.0);
+            QVERIFY2(direction >= 0 && direction < 360 && std::fabs(error) <= maxError, at);
             sumSquares += error * error;
         }
         const double rms = std::sqrt(sumSquares / heard.size());
         QVERIFY2(rms >= rmsMin && rms <= rmsMax, QByteArray::number(rms));
 
         // the seed alone makes a run: the same seed repeats it, another one changes what is random in it
-        QCOMPARE(directions(hear(config)), directions(heard));
+        QCOMPARE(hear(config), heard);
         config.seed += 1;
-        QCOMPARE(directions(hear(config)) == directions(heard), config.noiseDeg == 0.0 && config.reflections == 0.0);
+        QCOMPARE(hear(config) == heard, config.noiseDeg == 0.0 && config.reflections == 0.0);
     }
 };
 
