@@ -70,7 +70,8 @@ SearchScenario::Config_t searchConfig(const QCommandLineParser& parser, int slot
         const bool circle = track.startsWith(QLatin1String("circle:"));
         const QList<double> v = numbers(track.section(QLatin1Char(':'), 1), {4});
         const bool known = circle || track.startsWith(QLatin1String("line:"));
-        if (!known || v.isEmpty() || !isPosition(v.at(0), v.at(1)) || v.at(3) < 0 || (circle ? v.at(2) <= 0 : v.at(2) < 0 || v.at(2) > 360))
+        const bool sized = !v.isEmpty() && (circle ? v.at(2) > 0 : v.at(2) >= 0 && v.at(2) <= 360);
+        if (!known || !sized || !isPosition(v.at(0), v.at(1)) || v.at(3) < 0)
             fail(QStringLiteral("--search-track takes line:<lat>,<lon>,<heading>,<speed> or "
                                 "circle:<lat>,<lon>,<radius>,<speed> (degrees, metres, m/s)"));
         c.track = circle ? SearchScenario::TRACK_CIRCLE : SearchScenario::TRACK_LINE;

