@@ -9,7 +9,6 @@
 
 using Vantrel::Sim::BeaconBuilder;
 using Vantrel::Sim::DfrSimulator;
-using Vantrel::Sim::SearchScenario;
 
 namespace {
 
@@ -148,7 +147,7 @@ private Q_SLOTS:
     {
         DfrSimulator sim;
         sim.setBeaconPeriod(0);
-        SearchScenario::Config_t search;
+        Vantrel::Sim::SearchScenario::Config_t search;
         search.beaconPeriodMs = 40;
         search.speed = 2000.0;
         sim.setSearchScenario(search);

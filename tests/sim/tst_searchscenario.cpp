@@ -66,7 +66,6 @@ private Q_SLOTS:
         circle.flashBeacons = 8;
         Config noisy = circle;
         noisy.noiseDeg = 5.0;
-        noisy.seed = 42;
         Config reflected = circle;
         reflected.reflections = 1.0;
         QTest::newRow("line eastwards, platform still") << line << 0.0 << 0.6 << 0.6;
