@@ -35,6 +35,7 @@ DfrSimulator::DfrSimulator(DeviceState::Profile_t profile, QObject* parent)
     , pendingTimer(new QTimer(this))
     , throttleTimer(new QTimer(this))
     , beaconTimer(new QTimer(this))
+    , searchTimer(new QTimer(this))
 {
     qRegisterMetaType<ReceivedFrame_t>();
     sinceCreation.start();
@@ -43,6 +44,7 @@ DfrSimulator::DfrSimulator(DeviceState::Profile_t profile, QObject* parent)
     connect(pendingTimer, &QTimer::timeout, this, &DfrSimulator::releasePending);
     connect(throttleTimer, &QTimer::timeout, this, &DfrSimulator::pumpOutput);
     connect(beaconTimer, &QTimer::timeout, this, &DfrSimulator::periodicBeacon);
+    connect(searchTimer, &QTimer::timeout, this, &DfrSimulator::searchBeacon);
 }
 
 DfrSimulator::~DfrSimulator()
@@ -299,6 +301,8 @@ void DfrSimulator::handleLine(const QByteArray& line)
     }
     if (fault == FAULTMODE_NO_REPLY)
         return;
+    if (search)
+        search->moveReceiver(deviceState, searchSeconds());  // LIG reports where the track is now
     const CommandProcessor::Reply_t reply = fault == FAULTMODE_ACK_ERROR
                                                 ? CommandProcessor::refusal(parsed.mnemonic)
                                                 : processor.process(parsed.mnemonic, parsed.params);
@@ -458,10 +462,45 @@ void DfrSimulator::recordInFlash(const BeaconBuilder::BeaconMessage_t& message)
         deviceState.flashImage += record;
 }
 
+void DfrSimulator::setSearchScenario(const SearchScenario::Config_t& config)
+{
+    search = std::make_unique<SearchScenario>(config, deviceState);
+    if (recordBeacons) {
+        for (const BeaconBuilder::BeaconMessage_t& message : search->pastBeacons(deviceState.clock()))
+            recordInFlash(message);
+    }
+    searchClock.start();
+    search->moveReceiver(deviceState, 0.0);
+    if (config.beaconPeriodMs > 0)
+        searchTimer->start(config.beaconPeriodMs);
+    else
+        searchTimer->stop();
+}
+
 void DfrSimulator::periodicBeacon()
 {
     if (deviceState.mode != DeviceState::MODE_APP)
         return;
+    const double seconds = searchSeconds();
+    if (search)
+        search->moveReceiver(deviceState, seconds);
+    BeaconBuilder::BeaconMessage_t message = generator.next(deviceState.clock());
+    if (search && message.slotIndex == search->slot())
+        search->dress(message, seconds);
+    heard(message);
+}
+
+void DfrSimulator::searchBeacon()
+{
+    if (deviceState.mode != DeviceState::MODE_APP || !search)
+        return;
+    const double seconds = searchSeconds();
+    search->moveReceiver(deviceState, seconds);
+    heard(search->beacon(seconds, deviceState.clock()));
+}
+
+void DfrSimulator::heard(const BeaconBuilder::BeaconMessage_t& message)
+{
     if (stalledSince.isValid() && stalledSince.elapsed() > stalledOutputDropMs && slaveFd >= 0) {
         // Nobody reads the line: what was sent is lost, as on a real wire.
         ::tcflush(slaveFd, TCIFLUSH);
@@ -469,7 +508,6 @@ void DfrSimulator::periodicBeacon()
         stalledSince.invalidate();
         writeNotifier->setEnabled(false);
     }
-    const BeaconBuilder::BeaconMessage_t message = generator.next(deviceState.clock());
     if (recordBeacons)
         recordInFlash(message);
     const bool flashReadRecently = lastFlashRead.isValid() && lastFlashRead.elapsed() < flashReadBeaconHoldMs;

@@ -4,6 +4,7 @@
 #include "sim/BeaconGenerator.h"
 #include "sim/CommandProcessor.h"
 #include "sim/DeviceState.h"
+#include "sim/SearchScenario.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>
@@ -14,6 +15,8 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+
+#include <memory>
 
 class QSocketNotifier;
 class QTimer;
@@ -76,6 +79,10 @@ namespace Vantrel::Sim {
 // identifier bits that the host's identifier rules cut off, and level-2 firmware
 // (application 2, 2.2 and later 2.x) adds a spare "0" digit to a 28-bit
 // identifier in an NPR (BeaconGenerator).
+// setSearchScenario() turns one favourite into the target of a search
+// (SearchScenario): from then on the receiver's status moves along the track,
+// every beacon of that platform is one of the search, it beacons on its own
+// period besides the periodic turn, and the flash gets the stretch before.
 //
 // Default identity: serial 0042-1207; V1 application 1.9, bootloader 1.2, FPGA
 // 1.0; V2 application 2.2, bootloader 1.4, FPGA 3.1. Status at 48.80 N 2.30 E,
@@ -143,6 +150,9 @@ public:
     // on and the application runs, sends its line now. An invalid time takes the
     // receiver's clock. True when the line was sent.
     bool sendBeacon(BeaconBuilder::BeaconMessage_t message);
+    // Starts a search now, replacing any running one; its time counts from this call.
+    void setSearchScenario(const SearchScenario::Config_t& config);
+    const SearchScenario* searchScenario() const { return search.get(); }
     void setRecordBeacons(bool enabled) { recordBeacons = enabled; }
     void setLegacyBeaconChecksum(bool enabled) { legacyBeaconChecksum = enabled; }
     // Writes bytes as they are, after any pending reply.
@@ -199,6 +209,9 @@ private:
     void queueOutput(const QByteArray& bytes);
     void pumpOutput();
     void periodicBeacon();
+    void searchBeacon();
+    void heard(const BeaconBuilder::BeaconMessage_t& message);
+    double searchSeconds() const { return searchClock.isValid() ? searchClock.elapsed() / 1000.0 : 0.0; }
     void recordInFlash(const BeaconBuilder::BeaconMessage_t& message);
     bool transmitBeacon(const BeaconBuilder::BeaconMessage_t& message);
 
@@ -217,6 +230,9 @@ private:
     QTimer* pendingTimer;
     QTimer* throttleTimer;
     QTimer* beaconTimer;
+    QTimer* searchTimer;
+    std::unique_ptr<SearchScenario> search;
+    QElapsedTimer searchClock;
     QElapsedTimer stalledSince;
     QElapsedTimer lastFlashRead;
     QElapsedTimer sinceCreation;

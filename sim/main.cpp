@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QSocketNotifier>
 
+#include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <sys/signalfd.h>
@@ -16,6 +18,7 @@
 using Vantrel::Sim::DemoContent;
 using Vantrel::Sim::DeviceState;
 using Vantrel::Sim::DfrSimulator;
+using Vantrel::Sim::SearchScenario;
 
 namespace {
 
@@ -23,6 +26,103 @@ void fail(const QString& message)
 {
     std::fprintf(stderr, "dfr-simulator: %s\n", qPrintable(message));
     std::exit(1);
+}
+
+// Comma-separated numbers, exactly `counts` of them (one of the sizes given); empty when not.
+QList<double> numbers(const QString& text, std::initializer_list<int> counts)
+{
+    QList<double> values;
+    for (const QString& part : text.split(QLatin1Char(','))) {
+        bool ok = false;
+        values.append(part.trimmed().toDouble(&ok));
+        if (!ok)
+            return {};
+    }
+    return std::find(counts.begin(), counts.end(), values.size()) != counts.end() ? values : QList<double>{};
+}
+
+bool isPosition(double latitude, double longitude)
+{
+    return std::fabs(latitude) <= 90.0 && std::fabs(longitude) <= 180.0;
+}
+
+QString degrees(double value, char positive, char negative)
+{
+    return QStringLiteral("%1 %2").arg(std::fabs(value), 0, 'f', 6).arg(QLatin1Char(value < 0 ? negative : positive));
+}
+
+// The search options, checked; the default track passes 3 km south of the platform, eastwards.
+SearchScenario::Config_t searchConfig(const QCommandLineParser& parser, int slotCount)
+{
+    SearchScenario::Config_t c;
+    const QList<double> truth = numbers(parser.value(QStringLiteral("search")), {2, 4});
+    if (truth.isEmpty() || !isPosition(truth.at(0), truth.at(1)))
+        fail(QStringLiteral("--search takes <lat>,<lon>[,<driftEast>,<driftNorth>] in degrees and m/s, e.g. 48.85,2.35"));
+    c.latitude = truth.at(0);
+    c.longitude = truth.at(1);
+    c.driftEast = truth.value(2);
+    c.driftNorth = truth.value(3);
+    c.trackLatitude = c.latitude - 3000.0 / 111200.0;
+    c.trackLongitude = c.longitude - 2000.0 / (111300.0 * std::max(0.01, std::cos(c.latitude * M_PI / 180.0)));
+    c.heading = 90.0;
+    if (parser.isSet(QStringLiteral("search-track"))) {
+        const QString track = parser.value(QStringLiteral("search-track"));
+        const bool circle = track.startsWith(QLatin1String("circle:"));
+        const QList<double> v = numbers(track.section(QLatin1Char(':'), 1), {4});
+        const bool known = circle || track.startsWith(QLatin1String("line:"));
+        const bool sized = !v.isEmpty() && (circle ? v.at(2) > 0 : v.at(2) >= 0 && v.at(2) <= 360);
+        if (!known || !sized || !isPosition(v.at(0), v.at(1)) || v.at(3) < 0)
+            fail(QStringLiteral("--search-track takes line:<lat>,<lon>,<heading>,<speed> or "
+                                "circle:<lat>,<lon>,<radius>,<speed> (degrees, metres, m/s)"));
+        c.track = circle ? SearchScenario::TRACK_CIRCLE : SearchScenario::TRACK_LINE;
+        c.trackLatitude = v.at(0);
+        c.trackLongitude = v.at(1);
+        (circle ? c.radius : c.heading) = v.at(2);
+        c.speed = v.at(3);
+    }
+    bool ok = false;
+    c.noiseDeg = parser.value(QStringLiteral("search-noise")).toDouble(&ok);
+    if (!ok || c.noiseDeg < 0)
+        fail(QStringLiteral("--search-noise needs a standard deviation in degrees"));
+    c.reflections = parser.value(QStringLiteral("search-reflections")).toDouble(&ok);
+    if (!ok || c.reflections < 0 || c.reflections > 1)
+        fail(QStringLiteral("--search-reflections needs a fraction from 0 to 1"));
+    c.seed = parser.value(QStringLiteral("search-seed")).toUInt(&ok);
+    if (!ok)
+        fail(QStringLiteral("--search-seed needs a whole number"));
+    if (parser.isSet(QStringLiteral("search-slot"))) {
+        c.slot = parser.value(QStringLiteral("search-slot")).toInt(&ok);
+        if (!ok || c.slot < 0 || c.slot >= slotCount)
+            fail(QStringLiteral("--search-slot needs a favourite slot from 0 to %1").arg(slotCount - 1));
+    }
+    const double period = parser.value(QStringLiteral("search-period")).toDouble(&ok);
+    if (!ok || period < 0)
+        fail(QStringLiteral("--search-period needs a number of seconds"));
+    c.beaconPeriodMs = qRound(period * 1000.0);
+    c.flashBeacons = parser.value(QStringLiteral("search-flash")).toInt(&ok);
+    if (!ok || c.flashBeacons < 0)
+        fail(QStringLiteral("--search-flash needs a number of messages"));
+    return c;
+}
+
+// One line on standard error, so that a demo user can hold the fix against the truth.
+void printTruth(const SearchScenario& search, const DeviceState& state)
+{
+    const SearchScenario::Config_t& c = search.config();
+    const QString track = c.track == SearchScenario::TRACK_LINE
+                              ? QStringLiteral("a line from %1 %2 heading %3")
+                                    .arg(degrees(c.trackLatitude, 'N', 'S'), degrees(c.trackLongitude, 'E', 'W'))
+                                    .arg(c.heading)
+                              : QStringLiteral("a circle of %3 m around %1 %2")
+                                    .arg(degrees(c.trackLatitude, 'N', 'S'), degrees(c.trackLongitude, 'E', 'W'))
+                                    .arg(c.radius);
+    std::fprintf(stderr,
+                 "dfr-simulator: search: platform %s \"%s\" (slot %d) at %s %s, drifting %g m/s east %g m/s north; "
+                 "receiver on %s at %g m/s; bearing noise %g deg, reflections %g, seed %u\n",
+                 qPrintable(state.platforms.at(search.slot()).at(DeviceState::ipId)),
+                 qPrintable(state.platforms.at(search.slot()).at(DeviceState::ipLabel)), search.slot(),
+                 qPrintable(degrees(c.latitude, 'N', 'S')), qPrintable(degrees(c.longitude, 'E', 'W')), c.driftEast,
+                 c.driftNorth, qPrintable(track), c.speed, c.noiseDeg, c.reflections, c.seed);
 }
 
 QString printable(QByteArray bytes)
@@ -107,6 +207,37 @@ int main(int argc, char* argv[])
     parser.addOptions({profileOption, serialOption, appOption, blOption, fpgaOption, beaconOption, linkOption,
                        latencyOption, blankOption, verboseOption, recordsOption, corruptOption, corruptReadOption,
                        paceOption});
+    // A search with a known truth, for trying out the position fix.
+    parser.addOptions({
+        {QStringLiteral("search"),
+         QStringLiteral("Play a search: the platform sits at <lat>,<lon> (degrees), drifting <driftEast>,<driftNorth> m/s "
+                        "when given. Its beacons carry the receiver's position and the true bearing from there, with "
+                        "noise. The truth goes to standard error at start."),
+         QStringLiteral("lat,lon[,driftEast,driftNorth]")},
+        {QStringLiteral("search-track"),
+         QStringLiteral("The receiver's track: line:<lat>,<lon>,<heading>,<speed> from a start, or "
+                        "circle:<lat>,<lon>,<radius>,<speed> clockwise around a centre (degrees, metres, m/s). Default: "
+                        "eastwards at 20 m/s, passing 3 km south of the platform."),
+         QStringLiteral("track")},
+        {QStringLiteral("search-noise"), QStringLiteral("Standard deviation of the bearings in degrees (default 5)."),
+         QStringLiteral("deg"), QStringLiteral("5")},
+        {QStringLiteral("search-reflections"),
+         QStringLiteral("Fraction of the bearings replaced by reflections from a random direction (default 0)."),
+         QStringLiteral("fraction"), QStringLiteral("0")},
+        {QStringLiteral("search-seed"), QStringLiteral("Seed of the noise, so that a run can be repeated (default 1)."),
+         QStringLiteral("n"), QStringLiteral("1")},
+        {QStringLiteral("search-slot"),
+         QStringLiteral("Favourite slot of the platform (default: the first occupied one, a free slot gets a made-up "
+                        "platform)."),
+         QStringLiteral("slot")},
+        {QStringLiteral("search-period"),
+         QStringLiteral("Seconds between that platform's beacons, besides its turn among the others (default 3, 0: "
+                        "only its turn)."),
+         QStringLiteral("seconds"), QStringLiteral("3")},
+        {QStringLiteral("search-flash"),
+         QStringLiteral("Beacons of the search recorded in flash before the start, one per period (default 30)."),
+         QStringLiteral("n"), QStringLiteral("30")},
+    });
     parser.process(app);
 
     const QString profileName = parser.value(profileOption).toUpper();
@@ -157,6 +288,17 @@ int main(int argc, char* argv[])
     if (!ok || corruptReads < 0)
         fail(QStringLiteral("--corrupt-reads needs a number of requests"));
     simulator.injectFault(DfrSimulator::FAULTMODE_BAD_BINARY_CHECKSUM, QStringLiteral("RFP"), corruptReads);
+    const bool searching = parser.isSet(QStringLiteral("search"));
+    for (const QString& name : parser.optionNames()) {
+        if (name.startsWith(QLatin1String("search-")) && !searching)
+            fail(QStringLiteral("--%1 needs --search").arg(name));
+    }
+    if (searching) {
+        if (state.mode != DeviceState::MODE_APP)
+            fail(QStringLiteral("--search needs a receiver in application mode"));
+        // after the flash content: the search's stretch goes on top of it
+        simulator.setSearchScenario(searchConfig(parser, state.platformSlotCount()));
+    }
     if (parser.isSet(paceOption))
         simulator.setLinePacing(115200);
     simulator.setReplyLatency(latency);
@@ -179,6 +321,8 @@ int main(int argc, char* argv[])
     // The link exists by the time anyone reads the name.
     std::printf("%s\n", qPrintable(device));
     std::fflush(stdout);
+    if (simulator.searchScenario())
+        printTruth(*simulator.searchScenario(), state);
 
     if (parser.isSet(verboseOption)) {
         QObject::connect(&simulator, &DfrSimulator::frameReceived, [](const DfrSimulator::ReceivedFrame_t& frame) {

@@ -142,6 +142,28 @@ private Q_SLOTS:
         QCOMPARE(BeaconBuilder::flashRecordV2(m, false).mid(1, 4).toHex().toUpper(), QByteArray("053412F0"));
     }
 
+    // A search beacons on its own period from a receiver driving east, whose live status drives with it.
+    void searchOnTheMove()
+    {
+        DfrSimulator sim;
+        sim.setBeaconPeriod(0);
+        Vantrel::Sim::SearchScenario::Config_t search;
+        search.beaconPeriodMs = 40;
+        search.speed = 2000.0;
+        sim.setSearchScenario(search);
+        QVERIFY(!sim.state().flashImage.isEmpty());  // the stretch before the start
+        QVERIFY(sim.start());
+        PtyClient client(sim.deviceName());
+        client.send(frame("LIG*"));
+        const auto heard = [&](const QString& head) { return (client.buffer += client.readAll(), client.lines().filter(head)); };
+        QTRY_VERIFY_WITH_TIMEOUT(heard("NPRF,0,").size() >= 3, 3000);
+        client.send(frame("LIG*"));
+        QTRY_COMPARE_WITH_TIMEOUT(heard("LIG,").size(), 2, 3000);
+        const QStringList status = heard("LIG,"), beacons = heard("NPRF,0,");  // longitudes at 3 and 16
+        QVERIFY2(status.at(0).split(',').at(3).toInt() < status.at(1).split(',').at(3).toInt(), qPrintable(status.join(' ')));
+        QVERIFY2(beacons.at(0).split(',').at(16).toInt() < beacons.at(2).split(',').at(16).toInt(), qPrintable(beacons.join(' ')));
+    }
+
 };
 
 QTEST_GUILESS_MAIN(TstDfrSimulator)
