@@ -182,6 +182,7 @@ void LocatePlot::paintEvent(QPaintEvent*)
     }
     drawScaleBar(painter);
     drawNorthArrow(painter);
+    drawLegend(painter);
     if (!emptyText.isEmpty()) {
         painter.setPen(Qt::darkRed);
         painter.drawText(rect().adjusted(8, 8, -40, -8), Qt::AlignTop | Qt::AlignLeft | Qt::TextWordWrap, emptyText);
@@ -215,6 +216,52 @@ void LocatePlot::drawNorthArrow(QPainter& painter) const
     painter.setBrush(Qt::black);
     painter.drawPolygon(QPolygonF{tip, tip + QPointF(6, 22), tip + QPointF(0, 17), tip + QPointF(-6, 22)});
     painter.drawText(QRectF(tip.x() - 8, tip.y() + 22, 16, 16), Qt::AlignCenter, QStringLiteral("N"));
+}
+
+void LocatePlot::drawLegend(QPainter& painter) const
+{
+    const QFontMetrics metrics = painter.fontMetrics();
+    const int line = metrics.height();
+    const QString texts[] = {QStringLiteral("receiver"), QStringLiteral("bearing"), QStringLiteral("down-weighted"),
+                             QStringLiteral("fix, 95 %"), QStringLiteral("sent position")};
+    int textWidth = 0;
+    for (const QString& text : texts)
+        textWidth = std::max(textWidth, metrics.horizontalAdvance(text));
+    const QRectF box(width() - textWidth - 44, height() - 5 * line - 12, textWidth + 36, 5 * line + 8);
+    painter.setPen(QPen(QColor(200, 200, 200)));
+    painter.setBrush(QColor(255, 255, 255, 220));
+    painter.drawRect(box);
+    for (int row = 0; row < 5; ++row) {
+        const double y = box.top() + 4 + line * (row + 0.5);
+        const QPointF mark(box.left() + 14, y);
+        painter.setBrush(Qt::NoBrush);
+        switch (row) {
+        case 0:
+            painter.setPen(QPen(trackColour, 2.0));
+            painter.setBrush(trackColour);
+            painter.drawEllipse(mark, 2.5, 2.5);
+            break;
+        case 1:
+        case 2:
+            painter.setPen(row == 1 ? QPen(rayColour, 1.2) : QPen(downWeightedColour, 1.0, Qt::DashLine));
+            painter.drawLine(mark - QPointF(9, 0), mark + QPointF(9, 0));
+            break;
+        case 3:
+            painter.setPen(QPen(ellipseColour, 1.5));
+            painter.drawEllipse(mark, 8, 4);
+            painter.setPen(QPen(Qt::black, 1.5));
+            painter.drawLine(mark - QPointF(4, 0), mark + QPointF(4, 0));
+            painter.drawLine(mark - QPointF(0, 4), mark + QPointF(0, 4));
+            break;
+        default:
+            painter.setPen(QPen(sentColour.darker(), 1.0));
+            painter.setBrush(sentColour);
+            painter.drawPolygon(QPolygonF{mark + QPointF(0, -4), mark + QPointF(4, 0), mark + QPointF(0, 4),
+                                          mark + QPointF(-4, 0)});
+        }
+        painter.setPen(Qt::black);
+        painter.drawText(QRectF(box.left() + 28, y - line / 2.0, textWidth + 4, line), Qt::AlignVCenter, texts[row]);
+    }
 }
 
 void LocatePlot::resizeEvent(QResizeEvent* event)

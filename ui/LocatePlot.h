@@ -50,6 +50,7 @@ private:
     QPointF fromScreen(const QPointF& screen) const;
     void drawScaleBar(QPainter& painter) const;
     void drawNorthArrow(QPainter& painter) const;
+    void drawLegend(QPainter& painter) const;
 
     QString platformId;
     std::unique_ptr<Locate::LocalFrame> frame;  // on the platform's first bearing: stable while it grows

@@ -13,6 +13,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -89,6 +90,7 @@ LocateTab::LocateTab(QWidget* parent)
     sides->addWidget(right);
     sides->setStretchFactor(0, 1);
     sides->setStretchFactor(1, 3);
+    sides->setSizes({400, 900});
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(sides);
 
@@ -173,7 +175,10 @@ void LocateTab::refresh()
     QElapsedTimer spent;
     spent.start();
     log.updateFixes();
+    const int platformsBefore = model->rowCount();
     model->refresh();
+    if (model->rowCount() != platformsBefore)
+        platformsView->resizeColumnsToContents();
     // The first platform heard is chosen, so that the page never opens empty.
     if (chosenId.isEmpty() && log.platformCount() > 0)
         platformsView->selectRow(0);
@@ -195,6 +200,21 @@ void LocateTab::showChosen()
                               : QStringLiteral("No platform chosen"));
     for (QPushButton* button : exportButtons)
         button->setEnabled(platform != nullptr);
+    // An open end of the time window shows the platform's first or last bearing, a start for the user.
+    if (!platform)
+        return;
+    qint64 first = 0, last = 0;
+    for (const Locate::Bearing_t& bearing : platform->bearings) {
+        if (bearing.timeMs && (!first || bearing.timeMs < first))
+            first = bearing.timeMs;
+        last = std::max(last, bearing.timeMs);
+    }
+    for (auto [enabled, edit, timeMs] : {std::tuple{fromEnabled, from, first}, std::tuple{toEnabled, to, last}}) {
+        if (enabled->isChecked() || !timeMs)
+            continue;
+        const QSignalBlocker blocker(edit);
+        edit->setDateTime(QDateTime::fromMSecsSinceEpoch(timeMs, Qt::UTC));
+    }
 }
 
 void LocateTab::exportChosen(Locate::GisExport::Format_t format)

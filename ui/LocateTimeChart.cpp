@@ -73,8 +73,10 @@ void LocateTimeChart::setBearings(const QVector<Locate::Bearing_t>& bearings)
     const qint64 margin = std::max<qint64>((last - first) / 50, first == last ? 60000 : 0);
     timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(first - margin, Qt::UTC),
                        QDateTime::fromMSecsSinceEpoch(last + margin, Qt::UTC));
-    if (!levels.isEmpty())
+    if (!levels.isEmpty()) {
         levelAxis->setRange(lowest - 5, highest + 5);
+        levelAxis->applyNiceNumbers();
+    }
 }
 
 } // namespace Vantrel::Ui
