@@ -66,15 +66,15 @@ void LocatePlot::setPlatform(const Locate::SearchLog::Platform_t* platform, doub
     sent.clear();
     hasFix = false;
     if (!platform || platform->bearings.isEmpty()) {
-        platformId.clear();
+        shown = {};
         frame.reset();
         emptyText = QStringLiteral("Choose a platform in the list");
         update();
         return;
     }
-    const bool another = platform->id != platformId;
+    const bool another = platform->id != shown.id;
+    shown = *platform;
     if (another || !frame) {
-        platformId = platform->id;
         frame = std::make_unique<Locate::LocalFrame>(platform->bearings.first().latitude,
                                                      platform->bearings.first().longitude);
         userMoved = false;
@@ -85,14 +85,19 @@ void LocatePlot::setPlatform(const Locate::SearchLog::Platform_t* platform, doub
     std::stable_sort(order.begin(), order.end(), [platform](int left, int right) {
         return platform->bearings.at(left).timeMs < platform->bearings.at(right).timeMs;
     });
-    for (int index : order) {
+    // Past maxRays a map of rays is a smear that takes seconds to paint: every stride-th stands for the others.
+    stride = int((order.size() + maxRays - 1) / maxRays);
+    for (int i = 0; i < order.size(); ++i) {
+        const int index = order.at(i);
         const Locate::Bearing_t& bearing = platform->bearings.at(index);
         track.append(toPlane(bearing.latitude, bearing.longitude));
+        if (i % stride != 0)
+            continue;
         double latitude = 0.0, longitude = 0.0;
         Locate::GisExport::rayEnd(bearing, platform->fix, offsetDeg, &latitude, &longitude);
         rays.append({track.last(), toPlane(latitude, longitude),
                      index < platform->fix.downWeightedFlags.size() && platform->fix.downWeightedFlags.at(index),
-                     Locate::GisExport::describeBearing(*platform, index)});
+                     index});
     }
     const Locate::Fix_t& result = platform->fix;
     hasFix = result.ok();
@@ -152,13 +157,17 @@ void LocatePlot::paintEvent(QPaintEvent*)
         }
     }
     QPolygonF screenTrack;
-    for (const QPointF& point : track)
-        screenTrack << toScreen(point);
+    for (int i = 0; i < track.size(); i += stride)
+        screenTrack << toScreen(track.at(i));
+    if (!track.isEmpty() && (track.size() - 1) % stride != 0)
+        screenTrack << toScreen(track.last());
     painter.setPen(QPen(trackColour, 2.0));
     painter.drawPolyline(screenTrack);
     painter.setBrush(trackColour);
-    for (const QPointF& point : screenTrack)
-        painter.drawEllipse(point, 2.5, 2.5);
+    if (stride == 1) {
+        for (const QPointF& point : screenTrack)
+            painter.drawEllipse(point, 2.5, 2.5);
+    }
 
     if (hasFix) {
         QPolygonF screenEllipse;
@@ -183,6 +192,11 @@ void LocatePlot::paintEvent(QPaintEvent*)
     drawScaleBar(painter);
     drawNorthArrow(painter);
     drawLegend(painter);
+    if (stride > 1) {
+        painter.setPen(Qt::darkGray);
+        painter.drawText(rect().adjusted(8, 8, -8, -36), Qt::AlignBottom | Qt::AlignRight,
+                         QStringLiteral("one bearing in %1 drawn").arg(stride));
+    }
     if (!emptyText.isEmpty()) {
         painter.setPen(Qt::darkRed);
         painter.drawText(rect().adjusted(8, 8, -40, -8), Qt::AlignTop | Qt::AlignLeft | Qt::TextWordWrap, emptyText);
@@ -333,7 +347,7 @@ bool LocatePlot::event(QEvent* event)
         }
     }
     if (nearest)
-        QToolTip::showText(help->globalPos(), nearest->tip, this);
+        QToolTip::showText(help->globalPos(), Locate::GisExport::describeBearing(shown, nearest->bearing), this);
     else
         QToolTip::hideText();
     return true;

@@ -26,6 +26,8 @@ public:
 
     QSize sizeHint() const override { return {480, 360}; }
 
+    static constexpr int maxRays = 1500;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -42,7 +44,7 @@ private:
         QPointF from;
         QPointF to;
         bool downWeighted = false;
-        QString tip;
+        int bearing = 0;  // index in the platform's bearings
     };
 
     QPointF toPlane(double latitude, double longitude) const;
@@ -52,13 +54,14 @@ private:
     void drawNorthArrow(QPainter& painter) const;
     void drawLegend(QPainter& painter) const;
 
-    QString platformId;
+    Locate::SearchLog::Platform_t shown;  // shares the log's data: tooltips are made on demand
     std::unique_ptr<Locate::LocalFrame> frame;  // on the platform's first bearing: stable while it grows
     QPolygonF track;
     QVector<Ray_t> rays;
     QPolygonF ellipse;
     QPointF fix;
     bool hasFix = false;
+    int stride = 1;
     QString emptyText;
     QVector<QPointF> sent;
 

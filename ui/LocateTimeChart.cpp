@@ -52,7 +52,10 @@ void LocateTimeChart::setBearings(const QVector<Locate::Bearing_t>& bearings)
     QList<QPointF> levels;
     qint64 first = std::numeric_limits<qint64>::max(), last = std::numeric_limits<qint64>::min();
     int lowest = std::numeric_limits<int>::max(), highest = std::numeric_limits<int>::min();
-    for (const Locate::Bearing_t& bearing : bearings) {
+    // A chart item per marker: past a few hundred, every step-th bearing stands for its neighbours.
+    const int step = std::max(1, int(bearings.size() / maxPoints) + (bearings.size() % maxPoints ? 1 : 0));
+    for (int index = 0; index < bearings.size(); index += step) {
+        const Locate::Bearing_t& bearing = bearings.at(index);
         if (bearing.timeMs == 0)
             continue;
         first = std::min(first, bearing.timeMs);

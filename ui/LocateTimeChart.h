@@ -21,6 +21,8 @@ public:
     // Bearings without a time are left out: they have no place on this axis.
     void setBearings(const QVector<Locate::Bearing_t>& bearings);
 
+    static constexpr int maxPoints = 500;
+
 private:
     QScatterSeries* bearingSeries;
     QScatterSeries* levelSeries;
