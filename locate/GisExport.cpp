@@ -3,7 +3,6 @@
 #include <GeographicLib/Geodesic.hpp>
 #include <QDateTime>
 #include <QDir>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>

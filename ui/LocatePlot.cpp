@@ -36,7 +36,6 @@ double distanceToSegment(const QPointF& p, const QPointF& a, const QPointF& b)
 LocatePlot::LocatePlot(QWidget* parent) : QWidget(parent)
 {
     setMinimumSize(200, 150);
-    setMouseTracking(false);
     setAttribute(Qt::WA_OpaquePaintEvent);
     emptyText = QStringLiteral("Choose a platform in the list");
 }
