@@ -19,6 +19,7 @@
 
 #include "inhouse/Exception.h"
 #include "ui/Dialogs.h"
+#include "ui/LocateTab.h"
 #include "ui/PlatformsTableModel.h"
 #include "ui/RxTableColumns.h"
 #include "ui/RxTableModel.h"
@@ -49,6 +50,11 @@ void MainWindow::setupRxTable()
     table->horizontalHeader()->setStretchLastSection(true);
     table->resizeColumnsToContents();
     table->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    // Locate follows every message the table takes; it goes last, so the other tabs keep their places.
+    auto* locate = new LocateTab(ui->tabWidget);
+    ui->tabWidget->addTab(locate, QStringLiteral("Locate"));
+    connect(rxModel, &RxTableModel::sigRowTaken, locate, &LocateTab::addRow);
 
     // The flash controls get a row of their own, so that the tool rows fit a small window.
     auto* flashTools = new QHBoxLayout;

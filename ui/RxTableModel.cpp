@@ -385,6 +385,7 @@ void RxTableModel::sort(int column, Qt::SortOrder order)
 
 int RxTableModel::addRow(Row_t row)
 {
+    Q_EMIT sigRowTaken(row);
     records.push_back(std::move(row));
     const int record = int(records.size() - 1);
     // Ahead of the rows it equals, as a row inserted on top stays after a stable sort.
@@ -408,6 +409,7 @@ int RxTableModel::addRow(Row_t row)
 
 void RxTableModel::queueRow(Row_t row)
 {
+    Q_EMIT sigRowTaken(row);
     queued.push_back(std::move(row));
     if (!sinceFlush.isValid() || sinceFlush.hasExpired(batchIntervalMs))
         flushQueuedRows();

@@ -63,6 +63,10 @@ public:
 
     static constexpr int batchIntervalMs = 200;  // the table shows new rows at least every 250 ms
 
+Q_SIGNALS:
+    // Each row as addRow or queueRow takes it, before any filter: what other views of the messages follow.
+    void sigRowTaken(const Vantrel::Ui::RxTableModel::Row_t& row);
+
 private:
     bool accepts(const Row_t& row) const;
     // Strictly before in the current sort: the table order of the rows compared.

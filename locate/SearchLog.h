@@ -1,0 +1,95 @@
+#pragma once
+
+#include <QHash>
+#include <QSet>
+#include <QString>
+#include <QVector>
+
+#include "com/DfrLink.h"
+#include "locate/Bearing.h"
+#include "locate/BearingFix.h"
+
+namespace Vantrel::Locate {
+
+// The bearings heard per platform, as a search collects them live, from flash
+// reads and from opened dumps, and each platform's last fix.
+class SearchLog
+{
+public:
+    // A position the platform sent about itself in its payload.
+    struct PayloadPosition_t
+    {
+        qint64 timeMs = 0;
+        double latitude = 0.0;
+        double longitude = 0.0;
+    };
+
+    struct Platform_t
+    {
+        QString id;
+        QString label;
+        QVector<Bearing_t> bearings;  // in the order heard
+        QVector<bool> live;           // per bearing: heard live, not read from flash
+        QVector<PayloadPosition_t> payloadPositions;
+        Fix_t fix;
+        // Where the last bearing in time was taken: the fix summary measures from there.
+        double receiverLatitude = 0.0;
+        double receiverLongitude = 0.0;
+        qint64 receiverTimeMs = 0;
+    };
+
+    // Takes the message when it gives a bearing: CRC good, a valid receiver position, a
+    // direction, and not heard before. Returns whether it was taken.
+    bool add(const Com::DfrLink::OrvanRxMessage_t& message, const QString& label, bool live,
+             bool payloadPosition = false, double payloadLatitude = 0.0, double payloadLongitude = 0.0);
+
+    void setOptions(const FixOptions_t& options);
+    const FixOptions_t& options() const { return fixOptions; }
+
+    // Recomputes the fixes of the platforms that changed. Returns how many it recomputed.
+    int updateFixes();
+
+    int platformCount() const { return int(platforms.size()); }
+    // Platforms in the order first heard.
+    const Platform_t& platform(int index) const { return platforms.at(index).platform; }
+    int indexOf(const QString& id) const { return byId.value(id, -1); }
+    void clear();
+
+private:
+    struct Heard_t
+    {
+        qint64 timeMs;
+        quint32 direction;
+        double latitude;
+        double longitude;
+        bool operator==(const Heard_t& other) const
+        {
+            return timeMs == other.timeMs && direction == other.direction && latitude == other.latitude &&
+                   longitude == other.longitude;
+        }
+    };
+    friend size_t qHash(const Heard_t& heard, size_t seed)
+    {
+        return qHashMulti(seed, heard.timeMs, heard.direction, heard.latitude, heard.longitude);
+    }
+
+    enum Stale_t
+    {
+        STALE_NONE,
+        STALE_BEARINGS,  // new bearings beside those of the last fix: it is a good start
+        STALE_OPTIONS,   // the last fix answers another question
+    };
+
+    struct Entry_t
+    {
+        Platform_t platform;
+        QSet<Heard_t> heard;
+        Stale_t stale = STALE_NONE;
+    };
+
+    QVector<Entry_t> platforms;
+    QHash<QString, int> byId;
+    FixOptions_t fixOptions;
+};
+
+} // namespace Vantrel::Locate

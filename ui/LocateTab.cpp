@@ -1,0 +1,241 @@
+#include "ui/LocateTab.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QDir>
+#include <QFileInfo>
+#include <QDoubleSpinBox>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSplitter>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include "ui/LocatePlatformsModel.h"
+#include "ui/LocatePlot.h"
+#include "ui/LocateTimeChart.h"
+
+namespace Vantrel::Ui {
+
+LocateTab::LocateTab(QWidget* parent)
+    : QWidget(parent), model(new LocatePlatformsModel(&log, this)), platformsView(new QTableView),
+      plot(new LocatePlot), timeChart(new LocateTimeChart), summary(new QLabel), exportOutcome(new QLabel)
+{
+    platformsView->setObjectName(QStringLiteral("tableViewLocatePlatforms"));
+    platformsView->setModel(model);
+    platformsView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    platformsView->setSelectionMode(QAbstractItemView::SingleSelection);
+    platformsView->verticalHeader()->hide();
+    platformsView->horizontalHeader()->setStretchLastSection(true);
+    connect(platformsView->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                chosenId = current.isValid() ? log.platform(current.row()).id : QString();
+                showChosen();
+            });
+
+    summary->setObjectName(QStringLiteral("labelLocateSummary"));
+    summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    summary->setWordWrap(true);
+    QFont bold = summary->font();
+    bold.setBold(true);
+    summary->setFont(bold);
+    exportOutcome->setObjectName(QStringLiteral("labelLocateExport"));
+    exportOutcome->setWordWrap(true);
+    exportOutcome->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    auto* exports = new QHBoxLayout;
+    const std::pair<Locate::GisExport::Format_t, const char*> formats[] = {
+        {Locate::GisExport::FORMAT_GPX, "GPX…"},
+        {Locate::GisExport::FORMAT_KML, "KML…"},
+        {Locate::GisExport::FORMAT_GEOJSON, "GeoJSON…"}};
+    for (const auto& [format, text] : formats) {
+        auto* button = new QPushButton(QString::fromUtf8(text));
+        button->setEnabled(false);
+        connect(button, &QPushButton::clicked, this, [this, format = format] { exportChosen(format); });
+        exports->addWidget(button);
+        exportButtons.append(button);
+    }
+
+    auto* left = new QWidget;
+    auto* leftLayout = new QVBoxLayout(left);
+    leftLayout->setContentsMargins(0, 0, 0, 0);
+    leftLayout->addWidget(platformsView, 1);
+    leftLayout->addWidget(createOptions());
+    auto* exportBox = new QGroupBox(QStringLiteral("Export the chosen platform"));
+    auto* exportLayout = new QVBoxLayout(exportBox);
+    exportLayout->addLayout(exports);
+    exportLayout->addWidget(exportOutcome);
+    leftLayout->addWidget(exportBox);
+
+    auto* charts = new QSplitter(Qt::Vertical);
+    charts->addWidget(plot);
+    charts->addWidget(timeChart);
+    charts->setStretchFactor(0, 3);
+    charts->setStretchFactor(1, 1);
+    auto* right = new QWidget;
+    auto* rightLayout = new QVBoxLayout(right);
+    rightLayout->setContentsMargins(0, 0, 0, 0);
+    rightLayout->addWidget(summary);
+    rightLayout->addWidget(charts, 1);
+
+    auto* sides = new QSplitter(Qt::Horizontal);
+    sides->addWidget(left);
+    sides->addWidget(right);
+    sides->setStretchFactor(0, 1);
+    sides->setStretchFactor(1, 3);
+    sides->setSizes({400, 900});
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(sides);
+
+    refreshTimer.setSingleShot(true);
+    connect(&refreshTimer, &QTimer::timeout, this, &LocateTab::refresh);
+    optionsChanged();
+}
+
+QWidget* LocateTab::createOptions()
+{
+    const Locate::FixOptions_t defaults;
+    auto* box = new QGroupBox(QStringLiteral("Fix"));
+    auto* form = new QFormLayout(box);
+    estimator = new QComboBox;
+    for (Locate::Estimator_t each : {Locate::ESTIMATOR_ML, Locate::ESTIMATOR_HUBER, Locate::ESTIMATOR_ANDREWS})
+        estimator->addItem(Locate::estimatorName(each), int(each));
+    estimator->setCurrentIndex(estimator->findData(int(defaults.estimator)));
+    form->addRow(QStringLiteral("Estimator"), estimator);
+    sigma = new QDoubleSpinBox;
+    sigma->setRange(0.5, 45.0);
+    sigma->setDecimals(1);
+    sigma->setSuffix(QStringLiteral("°"));
+    sigma->setValue(defaults.sigmaDeg);
+    form->addRow(QStringLiteral("Bearing σ"), sigma);
+    estimateSigma = new QCheckBox(QStringLiteral("Estimate from residuals"));
+    estimateSigma->setChecked(defaults.estimateSigma);
+    form->addRow(QString(), estimateSigma);
+    offset = new QDoubleSpinBox;
+    offset->setRange(-180.0, 180.0);
+    offset->setDecimals(1);
+    offset->setSuffix(QStringLiteral("°"));
+    offset->setValue(defaults.offsetDeg);
+    form->addRow(QStringLiteral("Bearing offset"), offset);
+    // Each end of the time window stays open until ticked.
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    for (auto [enabled, edit, name] : {std::tuple{&fromEnabled, &from, "From"}, std::tuple{&toEnabled, &to, "To"}}) {
+        *enabled = new QCheckBox(QString::fromLatin1(name));
+        *edit = new QDateTimeEdit(now);
+        (*edit)->setTimeSpec(Qt::UTC);
+        (*edit)->setDisplayFormat(QStringLiteral("yyyy-MM-dd HH:mm:ss 'UTC'"));
+        (*edit)->setEnabled(false);
+        connect(*enabled, &QCheckBox::toggled, *edit, &QWidget::setEnabled);
+        connect(*enabled, &QCheckBox::toggled, this, &LocateTab::optionsChanged);
+        connect(*edit, &QDateTimeEdit::dateTimeChanged, this, &LocateTab::optionsChanged);
+        form->addRow(*enabled, *edit);
+    }
+    connect(estimator, &QComboBox::currentIndexChanged, this, &LocateTab::optionsChanged);
+    connect(sigma, &QDoubleSpinBox::valueChanged, this, &LocateTab::optionsChanged);
+    connect(estimateSigma, &QCheckBox::toggled, this, &LocateTab::optionsChanged);
+    connect(offset, &QDoubleSpinBox::valueChanged, this, &LocateTab::optionsChanged);
+    return box;
+}
+
+void LocateTab::optionsChanged()
+{
+    Locate::FixOptions_t options;
+    options.estimator = Locate::Estimator_t(estimator->currentData().toInt());
+    options.sigmaDeg = sigma->value();
+    options.estimateSigma = estimateSigma->isChecked();
+    options.offsetDeg = offset->value();
+    options.fromMs = fromEnabled->isChecked() ? from->dateTime().toMSecsSinceEpoch() : 0;
+    options.toMs = toEnabled->isChecked() ? to->dateTime().toMSecsSinceEpoch() : 0;
+    log.setOptions(options);
+    scheduleRefresh();
+}
+
+void LocateTab::addRow(const RxTableModel::Row_t& row)
+{
+    if (log.add(row.message, row.label, row.live, row.payloadPosition, row.payloadLatitude, row.payloadLongitude))
+        scheduleRefresh();
+}
+
+void LocateTab::scheduleRefresh()
+{
+    // Never more than half the time spent recomputing, however long the search grows.
+    if (!refreshTimer.isActive())
+        refreshTimer.start(std::max(refreshDelayMs, 2 * lastRefreshMs));
+}
+
+void LocateTab::refresh()
+{
+    QElapsedTimer spent;
+    spent.start();
+    log.updateFixes();
+    const int platformsBefore = model->rowCount();
+    model->refresh();
+    if (model->rowCount() != platformsBefore)
+        platformsView->resizeColumnsToContents();
+    // The first platform heard is chosen, so that the page never opens empty.
+    if (chosenId.isEmpty() && log.platformCount() > 0)
+        platformsView->selectRow(0);
+    else
+        showChosen();
+    lastRefreshMs = int(spent.elapsed());
+}
+
+void LocateTab::showChosen()
+{
+    const int index = log.indexOf(chosenId);
+    const Locate::SearchLog::Platform_t* platform = index >= 0 ? &log.platform(index) : nullptr;
+    plot->setPlatform(platform, log.options().offsetDeg);
+    timeChart->setBearings(platform ? platform->bearings : QVector<Locate::Bearing_t>());
+    summary->setText(platform ? QStringLiteral("%1: %2").arg(
+                                    platform->label.isEmpty() ? platform->id : platform->label,
+                                    Locate::fixSummary(platform->fix, platform->receiverLatitude,
+                                                       platform->receiverLongitude))
+                              : QStringLiteral("No platform chosen"));
+    for (QPushButton* button : exportButtons)
+        button->setEnabled(platform != nullptr);
+    // An open end of the time window shows the platform's first or last bearing, a start for the user.
+    if (!platform)
+        return;
+    qint64 first = 0, last = 0;
+    for (const Locate::Bearing_t& bearing : platform->bearings) {
+        if (bearing.timeMs && (!first || bearing.timeMs < first))
+            first = bearing.timeMs;
+        last = std::max(last, bearing.timeMs);
+    }
+    for (auto [enabled, edit, timeMs] : {std::tuple{fromEnabled, from, first}, std::tuple{toEnabled, to, last}}) {
+        if (enabled->isChecked() || !timeMs)
+            continue;
+        const QSignalBlocker blocker(edit);
+        edit->setDateTime(QDateTime::fromMSecsSinceEpoch(timeMs, Qt::UTC));
+    }
+}
+
+void LocateTab::exportChosen(Locate::GisExport::Format_t format)
+{
+    const int index = log.indexOf(chosenId);
+    if (index < 0)
+        return;
+    static const char* const filters[] = {"GPX (*.gpx)", "KML (*.kml)", "GeoJSON (*.geojson)"};
+    static const char* const suffixes[] = {".gpx", ".kml", ".geojson"};
+    const QString suggested = QDir(exportFolder).filePath(chosenId + QLatin1String(suffixes[format]));
+    const QString fileName = QFileDialog::getSaveFileName(this, QStringLiteral("Export %1").arg(chosenId), suggested,
+                                                          QLatin1String(filters[format]));
+    if (fileName.isEmpty())
+        return;
+    exportFolder = QFileInfo(fileName).absolutePath();
+    const QString error = Locate::GisExport::write(fileName, format, log.platform(index), log.options().offsetDeg);
+    exportOutcome->setStyleSheet(error.isEmpty() ? QString() : QStringLiteral("color: #b00000"));
+    exportOutcome->setText(error.isEmpty() ? QStringLiteral("Written: %1").arg(QDir::toNativeSeparators(fileName))
+                                           : error);
+    if (!error.isEmpty())
+        qWarning().noquote() << error;
+}
+
+} // namespace Vantrel::Ui

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QWidget>
+
+#include "locate/GisExport.h"
+#include "locate/SearchLog.h"
+#include "ui/RxTableModel.h"
+
+class QCheckBox;
+class QComboBox;
+class QDateTimeEdit;
+class QDoubleSpinBox;
+class QLabel;
+class QPushButton;
+class QTableView;
+
+namespace Vantrel::Ui {
+
+class LocatePlatformsModel;
+class LocatePlot;
+class LocateTimeChart;
+
+// The Locate page: the platforms heard with the state of their fix, the fix
+// options, and for the chosen platform its map, its bearings against time, a
+// one-line summary and the exports. It follows the messages as they come.
+class LocateTab : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit LocateTab(QWidget* parent = nullptr);
+
+    const Locate::SearchLog& searchLog() const { return log; }
+    // The identifier of the chosen platform, "" when none.
+    QString chosenPlatform() const { return chosenId; }
+
+    // Fixes are recomputed at most this often, however fast messages come.
+    static constexpr int refreshDelayMs = 150;
+
+public Q_SLOTS:
+    // Every message the messages table takes; those that give a bearing join the search.
+    void addRow(const Vantrel::Ui::RxTableModel::Row_t& row);
+
+private:
+    QWidget* createOptions();
+    void optionsChanged();
+    void scheduleRefresh();
+    void refresh();
+    void showChosen();
+    void exportChosen(Locate::GisExport::Format_t format);
+
+    Locate::SearchLog log;
+    LocatePlatformsModel* model;
+    QTableView* platformsView;
+    LocatePlot* plot;
+    LocateTimeChart* timeChart;
+    QLabel* summary;
+    QLabel* exportOutcome;
+    QComboBox* estimator = nullptr;
+    QDoubleSpinBox* sigma = nullptr;
+    QCheckBox* estimateSigma = nullptr;
+    QDoubleSpinBox* offset = nullptr;
+    QCheckBox* fromEnabled = nullptr;
+    QCheckBox* toEnabled = nullptr;
+    QDateTimeEdit* from = nullptr;
+    QDateTimeEdit* to = nullptr;
+    QList<QPushButton*> exportButtons;
+    QString chosenId;
+    QString exportFolder;
+    QTimer refreshTimer;
+    int lastRefreshMs = 0;
+};
+
+} // namespace Vantrel::Ui
