@@ -246,7 +246,8 @@ QByteArray GisExport::kml(const Platform_t& platform, double offsetDeg)
     folder(QStringLiteral("Bearings"));
     for (int index = 0; index < platform.bearings.size(); ++index) {
         const Bearing_t& bearing = platform.bearings.at(index);
-        placemark(QStringLiteral("%1°").arg(bearing.azimuth, 0, 'f', 0), describeBearing(platform, index), bearing.timeMs,
+        placemark(QStringLiteral("%1°").arg(bearing.azimuth, 0, 'f', 0), describeBearing(platform, index),
+                  bearing.timeMs,
                   downWeighted(platform, index) ? QStringLiteral("downWeighted") : QStringLiteral("bearing"));
         double latitude = 0.0, longitude = 0.0;
         rayEnd(bearing, platform.fix, offsetDeg, &latitude, &longitude);

@@ -186,7 +186,8 @@ void LocatePlot::paintEvent(QPaintEvent*)
     painter.setBrush(sentColour);
     for (const QPointF& point : sent) {
         const QPointF at = toScreen(point);
-        painter.drawPolygon(QPolygonF{at + QPointF(0, -5), at + QPointF(5, 0), at + QPointF(0, 5), at + QPointF(-5, 0)});
+        painter.drawPolygon(
+            QPolygonF{at + QPointF(0, -5), at + QPointF(5, 0), at + QPointF(0, 5), at + QPointF(-5, 0)});
     }
     drawScaleBar(painter);
     drawNorthArrow(painter);
