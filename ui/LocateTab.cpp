@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QDoubleSpinBox>
-#include <QFileDialog>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -18,6 +17,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "ui/Dialogs.h"
 #include "ui/LocatePlatformsModel.h"
 #include "ui/LocatePlot.h"
 #include "ui/LocateTimeChart.h"
@@ -225,8 +225,9 @@ void LocateTab::exportChosen(Locate::GisExport::Format_t format)
     static const char* const filters[] = {"GPX (*.gpx)", "KML (*.kml)", "GeoJSON (*.geojson)"};
     static const char* const suffixes[] = {".gpx", ".kml", ".geojson"};
     const QString suggested = QDir(exportFolder).filePath(chosenId + QLatin1String(suffixes[format]));
-    const QString fileName = QFileDialog::getSaveFileName(this, QStringLiteral("Export %1").arg(chosenId), suggested,
-                                                          QLatin1String(filters[format]));
+    const QString fileName = Dialogs::saveFileName(this, QStringLiteral("Export %1").arg(chosenId),
+                                                   QLatin1String(filters[format]), suggested,
+                                                   QLatin1String(suffixes[format] + 1));
     if (fileName.isEmpty())
         return;
     exportFolder = QFileInfo(fileName).absolutePath();
