@@ -15,6 +15,11 @@ class TestLocateWindow : public WindowDeviceFixture
 
 private Q_SLOTS:
     void initTestCase() { startWindow(); }
+    void cleanupTestCase()
+    {
+        Dialogs::setResponder({});
+        delete window;
+    }
 
     // A drive of 4 km past the platform, bearings with 5° of noise and one in ten a
     // reflection: the fix lands inside its ellipse around the truth, and the page says so.
