@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "inhouse/Exception.h"
-#include "inhouse/ToplevelApplication.h"
+#include "tests/common/TestMain.h"
 #include "inhouse/UiLogger.h"
 
 using Tarsk::Ui::UiLogger;
@@ -212,10 +212,5 @@ private Q_SLOTS:
     }
 };
 
-int main(int argc, char** argv)
-{
-    Tarsk::Utils::ToplevelApplication app(argc, argv);
-    TstInhouseUiLogger test;
-    return QTest::qExec(&test, argc, argv);
-}
+VANTREL_TEST_MAIN(TstInhouseUiLogger)
 #include "tst_inhouseuilogger.moc"
