@@ -3,7 +3,7 @@
 #include <QtTest>
 
 #include "inhouse/DateTime.h"
-#include "inhouse/ToplevelApplication.h"
+#include "tests/common/TestMain.h"
 #include "sim/DemoContent.h"
 #include "tests/common/DeviceTestSupport.h"
 
@@ -369,12 +369,6 @@ private Q_SLOTS:
     }
 };
 
-int main(int argc, char** argv)
-{
-    qRegisterMetaType<Tarsk::Utils::DateTime>("Tarsk::Utils::DateTime");
-    Tarsk::Utils::ToplevelApplication app(argc, argv);
-    TstDfrLinkOps test;
-    return QTest::qExec(&test, argc, argv);
-}
+VANTREL_TEST_MAIN(TstDfrLinkOps)
 
 #include "tst_dfrlinkops.moc"

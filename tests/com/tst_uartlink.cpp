@@ -4,7 +4,7 @@
 
 #include "com/ThreadHandoff.h"
 #include "com/UartLink.h"
-#include "inhouse/ToplevelApplication.h"
+#include "tests/common/TestMain.h"
 #include "tests/common/DeviceTestSupport.h"
 
 using DeviceTest::frame;
@@ -340,11 +340,6 @@ private Q_SLOTS:
     }
 };
 
-int main(int argc, char** argv)
-{
-    Tarsk::Utils::ToplevelApplication app(argc, argv);
-    TstUartLink test;
-    return QTest::qExec(&test, argc, argv);
-}
+VANTREL_TEST_MAIN(TstUartLink)
 
 #include "tst_uartlink.moc"

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "inhouse/Exception.h"
-#include "inhouse/ToplevelApplication.h"
+#include "tests/common/TestMain.h"
 #include "inhouse/UiLogger.h"
 
 using Tarsk::Ui::UiLogger;
@@ -44,15 +44,6 @@ class TstInhouseUiLogger : public QObject
         for (int i = 0; i < count; ++i)
             qInfo().noquote() << prefix << i;
     }
-    // On screen and following, as in the window, so that scrolling means something.
-    void showFollowing()
-    {
-        table->resize(500, 200);
-        table->show();
-        QVERIFY(QTest::qWaitForWindowExposed(table.get()));
-        logger->setFollow(true);
-    }
-
 private Q_SLOTS:
     void init()
     {
@@ -99,18 +90,12 @@ private Q_SLOTS:
 
     void rowLimit()
     {
-        const auto messages = [this] {
-            QStringList texts;
-            for (int row = 0; row < table->rowCount(); ++row)
-                texts << table->item(row, UiLogger::COLUMN_MESSAGE)->text();
-            return texts;
-        };
         logger->setMaximumNumberOfRows(3);
         for (int i = 0; i < 5; ++i)
             logFrom(false, QtDebugMsg, QString("m%1").arg(i));
-        QCOMPARE(messages(), QStringList({"m2", "m3", "m4"})); // the oldest go
+        QCOMPARE(shownMessages(), QStringList({"m2", "m3", "m4"})); // the oldest go
         logger->setMaximumNumberOfRows(2);
-        QCOMPARE(messages(), QStringList({"m3", "m4"})); // a lowered limit trims at once
+        QCOMPARE(shownMessages(), QStringList({"m3", "m4"})); // a lowered limit trims at once
     }
 
     // The table goes while a row is in flight: the logger must not write into it.
@@ -171,7 +156,6 @@ private Q_SLOTS:
     {
         QFETCH(int, level);
         QFETCH(QString, search);
-        QFETCH(QStringList, shown);
         // Rows logged before the filter is set and after it.
         QTest::ignoreMessage(QtWarningMsg, qPrintable(warning));
         QTest::ignoreMessage(QtCriticalMsg, qPrintable(critical));
@@ -181,7 +165,7 @@ private Q_SLOTS:
         logger->setMinimumLevel(QtMsgType(level));
         logger->setSearchText(search);
         qCritical().noquote() << critical;
-        QCOMPARE(shownMessages(), shown);
+        QTEST(shownMessages(), "shown");
 
         logger->setMinimumLevel(QtDebugMsg);
         logger->setSearchText(QString());
@@ -201,7 +185,11 @@ private Q_SLOTS:
     {
         QFETCH(int, rowsUp);
         QFETCH(bool, paused);
-        showFollowing();
+        // On screen and following, as in the window, so that scrolling means something.
+        table->resize(500, 200);
+        table->show();
+        QVERIFY(QTest::qWaitForWindowExposed(table.get()));
+        logger->setFollow(true);
         logLines("line", 100);
         QScrollBar* bar = table->verticalScrollBar();
         QTRY_VERIFY_WITH_TIMEOUT(bar->maximum() > 10, 2000);
@@ -224,10 +212,5 @@ private Q_SLOTS:
     }
 };
 
-int main(int argc, char** argv)
-{
-    Tarsk::Utils::ToplevelApplication app(argc, argv);
-    TstInhouseUiLogger test;
-    return QTest::qExec(&test, argc, argv);
-}
+VANTREL_TEST_MAIN(TstInhouseUiLogger)
 #include "tst_inhouseuilogger.moc"

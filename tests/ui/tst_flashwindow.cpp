@@ -81,16 +81,14 @@ private Q_SLOTS:
     void tableQuestion()
     {
         QFETCH(int, choice);
-        QFETCH(int, expectedRows);
-        QFETCH(int, reads);
         connectReceiver(DeviceState::PROFILE_DFR_V2_APP, 30);
         window->slotOrvanMessageReceived({}, Vantrel::Com::DfrLink::RXORIGIN_LIVE);
         reply = choice;
         ui->pushButtonRxFlashRead->click();
         QCOMPARE(asked.size(), 1);
         QCOMPARE(asked.first().title, QString("RX table contains data"));
-        QCOMPARE(ui->tableWidgetRx->model()->rowCount(), expectedRows);
-        QCOMPARE(sim->receivedCount("IFP"), reads);
+        QTEST(ui->tableWidgetRx->model()->rowCount(), "expectedRows");
+        QTEST(sim->receivedCount("IFP"), "reads");
     }
 
     // A read dumped, then its dumps opened back one by one with no receiver: the same rows,

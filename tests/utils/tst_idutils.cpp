@@ -1,7 +1,7 @@
 // Identifier rules: width from favourite platforms, identifier and payload trimming.
 #include <QtTest>
 
-#include "inhouse/ToplevelApplication.h"
+#include "tests/common/TestMain.h"
 #include "ui/MainWindow.h"
 #include "ui/PlatformsTableModel.h"
 #include "utils/IdUtils.h"
@@ -138,11 +138,6 @@ private:
     std::unique_ptr<MainWindow> window;
 };
 
-int main(int argc, char** argv)
-{
-    Tarsk::Utils::ToplevelApplication app(argc, argv);
-    TstIdUtils test;
-    return QTest::qExec(&test, argc, argv);
-}
+VANTREL_TEST_MAIN(TstIdUtils)
 
 #include "tst_idutils.moc"

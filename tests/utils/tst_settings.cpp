@@ -60,7 +60,6 @@ private Q_SLOTS:
     void load()
     {
         QFETCH(QString, content);
-        QFETCH(QString, expected);
         QFETCH(bool, rewritten);
         Settings* settings = Settings::instance();
         const QList<qint32> seed = {1, 0, 11, 22, 33, 1, 7, 44};
@@ -73,7 +72,7 @@ private Q_SLOTS:
         }
         QTest::failOnWarning(QRegularExpression(".*"));
         settings->loadSettingsInternal();
-        QCOMPARE(fieldsOf(settings).join(' '), expected);
+        QTEST(fieldsOf(settings).join(' '), "expected");
         // A failed load writes what is in memory; a good one leaves the file alone.
         if (rewritten)
             QCOMPARE(fieldsOf(), fieldsOf(settings));
