@@ -99,6 +99,30 @@ struct Residual_t
     double gy;
 };
 
+// A symmetric 2×2 matrix on east and north: information and covariance.
+struct Symmetric_t
+{
+    double ee = 0.0;
+    double en = 0.0;
+    double nn = 0.0;
+
+    void add(double weight, const Residual_t& res)
+    {
+        ee += weight * res.gx * res.gx;
+        en += weight * res.gx * res.gy;
+        nn += weight * res.gy * res.gy;
+    }
+    double det() const { return ee * nn - en * en; }
+    Symmetric_t inverse(double scale) const { return {scale * nn / det(), -scale * en / det(), scale * ee / det()}; }
+    // This matrix on both sides of m: the sandwich A m A.
+    Symmetric_t around(const Symmetric_t& m, double scale) const
+    {
+        const double pEE = ee * m.ee + en * m.en, pEN = ee * m.en + en * m.nn;
+        const double pNE = en * m.ee + nn * m.en, pNN = en * m.en + nn * m.nn;
+        return {scale * (pEE * ee + pEN * en), scale * (pEE * en + pEN * nn), scale * (pNE * en + pNN * nn)};
+    }
+};
+
 Residual_t residualAt(const Ray_t& ray, Point_t p)
 {
     const double dx = p.x - ray.x;
@@ -378,9 +402,9 @@ Fix_t solve(const QVector<Bearing_t>& bearings, const FixOptions_t& options, con
 
     // Residuals, weights and the information the bearings give.
     int behind = 0;
-    double fisherEE = 0.0, fisherEN = 0.0, fisherNN = 0.0;   // sum of g g'
-    double bendEE = 0.0, bendEN = 0.0, bendNN = 0.0;        // sum of psi' g g'
-    double spreadEE = 0.0, spreadEN = 0.0, spreadNN = 0.0;  // sum of psi² g g'
+    Symmetric_t fisher;  // sum of g g'
+    Symmetric_t bend;    // sum of psi' g g'
+    Symmetric_t spread;  // sum of psi² g g'
     double inliers = 0.0;
     for (const Ray_t& ray : rays) {
         const Residual_t res = residualAt(ray, solution.p);
@@ -391,18 +415,11 @@ Fix_t solve(const QVector<Bearing_t>& bearings, const FixOptions_t& options, con
         fix.downWeighted += light ? 1 : 0;
         if (std::fabs(res.r) > M_PI / 2)
             ++behind;
-        fisherEE += res.gx * res.gx;
-        fisherEN += res.gx * res.gy;
-        fisherNN += res.gy * res.gy;
-        const double bend = std::max(loss.dpsi(u), 0.0);
-        const double push = loss.psi(u);
-        bendEE += bend * res.gx * res.gx;
-        bendEN += bend * res.gx * res.gy;
-        bendNN += bend * res.gy * res.gy;
-        spreadEE += push * push * res.gx * res.gx;
-        spreadEN += push * push * res.gx * res.gy;
-        spreadNN += push * push * res.gy * res.gy;
-        inliers += bend > 0.0 ? 1.0 : 0.0;
+        const double curvature = std::max(loss.dpsi(u), 0.0);
+        fisher.add(1.0, res);
+        bend.add(curvature, res);
+        spread.add(loss.psi(u) * loss.psi(u), res);
+        inliers += curvature > 0.0 ? 1.0 : 0.0;
     }
     // Lines that meet only behind the receivers leave the estimator nowhere to go: say why.
     if (2 * behind > fix.used)
@@ -412,42 +429,22 @@ Fix_t solve(const QVector<Bearing_t>& bearings, const FixOptions_t& options, con
     if (std::hypot(solution.p.x, solution.p.y) > farthestFixM)
         return refused(fix, REFUSAL_PARALLEL, QStringLiteral("The bearings are nearly parallel and do not cross"));
 
-    double quantile = chiSquare2Dof95;
-    if (options.estimator == ESTIMATOR_ML) {
-        // Fisher information of von Mises bearings.
-        const double det = fisherEE * fisherNN - fisherEN * fisherEN;
-        if (!(det > 0.0))
-            return refused(fix, REFUSAL_PARALLEL, QStringLiteral("The bearings are nearly parallel and do not cross"));
-        const double s2 = sigma * sigma;
-        fix.covEE = s2 * fisherNN / det;
-        fix.covEN = -s2 * fisherEN / det;
-        fix.covNN = s2 * fisherEE / det;
-        quantile = ellipseQuantile(estimate, fix.used - 2);
-    } else if (!estimate) {
-        // The user's sigma: the information of the bearings the estimator listens to.
-        const double det = bendEE * bendNN - bendEN * bendEN;
-        if (!(det > 0.0))
-            return refused(fix, REFUSAL_PARALLEL, QStringLiteral("The bearings are nearly parallel and do not cross"));
-        const double s2 = sigma * sigma;
-        fix.covEE = s2 * bendNN / det;
-        fix.covEN = -s2 * bendEN / det;
-        fix.covNN = s2 * bendEE / det;
-    } else {
-        // Huber's sandwich: the spread of the bearings the estimator listens to,
-        // through the curvature of its loss.
-        const double det = bendEE * bendNN - bendEN * bendEN;
-        if (!(det > 0.0) || inliers < 2.5)
-            return refused(fix, REFUSAL_PARALLEL, QStringLiteral("The bearings are nearly parallel and do not cross"));
-        const double iEE = bendNN / det, iEN = -bendEN / det, iNN = bendEE / det;
-        const double scale = sigma * sigma * inliers / (inliers - 2.0);
-        // A⁻¹ B A⁻¹ for symmetric 2×2 matrices.
-        const double mEE = iEE * spreadEE + iEN * spreadEN, mEN = iEE * spreadEN + iEN * spreadNN;
-        const double mNE = iEN * spreadEE + iNN * spreadEN, mNN = iEN * spreadEN + iNN * spreadNN;
-        fix.covEE = scale * (mEE * iEE + mEN * iEN);
-        fix.covEN = scale * (mEE * iEN + mEN * iNN);
-        fix.covNN = scale * (mNE * iEN + mNN * iNN);
-        quantile = ellipseQuantile(true, inliers - 2.0);
-    }
+    // ML: the Fisher information of von Mises bearings. M-estimators under the user's
+    // sigma: the information of the bearings they listen to; under a sigma from the
+    // residuals, Huber's sandwich, the spread of those bearings through the curvature
+    // of the loss.
+    const bool ml = options.estimator == ESTIMATOR_ML;
+    const bool sandwich = !ml && estimate;
+    const Symmetric_t& information = ml ? fisher : bend;
+    if (!(information.det() > 0.0) || (sandwich && inliers < 2.5))
+        return refused(fix, REFUSAL_PARALLEL, QStringLiteral("The bearings are nearly parallel and do not cross"));
+    const Symmetric_t covariance = sandwich ? bend.inverse(1.0).around(spread, sigma * sigma * inliers / (inliers - 2.0))
+                                            : information.inverse(sigma * sigma);
+    fix.covEE = covariance.ee;
+    fix.covEN = covariance.en;
+    fix.covNN = covariance.nn;
+    const double quantile = sandwich ? ellipseQuantile(true, inliers - 2.0)
+                                     : ellipseQuantile(ml && estimate, fix.used - 2);
 
     // Axes of the 95 % ellipse from the eigenvalues of the covariance.
     const double mean = 0.5 * (fix.covEE + fix.covNN);
