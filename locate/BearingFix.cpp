@@ -406,6 +406,7 @@ Fix_t solve(const QVector<Bearing_t>& bearings, const FixOptions_t& options, con
     Symmetric_t bend;    // sum of psi' g g'
     Symmetric_t spread;  // sum of psi² g g'
     double inliers = 0.0;
+    double curvatureSum = 0.0, curvatureSquares = 0.0;
     for (const Ray_t& ray : rays) {
         const Residual_t res = residualAt(ray, solution.p);
         const double u = res.r / sigma;
@@ -420,6 +421,8 @@ Fix_t solve(const QVector<Bearing_t>& bearings, const FixOptions_t& options, con
         bend.add(curvature, res);
         spread.add(loss.psi(u) * loss.psi(u), res);
         inliers += curvature > 0.0 ? 1.0 : 0.0;
+        curvatureSum += curvature;
+        curvatureSquares += curvature * curvature;
     }
     // Lines that meet only behind the receivers leave the estimator nowhere to go: say why.
     if (2 * behind > fix.used)
@@ -438,8 +441,14 @@ Fix_t solve(const QVector<Bearing_t>& bearings, const FixOptions_t& options, con
     const Symmetric_t& information = ml ? fisher : bend;
     if (!(information.det() > 0.0) || (sandwich && inliers < 2.5))
         return refused(fix, REFUSAL_PARALLEL, QStringLiteral("The bearings are nearly parallel and do not cross"));
-    const Symmetric_t covariance = sandwich ? bend.inverse(1.0).around(spread, sigma * sigma * inliers / (inliers - 2.0))
-                                            : information.inverse(sigma * sigma);
+    // Huber's small-sample correction of the sandwich: the curvature varies from bearing to bearing.
+    const double meanCurvature = curvatureSum / fix.used;
+    const double correction =
+        1.0 + 2.0 / fix.used * (curvatureSquares / fix.used - meanCurvature * meanCurvature) /
+                  (meanCurvature * meanCurvature);
+    const Symmetric_t covariance =
+        sandwich ? bend.inverse(1.0).around(spread, correction * correction * sigma * sigma * inliers / (inliers - 2.0))
+                 : information.inverse(sigma * sigma);
     fix.covEE = covariance.ee;
     fix.covEN = covariance.en;
     fix.covNN = covariance.nn;
