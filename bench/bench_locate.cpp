@@ -155,8 +155,11 @@ struct Figures_t
 struct Run_t
 {
     Figures_t estimators[3];
+    Figures_t mlFixedSigma;  // ML with the user's 5° kept, never estimated
     Figures_t naive;
 };
+
+void tally(Figures_t& figures, const Fix_t& fix, const Search_t& search);
 
 Run_t monteCarlo(int searches, double reflections, quint64 seed)
 {
@@ -167,19 +170,12 @@ Run_t monteCarlo(int searches, double reflections, quint64 seed)
         for (int e = 0; e < 3; ++e) {
             FixOptions_t options;
             options.estimator = Estimator_t(e);
-            const Fix_t fix = locate(search.bearings, options);
-            Figures_t& figures = run.estimators[e];
-            if (!fix.ok()) {
-                ++figures.refused;
-                continue;
-            }
-            const double error = errorM(fix.latitude, fix.longitude, search);
-            ++figures.fixes;
-            figures.errors.push_back(error);
-            figures.sumSquares += error * error;
-            figures.crbSum += search.crbTrace;
-            figures.held += ellipseHolds(fix, search) ? 1 : 0;
+            tally(run.estimators[e], locate(search.bearings, options), search);
         }
+        FixOptions_t fixedSigma;
+        fixedSigma.estimator = ESTIMATOR_ML;
+        fixedSigma.estimateSigma = false;
+        tally(run.mlFixedSigma, locate(search.bearings, fixedSigma), search);
         double latitude = 0.0, longitude = 0.0;
         if (naiveFix(search.bearings, &latitude, &longitude)) {
             const double error = errorM(latitude, longitude, search);
@@ -192,6 +188,20 @@ Run_t monteCarlo(int searches, double reflections, quint64 seed)
         }
     }
     return run;
+}
+
+void tally(Figures_t& figures, const Fix_t& fix, const Search_t& search)
+{
+    if (!fix.ok()) {
+        ++figures.refused;
+        return;
+    }
+    const double error = errorM(fix.latitude, fix.longitude, search);
+    ++figures.fixes;
+    figures.errors.push_back(error);
+    figures.sumSquares += error * error;
+    figures.crbSum += search.crbTrace;
+    figures.held += ellipseHolds(fix, search) ? 1 : 0;
 }
 
 int failures = 0;
@@ -207,11 +217,11 @@ void printRun(const char* title, const Run_t& run)
     std::printf("\n%s\n", title);
     std::printf("  %-22s %8s %10s %10s %10s %9s %10s\n", "method", "refused", "RMS m", "CRB RMS m", "RMS/CRB",
                 "median m", "95% holds");
-    for (int e = 0; e < 3; ++e) {
-        const Figures_t& f = run.estimators[e];
+    for (int e = 0; e <= 3; ++e) {
+        const Figures_t& f = e < 3 ? run.estimators[e] : run.mlFixedSigma;
         std::printf("  %-22s %7.1f%% %10.0f %10.0f %10.3f %9.0f %9.1f%%\n",
-                    qPrintable(estimatorName(Estimator_t(e))), f.refusedPercent(), f.rms(), f.crbRms(),
-                    f.rms() / f.crbRms(), f.median(), f.coverage());
+                    e < 3 ? qPrintable(estimatorName(Estimator_t(e))) : "ML, sigma kept at 5", f.refusedPercent(),
+                    f.rms(), f.crbRms(), f.rms() / f.crbRms(), f.median(), f.coverage());
     }
     const Figures_t& n = run.naive;
     std::printf("  %-22s %7.1f%% %10.0f %10.0f %10.3f %9.0f %10s\n", "pairwise mean (naive)", n.refusedPercent(),
