@@ -427,9 +427,12 @@ Fix_t solve(const QVector<Bearing_t>& bearings, const FixOptions_t& options, con
     // Lines that meet only behind the receivers leave the estimator nowhere to go: say why.
     if (2 * behind > fix.used)
         return refused(fix, REFUSAL_BEHIND, QStringLiteral("The bearings cross behind the receiver"));
-    if (!solution.converged)
+    // Bearings that barely cross send the estimate off along them, out of reach of
+    // where they were taken: that is no failure to converge but too short a baseline.
+    const double reach = std::hypot(solution.p.x, solution.p.y);
+    if (!solution.converged && reach < 20.0 * baseline)
         return refused(fix, REFUSAL_NO_CONVERGENCE, QStringLiteral("The estimate did not converge"));
-    if (std::hypot(solution.p.x, solution.p.y) > farthestFixM)
+    if (!solution.converged || reach > farthestFixM)
         return refused(fix, REFUSAL_PARALLEL, QStringLiteral("The bearings are nearly parallel and do not cross"));
 
     // ML: the Fisher information of von Mises bearings. M-estimators under the user's
