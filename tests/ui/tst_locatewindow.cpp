@@ -52,10 +52,10 @@ private Q_SLOTS:
         QVERIFY(ui->tabWidget->isTabEnabled(ui->tabWidget->currentIndex()));
         auto* platforms = tab->findChild<QTableView*>("tableViewLocatePlatforms");
         platforms->selectRow(log.indexOf(id));
-        QTRY_COMPARE_WITH_TIMEOUT(tab->chosenPlatform(), id, 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(tab->chosenPlatform(), id, 5000);
 
         const Locate::SearchLog::Platform_t& platform = log.platform(log.indexOf(id));
-        QTRY_VERIFY_WITH_TIMEOUT(platform.fix.ok() && platform.fix.used == platform.bearings.size(), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(platform.fix.ok() && platform.fix.used == platform.bearings.size(), 5000);
         const Locate::Fix_t& fix = platform.fix;
         const Locate::LocalFrame frame(fix.latitude, fix.longitude);
         double east = 0.0, north = 0.0;
