@@ -191,16 +191,15 @@ private:
     template <typename Slot, typename Args, std::size_t... I>
     void callSlot(const Slot& slot, const Args& args, std::index_sequence<I...>)
     {
-        if constexpr (std::is_member_function_pointer_v<Slot>) {
-            if constexpr (std::is_invocable_v<const Slot&, MainWindow*, std::tuple_element_t<I, Args>...>)
+        constexpr bool member = std::is_member_function_pointer_v<Slot>;
+        if constexpr (member ? std::is_invocable_v<const Slot&, MainWindow*, std::tuple_element_t<I, Args>...>
+                             : std::is_invocable_v<const Slot&, std::tuple_element_t<I, Args>...>) {
+            if constexpr (member)
                 (this->*slot)(std::get<I>(args)...);
             else
-                callSlot(slot, args, std::make_index_sequence<sizeof...(I) - 1>());
-        } else {
-            if constexpr (std::is_invocable_v<const Slot&, std::tuple_element_t<I, Args>...>)
                 slot(std::get<I>(args)...);
-            else
-                callSlot(slot, args, std::make_index_sequence<sizeof...(I) - 1>());
+        } else {
+            callSlot(slot, args, std::make_index_sequence<sizeof...(I) - 1>());
         }
     }
     static void reportEscapedFailure(const Tarsk::Utils::Exception& failure);
