@@ -10,7 +10,6 @@
 #include <QXmlStreamWriter>
 #include <algorithm>
 #include <cmath>
-#include <numeric>
 
 namespace Vantrel::Locate {
 
@@ -39,17 +38,6 @@ QString summary(const Platform_t& platform)
     return fixSummary(platform.fix, platform.receiverLatitude, platform.receiverLongitude);
 }
 
-// Bearing indexes in time order: the receiver's track.
-QVector<int> byTime(const Platform_t& platform)
-{
-    QVector<int> order(platform.bearings.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&platform](int left, int right) {
-        return platform.bearings.at(left).timeMs < platform.bearings.at(right).timeMs;
-    });
-    return order;
-}
-
 // The ellipse outline counterclockwise, as exterior rings go.
 QVector<LatLon_t> ellipseRing(const Fix_t& fix)
 {
@@ -60,16 +48,6 @@ QVector<LatLon_t> ellipseRing(const Fix_t& fix)
     if (area < 0.0)
         std::reverse(ring.begin(), ring.end());
     return ring;
-}
-
-double residual(const Platform_t& platform, int index)
-{
-    return index < platform.fix.residualDeg.size() ? platform.fix.residualDeg.at(index) : qQNaN();
-}
-
-bool downWeighted(const Platform_t& platform, int index)
-{
-    return index < platform.fix.downWeightedFlags.size() && platform.fix.downWeightedFlags.at(index);
 }
 
 void writeKmlCoordinates(QXmlStreamWriter& xml, const QVector<LatLon_t>& points)
@@ -98,13 +76,13 @@ QJsonObject feature(const QString& type, const QJsonValue& coordinates, const QJ
 QString GisExport::describeBearing(const Platform_t& platform, int index)
 {
     const Bearing_t& bearing = platform.bearings.at(index);
-    const double r = residual(platform, index);
+    const double r = platform.residualDeg(index);
     return QStringLiteral("%1, %2°, %3 dBm, residual %4%5")
         .arg(bearing.timeMs ? isoTime(bearing.timeMs) : QStringLiteral("no time"))
         .arg(bearing.azimuth, 0, 'f', 1)
         .arg(bearing.level)
         .arg(std::isnan(r) ? QStringLiteral("none") : QStringLiteral("%1°").arg(r, 0, 'f', 1))
-        .arg(downWeighted(platform, index) ? QStringLiteral(", down-weighted") : QString());
+        .arg(platform.downWeighted(index) ? QStringLiteral(", down-weighted") : QString());
 }
 
 void GisExport::rayEnd(const Bearing_t& bearing, const Fix_t& fix, double offsetDeg, double* latitude,
@@ -159,7 +137,7 @@ QByteArray GisExport::gpx(const Platform_t& platform)
     xml.writeStartElement(QStringLiteral("trk"));
     xml.writeTextElement(QStringLiteral("name"), QStringLiteral("Receiver"));
     xml.writeStartElement(QStringLiteral("trkseg"));
-    for (int index : byTime(platform)) {
+    for (int index : platform.timeOrder()) {
         const Bearing_t& bearing = platform.bearings.at(index);
         xml.writeStartElement(QStringLiteral("trkpt"));
         xml.writeAttribute(QStringLiteral("lat"), coordinate(bearing.latitude));
@@ -248,7 +226,7 @@ QByteArray GisExport::kml(const Platform_t& platform, double offsetDeg)
         const Bearing_t& bearing = platform.bearings.at(index);
         placemark(QStringLiteral("%1°").arg(bearing.azimuth, 0, 'f', 0), describeBearing(platform, index),
                   bearing.timeMs,
-                  downWeighted(platform, index) ? QStringLiteral("downWeighted") : QStringLiteral("bearing"));
+                  platform.downWeighted(index) ? QStringLiteral("downWeighted") : QStringLiteral("bearing"));
         double latitude = 0.0, longitude = 0.0;
         rayEnd(bearing, platform.fix, offsetDeg, &latitude, &longitude);
         xml.writeStartElement(QStringLiteral("LineString"));
@@ -269,7 +247,7 @@ QByteArray GisExport::kml(const Platform_t& platform, double offsetDeg)
     folder(QStringLiteral("Receiver"));
     placemark(QStringLiteral("Receiver track"), QStringLiteral("Where the bearings were taken"), 0, {});
     QVector<LatLon_t> track;
-    for (int index : byTime(platform))
+    for (int index : platform.timeOrder())
         track.append({platform.bearings.at(index).latitude, platform.bearings.at(index).longitude});
     // A line needs two points; a receiver that never moved is one place, a point.
     if (track.size() > 1) {
@@ -315,7 +293,7 @@ QByteArray GisExport::geoJson(const Platform_t& platform, double offsetDeg)
         const Bearing_t& bearing = platform.bearings.at(index);
         double latitude = 0.0, longitude = 0.0;
         rayEnd(bearing, fix, offsetDeg, &latitude, &longitude);
-        const double r = residual(platform, index);
+        const double r = platform.residualDeg(index);
         features.append(feature(
             QStringLiteral("LineString"),
             QJsonArray{position(bearing.latitude, bearing.longitude), position(latitude, longitude)},
@@ -324,7 +302,7 @@ QByteArray GisExport::geoJson(const Platform_t& platform, double offsetDeg)
                   {QStringLiteral("bearingDeg"), bearing.azimuth},
                   {QStringLiteral("levelDbm"), bearing.level},
                   {QStringLiteral("residualDeg"), std::isnan(r) ? QJsonValue() : QJsonValue(r)},
-                  {QStringLiteral("downWeighted"), downWeighted(platform, index)},
+                  {QStringLiteral("downWeighted"), platform.downWeighted(index)},
                   {QStringLiteral("live"), platform.live.value(index)}})));
     }
     for (const SearchLog::PayloadPosition_t& sent : platform.payloadPositions)
@@ -333,7 +311,7 @@ QByteArray GisExport::geoJson(const Platform_t& platform, double offsetDeg)
                                       {QStringLiteral("time"), sent.timeMs ? QJsonValue(isoTime(sent.timeMs))
                                                                            : QJsonValue()}})));
     QJsonArray track;
-    for (int index : byTime(platform))
+    for (int index : platform.timeOrder())
         track.append(position(platform.bearings.at(index).latitude, platform.bearings.at(index).longitude));
     if (track.size() > 1)
         features.append(feature(QStringLiteral("LineString"), track,

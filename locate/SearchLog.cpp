@@ -1,5 +1,8 @@
 #include "locate/SearchLog.h"
 
+#include <algorithm>
+#include <numeric>
+
 namespace Vantrel::Locate {
 
 bool SearchLog::add(const Com::DfrLink::OrvanRxMessage_t& message, const QString& label, bool live,
@@ -68,6 +71,15 @@ int SearchLog::updateFixes()
         ++updated;
     }
     return updated;
+}
+
+QVector<int> SearchLog::Platform_t::timeOrder() const
+{
+    QVector<int> order(bearings.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(),
+                     [this](int left, int right) { return bearings.at(left).timeMs < bearings.at(right).timeMs; });
+    return order;
 }
 
 void SearchLog::clear()

@@ -36,6 +36,12 @@ public:
         double receiverLatitude = 0.0;
         double receiverLongitude = 0.0;
         qint64 receiverTimeMs = 0;
+
+        // Bearing indexes in time order: the receiver's track.
+        QVector<int> timeOrder() const;
+        // What the last fix made of a bearing: its residual (NaN when unused) and whether it was set aside.
+        double residualDeg(int index) const { return fix.residualDeg.value(index, qQNaN()); }
+        bool downWeighted(int index) const { return fix.downWeightedFlags.value(index, false); }
     };
 
     // Takes the message when it gives a bearing: CRC good, a valid receiver position, a

@@ -78,12 +78,7 @@ void LocatePlot::setPlatform(const Locate::SearchLog::Platform_t* platform, doub
                                                      platform->bearings.first().longitude);
         userMoved = false;
     }
-    QVector<int> order(platform->bearings.size());
-    for (int i = 0; i < order.size(); ++i)
-        order[i] = i;
-    std::stable_sort(order.begin(), order.end(), [platform](int left, int right) {
-        return platform->bearings.at(left).timeMs < platform->bearings.at(right).timeMs;
-    });
+    const QVector<int> order = platform->timeOrder();
     // Past maxRays a map of rays is a smear that takes seconds to paint: every stride-th stands for the others.
     stride = int((order.size() + maxRays - 1) / maxRays);
     for (int i = 0; i < order.size(); ++i) {
@@ -94,9 +89,7 @@ void LocatePlot::setPlatform(const Locate::SearchLog::Platform_t* platform, doub
             continue;
         double latitude = 0.0, longitude = 0.0;
         Locate::GisExport::rayEnd(bearing, platform->fix, offsetDeg, &latitude, &longitude);
-        rays.append({track.last(), toPlane(latitude, longitude),
-                     index < platform->fix.downWeightedFlags.size() && platform->fix.downWeightedFlags.at(index),
-                     index});
+        rays.append({track.last(), toPlane(latitude, longitude), platform->downWeighted(index), index});
     }
     const Locate::Fix_t& result = platform->fix;
     hasFix = result.ok();
