@@ -385,17 +385,15 @@ Fix_t solve(const QVector<Bearing_t>& bearings, const FixOptions_t& options, con
         } else {
             // Scale from the median absolute residual, which reflections barely move; the
             // location is found again with it.
-            for (int round = 0; round < 1 && solution.converged; ++round) {
-                std::vector<double> absolute;
-                absolute.reserve(rays.size());
-                for (const Ray_t& ray : rays)
-                    absolute.push_back(std::fabs(residualAt(ray, solution.p).r));
-                sigma = std::max(1.4826 * median(absolute), 0.05 * degree);
-                loss.sigma = sigma;
-                const int previousIterations = solution.iterations;
-                solution = descend(rays, loss, solution.p);
-                solution.iterations += previousIterations;
-            }
+            std::vector<double> absolute;
+            absolute.reserve(rays.size());
+            for (const Ray_t& ray : rays)
+                absolute.push_back(std::fabs(residualAt(ray, solution.p).r));
+            sigma = std::max(1.4826 * median(absolute), 0.05 * degree);
+            loss.sigma = sigma;
+            const int previousIterations = solution.iterations;
+            solution = descend(rays, loss, solution.p);
+            solution.iterations += previousIterations;
         }
     }
     fix.iterations = solution.iterations;
