@@ -27,7 +27,7 @@ set(CPACK_COMPONENT_SIMULATOR_DESCRIPTION
     "Plays a DFR receiver for demonstrations and tests without hardware.")
 # Named rather than found with dpkg-shlibdeps, which a plain build machine may lack.
 set(CPACK_DEBIAN_PROGRAM_PACKAGE_DEPENDS
-    "libc6 (>= 2.34), libstdc++6 (>= 12), libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6serialport6 (>= 6.4), libqt6charts6 (>= 6.4), libgeographiclib23")
+    "libc6 (>= 2.34), libstdc++6 (>= 12), libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6serialport6 (>= 6.4), libqt6charts6 (>= 6.4), libqt6sql6-sqlite (>= 6.4), libgeographiclib23")
 set(CPACK_DEBIAN_SIMULATOR_PACKAGE_DEPENDS "libc6 (>= 2.34), libstdc++6 (>= 12), libqt6core6 (>= 6.4), libgeographiclib23")
 
 # The install rules put everything under the prefix, so that "cmake --install

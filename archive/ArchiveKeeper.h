@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QObject>
+#include <QThread>
+#include <QTimer>
+
+#include "archive/ArchiveRecord.h"
+
+namespace Vantrel::Archive {
+
+class ArchiveWorker;
+
+// The window's side of the archive: gathers the messages it is given and hands
+// them to the archive's thread, a flash burst as one transaction, live messages
+// at least every flushIntervalMs. A failing archive is switched off for the
+// session; the messages already shown stay where they are.
+class ArchiveKeeper : public QObject
+{
+    Q_OBJECT
+public:
+    explicit ArchiveKeeper(QObject* parent = nullptr);
+    // Hands over what is still gathered and waits for it to be written.
+    ~ArchiveKeeper() override;
+
+    // Opens the file in the background; sigReady or sigWarning follow.
+    void open(const QString& path);
+    // On from open() until a failure or close().
+    bool isOn() const { return on; }
+    bool isReady() const { return ready; }
+    QString path() const { return filePath; }
+
+    void add(ArchiveRecord_t record);
+    // The gathered messages go as one transaction.
+    void endBurst();
+    void load(const ArchiveQuery_t& query);
+    void refreshSummary();
+
+    static constexpr int flushIntervalMs = 1000;
+
+Q_SIGNALS:
+    void sigReady(const QString& path);
+    // For the status bar: a failure, or a damaged file set aside.
+    void sigWarning(const QString& text);
+    void sigStored(int added, int offered);
+    void sigLoaded(const Vantrel::Archive::ArchiveRecords_t& records);
+    void sigSummary(const Vantrel::Archive::ArchiveSummary_t& summary);
+
+private:
+    void flush();
+    void switchOff(const QString& warning);
+
+    QThread thread;
+    ArchiveWorker* worker = nullptr;
+    ArchiveRecords_t gathered;
+    QTimer flushTimer;
+    QString filePath;
+    quint64 lastTicket = 0;
+    bool on = false;
+    bool ready = false;
+};
+
+} // namespace Vantrel::Archive

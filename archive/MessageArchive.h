@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QLockFile>
+#include <QSqlError>
+#include <QString>
+#include <memory>
+
+#include "archive/ArchiveRecord.h"
+
+namespace Vantrel::Archive {
+
+// The messages archive: one SQLite file that keeps every message once. Used from
+// one thread; each instance has a database connection of its own.
+class MessageArchive
+{
+public:
+    // Why the archive cannot be used; thrown by every member that touches the file.
+    struct Failure_t
+    {
+        enum Kind_t { LOCKED, READ_ONLY, FULL, DAMAGED, NEWER, OTHER };
+        Kind_t kind = OTHER;
+        QString text;
+    };
+
+    // PRAGMA user_version of the files this program writes; older files are
+    // brought forward when opened.
+    static constexpr int schemaVersion = 2;
+
+    MessageArchive();
+    ~MessageArchive();
+    MessageArchive(const MessageArchive&) = delete;
+    MessageArchive& operator=(const MessageArchive&) = delete;
+
+    // Opens the file, made with its folder when missing. A file found damaged is
+    // renamed aside with a time stamp and a new one made; the text returned says
+    // so, and is empty otherwise. Throws Failure_t.
+    QString open(const QString& path);
+    void close();
+    bool isOpen() const;
+    QString path() const { return filePath; }
+
+    // Stores in one transaction the records not already there (same receiver,
+    // time, identifier, frequency and payload). Returns how many were added.
+    int store(const ArchiveRecords_t& records);
+    // The matching records, oldest first.
+    ArchiveRecords_t load(const ArchiveQuery_t& query);
+    ArchiveSummary_t summary();
+    qint64 count();
+
+    // The name a damaged file gets when set aside at this time.
+    static QString setAsideName(const QString& path, const QDateTime& when);
+
+private:
+    void openFile();
+    void migrate();
+    // Throws "The archive <file> cannot be <what>: <reason>".
+    [[noreturn]] void fail(const QString& what, const QSqlError& error) const;
+
+    QString filePath;
+    QString connection;
+    std::unique_ptr<QLockFile> lock;
+};
+
+} // namespace Vantrel::Archive

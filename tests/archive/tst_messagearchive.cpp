@@ -1,0 +1,298 @@
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+
+#include "archive/MessageArchive.h"
+
+using namespace Vantrel::Archive;
+using Vantrel::Com::DfrLink;
+
+Q_DECLARE_METATYPE(ArchiveRecord_t)
+
+namespace {
+
+constexpr int burstSize = 2000;
+
+ArchiveRecord_t record(int second, const QString& id = QStringLiteral("A1B2C3D"), quint32 frequency = 401650000,
+                       const QByteArray& payload = QByteArray::fromHex("0102A0"), const QString& receiver = QStringLiteral("R-0042"))
+{
+    ArchiveRecord_t r;
+    r.receiver = receiver;
+    r.generation = DfrLink::DFR_V2;
+    r.message.dateTime = Tarsk::Utils::DateTime(61000, second);
+    r.message.platformId = id;
+    r.message.frequencyHz = frequency;
+    r.message.rawPayload = payload;
+    r.message.payload = payload;
+    r.message.direction = 123;
+    r.message.level = -120;
+    r.message.crcOk = true;
+    return r;
+}
+
+// The child of killedMidBurst: stores bursts until it is killed, telling each one committed.
+int storeBurstsForever(const QString& path)
+{
+    MessageArchive archive;
+    archive.open(path);
+    for (int burst = 0;; ++burst) {
+        ArchiveRecords_t records;
+        for (int i = 0; i < burstSize; ++i)
+            records.append(record(burst * burstSize + i));
+        archive.store(records);
+        QTextStream(stdout) << "committed " << burst + 1 << Qt::endl;
+    }
+}
+
+} // namespace
+
+class TestMessageArchive : public QObject
+{
+    Q_OBJECT
+private:
+    QTemporaryDir dir;
+    QString path() const { return dir.filePath(QStringLiteral("Archive/vantrel.sqlite")); }
+
+private Q_SLOTS:
+    void init() { QVERIFY(dir.isValid()); QFile::remove(path()); }
+
+    // The same message heard again is kept once; a message that differs in any part of that key is another one.
+    void keptOnce_data()
+    {
+        QTest::addColumn<ArchiveRecord_t>("again");
+        QTest::addColumn<int>("added");
+        ArchiveRecord_t flashCopy = record(10);
+        flashCopy.live = true;
+        flashCopy.message.flashPosition = 77;
+        flashCopy.label = QStringLiteral("Buoy Seine");
+        QTest::newRow("same message, other origin and label") << flashCopy << 0;
+        QTest::newRow("other receiver") << record(10, "A1B2C3D", 401650000, QByteArray::fromHex("0102A0"), "R-0043") << 1;
+        QTest::newRow("one second later") << record(11) << 1;
+        QTest::newRow("other identifier") << record(10, "A1B2C3E") << 1;
+        QTest::newRow("other frequency") << record(10, "A1B2C3D", 401650001) << 1;
+        QTest::newRow("other payload") << record(10, "A1B2C3D", 401650000, QByteArray::fromHex("0102A1")) << 1;
+    }
+    void keptOnce()
+    {
+        QFETCH(ArchiveRecord_t, again);
+        QFETCH(int, added);
+        MessageArchive archive;
+        QCOMPARE(archive.open(path()), QString());
+        const ArchiveRecords_t dump = {record(10), record(20), record(30)};
+        QCOMPARE(archive.store(dump), 3);
+        QCOMPARE(archive.store(dump), 0);  // the dump read a second time
+        QCOMPARE(archive.store({again}), added);
+        QCOMPARE(archive.count(), 3 + added);
+    }
+
+    // A message loads back as it was stored, a missing date and payload position included.
+    void loadsBack()
+    {
+        ArchiveRecord_t stored = record(86399);
+        stored.message.dateTime = Tarsk::Utils::DateTime(61000, 86399.25);
+        stored.message.band = DfrLink::ORVANBAND_MSS;
+        stored.message.dfrLatitude = -33.5;
+        stored.message.flashPosition = 4096;
+        stored.payloadPosition = true;
+        stored.payloadLatitude = 48.8566;
+        stored.payloadLongitude = -2.5;
+        ArchiveRecord_t undated = record(0, QStringLiteral("FFFF"));
+        undated.message.dateTime = Tarsk::Utils::DateTime();
+        MessageArchive archive;
+        archive.open(path());
+        archive.store({stored, undated});
+
+        const ArchiveRecords_t back = archive.load({{QStringLiteral("A1B2C3D")}, {}, {}, {}});
+        QCOMPARE(back.size(), 1);
+        const ArchiveRecord_t& r = back.first();
+        QCOMPARE(r.message.dateTime, stored.message.dateTime);
+        QCOMPARE(r.message.band, DfrLink::ORVANBAND_MSS);
+        QCOMPARE(r.message.dfrLatitude, -33.5);
+        QCOMPARE(r.message.flashPosition, 4096);
+        QCOMPARE(r.message.rawPayload, stored.message.rawPayload);
+        QVERIFY(r.payloadPosition);
+        QCOMPARE(r.payloadLongitude, -2.5);
+        QCOMPARE(r.generation, DfrLink::DFR_V2);
+
+        const ArchiveRecords_t none = archive.load({{QStringLiteral("FFFF")}, {}, {}, {}});
+        QCOMPARE(none.size(), 1);
+        QVERIFY(none.first().message.dateTime.isNull());
+        QVERIFY(!none.first().payloadPosition);
+    }
+
+    // Platform, receiver and time bounds, the bounds taken inclusive.
+    void selects_data()
+    {
+        QTest::addColumn<ArchiveQuery_t>("query");
+        QTest::addColumn<int>("count");
+        const QDateTime day = Tarsk::Utils::DateTime(61000, 0).toQDateTime();
+        QTest::newRow("everything") << ArchiveQuery_t{} << 4;
+        QTest::newRow("one platform") << ArchiveQuery_t{{"B"}, {}, {}, {}} << 1;
+        QTest::newRow("two platforms") << ArchiveQuery_t{{"A", "B"}, {}, {}, {}} << 3;
+        QTest::newRow("one receiver") << ArchiveQuery_t{{}, {"R-2"}, {}, {}} << 1;
+        QTest::newRow("from, inclusive") << ArchiveQuery_t{{}, {}, day.addSecs(20), {}} << 3;
+        QTest::newRow("from, a second after") << ArchiveQuery_t{{}, {}, day.addSecs(21), {}} << 1;
+        QTest::newRow("to, inclusive") << ArchiveQuery_t{{}, {}, {}, day.addSecs(20)} << 3;
+        QTest::newRow("platform and window") << ArchiveQuery_t{{"A"}, {}, day.addSecs(11), day.addSecs(30)} << 1;
+    }
+    void selects()
+    {
+        QFETCH(ArchiveQuery_t, query);
+        QFETCH(int, count);
+        MessageArchive archive;
+        archive.open(path());
+        archive.store({record(10, "A", 1, "x", "R-1"), record(20, "A", 1, "x", "R-1"), record(20, "B", 1, "x", "R-1"),
+                       record(30, "C", 1, "x", "R-2")});
+        QCOMPARE(archive.load(query).size(), count);
+        const ArchiveSummary_t summary = archive.summary();
+        QCOMPARE(summary.count, 4);
+        QCOMPARE(summary.platforms.size(), 3);
+        QCOMPARE(summary.platforms.first().count, 2);
+        QCOMPARE(summary.receivers.size(), 2);
+    }
+
+    // A damaged file is renamed aside, never deleted, and a new archive takes its place.
+    void damagedSetAside()
+    {
+        QDir().mkpath(QFileInfo(path()).absolutePath());
+        const QByteArray garbage(8192, 'x');
+        {
+            QFile file(path());
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(garbage);
+        }
+        MessageArchive archive;
+        const QString note = archive.open(path());
+        QVERIFY2(note.contains(QStringLiteral("set aside")), qPrintable(note));
+        const QStringList aside = QFileInfo(path()).dir().entryList({QStringLiteral("vantrel.sqlite.damaged-*")});
+        QCOMPARE(aside.size(), 1);
+        QFile kept(QFileInfo(path()).dir().filePath(aside.first()));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), garbage);
+        QCOMPARE(archive.store({record(1)}), 1);
+    }
+
+    // A file of the first format keeps its messages and takes the new columns.
+    void migratesFirstFormat()
+    {
+        QDir().mkpath(QFileInfo(path()).absolutePath());
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("first"));
+            db.setDatabaseName(path());
+            QVERIFY(db.open());
+            QSqlQuery q(db);
+            for (const char* statement : {
+                     "CREATE TABLE messages (id INTEGER PRIMARY KEY, receiver TEXT NOT NULL, generation INTEGER NOT NULL,"
+                     " live INTEGER NOT NULL, time_ms INTEGER NOT NULL, platform_id TEXT NOT NULL, frequency INTEGER NOT NULL,"
+                     " slot INTEGER NOT NULL, direction INTEGER NOT NULL, mean_direction INTEGER NOT NULL,"
+                     " direction_valid INTEGER NOT NULL, position_valid INTEGER NOT NULL, period_valid INTEGER NOT NULL,"
+                     " crc_ok INTEGER NOT NULL, band INTEGER NOT NULL, modulation INTEGER NOT NULL, level INTEGER NOT NULL,"
+                     " period INTEGER NOT NULL, latitude REAL NOT NULL, longitude REAL NOT NULL,"
+                     " receiver_direction INTEGER NOT NULL, raw_payload BLOB NOT NULL, payload BLOB NOT NULL,"
+                     " flash_position INTEGER NOT NULL)",
+                     "CREATE UNIQUE INDEX messages_once ON messages (receiver, time_ms, platform_id, frequency, raw_payload)",
+                     "CREATE INDEX messages_by_platform ON messages (platform_id, time_ms)",
+                     "INSERT INTO messages VALUES (1, 'R-0042', 2, 0, 1763683210000, 'A1B2C3D', 401650000, -1, 123, 0,"
+                     " 0, 0, 0, 1, 0, 0, -120, 0, 0, 0, 0, x'0102A0', x'0102A0', 0)",
+                     "PRAGMA user_version=1"})
+                QVERIFY2(q.exec(QLatin1String(statement)), qPrintable(q.lastError().text()));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("first"));
+
+        MessageArchive archive;
+        QCOMPARE(archive.open(path()), QString());
+        const ArchiveRecords_t back = archive.load({});
+        QCOMPARE(back.size(), 1);
+        QCOMPARE(back.first().message.dateTime, record(10).message.dateTime);
+        QCOMPARE(back.first().label, QString());
+        QVERIFY(!back.first().payloadPosition);
+        QCOMPARE(archive.store({record(10), record(11)}), 1);
+        archive.close();
+
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
+        db.setDatabaseName(path());
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.exec(QStringLiteral("PRAGMA user_version")) && q.next());
+        QCOMPARE(q.value(0).toInt(), MessageArchive::schemaVersion);
+        QVERIFY(q.exec(QStringLiteral("PRAGMA journal_mode")) && q.next());
+        QCOMPARE(q.value(0).toString(), QStringLiteral("wal"));
+    }
+    void cleanup() { QSqlDatabase::removeDatabase(QStringLiteral("check")); }
+
+    // The archive is refused, with its reason, when another program holds it or a newer one wrote it.
+    void refused_data()
+    {
+        QTest::addColumn<bool>("newer");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("held by another Vantrel") << false << QStringLiteral("is in use by another Vantrel");
+        QTest::newRow("written by a newer Vantrel") << true << QStringLiteral("written by a newer Vantrel (format 3)");
+    }
+    void refused()
+    {
+        QFETCH(bool, newer);
+        QFETCH(QString, reason);
+        MessageArchive first;
+        first.open(path());
+        if (newer) {
+            first.close();
+            {
+                QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("newer"));
+                db.setDatabaseName(path());
+                QVERIFY(db.open() && QSqlQuery(db).exec(QStringLiteral("PRAGMA user_version=3")));
+            }
+            QSqlDatabase::removeDatabase(QStringLiteral("newer"));
+        }
+        MessageArchive second;
+        try {
+            second.open(path());
+            QFAIL("opened");
+        } catch (const MessageArchive::Failure_t& failure) {
+            QVERIFY2(failure.text.contains(reason), qPrintable(failure.text));
+        }
+        QVERIFY(!second.isOpen());
+    }
+
+    // Killed in the middle of a burst, the archive opens again with whole bursts only.
+    void killedMidBurst()
+    {
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("VANTREL_ARCHIVE_CHILD"), path());
+        child.setProcessEnvironment(environment);
+        child.start(QCoreApplication::applicationFilePath(), {});
+        QVERIFY(child.waitForStarted());
+        QByteArray told;
+        QTRY_VERIFY_WITH_TIMEOUT((told += child.readAllStandardOutput()).count("committed") >= 3, 30000);
+        ::kill(pid_t(child.processId()), SIGKILL);
+        QVERIFY(child.waitForFinished());
+        const qint64 committed = (told + child.readAllStandardOutput()).count("committed");
+
+        MessageArchive archive;
+        QCOMPARE(archive.open(path()), QString());
+        const qint64 count = archive.count();
+        QCOMPARE(count % burstSize, 0);
+        QVERIFY2(count >= committed * burstSize, qPrintable(QString::number(count)));
+        QCOMPARE(archive.store({record(0)}), 0);
+    }
+};
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    qRegisterMetaType<ArchiveRecord_t>();
+    const QString child = qEnvironmentVariable("VANTREL_ARCHIVE_CHILD");
+    if (!child.isEmpty())
+        return storeBurstsForever(child);
+    TestMessageArchive test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_messagearchive.moc"
