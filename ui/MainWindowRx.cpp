@@ -107,6 +107,9 @@ void MainWindow::slotOrvanMessageReceived(const Com::DfrLink::OrvanRxMessage_t& 
             row.label = favorite->label;
         }
     }
+    // Who heard it, for the archive.
+    row.receiver = source ? source->serialNumber : dfrLink.serialNumber;
+    row.generation = source ? source->dfrVersion : dfrLink.dfrVersion;
     const qint32 index = message.platformSlotIndex;
     if (source) {
         const DfrLink::PlatformInfo_t* favorite = index != -1 ? source->favoriteAt(index) : nullptr;

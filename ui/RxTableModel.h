@@ -29,6 +29,9 @@ public:
         bool live = false;
         bool payloadPosition = false;
         bool averageDirection = false;  // "%1 (avg %2)" in the direction column
+        bool fromArchive = false;  // loaded back from the archive, not heard this session
+        Com::DfrLink::DfrVersion_t generation = Com::DfrLink::DFR_UNDEFINEDVERSION;  // of the receiver that heard it
+        QString receiver;  // that receiver's serial number, empty when unknown
     };
 
     explicit RxTableModel(QObject* parent = nullptr);
