@@ -7,7 +7,9 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlDriver>
 #include <QVariant>
+#include <sqlite3.h>
 
 namespace Vantrel::Archive {
 
@@ -76,29 +78,64 @@ const QString columns = QStringLiteral(
     "raw_payload, payload, flash_position, label, payload_latitude, payload_longitude");
 constexpr int columnCount = 26;
 
-// SQLite's primary result codes, as the driver gives them.
-enum SqliteCode_t { SQLITE_BUSY_ = 5, SQLITE_LOCKED_ = 6, SQLITE_READONLY_ = 8, SQLITE_IOERR_ = 10,
-                    SQLITE_CORRUPT_ = 11, SQLITE_FULL_ = 13, SQLITE_CANTOPEN_ = 14, SQLITE_NOTADB_ = 26 };
-
-MessageArchive::Failure_t::Kind_t kindOf(const QSqlError& error)
+MessageArchive::Failure_t::Kind_t kindOf(int code)
 {
     using F = MessageArchive::Failure_t;
-    switch (error.nativeErrorCode().toInt() & 0xff) {
-    case SQLITE_BUSY_:
-    case SQLITE_LOCKED_: return F::LOCKED;
-    case SQLITE_READONLY_:
-    case SQLITE_CANTOPEN_: return F::READ_ONLY;
-    case SQLITE_FULL_: return F::FULL;
-    case SQLITE_CORRUPT_:
-    case SQLITE_NOTADB_: return F::DAMAGED;
+    switch (code & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED: return F::LOCKED;
+    case SQLITE_READONLY:
+    case SQLITE_CANTOPEN: return F::READ_ONLY;
+    case SQLITE_FULL: return F::FULL;
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB: return F::DAMAGED;
     default: return F::OTHER;
     }
 }
 
-// Qt binds a null text as NULL, which the NOT NULL columns refuse.
-QString notNull(const QString& text)
+// A statement on the connection's own handle, finalized when it goes.
+class Statement
 {
-    return text.isNull() ? QStringLiteral("") : text;
+public:
+    Statement(sqlite3* db, const QString& text)
+    {
+        const QByteArray utf8 = text.toUtf8();
+        code = sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &statement, nullptr);
+    }
+    ~Statement() { sqlite3_finalize(statement); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    operator sqlite3_stmt*() const { return statement; }
+    int code = SQLITE_OK;
+
+private:
+    sqlite3_stmt* statement = nullptr;
+};
+
+void bindText(sqlite3_stmt* statement, int column, const QString& text)
+{
+    // The text outlives the step, so SQLite need not copy it.
+    static const char16_t empty[] = u"";
+    const void* data = text.isNull() ? static_cast<const void*>(empty) : static_cast<const void*>(text.utf16());
+    sqlite3_bind_text16(statement, column, data, int(text.size() * 2), SQLITE_STATIC);
+}
+
+void bindBytes(sqlite3_stmt* statement, int column, const QByteArray& bytes)
+{
+    sqlite3_bind_blob(statement, column, bytes.isNull() ? "" : bytes.constData(), int(bytes.size()), SQLITE_STATIC);
+}
+
+QString textAt(sqlite3_stmt* statement, int column)
+{
+    const void* text = sqlite3_column_text16(statement, column);
+    const int bytes = sqlite3_column_bytes16(statement, column);
+    return text ? QString(reinterpret_cast<const QChar*>(text), bytes / 2) : QString();
+}
+
+QByteArray bytesAt(sqlite3_stmt* statement, int column)
+{
+    const void* blob = sqlite3_column_blob(statement, column);
+    return blob ? QByteArray(static_cast<const char*>(blob), sqlite3_column_bytes(statement, column)) : QByteArray("");
 }
 
 QString connectionName()
@@ -129,7 +166,7 @@ bool MessageArchive::isOpen() const
 void MessageArchive::fail(const QString& what, const QSqlError& error) const
 {
     Failure_t failure;
-    failure.kind = kindOf(error);
+    failure.kind = kindOf(error.nativeErrorCode().toInt());
     const QString reason = error.driverText().isEmpty() ? error.text() : error.databaseText();
     failure.text = QStringLiteral("The archive %1 cannot be %2: %3").arg(QDir::toNativeSeparators(filePath), what, reason);
     throw failure;
@@ -200,7 +237,7 @@ void MessageArchive::openFile()
     QSqlQuery query(db);
     // WAL: a burst is written beside the file and a killed program leaves only
     // whole transactions behind. NORMAL syncs at checkpoints, which is enough for that.
-    for (const char* pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=NORMAL", "PRAGMA cache_size=-16000"})
+    for (const char* pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=NORMAL", "PRAGMA cache_size=-64000"})
         if (!query.exec(QLatin1String(pragma)))
             fail(QStringLiteral("opened"), query.lastError());
     migrate();
@@ -255,46 +292,85 @@ void MessageArchive::close()
     lock.reset();
 }
 
+sqlite3* MessageArchive::handle() const
+{
+    const QVariant handle = QSqlDatabase::database(connection, false).driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3* const*>(handle.data());
+}
+
+MessageArchive::Failure_t MessageArchive::failureOn(sqlite3* db, const QString& what) const
+{
+    return Failure_t{kindOf(sqlite3_errcode(db)), QStringLiteral("The archive %1 cannot be %2: %3")
+                                                      .arg(QDir::toNativeSeparators(filePath), what,
+                                                           QString::fromUtf8(sqlite3_errmsg(db)))};
+}
+
+// Bursts are written on the connection's own handle: through QSqlQuery, binding and
+// converting each value costs about as much as SQLite's own work.
 int MessageArchive::store(const ArchiveRecords_t& records)
 {
     if (records.isEmpty())
         return 0;
-    QSqlDatabase db = QSqlDatabase::database(connection, false);
-    if (!db.transaction())
-        fail(QStringLiteral("written"), db.lastError());
-    QSqlQuery insert(db);
+    sqlite3* db = handle();
+    if (!db)
+        throw Failure_t{Failure_t::OTHER, QStringLiteral("The archive %1 is not open").arg(filePath)};
     QString placeholders = QStringLiteral("?");
     for (int i = 1; i < columnCount; ++i)
         placeholders += QStringLiteral(",?");
-    if (!insert.prepare(QStringLiteral("INSERT INTO messages (%1) VALUES (%2) ON CONFLICT DO NOTHING").arg(columns, placeholders)))
-        fail(QStringLiteral("written"), insert.lastError());
+    Statement insert(db, QStringLiteral("INSERT INTO messages (%1) VALUES (%2) ON CONFLICT DO NOTHING").arg(columns, placeholders));
+    if (insert.code != SQLITE_OK)
+        throw failureOn(db, QStringLiteral("written"));
+    if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+        throw failureOn(db, QStringLiteral("written"));
     int added = 0;
     for (const ArchiveRecord_t& record : records) {
         const DfrLink::OrvanRxMessage_t& m = record.message;
-        const QVariant values[columnCount] = {
-            notNull(record.receiver), int(record.generation), int(record.live), timeMs(m.dateTime), notNull(m.platformId),
-            qint64(m.frequencyHz), m.platformSlotIndex, qint64(m.direction), qint64(m.meanDirection),
-            int(m.dfrDirectionValid), int(m.dfrPositionValid), int(m.periodValid), int(m.crcOk), int(m.band),
-            int(m.modulation), m.level, qint64(m.period), m.dfrLatitude, m.dfrLongitude, qint64(m.dfrDirection),
-            m.rawPayload.isNull() ? QByteArray("") : m.rawPayload, m.payload.isNull() ? QByteArray("") : m.payload,
-            m.flashPosition, notNull(record.label),
-            record.payloadPosition ? QVariant(record.payloadLatitude) : QVariant(QMetaType::fromType<double>()),
-            record.payloadPosition ? QVariant(record.payloadLongitude) : QVariant(QMetaType::fromType<double>())};
-        for (int i = 0; i < columnCount; ++i)
-            insert.bindValue(i, values[i]);
-        if (!insert.exec()) {
-            const QSqlError error = insert.lastError();
-            insert.finish();
-            db.rollback();
-            fail(QStringLiteral("written"), error);
+        bindText(insert, 1, record.receiver);
+        sqlite3_bind_int(insert, 2, int(record.generation));
+        sqlite3_bind_int(insert, 3, record.live ? 1 : 0);
+        sqlite3_bind_int64(insert, 4, timeMs(m.dateTime));
+        bindText(insert, 5, m.platformId);
+        sqlite3_bind_int64(insert, 6, m.frequencyHz);
+        sqlite3_bind_int(insert, 7, m.platformSlotIndex);
+        sqlite3_bind_int64(insert, 8, m.direction);
+        sqlite3_bind_int64(insert, 9, m.meanDirection);
+        sqlite3_bind_int(insert, 10, m.dfrDirectionValid ? 1 : 0);
+        sqlite3_bind_int(insert, 11, m.dfrPositionValid ? 1 : 0);
+        sqlite3_bind_int(insert, 12, m.periodValid ? 1 : 0);
+        sqlite3_bind_int(insert, 13, m.crcOk ? 1 : 0);
+        sqlite3_bind_int(insert, 14, int(m.band));
+        sqlite3_bind_int(insert, 15, int(m.modulation));
+        sqlite3_bind_int(insert, 16, m.level);
+        sqlite3_bind_int64(insert, 17, m.period);
+        sqlite3_bind_double(insert, 18, m.dfrLatitude);
+        sqlite3_bind_double(insert, 19, m.dfrLongitude);
+        sqlite3_bind_int64(insert, 20, m.dfrDirection);
+        bindBytes(insert, 21, m.rawPayload);
+        bindBytes(insert, 22, m.payload);
+        sqlite3_bind_int(insert, 23, m.flashPosition);
+        bindText(insert, 24, record.label);
+        if (record.payloadPosition) {
+            sqlite3_bind_double(insert, 25, record.payloadLatitude);
+            sqlite3_bind_double(insert, 26, record.payloadLongitude);
+        } else {
+            sqlite3_bind_null(insert, 25);
+            sqlite3_bind_null(insert, 26);
         }
-        added += insert.numRowsAffected() > 0 ? 1 : 0;
+        if (sqlite3_step(insert) != SQLITE_DONE) {
+            const Failure_t failure = failureOn(db, QStringLiteral("written"));
+            sqlite3_reset(insert);
+            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+            throw failure;
+        }
+        added += sqlite3_changes(db);
+        sqlite3_reset(insert);
     }
-    insert.finish();
-    if (!db.commit()) {
-        const QSqlError error = db.lastError();
-        db.rollback();
-        fail(QStringLiteral("written"), error);
+    if (sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        const Failure_t failure = failureOn(db, QStringLiteral("written"));
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw failure;
     }
     return added;
 }
@@ -302,14 +378,15 @@ int MessageArchive::store(const ArchiveRecords_t& records)
 ArchiveRecords_t MessageArchive::load(const ArchiveQuery_t& request)
 {
     QStringList where;
-    QVariantList bound;
+    QStringList texts;
+    QVector<qint64> numbers;
     const auto anyOf = [&](const char* column, const QStringList& values) {
         if (values.isEmpty())
             return;
         QStringList marks;
         for (const QString& value : values) {
             marks << QStringLiteral("?");
-            bound << value;
+            texts << value;
         }
         where << QStringLiteral("%1 IN (%2)").arg(QLatin1String(column), marks.join(QLatin1Char(',')));
     };
@@ -317,64 +394,67 @@ ArchiveRecords_t MessageArchive::load(const ArchiveQuery_t& request)
     anyOf("receiver", request.receivers);
     if (request.from.isValid()) {
         where << QStringLiteral("time_ms >= ?");
-        bound << request.from.toMSecsSinceEpoch();
+        numbers << request.from.toMSecsSinceEpoch();
     }
     if (request.to.isValid()) {
         where << QStringLiteral("time_ms <= ?");
-        bound << request.to.toMSecsSinceEpoch();
+        numbers << request.to.toMSecsSinceEpoch();
     }
     QString text = QStringLiteral("SELECT %1 FROM messages").arg(columns);
     if (!where.isEmpty())
         text += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
     text += QStringLiteral(" ORDER BY time_ms, id");
 
-    QSqlQuery query(QSqlDatabase::database(connection, false));
-    query.setForwardOnly(true);
-    if (!query.prepare(text))
-        fail(QStringLiteral("read"), query.lastError());
-    for (int i = 0; i < bound.size(); ++i)
-        query.bindValue(i, bound[i]);
-    if (!query.exec())
-        fail(QStringLiteral("read"), query.lastError());
+    sqlite3* db = handle();
+    if (!db)
+        throw Failure_t{Failure_t::OTHER, QStringLiteral("The archive %1 is not open").arg(filePath)};
+    Statement select(db, text);
+    if (select.code != SQLITE_OK)
+        throw failureOn(db, QStringLiteral("read"));
+    int column = 1;
+    for (const QString& value : std::as_const(texts))
+        bindText(select, column++, value);
+    for (const qint64 value : std::as_const(numbers))
+        sqlite3_bind_int64(select, column++, value);
 
     ArchiveRecords_t records;
-    while (query.next()) {
+    int code = SQLITE_ROW;
+    while ((code = sqlite3_step(select)) == SQLITE_ROW) {
         ArchiveRecord_t record;
         DfrLink::OrvanRxMessage_t& m = record.message;
-        record.receiver = query.value(0).toString();
-        record.generation = DfrLink::DfrVersion_t(query.value(1).toInt());
-        record.live = query.value(2).toInt() != 0;
-        m.dateTime = dateTimeOf(query.value(3).toLongLong());
-        m.platformId = query.value(4).toString();
-        m.frequencyHz = quint32(query.value(5).toLongLong());
-        m.platformSlotIndex = query.value(6).toInt();
-        m.direction = quint32(query.value(7).toLongLong());
-        m.meanDirection = quint32(query.value(8).toLongLong());
-        m.dfrDirectionValid = query.value(9).toInt() != 0;
-        m.dfrPositionValid = query.value(10).toInt() != 0;
-        m.periodValid = query.value(11).toInt() != 0;
-        m.crcOk = query.value(12).toInt() != 0;
-        m.band = DfrLink::OrvanBand_t(query.value(13).toInt());
-        m.modulation = DfrLink::OrvanModulation_t(query.value(14).toInt());
-        m.level = query.value(15).toInt();
-        m.period = quint32(query.value(16).toLongLong());
-        m.dfrLatitude = query.value(17).toDouble();
-        m.dfrLongitude = query.value(18).toDouble();
-        m.dfrDirection = quint32(query.value(19).toLongLong());
-        m.rawPayload = query.value(20).toByteArray();
-        m.payload = query.value(21).toByteArray();
-        m.flashPosition = query.value(22).toInt();
-        record.label = query.value(23).toString();
-        const QVariant latitude = query.value(24);
-        record.payloadPosition = !latitude.isNull();
+        record.receiver = textAt(select, 0);
+        record.generation = DfrLink::DfrVersion_t(sqlite3_column_int(select, 1));
+        record.live = sqlite3_column_int(select, 2) != 0;
+        m.dateTime = dateTimeOf(sqlite3_column_int64(select, 3));
+        m.platformId = textAt(select, 4);
+        m.frequencyHz = quint32(sqlite3_column_int64(select, 5));
+        m.platformSlotIndex = sqlite3_column_int(select, 6);
+        m.direction = quint32(sqlite3_column_int64(select, 7));
+        m.meanDirection = quint32(sqlite3_column_int64(select, 8));
+        m.dfrDirectionValid = sqlite3_column_int(select, 9) != 0;
+        m.dfrPositionValid = sqlite3_column_int(select, 10) != 0;
+        m.periodValid = sqlite3_column_int(select, 11) != 0;
+        m.crcOk = sqlite3_column_int(select, 12) != 0;
+        m.band = DfrLink::OrvanBand_t(sqlite3_column_int(select, 13));
+        m.modulation = DfrLink::OrvanModulation_t(sqlite3_column_int(select, 14));
+        m.level = sqlite3_column_int(select, 15);
+        m.period = quint32(sqlite3_column_int64(select, 16));
+        m.dfrLatitude = sqlite3_column_double(select, 17);
+        m.dfrLongitude = sqlite3_column_double(select, 18);
+        m.dfrDirection = quint32(sqlite3_column_int64(select, 19));
+        m.rawPayload = bytesAt(select, 20);
+        m.payload = bytesAt(select, 21);
+        m.flashPosition = sqlite3_column_int(select, 22);
+        record.label = textAt(select, 23);
+        record.payloadPosition = sqlite3_column_type(select, 24) != SQLITE_NULL;
         if (record.payloadPosition) {
-            record.payloadLatitude = latitude.toDouble();
-            record.payloadLongitude = query.value(25).toDouble();
+            record.payloadLatitude = sqlite3_column_double(select, 24);
+            record.payloadLongitude = sqlite3_column_double(select, 25);
         }
         records.append(std::move(record));
     }
-    if (query.lastError().isValid())
-        fail(QStringLiteral("read"), query.lastError());
+    if (code != SQLITE_DONE)
+        throw failureOn(db, QStringLiteral("read"));
     return records;
 }
 

@@ -7,6 +7,8 @@
 
 #include "archive/ArchiveRecord.h"
 
+struct sqlite3;
+
 namespace Vantrel::Archive {
 
 // The messages archive: one SQLite file that keeps every message once. Used from
@@ -55,6 +57,9 @@ private:
     void migrate();
     // Throws "The archive <file> cannot be <what>: <reason>".
     [[noreturn]] void fail(const QString& what, const QSqlError& error) const;
+    Failure_t failureOn(sqlite3* db, const QString& what) const;
+    // SQLite's handle of the connection, null when it is not open.
+    sqlite3* handle() const;
 
     QString filePath;
     QString connection;

@@ -1,6 +1,6 @@
 # Sourced by the other scripts: installs what a fresh Debian 12 machine lacks.
 VANTREL_PACKAGES=(cmake ninja-build ccache g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
-    libgeographiclib-dev qt6-charts-dev libqt6opengl6-dev libqt6sql6-sqlite)
+    libgeographiclib-dev qt6-charts-dev libqt6opengl6-dev libqt6sql6-sqlite libsqlite3-dev)
 
 vantrel_ensure_packages() {
     local missing=()

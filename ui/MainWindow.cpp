@@ -114,6 +114,7 @@ MainWindow::MainWindow()
     ui->comboBoxHardwareCompassMode->addItems(compassModes);
 
     setupRxTable();
+    setupArchive();
 
     setupSlotTables();
 

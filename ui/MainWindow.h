@@ -42,6 +42,12 @@ namespace Vantrel::Utils {
 class FlashDumpInfo;
 }
 
+namespace Vantrel::Archive {
+class ArchiveKeeper;
+struct ArchiveQuery_t;
+struct ArchiveRecord_t;
+}
+
 namespace Vantrel::Ui {
 
 // The application's one window. Its functions are spread over several source
@@ -70,6 +76,8 @@ public:
     // Rows of the messages table, filtered out or not.
     int rxRowCount() const;
     RxTableModel* rxTableModel() const { return rxModel; }
+    // Keeps every message the table takes; null when none was made.
+    Archive::ArchiveKeeper* archiveKeeper() const { return archive; }
     // Writes a read area to the dumps folder when dumps are on, with what decoding
     // it needs beside it (`info`, or the receiver as it is now); a failure only warns.
     void saveFlashDataToFile(const QByteArray& data, const QString& suffix,
@@ -314,6 +322,10 @@ private:
 
     // Model, columns and fonts of the messages table.
     void setupRxTable();
+    // The archive of the messages the table takes, and its page, which loads them back.
+    void setupArchive();
+    void loadFromArchive(const Archive::ArchiveQuery_t& query);
+    void showArchivedRows(const QVector<Archive::ArchiveRecord_t>& records);
     // The connected receiver's generation as the traffic log names it.
     QString logGenerationText() const;
 
@@ -361,6 +373,8 @@ private:
     bool persistentWidgetsConnected = false;
     Com::DfrLink dfrLink;
     RxTableModel* rxModel = nullptr;
+    Archive::ArchiveKeeper* archive = nullptr;
+    class ArchiveTab* archiveTab = nullptr;
     TrafficLog trafficLog;
     bool flashDumpEnabled = false;
     bool flashCrcCheckEnabled = true;

@@ -11,6 +11,7 @@
 
 #include "ui/GpsFormatWidget.h"
 #include "ui/GpsFormatsTableModel.h"
+#include "ui/ArchiveTab.h"
 #include "ui/LocateTab.h"
 #include "ui/PlatformsTableModel.h"
 #include "ui_UiMainWindow.h"
@@ -182,11 +183,12 @@ void MainWindow::slotUpdateUartLinkStatus(const QString& statusString)
 void MainWindow::setDeviceTabsEnabled(bool enabled)
 {
     // Settings stays usable without a receiver; so does Terminal, where a lost
-    // connection explains itself, and Messages and Locate, to look at flash dumps,
-    // whose receiver widgets do not.
+    // connection explains itself, and Messages, Locate and Archive, to look at
+    // flash dumps and past messages, whose receiver widgets do not.
     for (int tab = 0; tab < ui->tabWidget->count(); ++tab) {
         QWidget* page = ui->tabWidget->widget(tab);
-        if (page != ui->tabSettings && page != ui->tabRx && page != ui->tabTerminal && !qobject_cast<LocateTab*>(page))
+        if (page != ui->tabSettings && page != ui->tabRx && page != ui->tabTerminal && !qobject_cast<LocateTab*>(page) &&
+            !qobject_cast<ArchiveTab*>(page))
             ui->tabWidget->setTabEnabled(tab, enabled);
     }
     // The traffic log is the receiver's own: without one there is nothing to log to.

@@ -23,6 +23,7 @@
 #include "ui/PlatformsTableModel.h"
 #include "ui/RxTableColumns.h"
 #include "ui/RxTableModel.h"
+#include "archive/ArchiveKeeper.h"
 #include "ui_UiMainWindow.h"
 #include "utils/FlashDumpInfo.h"
 #include "utils/GpsFormat.h"
@@ -76,6 +77,9 @@ int MainWindow::rxRowCount() const
 void MainWindow::endRxBurst()
 {
     rxModel->flushQueuedRows();
+    // The burst goes into the archive as one transaction.
+    if (archive)
+        archive->endBurst();
     QTableView* table = ui->tableWidgetRx;
     table->resizeColumnsToContents();
     table->sortByColumn(RXCOLUMN_POSITION, Qt::DescendingOrder);

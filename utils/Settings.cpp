@@ -130,4 +130,25 @@ void Settings::saveWindowState(const WindowState_t& state)
         qWarning().noquote() << QStringLiteral("Unable to write the settings file %1").arg(file().absoluteFilePath());
 }
 
+// --- archive
+
+Settings::ArchiveSettings_t Settings::loadArchiveSettings() const
+{
+    ArchiveSettings_t archive;
+    QString file = QLatin1String(defaultArchiveFile);
+    try {
+        const auto settings = getSettings(0);
+        bool ok = false;
+        const int enabled = settings->value(QStringLiteral("Archive/enabled")).toString().toInt(&ok, 10);
+        archive.enabled = !ok || enabled != 0;
+        const QString chosen = settings->value(QStringLiteral("Archive/file")).toString().trimmed();
+        if (!chosen.isEmpty())
+            file = chosen;
+    } catch (const Tarsk::Utils::Exception&) {
+        // a first run: the defaults
+    }
+    archive.file = QDir::cleanPath(QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(file));
+    return archive;
+}
+
 } // namespace Vantrel::Utils

@@ -59,6 +59,16 @@ public:
     WindowState_t loadWindowState() const;
     void saveWindowState(const WindowState_t& state);
 
+    // The messages archive, in the group "Archive": "file", a path taken from the
+    // executable's folder when relative, and "enabled", 0 to keep no archive.
+    struct ArchiveSettings_t
+    {
+        bool enabled = true;
+        QString file;  // absolute
+    };
+    static constexpr const char* defaultArchiveFile = "../Archive/vantrel.sqlite";
+    ArchiveSettings_t loadArchiveSettings() const;
+
 private:
     explicit Settings(const QFileInfo& file);
 };

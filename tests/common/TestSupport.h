@@ -28,17 +28,18 @@ inline bool writeFile(const QString& path, const QString& content)
 }
 
 // The window reloads this file when it is built, so tests write what they need here first.
-inline bool writeSettings(int commandTimeoutMs, int keepAliveTimeoutMs, int keepAlivePeriodMs)
+inline bool writeSettings(int commandTimeoutMs, int keepAliveTimeoutMs, int keepAlivePeriodMs, const QString& more = {})
 {
     return writeFile(settingsPath(), QStringLiteral("[General]\nprintUartDebugInfo=0\nprintAtCmdDebugInfo=0\n"
                                                     "dfrCommandTimeoutMs=%1\nkeepAliveTimeoutMs=%2\n"
                                                     "keepAlivePeriodMs=%3\nkeepChecksumErrorOnNprDfr500=0\n"
                                                     "nprMessagesFormat=2\n"
                                                     // No refresh of its own cuts into what a test sends.
-                                                    "[Display]\nstatusRefreshSeconds=0\n")
+                                                    "[Display]\nstatusRefreshSeconds=0\n%4")
                                          .arg(commandTimeoutMs)
                                          .arg(keepAliveTimeoutMs)
-                                         .arg(keepAlivePeriodMs));
+                                         .arg(keepAlivePeriodMs)
+                                         .arg(more));
 }
 
 inline QString readFile(const QString& path)

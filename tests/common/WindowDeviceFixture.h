@@ -26,11 +26,12 @@ protected:
     QList<Dialogs::Request_t> asked;              // questions, in order
     int reply = 0;                                // to every question unless `answer` decides: 0 the first button
     std::function<int(const Dialogs::Request_t&)> answer = [this](const Dialogs::Request_t&) { return reply; };
+    QString moreSettings;  // added to the settings file the window starts with
 
     // The window reloads the settings file when it is built, so the file is written first.
     void startWindow(int keepAliveTimeoutMs = 500, int keepAlivePeriodMs = 600000)
     {
-        QVERIFY(TestSupport::writeSettings(2000, keepAliveTimeoutMs, keepAlivePeriodMs));
+        QVERIFY(TestSupport::writeSettings(2000, keepAliveTimeoutMs, keepAlivePeriodMs, moreSettings));
         Dialogs::setResponder([this](const Dialogs::Request_t& request) -> QVariant {
             if (request.kind != Dialogs::Request_t::QUESTION)
                 return chosenFile;

@@ -41,7 +41,7 @@ private Q_SLOTS:
 
         auto* tab = window->findChild<Ui::LocateTab*>();
         QVERIFY(tab);
-        QCOMPARE(ui->tabWidget->indexOf(tab), ui->tabWidget->count() - 1);
+        QCOMPARE(ui->tabWidget->indexOf(tab), ui->tabWidget->count() - 2);  // then Archive
         const Locate::SearchLog& log = tab->searchLog();
         // Only the searched platform beacons.
         QTRY_VERIFY_WITH_TIMEOUT(log.platformCount() == 1 && log.platform(0).bearings.size() >= 40, 20000);

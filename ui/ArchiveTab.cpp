@@ -1,0 +1,244 @@
+#include "ui/ArchiveTab.h"
+
+#include <QCheckBox>
+#include <QDateTimeEdit>
+#include <QDir>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include "archive/ArchiveKeeper.h"
+#include "ui/ArchivePlatformsModel.h"
+
+namespace Vantrel::Ui {
+
+namespace {
+
+QString generationText(Com::DfrLink::DfrVersion_t generation)
+{
+    switch (generation) {
+    case Com::DfrLink::DFR_V1: return QStringLiteral("DFR V1");
+    case Com::DfrLink::DFR_V2: return QStringLiteral("DFR V2");
+    default: return QStringLiteral("generation unknown");
+    }
+}
+
+} // namespace
+
+ArchiveTab::ArchiveTab(Archive::ArchiveKeeper* keeper, QWidget* parent) : QWidget(parent), keeper(keeper)
+{
+    setObjectName(QStringLiteral("tabArchive"));
+    auto* layout = new QVBoxLayout(this);
+
+    // What the archive is and holds.
+    auto* top = new QHBoxLayout;
+    state = new QLabel;
+    state->setWordWrap(true);
+    state->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    refresh = new QPushButton(QStringLiteral("Refresh"));
+    top->addWidget(state, 1);
+    top->addWidget(refresh);
+    layout->addLayout(top);
+
+    // The choice: platforms, receivers, time range.
+    auto* lists = new QHBoxLayout;
+    auto* platformsBox = new QGroupBox(QStringLiteral("Platforms (none selected: all)"));
+    auto* platformsLayout = new QVBoxLayout(platformsBox);
+    platforms = new ArchivePlatformsModel(this);
+    platformsView = new QTableView;
+    platformsView->setObjectName(QStringLiteral("tableViewArchivePlatforms"));
+    platformsView->setModel(platforms);
+    platformsView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    platformsView->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    platformsView->setSortingEnabled(true);
+    platformsView->sortByColumn(ArchivePlatformsModel::COLUMN_ID, Qt::AscendingOrder);
+    platformsView->verticalHeader()->hide();
+    platformsView->horizontalHeader()->setStretchLastSection(true);
+    platformsLayout->addWidget(platformsView);
+    lists->addWidget(platformsBox, 3);
+
+    auto* side = new QVBoxLayout;
+    auto* receiversBox = new QGroupBox(QStringLiteral("Receivers"));
+    auto* receiversLayout = new QVBoxLayout(receiversBox);
+    receivers = new QListWidget;
+    receivers->setObjectName(QStringLiteral("listWidgetArchiveReceivers"));
+    receiversLayout->addWidget(receivers);
+    side->addWidget(receiversBox, 1);
+
+    auto* timeBox = new QGroupBox(QStringLiteral("Time range"));
+    auto* form = new QFormLayout(timeBox);
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    for (auto [enabled, edit, name] : {std::tuple{&fromEnabled, &from, "From"}, std::tuple{&toEnabled, &to, "To"}}) {
+        *enabled = new QCheckBox(QString::fromLatin1(name));
+        *edit = new QDateTimeEdit(now);
+        (*edit)->setTimeSpec(Qt::UTC);
+        (*edit)->setDisplayFormat(QStringLiteral("yyyy-MM-dd HH:mm:ss 'UTC'"));
+        (*edit)->setCalendarPopup(true);
+        (*edit)->setEnabled(false);
+        connect(*enabled, &QCheckBox::toggled, *edit, &QWidget::setEnabled);
+        connect(*enabled, &QCheckBox::toggled, this, &ArchiveTab::updateChoice);
+        connect(*edit, &QDateTimeEdit::dateTimeChanged, this, &ArchiveTab::updateChoice);
+        form->addRow(*enabled, *edit);
+    }
+    side->addWidget(timeBox);
+    lists->addLayout(side, 2);
+    layout->addLayout(lists, 1);
+
+    // Loading.
+    auto* bottom = new QHBoxLayout;
+    choice = new QLabel;
+    load = new QPushButton(QStringLiteral("Load into the messages table"));
+    load->setObjectName(QStringLiteral("pushButtonArchiveLoad"));
+    outcome = new QLabel;
+    bottom->addWidget(choice, 1);
+    bottom->addWidget(outcome);
+    bottom->addWidget(load);
+    layout->addLayout(bottom);
+
+    summaryTimer.setSingleShot(true);
+    summaryTimer.setInterval(summaryDelayMs);
+    connect(&summaryTimer, &QTimer::timeout, keeper, &Archive::ArchiveKeeper::refreshSummary);
+    connect(refresh, &QPushButton::clicked, keeper, &Archive::ArchiveKeeper::refreshSummary);
+    connect(load, &QPushButton::clicked, this, [this] { Q_EMIT sigLoadRequested(query()); });
+    connect(platformsView->selectionModel(), &QItemSelectionModel::selectionChanged, this, &ArchiveTab::updateChoice);
+    connect(receivers, &QListWidget::itemChanged, this, &ArchiveTab::updateChoice);
+
+    connect(keeper, &Archive::ArchiveKeeper::sigReady, this, [this] {
+        showState();
+        this->keeper->refreshSummary();
+    });
+    connect(keeper, &Archive::ArchiveKeeper::sigWarning, this, [this](const QString& text) {
+        if (!this->keeper->isOn())
+            offReason = text;
+        showState();
+    });
+    connect(keeper, &Archive::ArchiveKeeper::sigSummary, this, &ArchiveTab::showSummary);
+    // New messages show in the counts while the page is looked at.
+    connect(keeper, &Archive::ArchiveKeeper::sigStored, this, [this](int added) {
+        if (added > 0 && isVisible() && !summaryTimer.isActive())
+            summaryTimer.start();
+    });
+    showState();
+    updateChoice();
+}
+
+void ArchiveTab::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (keeper->isReady())
+        keeper->refreshSummary();
+}
+
+void ArchiveTab::showState()
+{
+    const bool on = keeper->isOn();
+    refresh->setEnabled(on);
+    load->setEnabled(on);
+    if (!on) {
+        state->setText(offReason.isEmpty() ? QStringLiteral("No archive is kept: it is switched off in the settings file.")
+                                           : QStringLiteral("No archive is kept this session. %1").arg(offReason));
+        return;
+    }
+    const QString file = QDir::toNativeSeparators(keeper->path());
+    if (!keeper->isReady())
+        state->setText(QStringLiteral("Opening the archive %1…").arg(file));
+    else if (archived < 0)
+        state->setText(QStringLiteral("Archive %1").arg(file));
+    else
+        state->setText(QStringLiteral("Archive %1: %2 messages, %3 platforms, %4 receivers")
+                           .arg(file)
+                           .arg(archived)
+                           .arg(platforms->rowCount())
+                           .arg(receivers->count()));
+}
+
+void ArchiveTab::showSummary(const Archive::ArchiveSummary_t& summary)
+{
+    // The choice survives a new summary.
+    const Archive::ArchiveQuery_t chosen = query();
+    QStringList unticked;
+    for (int row = 0; row < receivers->count(); ++row)
+        if (receivers->item(row)->checkState() != Qt::Checked)
+            unticked << receivers->item(row)->data(Qt::UserRole).toString();
+
+    platforms->setPlatforms(summary.platforms);
+    QItemSelection selection;
+    for (const QString& id : chosen.platformIds) {
+        const int row = platforms->rowOf(id);
+        if (row >= 0)
+            selection.select(platforms->index(row, 0), platforms->index(row, ArchivePlatformsModel::COLUMN_TOTAL - 1));
+    }
+    platformsView->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    platformsView->resizeColumnsToContents();
+
+    {
+        const QSignalBlocker blocker(receivers);
+        receivers->clear();
+        for (const Archive::ArchiveSummary_t::Receiver_t& receiver : summary.receivers) {
+            const QString serial = receiver.serialNumber.isEmpty() ? QStringLiteral("(no serial number)") : receiver.serialNumber;
+            auto* item = new QListWidgetItem(
+                QStringLiteral("%1, %2: %3 messages").arg(serial, generationText(receiver.generation)).arg(receiver.count),
+                receivers);
+            item->setData(Qt::UserRole, receiver.serialNumber);
+            item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+            item->setCheckState(unticked.contains(receiver.serialNumber) ? Qt::Unchecked : Qt::Checked);
+        }
+    }
+    archived = summary.count;
+    showState();
+    updateChoice();
+}
+
+Archive::ArchiveQuery_t ArchiveTab::query() const
+{
+    Archive::ArchiveQuery_t query;
+    for (const QModelIndex& index : platformsView->selectionModel()->selectedRows())
+        query.platformIds << platforms->idAt(index.row());
+    // Every receiver ticked leaves the list empty, which also takes those archived later.
+    const QStringList ticked = tickedReceivers();
+    if (ticked.size() < receivers->count())
+        query.receivers = ticked;
+    if (fromEnabled->isChecked())
+        query.from = from->dateTime();
+    if (toEnabled->isChecked())
+        query.to = to->dateTime();
+    return query;
+}
+
+QStringList ArchiveTab::tickedReceivers() const
+{
+    QStringList ticked;
+    for (int row = 0; row < receivers->count(); ++row)
+        if (receivers->item(row)->checkState() == Qt::Checked)
+            ticked << receivers->item(row)->data(Qt::UserRole).toString();
+    return ticked;
+}
+
+void ArchiveTab::updateChoice()
+{
+    const Archive::ArchiveQuery_t chosen = query();
+    const qsizetype ticked = tickedReceivers().size();
+    const QString which = chosen.platformIds.isEmpty()      ? QStringLiteral("every platform")
+                          : chosen.platformIds.size() == 1 ? QStringLiteral("platform %1").arg(chosen.platformIds.first())
+                                                           : QStringLiteral("%1 platforms").arg(chosen.platformIds.size());
+    const QString heard = ticked == receivers->count()
+                              ? QStringLiteral("any receiver")
+                              : QStringLiteral("%1 of %2 receivers").arg(ticked).arg(receivers->count());
+    choice->setText(QStringLiteral("To load: %1, heard by %2.").arg(which, heard));
+    load->setEnabled(keeper->isOn() && (ticked > 0 || receivers->count() == 0));
+}
+
+void ArchiveTab::showLoaded(int count)
+{
+    outcome->setText(count == 0 ? QStringLiteral("Nothing archived matches.")
+                                : QStringLiteral("%1 messages loaded.").arg(count));
+}
+
+} // namespace Vantrel::Ui

@@ -1,0 +1,72 @@
+// The messages archive: every message the table takes is kept, and the Archive
+// page loads what it keeps back into the table and Locate.
+#include "ui/MainWindow.h"
+
+#include <QTableView>
+
+#include "archive/ArchiveKeeper.h"
+#include "ui/ArchiveRows.h"
+#include "ui/ArchiveTab.h"
+#include "ui/Dialogs.h"
+#include "ui/RxTableColumns.h"
+#include "ui/RxTableModel.h"
+#include "ui_UiMainWindow.h"
+#include "utils/Settings.h"
+
+namespace Vantrel::Ui {
+
+void MainWindow::setupArchive()
+{
+    archive = new Archive::ArchiveKeeper(this);
+    archiveTab = new ArchiveTab(archive, ui->tabWidget);
+    ui->tabWidget->addTab(archiveTab, QStringLiteral("Archive"));
+
+    // Rows loaded from the archive are there already.
+    connect(rxModel, &RxTableModel::sigRowTaken, archive, [this](const RxTableModel::Row_t& row) {
+        if (!row.fromArchive)
+            archive->add(archiveRecordOf(row));
+    });
+    // Logged, so that the status bar shows it and the log keeps it.
+    connect(archive, &Archive::ArchiveKeeper::sigWarning, this,
+            [](const QString& text) { qWarning().noquote() << text; });
+    connect(archiveTab, &ArchiveTab::sigLoadRequested, this, &MainWindow::loadFromArchive);
+    connect(archive, &Archive::ArchiveKeeper::sigLoaded, this, &MainWindow::showArchivedRows);
+
+    const Utils::Settings::ArchiveSettings_t settings = Utils::Settings::instance()->loadArchiveSettings();
+    if (settings.enabled)
+        archive->open(settings.file);
+}
+
+void MainWindow::loadFromArchive(const Archive::ArchiveQuery_t& query)
+{
+    if (rxRowCount() > 0) {
+        const int answer = Dialogs::askChoice(
+            this, QStringLiteral("Messages table contains data"),
+            QStringLiteral("The messages table holds %1 messages. Load the archived ones in their place, or beside them?")
+                .arg(rxRowCount()),
+            {QStringLiteral("Replace"), QStringLiteral("Add"), QStringLiteral("Cancel")}, 0, 2);
+        if (answer == 2 || answer < 0)
+            return;
+        // What the table held is in the archive already, unless the archive is off.
+        if (answer == 0)
+            slotClearRxTable();
+    }
+    archive->load(query);
+}
+
+void MainWindow::showArchivedRows(const QVector<Archive::ArchiveRecord_t>& records)
+{
+    QTableView* table = ui->tableWidgetRx;
+    if (table->isSortingEnabled())
+        table->setSortingEnabled(false);
+    for (const Archive::ArchiveRecord_t& record : records)
+        rxModel->queueRow(rowOf(record));
+    rxModel->flushQueuedRows();
+    table->resizeColumnsToContents();
+    table->sortByColumn(RXCOLUMN_TIME, Qt::DescendingOrder);
+    table->setSortingEnabled(true);
+    archiveTab->showLoaded(int(records.size()));
+    showSuccess(QStringLiteral("%1 archived messages loaded into the messages table and Locate").arg(records.size()));
+}
+
+} // namespace Vantrel::Ui
