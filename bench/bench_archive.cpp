@@ -4,6 +4,7 @@
 // its size, a query for one platform and a load of one read into the messages table.
 // Usage: bench_archive [messages per read, default 100000] [seed, default 20261207]
 #include <QElapsedTimer>
+#include <QFile>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QLoggingCategory>
@@ -194,6 +195,10 @@ try {
     decodeMs(area, favorites, [&](const DfrLink::OrvanRxMessage_t& m) { read.append(recordOf(m)); });
     std::printf("Archive: one flash read of %d messages (%lld KB), seed %llu\n", int(read.size()),
                 qint64(area.size()) / 1024, static_cast<unsigned long long>(seed));
+    // The machine is shared: what else ran beside us weighs on every figure below.
+    QFile loadAverage(QStringLiteral("/proc/loadavg"));
+    if (loadAverage.open(QIODevice::ReadOnly))
+        std::printf("Load average at the start: %s", loadAverage.readLine().constData());
 
     const double alone = decodeMs(area, favorites, [](const DfrLink::OrvanRxMessage_t& m) { (void)recordOf(m); });
     const double csv = csvMs(dir.filePath(QStringLiteral("read.csv")), area, favorites);
