@@ -215,7 +215,8 @@ try {
     std::printf("  %-40s %9.0f %12s\n", "decode only (baseline)", alone, "-");
     std::printf("  %-40s %9.0f %12.0f   (%.0f ms of it after endBurst)\n", "decode + archive, first read",
                 first.totalMs, first.totalMs - alone, first.waitMs);
-    std::printf("  %-40s %9.0f %12.0f\n", "decode + CSV through QSaveFile (baseline)", csv, csv - alone);
+    std::printf("  %-40s %9.0f %12.0f   (%.1f bytes per message)\n", "decode + CSV through QSaveFile (baseline)", csv,
+                csv - alone, double(QFileInfo(dir.filePath(QStringLiteral("read.csv"))).size()) / count);
     std::printf("  rows added %d of %d; longest gap of the window thread's 5 ms timer while writing: %.1f ms\n",
                 first.added, count, first.longestGapMs);
     check(first.added == int(read.size()), "every message of the read is stored");
