@@ -60,6 +60,9 @@ using ArchiveRecords_t = QVector<ArchiveRecord_t>;
 
 } // namespace Vantrel::Archive
 
+// Qt's own types and plain values only: a burst grows by moving memory, not records.
+Q_DECLARE_TYPEINFO(Vantrel::Archive::ArchiveRecord_t, Q_RELOCATABLE_TYPE);
+
 Q_DECLARE_METATYPE(Vantrel::Archive::ArchiveQuery_t)
 Q_DECLARE_METATYPE(Vantrel::Archive::ArchiveSummary_t)
 Q_DECLARE_METATYPE(Vantrel::Archive::ArchiveRecords_t)
