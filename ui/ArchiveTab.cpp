@@ -60,6 +60,8 @@ ArchiveTab::ArchiveTab(Archive::ArchiveKeeper* keeper, QWidget* parent) : QWidge
     platformsView->setSortingEnabled(true);
     platformsView->sortByColumn(ArchivePlatformsModel::COLUMN_ID, Qt::AscendingOrder);
     platformsView->verticalHeader()->hide();
+    // Columns fit their texts as summaries come, the last one taking what is left.
+    platformsView->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     platformsView->horizontalHeader()->setStretchLastSection(true);
     platformsLayout->addWidget(platformsView);
     lists->addWidget(platformsBox, 3);
@@ -176,7 +178,6 @@ void ArchiveTab::showSummary(const Archive::ArchiveSummary_t& summary)
             selection.select(platforms->index(row, 0), platforms->index(row, ArchivePlatformsModel::COLUMN_TOTAL - 1));
     }
     platformsView->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
-    platformsView->resizeColumnsToContents();
 
     {
         const QSignalBlocker blocker(receivers);
