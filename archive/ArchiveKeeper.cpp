@@ -42,9 +42,14 @@ ArchiveKeeper::ArchiveKeeper(QObject* parent) : QObject(parent)
 ArchiveKeeper::~ArchiveKeeper()
 {
     flush();
-    // The worker ends its queue, the last burst included, and closes the file in its own thread.
-    QMetaObject::invokeMethod(worker, &ArchiveWorker::close, Qt::QueuedConnection);
-    thread.quit();
+    // The worker ends its queue, the last burst included, then closes the file and stops its thread from there.
+    QMetaObject::invokeMethod(
+        worker,
+        [w = worker] {
+            w->close();
+            QThread::currentThread()->quit();
+        },
+        Qt::QueuedConnection);
     thread.wait();
     delete worker;
 }

@@ -26,7 +26,7 @@ foreach(deb IN ITEMS ${program_deb} ${simulator_deb})
     check(depends MATCHES "libqt6core6" MESSAGE "${deb} does not depend on the Qt runtime: ${depends}")
 endforeach()
 execute_process(COMMAND dpkg-deb -f "${program_deb}" Depends OUTPUT_VARIABLE depends)
-foreach(qt IN ITEMS libqt6gui6 libqt6widgets6 libqt6serialport6)
+foreach(qt IN ITEMS libqt6gui6 libqt6widgets6 libqt6serialport6 libqt6sql6-sqlite)
     check(depends MATCHES "${qt}" MESSAGE "the program's package does not depend on ${qt}: ${depends}")
 endforeach()
 # The simulator is a tool of its own: the program's package must not carry it.

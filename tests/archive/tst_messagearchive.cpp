@@ -8,6 +8,7 @@
 #include <QTest>
 #include <csignal>
 
+#include "archive/ArchiveKeeper.h"
 #include "archive/MessageArchive.h"
 
 using namespace Vantrel::Archive;
@@ -258,6 +259,21 @@ private Q_SLOTS:
             QVERIFY2(failure.text.contains(reason), qPrintable(failure.text));
         }
         QVERIFY(!second.isOpen());
+    }
+
+    // The program closing hands over what it gathered and waits for it to be written.
+    void closingKeepsGathered()
+    {
+        auto* keeper = new ArchiveKeeper;
+        keeper->open(path());
+        QTRY_VERIFY_WITH_TIMEOUT(keeper->isReady(), 5000);
+        ArchiveRecord_t live = record(1);
+        live.live = true;
+        keeper->add(live);
+        delete keeper;
+        MessageArchive archive;
+        archive.open(path());
+        QCOMPARE(archive.count(), 1);
     }
 
     // Killed in the middle of a burst, the archive opens again with whole bursts only.
