@@ -21,13 +21,10 @@ bool ArchiveWorker::attempt(Operation operation)
             return false;
         }
     }
-    // Damage found in use: the file is set aside by opening it anew, and the work tried once more.
-    const QString path = archive->path();
+    // Damage found in use: the file is set aside for a new one, and the work tried once more.
     try {
-        archive->close();
-        const QString note = archive->open(path);
-        Q_EMIT sigOpened(path, note.isEmpty() ? QStringLiteral("The archive %1 was damaged and was opened anew").arg(path)
-                                               : note);
+        const QString note = archive->setAside();
+        Q_EMIT sigOpened(archive->path(), note);
         operation();
         return true;
     } catch (const MessageArchive::Failure_t& failure) {

@@ -208,8 +208,13 @@ QString MessageArchive::open(const QString& path)
             throw;
         }
     }
-    // Set aside, never deleted: what it still holds may be saved by hand.
-    {
+    return setAside();
+}
+
+QString MessageArchive::setAside()
+{
+    // Set aside, never deleted: what it still holds may be saved by hand. The lock stays ours.
+    if (QSqlDatabase::contains(connection)) {
         QSqlDatabase::database(connection, false).close();
         QSqlDatabase::removeDatabase(connection);
     }

@@ -37,6 +37,9 @@ public:
     // renamed aside with a time stamp and a new one made; the text returned says
     // so, and is empty otherwise. Throws Failure_t.
     QString open(const QString& path);
+    // Renames the open file aside, damaged in use, and starts a new one in its
+    // place; returns what was done. Throws Failure_t.
+    QString setAside();
     void close();
     bool isOpen() const;
     QString path() const { return filePath; }

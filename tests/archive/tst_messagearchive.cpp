@@ -1,6 +1,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -9,6 +10,7 @@
 #include <csignal>
 
 #include "archive/ArchiveKeeper.h"
+#include "archive/ArchiveWorker.h"
 #include "archive/MessageArchive.h"
 
 using namespace Vantrel::Archive;
@@ -177,6 +179,36 @@ private Q_SLOTS:
         QVERIFY(kept.open(QIODevice::ReadOnly));
         QCOMPARE(kept.readAll(), garbage);
         QCOMPARE(archive.store({record(1)}), 1);
+    }
+
+    // Damage found in use, past an intact first page: set aside too, and the work done on a new archive.
+    void damagedInUse()
+    {
+        {
+            MessageArchive archive;
+            archive.open(path());
+            ArchiveRecords_t many;
+            for (int i = 0; i < 3000; ++i)
+                many.append(record(i));
+            archive.store(many);
+        }
+        QFile file(path());
+        QVERIFY(file.open(QIODevice::ReadWrite) && file.size() > 65536);
+        file.seek(4096);
+        file.write(QByteArray(int(file.size()) - 4096, '\xa5'));
+        file.close();
+
+        ArchiveWorker worker;
+        QSignalSpy opened(&worker, &ArchiveWorker::sigOpened);
+        QSignalSpy loaded(&worker, &ArchiveWorker::sigLoaded);
+        QSignalSpy failed(&worker, &ArchiveWorker::sigFailed);
+        worker.open(path());
+        worker.load(1, {});
+        QCOMPARE(failed.size(), 0);
+        QCOMPARE(opened.size(), 2);
+        QVERIFY2(opened.at(1).at(1).toString().contains("set aside"), qPrintable(opened.at(1).at(1).toString()));
+        QCOMPARE(loaded.size(), 1);
+        QCOMPARE(loaded.at(0).at(1).value<ArchiveRecords_t>().size(), 0);
     }
 
     // A file of the first format keeps its messages and takes the new columns.
