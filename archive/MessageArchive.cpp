@@ -218,7 +218,11 @@ QString MessageArchive::setAside()
         QSqlDatabase::database(connection, false).close();
         QSqlDatabase::removeDatabase(connection);
     }
-    const QString aside = setAsideName(filePath, QDateTime::currentDateTimeUtc());
+    // Two set aside within one second keep apart.
+    const QString stamped = setAsideName(filePath, QDateTime::currentDateTimeUtc());
+    QString aside = stamped;
+    for (int n = 2; QFile::exists(aside); ++n)
+        aside = QStringLiteral("%1-%2").arg(stamped).arg(n);
     if (!QFile::rename(filePath, aside)) {
         close();
         throw Failure_t{Failure_t::DAMAGED, QStringLiteral("The archive %1 is damaged and cannot be set aside")
