@@ -1,9 +1,6 @@
 // Firmware upload and mode switch on the simulated receiver: image file rules, frames, failures, progress.
 #include "tests/common/WindowDeviceFixture.h"
 
-Q_DECLARE_METATYPE(Vantrel::Sim::DeviceState::Profile_t)
-Q_DECLARE_METATYPE(Vantrel::Sim::DfrSimulator::FaultMode_t)
-
 const QByteArray header = "TALVEN GONIO_V2 FIRMWARE VERSION : 1.4";
 
 class TestDfrLinkFirmware : public WindowDeviceFixture
@@ -89,9 +86,8 @@ private Q_SLOTS:
                     (error.isEmpty() ? QStringList{"WRSC:", "REBO:"} : QStringList());
         QCOMPARE(frames.filter(QRegularExpression("^(?!GSN|LIG)")), lines);
         QCOMPARE(connected(), !error.isEmpty());
-        const QTableWidget* log = ui->tableWidgetLogger;  // its last rows
-        const auto last = [log](int back) { return log->item(log->rowCount() - back, log->columnCount() - 1)->text(); };
-        QCOMPARE(last(2) == disconnection && last(1).startsWith("Waiting for"), error.isEmpty());
+        const QStringList log = logRows();  // its last rows
+        QCOMPARE(log.value(log.size() - 2) == disconnection && log.last().startsWith("Waiting for"), error.isEmpty());
     }
 
     void progress_data()
@@ -135,10 +131,7 @@ private Q_SLOTS:
         QCOMPARE(flash(image), QString());
         QVERIFY2(shown.contains(QString("%1 of %2").arg(lineCount / 2).arg(lineCount)) && shown.contains("time left"),
                  qPrintable(shown));
-        QStringList percents;
-        for (int row = rowsBefore; row < ui->tableWidgetLogger->rowCount(); ++row)
-            percents << ui->tableWidgetLogger->item(row, ui->tableWidgetLogger->columnCount() - 1)->text();
-        percents = percents.filter("% uploaded (line");
+        QStringList percents = logRows().mid(rowsBefore).filter("% uploaded (line");
         QCOMPARE(percents.size(), percentLines);
         QCOMPARE(percents.removeDuplicates(), 0);
         QTEST(percents.first(), "first");
@@ -148,8 +141,7 @@ private Q_SLOTS:
         // Back in its application, the receiver tells whether the new firmware runs.
         if (outcome.startsWith("The receiver"))
             QTest::ignoreMessage(QtWarningMsg, qPrintable(outcome));
-        const auto* message = window->findChild<QToolButton*>("statusBarMessage");
-        QTRY_VERIFY_WITH_TIMEOUT(message->text().endsWith(outcome), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(statusText().endsWith(outcome), 10000);
         QCOMPARE(ui->lineEditVersionsMode->text(), QString("DFR_APP"));
     }
 
@@ -196,30 +188,23 @@ private Q_SLOTS:
         if (back.isEmpty())
             return;
         const QString port = DeviceTest::portOf(sim->deviceName());
-        QCOMPARE(window->statusBar()->findChild<QLabel*>("statusBarConnection")->text(),
-                 QString("Waiting for %1 to restart in %2 mode...").arg(port, back));
-        const auto* message = window->findChild<QToolButton*>("statusBarMessage");
+        QCOMPARE(connectionText(), QString("Waiting for %1 to restart in %2 mode...").arg(port, back));
         if (silentMs < 0) {
             sim->unplug();
             const QString told = port + " did not come back in bootloader mode within 20 s: connect it from the "
                                         "tool bar once it is there again.";
             QTest::ignoreMessage(QtWarningMsg, qPrintable(told));
-            QTRY_VERIFY_WITH_TIMEOUT(message->text().endsWith(told), MainWindow::restartWaitMs + 5000);
+            QTRY_VERIFY_WITH_TIMEOUT(statusText().endsWith(told), MainWindow::restartWaitMs + 5000);
             QVERIFY(!connected());
             return;
         }
         sim->setPersistentFault(DfrSimulator::FAULTMODE_NO_REPLY);
         QTimer::singleShot(silentMs, sim.get(), &DfrSimulator::clearFaults);
-        QTRY_VERIFY_WITH_TIMEOUT(connected() && message->text().endsWith(port + " is back in " + back + " mode"), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(connected() && statusText().endsWith(port + " is back in " + back + " mode"), 15000);
         QCOMPARE(ui->lineEditVersionsMode->text(), QString(back == "standard" ? "DFR_APP" : "DFR_BL"));
     }
 };
 
-int main(int argc, char** argv)
-{
-    Tarsk::Utils::ToplevelApplication app(argc, argv);
-    TestDfrLinkFirmware test;
-    return QTest::qExec(&test, argc, argv);
-}
+VANTREL_WINDOW_TEST_MAIN(TestDfrLinkFirmware)
 
 #include "tst_dfrlinkfirmware.moc"

@@ -44,6 +44,18 @@ protected:
     }
 
     bool connected() const { return ui->lineEditVersionsStatus->text() != QLatin1String("Not connected"); }
+    QString statusText() const { return window->findChild<QToolButton*>("statusBarMessage")->text(); }
+    QString connectionText() const { return window->findChild<QLabel*>("statusBarConnection")->text(); }
+    static QDir dumpDir() { return QDir(QCoreApplication::applicationDirPath() + "/../FlashDumps"); }
+    // The log's messages, oldest first; `typed`, each after its type ("INFO Ready!").
+    QStringList logRows(bool typed = false) const
+    {
+        const QTableWidget* log = ui->tableWidgetLogger;
+        QStringList rows;
+        for (int row = 0; row < log->rowCount(); ++row)
+            rows << (typed ? log->item(row, 1)->text() + ' ' : QString()) + log->item(row, log->columnCount() - 1)->text();
+        return rows;
+    }
 
     // A receiver prepared by the test replaces the one connected before.
     void connectTo(DeviceState::Profile_t profile, const std::function<void(DeviceState&)>& prepare = {})

@@ -1,13 +1,10 @@
 // DateTime: conversion to and from QDateTime; the widget's change signal and the value it leaves.
-#include <QDateTimeEdit>
-#include <QSignalSpy>
-#include <QTest>
+#include <QtTest>
+#include <QtWidgets>
 #include <limits>
 
 #include "inhouse/DateTime.h"
 #include "inhouse/DateTimeWidget.h"
-
-#include <QLineEdit>
 
 using Tarsk::Utils::DateTime;
 

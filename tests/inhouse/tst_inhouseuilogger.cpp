@@ -1,9 +1,6 @@
 // Logging: any thread's messages become log rows on the GUI thread; an exception escaping an event loop is logged;
 // the level filter and search show the right rows, and follow mode pauses while scrolled up.
-#include <QScrollBar>
-#include <QTableWidget>
-#include <QTest>
-#include <QThread>
+#include <QtWidgets>
 #include <memory>
 
 #include "inhouse/Exception.h"
@@ -38,11 +35,6 @@ class TstInhouseUiLogger : public QObject
             if (!table->isRowHidden(row))
                 shown.append(table->item(row, UiLogger::COLUMN_MESSAGE)->text());
         return shown;
-    }
-    void logLines(const QString& prefix, int count)
-    {
-        for (int i = 0; i < count; ++i)
-            qInfo().noquote() << prefix << i;
     }
 private Q_SLOTS:
     void init()
@@ -190,7 +182,8 @@ private Q_SLOTS:
         table->show();
         QVERIFY(QTest::qWaitForWindowExposed(table.get()));
         logger->setFollow(true);
-        logLines("line", 100);
+        for (int i = 0; i < 100; ++i)
+            qInfo().noquote() << "line" << i;
         QScrollBar* bar = table->verticalScrollBar();
         QTRY_VERIFY_WITH_TIMEOUT(bar->maximum() > 10, 2000);
         QCOMPARE(bar->value(), bar->maximum());
@@ -199,7 +192,8 @@ private Q_SLOTS:
         const int where = bar->value();
         QCOMPARE(logger->followPaused(), paused);
 
-        logLines("more", 20);
+        for (int i = 0; i < 20; ++i)
+            qInfo().noquote() << "more" << i;
         QTRY_VERIFY_WITH_TIMEOUT(bar->maximum() > where + 10, 2000); // laid out from the event loop
         if (paused)
             QCOMPARE(bar->value(), where);

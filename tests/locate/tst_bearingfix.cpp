@@ -40,227 +40,216 @@ double distanceM(Place_t a, double latitude, double longitude)
 class TestBearingFix : public QObject
 {
     Q_OBJECT
-private slots:
-    void exactBearingsGiveTheSource_data();
-    void exactBearingsGiveTheSource();
-    void refusals_data();
-    void refusals();
-    void outlierIsDownWeighted_data();
-    void outlierIsDownWeighted();
-    void frameRoundTripAndStraightRays_data();
-    void frameRoundTripAndStraightRays();
-    void summaryLine_data();
-    void summaryLine();
-};
+private Q_SLOTS:
+    void exactBearingsGiveTheSource_data()
+    {
+        QTest::addColumn<int>("estimator");
+        QTest::addColumn<double>("latitude");
+        QTest::addColumn<double>("longitude");
+        QTest::addColumn<double>("range");
+        QTest::addColumn<double>("offset");  // the compass error, put right by the option
+        QTest::newRow("ML, mid latitude") << int(ESTIMATOR_ML) << 48.85 << 2.35 << 5000.0 << 0.0;
+        QTest::newRow("Huber, equator") << int(ESTIMATOR_HUBER) << 0.0 << -30.0 << 5000.0 << 0.0;
+        QTest::newRow("Andrews, 40 km off") << int(ESTIMATOR_ANDREWS) << -33.9 << 18.4 << 40000.0 << 0.0;
+        QTest::newRow("Andrews, across the antimeridian") << int(ESTIMATOR_ANDREWS) << -17.0 << -179.96 << 8000.0 << 0.0;
+        QTest::newRow("ML, high latitude") << int(ESTIMATOR_ML) << 78.2 << 15.6 << 6000.0 << 0.0;
+        QTest::newRow("compass 7 degrees off") << int(ESTIMATOR_ANDREWS) << 45.0 << 7.0 << 5000.0 << 7.0;
+    }
 
-void TestBearingFix::exactBearingsGiveTheSource_data()
-{
-    QTest::addColumn<int>("estimator");
-    QTest::addColumn<double>("latitude");
-    QTest::addColumn<double>("longitude");
-    QTest::addColumn<double>("range");
-    QTest::addColumn<double>("offset");  // the compass error, put right by the option
-    QTest::newRow("ML, mid latitude") << int(ESTIMATOR_ML) << 48.85 << 2.35 << 5000.0 << 0.0;
-    QTest::newRow("Huber, equator") << int(ESTIMATOR_HUBER) << 0.0 << -30.0 << 5000.0 << 0.0;
-    QTest::newRow("Andrews, 40 km off") << int(ESTIMATOR_ANDREWS) << -33.9 << 18.4 << 40000.0 << 0.0;
-    QTest::newRow("Andrews, across the antimeridian") << int(ESTIMATOR_ANDREWS) << -17.0 << -179.96 << 8000.0 << 0.0;
-    QTest::newRow("ML, high latitude") << int(ESTIMATOR_ML) << 78.2 << 15.6 << 6000.0 << 0.0;
-    QTest::newRow("compass 7 degrees off") << int(ESTIMATOR_ANDREWS) << 45.0 << 7.0 << 5000.0 << 7.0;
-}
+    // Three bearings crossing at one point give that point, whatever the estimator.
+    void exactBearingsGiveTheSource()
+    {
+        QFETCH(int, estimator);
+        QFETCH(double, latitude);
+        QFETCH(double, longitude);
+        QFETCH(double, range);
+        QFETCH(double, offset);
+        const Place_t source{latitude, longitude};
+        const QVector<Bearing_t> bearings{bearingFrom(source, 200.0, range, -offset),
+                                          bearingFrom(source, 250.0, range * 0.8, -offset),
+                                          bearingFrom(source, 300.0, range * 1.1, -offset)};
+        FixOptions_t options;
+        options.estimator = Estimator_t(estimator);
+        options.offsetDeg = offset;
+        const Fix_t fix = locate(bearings, options);
+        QVERIFY2(fix.ok(), qPrintable(fix.reason));
+        QVERIFY2(distanceM(source, fix.latitude, fix.longitude) < 1.0,
+                 qPrintable(QString::number(distanceM(source, fix.latitude, fix.longitude))));
+        QCOMPARE(fix.used, 3);
+        QCOMPARE(fix.downWeighted, 0);
+        for (double residual : fix.residualDeg)
+            QVERIFY(std::fabs(residual) < 0.01);
+        // The ellipse is that of the user's sigma at this geometry: metres to a few hundred, never nothing.
+        QVERIFY(fix.semiMinorM > 1.0 && fix.semiMajorM >= fix.semiMinorM && fix.semiMajorM < range);
+        QVERIFY(!fix.sigmaEstimated);
+    }
 
-// Three bearings crossing at one point give that point, whatever the estimator.
-void TestBearingFix::exactBearingsGiveTheSource()
-{
-    QFETCH(int, estimator);
-    QFETCH(double, latitude);
-    QFETCH(double, longitude);
-    QFETCH(double, range);
-    QFETCH(double, offset);
-    const Place_t source{latitude, longitude};
-    const QVector<Bearing_t> bearings{bearingFrom(source, 200.0, range, -offset),
-                                      bearingFrom(source, 250.0, range * 0.8, -offset),
-                                      bearingFrom(source, 300.0, range * 1.1, -offset)};
-    FixOptions_t options;
-    options.estimator = Estimator_t(estimator);
-    options.offsetDeg = offset;
-    const Fix_t fix = locate(bearings, options);
-    QVERIFY2(fix.ok(), qPrintable(fix.reason));
-    QVERIFY2(distanceM(source, fix.latitude, fix.longitude) < 1.0,
-             qPrintable(QString::number(distanceM(source, fix.latitude, fix.longitude))));
-    QCOMPARE(fix.used, 3);
-    QCOMPARE(fix.downWeighted, 0);
-    for (double residual : fix.residualDeg)
-        QVERIFY(std::fabs(residual) < 0.01);
-    // The ellipse is that of the user's sigma at this geometry: metres to a few hundred, never nothing.
-    QVERIFY(fix.semiMinorM > 1.0 && fix.semiMajorM >= fix.semiMinorM && fix.semiMajorM < range);
-    QVERIFY(!fix.sigmaEstimated);
-}
+    void refusals_data()
+    {
+        QTest::addColumn<QVector<Bearing_t>>("bearings");
+        QTest::addColumn<qint64>("fromMs");
+        QTest::addColumn<int>("refusal");
+        const Place_t source{48.85, 2.35};
+        const Bearing_t north = bearingFrom(source, 0.0, 5000.0);
+        const Bearing_t west = bearingFrom(source, 270.0, 5000.0);
+        const Bearing_t south = bearingFrom(source, 180.0, 5000.0);
+        // Along the line of bearing of `north`, 99 m and 101 m further out.
+        const Bearing_t near99 = bearingFrom(source, 0.0, 5099.0);
+        const Bearing_t near101 = bearingFrom(source, 0.0, 5101.0);
+        // Each bearing turned round: the lines still cross at the source, behind every receiver.
+        QVector<Bearing_t> away{north, west, bearingFrom(source, 320.0, 6000.0)};
+        for (Bearing_t& bearing : away)
+            bearing.azimuth = std::fmod(bearing.azimuth + 180.0, 360.0);
+        Bearing_t late = west;
+        late.timeMs = 2000;
+        Bearing_t noPosition = west;
+        noPosition.latitude = NAN;
+        QTest::newRow("one bearing") << QVector<Bearing_t>{north} << qint64(0) << int(REFUSAL_TOO_FEW);
+        QTest::newRow("second one has no position") << QVector<Bearing_t>{north, noPosition} << qint64(0)
+                                                    << int(REFUSAL_TOO_FEW);
+        QTest::newRow("window leaves one") << QVector<Bearing_t>{north, late, south} << qint64(1000)
+                                           << int(REFUSAL_TOO_FEW);
+        QTest::newRow("99 m apart") << QVector<Bearing_t>{north, near99} << qint64(0) << int(REFUSAL_SHORT_BASELINE);
+        QTest::newRow("101 m apart, but one line") << QVector<Bearing_t>{north, near101} << qint64(0)
+                                                   << int(REFUSAL_PARALLEL);
+        QTest::newRow("from both sides of the source, one line") << QVector<Bearing_t>{north, south} << qint64(0)
+                                                                   << int(REFUSAL_PARALLEL);
+        QTest::newRow("crossing behind") << away << qint64(0) << int(REFUSAL_BEHIND);
+        QTest::newRow("window keeps two") << QVector<Bearing_t>{north, late, south, west} << qint64(0)
+                                          << int(REFUSAL_NONE);
+    }
 
-void TestBearingFix::refusals_data()
-{
-    QTest::addColumn<QVector<Bearing_t>>("bearings");
-    QTest::addColumn<qint64>("fromMs");
-    QTest::addColumn<int>("refusal");
-    const Place_t source{48.85, 2.35};
-    const Bearing_t north = bearingFrom(source, 0.0, 5000.0);
-    const Bearing_t west = bearingFrom(source, 270.0, 5000.0);
-    const Bearing_t south = bearingFrom(source, 180.0, 5000.0);
-    // Along the line of bearing of `north`, 99 m and 101 m further out.
-    const Bearing_t near99 = bearingFrom(source, 0.0, 5099.0);
-    const Bearing_t near101 = bearingFrom(source, 0.0, 5101.0);
-    // Each bearing turned round: the lines still cross at the source, behind every receiver.
-    QVector<Bearing_t> away{north, west, bearingFrom(source, 320.0, 6000.0)};
-    for (Bearing_t& bearing : away)
-        bearing.azimuth = std::fmod(bearing.azimuth + 180.0, 360.0);
-    Bearing_t late = west;
-    late.timeMs = 2000;
-    Bearing_t noPosition = west;
-    noPosition.latitude = NAN;
-    QTest::newRow("one bearing") << QVector<Bearing_t>{north} << qint64(0) << int(REFUSAL_TOO_FEW);
-    QTest::newRow("second one has no position") << QVector<Bearing_t>{north, noPosition} << qint64(0)
-                                                << int(REFUSAL_TOO_FEW);
-    QTest::newRow("window leaves one") << QVector<Bearing_t>{north, late, south} << qint64(1000)
-                                       << int(REFUSAL_TOO_FEW);
-    QTest::newRow("99 m apart") << QVector<Bearing_t>{north, near99} << qint64(0) << int(REFUSAL_SHORT_BASELINE);
-    QTest::newRow("101 m apart, but one line") << QVector<Bearing_t>{north, near101} << qint64(0)
-                                               << int(REFUSAL_PARALLEL);
-    QTest::newRow("from both sides of the source, one line") << QVector<Bearing_t>{north, south} << qint64(0)
-                                                               << int(REFUSAL_PARALLEL);
-    QTest::newRow("crossing behind") << away << qint64(0) << int(REFUSAL_BEHIND);
-    QTest::newRow("window keeps two") << QVector<Bearing_t>{north, late, south, west} << qint64(0)
-                                      << int(REFUSAL_NONE);
-}
+    void refusals()
+    {
+        QFETCH(QVector<Bearing_t>, bearings);
+        QFETCH(qint64, fromMs);
+        QFETCH(int, refusal);
+        FixOptions_t options;
+        options.fromMs = fromMs;
+        const Fix_t fix = locate(bearings, options);
+        QCOMPARE(int(fix.refusal), refusal);
+        QCOMPARE(fix.reason.isEmpty(), refusal == REFUSAL_NONE);
+        QCOMPARE(fix.residualDeg.size(), bearings.size());
+    }
 
-void TestBearingFix::refusals()
-{
-    QFETCH(QVector<Bearing_t>, bearings);
-    QFETCH(qint64, fromMs);
-    QFETCH(int, refusal);
-    FixOptions_t options;
-    options.fromMs = fromMs;
-    const Fix_t fix = locate(bearings, options);
-    QCOMPARE(int(fix.refusal), refusal);
-    QCOMPARE(fix.reason.isEmpty(), refusal == REFUSAL_NONE);
-    QCOMPARE(fix.residualDeg.size(), bearings.size());
-}
+    void outlierIsDownWeighted_data()
+    {
+        QTest::addColumn<int>("estimator");
+        QTest::addColumn<bool>("downWeighted");
+        QTest::addColumn<double>("minErrorM");
+        QTest::addColumn<double>("maxErrorM");
+        QTest::newRow("ML listens to every bearing") << int(ESTIMATOR_ML) << false << 500.0 << 2000.0;
+        QTest::newRow("Huber bounds its pull") << int(ESTIMATOR_HUBER) << true << 0.0 << 200.0;
+        QTest::newRow("Andrews drops it") << int(ESTIMATOR_ANDREWS) << true << 0.0 << 100.0;
+    }
 
-void TestBearingFix::outlierIsDownWeighted_data()
-{
-    QTest::addColumn<int>("estimator");
-    QTest::addColumn<bool>("downWeighted");
-    QTest::addColumn<double>("minErrorM");
-    QTest::addColumn<double>("maxErrorM");
-    QTest::newRow("ML listens to every bearing") << int(ESTIMATOR_ML) << false << 500.0 << 2000.0;
-    QTest::newRow("Huber bounds its pull") << int(ESTIMATOR_HUBER) << true << 0.0 << 200.0;
-    QTest::newRow("Andrews drops it") << int(ESTIMATOR_ANDREWS) << true << 0.0 << 100.0;
-}
+    // Twelve good bearings and one reflection 60° off: the robust estimators set it
+    // aside and stay on the source; ML is pulled away.
+    void outlierIsDownWeighted()
+    {
+        QFETCH(int, estimator);
+        QFETCH(bool, downWeighted);
+        QFETCH(double, minErrorM);
+        QFETCH(double, maxErrorM);
+        const Place_t source{-12.5, 130.8};
+        QVector<Bearing_t> bearings;
+        for (int k = 0; k < 12; ++k)
+            bearings.append(bearingFrom(source, 150.0 + 5.0 * k, 4000.0 + 100.0 * k, k % 2 ? 2.0 : -2.0));
+        bearings.append(bearingFrom(source, 180.0, 3000.0, 60.0));
+        FixOptions_t options;
+        options.estimator = Estimator_t(estimator);
+        const Fix_t fix = locate(bearings, options);
+        QVERIFY2(fix.ok(), qPrintable(fix.reason));
+        QCOMPARE(fix.downWeightedFlags.last(), downWeighted);
+        QCOMPARE(fix.downWeighted, downWeighted ? 1 : 0);
+        QVERIFY(fix.sigmaEstimated);
+        const double error = distanceM(source, fix.latitude, fix.longitude);
+        QVERIFY2(error >= minErrorM && error <= maxErrorM, qPrintable(QString::number(error)));
+    }
 
-// Twelve good bearings and one reflection 60° off: the robust estimators set it
-// aside and stay on the source; ML is pulled away.
-void TestBearingFix::outlierIsDownWeighted()
-{
-    QFETCH(int, estimator);
-    QFETCH(bool, downWeighted);
-    QFETCH(double, minErrorM);
-    QFETCH(double, maxErrorM);
-    const Place_t source{-12.5, 130.8};
-    QVector<Bearing_t> bearings;
-    for (int k = 0; k < 12; ++k)
-        bearings.append(bearingFrom(source, 150.0 + 5.0 * k, 4000.0 + 100.0 * k, k % 2 ? 2.0 : -2.0));
-    bearings.append(bearingFrom(source, 180.0, 3000.0, 60.0));
-    FixOptions_t options;
-    options.estimator = Estimator_t(estimator);
-    const Fix_t fix = locate(bearings, options);
-    QVERIFY2(fix.ok(), qPrintable(fix.reason));
-    QCOMPARE(fix.downWeightedFlags.last(), downWeighted);
-    QCOMPARE(fix.downWeighted, downWeighted ? 1 : 0);
-    QVERIFY(fix.sigmaEstimated);
-    const double error = distanceM(source, fix.latitude, fix.longitude);
-    QVERIFY2(error >= minErrorM && error <= maxErrorM, qPrintable(QString::number(error)));
-}
+    void frameRoundTripAndStraightRays_data()
+    {
+        QTest::addColumn<double>("latitude");
+        QTest::addColumn<double>("longitude");
+        QTest::newRow("mid latitude") << 48.85 << 2.35;
+        QTest::newRow("equator") << 0.0 << 0.0;
+        QTest::newRow("far south") << -75.0 << -60.0;
+        QTest::newRow("antimeridian") << 65.0 << 180.0;
+    }
 
-void TestBearingFix::frameRoundTripAndStraightRays_data()
-{
-    QTest::addColumn<double>("latitude");
-    QTest::addColumn<double>("longitude");
-    QTest::newRow("mid latitude") << 48.85 << 2.35;
-    QTest::newRow("equator") << 0.0 << 0.0;
-    QTest::newRow("far south") << -75.0 << -60.0;
-    QTest::newRow("antimeridian") << 65.0 << 180.0;
-}
-
-// Points up to 50 km out come back where they were, and a bearing's ray on the
-// plane follows its geodesic to well under a metre.
-void TestBearingFix::frameRoundTripAndStraightRays()
-{
-    QFETCH(double, latitude);
-    QFETCH(double, longitude);
-    const LocalFrame frame(latitude, longitude);
-    const Geodesic& geodesic = Geodesic::WGS84();
-    double worstM = 0.0;
-    for (double out = 0.0; out < 360.0; out += 45.0) {
-        double startLatitude = 0.0, startLongitude = 0.0, back = 0.0;
-        geodesic.Direct(latitude, longitude, out, 20000.0, startLatitude, startLongitude, back);
-        double east = 0.0, north = 0.0, roundLatitude = 0.0, roundLongitude = 0.0;
-        frame.forward(startLatitude, startLongitude, &east, &north);
-        frame.reverse(east, north, &roundLatitude, &roundLongitude);
-        QVERIFY(std::fabs(roundLatitude - startLatitude) < 1e-9);
-        QVERIFY(std::fabs(std::remainder(roundLongitude - startLongitude, 360.0)) < 1e-9);
-        for (double azimuth = 10.0; azimuth < 360.0; azimuth += 40.0) {
-            double x0 = 0.0, y0 = 0.0;
-            const double grid = frame.gridAzimuth(startLatitude, startLongitude, azimuth, &x0, &y0) * M_PI / 180.0;
-            QVERIFY(std::fabs(std::remainder(frame.trueAzimuth(x0, y0, grid * 180.0 / M_PI) - azimuth, 360.0)) < 1e-6);
-            for (double along = 5000.0; along <= 30000.0; along += 5000.0) {
-                double pointLatitude = 0.0, pointLongitude = 0.0, x = 0.0, y = 0.0;
-                geodesic.Direct(startLatitude, startLongitude, azimuth, along, pointLatitude, pointLongitude, back);
-                frame.forward(pointLatitude, pointLongitude, &x, &y);
-                worstM = std::max(worstM, std::fabs((x - x0) * std::cos(grid) - (y - y0) * std::sin(grid)));
+    // Points up to 50 km out come back where they were, and a bearing's ray on the
+    // plane follows its geodesic to well under a metre.
+    void frameRoundTripAndStraightRays()
+    {
+        QFETCH(double, latitude);
+        QFETCH(double, longitude);
+        const LocalFrame frame(latitude, longitude);
+        const Geodesic& geodesic = Geodesic::WGS84();
+        double worstM = 0.0;
+        for (double out = 0.0; out < 360.0; out += 45.0) {
+            double startLatitude = 0.0, startLongitude = 0.0, back = 0.0;
+            geodesic.Direct(latitude, longitude, out, 20000.0, startLatitude, startLongitude, back);
+            double east = 0.0, north = 0.0, roundLatitude = 0.0, roundLongitude = 0.0;
+            frame.forward(startLatitude, startLongitude, &east, &north);
+            frame.reverse(east, north, &roundLatitude, &roundLongitude);
+            QVERIFY(std::fabs(roundLatitude - startLatitude) < 1e-9);
+            QVERIFY(std::fabs(std::remainder(roundLongitude - startLongitude, 360.0)) < 1e-9);
+            for (double azimuth = 10.0; azimuth < 360.0; azimuth += 40.0) {
+                double x0 = 0.0, y0 = 0.0;
+                const double grid = frame.gridAzimuth(startLatitude, startLongitude, azimuth, &x0, &y0) * M_PI / 180.0;
+                QVERIFY(std::fabs(std::remainder(frame.trueAzimuth(x0, y0, grid * 180.0 / M_PI) - azimuth, 360.0)) < 1e-6);
+                for (double along = 5000.0; along <= 30000.0; along += 5000.0) {
+                    double pointLatitude = 0.0, pointLongitude = 0.0, x = 0.0, y = 0.0;
+                    geodesic.Direct(startLatitude, startLongitude, azimuth, along, pointLatitude, pointLongitude, back);
+                    frame.forward(pointLatitude, pointLongitude, &x, &y);
+                    worstM = std::max(worstM, std::fabs((x - x0) * std::cos(grid) - (y - y0) * std::sin(grid)));
+                }
             }
         }
+        QVERIFY2(worstM < 0.5, qPrintable(QString::number(worstM)));
     }
-    QVERIFY2(worstM < 0.5, qPrintable(QString::number(worstM)));
-}
 
-void TestBearingFix::summaryLine_data()
-{
-    QTest::addColumn<double>("latitude");
-    QTest::addColumn<double>("longitude");
-    QTest::addColumn<double>("major");
-    QTest::addColumn<double>("minor");
-    QTest::addColumn<double>("range");
-    QTest::addColumn<QString>("summary");
-    QTest::newRow("north east, metres")
-        << 48.8512 << 2.3498 << 180.2 << 94.6 << 3200.0
-        << "48.8512 N 2.3498 E ± 180 × 95 m (95 %), 3.2 km at 045° from the receiver, 14 bearings, 2 down-weighted "
-           "(Andrews)";
-    QTest::newRow("south west, km, under a km away")
-        << -33.91234 << -70.5 << 12345.0 << 2100.0 << 999.0
-        << "33.9123 S 70.5000 W ± 12.3 × 2.1 km (95 %), 999 m at 045° from the receiver, 14 bearings, 2 "
-           "down-weighted (Andrews)";
-}
+    void summaryLine_data()
+    {
+        QTest::addColumn<double>("latitude");
+        QTest::addColumn<double>("longitude");
+        QTest::addColumn<double>("major");
+        QTest::addColumn<double>("minor");
+        QTest::addColumn<double>("range");
+        QTest::addColumn<QString>("summary");
+        QTest::newRow("north east, metres")
+            << 48.8512 << 2.3498 << 180.2 << 94.6 << 3200.0
+            << "48.8512 N 2.3498 E ± 180 × 95 m (95 %), 3.2 km at 045° from the receiver, 14 bearings, 2 down-weighted "
+               "(Andrews)";
+        QTest::newRow("south west, km, under a km away")
+            << -33.91234 << -70.5 << 12345.0 << 2100.0 << 999.0
+            << "33.9123 S 70.5000 W ± 12.3 × 2.1 km (95 %), 999 m at 045° from the receiver, 14 bearings, 2 "
+               "down-weighted (Andrews)";
+    }
 
-void TestBearingFix::summaryLine()
-{
-    QFETCH(double, latitude);
-    QFETCH(double, longitude);
-    QFETCH(double, major);
-    QFETCH(double, minor);
-    QFETCH(double, range);
-    QFETCH(QString, summary);
-    Fix_t fix;
-    fix.refusal = REFUSAL_NONE;
-    fix.latitude = latitude;
-    fix.longitude = longitude;
-    fix.semiMajorM = major;
-    fix.semiMinorM = minor;
-    fix.used = 14;
-    fix.downWeighted = 2;
-    const Bearing_t receiver = bearingFrom({latitude, longitude}, 225.0, range);
-    QCOMPARE(fixSummary(fix, receiver.latitude, receiver.longitude), summary);
-    fix.refusal = REFUSAL_BEHIND;
-    fix.reason = QStringLiteral("The bearings cross behind the receiver");
-    QCOMPARE(fixSummary(fix, receiver.latitude, receiver.longitude), fix.reason);
-}
+    void summaryLine()
+    {
+        QFETCH(double, latitude);
+        QFETCH(double, longitude);
+        QFETCH(double, major);
+        QFETCH(double, minor);
+        QFETCH(double, range);
+        QFETCH(QString, summary);
+        Fix_t fix;
+        fix.refusal = REFUSAL_NONE;
+        fix.latitude = latitude;
+        fix.longitude = longitude;
+        fix.semiMajorM = major;
+        fix.semiMinorM = minor;
+        fix.used = 14;
+        fix.downWeighted = 2;
+        const Bearing_t receiver = bearingFrom({latitude, longitude}, 225.0, range);
+        QCOMPARE(fixSummary(fix, receiver.latitude, receiver.longitude), summary);
+        fix.refusal = REFUSAL_BEHIND;
+        fix.reason = QStringLiteral("The bearings cross behind the receiver");
+        QCOMPARE(fixSummary(fix, receiver.latitude, receiver.longitude), fix.reason);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestBearingFix)
 #include "tst_bearingfix.moc"

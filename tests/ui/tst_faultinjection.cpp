@@ -58,11 +58,6 @@ QRegularExpression pattern(const QString& text, const QString& port)
     return QRegularExpression('^' + pieces.join(".*") + '$', QRegularExpression::DotMatchesEverythingOption);
 }
 
-QDir dumpDir()
-{
-    return QDir(QCoreApplication::applicationDirPath() + "/../FlashDumps");
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(Operation_t)
@@ -134,17 +129,6 @@ class TestFaultInjection : public WindowDeviceFixture
         QVERIFY(button->isEnabled());
         // Queued, so that the application object reports what the slot throws, as for a user's click.
         QMetaObject::invokeMethod(button, &QAbstractButton::click, Qt::QueuedConnection);
-    }
-
-    QString statusText() const { return window->findChild<QToolButton*>("statusBarMessage")->text(); }
-
-    bool logMatches(const QString& type, const QRegularExpression& text) const
-    {
-        const QTableWidget* log = ui->tableWidgetLogger;
-        for (int row = 0; row < log->rowCount(); ++row)
-            if (log->item(row, 1)->text() == type && text.match(log->item(row, log->columnCount() - 1)->text()).hasMatch())
-                return true;
-        return false;
     }
 
     bool markerShown() const
@@ -332,8 +316,7 @@ private Q_SLOTS:
 
         // Told: every expected row in the log, the last one in the status bar.
         for (const QString& entry : logged)
-            QTRY_VERIFY2_WITH_TIMEOUT(logMatches(entry.section(' ', 0, 0), pattern(entry.section(' ', 1), port)),
-                                      qPrintable(entry), 20000);
+            QTRY_VERIFY2_WITH_TIMEOUT(!logRows(true).filter(pattern(entry, port)).isEmpty(), qPrintable(entry), 20000);
         const auto toldInBar = [&] {
             const QStringList texts = shown.split("||");
             return std::any_of(texts.cbegin(), texts.cend(), [&](const QString& text) {

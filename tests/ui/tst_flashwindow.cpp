@@ -1,7 +1,4 @@
 // The window's flash read: the table question, dump names, cancel, erase, and a dump opened back without a receiver.
-#include <QProgressDialog>
-#include <QPushButton>
-
 #include "sim/DemoContent.h"
 #include "tests/common/WindowDeviceFixture.h"
 
@@ -24,11 +21,6 @@ QStringList rows(const QTableView* table)
     return all;
 }
 
-QDir dumpDir()
-{
-    return QDir(QCoreApplication::applicationDirPath() + "/../FlashDumps");
-}
-
 } // namespace
 
 class TestFlashWindow : public WindowDeviceFixture
@@ -49,8 +41,6 @@ class TestFlashWindow : public WindowDeviceFixture
             DemoContent::fillFlash(state, records);
         });
     }
-
-    QString statusText() const { return window->findChild<QToolButton*>("statusBarMessage")->text(); }
 
 private Q_SLOTS:
     void initTestCase() { startWindow(); }

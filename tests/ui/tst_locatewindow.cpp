@@ -26,12 +26,7 @@ private Q_SLOTS:
     void searchConverges()
     {
         connectTo(DeviceState::PROFILE_DFR_V2_APP, Sim::DemoContent::apply);
-        Sim::SearchScenario::Config_t search;
-        search.latitude = 48.85;
-        search.longitude = 2.35;
-        search.trackLatitude = 48.82;
-        search.trackLongitude = 2.30;
-        search.heading = 90.0;
+        Sim::SearchScenario::Config_t search;  // the default drive: eastwards, passing south of the platform
         search.speed = 1000.0;
         search.beaconPeriodMs = 100;
         search.reflections = 0.1;

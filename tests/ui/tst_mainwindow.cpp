@@ -1,11 +1,4 @@
 // The Settings tab: values shown as loaded from the file, every edit stored at once; the window's state kept.
-#include <QtTest>
-
-#include <QComboBox>
-#include <QHeaderView>
-#include <QTabWidget>
-#include <QTableWidget>
-
 #include "tests/common/TestSupport.h"
 #include "tests/ui/WindowTestMain.h"
 #include "utils/Settings.h"
@@ -29,8 +22,6 @@ class TstMainWindow : public QObject
     Vantrel::Ui_UiMainWindow* ui = nullptr;
     QString initialSettings;
 
-    bool logHas(const QString& type, const QString& message) const { return TestSupport::logHas(ui, type, message); }
-
     void openWindow()
     {
         // A stored timeout below the spin box minimum and an unknown NPR format.
@@ -41,7 +32,7 @@ class TstMainWindow : public QObject
 
         window = WindowTest::openWindow();
         ui = window->form();
-        QTRY_VERIFY_WITH_TIMEOUT(logHas("INFO", "Ready!"), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(TestSupport::logHas(ui, "INFO", "Ready!"), 5000);
     }
 
 private Q_SLOTS:

@@ -1,13 +1,6 @@
 // Terminal tab: typed commands on the wire, command line habits, script recording and replay.
 #include "tests/common/WindowDeviceFixture.h"
 
-Q_DECLARE_METATYPE(Vantrel::Sim::DeviceState::Profile_t)
-
-QByteArray wireLine(const QByteArray& covered)  // a frame without its CR LF
-{
-    return DeviceTest::frame(covered).chopped(2);
-}
-
 class TestTerminal : public WindowDeviceFixture
 {
     Q_OBJECT
@@ -51,14 +44,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QByteArray>("wire");
         QTest::addColumn<QStringList>("warnings");
-        const QByteArray right = wireLine("SETUPHW,,,,,,*");
+        const QByteArray right = DeviceTest::line("SETUPHW,,,,,,");
         const QString wrong = "$SETUPHW,,,,,,*" + QString(right.endsWith("00") ? "01" : "00");
         // A line the receiver does not know as a command is said to be so at once.
         const auto raw = [](const QString& shown) {
             return shown + " is not a command the receiver knows: it was sent as typed, without waiting for an answer.";
         };
-        QTest::newRow("TEST through the engine") << "TEST" << wireLine("TEST*") << QStringList();
-        QTest::newRow("known command trimmed") << "  $GSN  " << wireLine("GSN*") << QStringList();
+        QTest::newRow("TEST through the engine") << "TEST" << DeviceTest::line("TEST") << QStringList();
+        QTest::newRow("known command trimmed") << "  $GSN  " << DeviceTest::line("GSN") << QStringList();
         QTest::newRow("wrong checksum sent as typed")
             << wrong << wrong.toLatin1()
             << QStringList{"Wrong checksum provided (should be " + right.right(2) + ")", raw(wrong)};
@@ -120,8 +113,7 @@ private Q_SLOTS:
         const QStringList received = sim->receivedMnemonics();
         QCOMPARE(received.mid(0, sent.size()), sent);
         QCOMPARE(received.size() > sent.size(), !outcome.isEmpty());
-        QVERIFY2(window->findChild<QToolButton*>("statusBarMessage")->text().endsWith(outcome),
-                 qPrintable(window->findChild<QToolButton*>("statusBarMessage")->text()));
+        QVERIFY2(statusText().endsWith(outcome), qPrintable(statusText()));
         QCOMPARE(asked.size(), listed.isEmpty() ? 0 : 1);
         for (const auto& question : asked)
             QVERIFY(question.text.contains(QString(" %1 command(s)").arg(listed.size())) &&
@@ -161,7 +153,7 @@ private Q_SLOTS:
             QCOMPARE(thrown(&MainWindow::slotSwitchMode), QString());
             const QStringList files = backups.entryList({"config_0042-1207_*.dfr"}, QDir::Files);
             QCOMPARE(files.size(), 1);
-            const QString told = window->findChild<QToolButton*>("statusBarMessage")->text();
+            const QString told = statusText();
             QVERIFY2(told.contains("Configuration saved to /") && told.endsWith(files.first()), qPrintable(told));
             QCOMPARE(TestSupport::readFile(backups.filePath(files.first())), saved);
         }
