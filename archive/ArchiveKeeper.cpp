@@ -3,6 +3,7 @@
 #include <QDir>
 
 #include "archive/ArchiveWorker.h"
+#include "com/ThreadHandoff.h"
 
 namespace Vantrel::Archive {
 
@@ -16,7 +17,9 @@ ArchiveKeeper::ArchiveKeeper(QObject* parent) : QObject(parent)
     worker->moveToThread(&thread);
     thread.setObjectName(QStringLiteral("archive"));
 
+    // Every crossing tells ThreadSanitizer of the order Qt's queue gives (ThreadHandoff).
     connect(worker, &ArchiveWorker::sigOpened, this, [this](const QString& path, const QString& note) {
+        Com::ThreadHandoff::acquire();
         filePath = path;
         ready = on;
         if (!note.isEmpty())
@@ -24,14 +27,31 @@ ArchiveKeeper::ArchiveKeeper(QObject* parent) : QObject(parent)
         if (ready)
             Q_EMIT sigReady(path);
     });
-    connect(worker, &ArchiveWorker::sigFailed, this, &ArchiveKeeper::switchOff);
-    connect(worker, &ArchiveWorker::sigStored, this, &ArchiveKeeper::sigStored);
-    connect(worker, &ArchiveWorker::sigSummary, this, &ArchiveKeeper::sigSummary);
+    connect(worker, &ArchiveWorker::sigFailed, this, [this](const QString& warning) {
+        Com::ThreadHandoff::acquire();
+        switchOff(warning);
+    });
+    connect(worker, &ArchiveWorker::sigStored, this, [this](int added, int offered) {
+        Com::ThreadHandoff::acquire();
+        Q_EMIT sigStored(added, offered);
+    });
+    connect(worker, &ArchiveWorker::sigSummary, this, [this](const ArchiveSummary_t& summary) {
+        Com::ThreadHandoff::acquire();
+        Q_EMIT sigSummary(summary);
+    });
     connect(worker, &ArchiveWorker::sigLoaded, this, [this](quint64 ticket, const ArchiveRecords_t& records) {
+        Com::ThreadHandoff::acquire();
         // Only the last load asked for is shown.
         if (ticket == lastTicket)
             Q_EMIT sigLoaded(records);
     });
+
+    // Calls to the worker are queued signals too: what they carry is copied inside Qt.
+    connect(this, &ArchiveKeeper::sigToOpen, worker, &ArchiveWorker::open);
+    connect(this, &ArchiveKeeper::sigToStore, worker, &ArchiveWorker::store);
+    connect(this, &ArchiveKeeper::sigToLoad, worker, &ArchiveWorker::load);
+    connect(this, &ArchiveKeeper::sigToSummarize, worker, &ArchiveWorker::summarize);
+    connect(this, &ArchiveKeeper::sigToFinish, worker, &ArchiveWorker::finish);
 
     flushTimer.setSingleShot(true);
     flushTimer.setInterval(flushIntervalMs);
@@ -42,14 +62,9 @@ ArchiveKeeper::ArchiveKeeper(QObject* parent) : QObject(parent)
 ArchiveKeeper::~ArchiveKeeper()
 {
     flush();
-    // The worker ends its queue, the last burst included, then closes the file and stops its thread from there.
-    QMetaObject::invokeMethod(
-        worker,
-        [w = worker] {
-            w->close();
-            QThread::currentThread()->quit();
-        },
-        Qt::QueuedConnection);
+    // The worker ends its queue, the last burst included, then closes the file and stops its thread.
+    Com::ThreadHandoff::release();
+    Q_EMIT sigToFinish(QPrivateSignal());
     thread.wait();
     delete worker;
 }
@@ -59,7 +74,8 @@ void ArchiveKeeper::open(const QString& path)
     on = true;
     ready = false;
     filePath = QDir::cleanPath(path);
-    QMetaObject::invokeMethod(worker, [w = worker, path = filePath] { w->open(path); }, Qt::QueuedConnection);
+    Com::ThreadHandoff::release();
+    Q_EMIT sigToOpen(filePath, QPrivateSignal());
 }
 
 void ArchiveKeeper::switchOff(const QString& warning)
@@ -94,8 +110,8 @@ void ArchiveKeeper::flush()
         return;
     ArchiveRecords_t records;
     records.swap(gathered);
-    QMetaObject::invokeMethod(worker, [w = worker, records = std::move(records)] { w->store(records); },
-                              Qt::QueuedConnection);
+    Com::ThreadHandoff::release();
+    Q_EMIT sigToStore(records, QPrivateSignal());
 }
 
 void ArchiveKeeper::load(const ArchiveQuery_t& query)
@@ -104,8 +120,8 @@ void ArchiveKeeper::load(const ArchiveQuery_t& query)
         return;
     // What is still gathered belongs in what is loaded.
     flush();
-    const quint64 ticket = ++lastTicket;
-    QMetaObject::invokeMethod(worker, [w = worker, ticket, query] { w->load(ticket, query); }, Qt::QueuedConnection);
+    Com::ThreadHandoff::release();
+    Q_EMIT sigToLoad(++lastTicket, query, QPrivateSignal());
 }
 
 void ArchiveKeeper::refreshSummary()
@@ -113,7 +129,8 @@ void ArchiveKeeper::refreshSummary()
     if (!on)
         return;
     flush();
-    QMetaObject::invokeMethod(worker, &ArchiveWorker::summarize, Qt::QueuedConnection);
+    Com::ThreadHandoff::release();
+    Q_EMIT sigToSummarize(QPrivateSignal());
 }
 
 } // namespace Vantrel::Archive

@@ -45,6 +45,13 @@ Q_SIGNALS:
     void sigLoaded(const Vantrel::Archive::ArchiveRecords_t& records);
     void sigSummary(const Vantrel::Archive::ArchiveSummary_t& summary);
 
+    // To the worker's thread; emitted by this class only.
+    void sigToOpen(const QString& path, QPrivateSignal);
+    void sigToStore(const Vantrel::Archive::ArchiveRecords_t& records, QPrivateSignal);
+    void sigToLoad(quint64 ticket, const Vantrel::Archive::ArchiveQuery_t& query, QPrivateSignal);
+    void sigToSummarize(QPrivateSignal);
+    void sigToFinish(QPrivateSignal);
+
 private:
     void flush();
     void switchOff(const QString& warning);

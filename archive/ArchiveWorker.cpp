@@ -1,5 +1,7 @@
 #include "archive/ArchiveWorker.h"
 
+#include "com/ThreadHandoff.h"
+
 namespace Vantrel::Archive {
 
 ArchiveWorker::ArchiveWorker(QObject* parent) : QObject(parent) {}
@@ -17,6 +19,7 @@ bool ArchiveWorker::attempt(Operation operation)
     } catch (const MessageArchive::Failure_t& failure) {
         if (failure.kind != MessageArchive::Failure_t::DAMAGED) {
             archive.reset();
+            Com::ThreadHandoff::release();
             Q_EMIT sigFailed(failure.text);
             return false;
         }
@@ -24,11 +27,13 @@ bool ArchiveWorker::attempt(Operation operation)
     // Damage found in use: the file is set aside for a new one, and the work tried once more.
     try {
         const QString note = archive->setAside();
+        Com::ThreadHandoff::release();
         Q_EMIT sigOpened(archive->path(), note);
         operation();
         return true;
     } catch (const MessageArchive::Failure_t& failure) {
         archive.reset();
+        Com::ThreadHandoff::release();
         Q_EMIT sigFailed(failure.text);
         return false;
     }
@@ -36,40 +41,51 @@ bool ArchiveWorker::attempt(Operation operation)
 
 void ArchiveWorker::open(const QString& path)
 {
+    Com::ThreadHandoff::acquire();
     archive = std::make_unique<MessageArchive>();
     try {
         const QString note = archive->open(path);
+        Com::ThreadHandoff::release();
         Q_EMIT sigOpened(archive->path(), note);
     } catch (const MessageArchive::Failure_t& failure) {
         archive.reset();
+        Com::ThreadHandoff::release();
         Q_EMIT sigFailed(failure.text);
     }
 }
 
 void ArchiveWorker::store(const ArchiveRecords_t& records)
 {
+    Com::ThreadHandoff::acquire();
     int added = 0;
     if (attempt([&] { added = archive->store(records); }))
+        Com::ThreadHandoff::release();
         Q_EMIT sigStored(added, int(records.size()));
 }
 
 void ArchiveWorker::load(quint64 ticket, const ArchiveQuery_t& query)
 {
+    Com::ThreadHandoff::acquire();
     ArchiveRecords_t records;
     if (attempt([&] { records = archive->load(query); }))
+        Com::ThreadHandoff::release();
         Q_EMIT sigLoaded(ticket, records);
 }
 
 void ArchiveWorker::summarize()
 {
+    Com::ThreadHandoff::acquire();
     ArchiveSummary_t summary;
     if (attempt([&] { summary = archive->summary(); }))
+        Com::ThreadHandoff::release();
         Q_EMIT sigSummary(summary);
 }
 
-void ArchiveWorker::close()
+void ArchiveWorker::finish()
 {
+    Com::ThreadHandoff::acquire();
     archive.reset();
+    thread()->quit();
 }
 
 } // namespace Vantrel::Archive

@@ -21,7 +21,8 @@ public Q_SLOTS:
     void store(const Vantrel::Archive::ArchiveRecords_t& records);
     void load(quint64 ticket, const Vantrel::Archive::ArchiveQuery_t& query);
     void summarize();
-    void close();
+    // Closes the file and stops the thread the worker runs in.
+    void finish();
 
 Q_SIGNALS:
     // note: what happened to a damaged file, empty when nothing did.

@@ -17,8 +17,6 @@ class TestArchiveWindow : public WindowDeviceFixture
 {
     Q_OBJECT
 
-    QString statusText() const { return window->findChild<QToolButton*>("statusBarMessage")->text(); }
-
 private Q_SLOTS:
     void initTestCase()
     {
