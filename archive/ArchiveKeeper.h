@@ -24,7 +24,7 @@ public:
 
     // Opens the file in the background; sigReady or sigWarning follow.
     void open(const QString& path);
-    // On from open() until a failure or close().
+    // On from open() until a failure switches it off.
     bool isOn() const { return on; }
     bool isReady() const { return ready; }
     QString path() const { return filePath; }

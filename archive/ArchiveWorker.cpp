@@ -17,7 +17,7 @@ bool ArchiveWorker::attempt(Operation operation)
         operation();
         return true;
     } catch (const MessageArchive::Failure_t& failure) {
-        if (failure.kind != MessageArchive::Failure_t::DAMAGED) {
+        if (!failure.damaged) {
             archive.reset();
             Com::ThreadHandoff::release();
             Q_EMIT sigFailed(failure.text);

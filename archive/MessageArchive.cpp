@@ -17,20 +17,24 @@ namespace {
 
 using Com::DfrLink;
 
-constexpr qint64 msPerDay = 86400000;
-constexpr qint64 unixEpochMjd = 40587;
-
-// UTC milliseconds since 1970. A message without a readable date keeps the
-// null instant (day 0 of the MJD) so that it reads back null.
+// UTC milliseconds since 1970, through the in-house conversions. The null instant
+// (day 0 of the MJD), which an unreadable date is, reads back null; a date that
+// cannot be an instant is kept as that one too.
 qint64 timeMs(const Tarsk::Utils::DateTime& time)
 {
-    return (time.day - unixEpochMjd) * msPerDay + qRound64(time.seconds * 1000.0);
+    const QDateTime instant = time.toQDateTime();
+    return (instant.isValid() ? instant : Tarsk::Utils::DateTime().toQDateTime()).toMSecsSinceEpoch();
 }
 
 Tarsk::Utils::DateTime dateTimeOf(qint64 ms)
 {
-    const qint64 day = ms >= 0 ? ms / msPerDay : -((-ms + msPerDay - 1) / msPerDay);
-    return Tarsk::Utils::DateTime(day + unixEpochMjd, double(ms - day * msPerDay) / 1000.0);
+    return Tarsk::Utils::DateTime::fromQDateTime(QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC));
+}
+
+// The name a damaged file gets when set aside at this time.
+QString setAsideName(const QString& path, const QDateTime& when)
+{
+    return QStringLiteral("%1.damaged-%2").arg(path, when.toUTC().toString(QStringLiteral("yyyyMMdd-HHmmss")));
 }
 
 // Each step takes a file from the version before it to its own; a file is
@@ -78,19 +82,10 @@ const QString columns = QStringLiteral(
     "raw_payload, payload, flash_position, label, payload_latitude, payload_longitude");
 constexpr int columnCount = 26;
 
-MessageArchive::Failure_t::Kind_t kindOf(int code)
+// Damage is the one failure the archive mends itself, by setting the file aside.
+bool isDamage(int code)
 {
-    using F = MessageArchive::Failure_t;
-    switch (code & 0xff) {
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED: return F::LOCKED;
-    case SQLITE_READONLY:
-    case SQLITE_CANTOPEN: return F::READ_ONLY;
-    case SQLITE_FULL: return F::FULL;
-    case SQLITE_CORRUPT:
-    case SQLITE_NOTADB: return F::DAMAGED;
-    default: return F::OTHER;
-    }
+    return (code & 0xff) == SQLITE_CORRUPT || (code & 0xff) == SQLITE_NOTADB;
 }
 
 // A statement on the connection's own handle, finalized when it goes.
@@ -153,11 +148,6 @@ MessageArchive::~MessageArchive()
     close();
 }
 
-QString MessageArchive::setAsideName(const QString& path, const QDateTime& when)
-{
-    return QStringLiteral("%1.damaged-%2").arg(path, when.toUTC().toString(QStringLiteral("yyyyMMdd-HHmmss")));
-}
-
 bool MessageArchive::isOpen() const
 {
     return QSqlDatabase::contains(connection) && QSqlDatabase::database(connection, false).isOpen();
@@ -166,7 +156,7 @@ bool MessageArchive::isOpen() const
 void MessageArchive::fail(const QString& what, const QSqlError& error) const
 {
     Failure_t failure;
-    failure.kind = kindOf(error.nativeErrorCode().toInt());
+    failure.damaged = isDamage(error.nativeErrorCode().toInt());
     const QString reason = error.driverText().isEmpty() ? error.text() : error.databaseText();
     failure.text = QStringLiteral("The archive %1 cannot be %2: %3").arg(QDir::toNativeSeparators(filePath), what, reason);
     throw failure;
@@ -178,7 +168,7 @@ QString MessageArchive::open(const QString& path)
     filePath = QFileInfo(path).absoluteFilePath();
     const QFileInfo file(filePath);
     if (!QDir().mkpath(file.absolutePath()))
-        throw Failure_t{Failure_t::READ_ONLY,
+        throw Failure_t{false,
                         QStringLiteral("The folder %1 cannot be made").arg(QDir::toNativeSeparators(file.absolutePath()))};
 
     // SQLite would let a second program write beside us; one Vantrel per archive keeps
@@ -192,9 +182,9 @@ QString MessageArchive::open(const QString& path)
         lock->getLockInfo(&pid, &host, &application);
         lock.reset();
         if (error == QLockFile::LockFailedError)
-            throw Failure_t{Failure_t::LOCKED, QStringLiteral("The archive %1 is in use by another Vantrel (process %2 on %3)")
+            throw Failure_t{false, QStringLiteral("The archive %1 is in use by another Vantrel (process %2 on %3)")
                                                    .arg(QDir::toNativeSeparators(filePath)).arg(pid).arg(host)};
-        throw Failure_t{Failure_t::READ_ONLY,
+        throw Failure_t{false,
                         QStringLiteral("The archive %1 cannot be locked: its folder is not writable")
                             .arg(QDir::toNativeSeparators(filePath))};
     }
@@ -203,7 +193,7 @@ QString MessageArchive::open(const QString& path)
         openFile();
         return QString();
     } catch (const Failure_t& failure) {
-        if (failure.kind != Failure_t::DAMAGED) {
+        if (!failure.damaged) {
             close();
             throw;
         }
@@ -225,7 +215,7 @@ QString MessageArchive::setAside()
         aside = QStringLiteral("%1-%2").arg(stamped).arg(n);
     if (!QFile::rename(filePath, aside)) {
         close();
-        throw Failure_t{Failure_t::DAMAGED, QStringLiteral("The archive %1 is damaged and cannot be set aside")
+        throw Failure_t{true, QStringLiteral("The archive %1 is damaged and cannot be set aside")
                                                 .arg(QDir::toNativeSeparators(filePath))};
     }
     for (const char* suffix : {"-wal", "-shm"})
@@ -261,7 +251,7 @@ void MessageArchive::migrate()
     const int version = query.value(0).toInt();
     query.finish();
     if (version > schemaVersion)
-        throw Failure_t{Failure_t::NEWER, QStringLiteral("The archive %1 was written by a newer Vantrel (format %2)")
+        throw Failure_t{false, QStringLiteral("The archive %1 was written by a newer Vantrel (format %2)")
                                               .arg(QDir::toNativeSeparators(filePath))
                                               .arg(version)};
 
@@ -311,7 +301,7 @@ sqlite3* MessageArchive::handle() const
 
 MessageArchive::Failure_t MessageArchive::failureOn(sqlite3* db, const QString& what) const
 {
-    return Failure_t{kindOf(sqlite3_errcode(db)), QStringLiteral("The archive %1 cannot be %2: %3")
+    return Failure_t{isDamage(sqlite3_errcode(db)), QStringLiteral("The archive %1 cannot be %2: %3")
                                                       .arg(QDir::toNativeSeparators(filePath), what,
                                                            QString::fromUtf8(sqlite3_errmsg(db)))};
 }
@@ -324,7 +314,7 @@ int MessageArchive::store(const ArchiveRecords_t& records)
         return 0;
     sqlite3* db = handle();
     if (!db)
-        throw Failure_t{Failure_t::OTHER, QStringLiteral("The archive %1 is not open").arg(filePath)};
+        throw Failure_t{false, QStringLiteral("The archive %1 is not open").arg(filePath)};
     QString placeholders = QStringLiteral("?");
     for (int i = 1; i < columnCount; ++i)
         placeholders += QStringLiteral(",?");
@@ -416,7 +406,7 @@ ArchiveRecords_t MessageArchive::load(const ArchiveQuery_t& request)
 
     sqlite3* db = handle();
     if (!db)
-        throw Failure_t{Failure_t::OTHER, QStringLiteral("The archive %1 is not open").arg(filePath)};
+        throw Failure_t{false, QStringLiteral("The archive %1 is not open").arg(filePath)};
     Statement select(db, text);
     if (select.code != SQLITE_OK)
         throw failureOn(db, QStringLiteral("read"));

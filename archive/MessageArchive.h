@@ -16,11 +16,11 @@ namespace Vantrel::Archive {
 class MessageArchive
 {
 public:
-    // Why the archive cannot be used; thrown by every member that touches the file.
+    // Why the archive cannot be used (held by another Vantrel, not writable, a full
+    // disk, a newer format, damage); thrown by every member that touches the file.
     struct Failure_t
     {
-        enum Kind_t { LOCKED, READ_ONLY, FULL, DAMAGED, NEWER, OTHER };
-        Kind_t kind = OTHER;
+        bool damaged = false;  // the file itself is spoiled: set it aside for a new one
         QString text;
     };
 
@@ -51,9 +51,6 @@ public:
     ArchiveRecords_t load(const ArchiveQuery_t& query);
     ArchiveSummary_t summary();
     qint64 count();
-
-    // The name a damaged file gets when set aside at this time.
-    static QString setAsideName(const QString& path, const QDateTime& when);
 
 private:
     void openFile();
