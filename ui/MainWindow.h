@@ -71,8 +71,9 @@ public:
     Ui_UiMainWindow* form() const { return ui; }
 
     // Ends a burst of flash messages: every gathered row joins the messages
-    // table, which is then sorted by flash position, newest first, sorting on.
-    void endRxBurst();
+    // table, which is then sorted by `sortColumn` (flash position unless told),
+    // newest first, sorting on.
+    void endRxBurst(int sortColumn = -1);
     // Rows of the messages table, filtered out or not.
     int rxRowCount() const;
     RxTableModel* rxTableModel() const { return rxModel; }

@@ -2,8 +2,6 @@
 // page loads what it keeps back into the table and Locate.
 #include "ui/MainWindow.h"
 
-#include <QTableView>
-
 #include "archive/ArchiveKeeper.h"
 #include "ui/ArchiveRows.h"
 #include "ui/ArchiveTab.h"
@@ -56,15 +54,11 @@ void MainWindow::loadFromArchive(const Archive::ArchiveQuery_t& query)
 
 void MainWindow::showArchivedRows(const QVector<Archive::ArchiveRecord_t>& records)
 {
-    QTableView* table = ui->tableWidgetRx;
-    if (table->isSortingEnabled())
-        table->setSortingEnabled(false);
+    // A burst like a flash read's, but in time order: positions from several reads mean little side by side.
+    ui->tableWidgetRx->setSortingEnabled(false);
     for (const Archive::ArchiveRecord_t& record : records)
         rxModel->queueRow(rowOf(record));
-    rxModel->flushQueuedRows();
-    table->resizeColumnsToContents();
-    table->sortByColumn(RXCOLUMN_TIME, Qt::DescendingOrder);
-    table->setSortingEnabled(true);
+    endRxBurst(RXCOLUMN_TIME);
     archiveTab->showLoaded(int(records.size()));
     showSuccess(QStringLiteral("%1 archived messages loaded into the messages table and Locate").arg(records.size()));
 }

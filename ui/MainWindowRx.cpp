@@ -74,7 +74,7 @@ int MainWindow::rxRowCount() const
     return rxModel->totalRowCount();
 }
 
-void MainWindow::endRxBurst()
+void MainWindow::endRxBurst(int sortColumn)
 {
     rxModel->flushQueuedRows();
     // The burst goes into the archive as one transaction.
@@ -82,7 +82,7 @@ void MainWindow::endRxBurst()
         archive->endBurst();
     QTableView* table = ui->tableWidgetRx;
     table->resizeColumnsToContents();
-    table->sortByColumn(RXCOLUMN_POSITION, Qt::DescendingOrder);
+    table->sortByColumn(sortColumn < 0 ? RXCOLUMN_POSITION : sortColumn, Qt::DescendingOrder);
     table->setSortingEnabled(true);
 }
 
