@@ -24,7 +24,7 @@
 #include "sim/BeaconBuilder.h"
 #include "sim/BeaconGenerator.h"
 #include "sim/DeviceState.h"
-#include "ui/ArchiveRows.h"
+#include "ui/archive/ArchiveRows.h"
 #include "ui/RxTableModel.h"
 #include "utils/FlashMemory.h"
 

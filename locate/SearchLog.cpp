@@ -5,13 +5,13 @@
 
 namespace Vantrel::Locate {
 
-bool SearchLog::add(const Com::DfrLink::OrvanRxMessage_t& message, const QString& label, bool live,
+bool SearchLog::add(const Sighting_t& message, const QString& label, bool live,
                     bool payloadPosition, double payloadLatitude, double payloadLongitude)
 {
     // A direction of 360 or more is no bearing; the receiver's own position is what makes one usable.
     if (!message.crcOk || !message.dfrPositionValid || message.direction >= 360 || message.platformId.isEmpty())
         return false;
-    const qint64 timeMs = message.dateTime.isNull() ? 0 : message.dateTime.toQDateTime().toMSecsSinceEpoch();
+    const qint64 timeMs = message.timeMs;
     int index = byId.value(message.platformId, -1);
     if (index < 0) {
         index = int(platforms.size());

@@ -5,11 +5,23 @@
 #include <QString>
 #include <QVector>
 
-#include "com/DfrLink.h"
 #include "locate/Bearing.h"
 #include "locate/BearingFix.h"
 
 namespace Vantrel::Locate {
+
+// What a received message gives a search: locate knows nothing of the link that heard it.
+struct Sighting_t
+{
+    QString platformId;
+    qint64 timeMs = 0;  // 0 when the message carried no time
+    quint32 direction = 0;
+    bool crcOk = false;
+    bool dfrPositionValid = false;
+    double dfrLatitude = 0.0;
+    double dfrLongitude = 0.0;
+    qint32 level = 0;
+};
 
 // The bearings heard per platform, as a search collects them live, from flash
 // reads and from opened dumps, and each platform's last fix.
@@ -46,7 +58,7 @@ public:
 
     // Takes the message when it gives a bearing: CRC good, a valid receiver position, a
     // direction, and not heard before. Returns whether it was taken.
-    bool add(const Com::DfrLink::OrvanRxMessage_t& message, const QString& label, bool live,
+    bool add(const Sighting_t& message, const QString& label, bool live,
              bool payloadPosition = false, double payloadLatitude = 0.0, double payloadLongitude = 0.0);
 
     void setOptions(const FixOptions_t& options);

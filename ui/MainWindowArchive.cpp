@@ -3,8 +3,8 @@
 #include "ui/MainWindow.h"
 
 #include "archive/ArchiveKeeper.h"
-#include "ui/ArchiveRows.h"
-#include "ui/ArchiveTab.h"
+#include "ui/archive/ArchiveRows.h"
+#include "ui/archive/ArchiveTab.h"
 #include "ui/Dialogs.h"
 #include "ui/RxTableColumns.h"
 #include "ui/RxTableModel.h"

@@ -11,8 +11,8 @@
 
 #include "ui/GpsFormatWidget.h"
 #include "ui/GpsFormatsTableModel.h"
-#include "ui/ArchiveTab.h"
-#include "ui/LocateTab.h"
+#include "ui/archive/ArchiveTab.h"
+#include "ui/locate/LocateTab.h"
 #include "ui/PlatformsTableModel.h"
 #include "ui_UiMainWindow.h"
 #include "utils/GpsFormat.h"

@@ -19,7 +19,7 @@
 
 #include "inhouse/Exception.h"
 #include "ui/Dialogs.h"
-#include "ui/LocateTab.h"
+#include "ui/locate/LocateTab.h"
 #include "ui/PlatformsTableModel.h"
 #include "ui/RxTableColumns.h"
 #include "ui/RxTableModel.h"

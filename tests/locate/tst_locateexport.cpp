@@ -10,7 +10,8 @@
 
 #include "locate/GisExport.h"
 #include "locate/SearchLog.h"
-#include "ui/LocateTab.h"
+#include "ui/locate/LocateSightings.h"
+#include "ui/locate/LocateTab.h"
 
 using namespace Vantrel;
 using Message_t = Com::DfrLink::OrvanRxMessage_t;
@@ -129,8 +130,8 @@ private Q_SLOTS:
         again.dfrLatitude += movedDegrees;
         again.level -= 3;  // a flash record may report its level otherwise: still the same message
         Locate::SearchLog log;
-        log.add(first, QStringLiteral("Buoy"), true);
-        log.add(again, QString(), false);
+        log.add(Ui::sightingOf(first), QStringLiteral("Buoy"), true);
+        log.add(Ui::sightingOf(again), QString(), false);
         QCOMPARE(log.platformCount(), expected ? 1 : 0);
         if (expected)
             QCOMPARE(log.platform(0).bearings.size(), expected);
@@ -163,7 +164,7 @@ private Q_SLOTS:
         Locate::SearchLog log;
         const QVector<Message_t> messages = search(8);
         for (int i = 0; i < messages.size(); ++i)
-            log.add(messages[i], QStringLiteral("Buoy"), true, i < 2, truthLatitude, truthLongitude + 0.001 * i);
+            log.add(Ui::sightingOf(messages[i]), QStringLiteral("Buoy"), true, i < 2, truthLatitude, truthLongitude + 0.001 * i);
         log.updateFixes();
         QVERIFY2(log.platform(0).fix.ok(), qPrintable(log.platform(0).fix.reason));
         QTemporaryDir dir;
@@ -184,7 +185,7 @@ private Q_SLOTS:
         const QString fileName = folder + QStringLiteral("/search.kml");
         Locate::SearchLog log;
         for (const Message_t& m : search(4))
-            log.add(m, QString(), true);
+            log.add(Ui::sightingOf(m), QString(), true);
         const QString error = Locate::GisExport::write(fileName, Locate::GisExport::FORMAT_KML, log.platform(0), 0.0);
         QVERIFY2(error.startsWith(QDir::toNativeSeparators(fileName) + QStringLiteral(" was not written: ")) &&
                      error.size() > fileName.size() + 18,

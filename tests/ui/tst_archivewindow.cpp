@@ -6,8 +6,8 @@
 #include "archive/ArchiveKeeper.h"
 #include "sim/DemoContent.h"
 #include "tests/common/WindowDeviceFixture.h"
-#include "ui/ArchivePlatformsModel.h"
-#include "ui/ArchiveTab.h"
+#include "ui/archive/ArchivePlatformsModel.h"
+#include "ui/archive/ArchiveTab.h"
 #include "ui/RxTableColumns.h"
 #include "ui/RxTableModel.h"
 

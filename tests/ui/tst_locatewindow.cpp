@@ -5,7 +5,7 @@
 #include "sim/DemoContent.h"
 #include "sim/SearchScenario.h"
 #include "tests/common/WindowDeviceFixture.h"
-#include "ui/LocateTab.h"
+#include "ui/locate/LocateTab.h"
 
 using namespace Vantrel;
 

@@ -1,4 +1,4 @@
-#include "ui/ArchivePlatformsModel.h"
+#include "ui/archive/ArchivePlatformsModel.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "ui/ArchiveRows.h"
+#include "ui/archive/ArchiveRows.h"
 
 namespace Vantrel::Ui {
 

@@ -1,4 +1,4 @@
-#include "ui/LocateTimeChart.h"
+#include "ui/locate/LocateTimeChart.h"
 
 #include <QDateTime>
 #include <QDateTimeAxis>

@@ -1,4 +1,4 @@
-#include "ui/LocateTab.h"
+#include "ui/locate/LocateTab.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -18,9 +18,10 @@
 #include <QVBoxLayout>
 
 #include "ui/Dialogs.h"
-#include "ui/LocatePlatformsModel.h"
-#include "ui/LocatePlot.h"
-#include "ui/LocateTimeChart.h"
+#include "ui/locate/LocatePlatformsModel.h"
+#include "ui/locate/LocatePlot.h"
+#include "ui/locate/LocateSightings.h"
+#include "ui/locate/LocateTimeChart.h"
 
 namespace Vantrel::Ui {
 
@@ -159,7 +160,7 @@ void LocateTab::optionsChanged()
 
 void LocateTab::addRow(const RxTableModel::Row_t& row)
 {
-    if (log.add(row.message, row.label, row.live, row.payloadPosition, row.payloadLatitude, row.payloadLongitude))
+    if (log.add(sightingOf(row.message), row.label, row.live, row.payloadPosition, row.payloadLatitude, row.payloadLongitude))
         scheduleRefresh();
 }
 

@@ -1,4 +1,4 @@
-#include "ui/ArchiveTab.h"
+#include "ui/archive/ArchiveTab.h"
 
 #include <QCheckBox>
 #include <QDateTimeEdit>
@@ -15,7 +15,7 @@
 #include <QVBoxLayout>
 
 #include "archive/ArchiveKeeper.h"
-#include "ui/ArchivePlatformsModel.h"
+#include "ui/archive/ArchivePlatformsModel.h"
 
 namespace Vantrel::Ui {
 

@@ -1,4 +1,4 @@
-#include "ui/LocatePlatformsModel.h"
+#include "ui/locate/LocatePlatformsModel.h"
 
 namespace Vantrel::Ui {
 

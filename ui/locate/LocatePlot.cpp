@@ -1,4 +1,4 @@
-#include "ui/LocatePlot.h"
+#include "ui/locate/LocatePlot.h"
 
 #include <QHelpEvent>
 #include <QMouseEvent>
