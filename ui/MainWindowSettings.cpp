@@ -57,6 +57,10 @@ void MainWindow::updateSettingsWidgets()
     QList<QWidget*> widgets;
     for (const Settings::Entry_t& entry : Settings::entries()) {
         widgets.append(ui->tabSettings->findChild<QWidget*>(QLatin1String(entry.widget)));
+        // A name the form does not hold is a mistake of the table: said at once, not at the first edit.
+        if (!widgets.last()) {
+            qCritical("Setting %s has no widget %s", entry.key, entry.widget);
+        }
     }
     const Utils::SignalsBlocked blocked{widgets};
     for (qsizetype i = 0; i < widgets.size(); ++i) {
