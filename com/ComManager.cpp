@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <algorithm>
 
+#include "inhouse/LogNote.h"
+
 namespace Vantrel::Com {
 
 ComManager::ComManager() : portSource([this] { return livePorts(); })
@@ -116,6 +118,8 @@ void ComManager::slotScanComPorts()
         seenPorts.insert(port.portName);
 
         if (!isDfr(port.vendorId, port.productId)) {
+            // A built-in port or another adapter is no news to the user.
+            const Tarsk::Utils::LogNote detail(Tarsk::Utils::LogNote::NOTE_DETAIL);
             qWarning().noquote() << QStringLiteral("Device vendor 0x%1 product 0x%2 is rejected on port %3.")
                                         .arg(QString::number(port.vendorId, 16).toUpper(),
                                              QString::number(port.productId, 16).toUpper(), port.portName);

@@ -21,6 +21,7 @@ DfrLink::DfrLink(QObject* parent) : QObject(parent)
     qRegisterMetaType<DfrCmd_t>("DfrLink::DfrCmd_t");
     qRegisterMetaType<DfrMessageType_t>("DfrLink::DfrMessageType_t");
     qRegisterMetaType<UartLink::LinkStatus_t>("UartLink::LinkStatus_t");
+    qRegisterMetaType<Tarsk::Utils::Exception::Kind_t>();
 
     requestTimer.setSingleShot(true);
     connect(&requestTimer, &QTimer::timeout, this, &DfrLink::slotTimeout);
@@ -56,6 +57,7 @@ void DfrLink::setUartLink(const QString& portName)
     uartLink = new UartLink(QSerialPortInfo(portName), portName);
     ++linkGeneration;
     linkError.clear();
+    linkErrorKind = Tarsk::Utils::Exception::KIND_GENERAL;
     uartLink->moveToThread(&workerThread);
 
     // Connected ahead of the queued calls, so that each release comes before its posting.
@@ -117,7 +119,7 @@ QString DfrLink::portName() const
 
 void DfrLink::interruptRequest()
 {
-    endWait(REPLY_LINK_LOST, QStringLiteral("Request interrupted"));
+    endWait(REPLY_LINK_LOST, QStringLiteral("Request interrupted"), Tarsk::Utils::Exception::KIND_LINK_LOST);
 }
 
 void DfrLink::setReceiverForTesting(DfrVersion_t version, quint32 level)
@@ -162,20 +164,21 @@ bool DfrLink::fromCurrentLink() const
     return sender() == uartLink;
 }
 
-void DfrLink::endWait(ReplyStatus_t status, const QString& message)
+void DfrLink::endWait(ReplyStatus_t status, const QString& message, Tarsk::Utils::Exception::Kind_t kind)
 {
     reply.status = status;
     reply.message = message;
+    reply.kind = kind;
     waitingReply = false;
 }
 
-void DfrLink::slotReplyReceived(const QStringList& values, bool isError)
+void DfrLink::slotReplyReceived(const QStringList& values, bool isError, Tarsk::Utils::Exception::Kind_t kind)
 {
     if (!fromCurrentLink())
         return;
     if (!isError && waitingReply)
         reply.values = values;
-    replyArrived(isError, values.value(0));
+    replyArrived(isError, values.value(0), kind);
 }
 
 void DfrLink::slotBinaryRfpDataReceived(const QByteArray& data, bool isError)
@@ -184,10 +187,10 @@ void DfrLink::slotBinaryRfpDataReceived(const QByteArray& data, bool isError)
         return;
     if (!isError && waitingReply)
         reply.data = data;
-    replyArrived(isError, isError ? QString::fromUtf8(data) : QString());
+    replyArrived(isError, isError ? QString::fromUtf8(data) : QString(), Tarsk::Utils::Exception::KIND_REFUSED);
 }
 
-void DfrLink::replyArrived(bool isError, const QString& errorText)
+void DfrLink::replyArrived(bool isError, const QString& errorText, Tarsk::Utils::Exception::Kind_t kind)
 {
     // A wait already ended keeps its outcome: a stray line behind a link error,
     // handled before the operation looks, must not turn that error into another.
@@ -196,34 +199,36 @@ void DfrLink::replyArrived(bool isError, const QString& errorText)
             qWarning().noquote() << QStringLiteral("Error in unexpected message: %1").arg(errorText);
         return;
     }
-    endWait(isError ? REPLY_ERROR : REPLY_RECEIVED, isError ? errorText : QString());
+    endWait(isError ? REPLY_ERROR : REPLY_RECEIVED, isError ? errorText : QString(), kind);
 }
 
-void DfrLink::slotErrorOccured(const QString& message)
+void DfrLink::slotErrorOccured(const QString& message, Tarsk::Utils::Exception::Kind_t kind)
 {
     if (!fromCurrentLink())
         return;
     // A flash chunk that will be asked again: the link has recovered by itself.
     if (waitingReply && chunkRetryAllowed) {
         chunkFailed = true;
-        endWait(REPLY_LINK_LOST, message);
+        endWait(REPLY_LINK_LOST, message, kind);
         return;
     }
     // The wait ends before the window hears of it, so a teardown started by the
     // signal does not overwrite the error with an interruption.
-    endWait(REPLY_LINK_LOST, message);
-    if (linkError.isEmpty())
+    endWait(REPLY_LINK_LOST, message, kind);
+    if (linkError.isEmpty()) {
         linkError = message;
+        linkErrorKind = kind;
+    }
     if (uartLink)
-        emit sigLinkCompromised(uartLink->portName(), message);
+        emit sigLinkCompromised(uartLink->portName(), message, kind);
 }
 
-void DfrLink::slotRequestRefused(const QString& message)
+void DfrLink::slotRequestRefused(const QString& message, Tarsk::Utils::Exception::Kind_t kind)
 {
     if (!fromCurrentLink())
         return;
     // The link itself is sound; only this request failed.
-    endWait(REPLY_LINK_LOST, message);
+    endWait(REPLY_LINK_LOST, message, kind);
 }
 
 void DfrLink::slotTimeout()

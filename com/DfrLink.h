@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "inhouse/DateTime.h"
+#include "inhouse/Exception.h"
 #include "utils/GpsFormat.h"
 
 namespace Vantrel::Com {
@@ -262,6 +263,7 @@ public:
         QStringList values;  // fields of a good reply
         QByteArray data;     // binary flash data of a good reply
         QString message;     // the error text, unless a reply came
+        Tarsk::Utils::Exception::Kind_t kind = Tarsk::Utils::Exception::KIND_GENERAL;  // of that error
     };
 
     // Request engine shared by every device operation: each hands back the reply
@@ -301,7 +303,7 @@ Q_SIGNALS:
                         Vantrel::Com::DfrLink::DfrVersion_t dfrVersion);
     void sigSendManualDfrCmd(const QString& userCmd);
     void sigCloseConnection();
-    void sigLinkCompromised(const QString& portName, const QString& message);
+    void sigLinkCompromised(const QString& portName, const QString& message, Tarsk::Utils::Exception::Kind_t kind);
     void sigOrvanMessageReceived(const Vantrel::Com::DfrLink::OrvanRxMessage_t& message,
                                  Vantrel::Com::DfrLink::RxOrigin_t origin);
     void sigUartLinkStatusChanged(const QString& statusString);
@@ -311,21 +313,21 @@ Q_SIGNALS:
     void sigFirmwareProgress(int linesWritten, int linesTotal);
 
 public Q_SLOTS:
-    void slotReplyReceived(const QStringList& replyValues, bool isError);
+    void slotReplyReceived(const QStringList& replyValues, bool isError, Tarsk::Utils::Exception::Kind_t kind);
     void slotBinaryRfpDataReceived(const QByteArray& rfpData, bool isError);
     // Decodes a live NPR or NPRF frame and publishes it.
     void slotRxReceived(Vantrel::Com::DfrLink::DfrMessageType_t dfrMessageType, const QStringList& replyValues);
-    void slotErrorOccured(const QString& message);
+    void slotErrorOccured(const QString& message, Tarsk::Utils::Exception::Kind_t kind);
     void slotUartLinkStatusChanged();
     void slotTimeout();
-    void slotRequestRefused(const QString& message);
+    void slotRequestRefused(const QString& message, Tarsk::Utils::Exception::Kind_t kind);
 
 private:
     // Signals of a released link may still be queued; they must not touch the current one.
     bool fromCurrentLink() const;
-    void endWait(ReplyStatus_t status, const QString& message);
+    void endWait(ReplyStatus_t status, const QString& message, Tarsk::Utils::Exception::Kind_t kind);
     // Ends the pending wait with a reply, good or an error text; outside a wait only logs an error.
-    void replyArrived(bool isError, const QString& errorText);
+    void replyArrived(bool isError, const QString& errorText, Tarsk::Utils::Exception::Kind_t kind);
     // A bootloader request whose acknowledgement "ACK,<mnemonic>,0" counts as a refusal:
     // the link hands that form over as a reply, and a refused image line must not pass.
     void sendBootloaderRequest(DfrCmd_t cmd, const QStringList& params = {});
@@ -365,6 +367,7 @@ private:
     quint64 linkGeneration = 0;
     // The first error the current link reported; empty while it reported none.
     QString linkError;
+    Tarsk::Utils::Exception::Kind_t linkErrorKind = Tarsk::Utils::Exception::KIND_GENERAL;
     // Flash reads.
     bool chunkRetryAllowed = false;  // a link error now only fails this chunk
     bool chunkFailed = false;

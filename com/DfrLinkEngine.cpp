@@ -17,6 +17,7 @@ namespace Vantrel::Com {
 namespace {
 
 using Tarsk::Utils::fail;
+using Kind = Tarsk::Utils::Exception;
 
 // Runs one batch of the GUI thread's events while a device operation waits.
 // Blocking in the dispatcher until something is posted (reply, status change,
@@ -37,9 +38,9 @@ void processEventsWhileWaiting(bool& inEventLoop, bool userInput)
 void DfrLink::checkConnectionReady()
 {
     if (!uartLink)
-        fail(QStringLiteral("UART link not available"));
+        fail(Kind::KIND_NOT_CONNECTED, QStringLiteral("UART link not available"));
     if (inEventLoop)
-        fail(QStringLiteral("sendBlockingRequest recursively called"));
+        fail(Kind::KIND_BUSY, QStringLiteral("sendBlockingRequest recursively called"));
 
     // The link's status is read atomically; every change is followed by a queued
     // sigStatusChanged, so a change after the read still wakes the wait below.
@@ -49,20 +50,20 @@ void DfrLink::checkConnectionReady()
         case UartLink::UART_READY:
             return;
         case UartLink::UART_ERROR_TIMEOUT:
-            fail(QStringLiteral("UART link timeout"));
+            fail(Kind::KIND_NO_ANSWER, QStringLiteral("UART link timeout"));
         case UartLink::UART_INIT:
             // A link still closed after reporting an error failed to open and
             // never will: nothing else would end this wait, whether the error
             // came before the request or during it.
             if (!linkError.isEmpty())
-                fail(QStringLiteral("Link Error: %1").arg(linkError));
+                fail(linkErrorKind, QStringLiteral("Link Error: %1").arg(linkError));
             break;
         default:
             break;
         }
         processEventsWhileWaiting(inEventLoop, userInputWhileWaiting);
         if (!uartLink || linkGeneration != generation)
-            fail(QStringLiteral("UART link not available"));
+            fail(Kind::KIND_NOT_CONNECTED, QStringLiteral("UART link not available"));
     }
 }
 
@@ -98,11 +99,11 @@ DfrLink::Reply_t DfrLink::sendBlockingRequest(DfrCmd_t cmd, const QStringList& p
     case REPLY_RECEIVED:
         return received;
     case REPLY_ERROR:
-        fail(QStringLiteral("Error in reply: %1").arg(received.message));
+        fail(received.kind, QStringLiteral("Error in reply: %1").arg(received.message));
     case REPLY_LINK_LOST:
         break;
     }
-    fail(QStringLiteral("Link Error: %1").arg(received.message));
+    fail(received.kind, QStringLiteral("Link Error: %1").arg(received.message));
 }
 
 DfrLink::Reply_t DfrLink::sendGetDfrCmd(DfrCmd_t cmd, int nbParams, QStringList params, QList<int> expectedReplyCounts)

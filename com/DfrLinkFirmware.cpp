@@ -17,7 +17,7 @@ void DfrLink::sendBootloaderRequest(DfrCmd_t cmd, const QStringList& params)
     bool ok = false;
     if (values.at(1).toInt(&ok, 10) == 0 || !ok)
         throw Tarsk::Utils::Exception(
-            QStringLiteral("Error in reply: refused by the receiver (%1)").arg(values.join(QLatin1Char(','))),
+            Tarsk::Utils::Exception::KIND_REFUSED, QStringLiteral("Error in reply: refused by the receiver (%1)").arg(values.join(QLatin1Char(','))),
             QtCriticalMsg);
 }
 

@@ -40,7 +40,8 @@ QByteArray DfrLink::readFlashChunk(qint64 start, qint64 length, qint64 keep)
             // Fewer bytes than asked for would shift every record after them.
             failure = QStringLiteral("%1 of %2 bytes received").arg(data.size()).arg(keep);
             if (!chunkRetryAllowed)
-                throw Tarsk::Utils::Exception(QStringLiteral("Link Error: flash data at %1: %2").arg(start).arg(failure),
+                throw Tarsk::Utils::Exception(Tarsk::Utils::Exception::KIND_LINK_LOST,
+                                              QStringLiteral("Link Error: flash data at %1: %2").arg(start).arg(failure),
                                               QtCriticalMsg);
         } catch (const Tarsk::Utils::Exception& error) {
             if (!chunkFailed)

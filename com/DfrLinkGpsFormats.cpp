@@ -85,13 +85,13 @@ void DfrLink::checkGpsFormatInfo(const GpsFormatInfo_t& info)
 {
     const Utils::GpsFormat_t& format = info.gpsFormat;
     if (format.dataLen < 1 || format.dataLen > 254)
-        fail(QStringLiteral("Unable to set GPS format info, data length is not between 1 and 254 (%1)")
+        fail(Tarsk::Utils::Exception::KIND_BAD_INPUT, QStringLiteral("Unable to set GPS format info, data length is not between 1 and 254 (%1)")
                  .arg(format.dataLen));
     if (!info.occupied)
         return;
     // An empty name or "NONE" reads back as an empty slot: the format would be lost.
     if (format.name.isEmpty() || format.name == emptySlotName || !isFrameText(format.name))
-        fail(QStringLiteral("Unable to set GPS format info, the name \"%1\" cannot be stored: it must not be empty "
+        fail(Tarsk::Utils::Exception::KIND_BAD_INPUT, QStringLiteral("Unable to set GPS format info, the name \"%1\" cannot be stored: it must not be empty "
                             "or NONE, nor hold \",\", \"*\", \"$\", a control character or one outside Latin-1")
                  .arg(format.name));
 }

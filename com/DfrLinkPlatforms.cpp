@@ -39,7 +39,7 @@ QString flag(bool value)
 [[noreturn]] void refuseText(const QString& what, const QString& text)
 {
     throw Tarsk::Utils::Exception(
-        QStringLiteral("Unable to set platform info, the %1 \"%2\" holds a character the receiver cannot store "
+        Tarsk::Utils::Exception::KIND_BAD_INPUT, QStringLiteral("Unable to set platform info, the %1 \"%2\" holds a character the receiver cannot store "
                        "(\",\", \"*\", \"$\", a control character or one outside Latin-1)")
             .arg(what, text),
         QtCriticalMsg);
@@ -48,7 +48,7 @@ QString flag(bool value)
 [[noreturn]] void refuseNumber(const QString& what, qint64 value, qint64 max)
 {
     throw Tarsk::Utils::Exception(
-        QStringLiteral("Unable to set platform info, the %1 %2 is out of range (0 to %3)").arg(what).arg(value).arg(max),
+        Tarsk::Utils::Exception::KIND_BAD_INPUT, QStringLiteral("Unable to set platform info, the %1 %2 is out of range (0 to %3)").arg(what).arg(value).arg(max),
         QtCriticalMsg);
 }
 
@@ -145,7 +145,7 @@ void DfrLink::checkPlatformInfo(const PlatformInfo_t& info)
 {
     if (!isPlatformId(info.platformId))
         throw Tarsk::Utils::Exception(
-            QStringLiteral("Unable to set platform info, the identifier \"%1\" is not 5, 7 or 8 hexadecimal digits")
+            Tarsk::Utils::Exception::KIND_BAD_INPUT, QStringLiteral("Unable to set platform info, the identifier \"%1\" is not 5, 7 or 8 hexadecimal digits")
                 .arg(info.platformId),
             QtCriticalMsg);
     if (!isFrameText(info.label))
@@ -165,7 +165,7 @@ void DfrLink::checkPlatformInfo(const PlatformInfo_t& info)
         const qint32 dataLen = info.gpsFormat.dataLen;
         if (dataLen < minDataLength || dataLen > maxDataLength)
             throw Tarsk::Utils::Exception(
-                QStringLiteral("Unable to set platform info, data length is not between 1 and 254 (%1)").arg(dataLen),
+                Tarsk::Utils::Exception::KIND_BAD_INPUT, QStringLiteral("Unable to set platform info, data length is not between 1 and 254 (%1)").arg(dataLen),
                 QtCriticalMsg);
     }
 }

@@ -1,8 +1,13 @@
 #include "com/UartLink.h"
 
+#include <QFile>
 #include <QMetaType>
 #include <QtDebug>
 #include <utility>
+
+#if defined(Q_OS_UNIX)
+#include <unistd.h>
+#endif
 
 #include "com/ThreadHandoff.h"
 #include "inhouse/Exception.h"
@@ -55,7 +60,8 @@ void UartLink::slotOpenConnection()
     serialPort.setBaudRate(QSerialPort::Baud115200, QSerialPort::AllDirections);
     if (!serialPort.open(QIODevice::ReadWrite)) {
         emit sigErrorOccured(QStringLiteral("Port %1 cannot be open (error %2)")
-                                 .arg(name, Utils::EnumText::name(serialPort.error())));
+                                 .arg(name, Utils::EnumText::name(serialPort.error())),
+                             openFailureKind());
         return;
     }
 
@@ -67,6 +73,19 @@ void UartLink::slotOpenConnection()
     connect(&serialPort, &QSerialPort::readyRead, this, &UartLink::slotReadyRead, Qt::UniqueConnection);
     changeStatus(UART_READY);
     slotKeepAlive();
+}
+
+Tarsk::Utils::Exception::Kind_t UartLink::openFailureKind() const
+{
+    if (serialPort.error() != QSerialPort::PermissionError)
+        return Tarsk::Utils::Exception::KIND_LINK_LOST;
+#if defined(Q_OS_UNIX)
+    // A port we may not open at all is a matter of rights, not of another program.
+    const QString path = name.startsWith(QLatin1Char('/')) ? name : QStringLiteral("/dev/") + name;
+    if (::access(QFile::encodeName(path).constData(), R_OK | W_OK) != 0)
+        return Tarsk::Utils::Exception::KIND_LINK_LOST;
+#endif
+    return Tarsk::Utils::Exception::KIND_PORT_IN_USE;
 }
 
 void UartLink::slotSetLiveRxEnabled(bool enabled)
@@ -156,11 +175,11 @@ void UartLink::slotTimeout()
     // chunk can be asked again, and the link's owner decides whether to give up.
     if (linkStatus == UART_WAITING_RFP_BINARY_REPLY) {
         if (!std::exchange(rfpStreamFailed, false))
-            emit sigErrorOccured(QStringLiteral("Uart link timeout"));
+            emit sigErrorOccured(QStringLiteral("Uart link timeout"), Tarsk::Utils::Exception::KIND_NO_ANSWER);
         changeStatus(UART_READY);
         return;
     }
-    emit sigErrorOccured(QStringLiteral("Uart link timeout"));
+    emit sigErrorOccured(QStringLiteral("Uart link timeout"), Tarsk::Utils::Exception::KIND_NO_ANSWER);
     changeStatus(UART_ERROR_TIMEOUT);
     if (heldRequest) {
         heldRequest.reset();
@@ -168,7 +187,8 @@ void UartLink::slotTimeout()
     }
     // Nobody waits for a keep-alive: the application object is what tells the user.
     if (currentCmd == DfrLink::CMD_KEEPALIVE_INTERNAL)
-        throw Tarsk::Utils::Exception(QStringLiteral("UART link timeout on KeepAlive"), QtCriticalMsg);
+        throw Tarsk::Utils::Exception(Tarsk::Utils::Exception::KIND_NO_ANSWER,
+                                      QStringLiteral("UART link timeout on KeepAlive"), QtCriticalMsg);
 }
 
 void UartLink::startTimeoutTimer()
@@ -179,7 +199,7 @@ void UartLink::startTimeoutTimer()
 
 void UartLink::refuseRequest()
 {
-    emit sigRequestRefused(QStringLiteral("UartLink is not available"));
+    emit sigRequestRefused(QStringLiteral("UartLink is not available"), Tarsk::Utils::Exception::KIND_LINK_LOST);
 }
 
 // Puts a request that a received line did not end back to waiting, with a fresh timeout.
@@ -233,7 +253,8 @@ void UartLink::consumeBytes(const QByteArray& bytes)
             processLine(raw);
         }
     } catch (const Tarsk::Utils::Exception& exception) {
-        emit sigErrorOccured(exception.message());
+        // Whatever stopped the line reader, the stream can no longer be trusted.
+        emit sigErrorOccured(exception.message(), Tarsk::Utils::Exception::KIND_LINK_LOST);
         return;
     }
 

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "com/DfrLink.h"
+#include "inhouse/Exception.h"
 
 namespace Vantrel::Com {
 
@@ -68,15 +69,16 @@ public Q_SLOTS:
     void slotCloseConnection();
 
 Q_SIGNALS:
-    void sigReplyReceived(const QStringList& replyValues, bool isError);
+    // An error reply comes as its text, with the kind of failure it is.
+    void sigReplyReceived(const QStringList& replyValues, bool isError, Tarsk::Utils::Exception::Kind_t kind);
     void sigBinaryRfpDataReceived(const QByteArray& rfpData, bool isError);
     void sigRxReceived(Vantrel::Com::DfrLink::DfrMessageType_t dfrMessageType, const QStringList& replyValues);
-    void sigErrorOccured(const QString& message);
+    void sigErrorOccured(const QString& message, Tarsk::Utils::Exception::Kind_t kind);
     void sigStatusChanged();
     // A request that is not written: the link is not ready, another request already
     // waits for the keep-alive in progress, or that keep-alive failed. The waiting
     // operation fails with the text.
-    void sigRequestRefused(const QString& message);
+    void sigRequestRefused(const QString& message, Tarsk::Utils::Exception::Kind_t kind);
 
 protected Q_SLOTS:
     virtual void slotKeepAlive();
@@ -109,7 +111,9 @@ private:
     void consumeBytes(const QByteArray& bytes);
     void processLine(QByteArray raw);
     void releaseHeldRequest(bool exchangeEnded);
-    void emitReplyError(const QString& text);
+    void emitReplyError(const QString& text, Tarsk::Utils::Exception::Kind_t kind = Tarsk::Utils::Exception::KIND_REFUSED);
+    // Why the port did not open: held by another program, or anything else.
+    Tarsk::Utils::Exception::Kind_t openFailureKind() const;
     bool extractReplyParams(const QString& message, QString* replyName, QStringList* params);
     void decodeMessage(const QString& message);
     void decodeAsynchronousMessage(const QString& message);

@@ -100,14 +100,15 @@ bool UartLink::extractReplyParams(const QString& message, QString* replyName, QS
     }
     exchangeFailed = true;
     emit sigErrorOccured(QStringLiteral("Bad checksum in DFR reply \"%1\": %2 vs %3.")
-                             .arg(message, Utils::TextUtils::hexByte(received), Utils::TextUtils::hexByte(computed)));
+                             .arg(message, Utils::TextUtils::hexByte(received), Utils::TextUtils::hexByte(computed)),
+                         Tarsk::Utils::Exception::KIND_LINK_LOST);
     return false;
 }
 
-void UartLink::emitReplyError(const QString& text)
+void UartLink::emitReplyError(const QString& text, Tarsk::Utils::Exception::Kind_t kind)
 {
     exchangeFailed = true;
-    emit sigReplyReceived({text}, true);
+    emit sigReplyReceived({text}, true, kind);
 }
 
 void UartLink::decodeMessage(const QString& message)
@@ -149,13 +150,14 @@ void UartLink::decodeMessage(const QString& message)
         currentCmdName = QStringLiteral("RFG");
 
     if (replyName != currentCmdName) {
-        emitReplyError(QStringLiteral("Unrelated message: \"%1\"").arg(message));
+        emitReplyError(QStringLiteral("Unrelated message: \"%1\"").arg(message),
+                       Tarsk::Utils::Exception::KIND_UNRELATED_REPLY);
         return;
     }
     if (currentCmd == DfrLink::CMD_KEEPALIVE_INTERNAL)
         return;
     if (currentCmd != DfrLink::CMD_RFP) {
-        emit sigReplyReceived(params, false);
+        emit sigReplyReceived(params, false, Tarsk::Utils::Exception::KIND_GENERAL);
         return;
     }
 

@@ -117,7 +117,8 @@ void UartLink::readRpfBinaryData(const QByteArray& data)
             reader.buffer.clear();
             timeoutTimer.start(rfpDrainQuietMs);
             emit sigErrorOccured(QStringLiteral("Bad checksum in RFP binary data: %1 vs %2.")
-                                     .arg(Utils::TextUtils::hexByte(received), Utils::TextUtils::hexByte(computed)));
+                                     .arg(Utils::TextUtils::hexByte(received), Utils::TextUtils::hexByte(computed)),
+                                 Tarsk::Utils::Exception::KIND_LINK_LOST);
             return;
         }
         if (Utils::Settings::instance()->printAtCmdDebugInfo) {

@@ -4,6 +4,7 @@
 #include <QMetaObject>
 
 #include "inhouse/Exception.h"
+#include "inhouse/LogNote.h"
 
 namespace Tarsk::Utils {
 
@@ -37,6 +38,7 @@ bool ToplevelApplication::notify(QObject* receiver, QEvent* event)
     try {
         return QApplication::notify(receiver, event);
     } catch (const Exception& exception) {
+        const LogNote note(LogNote::NOTE_FAILURE);
         qCritical().noquote() << exception.message();
     }
     return false;

@@ -26,6 +26,7 @@ struct UiLogger::Entry
     QString source;
     QString function;
     QString message;
+    Tarsk::Utils::LogNote::Note_t note;
 };
 
 // Qt has one message handler per process, so the handler's view of the logger is global.
@@ -249,7 +250,8 @@ void UiLogger::messageHandler(QtMsgType type, const QMessageLogContext& context,
                 QString::fromUtf8(context.category),
                 context.file ? QStringLiteral("%1:%2").arg(QString::fromUtf8(context.file)).arg(context.line) : QString(),
                 QString::fromUtf8(context.function),
-                message};
+                message,
+                Tarsk::Utils::LogNote::current()};
 
     QMutexLocker lock(&s.mutex);
     UiLogger* const logger = s.active;
@@ -340,7 +342,7 @@ void UiLogger::appendEntry(const Entry& entry)
         return;
     if (!rowShown(row))
         logTable->setRowHidden(row, true);
-    Q_EMIT sigMessageAdded(entry.type, entry.time, entry.message);
+    Q_EMIT sigMessageAdded(entry.type, entry.time, entry.message, entry.note);
 }
 
 void UiLogger::trimRows()

@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QString>
 
+#include "inhouse/LogNote.h"
+
 class QTableWidget;
 
 namespace Tarsk::Ui {
@@ -60,8 +62,9 @@ public:
     static int severity(QtMsgType type);
 
 Q_SIGNALS:
-    // A row has been added (also when the filter hides it).
-    void sigMessageAdded(QtMsgType type, const QDateTime& time, const QString& message);
+    // A row has been added (also when the filter hides it), with the note it was written under.
+    void sigMessageAdded(QtMsgType type, const QDateTime& time, const QString& message,
+                         Tarsk::Utils::LogNote::Note_t note);
     void sigFollowPausedChanged(bool paused);
 
 private Q_SLOTS:

@@ -85,6 +85,10 @@ public:
                              const Utils::FlashDumpInfo* info = nullptr);
     // The path the last successful saveFlashDataToFile wrote, empty when none.
     QString lastFlashDumpPath() const { return lastFlashDump; }
+    // What a failed request for `what` means to the user, by the failure's kind:
+    // refused, not answered, the link lost...
+    static QString failureInWords(const Tarsk::Utils::Exception& failure, const QString& what);
+    static bool isRefusal(const Tarsk::Utils::Exception& failure);
 
 public Q_SLOTS:
     void slotLastWindowClosed();
@@ -92,7 +96,9 @@ public Q_SLOTS:
     void slotDfrDetected(const QString& portName);
     void slotDfrRemoved(const QString& portName);
     void slotDfrConnected(const QString& portName);
-    void slotDfrDisconnected(const QString& portName, const QString& message);
+    // The kind says why a link failed, when it did.
+    void slotDfrDisconnected(const QString& portName, const QString& message,
+                             Tarsk::Utils::Exception::Kind_t kind = Tarsk::Utils::Exception::KIND_GENERAL);
     void slotRefreshGuiInfos();
     void slotRefreshStatus();
     void slotUpdateUartLinkStatus(const QString& statusString);
@@ -347,9 +353,6 @@ private:
     // so that the status bar keeps the user's words. The caller rethrows.
     void explainFailure(const Tarsk::Utils::Exception& failure, const QString& summary);
     static void logAtSeverityOf(const Tarsk::Utils::Exception& failure, const QString& text);
-    // What a failed request for `what` means to the user: refused, not answered, or the link lost.
-    static QString failureInWords(const Tarsk::Utils::Exception& failure, const QString& what);
-    static bool isRefusal(const Tarsk::Utils::Exception& failure);
     void updateConnectionStatus();
     // Log view: level filter and search above the log table.
     void setupLogView();
@@ -392,7 +395,7 @@ private:
     QToolButton* statusDismiss = nullptr;
     QLabel* statusLinkIcon = nullptr;
     QLabel* statusConnection = nullptr;
-    QString explainedFailure;  // reported next by the application, kept out of the status bar
+    bool failureExplained = false;  // the failure reported next is kept out of the status bar
     QString linkState;       // as the link reports it
     QString shownLinkState;  // as the status bar shows it
     int linkStateChanges = 0;

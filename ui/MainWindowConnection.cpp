@@ -14,6 +14,7 @@
 #include "ui/archive/ArchiveTab.h"
 #include "ui/locate/LocateTab.h"
 #include "ui/PlatformsTableModel.h"
+#include "inhouse/LogNote.h"
 #include "ui_UiMainWindow.h"
 #include "utils/GpsFormat.h"
 
@@ -127,8 +128,9 @@ void MainWindow::adaptToGeneration(Com::DfrLink::DfrVersion_t generation)
 
 void MainWindow::reportEscapedFailure(const Tarsk::Utils::Exception& failure)
 {
-    // Word for word what the application says of a failure escaping an event:
-    // an explained failure recognises it and keeps it out of the status bar.
+    // Word for word what the application says of a failure escaping an event,
+    // noted as such so that an explained failure keeps it out of the status bar.
+    const Tarsk::Utils::LogNote note(Tarsk::Utils::LogNote::NOTE_FAILURE);
     qCritical().noquote() << failure.message();
 }
 
@@ -139,7 +141,8 @@ void MainWindow::disconnectDeviceWidgets()
     deviceConnections.clear();
 }
 
-void MainWindow::slotDfrDisconnected(const QString& portName, const QString& message)
+void MainWindow::slotDfrDisconnected(const QString& portName, const QString& message,
+                                     Tarsk::Utils::Exception::Kind_t kind)
 {
     if (!restartAttempt)
         cancelRestartWait();
@@ -161,6 +164,14 @@ void MainWindow::slotDfrDisconnected(const QString& portName, const QString& mes
     }
     Utils::GpsFormat::instance()->resetCatalog();
     reinitGUI();
+    // The request that opened the port fails next, in the link's words: the user is
+    // told why, and that report goes to the log only.
+    if (kind == Tarsk::Utils::Exception::KIND_PORT_IN_USE) {
+        qCritical().noquote() << QStringLiteral("%1 is in use by another program: close the program that holds it, "
+                                                "then connect again.")
+                                     .arg(portName);
+        failureExplained = true;
+    }
 }
 
 void MainWindow::slotUpdateUartLinkStatus(const QString& statusString)

@@ -24,6 +24,7 @@ namespace Vantrel::Ui {
 namespace {
 
 using Tarsk::Utils::fail;
+constexpr auto fileProblem = Tarsk::Utils::Exception::KIND_FILE;
 
 QString durationText(qint64 ms)
 {
@@ -79,7 +80,7 @@ QString MainWindow::backupConfiguration(const QString& serial)
     safeSerial.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9_-]")), QStringLiteral("_"));
     const QString dirPath = backupsFolder();
     if (!QDir().mkpath(dirPath))
-        fail(QStringLiteral("Unable to create the backup folder %1").arg(dirPath));
+        fail(fileProblem, QStringLiteral("Unable to create the backup folder %1").arg(dirPath));
     const QString fileName =
         QStringLiteral("%1/config_%2_%3.dfr")
             .arg(dirPath, safeSerial, QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd_HHmmss")));
@@ -96,7 +97,7 @@ void MainWindow::slotUpdateFirmware()
 
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
-        fail(QStringLiteral("Unable to open DFR firmware file %1").arg(fileName));
+        fail(fileProblem, QStringLiteral("Unable to open DFR firmware file %1").arg(fileName));
     const Utils::FirmwareImage image = Utils::FirmwareImage::read(file.readAll(), fileName, dfrLink.dfrVersion);
     file.close();
     const QString& firmwareVersion = image.firmwareVersion;

@@ -23,6 +23,7 @@ const QString fileFilter = QStringLiteral("Platforms Files (*.csv *.txt);;All fi
 const QString dialogTitle = QStringLiteral("Select platforms file (CSV format)");
 
 using Tarsk::Utils::fail;
+constexpr auto fileProblem = Tarsk::Utils::Exception::KIND_FILE;
 
 } // namespace
 
@@ -38,7 +39,7 @@ void MainWindow::slotExportPlatformsInfo()
     // Written aside and renamed at the end: a failure never leaves half a file.
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
-        fail(QStringLiteral("Unable to open platforms file %1").arg(fileName));
+        fail(fileProblem, QStringLiteral("Unable to open platforms file %1").arg(fileName));
 
     const QStringList titles = platformsFileColumnsNames.value(dfrLink.dfrVersion);
     QString text = QLatin1Char('#') + titles.join(QLatin1Char(',')) + QLatin1Char('\n');
@@ -55,7 +56,7 @@ void MainWindow::slotExportPlatformsInfo()
         }
     }
     if (file.write(text.toUtf8()) < 0 || !file.commit())
-        fail(QStringLiteral("Unable to write platforms file %1 (%2)").arg(fileName, file.errorString()));
+        fail(fileProblem, QStringLiteral("Unable to write platforms file %1 (%2)").arg(fileName, file.errorString()));
     showSuccess(QStringLiteral("Favorite platforms exported to %1").arg(fileName));
 }
 
@@ -68,7 +69,7 @@ void MainWindow::slotImportPlatformsInfo()
         return;
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        fail(QStringLiteral("Unable to open platforms file %1").arg(fileName));
+        fail(fileProblem, QStringLiteral("Unable to open platforms file %1").arg(fileName));
 
     const QList<PlatformInfo_t> platforms = Utils::PlatformsFile::parse(
         file.readAll(), fileName, platformsFileColumnsNames.value(dfrLink.dfrVersion), dfrLink.nbIpSlots());

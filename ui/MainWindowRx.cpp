@@ -227,7 +227,7 @@ void MainWindow::slotExportRxTable()
     // Written aside and renamed at the end: an interrupted export never leaves half a file.
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
-        throw Tarsk::Utils::Exception(QStringLiteral("Unable to open RX file %1").arg(fileName), QtCriticalMsg);
+        throw Tarsk::Utils::Exception(Tarsk::Utils::Exception::KIND_FILE, QStringLiteral("Unable to open RX file %1").arg(fileName), QtCriticalMsg);
 
     QTextStream out(&file);
     // UTF-8 with a byte order mark, so that spreadsheet tools read "°" right too.
@@ -261,7 +261,7 @@ void MainWindow::slotExportRxTable()
     out.flush();
     if (out.status() != QTextStream::Ok || !file.commit())
         throw Tarsk::Utils::Exception(
-            QStringLiteral("Unable to write RX file %1 (%2)").arg(fileName, file.errorString()), QtCriticalMsg);
+            Tarsk::Utils::Exception::KIND_FILE, QStringLiteral("Unable to write RX file %1 (%2)").arg(fileName, file.errorString()), QtCriticalMsg);
     showSuccess(QStringLiteral("Messages exported to %1.").arg(QDir::toNativeSeparators(fileName)));
 }
 

@@ -22,6 +22,7 @@ const QString scriptFilter = QStringLiteral("DFR Script Files (*.dfr *.txt);;All
 constexpr qsizetype listedCommands = 30;
 
 using Tarsk::Utils::fail;
+constexpr auto fileProblem = Tarsk::Utils::Exception::KIND_FILE;
 
 } // namespace
 
@@ -58,7 +59,7 @@ void MainWindow::saveConfiguration(const QString& fileName)
     // The previous file is replaced only by a complete new one.
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
-        fail(QStringLiteral("Unable to open DFR script file %1").arg(fileName));
+        fail(fileProblem, QStringLiteral("Unable to open DFR script file %1").arg(fileName));
 
     const QStringList frames = recordConfiguration();
     ui->tableWidgetPlatforms->setCurrentIndex(ui->tableWidgetPlatforms->model()->index(0, 0));
@@ -66,7 +67,7 @@ void MainWindow::saveConfiguration(const QString& fileName)
     for (const QString& frame : frames)
         file.write((frame + QLatin1Char('\n')).toUtf8());
     if (!file.commit())
-        fail(QStringLiteral("Unable to write DFR script file %1 (%2)").arg(fileName, file.errorString()));
+        fail(fileProblem, QStringLiteral("Unable to write DFR script file %1 (%2)").arg(fileName, file.errorString()));
 }
 
 void MainWindow::slotTerminalSaveScript()
@@ -86,7 +87,7 @@ void MainWindow::slotTerminalScript()
 
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        fail(QStringLiteral("Unable to DFR script file %1").arg(fileName));
+        fail(fileProblem, QStringLiteral("Unable to DFR script file %1").arg(fileName));
     QStringList commands;
     QTextStream stream(&file);
     QString line;

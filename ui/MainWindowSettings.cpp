@@ -1,8 +1,6 @@
 // Settings tab: every edit is stored at once.
 #include "ui/MainWindow.h"
 
-#include <cstring>
-
 #include "ui_UiMainWindow.h"
 #include "utils/Settings.h"
 #include "utils/SignalsBlocked.h"
@@ -12,24 +10,6 @@ namespace Vantrel::Ui {
 namespace {
 
 using Utils::Settings;
-
-// The widget that shows and edits each setting, by the setting's key.
-struct SettingWidget_t
-{
-    const char* key;
-    QWidget* (*widget)(Ui_UiMainWindow*);
-};
-
-const SettingWidget_t settingWidgets[] = {
-    {"printUartDebugInfo", [](Ui_UiMainWindow* f) -> QWidget* { return f->checkBoxPrintUartDebugInfo; }},
-    {"printAtCmdDebugInfo", [](Ui_UiMainWindow* f) -> QWidget* { return f->checkBoxPrintAtCmdDebugInfo; }},
-    {"dfrCommandTimeoutMs", [](Ui_UiMainWindow* f) -> QWidget* { return f->spinBoxDfrCommandTimeout; }},
-    {"keepAliveTimeoutMs", [](Ui_UiMainWindow* f) -> QWidget* { return f->spinBoxKeepAliveTimeout; }},
-    {"keepAlivePeriodMs", [](Ui_UiMainWindow* f) -> QWidget* { return f->spinBoxKeepAlivePeriod; }},
-    {"keepChecksumErrorOnNprDfr500", [](Ui_UiMainWindow* f) -> QWidget* { return f->checkBoxKeepChecksumError; }},
-    {"nprMessagesFormat", [](Ui_UiMainWindow* f) -> QWidget* { return f->comboBoxNprFormat; }},
-    {"Display/statusRefreshSeconds", [](Ui_UiMainWindow* f) -> QWidget* { return f->spinBoxStatusRefreshPeriod; }},
-};
 
 // The NPR format box lists "V1" and "V2", stored as 1 and 2.
 int formatIndex(qint32 format)
@@ -42,19 +22,13 @@ qint32 formatOf(int index)
     return index == 1 ? 2 : 1;
 }
 
-const Settings::Entry_t& entryOf(const char* key)
+void storeSetting(const QWidget* widget, qint32 value)
 {
-    for (const Settings::Entry_t& entry : Settings::entries())
-        if (std::strcmp(entry.key, key) == 0)
-            return entry;
-    qFatal("no setting %s", key);
-}
-
-void storeSetting(Ui_UiMainWindow* form, const QWidget* widget, qint32 value)
-{
-    for (const SettingWidget_t& row : settingWidgets)
-        if (row.widget(form) == widget)
-            Settings::instance()->setValue(entryOf(row.key), value);
+    for (const Settings::Entry_t& entry : Settings::entries()) {
+        if (widget->objectName() == QLatin1String(entry.widget)) {
+            Settings::instance()->setValue(entry, value);
+        }
+    }
     Settings::instance()->saveSettingsInternal();
 }
 
@@ -81,46 +55,52 @@ void MainWindow::initSettingsTab()
 void MainWindow::updateSettingsWidgets()
 {
     QList<QWidget*> widgets;
-    for (const SettingWidget_t& row : settingWidgets)
-        widgets.append(row.widget(ui));
+    for (const Settings::Entry_t& entry : Settings::entries()) {
+        widgets.append(ui->tabSettings->findChild<QWidget*>(QLatin1String(entry.widget)));
+        // A name the form does not hold is a mistake of the table: said at once, not at the first edit.
+        if (!widgets.last()) {
+            qCritical("Setting %s has no widget %s", entry.key, entry.widget);
+        }
+    }
     const Utils::SignalsBlocked blocked{widgets};
-    for (const SettingWidget_t& row : settingWidgets)
-        showSetting(row.widget(ui), Settings::instance()->value(entryOf(row.key)));
+    for (qsizetype i = 0; i < widgets.size(); ++i) {
+        showSetting(widgets.at(i), Settings::instance()->value(Settings::entries().at(i)));
+    }
 }
 
 void MainWindow::slotSettingsPrintUartDebugInfo(bool checked)
 {
-    storeSetting(ui, ui->checkBoxPrintUartDebugInfo, checked);
+    storeSetting(ui->checkBoxPrintUartDebugInfo, checked);
 }
 
 void MainWindow::slotSettingsPrintAtCmdDebugInfo(bool checked)
 {
-    storeSetting(ui, ui->checkBoxPrintAtCmdDebugInfo, checked);
+    storeSetting(ui->checkBoxPrintAtCmdDebugInfo, checked);
 }
 
 void MainWindow::slotSettingsKeepChecksumError(bool checked)
 {
-    storeSetting(ui, ui->checkBoxKeepChecksumError, checked);
+    storeSetting(ui->checkBoxKeepChecksumError, checked);
 }
 
 void MainWindow::slotSettingsDfrCommandTimeout()
 {
-    storeSetting(ui, ui->spinBoxDfrCommandTimeout, ui->spinBoxDfrCommandTimeout->value());
+    storeSetting(ui->spinBoxDfrCommandTimeout, ui->spinBoxDfrCommandTimeout->value());
 }
 
 void MainWindow::slotSettingsKeepAliveTimeout()
 {
-    storeSetting(ui, ui->spinBoxKeepAliveTimeout, ui->spinBoxKeepAliveTimeout->value());
+    storeSetting(ui->spinBoxKeepAliveTimeout, ui->spinBoxKeepAliveTimeout->value());
 }
 
 void MainWindow::slotSettingsKeepAlivePeriod()
 {
-    storeSetting(ui, ui->spinBoxKeepAlivePeriod, ui->spinBoxKeepAlivePeriod->value());
+    storeSetting(ui->spinBoxKeepAlivePeriod, ui->spinBoxKeepAlivePeriod->value());
 }
 
 void MainWindow::slotSettingsNprFormat(int formatIndex)
 {
-    storeSetting(ui, ui->comboBoxNprFormat, formatOf(formatIndex));
+    storeSetting(ui->comboBoxNprFormat, formatOf(formatIndex));
 }
 
 void MainWindow::connectSettingsTab()
@@ -131,7 +111,7 @@ void MainWindow::connectSettingsTab()
     wire(ui->spinBoxKeepAliveTimeout, &QSpinBox::editingFinished, &MainWindow::slotSettingsKeepAliveTimeout);
     wire(ui->spinBoxKeepAlivePeriod, &QSpinBox::editingFinished, &MainWindow::slotSettingsKeepAlivePeriod);
     wire(ui->spinBoxStatusRefreshPeriod, &QSpinBox::editingFinished, [this] {
-        storeSetting(ui, ui->spinBoxStatusRefreshPeriod, ui->spinBoxStatusRefreshPeriod->value());
+        storeSetting(ui->spinBoxStatusRefreshPeriod, ui->spinBoxStatusRefreshPeriod->value());
         restartStatusRefresh();
     });
     wire(ui->checkBoxKeepChecksumError, &QCheckBox::toggled, &MainWindow::slotSettingsKeepChecksumError);

@@ -5,11 +5,11 @@
 #include <QDateTime>
 #include <QLabel>
 #include <QMap>
-#include <QRegularExpression>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
+#include <utility>
 
 #include "ui_UiMainWindow.h"
 
@@ -18,15 +18,6 @@ namespace Vantrel::Ui {
 namespace {
 constexpr int waitingShownAfterMs = 400;
 constexpr int successShownMs = 6000;
-
-// Warnings that are detail for the log only: a serial port that is not a
-// receiver (a built-in port, another adapter) is no news to the user.
-bool logOnly(const QString& message)
-{
-    static const QRegularExpression rejectedPort(
-        QStringLiteral("^Device vendor 0x[0-9A-F]+ product 0x[0-9A-F]+ is rejected on port "));
-    return rejectedPort.match(message).hasMatch();
-}
 } // namespace
 
 void MainWindow::setupStatusBar()
@@ -62,20 +53,20 @@ void MainWindow::setupStatusBar()
     connect(statusDismiss, &QToolButton::clicked, this, &MainWindow::clearStatusMessage);
     // Runs while the logger adds the row: a message raised in here only reaches the console.
     connect(&logger(), &Tarsk::Ui::UiLogger::sigMessageAdded, this,
-            [this](QtMsgType type, const QDateTime& time, const QString& message) {
+            [this](QtMsgType type, const QDateTime& time, const QString& message, Tarsk::Utils::LogNote::Note_t note) {
                 // A receiver still restarting fails the window's tries to reconnect: only
                 // the end of the wait says whether it came back.
-                if (restartAttempt)
+                if (restartAttempt) {
                     return;
-                if (!explainedFailure.isEmpty()) {
-                    const bool explained = message == explainedFailure;
-                    explainedFailure.clear();
-                    if (explained)
-                        return;
+                }
+                // The line after an explained failure is its report, if one comes.
+                if (std::exchange(failureExplained, false) && note == Tarsk::Utils::LogNote::NOTE_FAILURE) {
+                    return;
                 }
                 if (Tarsk::Ui::UiLogger::severity(type) >= Tarsk::Ui::UiLogger::severity(QtWarningMsg)
-                    && !logOnly(message))
+                    && note != Tarsk::Utils::LogNote::NOTE_DETAIL) {
                     showStatusMessage(type, time, message);
+                }
             });
 
     clearStatusMessage();
@@ -136,7 +127,7 @@ void MainWindow::reportFailure(const Tarsk::Utils::Exception& failure, const QSt
 void MainWindow::explainFailure(const Tarsk::Utils::Exception& failure, const QString& summary)
 {
     logAtSeverityOf(failure, summary);
-    explainedFailure = failure.message();
+    failureExplained = true;
 }
 
 void MainWindow::logAtSeverityOf(const Tarsk::Utils::Exception& failure, const QString& text)
@@ -149,23 +140,34 @@ void MainWindow::logAtSeverityOf(const Tarsk::Utils::Exception& failure, const Q
 
 bool MainWindow::isRefusal(const Tarsk::Utils::Exception& failure)
 {
-    return failure.message().startsWith(QLatin1String("Error in reply:"));
+    return failure.kind() == Tarsk::Utils::Exception::KIND_REFUSED
+           || failure.kind() == Tarsk::Utils::Exception::KIND_UNRELATED_REPLY;
 }
 
 QString MainWindow::failureInWords(const Tarsk::Utils::Exception& failure, const QString& what)
 {
-    const QString message = failure.message();
-    if (message.startsWith(QLatin1String("Error in reply: Unrelated message")))
+    using Failure = Tarsk::Utils::Exception;
+    switch (failure.kind()) {
+    case Failure::KIND_UNRELATED_REPLY:
         return QStringLiteral("The receiver answered %1 with an unrelated message.").arg(what);
-    if (isRefusal(failure))
+    case Failure::KIND_REFUSED:
         return QStringLiteral("The receiver refused %1.").arg(what);
-    if (message.contains(QLatin1String("timeout"), Qt::CaseInsensitive))
+    case Failure::KIND_NO_ANSWER:
         return QStringLiteral("The receiver did not answer %1 in time.").arg(what);
-    if (message.contains(QLatin1String("recursively")))
+    case Failure::KIND_BUSY:
         return QStringLiteral("%1 was not sent: another request to the receiver is still running.").arg(what);
-    if (message.startsWith(QLatin1String("Link Error:")))
+    case Failure::KIND_LINK_LOST:
         return QStringLiteral("The link to the receiver failed while waiting for the answer to %1.").arg(what);
-    return QStringLiteral("%1 was not sent: no receiver is connected.").arg(what);
+    case Failure::KIND_NOT_CONNECTED:
+        return QStringLiteral("%1 was not sent: no receiver is connected.").arg(what);
+    case Failure::KIND_PORT_IN_USE:
+        return QStringLiteral("%1 was not sent: the port is in use by another program.").arg(what);
+    case Failure::KIND_GENERAL:
+    case Failure::KIND_BAD_INPUT:
+    case Failure::KIND_FILE:
+        break;
+    }
+    return QStringLiteral("%1 failed: %2").arg(what, failure.message());
 }
 
 void MainWindow::clearStatusMessage()

@@ -10,6 +10,7 @@ namespace Vantrel::Utils {
 namespace {
 
 using Tarsk::Utils::fail;
+constexpr auto badInput = Tarsk::Utils::Exception::KIND_BAD_INPUT;
 
 // Every image line travels as the value of a frame: it must decode, keep the
 // frame's delimiters out and fit the line's 8-bit encoding. Checked before the
@@ -23,17 +24,17 @@ void checkImageLines(const QString& fileName, const QList<QByteArray>& pieces)
         QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
         const QString text = decoder(bytes);
         if (decoder.hasError())
-            fail(QStringLiteral("Unable to use DFR firmware file %1: line %2 is not valid UTF-8.")
+            fail(badInput, QStringLiteral("Unable to use DFR firmware file %1: line %2 is not valid UTF-8.")
                      .arg(fileName)
                      .arg(lineNumber));
         if (bytes.contains('$') || bytes.contains('*'))
-            fail(QStringLiteral("Unable to use DFR firmware file %1: line %2 holds \"$\" or \"*\", "
+            fail(badInput, QStringLiteral("Unable to use DFR firmware file %1: line %2 holds \"$\" or \"*\", "
                                 "which would break its frame.")
                      .arg(fileName)
                      .arg(lineNumber));
         for (const QChar c : text)
             if (c.unicode() > 0xFF)
-                fail(QStringLiteral("Unable to use DFR firmware file %1: line %2 holds a character "
+                fail(badInput, QStringLiteral("Unable to use DFR firmware file %1: line %2 holds a character "
                                     "the serial line cannot carry.")
                          .arg(fileName)
                          .arg(lineNumber));
@@ -52,10 +53,10 @@ FirmwareImage FirmwareImage::read(const QByteArray& content, const QString& file
         static const QByteArray tag = "TALVEN GONIO_V";
         const QByteArray start = content.trimmed().left(tag.size());
         if (!tag.startsWith(start))
-            fail(QStringLiteral("Unable to read DFR firmware file %1: this is not a DFR firmware image "
+            fail(badInput, QStringLiteral("Unable to read DFR firmware file %1: this is not a DFR firmware image "
                                 "(it does not begin with \"%2\").")
                      .arg(fileName, QString::fromLatin1(tag)));
-        fail(QStringLiteral("Unable to read DFR firmware file %1: not enought data").arg(fileName));
+        fail(badInput, QStringLiteral("Unable to read DFR firmware file %1: not enought data").arg(fileName));
     }
 
     static const QRegularExpression header(
@@ -67,9 +68,9 @@ FirmwareImage FirmwareImage::read(const QByteArray& content, const QString& file
     bool readable = false;
     const uint generation = gonioVersion.toUInt(&readable);
     if (!readable || firmwareVersion.isEmpty())
-        fail(QStringLiteral("Unable to decode first line of file %1.").arg(fileName));
+        fail(badInput, QStringLiteral("Unable to decode first line of file %1.").arg(fileName));
     if (generation != quint32(dfrVersion))
-        fail(QStringLiteral("Incompatible DFR version (%1 vs %2).").arg(gonioVersion).arg(qint32(dfrVersion)));
+        fail(badInput, QStringLiteral("Incompatible DFR version (%1 vs %2).").arg(gonioVersion).arg(qint32(dfrVersion)));
 
     checkImageLines(fileName, pieces);
     pieces.removeFirst();

@@ -25,7 +25,7 @@ QString coordText(const CoordInfo_t& coord)
 
 [[noreturn]] void refuse(int line, const QString& reason)
 {
-    throw Tarsk::Utils::Exception(QStringLiteral("line %1: %2").arg(line).arg(reason), QtCriticalMsg);
+    throw Tarsk::Utils::Exception(Tarsk::Utils::Exception::KIND_BAD_INPUT, QStringLiteral("line %1: %2").arg(line).arg(reason), QtCriticalMsg);
 }
 
 qint64 number(const QString& text, int line, const QString& what, qint64 low, qint64 high)

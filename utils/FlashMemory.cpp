@@ -46,6 +46,7 @@ Tarsk::Utils::DateTime recordTime(const char* record, int b)
 }
 
 using Tarsk::Utils::fail;
+constexpr auto badInput = Tarsk::Utils::Exception::KIND_BAD_INPUT;
 
 constexpr int progressIntervalMs = 50;
 // Records named in the one CRC warning of an area; the rest are only counted.
@@ -194,7 +195,7 @@ void FlashMemory::decode(const QByteArray& data, const Options_t& options, int* 
                 }
                 if (options.cutShort)
                     break;
-                fail(v1 ? QStringLiteral("Unable to decode flash memory (bad header).")
+                fail(badInput, v1 ? QStringLiteral("Unable to decode flash memory (bad header).")
                         : QStringLiteral("Message #%1: unable to decode flash memory (bad header).").arg(record));
             }
             const char* const h = area + pos;
@@ -245,8 +246,8 @@ void FlashMemory::decode(const QByteArray& data, const Options_t& options, int* 
                 if (options.cutShort)
                     break;
                 if (!v1)
-                    fail(QStringLiteral("Message #%1: unable to decode flash memory (bad payload).").arg(record));
-                fail(end > size ? QStringLiteral("Unable to decode flash memory (bad payload).")
+                    fail(badInput, QStringLiteral("Message #%1: unable to decode flash memory (bad payload).").arg(record));
+                fail(badInput, end > size ? QStringLiteral("Unable to decode flash memory (bad payload).")
                                 : QStringLiteral("Unable to decode flash memory (bad CRC)."));
             }
             message.rawPayload = data.mid(payloadStart, payloadLength);

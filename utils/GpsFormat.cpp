@@ -100,7 +100,7 @@ void GpsFormat::readGpsFormatsFromFile(const QFileInfo& file)
     QFile input(file.absoluteFilePath());
     if (!input.open(QIODevice::ReadOnly | QIODevice::Text))
         throw Tarsk::Utils::Exception(
-            QStringLiteral("Unable to open GPS formats file %1").arg(file.absoluteFilePath()), QtCriticalMsg);
+            Tarsk::Utils::Exception::KIND_FILE, QStringLiteral("Unable to open GPS formats file %1").arg(file.absoluteFilePath()), QtCriticalMsg);
 
     QTextStream stream(&input);
     QString line;

@@ -44,7 +44,7 @@ DfrLink::PlatformIdType_t IdUtils::determinePlatformIdTypeFromLength(const QStri
     case 5:
         return DfrLink::PLATFORMIDTYPE_20BITS;
     default:
-        throw Tarsk::Utils::Exception(QStringLiteral("Unknown platform ID type for ID (%1)").arg(id), QtCriticalMsg);
+        throw Tarsk::Utils::Exception(Tarsk::Utils::Exception::KIND_BAD_INPUT, QStringLiteral("Unknown platform ID type for ID (%1)").arg(id), QtCriticalMsg);
     }
 }
 

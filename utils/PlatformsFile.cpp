@@ -12,6 +12,7 @@ namespace {
 using PlatformInfo_t = Com::DfrLink::PlatformInfo_t;
 
 using Tarsk::Utils::fail;
+constexpr auto badInput = Tarsk::Utils::Exception::KIND_BAD_INPUT;
 
 QString flag(bool value)
 {
@@ -176,15 +177,15 @@ QList<PlatformInfo_t> PlatformsFile::parse(const QByteArray& content, const QStr
         if (trimmed.isEmpty() || trimmed.startsWith(QLatin1Char('#')))
             continue;
         if (next >= slotCount)
-            fail(QStringLiteral("Unable to read import whole platform file %1, too many platforms.").arg(fileName));
+            fail(badInput, QStringLiteral("Unable to read import whole platform file %1, too many platforms.").arg(fileName));
         const QStringList fields = line.split(QLatin1Char(','), Qt::KeepEmptyParts);
         if (fields.size() != titles.size() || fields.size() != columns().size())
-            fail(QStringLiteral("Unable to read platforms file %1, wrong number of columns. Columns shoud be %2.")
+            fail(badInput, QStringLiteral("Unable to read platforms file %1, wrong number of columns. Columns shoud be %2.")
                      .arg(fileName, titles.join(QLatin1Char(','))));
         // Every field is checked before anything on the receiver changes: the
         // message names the line and the column.
         const auto refuse = [&](int column, const QString& reason) {
-            fail(QStringLiteral("Unable to read platforms file %1, line %2, column \"%3\": %4")
+            fail(badInput, QStringLiteral("Unable to read platforms file %1, line %2, column \"%3\": %4")
                      .arg(fileName)
                      .arg(number)
                      .arg(titles.at(column), reason));
@@ -195,13 +196,13 @@ QList<PlatformInfo_t> PlatformsFile::parse(const QByteArray& content, const QStr
                 refuse(i, QStringLiteral("\"%1\" is not a number").arg(fields.at(i)));
         // A slot the receiver does not have is one platform too many.
         if (quint32(info.index) >= slotCount)
-            fail(QStringLiteral("Unable to read import whole platform file %1, too many platforms.").arg(fileName));
+            fail(badInput, QStringLiteral("Unable to read import whole platform file %1, too many platforms.").arg(fileName));
         try {
             Com::DfrLink::checkPlatformInfo(info);
         } catch (const Tarsk::Utils::Exception& e) {
             if (!Com::DfrLink::isPlatformId(info.platformId))
                 refuse(idColumn, e.message());
-            fail(QStringLiteral("Unable to read platforms file %1, line %2: %3").arg(fileName).arg(number).arg(e.message()));
+            fail(badInput, QStringLiteral("Unable to read platforms file %1, line %2: %3").arg(fileName).arg(number).arg(e.message()));
         }
         platforms.append(info);
         next = quint32(info.index) + 1;

@@ -28,14 +28,16 @@ Settings* Settings::instance()
 const QList<Settings::Entry_t>& Settings::entries()
 {
     static const QList<Entry_t> all = {
-        {"printUartDebugInfo", &Settings::printUartDebugInfo, nullptr, 0, false},
-        {"printAtCmdDebugInfo", &Settings::printAtCmdDebugInfo, nullptr, 1, false},
-        {"dfrCommandTimeoutMs", nullptr, &Settings::dfrCommandTimeoutMs, 60000, false},
-        {"keepAliveTimeoutMs", nullptr, &Settings::keepAliveTimeoutMs, 500, false},
-        {"keepAlivePeriodMs", nullptr, &Settings::keepAlivePeriodMs, 1000, false},
-        {"keepChecksumErrorOnNprDfr500", &Settings::keepChecksumErrorOnNprDfr500, nullptr, 0, false},
-        {"nprMessagesFormat", nullptr, &Settings::nprMessagesFormat, 2, false},
-        {"Display/statusRefreshSeconds", nullptr, &Settings::statusRefreshSeconds, 10, true},
+        {"printUartDebugInfo", &Settings::printUartDebugInfo, nullptr, 0, false, "checkBoxPrintUartDebugInfo"},
+        {"printAtCmdDebugInfo", &Settings::printAtCmdDebugInfo, nullptr, 1, false, "checkBoxPrintAtCmdDebugInfo"},
+        {"dfrCommandTimeoutMs", nullptr, &Settings::dfrCommandTimeoutMs, 60000, false, "spinBoxDfrCommandTimeout"},
+        {"keepAliveTimeoutMs", nullptr, &Settings::keepAliveTimeoutMs, 500, false, "spinBoxKeepAliveTimeout"},
+        {"keepAlivePeriodMs", nullptr, &Settings::keepAlivePeriodMs, 1000, false, "spinBoxKeepAlivePeriod"},
+        {"keepChecksumErrorOnNprDfr500", &Settings::keepChecksumErrorOnNprDfr500, nullptr, 0, false,
+         "checkBoxKeepChecksumError"},
+        {"nprMessagesFormat", nullptr, &Settings::nprMessagesFormat, 2, false, "comboBoxNprFormat"},
+        {"Display/statusRefreshSeconds", nullptr, &Settings::statusRefreshSeconds, 10, true,
+         "spinBoxStatusRefreshPeriod"},
     };
     return all;
 }

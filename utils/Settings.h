@@ -31,7 +31,8 @@ public:
     std::atomic<qint32> statusRefreshSeconds{};
 
     // One user setting: its key in the file, the field it fills (a flag, stored
-    // as 0 or 1, or a number) and its default.
+    // as 0 or 1, or a number), its default, and the object name of the Settings
+    // tab's widget that shows and edits it.
     struct Entry_t
     {
         const char* key;
@@ -41,6 +42,7 @@ public:
         // Younger than the file: kept in a group, out of the file's top level, and a
         // file without it keeps the value held. A count, never below 0.
         bool younger;
+        const char* widget;
     };
     static const QList<Entry_t>& entries();
     // The setting's field as a number (a flag is 0 or 1) and back.

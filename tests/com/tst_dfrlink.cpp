@@ -188,7 +188,8 @@ private Q_SLOTS:
             QTRY_COMPARE_WITH_TIMEOUT(compromised->count(), 1, 5000);
         const QString error = "Port pts/99999 cannot be open (error DeviceNotFoundError)";
         QCOMPARE(outcome(0, 1), "Link Error: " + error);
-        QCOMPARE(compromised->first(), (QVariantList{"pts/99999", error}));
+        QCOMPARE(compromised->first(),
+                 (QVariantList{"pts/99999", error, QVariant::fromValue(Tarsk::Utils::Exception::KIND_LINK_LOST)}));
     }
 
     // The status shown: waiting for the keep-alive on opening, ready, waiting for the request, failed.
@@ -199,7 +200,8 @@ private Q_SLOTS:
         openOnSimulator();
         sim->setPersistentFault(DfrSimulator::FAULTMODE_NO_REPLY, "TEST");
         QCOMPARE(outcome(250, 1), QString("Link Error: Uart link timeout"));
-        QCOMPARE(compromised->first(), (QVariantList{link->portName(), "Uart link timeout"}));
+        QCOMPARE(compromised->first(), (QVariantList{link->portName(), "Uart link timeout",
+                                                     QVariant::fromValue(Tarsk::Utils::Exception::KIND_NO_ANSWER)}));
         QTRY_COMPARE_WITH_TIMEOUT(shown(texts), QString("WAITING WAITING READY WAITING ERROR"), 5000);
     }
 

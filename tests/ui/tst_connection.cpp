@@ -1,6 +1,8 @@
 // Connecting receivers from the tool bar: status panel and bar, generation widgets, setup writes, lost links, wiring.
 #include "tests/common/WindowDeviceFixture.h"
 
+#include <QSerialPort>
+
 class TstConnection : public WindowDeviceFixture
 {
     Q_OBJECT
@@ -214,6 +216,24 @@ private Q_SLOTS:
         QCOMPARE(connectionText(), QString("Not connected"));
     }
 
+    // A port another program holds is said so in words; the log keeps the link's own text.
+    void portHeldElsewhere()
+    {
+        DfrSimulator* plugged = plugIn(DeviceState::PROFILE_DFR_V2_APP);
+        QVERIFY(plugged);
+        const QString port = DeviceTest::portOf(plugged->deviceName());
+        QSerialPort holder(plugged->deviceName());
+        QVERIFY(holder.open(QIODevice::ReadWrite));
+        const QString words = port + " is in use by another program: close the program that holds it, then connect again.";
+        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("^Error on " + QRegularExpression::escape(port)));
+        QTest::ignoreMessage(QtCriticalMsg, qPrintable(words));
+        QTest::ignoreMessage(QtCriticalMsg, "UART link not available");
+        QVERIFY(DeviceTest::plugAndClick(ui, *plugged));
+        QTRY_VERIFY_WITH_TIMEOUT(DeviceTest::logHas(ui, "CRITICAL", "UART link not available"), 5000);
+        QVERIFY2(message()->text().endsWith("UTC  " + words), qPrintable(message()->text()));
+        QVERIFY(!actionFor(port)->isChecked());
+    }
+
     // Wired once per connection and unwired exactly: each edit writes once, the hardware setup with what the
     // receiver holds; then typed into the numeric setup fields in turn, each edit finished by Return and again
     // by leaving the field.
@@ -279,6 +299,9 @@ private Q_SLOTS:
             << QList<int>{QtCriticalMsg, QtWarningMsg, QtInfoMsg} << "warning" << 1;
         QTest::newRow("debug and information never show") << QList<int>{QtDebugMsg, QtInfoMsg} << "none" << -1;
         QTest::newRow("a port that is not a receiver stays in the log") << QList<int>{QtWarningMsg} << "none" << -2;
+        // Told apart by its note, not its words.
+        QTest::newRow("a detail in other words stays in the log") << QList<int>{QtWarningMsg} << "none" << -3;
+        QTest::newRow("a warning in a detail's words shows") << QList<int>{QtWarningMsg} << "warning" << -4;
     }
 
     void warningsAndErrorsShow()
@@ -289,10 +312,20 @@ private Q_SLOTS:
         ui->tabWidget->setCurrentIndex(terminal);  // clears the tab's marker
         ui->tabWidget->setCurrentIndex(0);
         for (int i = 0; i < logged.size(); ++i) {
-            const QString text = shown == -2 ? QStringLiteral("Device vendor 0x0 product 0x0 is rejected on port ttyS0.")
-                                             : QStringLiteral("Message %1\nsecond line").arg(i);
+            const QString rejected = QStringLiteral("Device vendor 0x0 product 0x0 is rejected on port ttyS0.");
+            const QString text = shown == -3   ? QStringLiteral("ttyS0 is no receiver.")
+                                 : shown < -1 ? rejected
+                                              : QStringLiteral("Message %1\nsecond line").arg(i);
             if (logged[i] == QtWarningMsg || logged[i] == QtCriticalMsg)
                 QTest::ignoreMessage(QtMsgType(logged[i]), qPrintable(text));
+            if (shown == -2) {
+                Vantrel::Com::ComManager scan;
+                scan.setPortSource([] { return QList<Vantrel::Com::ComManager::PortInfo_t>{{"ttyS0", 0, 0}}; });
+                QMetaObject::invokeMethod(&scan, "slotScanComPorts", Qt::DirectConnection);
+                continue;
+            }
+            const Tarsk::Utils::LogNote note(shown == -3 ? Tarsk::Utils::LogNote::NOTE_DETAIL
+                                                         : Tarsk::Utils::LogNote::NOTE_NONE);
             qt_message_output(QtMsgType(logged[i]), QMessageLogContext(), text);
         }
         QTEST(shownLevel(), "level");

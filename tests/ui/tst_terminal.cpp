@@ -39,6 +39,37 @@ private Q_SLOTS:
         QCOMPARE(line->completer()->currentCompletion(), QString("$SETUPHW"));
     }
 
+    // The words follow the failure's kind; each text here would mislead a reader of the words.
+    void failureWords_data()
+    {
+        using Failure = Tarsk::Utils::Exception;
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("words");
+        QTest::newRow("refusal reworded") << int(Failure::KIND_REFUSED) << QString("Answer: no") << "The receiver refused $IP.";
+        QTest::newRow("unrelated answer reworded")
+            << int(Failure::KIND_UNRELATED_REPLY) << QString("Error in reply: other") << "The receiver answered $IP with an unrelated message.";
+        QTest::newRow("silence worded as a lost link")
+            << int(Failure::KIND_NO_ANSWER) << QString("Link Error: silence") << "The receiver did not answer $IP in time.";
+        QTest::newRow("lost link worded as a timeout") << int(Failure::KIND_LINK_LOST) << QString("timeout")
+                                                       << "The link to the receiver failed while waiting for the answer to $IP.";
+        QTest::newRow("busy reworded") << int(Failure::KIND_BUSY) << QString("Link Error: wait")
+                                       << "$IP was not sent: another request to the receiver is still running.";
+        QTest::newRow("no link worded as a refusal")
+            << int(Failure::KIND_NOT_CONNECTED) << QString("Error in reply: none") << "$IP was not sent: no receiver is connected.";
+        QTest::newRow("port held elsewhere")
+            << int(Failure::KIND_PORT_IN_USE) << QString("timeout") << "$IP was not sent: the port is in use by another program.";
+        QTest::newRow("anything else says its text") << int(Failure::KIND_GENERAL) << QString("Error in reply: bad count") << "$IP failed: Error in reply: bad count";
+    }
+
+    void failureWords()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, text);
+        const Tarsk::Utils::Exception failure(Tarsk::Utils::Exception::Kind_t(kind), text);
+        QTEST(MainWindow::failureInWords(failure, "$IP"), "words");
+    }
+
     void typedCommand_data()
     {
         QTest::addColumn<QString>("typed");
