@@ -146,13 +146,15 @@ void MainWindow::slotDfrDisconnected(const QString& portName, const QString& mes
     trafficLog.closeOnDisconnection(logGenerationText(), message);
 
     ui->tabWidget->setCurrentWidget(ui->tabConfiguration);
-    // A receiver still restarting is tried again: only the end of the wait is an error.
-    if (sender() == &dfrLink && !restartAttempt)
-        qCritical().noquote() << QStringLiteral("Error on %1 (%2). Please restart connection.").arg(portName, message);
-    else
-        qInfo().noquote() << QStringLiteral("Disconnection of %1 (%2).").arg(portName, message);
-
+    // Released first: the link's own last words come before the explanation below.
+    const bool linkFailed = sender() == &dfrLink;
     dfrLink.unsetUartLink();
+    // A receiver still restarting is tried again: only the end of the wait is an error.
+    if (linkFailed && !restartAttempt) {
+        qCritical().noquote() << QStringLiteral("Error on %1 (%2). Please restart connection.").arg(portName, message);
+    } else {
+        qInfo().noquote() << QStringLiteral("Disconnection of %1 (%2).").arg(portName, message);
+    }
 
     if (QAction* action = portActions.value(portName)) {
         action->setText(portName);

@@ -47,9 +47,21 @@ class TstConnection : public WindowDeviceFixture
         return qScopeGuard([] { Vantrel::Utils::Settings::instance()->keepAliveTimeoutMs = 500; });
     }
 
+    // A loaded machine may run the worker thread late: its report of a failed keep-alive then
+    // reaches the log after the window's explanation. Slowed here, so that it always does.
+    static inline QtMessageHandler consoleHandler = nullptr;
+    static void slowWorkerReport(QtMsgType type, const QMessageLogContext& context, const QString& text)
+    {
+        if (text == QLatin1String("UART link timeout on KeepAlive") && QThread::currentThread() != qApp->thread()) {
+            QThread::msleep(300);
+        }
+        consoleHandler(type, context, text);
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
+        consoleHandler = qInstallMessageHandler(slowWorkerReport);
         startWindow(500, 1000);
     }
 
