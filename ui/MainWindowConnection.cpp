@@ -23,10 +23,13 @@ void MainWindow::slotDfrDetected(const QString& portName)
 {
     QString label = portName;
     if (QSysInfo::productType() != QLatin1String("windows")) {
-        const QFileInfo device(QStringLiteral("/dev/") + portName);
-        if (!device.permission(QFileDevice::WriteUser))
+        // A simulated receiver may be offered under a path of its own, outside /dev.
+        const QFileInfo device(portName.startsWith(QLatin1Char('/')) ? portName : QStringLiteral("/dev/") + portName);
+        if (device.exists() && !device.isWritable()) {
+            const QString group = device.group().isEmpty() ? QString::number(device.groupId()) : device.group();
             label = QStringLiteral("%1 (Warning: only root and users of %2 group can use this port)")
-                        .arg(portName, device.group());
+                        .arg(portName, group);
+        }
     }
 
     auto* action = new QAction(this);

@@ -197,6 +197,30 @@ private Q_SLOTS:
         QVERIFY(tabEnabled(ui->tabSettings));
     }
 
+    // A port is labelled with its name, a warning only when this user may not open it; a
+    // simulator may name its port by a path of its own, outside /dev.
+    void portLabel_data()
+    {
+        QTest::addColumn<bool>("linked");
+        QTest::newRow("pseudo-terminal under /dev") << false;
+        QTest::newRow("link in a folder") << true;
+    }
+
+    void portLabel()
+    {
+        QFETCH(bool, linked);
+        DfrSimulator* plugged = plugIn(DeviceState::PROFILE_DFR_V2_APP);
+        QVERIFY(plugged);
+        QString port = DeviceTest::portOf(plugged->deviceName());
+        if (linked) {
+            port = dir.filePath("dfr0");
+            QVERIFY(QFile::link(plugged->deviceName(), port));
+            qputenv("VANTREL_SIMULATED_PORTS", port.toLocal8Bit());
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(actionFor(port), DeviceTest::scanWaitMs);
+        QCOMPARE(actionFor(port)->text(), port);
+    }
+
     // Connecting one receiver disconnects the other; unplugged, the other goes quietly, the connected one not.
     void switchingReceivers()
     {
