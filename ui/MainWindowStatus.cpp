@@ -45,6 +45,11 @@ double estimateSOC(double voltage)
     return chargeTable[last].charge;
 }
 
+QString MainWindow::serialText(const Com::DfrLink::DfrVersionsAndStatus_t& status)
+{
+    return QStringLiteral("SN/%1-%2").arg(status.serialNumberPart1, status.serialNumberPart2);
+}
+
 void MainWindow::slotRefreshGuiInfos()
 {
     const Com::DfrLink::DfrMode_t mode = getDfrVersionsAndStatus();
@@ -97,7 +102,7 @@ Com::DfrLink::DfrMode_t MainWindow::getDfrVersionsAndStatus()
     const Com::DfrLink::DfrVersionsAndStatus_t status = dfrLink.getDfrVersionsAndStatus();
     shownStatus = status;
 
-    const QString serial = QStringLiteral("SN/%1-%2").arg(status.serialNumberPart1, status.serialNumberPart2);
+    const QString serial = serialText(status);
     const QString version = QStringLiteral("GONIO V%1").arg(qint32(status.dfrVersion));
     ui->lineEditStatusSerial->setText(serial);
     ui->lineEditVersionsDfrVersion->setText(version);
