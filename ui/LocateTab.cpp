@@ -163,6 +163,15 @@ void LocateTab::addRow(const RxTableModel::Row_t& row)
         scheduleRefresh();
 }
 
+void LocateTab::clear()
+{
+    refreshTimer.stop();
+    log.clear();
+    chosenId.clear();
+    model->reset();
+    showChosen();
+}
+
 void LocateTab::scheduleRefresh()
 {
     // Never more than half the time spent recomputing, however long the search grows.

@@ -56,6 +56,7 @@ void MainWindow::setupRxTable()
     auto* locate = new LocateTab(ui->tabWidget);
     ui->tabWidget->addTab(locate, QStringLiteral("Locate"));
     connect(rxModel, &RxTableModel::sigRowTaken, locate, &LocateTab::addRow);
+    connect(rxModel, &RxTableModel::sigCleared, locate, &LocateTab::clear);
 
     // The flash controls get a row of their own, so that the tool rows fit a small window.
     auto* flashTools = new QHBoxLayout;

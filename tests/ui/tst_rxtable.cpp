@@ -1,5 +1,6 @@
 // Received messages table: cell texts, sorting, filter, CSV export, context menu, traffic log, live rows.
 #include "tests/common/WindowDeviceFixture.h"
+#include "ui/LocateTab.h"
 #include "ui/PlatformsTableModel.h"
 #include "ui/RxTableModel.h"
 #include "utils/GpsFormat.h"
@@ -228,6 +229,20 @@ private Q_SLOTS:
         table()->sortByColumn(column, Qt::DescendingOrder);
         std::reverse(ascending.begin(), ascending.end());
         QCOMPARE(columnTexts(column), ascending);
+    }
+
+    // Locate shows the platforms of the rows the table holds: an emptied table empties it,
+    // and a message heard again afterwards counts anew.
+    void locateFollowsTheTable()
+    {
+        const auto* locate = window->findChild<Vantrel::Ui::LocateTab*>();
+        const auto* platforms = locate->findChild<QTableView*>("tableViewLocatePlatforms")->model();
+        receiveIds({"1111111", "2222222"}, DfrLink::RXORIGIN_LIVE);
+        QCOMPARE(locate->searchLog().platformCount(), 2);
+        ui->pushButtonRxClearTable->click();
+        QCOMPARE((std::pair(locate->searchLog().platformCount(), platforms->rowCount())), std::pair(0, 0));
+        receiveIds({"2222222"}, DfrLink::RXORIGIN_LIVE);
+        QCOMPARE(locate->searchLog().platformCount(), 1);
     }
 
     // A flash read: batches while it runs, then every row sorted by position, live rows
