@@ -90,14 +90,14 @@ private Q_SLOTS:
         const QString toFirmware = "Switch to firmware update mode...";
         QTest::newRow("first generation, no fix, freezing")
             << DeviceState::PROFILE_DFR_V1 << "GONIO V1" << "DFR_UNDEFINEDMODE" << toFirmware << QList<double>{0, 0, 4.25}
-            << QStringList{"INVALID", QString::fromUtf8("0°C (32.0°F)"), "4.25V", "100"};
+            << QStringList{"INVALID", QString::fromUtf8("0°C (32.0°F)"), "4.25V", "100%"};
         // 3.8 V is inexact in binary: the truncated charge must not fall a hair short.
         QTest::newRow("second generation, valid fix")
             << DeviceState::PROFILE_DFR_V2_APP << "GONIO V2" << "DFR_APP" << toFirmware << QList<double>{1, 25, 3.8}
-            << QStringList{"48.8", QString::fromUtf8("25°C (77.0°F)"), "3.8V", "65"};
+            << QStringList{"48.8", QString::fromUtf8("25°C (77.0°F)"), "3.8V", "65%"};
         QTest::newRow("bootloader, no status read") << DeviceState::PROFILE_DFR_V2_BL << "GONIO V2" << "DFR_BL"
             << "Switch back to standard mode..." << QList<double>{1, 25, 3.8}
-            << QStringList{"INVALID", QString::fromUtf8("0°C (32.0°F)"), "0V", "0"};
+            << QStringList{"INVALID", "Unknown", "Unknown", "Unknown"};
     }
 
     void connectProfile()
@@ -127,7 +127,7 @@ private Q_SLOTS:
                  (QStringList{version, mode, "SN/0042-1207"}));
         QVERIFY(ui->lineEditVersionsStatus->text().startsWith("Connected at "));
         QCOMPARE((QStringList{ui->lineEditStatusLatitude->text(), ui->lineEditStatusTemperature->text(),
-                              ui->lineEditStatusVoltage->text(), QString::number(ui->progressBarCharge->value())}),
+                              ui->lineEditStatusVoltage->text(), ui->progressBarCharge->text()}),
                  panel);
         if (profile == DeviceState::PROFILE_DFR_V2_APP) {
             QCOMPARE(ui->lineEditStatusDirection->text(), QStringLiteral("135"));
