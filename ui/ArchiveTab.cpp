@@ -16,19 +16,11 @@
 
 #include "archive/ArchiveKeeper.h"
 #include "ui/ArchivePlatformsModel.h"
+#include "utils/GenerationText.h"
 
 namespace Vantrel::Ui {
 
 namespace {
-
-QString generationText(Com::DfrLink::DfrVersion_t generation)
-{
-    switch (generation) {
-    case Com::DfrLink::DFR_V1: return QStringLiteral("DFR V1");
-    case Com::DfrLink::DFR_V2: return QStringLiteral("DFR V2");
-    default: return QStringLiteral("generation unknown");
-    }
-}
 
 } // namespace
 
@@ -185,7 +177,9 @@ void ArchiveTab::showSummary(const Archive::ArchiveSummary_t& summary)
         for (const Archive::ArchiveSummary_t::Receiver_t& receiver : summary.receivers) {
             const QString serial = receiver.serialNumber.isEmpty() ? QStringLiteral("(no serial number)") : receiver.serialNumber;
             auto* item = new QListWidgetItem(
-                QStringLiteral("%1, %2: %3 messages").arg(serial, generationText(receiver.generation)).arg(receiver.count),
+                QStringLiteral("%1, %2: %3 messages")
+                    .arg(serial, Utils::GenerationText::of(receiver.generation))
+                    .arg(receiver.count),
                 receivers);
             item->setData(Qt::UserRole, receiver.serialNumber);
             item->setFlags(item->flags() | Qt::ItemIsUserCheckable);

@@ -26,6 +26,7 @@
 #include "archive/ArchiveKeeper.h"
 #include "ui_UiMainWindow.h"
 #include "utils/FlashDumpInfo.h"
+#include "utils/GenerationText.h"
 #include "utils/GpsFormat.h"
 
 namespace Vantrel::Ui {
@@ -193,7 +194,9 @@ void MainWindow::slotSetLogFileEnabled(bool enabled)
 
 QString MainWindow::logGenerationText() const
 {
-    return dfrLink.dfrVersion == Com::DfrLink::DFR_V1 ? QStringLiteral("DFR V1") : QStringLiteral("DFR V2 (Sorel NG)");
+    // Any generation but the first is named as the second: the log has no other name.
+    return Utils::GenerationText::of(dfrLink.dfrVersion == Com::DfrLink::DFR_V1 ? Com::DfrLink::DFR_V1
+                                                                                 : Com::DfrLink::DFR_V2);
 }
 
 void MainWindow::slotClearRxTable()

@@ -87,17 +87,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("switchText");
         QTest::addColumn<QList<double>>("status");  // fix valid, temperature, voltage
         QTest::addColumn<QStringList>("panel");     // latitude, temperature, voltage, charge
+        QTest::addColumn<QString>("generation");    // as the status bar names it
         const QString toFirmware = "Switch to firmware update mode...";
         QTest::newRow("first generation, no fix, freezing")
             << DeviceState::PROFILE_DFR_V1 << "GONIO V1" << "DFR_UNDEFINEDMODE" << toFirmware << QList<double>{0, 0, 4.25}
-            << QStringList{"INVALID", QString::fromUtf8("0°C (32.0°F)"), "4.25V", "100%"};
+            << QStringList{"INVALID", QString::fromUtf8("0°C (32.0°F)"), "4.25V", "100%"} << "DFR V1";
         // 3.8 V is inexact in binary: the truncated charge must not fall a hair short.
         QTest::newRow("second generation, valid fix")
             << DeviceState::PROFILE_DFR_V2_APP << "GONIO V2" << "DFR_APP" << toFirmware << QList<double>{1, 25, 3.8}
-            << QStringList{"48.8", QString::fromUtf8("25°C (77.0°F)"), "3.8V", "65%"};
+            << QStringList{"48.8", QString::fromUtf8("25°C (77.0°F)"), "3.8V", "65%"} << "DFR V2 (Sorel NG)";
         QTest::newRow("bootloader, no status read") << DeviceState::PROFILE_DFR_V2_BL << "GONIO V2" << "DFR_BL"
             << "Switch back to standard mode..." << QList<double>{1, 25, 3.8}
-            << QStringList{"INVALID", "Unknown", "Unknown", "Unknown"};
+            << QStringList{"INVALID", "Unknown", "Unknown", "Unknown"} << "DFR V2 (Sorel NG)";
     }
 
     void connectProfile()
@@ -129,6 +130,7 @@ private Q_SLOTS:
         QCOMPARE((QStringList{ui->lineEditStatusLatitude->text(), ui->lineEditStatusTemperature->text(),
                               ui->lineEditStatusVoltage->text(), ui->progressBarCharge->text()}),
                  panel);
+        QTEST(connectionText().split(QString::fromUtf8("  ·  ")).value(1), "generation");
         if (profile == DeviceState::PROFILE_DFR_V2_APP) {
             QCOMPARE(ui->lineEditStatusDirection->text(), QStringLiteral("135"));
             QCOMPARE(ui->lineEditStatusOrvanBand->text(), QStringLiteral("MSS    : 399.900 MHz to 399.980 MHz"));
