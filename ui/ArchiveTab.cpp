@@ -16,6 +16,7 @@
 
 #include "archive/ArchiveKeeper.h"
 #include "ui/ArchivePlatformsModel.h"
+#include "ui/ToolIcon.h"
 #include "utils/GenerationText.h"
 
 namespace Vantrel::Ui {
@@ -34,7 +35,8 @@ ArchiveTab::ArchiveTab(Archive::ArchiveKeeper* keeper, QWidget* parent) : QWidge
     state = new QLabel;
     state->setWordWrap(true);
     state->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    refresh = new QPushButton(QStringLiteral("Refresh"));
+    refresh = new QPushButton(ToolIcon::of(QStringLiteral("view-refresh"), QStringLiteral("refresh")),
+                              QStringLiteral("Refresh"));
     top->addWidget(state, 1);
     top->addWidget(refresh);
     layout->addLayout(top);
@@ -88,7 +90,8 @@ ArchiveTab::ArchiveTab(Archive::ArchiveKeeper* keeper, QWidget* parent) : QWidge
     // Loading.
     auto* bottom = new QHBoxLayout;
     choice = new QLabel;
-    load = new QPushButton(QStringLiteral("Load into the messages table"));
+    load = new QPushButton(ToolIcon::of(QStringLiteral("document-import"), QStringLiteral("arrow-right")),
+                           QStringLiteral("Load into the messages table"));
     load->setObjectName(QStringLiteral("pushButtonArchiveLoad"));
     outcome = new QLabel;
     bottom->addWidget(choice, 1);

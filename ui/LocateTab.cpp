@@ -21,6 +21,7 @@
 #include "ui/LocatePlatformsModel.h"
 #include "ui/LocatePlot.h"
 #include "ui/LocateTimeChart.h"
+#include "ui/ToolIcon.h"
 
 namespace Vantrel::Ui {
 
@@ -56,7 +57,8 @@ LocateTab::LocateTab(QWidget* parent)
         {Locate::GisExport::FORMAT_KML, "KML…"},
         {Locate::GisExport::FORMAT_GEOJSON, "GeoJSON…"}};
     for (const auto& [format, text] : formats) {
-        auto* button = new QPushButton(QString::fromUtf8(text));
+        auto* button = new QPushButton(ToolIcon::of(QStringLiteral("document-save-as"), QStringLiteral("save")),
+                                       QString::fromUtf8(text));
         button->setEnabled(false);
         connect(button, &QPushButton::clicked, this, [this, format = format] { exportChosen(format); });
         exports->addWidget(button);

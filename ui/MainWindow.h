@@ -355,6 +355,8 @@ private:
     void setupLogView();
     // Tab pages scroll when the window is smaller than their contents.
     void setupScrollingTabs();
+    // The tabs' buttons show the desktop's icons where it has them.
+    void setupToolIcons();
     // Geometry, last tab and the messages table's columns, kept between runs.
     void restoreWindowState();
     void saveWindowState() const;

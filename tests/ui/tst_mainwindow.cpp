@@ -1,4 +1,7 @@
 // The Settings tab: values shown as loaded from the file, every edit stored at once; the window's state kept.
+#include <QPushButton>
+#include <QToolButton>
+
 #include "tests/common/TestSupport.h"
 #include "tests/ui/WindowTestMain.h"
 #include "utils/Settings.h"
@@ -135,6 +138,21 @@ private Q_SLOTS:
             combo->setCurrentIndex(value.toInt());
         }
         QCOMPARE(storedValue(key), stored);
+    }
+
+    // Every button of the tabs shows an icon that paints, but for a glyph that is its own ("✕").
+    void tabButtonsShowIcons()
+    {
+        QStringList bare;
+        for (int tab = 0; tab < ui->tabWidget->count(); ++tab) {
+            for (QAbstractButton* button : ui->tabWidget->widget(tab)->findChildren<QAbstractButton*>()) {
+                const bool tool = qobject_cast<QPushButton*>(button) || qobject_cast<QToolButton*>(button);
+                if (tool && button->text().size() != 1 && button->icon().pixmap(16).isNull()) {
+                    bare.append(ui->tabWidget->tabText(tab) + ": " + button->objectName() + " " + button->text());
+                }
+            }
+        }
+        QVERIFY2(bare.isEmpty(), qPrintable(bare.join(", ")));
     }
 };
 
