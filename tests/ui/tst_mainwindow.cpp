@@ -146,8 +146,8 @@ private Q_SLOTS:
         QStringList bare;
         for (int tab = 0; tab < ui->tabWidget->count(); ++tab) {
             for (QAbstractButton* button : ui->tabWidget->widget(tab)->findChildren<QAbstractButton*>()) {
-                const bool tool = qobject_cast<QPushButton*>(button) || qobject_cast<QToolButton*>(button);
-                if (tool && button->text().size() != 1 && button->icon().pixmap(16).isNull()) {
+                if ((qobject_cast<QPushButton*>(button) || qobject_cast<QToolButton*>(button))
+                    && button->text().size() != 1 && button->icon().pixmap(16).isNull()) {
                     bare.append(ui->tabWidget->tabText(tab) + ": " + button->objectName() + " " + button->text());
                 }
             }

