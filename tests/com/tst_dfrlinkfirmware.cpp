@@ -205,10 +205,9 @@ private Q_SLOTS:
         QFETCH(QString, serialBack);
         sim->state().serialPart2 = serialBack;
         QTimer::singleShot(silentMs, sim.get(), &DfrSimulator::clearFaults);
-        QString told = port + " is back in " + back + " mode";
+        const QString other = "A different receiver, SN/0042-1300, came back on " + port + " in place of SN/0042-1207";
+        const QString told = serialBack == "1207" ? port + " is back in " + back + " mode" : other + ": it is connected as itself.";
         if (serialBack != "1207") {
-            told = "A different receiver, SN/0042-1300, came back on " + port + " in place of SN/0042-1207: it is "
-                   "connected as itself.";
             QTest::ignoreMessage(QtWarningMsg, qPrintable(told));
         }
         QTRY_VERIFY_WITH_TIMEOUT(connected() && statusText().endsWith(told), 15000);

@@ -47,19 +47,15 @@ class TstConnection : public WindowDeviceFixture
         return qScopeGuard([] { Vantrel::Utils::Settings::instance()->keepAliveTimeoutMs = 500; });
     }
 
-    // A loaded machine may run the worker thread late: its report of a failed keep-alive then
-    // reaches the log after the window's explanation. Slowed here, so that it always does.
-    static inline QtMessageHandler consoleHandler = nullptr;
-    static void slowWorkerReport(QtMsgType type, const QMessageLogContext& context, const QString& text)
-    {
-        QThread::msleep(text == "UART link timeout on KeepAlive" && QThread::currentThread() != qApp->thread() ? 300 : 0);
-        consoleHandler(type, context, text);
-    }
-
 private Q_SLOTS:
     void initTestCase()
     {
-        consoleHandler = qInstallMessageHandler(slowWorkerReport);
+        // A loaded machine may run the worker late: its keep-alive report then follows the window's explanation.
+        static QtMessageHandler console = nullptr;
+        console = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+            QThread::msleep(text == "UART link timeout on KeepAlive" && QThread::currentThread() != qApp->thread() ? 300 : 0);
+            console(type, context, text);
+        });
         startWindow(500, 1000);
     }
 
