@@ -110,6 +110,12 @@ void DfrLink::unsetUartLink()
     uartLink->deleteLater();
     uartLink = nullptr;
     workerThread.quit();
+    // Whatever the worker still reports (a keep-alive failure thrown after its error
+    // signal) is logged before the caller explains the disconnection: the log and the
+    // status bar then end the same way however late the worker thread ran.
+    if (!workerThread.wait(workerStopTimeoutMs)) {
+        qWarning("Worker thread of the released link is still running");
+    }
 }
 
 QString DfrLink::portName() const

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 
+#include "ui/ToolIcon.h"
 #include "ui_GpsFormatWidget.h"
 
 namespace Vantrel::Ui {
@@ -55,6 +56,7 @@ GpsFormatWidget::GpsFormatWidget(QWidget* parent)
     connect(ui->comboBoxGpsFormatsEncryptionType, &QComboBox::currentIndexChanged,
             this, &GpsFormatWidget::sigGpsFormatChanged);
     connect(ui->pushButtonImportFormat, &QPushButton::clicked, this, &GpsFormatWidget::onImportFormatClicked);
+    ui->pushButtonImportFormat->setIcon(ToolIcon::of(QStringLiteral("document-import"), QStringLiteral("open")));
 }
 
 GpsFormatWidget::~GpsFormatWidget() = default;

@@ -125,6 +125,7 @@ MainWindow::MainWindow()
     setupNumericFields();
     setupLogView();
     setupScrollingTabs();
+    setupToolIcons();
     setupStatusBar();
     restoreWindowState();
 }

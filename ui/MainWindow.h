@@ -358,6 +358,8 @@ private:
     void setupLogView();
     // Tab pages scroll when the window is smaller than their contents.
     void setupScrollingTabs();
+    // The tabs' buttons show the desktop's icons where it has them.
+    void setupToolIcons();
     // Geometry, last tab and the messages table's columns, kept between runs.
     void restoreWindowState();
     void saveWindowState() const;
@@ -417,6 +419,7 @@ private:
         QString port;  // empty: not waiting
         Com::DfrLink::DfrMode_t mode = Com::DfrLink::DFR_UNDEFINEDMODE;  // the mode it must come back in
         QString firmwareVersion;  // of the image flashed; empty after a plain switch
+        QString serial;           // of the receiver that left, as the status panel showed it
         QElapsedTimer since;
     };
     void applyModeLimits(bool bootloader);
@@ -425,6 +428,7 @@ private:
     void pollRestart();
     void reportRestart(const RestartWait_t& awaited);
     static QString modeText(Com::DfrLink::DfrMode_t mode);
+    static QString serialText(const Com::DfrLink::DfrVersionsAndStatus_t& status);
     QString restartWaitText() const;
 
     QLabel* bootloaderNotice = nullptr;

@@ -24,10 +24,13 @@ void MainWindow::slotDfrDetected(const QString& portName)
 {
     QString label = portName;
     if (QSysInfo::productType() != QLatin1String("windows")) {
-        const QFileInfo device(QStringLiteral("/dev/") + portName);
-        if (!device.permission(QFileDevice::WriteUser))
+        // A simulated receiver may be offered under a path of its own, outside /dev.
+        const QFileInfo device(portName.startsWith(QLatin1Char('/')) ? portName : QStringLiteral("/dev/") + portName);
+        if (device.exists() && !device.isWritable()) {
+            const QString group = device.group().isEmpty() ? QString::number(device.groupId()) : device.group();
             label = QStringLiteral("%1 (Warning: only root and users of %2 group can use this port)")
-                        .arg(portName, device.group());
+                        .arg(portName, group);
+        }
     }
 
     auto* action = new QAction(this);
@@ -149,13 +152,15 @@ void MainWindow::slotDfrDisconnected(const QString& portName, const QString& mes
     trafficLog.closeOnDisconnection(logGenerationText(), message);
 
     ui->tabWidget->setCurrentWidget(ui->tabConfiguration);
-    // A receiver still restarting is tried again: only the end of the wait is an error.
-    if (sender() == &dfrLink && !restartAttempt)
-        qCritical().noquote() << QStringLiteral("Error on %1 (%2). Please restart connection.").arg(portName, message);
-    else
-        qInfo().noquote() << QStringLiteral("Disconnection of %1 (%2).").arg(portName, message);
-
+    // Released first: the link's own last words come before the explanation below.
+    const bool linkFailed = sender() == &dfrLink;
     dfrLink.unsetUartLink();
+    // A receiver still restarting is tried again: only the end of the wait is an error.
+    if (linkFailed && !restartAttempt) {
+        qCritical().noquote() << QStringLiteral("Error on %1 (%2). Please restart connection.").arg(portName, message);
+    } else {
+        qInfo().noquote() << QStringLiteral("Disconnection of %1 (%2).").arg(portName, message);
+    }
 
     if (QAction* action = portActions.value(portName)) {
         action->setText(portName);

@@ -21,6 +21,7 @@
 #include "ui_UiMainWindow.h"
 #include "utils/FlashDumpInfo.h"
 #include "utils/FlashMemory.h"
+#include "utils/GenerationText.h"
 
 namespace Vantrel::Ui {
 
@@ -399,8 +400,7 @@ void MainWindow::slotOpenFlashDump()
         qWarning().noquote()
             << QStringLiteral("%1 is not a flash dump of a %2 receiver: %3 of its %4 bytes form records with a valid CRC "
                               "(%5 records); the table is left as it was.")
-                   .arg(fileName, info.dfrVersion == Com::DfrLink::DFR_V1 ? QStringLiteral("DFR V1")
-                                                                          : QStringLiteral("DFR V2"))
+                   .arg(fileName, Utils::GenerationText::of(info.dfrVersion))
                    .arg(covered)
                    .arg(data.size())
                    .arg(records);

@@ -2,13 +2,16 @@
 // (geometry, last tab, messages table columns) kept between runs.
 #include "ui/MainWindow.h"
 
+#include <QAbstractButton>
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QLayout>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "ui/ToolIcon.h"
 #include "ui_UiMainWindow.h"
 #include "utils/Settings.h"
 
@@ -41,6 +44,49 @@ void MainWindow::setupScrollingTabs()
     // the window fits an 800 pixel wide screen.
     ui->tabWidget->setMinimumWidth(0);
     ui->tabWidget->setMinimumSize(0, 0);
+}
+
+void MainWindow::setupToolIcons()
+{
+    struct Tool_t
+    {
+        QAbstractButton* button;
+        const char* theme;
+        const char* own;
+    };
+    const Tool_t tools[] = {
+        {ui->pushButtonFirmwareUpdate, "system-software-update", "arrow-right"},
+        {ui->pushButtonSwitchMode, "system-reboot", "refresh"},
+        {ui->pushButtonStatusRefresh, "view-refresh", "refresh"},
+        {ui->pushButtonPlatformsUpdate, "view-refresh", "refresh"},
+        {ui->pushButtonPlatformsDeleteAll, "edit-delete", "eraseFlash"},
+        {ui->pushButtonNewFavorite, "list-add", "list-add"},
+        {ui->pushButtonPlatformsImport, "document-open", "open"},
+        {ui->pushButtonPlatformsExport, "document-save", "save"},
+        {ui->pushButtonPlatformsCreate, "list-add", "list-add"},
+        {ui->pushButtonPlatformsDelete, "edit-delete", "eraseFlash"},
+        {ui->pushButtonGpsFormatsReload, "view-refresh", "refresh"},
+        {ui->pushButtonGpsFormatsDeleteAll, "edit-delete", "eraseFlash"},
+        {ui->pushButtonGpsFormatsCreate, "list-add", "list-add"},
+        {ui->pushButtonGpsFormatsDelete, "edit-delete", "eraseFlash"},
+        {ui->pushButtonRxClearSelection, "edit-select-none", "clearSelection"},
+        {ui->pushButtonRxClearTable, "edit-clear-all", "clearTable"},
+        {ui->pushButtonRxExportCSV, "document-save", "save"},
+        {ui->pushButtonRxFlashRead, "document-import", "refresh"},
+        {ui->pushButtonRxFlashErase, "edit-delete", "eraseFlash"},
+        {ui->pushButtonRxFlashOpenDump, "document-open", "open"},
+        {ui->pushButtonTerminalSend, "go-next", "arrow-right"},
+        {ui->pushButtonTerminalSaveScript, "document-save", "save"},
+        {ui->pushButtonTerminalScript, "system-run", "script"},
+        {ui->pushButtonTerminalReloadGui, "view-refresh", "refresh"},
+    };
+    for (const Tool_t& tool : tools) {
+        tool.button->setIcon(ToolIcon::of(QLatin1String(tool.theme), QLatin1String(tool.own)));
+    }
+    // The date and time field's button takes the computer's clock.
+    for (QPushButton* now : ui->widgetSoftwareSetupDateTime->findChildren<QPushButton*>()) {
+        now->setIcon(ToolIcon::of(QStringLiteral("appointment-new"), QStringLiteral("refresh")));
+    }
 }
 
 void MainWindow::restoreWindowState()

@@ -61,7 +61,7 @@ void MainWindow::awaitRestart(const QString& port, Com::DfrLink::DfrMode_t mode,
 {
     if (port.isEmpty())
         return;
-    restartWait = {port, mode, firmwareVersion, {}};
+    restartWait = {port, mode, firmwareVersion, serialText(shownStatus), {}};
     restartWait.since.start();
     if (!restartTimer) {
         restartTimer = new QTimer(this);
@@ -130,6 +130,15 @@ void MainWindow::pollRestart()
 
 void MainWindow::reportRestart(const RestartWait_t& awaited)
 {
+    // Another receiver plugged into the same port meanwhile is connected as itself, not as the one that left.
+    const QString serial = serialText(shownStatus);
+    const QString unknown = QStringLiteral("UNKNOWN");
+    if (serial != awaited.serial && !serial.contains(unknown) && !awaited.serial.contains(unknown)) {
+        qWarning().noquote() << QStringLiteral("A different receiver, %1, came back on %2 in place of %3: it is "
+                                               "connected as itself.")
+                                    .arg(serial, awaited.port, awaited.serial);
+        return;
+    }
     const Com::DfrLink::DfrMode_t mode = shownStatus.mode;
     if (awaited.firmwareVersion.isEmpty()) {
         if (mode == awaited.mode)

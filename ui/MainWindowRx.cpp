@@ -26,6 +26,7 @@
 #include "archive/ArchiveKeeper.h"
 #include "ui_UiMainWindow.h"
 #include "utils/FlashDumpInfo.h"
+#include "utils/GenerationText.h"
 #include "utils/GpsFormat.h"
 
 namespace Vantrel::Ui {
@@ -56,6 +57,7 @@ void MainWindow::setupRxTable()
     auto* locate = new LocateTab(ui->tabWidget);
     ui->tabWidget->addTab(locate, QStringLiteral("Locate"));
     connect(rxModel, &RxTableModel::sigRowTaken, locate, &LocateTab::addRow);
+    connect(rxModel, &RxTableModel::sigCleared, locate, &LocateTab::clear);
 
     // The flash controls get a row of their own, so that the tool rows fit a small window.
     auto* flashTools = new QHBoxLayout;
@@ -192,7 +194,9 @@ void MainWindow::slotSetLogFileEnabled(bool enabled)
 
 QString MainWindow::logGenerationText() const
 {
-    return dfrLink.dfrVersion == Com::DfrLink::DFR_V1 ? QStringLiteral("DFR V1") : QStringLiteral("DFR V2 (Sorel NG)");
+    // Any generation but the first is named as the second: the log has no other name.
+    return Utils::GenerationText::of(dfrLink.dfrVersion == Com::DfrLink::DFR_V1 ? Com::DfrLink::DFR_V1
+                                                                                 : Com::DfrLink::DFR_V2);
 }
 
 void MainWindow::slotClearRxTable()

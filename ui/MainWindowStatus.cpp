@@ -45,6 +45,11 @@ double estimateSOC(double voltage)
     return chargeTable[last].charge;
 }
 
+QString MainWindow::serialText(const Com::DfrLink::DfrVersionsAndStatus_t& status)
+{
+    return QStringLiteral("SN/%1-%2").arg(status.serialNumberPart1, status.serialNumberPart2);
+}
+
 void MainWindow::slotRefreshGuiInfos()
 {
     const Com::DfrLink::DfrMode_t mode = getDfrVersionsAndStatus();
@@ -97,7 +102,7 @@ Com::DfrLink::DfrMode_t MainWindow::getDfrVersionsAndStatus()
     const Com::DfrLink::DfrVersionsAndStatus_t status = dfrLink.getDfrVersionsAndStatus();
     shownStatus = status;
 
-    const QString serial = QStringLiteral("SN/%1-%2").arg(status.serialNumberPart1, status.serialNumberPart2);
+    const QString serial = serialText(status);
     const QString version = QStringLiteral("GONIO V%1").arg(qint32(status.dfrVersion));
     ui->lineEditStatusSerial->setText(serial);
     ui->lineEditVersionsDfrVersion->setText(version);
@@ -117,11 +122,17 @@ Com::DfrLink::DfrMode_t MainWindow::getDfrVersionsAndStatus()
 
     ui->lineEditStatusDirection->setText(status.directionValid ? QString::number(quint32(status.direction))
                                                                : QStringLiteral("INVALID"));
-    ui->lineEditStatusTemperature->setText(QString::fromUtf8("%1°C (%2°F)")
-                                               .arg(quint32(status.temperature))
-                                               .arg(status.temperature * 9.0 / 5.0 + 32.0, 0, 'f', 1));
-    ui->lineEditStatusVoltage->setText(QStringLiteral("%1V").arg(QString::number(status.voltage, 'g', -1)));
-    ui->progressBarCharge->setValue(int(estimateSOC(status.voltage)));
+    // The bootloader measures nothing: the record's zeros would read as a flat battery.
+    const bool measured = status.mode != Com::DfrLink::DFR_BL;
+    const QString unknown = QStringLiteral("Unknown");
+    ui->lineEditStatusTemperature->setText(measured ? QString::fromUtf8("%1°C (%2°F)")
+                                                          .arg(quint32(status.temperature))
+                                                          .arg(status.temperature * 9.0 / 5.0 + 32.0, 0, 'f', 1)
+                                                    : unknown);
+    ui->lineEditStatusVoltage->setText(
+        measured ? QStringLiteral("%1V").arg(QString::number(status.voltage, 'g', -1)) : unknown);
+    ui->progressBarCharge->setValue(measured ? int(estimateSOC(status.voltage)) : 0);
+    ui->progressBarCharge->setFormat(measured ? QStringLiteral("%p%") : unknown);
     // A band beyond the known ones brings no text of its own.
     const int band = int(status.band);
     if (band >= 0 && band <= 9)
@@ -148,6 +159,7 @@ void MainWindow::resetStatusTab()
                              ui->lineEditStatusOrvanBand})
         field->clear();
     ui->progressBarCharge->setValue(0);
+    ui->progressBarCharge->setFormat(QStringLiteral("%p%"));
 }
 
 void MainWindow::adaptStatusTab(Com::DfrLink::DfrVersion_t generation)

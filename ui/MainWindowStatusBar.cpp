@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "ui_UiMainWindow.h"
+#include "utils/GenerationText.h"
 
 namespace Vantrel::Ui {
 
@@ -190,18 +191,7 @@ void MainWindow::updateConnectionStatus()
         statusLinkIcon->hide();
         return;
     }
-    QString generation;
-    switch (dfrLink.dfrVersion) {
-    case Com::DfrLink::DFR_V1:
-        generation = QStringLiteral("DFR V1");
-        break;
-    case Com::DfrLink::DFR_V2:
-        generation = QStringLiteral("DFR V2");
-        break;
-    default:
-        generation = QStringLiteral("DFR");
-        break;
-    }
+    const QString generation = Utils::GenerationText::of(dfrLink.dfrVersion);
     // The keep-alive makes the link wait for a moment every second: "waiting" only
     // shows once a reply is noticeably late, so that the bar does not flicker.
     ++linkStateChanges;

@@ -468,6 +468,7 @@ void RxTableModel::clear()
     queued.clear();
     batchTimer.stop();
     endResetModel();
+    Q_EMIT sigCleared();
 }
 
 } // namespace Vantrel::Ui

@@ -69,6 +69,8 @@ public:
 Q_SIGNALS:
     // Each row as addRow or queueRow takes it, before any filter: what other views of the messages follow.
     void sigRowTaken(const Vantrel::Ui::RxTableModel::Row_t& row);
+    // Every row has gone: the views that follow them start again.
+    void sigCleared();
 
 private:
     bool accepts(const Row_t& row) const;

@@ -154,13 +154,16 @@ private Q_SLOTS:
         QTest::addColumn<int>("questions");
         QTest::addColumn<QString>("back");  // the mode the window reconnects in by itself
         QTest::addColumn<int>("silentMs");  // how long the receiver does not answer after the switch; -1: gone
+        QTest::addColumn<QString>("serialBack");  // second part of the serial number it comes back with
         const auto app = DeviceState::PROFILE_DFR_V2_APP;
         QTest::newRow("bootloader to application") << DeviceState::PROFILE_DFR_V2_BL << 0 << QStringList{"REBO"} << 1
-                                                   << "standard" << 0;
-        QTest::newRow("no backup, switched anyway") << app << 0 << QStringList{"SUA"} << 2 << "bootloader" << 0;
-        QTest::newRow("no backup, user stays") << app << 1 << QStringList() << 2 << "" << 0;
-        QTest::newRow("slow restart") << app << 0 << QStringList{"SUA"} << 2 << "bootloader" << 4000;
-        QTest::newRow("never back") << app << 0 << QStringList{"SUA"} << 2 << "bootloader" << -1;
+                                                   << "standard" << 0 << "1207";
+        QTest::newRow("no backup, switched anyway") << app << 0 << QStringList{"SUA"} << 2 << "bootloader" << 0 << "1207";
+        QTest::newRow("no backup, user stays") << app << 1 << QStringList() << 2 << "" << 0 << "1207";
+        QTest::newRow("slow restart") << app << 0 << QStringList{"SUA"} << 2 << "bootloader" << 4000 << "1207";
+        QTest::newRow("never back") << app << 0 << QStringList{"SUA"} << 2 << "bootloader" << -1 << "1207";
+        QTest::newRow("another receiver on the port") << app << 0 << QStringList{"SUA"} << 2 << "bootloader" << 0
+                                                      << "1300";
     }
 
     void switchMode()
@@ -199,8 +202,16 @@ private Q_SLOTS:
             return;
         }
         sim->setPersistentFault(DfrSimulator::FAULTMODE_NO_REPLY);
+        QFETCH(QString, serialBack);
+        sim->state().serialPart2 = serialBack;
         QTimer::singleShot(silentMs, sim.get(), &DfrSimulator::clearFaults);
-        QTRY_VERIFY_WITH_TIMEOUT(connected() && statusText().endsWith(port + " is back in " + back + " mode"), 15000);
+        const QString other = "A different receiver, SN/0042-1300, came back on " + port + " in place of SN/0042-1207";
+        const QString told = serialBack == "1207" ? port + " is back in " + back + " mode" : other + ": it is connected as itself.";
+        if (serialBack != "1207") {
+            QTest::ignoreMessage(QtWarningMsg, qPrintable(told));
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(connected() && statusText().endsWith(told), 15000);
+        QCOMPARE(ui->lineEditStatusSerial->text(), "SN/0042-" + serialBack);
         QCOMPARE(ui->lineEditVersionsMode->text(), QString(back == "standard" ? "DFR_APP" : "DFR_BL"));
     }
 };

@@ -1,4 +1,6 @@
 // The Settings tab: values shown as loaded from the file, every edit stored at once; the window's state kept.
+#include <QtWidgets>
+
 #include "tests/common/TestSupport.h"
 #include "tests/ui/WindowTestMain.h"
 #include "utils/Settings.h"
@@ -135,6 +137,18 @@ private Q_SLOTS:
             combo->setCurrentIndex(value.toInt());
         }
         QCOMPARE(storedValue(key), stored);
+    }
+
+    // Every button of the tabs shows an icon that paints, but for a glyph that is its own ("✕").
+    void tabButtonsShowIcons()
+    {
+        QStringList bare;
+        for (QAbstractButton* button : ui->tabWidget->findChildren<QAbstractButton*>()) {
+            if (qobject_cast<QPushButton*>(button) && button->text().size() != 1 && button->icon().pixmap(16).isNull()) {
+                bare.append(button->objectName() + " " + button->text());
+            }
+        }
+        QVERIFY2(bare.isEmpty(), qPrintable(bare.join(", ")));
     }
 };
 

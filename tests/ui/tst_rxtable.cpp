@@ -1,5 +1,6 @@
 // Received messages table: cell texts, sorting, filter, CSV export, context menu, traffic log, live rows.
 #include "tests/common/WindowDeviceFixture.h"
+#include "ui/LocateTab.h"
 #include "ui/PlatformsTableModel.h"
 #include "ui/RxTableModel.h"
 #include "utils/GpsFormat.h"
@@ -228,6 +229,18 @@ private Q_SLOTS:
         table()->sortByColumn(column, Qt::DescendingOrder);
         std::reverse(ascending.begin(), ascending.end());
         QCOMPARE(columnTexts(column), ascending);
+    }
+
+    // Locate shows the platforms of the rows the table holds: an emptied table empties it.
+    void locateFollowsTheTable()
+    {
+        const auto* locate = window->findChild<Vantrel::Ui::LocateTab*>();
+        receiveIds({"1111111", "2222222"}, DfrLink::RXORIGIN_LIVE);
+        ui->pushButtonRxClearTable->click();
+        receiveIds({"2222222"}, DfrLink::RXORIGIN_LIVE);
+        QTRY_COMPARE_WITH_TIMEOUT((std::pair(locate->searchLog().platformCount(),
+                                             locate->findChild<QTableView*>("tableViewLocatePlatforms")->model()->rowCount())),
+                                  std::pair(1, 1), 2000);
     }
 
     // A flash read: batches while it runs, then every row sorted by position, live rows

@@ -15,20 +15,13 @@
 #include <QVBoxLayout>
 
 #include "archive/ArchiveKeeper.h"
+#include "ui/ToolIcon.h"
 #include "ui/archive/ArchivePlatformsModel.h"
+#include "utils/GenerationText.h"
 
 namespace Vantrel::Ui {
 
 namespace {
-
-QString generationText(Com::DfrLink::DfrVersion_t generation)
-{
-    switch (generation) {
-    case Com::DfrLink::DFR_V1: return QStringLiteral("DFR V1");
-    case Com::DfrLink::DFR_V2: return QStringLiteral("DFR V2");
-    default: return QStringLiteral("generation unknown");
-    }
-}
 
 } // namespace
 
@@ -42,7 +35,8 @@ ArchiveTab::ArchiveTab(Archive::ArchiveKeeper* keeper, QWidget* parent) : QWidge
     state = new QLabel;
     state->setWordWrap(true);
     state->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    refresh = new QPushButton(QStringLiteral("Refresh"));
+    refresh = new QPushButton(ToolIcon::of(QStringLiteral("view-refresh"), QStringLiteral("refresh")),
+                              QStringLiteral("Refresh"));
     top->addWidget(state, 1);
     top->addWidget(refresh);
     layout->addLayout(top);
@@ -96,7 +90,8 @@ ArchiveTab::ArchiveTab(Archive::ArchiveKeeper* keeper, QWidget* parent) : QWidge
     // Loading.
     auto* bottom = new QHBoxLayout;
     choice = new QLabel;
-    load = new QPushButton(QStringLiteral("Load into the messages table"));
+    load = new QPushButton(ToolIcon::of(QStringLiteral("document-import"), QStringLiteral("arrow-right")),
+                           QStringLiteral("Load into the messages table"));
     load->setObjectName(QStringLiteral("pushButtonArchiveLoad"));
     outcome = new QLabel;
     bottom->addWidget(choice, 1);
@@ -185,7 +180,9 @@ void ArchiveTab::showSummary(const Archive::ArchiveSummary_t& summary)
         for (const Archive::ArchiveSummary_t::Receiver_t& receiver : summary.receivers) {
             const QString serial = receiver.serialNumber.isEmpty() ? QStringLiteral("(no serial number)") : receiver.serialNumber;
             auto* item = new QListWidgetItem(
-                QStringLiteral("%1, %2: %3 messages").arg(serial, generationText(receiver.generation)).arg(receiver.count),
+                QStringLiteral("%1, %2: %3 messages")
+                    .arg(serial, Utils::GenerationText::of(receiver.generation))
+                    .arg(receiver.count),
                 receivers);
             item->setData(Qt::UserRole, receiver.serialNumber);
             item->setFlags(item->flags() | Qt::ItemIsUserCheckable);

@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include "ui/Dialogs.h"
+#include "ui/ToolIcon.h"
 #include "ui/locate/LocatePlatformsModel.h"
 #include "ui/locate/LocatePlot.h"
 #include "ui/locate/LocateSightings.h"
@@ -57,7 +58,8 @@ LocateTab::LocateTab(QWidget* parent)
         {Locate::GisExport::FORMAT_KML, "KML…"},
         {Locate::GisExport::FORMAT_GEOJSON, "GeoJSON…"}};
     for (const auto& [format, text] : formats) {
-        auto* button = new QPushButton(QString::fromUtf8(text));
+        auto* button = new QPushButton(ToolIcon::of(QStringLiteral("document-save-as"), QStringLiteral("save")),
+                                       QString::fromUtf8(text));
         button->setEnabled(false);
         connect(button, &QPushButton::clicked, this, [this, format = format] { exportChosen(format); });
         exports->addWidget(button);
@@ -162,6 +164,15 @@ void LocateTab::addRow(const RxTableModel::Row_t& row)
 {
     if (log.add(sightingOf(row.message), row.label, row.live, row.payloadPosition, row.payloadLatitude, row.payloadLongitude))
         scheduleRefresh();
+}
+
+void LocateTab::clear()
+{
+    refreshTimer.stop();
+    log.clear();
+    chosenId.clear();
+    model->reset();
+    showChosen();
 }
 
 void LocateTab::scheduleRefresh()

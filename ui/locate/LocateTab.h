@@ -41,6 +41,8 @@ public:
 public Q_SLOTS:
     // Every message the messages table takes; those that give a bearing join the search.
     void addRow(const Vantrel::Ui::RxTableModel::Row_t& row);
+    // The messages table was emptied: so is the search.
+    void clear();
 
 private:
     QWidget* createOptions();
