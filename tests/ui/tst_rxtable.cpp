@@ -1,6 +1,6 @@
 // Received messages table: cell texts, sorting, filter, CSV export, context menu, traffic log, live rows.
 #include "tests/common/WindowDeviceFixture.h"
-#include "ui/LocateTab.h"
+#include "ui/locate/LocateTab.h"
 #include "ui/PlatformsTableModel.h"
 #include "ui/RxTableModel.h"
 #include "utils/GpsFormat.h"
