@@ -18,10 +18,17 @@ ArchiveKeeper::ArchiveKeeper(QObject* parent) : QObject(parent)
     thread.setObjectName(QStringLiteral("archive"));
 
     // Every crossing tells ThreadSanitizer of the order Qt's queue gives (ThreadHandoff).
-    connect(worker, &ArchiveWorker::sigOpened, this, [this](const QString& path, const QString& note) {
+    connect(worker, &ArchiveWorker::sigOpened, this, [this](const QString& path, const QString& note, bool readOnly) {
         Com::ThreadHandoff::acquire();
         filePath = path;
         ready = on;
+        writable = !readOnly;
+        if (readOnly) {
+            gathered.clear();
+            Q_EMIT sigWarning(QStringLiteral("The archive %1 is read-only: its messages can be browsed and loaded, "
+                                             "new messages are not kept in it")
+                                  .arg(QDir::toNativeSeparators(path)));
+        }
         if (!note.isEmpty())
             Q_EMIT sigWarning(note);
         if (ready)
@@ -44,6 +51,12 @@ ArchiveKeeper::ArchiveKeeper(QObject* parent) : QObject(parent)
         // Only the last load asked for is shown.
         if (ticket == lastTicket)
             Q_EMIT sigLoaded(records);
+    });
+    connect(worker, &ArchiveWorker::sigLoadFailed, this, [this](quint64 ticket) {
+        Com::ThreadHandoff::acquire();
+        if (ticket == lastTicket) {
+            Q_EMIT sigLoadFailed();
+        }
     });
 
     // Calls to the worker are queued signals too: what they carry is copied inside Qt.
@@ -73,6 +86,7 @@ void ArchiveKeeper::open(const QString& path)
 {
     on = true;
     ready = false;
+    writable = true;
     filePath = QDir::cleanPath(path);
     Com::ThreadHandoff::release();
     Q_EMIT sigToOpen(filePath, QPrivateSignal());
@@ -89,8 +103,9 @@ void ArchiveKeeper::switchOff(const QString& warning)
 
 void ArchiveKeeper::add(ArchiveRecord_t record)
 {
-    if (!on)
+    if (!on || !writable) {
         return;
+    }
     const bool live = record.live;
     gathered.append(std::move(record));
     // Flash rows wait for the end of their burst, so that a burst is one transaction.

@@ -9,15 +9,17 @@ ArchiveWorker::ArchiveWorker(QObject* parent) : QObject(parent) {}
 ArchiveWorker::~ArchiveWorker() = default;
 
 template <typename Operation>
-bool ArchiveWorker::attempt(Operation operation)
+bool ArchiveWorker::attempt(Operation operation, bool again)
 {
-    if (!archive)
+    if (!archive) {
         return false;
+    }
     try {
         operation();
         return true;
     } catch (const MessageArchive::Failure_t& failure) {
-        if (!failure.damaged) {
+        // A read-only file cannot be set aside.
+        if (!failure.damaged || archive->isReadOnly()) {
             archive.reset();
             Com::ThreadHandoff::release();
             Q_EMIT sigFailed(failure.text);
@@ -28,7 +30,10 @@ bool ArchiveWorker::attempt(Operation operation)
     try {
         const QString note = archive->setAside();
         Com::ThreadHandoff::release();
-        Q_EMIT sigOpened(archive->path(), note);
+        Q_EMIT sigOpened(archive->path(), note, false);
+        if (!again) {
+            return false;
+        }
         operation();
         return true;
     } catch (const MessageArchive::Failure_t& failure) {
@@ -46,7 +51,7 @@ void ArchiveWorker::open(const QString& path)
     try {
         const QString note = archive->open(path);
         Com::ThreadHandoff::release();
-        Q_EMIT sigOpened(archive->path(), note);
+        Q_EMIT sigOpened(archive->path(), note, archive->isReadOnly());
     } catch (const MessageArchive::Failure_t& failure) {
         archive.reset();
         Com::ThreadHandoff::release();
@@ -58,27 +63,34 @@ void ArchiveWorker::store(const ArchiveRecords_t& records)
 {
     Com::ThreadHandoff::acquire();
     int added = 0;
-    if (attempt([&] { added = archive->store(records); }))
+    if (attempt([&] { added = archive->store(records); }, true)) {
         Com::ThreadHandoff::release();
         Q_EMIT sigStored(added, int(records.size()));
+    }
 }
 
 void ArchiveWorker::load(quint64 ticket, const ArchiveQuery_t& query)
 {
     Com::ThreadHandoff::acquire();
     ArchiveRecords_t records;
-    if (attempt([&] { records = archive->load(query); }))
-        Com::ThreadHandoff::release();
+    // Rows of a new file in place of a damaged one would replace the table with nothing.
+    const bool loaded = attempt([&] { records = archive->load(query); }, false);
+    Com::ThreadHandoff::release();
+    if (loaded) {
         Q_EMIT sigLoaded(ticket, records);
+    } else {
+        Q_EMIT sigLoadFailed(ticket);
+    }
 }
 
 void ArchiveWorker::summarize()
 {
     Com::ThreadHandoff::acquire();
     ArchiveSummary_t summary;
-    if (attempt([&] { summary = archive->summary(); }))
+    if (attempt([&] { summary = archive->summary(); }, true)) {
         Com::ThreadHandoff::release();
         Q_EMIT sigSummary(summary);
+    }
 }
 
 void ArchiveWorker::finish()
