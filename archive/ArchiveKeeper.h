@@ -58,6 +58,10 @@ Q_SIGNALS:
 
 private:
     void flush();
+    // The worker's answers.
+    void opened(const QString& path, const QString& note, bool readOnly);
+    void loaded(quint64 ticket, const Vantrel::Archive::ArchiveRecords_t& records);
+    void loadFailed(quint64 ticket);
     void switchOff(const QString& warning);
 
     QThread thread;

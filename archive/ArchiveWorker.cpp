@@ -1,7 +1,5 @@
 #include "archive/ArchiveWorker.h"
 
-#include "com/ThreadHandoff.h"
-
 namespace Vantrel::Archive {
 
 ArchiveWorker::ArchiveWorker(QObject* parent) : QObject(parent) {}
@@ -21,7 +19,6 @@ bool ArchiveWorker::attempt(Operation operation, bool again)
         // A read-only file cannot be set aside.
         if (!failure.damaged || archive->isReadOnly()) {
             archive.reset();
-            Com::ThreadHandoff::release();
             Q_EMIT sigFailed(failure.text);
             return false;
         }
@@ -29,7 +26,6 @@ bool ArchiveWorker::attempt(Operation operation, bool again)
     // Damage found in use: the file is set aside for a new one, and the work tried once more.
     try {
         const QString note = archive->setAside();
-        Com::ThreadHandoff::release();
         Q_EMIT sigOpened(archive->path(), note, false);
         if (!again) {
             return false;
@@ -38,7 +34,6 @@ bool ArchiveWorker::attempt(Operation operation, bool again)
         return true;
     } catch (const MessageArchive::Failure_t& failure) {
         archive.reset();
-        Com::ThreadHandoff::release();
         Q_EMIT sigFailed(failure.text);
         return false;
     }
@@ -46,36 +41,29 @@ bool ArchiveWorker::attempt(Operation operation, bool again)
 
 void ArchiveWorker::open(const QString& path)
 {
-    Com::ThreadHandoff::acquire();
     archive = std::make_unique<MessageArchive>();
     try {
         const QString note = archive->open(path);
-        Com::ThreadHandoff::release();
         Q_EMIT sigOpened(archive->path(), note, archive->isReadOnly());
     } catch (const MessageArchive::Failure_t& failure) {
         archive.reset();
-        Com::ThreadHandoff::release();
         Q_EMIT sigFailed(failure.text);
     }
 }
 
 void ArchiveWorker::store(const ArchiveRecords_t& records)
 {
-    Com::ThreadHandoff::acquire();
     int added = 0;
     if (attempt([&] { added = archive->store(records); }, true)) {
-        Com::ThreadHandoff::release();
         Q_EMIT sigStored(added, int(records.size()));
     }
 }
 
 void ArchiveWorker::load(quint64 ticket, const ArchiveQuery_t& query)
 {
-    Com::ThreadHandoff::acquire();
     ArchiveRecords_t records;
     // Rows of a new file in place of a damaged one would replace the table with nothing.
     const bool loaded = attempt([&] { records = archive->load(query); }, false);
-    Com::ThreadHandoff::release();
     if (loaded) {
         Q_EMIT sigLoaded(ticket, records);
     } else {
@@ -85,17 +73,14 @@ void ArchiveWorker::load(quint64 ticket, const ArchiveQuery_t& query)
 
 void ArchiveWorker::summarize()
 {
-    Com::ThreadHandoff::acquire();
     ArchiveSummary_t summary;
     if (attempt([&] { summary = archive->summary(); }, true)) {
-        Com::ThreadHandoff::release();
         Q_EMIT sigSummary(summary);
     }
 }
 
 void ArchiveWorker::finish()
 {
-    Com::ThreadHandoff::acquire();
     archive.reset();
     thread()->quit();
 }
