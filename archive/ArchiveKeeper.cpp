@@ -3,9 +3,11 @@
 #include <QDir>
 
 #include "archive/ArchiveWorker.h"
-#include "com/ThreadHandoff.h"
+#include "com/CrossThread.h"
 
 namespace Vantrel::Archive {
+
+using Com::crossThread;
 
 ArchiveKeeper::ArchiveKeeper(QObject* parent) : QObject(parent)
 {
@@ -17,41 +19,19 @@ ArchiveKeeper::ArchiveKeeper(QObject* parent) : QObject(parent)
     worker->moveToThread(&thread);
     thread.setObjectName(QStringLiteral("archive"));
 
-    // Every crossing tells ThreadSanitizer of the order Qt's queue gives (ThreadHandoff).
-    connect(worker, &ArchiveWorker::sigOpened, this, [this](const QString& path, const QString& note) {
-        Com::ThreadHandoff::acquire();
-        filePath = path;
-        ready = on;
-        if (!note.isEmpty())
-            Q_EMIT sigWarning(note);
-        if (ready)
-            Q_EMIT sigReady(path);
-    });
-    connect(worker, &ArchiveWorker::sigFailed, this, [this](const QString& warning) {
-        Com::ThreadHandoff::acquire();
-        switchOff(warning);
-    });
-    connect(worker, &ArchiveWorker::sigStored, this, [this](int added, int offered) {
-        Com::ThreadHandoff::acquire();
-        Q_EMIT sigStored(added, offered);
-    });
-    connect(worker, &ArchiveWorker::sigSummary, this, [this](const ArchiveSummary_t& summary) {
-        Com::ThreadHandoff::acquire();
-        Q_EMIT sigSummary(summary);
-    });
-    connect(worker, &ArchiveWorker::sigLoaded, this, [this](quint64 ticket, const ArchiveRecords_t& records) {
-        Com::ThreadHandoff::acquire();
-        // Only the last load asked for is shown.
-        if (ticket == lastTicket)
-            Q_EMIT sigLoaded(records);
-    });
+    crossThread(worker, &ArchiveWorker::sigOpened, this, &ArchiveKeeper::opened);
+    crossThread(worker, &ArchiveWorker::sigFailed, this, &ArchiveKeeper::switchOff);
+    crossThread(worker, &ArchiveWorker::sigStored, this, &ArchiveKeeper::sigStored);
+    crossThread(worker, &ArchiveWorker::sigSummary, this, &ArchiveKeeper::sigSummary);
+    crossThread(worker, &ArchiveWorker::sigLoaded, this, &ArchiveKeeper::loaded);
+    crossThread(worker, &ArchiveWorker::sigLoadFailed, this, &ArchiveKeeper::loadFailed);
 
-    // Calls to the worker are queued signals too: what they carry is copied inside Qt.
-    connect(this, &ArchiveKeeper::sigToOpen, worker, &ArchiveWorker::open);
-    connect(this, &ArchiveKeeper::sigToStore, worker, &ArchiveWorker::store);
-    connect(this, &ArchiveKeeper::sigToLoad, worker, &ArchiveWorker::load);
-    connect(this, &ArchiveKeeper::sigToSummarize, worker, &ArchiveWorker::summarize);
-    connect(this, &ArchiveKeeper::sigToFinish, worker, &ArchiveWorker::finish);
+    // What the calls to the worker carry is copied inside Qt.
+    crossThread(this, &ArchiveKeeper::sigToOpen, worker, &ArchiveWorker::open);
+    crossThread(this, &ArchiveKeeper::sigToStore, worker, &ArchiveWorker::store);
+    crossThread(this, &ArchiveKeeper::sigToLoad, worker, &ArchiveWorker::load);
+    crossThread(this, &ArchiveKeeper::sigToSummarize, worker, &ArchiveWorker::summarize);
+    crossThread(this, &ArchiveKeeper::sigToFinish, worker, &ArchiveWorker::finish);
 
     flushTimer.setSingleShot(true);
     flushTimer.setInterval(flushIntervalMs);
@@ -63,7 +43,6 @@ ArchiveKeeper::~ArchiveKeeper()
 {
     flush();
     // The worker ends its queue, the last burst included, then closes the file and stops its thread.
-    Com::ThreadHandoff::release();
     Q_EMIT sigToFinish(QPrivateSignal());
     thread.wait();
     delete worker;
@@ -73,9 +52,43 @@ void ArchiveKeeper::open(const QString& path)
 {
     on = true;
     ready = false;
+    writable = true;
     filePath = QDir::cleanPath(path);
-    Com::ThreadHandoff::release();
     Q_EMIT sigToOpen(filePath, QPrivateSignal());
+}
+
+void ArchiveKeeper::opened(const QString& path, const QString& note, bool readOnly)
+{
+    filePath = path;
+    ready = on;
+    writable = !readOnly;
+    if (readOnly) {
+        gathered.clear();
+        Q_EMIT sigWarning(QStringLiteral("The archive %1 is read-only: its messages can be browsed and loaded, "
+                                         "new messages are not kept in it")
+                              .arg(QDir::toNativeSeparators(path)));
+    }
+    if (!note.isEmpty()) {
+        Q_EMIT sigWarning(note);
+    }
+    if (ready) {
+        Q_EMIT sigReady(path);
+    }
+}
+
+// Only the last load asked for is answered.
+void ArchiveKeeper::loaded(quint64 ticket, const ArchiveRecords_t& records)
+{
+    if (ticket == lastTicket) {
+        Q_EMIT sigLoaded(records);
+    }
+}
+
+void ArchiveKeeper::loadFailed(quint64 ticket)
+{
+    if (ticket == lastTicket) {
+        Q_EMIT sigLoadFailed();
+    }
 }
 
 void ArchiveKeeper::switchOff(const QString& warning)
@@ -89,8 +102,9 @@ void ArchiveKeeper::switchOff(const QString& warning)
 
 void ArchiveKeeper::add(ArchiveRecord_t record)
 {
-    if (!on)
+    if (!on || !writable) {
         return;
+    }
     const bool live = record.live;
     gathered.append(std::move(record));
     // Flash rows wait for the end of their burst, so that a burst is one transaction.
@@ -110,7 +124,6 @@ void ArchiveKeeper::flush()
         return;
     ArchiveRecords_t records;
     records.swap(gathered);
-    Com::ThreadHandoff::release();
     Q_EMIT sigToStore(records, QPrivateSignal());
 }
 
@@ -120,7 +133,6 @@ void ArchiveKeeper::load(const ArchiveQuery_t& query)
         return;
     // What is still gathered belongs in what is loaded.
     flush();
-    Com::ThreadHandoff::release();
     Q_EMIT sigToLoad(++lastTicket, query, QPrivateSignal());
 }
 
@@ -129,7 +141,6 @@ void ArchiveKeeper::refreshSummary()
     if (!on)
         return;
     flush();
-    Com::ThreadHandoff::release();
     Q_EMIT sigToSummarize(QPrivateSignal());
 }
 

@@ -27,6 +27,8 @@ public:
     // On from open() until a failure switches it off.
     bool isOn() const { return on; }
     bool isReady() const { return ready; }
+    // False once the file is found read-only: it is browsed, and nothing is stored.
+    bool isWritable() const { return writable; }
     QString path() const { return filePath; }
 
     void add(ArchiveRecord_t record);
@@ -43,6 +45,8 @@ Q_SIGNALS:
     void sigWarning(const QString& text);
     void sigStored(int added, int offered);
     void sigLoaded(const Vantrel::Archive::ArchiveRecords_t& records);
+    // The last load asked for brings no rows; sigWarning said why.
+    void sigLoadFailed();
     void sigSummary(const Vantrel::Archive::ArchiveSummary_t& summary);
 
     // To the worker's thread; emitted by this class only.
@@ -54,6 +58,10 @@ Q_SIGNALS:
 
 private:
     void flush();
+    // The worker's answers.
+    void opened(const QString& path, const QString& note, bool readOnly);
+    void loaded(quint64 ticket, const Vantrel::Archive::ArchiveRecords_t& records);
+    void loadFailed(quint64 ticket);
     void switchOff(const QString& warning);
 
     QThread thread;
@@ -64,6 +72,7 @@ private:
     quint64 lastTicket = 0;
     bool on = false;
     bool ready = false;
+    bool writable = true;
 };
 
 } // namespace Vantrel::Archive

@@ -1,7 +1,5 @@
 #include "archive/ArchiveWorker.h"
 
-#include "com/ThreadHandoff.h"
-
 namespace Vantrel::Archive {
 
 ArchiveWorker::ArchiveWorker(QObject* parent) : QObject(parent) {}
@@ -9,17 +7,18 @@ ArchiveWorker::ArchiveWorker(QObject* parent) : QObject(parent) {}
 ArchiveWorker::~ArchiveWorker() = default;
 
 template <typename Operation>
-bool ArchiveWorker::attempt(Operation operation)
+bool ArchiveWorker::attempt(Operation operation, bool again)
 {
-    if (!archive)
+    if (!archive) {
         return false;
+    }
     try {
         operation();
         return true;
     } catch (const MessageArchive::Failure_t& failure) {
-        if (!failure.damaged) {
+        // A read-only file cannot be set aside.
+        if (!failure.damaged || archive->isReadOnly()) {
             archive.reset();
-            Com::ThreadHandoff::release();
             Q_EMIT sigFailed(failure.text);
             return false;
         }
@@ -27,13 +26,14 @@ bool ArchiveWorker::attempt(Operation operation)
     // Damage found in use: the file is set aside for a new one, and the work tried once more.
     try {
         const QString note = archive->setAside();
-        Com::ThreadHandoff::release();
-        Q_EMIT sigOpened(archive->path(), note);
+        Q_EMIT sigOpened(archive->path(), note, false);
+        if (!again) {
+            return false;
+        }
         operation();
         return true;
     } catch (const MessageArchive::Failure_t& failure) {
         archive.reset();
-        Com::ThreadHandoff::release();
         Q_EMIT sigFailed(failure.text);
         return false;
     }
@@ -41,49 +41,46 @@ bool ArchiveWorker::attempt(Operation operation)
 
 void ArchiveWorker::open(const QString& path)
 {
-    Com::ThreadHandoff::acquire();
     archive = std::make_unique<MessageArchive>();
     try {
         const QString note = archive->open(path);
-        Com::ThreadHandoff::release();
-        Q_EMIT sigOpened(archive->path(), note);
+        Q_EMIT sigOpened(archive->path(), note, archive->isReadOnly());
     } catch (const MessageArchive::Failure_t& failure) {
         archive.reset();
-        Com::ThreadHandoff::release();
         Q_EMIT sigFailed(failure.text);
     }
 }
 
 void ArchiveWorker::store(const ArchiveRecords_t& records)
 {
-    Com::ThreadHandoff::acquire();
     int added = 0;
-    if (attempt([&] { added = archive->store(records); }))
-        Com::ThreadHandoff::release();
+    if (attempt([&] { added = archive->store(records); }, true)) {
         Q_EMIT sigStored(added, int(records.size()));
+    }
 }
 
 void ArchiveWorker::load(quint64 ticket, const ArchiveQuery_t& query)
 {
-    Com::ThreadHandoff::acquire();
     ArchiveRecords_t records;
-    if (attempt([&] { records = archive->load(query); }))
-        Com::ThreadHandoff::release();
+    // Rows of a new file in place of a damaged one would replace the table with nothing.
+    const bool loaded = attempt([&] { records = archive->load(query); }, false);
+    if (loaded) {
         Q_EMIT sigLoaded(ticket, records);
+    } else {
+        Q_EMIT sigLoadFailed(ticket);
+    }
 }
 
 void ArchiveWorker::summarize()
 {
-    Com::ThreadHandoff::acquire();
     ArchiveSummary_t summary;
-    if (attempt([&] { summary = archive->summary(); }))
-        Com::ThreadHandoff::release();
+    if (attempt([&] { summary = archive->summary(); }, true)) {
         Q_EMIT sigSummary(summary);
+    }
 }
 
 void ArchiveWorker::finish()
 {
-    Com::ThreadHandoff::acquire();
     archive.reset();
     thread()->quit();
 }

@@ -26,18 +26,20 @@ public Q_SLOTS:
 
 Q_SIGNALS:
     // note: what happened to a damaged file, empty when nothing did.
-    void sigOpened(const QString& path, const QString& note);
+    void sigOpened(const QString& path, const QString& note, bool readOnly);
     // The archive is off for the rest of the session.
     void sigFailed(const QString& warning);
     void sigStored(int added, int offered);
     void sigLoaded(quint64 ticket, const Vantrel::Archive::ArchiveRecords_t& records);
+    // The load ended without rows: the reason went as sigFailed or sigOpened.
+    void sigLoadFailed(quint64 ticket);
     void sigSummary(const Vantrel::Archive::ArchiveSummary_t& summary);
 
 private:
-    // Runs an operation; a damaged file is set aside and the operation tried once
-    // on a new one, any other failure turns the archive off.
+    // Runs an operation; a damaged file is set aside and, when again, the operation
+    // tried once on a new one; any other failure turns the archive off.
     template <typename Operation>
-    bool attempt(Operation operation);
+    bool attempt(Operation operation, bool again);
 
     std::unique_ptr<MessageArchive> archive;
 };

@@ -8,6 +8,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlDriver>
+#include <QUrl>
 #include <QVariant>
 #include <sqlite3.h>
 
@@ -88,6 +89,12 @@ bool isDamage(int code)
     return (code & 0xff) == SQLITE_CORRUPT || (code & 0xff) == SQLITE_NOTADB;
 }
 
+// The file or its folder refuses writing: it can still be read.
+bool isReadOnlyRefusal(int code)
+{
+    return (code & 0xff) == SQLITE_READONLY || (code & 0xff) == SQLITE_CANTOPEN || (code & 0xff) == SQLITE_PERM;
+}
+
 // A statement on the connection's own handle, finalized when it goes.
 class Statement
 {
@@ -157,6 +164,7 @@ void MessageArchive::fail(const QString& what, const QSqlError& error) const
 {
     Failure_t failure;
     failure.damaged = isDamage(error.nativeErrorCode().toInt());
+    failure.readOnly = isReadOnlyRefusal(error.nativeErrorCode().toInt());
     const QString reason = error.driverText().isEmpty() ? error.text() : error.databaseText();
     failure.text = QStringLiteral("The archive %1 cannot be %2: %3").arg(QDir::toNativeSeparators(filePath), what, reason);
     throw failure;
@@ -165,8 +173,10 @@ void MessageArchive::fail(const QString& what, const QSqlError& error) const
 QString MessageArchive::open(const QString& path)
 {
     close();
+    readOnly = false;
     filePath = QFileInfo(path).absoluteFilePath();
     const QFileInfo file(filePath);
+    const bool existed = file.exists();
     if (!QDir().mkpath(file.absolutePath()))
         throw Failure_t{false,
                         QStringLiteral("The folder %1 cannot be made").arg(QDir::toNativeSeparators(file.absolutePath()))};
@@ -184,21 +194,46 @@ QString MessageArchive::open(const QString& path)
         if (error == QLockFile::LockFailedError)
             throw Failure_t{false, QStringLiteral("The archive %1 is in use by another Vantrel (process %2 on %3)")
                                                    .arg(QDir::toNativeSeparators(filePath)).arg(pid).arg(host)};
-        throw Failure_t{false,
-                        QStringLiteral("The archive %1 cannot be locked: its folder is not writable")
-                            .arg(QDir::toNativeSeparators(filePath))};
+        // Nobody can write beside us where no lock can be made: an archive there is read.
+        const Failure_t failure{false, QStringLiteral("The archive %1 cannot be locked: its folder is not writable")
+                                           .arg(QDir::toNativeSeparators(filePath)), true};
+        if (!existed) {
+            throw failure;
+        }
+        openReadOnly(failure);
+        return QString();
     }
 
     try {
-        openFile();
+        openFile(true);
         return QString();
     } catch (const Failure_t& failure) {
+        if (failure.readOnly && existed) {
+            openReadOnly(failure);
+            return QString();
+        }
         if (!failure.damaged) {
             close();
             throw;
         }
     }
     return setAside();
+}
+
+void MessageArchive::openReadOnly(const Failure_t& writableFailure)
+{
+    if (QSqlDatabase::contains(connection)) {
+        QSqlDatabase::database(connection, false).close();
+        QSqlDatabase::removeDatabase(connection);
+    }
+    readOnly = true;
+    try {
+        openFile(false);
+    } catch (const Failure_t&) {
+        // What stopped the writing says more than the read-only attempt.
+        close();
+        throw writableFailure;
+    }
 }
 
 QString MessageArchive::setAside()
@@ -221,25 +256,44 @@ QString MessageArchive::setAside()
     for (const char* suffix : {"-wal", "-shm"})
         if (QFile::exists(filePath + QLatin1String(suffix)))
             QFile::rename(filePath + QLatin1String(suffix), aside + QLatin1String(suffix));
-    openFile();
+    openFile(true);
     return QStringLiteral("The archive %1 was damaged: it was set aside as %2 and a new one started")
         .arg(QDir::toNativeSeparators(filePath), QDir::toNativeSeparators(aside));
 }
 
-void MessageArchive::openFile()
+void MessageArchive::openFile(bool writable)
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-    db.setDatabaseName(filePath);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
-    if (!db.open())
+    QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000");
+    if (writable) {
+        db.setDatabaseName(filePath);
+        if (!testing.connectOptions.isEmpty()) {
+            options += QLatin1Char(';') + testing.connectOptions;
+        }
+    } else {
+        // Immutable: a WAL file on a read-only medium has no shared memory file and cannot
+        // make one. Nobody writes it meanwhile: a writer would hold the lock we could not make.
+        QUrl uri = QUrl::fromLocalFile(filePath);
+        uri.setQuery(QStringLiteral("mode=ro&immutable=1"));
+        db.setDatabaseName(uri.toString(QUrl::FullyEncoded));
+        options += QStringLiteral(";QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI");
+    }
+    db.setConnectOptions(options);
+    if (!db.open()) {
         fail(QStringLiteral("opened"), db.lastError());
+    }
     QSqlQuery query(db);
     // WAL: a burst is written beside the file and a killed program leaves only
     // whole transactions behind. NORMAL syncs at checkpoints, which is enough for that.
-    for (const char* pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=NORMAL", "PRAGMA cache_size=-64000"})
-        if (!query.exec(QLatin1String(pragma)))
+    for (const char* pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=NORMAL", "PRAGMA cache_size=-64000"}) {
+        if (writable && !query.exec(QLatin1String(pragma))) {
             fail(QStringLiteral("opened"), query.lastError());
+        }
+    }
     migrate();
+    for (const QString& statement : std::as_const(testing.statements)) {
+        query.exec(statement);
+    }
 }
 
 void MessageArchive::migrate()
@@ -254,6 +308,14 @@ void MessageArchive::migrate()
         throw Failure_t{false, QStringLiteral("The archive %1 was written by a newer Vantrel (format %2)")
                                               .arg(QDir::toNativeSeparators(filePath))
                                               .arg(version)};
+    if (readOnly) {
+        if (version < schemaVersion) {
+            throw Failure_t{false, QStringLiteral("The archive %1 is read-only and of an older format (%2)")
+                                       .arg(QDir::toNativeSeparators(filePath))
+                                       .arg(version)};
+        }
+        return;
+    }
 
     const auto step = [&](int to, auto& statements) {
         if (!db.transaction())
@@ -275,9 +337,16 @@ void MessageArchive::migrate()
     if (version < 2)
         step(2, secondSchema);
     if (version == schemaVersion) {
-        // A file we may not write would only fail at the first burst: find out now.
-        if (!query.exec(QStringLiteral("BEGIN IMMEDIATE")))
+        // A file we may not write would only fail at the first burst: find out now, by a write
+        // undone (a read-only connection begins a transaction all the same).
+        if (!query.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
             fail(QStringLiteral("written"), query.lastError());
+        }
+        if (!query.exec(QStringLiteral("PRAGMA user_version=%1").arg(schemaVersion))) {
+            const QSqlError error = query.lastError();
+            query.exec(QStringLiteral("ROLLBACK"));
+            fail(QStringLiteral("written"), error);
+        }
         query.exec(QStringLiteral("ROLLBACK"));
     }
 }
@@ -301,9 +370,11 @@ sqlite3* MessageArchive::handle() const
 
 MessageArchive::Failure_t MessageArchive::failureOn(sqlite3* db, const QString& what) const
 {
-    return Failure_t{isDamage(sqlite3_errcode(db)), QStringLiteral("The archive %1 cannot be %2: %3")
-                                                      .arg(QDir::toNativeSeparators(filePath), what,
-                                                           QString::fromUtf8(sqlite3_errmsg(db)))};
+    const int code = sqlite3_errcode(db);
+    return Failure_t{isDamage(code),
+                     QStringLiteral("The archive %1 cannot be %2: %3")
+                         .arg(QDir::toNativeSeparators(filePath), what, QString::fromUtf8(sqlite3_errmsg(db))),
+                     isReadOnlyRefusal(code)};
 }
 
 // Bursts are written on the connection's own handle: through QSqlQuery, binding and

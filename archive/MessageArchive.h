@@ -3,6 +3,7 @@
 #include <QLockFile>
 #include <QSqlError>
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 #include "archive/ArchiveRecord.h"
@@ -22,7 +23,17 @@ public:
     {
         bool damaged = false;  // the file itself is spoiled: set it aside for a new one
         QString text;
+        bool readOnly = false;  // the file may be read but not written here
     };
+
+    // For tests, which run as root, where permissions do not bite: connect options
+    // added to the writable opening, and statements run on the connection once open.
+    struct Testing_t
+    {
+        QString connectOptions;
+        QStringList statements;
+    };
+    static inline Testing_t testing;
 
     // PRAGMA user_version of the files this program writes; older files are
     // brought forward when opened.
@@ -35,13 +46,15 @@ public:
 
     // Opens the file, made with its folder when missing. A file found damaged is
     // renamed aside with a time stamp and a new one made; the text returned says
-    // so, and is empty otherwise. Throws Failure_t.
+    // so, and is empty otherwise. A file that may not be written here (a copy on a
+    // read-only medium) is opened read-only. Throws Failure_t.
     QString open(const QString& path);
     // Renames the open file aside, damaged in use, and starts a new one in its
     // place; returns what was done. Throws Failure_t.
     QString setAside();
     void close();
     bool isOpen() const;
+    bool isReadOnly() const { return readOnly; }
     QString path() const { return filePath; }
 
     // Stores in one transaction the records not already there (same receiver,
@@ -53,7 +66,9 @@ public:
     qint64 count();
 
 private:
-    void openFile();
+    void openFile(bool writable);
+    // Opens the file read-only after the writable opening failed with this.
+    void openReadOnly(const Failure_t& writableFailure);
     void migrate();
     // Throws "The archive <file> cannot be <what>: <reason>".
     [[noreturn]] void fail(const QString& what, const QSqlError& error) const;
@@ -64,6 +79,7 @@ private:
     QString filePath;
     QString connection;
     std::unique_ptr<QLockFile> lock;
+    bool readOnly = false;
 };
 
 } // namespace Vantrel::Archive

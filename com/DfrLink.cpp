@@ -2,7 +2,7 @@
 
 #include <QSerialPortInfo>
 
-#include "com/ThreadHandoff.h"
+#include "com/CrossThread.h"
 #include "com/UartLink.h"
 #include "utils/EnumText.h"
 
@@ -60,32 +60,18 @@ void DfrLink::setUartLink(const QString& portName)
     linkErrorKind = Tarsk::Utils::Exception::KIND_GENERAL;
     uartLink->moveToThread(&workerThread);
 
-    // Connected ahead of the queued calls, so that each release comes before its posting.
-    const auto handOff = [] { ThreadHandoff::release(); };
-    for (const auto& signal : {&DfrLink::sigOpenConnection, &DfrLink::sigCloseConnection})
-        connect(this, signal, uartLink, handOff, Qt::DirectConnection);
-    connect(this, &DfrLink::sigSetLiveRxEnabled, uartLink, handOff, Qt::DirectConnection);
-    connect(this, &DfrLink::sigSendRequest, uartLink, handOff, Qt::DirectConnection);
-    connect(this, &DfrLink::sigSendManualDfrCmd, uartLink, handOff, Qt::DirectConnection);
-    for (const auto& signal : {&UartLink::sigErrorOccured, &UartLink::sigRequestRefused})
-        connect(uartLink, signal, this, handOff, Qt::DirectConnection);
-    connect(uartLink, &UartLink::sigReplyReceived, this, handOff, Qt::DirectConnection);
-    connect(uartLink, &UartLink::sigBinaryRfpDataReceived, this, handOff, Qt::DirectConnection);
-    connect(uartLink, &UartLink::sigRxReceived, this, handOff, Qt::DirectConnection);
-    connect(uartLink, &UartLink::sigStatusChanged, this, handOff, Qt::DirectConnection);
+    crossThread(this, &DfrLink::sigOpenConnection, uartLink, &UartLink::slotOpenConnection);
+    crossThread(this, &DfrLink::sigSetLiveRxEnabled, uartLink, &UartLink::slotSetLiveRxEnabled);
+    crossThread(this, &DfrLink::sigSendRequest, uartLink, &UartLink::slotSendRequest);
+    crossThread(this, &DfrLink::sigSendManualDfrCmd, uartLink, &UartLink::slotSendManualDfrCmd);
+    crossThread(this, &DfrLink::sigCloseConnection, uartLink, &UartLink::slotCloseConnection);
 
-    connect(this, &DfrLink::sigOpenConnection, uartLink, &UartLink::slotOpenConnection);
-    connect(this, &DfrLink::sigSetLiveRxEnabled, uartLink, &UartLink::slotSetLiveRxEnabled);
-    connect(this, &DfrLink::sigSendRequest, uartLink, &UartLink::slotSendRequest);
-    connect(this, &DfrLink::sigSendManualDfrCmd, uartLink, &UartLink::slotSendManualDfrCmd);
-    connect(this, &DfrLink::sigCloseConnection, uartLink, &UartLink::slotCloseConnection);
-
-    connect(uartLink, &UartLink::sigReplyReceived, this, &DfrLink::slotReplyReceived);
-    connect(uartLink, &UartLink::sigBinaryRfpDataReceived, this, &DfrLink::slotBinaryRfpDataReceived);
-    connect(uartLink, &UartLink::sigRxReceived, this, &DfrLink::slotRxReceived);
-    connect(uartLink, &UartLink::sigErrorOccured, this, &DfrLink::slotErrorOccured);
-    connect(uartLink, &UartLink::sigStatusChanged, this, &DfrLink::slotUartLinkStatusChanged);
-    connect(uartLink, &UartLink::sigRequestRefused, this, &DfrLink::slotRequestRefused);
+    crossThread(uartLink, &UartLink::sigReplyReceived, this, &DfrLink::slotReplyReceived);
+    crossThread(uartLink, &UartLink::sigBinaryRfpDataReceived, this, &DfrLink::slotBinaryRfpDataReceived);
+    crossThread(uartLink, &UartLink::sigRxReceived, this, &DfrLink::slotRxReceived);
+    crossThread(uartLink, &UartLink::sigErrorOccured, this, &DfrLink::slotErrorOccured);
+    crossThread(uartLink, &UartLink::sigStatusChanged, this, &DfrLink::slotUartLinkStatusChanged);
+    crossThread(uartLink, &UartLink::sigRequestRefused, this, &DfrLink::slotRequestRefused);
 
     emit sigOpenConnection();
 }
@@ -105,8 +91,7 @@ void DfrLink::unsetUartLink()
     // Queued replies of this link may still arrive; they are dropped by fromCurrentLink().
     disconnect(uartLink, nullptr, this, nullptr);
     disconnect(this, nullptr, uartLink, nullptr);
-    // The worker deletes the link after these last reads of it.
-    ThreadHandoff::release();
+    // The worker deletes the link after the close above, which it takes as a crossing.
     uartLink->deleteLater();
     uartLink = nullptr;
     workerThread.quit();
@@ -165,7 +150,6 @@ QString DfrLink::orvanModulationToString(OrvanModulation_t modulation)
 
 bool DfrLink::fromCurrentLink() const
 {
-    ThreadHandoff::acquire();
     // sender() is null once the sending link has been disconnected or destroyed.
     return sender() == uartLink;
 }
@@ -244,7 +228,6 @@ void DfrLink::slotTimeout()
 
 void DfrLink::slotUartLinkStatusChanged()
 {
-    ThreadHandoff::acquire();
     if (!uartLink || !fromCurrentLink())
         return;
     switch (uartLink->status()) {

@@ -9,7 +9,6 @@
 #include <unistd.h>
 #endif
 
-#include "com/ThreadHandoff.h"
 #include "inhouse/Exception.h"
 #include "utils/EnumText.h"
 #include "utils/Settings.h"
@@ -45,13 +44,11 @@ UartLink::UartLink(const QSerialPortInfo& portInfo, const QString& portName)
 
 UartLink::~UartLink()
 {
-    ThreadHandoff::acquire();
     slotCloseConnection();
 }
 
 void UartLink::slotOpenConnection()
 {
-    ThreadHandoff::acquire();
     // Pseudo-terminals are not enumerated by the system, so they only come by name.
     if (portInfo.isNull())
         serialPort.setPortName(name);
@@ -90,7 +87,6 @@ Tarsk::Utils::Exception::Kind_t UartLink::openFailureKind() const
 
 void UartLink::slotSetLiveRxEnabled(bool enabled)
 {
-    ThreadHandoff::acquire();
     if (!serialPort.isOpen())
         return;
     // A pseudo-terminal has no modem lines: the port works on without DTR.
@@ -100,7 +96,6 @@ void UartLink::slotSetLiveRxEnabled(bool enabled)
 
 void UartLink::slotSendRequest(DfrLink::DfrCmd_t dfrCmd, const QStringList& params, DfrLink::DfrVersion_t dfrVersion)
 {
-    ThreadHandoff::acquire();
     if (linkStatus != UART_READY) {
         // The keep-alive is the link's own business: one that finds the link busy just skips its turn.
         if (dfrCmd == DfrLink::CMD_KEEPALIVE_INTERNAL)
@@ -141,7 +136,6 @@ void UartLink::slotSendRequest(DfrLink::DfrCmd_t dfrCmd, const QStringList& para
 
 void UartLink::slotSendManualDfrCmd(const QString& userCmd)
 {
-    ThreadHandoff::acquire();
     if (settings().printAtCmdDebugInfo)
         qDebug().noquote() << QStringLiteral("Send %1").arg(userCmd);
     if (serialPort.isOpen())
@@ -150,7 +144,6 @@ void UartLink::slotSendManualDfrCmd(const QString& userCmd)
 
 void UartLink::slotCloseConnection()
 {
-    ThreadHandoff::acquire();
     keepAliveTimer.stop();
     timeoutTimer.stop();
     if (serialPort.isOpen())

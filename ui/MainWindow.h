@@ -381,6 +381,7 @@ private:
     RxTableModel* rxModel = nullptr;
     Archive::ArchiveKeeper* archive = nullptr;
     class ArchiveTab* archiveTab = nullptr;
+    bool replaceByArchived = false;  // the load under way replaces the table's rows
     TrafficLog trafficLog;
     bool flashDumpEnabled = false;
     bool flashCrcCheckEnabled = true;

@@ -29,6 +29,10 @@ void MainWindow::setupArchive()
             [](const QString& text) { qWarning().noquote() << text; });
     connect(archiveTab, &ArchiveTab::sigLoadRequested, this, &MainWindow::loadFromArchive);
     connect(archive, &Archive::ArchiveKeeper::sigLoaded, this, &MainWindow::showArchivedRows);
+    connect(archive, &Archive::ArchiveKeeper::sigLoadFailed, this, [this] {
+        replaceByArchived = false;
+        archiveTab->showLoaded(-1);
+    });
 
     const Utils::Settings::ArchiveSettings_t settings = Utils::Settings::instance()->loadArchiveSettings();
     if (settings.enabled)
@@ -37,17 +41,21 @@ void MainWindow::setupArchive()
 
 void MainWindow::loadFromArchive(const Archive::ArchiveQuery_t& query)
 {
+    replaceByArchived = false;
     if (rxRowCount() > 0) {
+        const QString held = archive->isWritable()
+                                 ? QStringLiteral("The messages table holds %1 messages.")
+                                 : QStringLiteral("The messages table holds %1 messages, which the read-only archive "
+                                                  "does not keep.");
         const int answer = Dialogs::askChoice(
             this, QStringLiteral("Messages table contains data"),
-            QStringLiteral("The messages table holds %1 messages. Load the archived ones in their place, or beside them?")
-                .arg(rxRowCount()),
+            held.arg(rxRowCount()) + QStringLiteral(" Load the archived ones in their place, or beside them?"),
             {QStringLiteral("Replace"), QStringLiteral("Add"), QStringLiteral("Cancel")}, 0, 2);
-        if (answer == 2 || answer < 0)
+        if (answer == 2 || answer < 0) {
             return;
-        // What the table held is in the archive already, unless the archive is off.
-        if (answer == 0)
-            slotClearRxTable();
+        }
+        // Cleared once the rows are in hand: a load that fails leaves the table as it was.
+        replaceByArchived = answer == 0;
     }
     archive->load(query);
 }
@@ -55,6 +63,10 @@ void MainWindow::loadFromArchive(const Archive::ArchiveQuery_t& query)
 void MainWindow::showArchivedRows(const QVector<Archive::ArchiveRecord_t>& records)
 {
     // A burst like a flash read's, but in time order: positions from several reads mean little side by side.
+    if (replaceByArchived) {
+        slotClearRxTable();
+        replaceByArchived = false;
+    }
     ui->tableWidgetRx->setSortingEnabled(false);
     for (const Archive::ArchiveRecord_t& record : records)
         rxModel->queueRow(rowOf(record));

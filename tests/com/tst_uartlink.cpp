@@ -2,7 +2,7 @@
 // and how received lines and binary flash packets are checked and classified.
 #include <QtTest>
 
-#include "com/ThreadHandoff.h"
+#include "com/CrossThread.h"
 #include "com/UartLink.h"
 #include "tests/common/TestMain.h"
 #include "tests/common/DeviceTestSupport.h"
@@ -33,9 +33,7 @@ struct Connection
     explicit Connection(const QString& port, bool open = true) : link(new UartLink(QSerialPortInfo(port), port))
     {
         link->moveToThread(&worker);
-        QObject::connect(&requester, &Requester::request, link, [] { Vantrel::Com::ThreadHandoff::release(); },
-                         Qt::DirectConnection);
-        QObject::connect(&requester, &Requester::request, link, &UartLink::slotSendRequest);
+        Vantrel::Com::crossThread(&requester, &Requester::request, link, &UartLink::slotSendRequest);
         QObject::connect(link, &UartLink::sigReplyReceived, &context, [this](const QStringList& values, bool isError) {
             events << (isError ? "replyError:" + values.value(0) : "reply:" + values.join('|'));
         });
@@ -60,9 +58,9 @@ struct Connection
         // Qt's blocking hand-over is invisible to ThreadSanitizer: the driver goes after the link.
         QMetaObject::invokeMethod(link, [this] {
             delete link;
-            Vantrel::Com::ThreadHandoff::release();
+            Vantrel::Com::CrossThreadDetail::release();
         }, Qt::BlockingQueuedConnection);
-        Vantrel::Com::ThreadHandoff::acquire();
+        Vantrel::Com::CrossThreadDetail::acquire();
         worker.quit();
         worker.wait();
     }

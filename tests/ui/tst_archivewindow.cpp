@@ -1,9 +1,10 @@
 // The window's archive: a flash read and its dump opened twice are kept once, the
-// Archive page loads a platform back without a receiver, and an archive that
-// cannot be made is switched off with a warning, the table untouched.
+// Archive page loads a platform back without a receiver, a read-only archive is
+// browsed, and an archive that fails is switched off with a warning, the table untouched.
 #include <QSignalSpy>
 
 #include "archive/ArchiveKeeper.h"
+#include "archive/MessageArchive.h"
 #include "sim/DemoContent.h"
 #include "tests/common/WindowDeviceFixture.h"
 #include "ui/archive/ArchivePlatformsModel.h"
@@ -12,10 +13,24 @@
 #include "ui/RxTableModel.h"
 
 using Vantrel::Archive::ArchiveKeeper;
+using Vantrel::Archive::MessageArchive;
 
 class TestArchiveWindow : public WindowDeviceFixture
 {
     Q_OBJECT
+
+    // Live messages, in the table and gathered for the archive.
+    void addLive(int first)
+    {
+        Vantrel::Com::DfrLink::OrvanRxMessage_t message;
+        message.platformId = "5D6E7F8";
+        message.rawPayload = QByteArray(200, '\x5a');  // more than the free room of a new file
+        for (int second = first; second < first + 60; ++second) {
+            message.dateTime = Tarsk::Utils::DateTime(61000, second);
+            window->slotOrvanMessageReceived(message, Vantrel::Com::DfrLink::RXORIGIN_LIVE);
+        }
+    }
+    void clickLoad() { window->findChild<QPushButton*>("pushButtonArchiveLoad")->click(); }
 
 private Q_SLOTS:
     void initTestCase()
@@ -79,6 +94,68 @@ private Q_SLOTS:
         keeper->refreshSummary();
         QTRY_VERIFY_WITH_TIMEOUT(!summarized.isEmpty(), 5000);
         QCOMPARE(stored.size(), 3);
+    }
+
+    // A store failing ahead of a "Replace" load: warned, nothing counted as stored or said as loaded, the table kept.
+    void failedStoreKeepsTable_data()
+    {
+        QTest::addColumn<QString>("statement");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("full disk") << "PRAGMA max_page_count=1" << "cannot be written: database or disk is full";
+        QTest::newRow("read-only in use") << "PRAGMA query_only=1" << "cannot be written: attempt to write a readonly";
+    }
+    void failedStoreKeepsTable()
+    {
+        QFETCH(QString, statement);
+        QFETCH(QString, warning);
+        ArchiveKeeper* keeper = window->archiveKeeper();
+        addLive(0);
+        keeper->endBurst();
+        MessageArchive::testing.statements = {statement};
+        keeper->open(dir.filePath(QString("%1.sqlite").arg(QTest::currentDataTag())));
+        QTRY_VERIFY_WITH_TIMEOUT(keeper->isReady(), 5000);
+        MessageArchive::testing = {};
+        addLive(100);
+        const int before = window->rxRowCount();
+        QSignalSpy stored(keeper, &ArchiveKeeper::sigStored);
+        QSignalSpy failed(keeper, &ArchiveKeeper::sigLoadFailed);
+        asked.clear();
+        clickLoad();
+        QCOMPARE(asked.size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, 5000);
+        QVERIFY2(statusText().contains(warning) && statusText().endsWith("The archive is off until Vantrel is started again."),
+                 qPrintable(statusText()));
+        QCOMPARE(window->rxRowCount(), before);
+        QCOMPARE(stored.size(), 0);
+    }
+
+    // A file that may not be written here is browsed and loaded from, said to be read-only, and stores nothing.
+    void readOnlyBrowsed()
+    {
+        ArchiveKeeper* keeper = window->archiveKeeper();
+        const QString path = dir.filePath("copy.sqlite");
+        {
+            MessageArchive archive;
+            archive.open(path);
+            Vantrel::Archive::ArchiveRecords_t records(3);
+            for (int i = 0; i < records.size(); ++i)
+                records[i].message.dateTime = Tarsk::Utils::DateTime(61001, i);
+            QCOMPARE(archive.store(records), 3);
+        }
+        MessageArchive::testing.connectOptions = "QSQLITE_OPEN_READONLY";
+        keeper->open(path);
+        QTRY_VERIFY_WITH_TIMEOUT(keeper->isReady(), 5000);
+        MessageArchive::testing = {};
+        QVERIFY2(statusText().contains("is read-only: its messages can be browsed and loaded"), qPrintable(statusText()));
+        addLive(200);  // a store now would fail and switch the archive off
+        const int before = window->rxRowCount();
+        QSignalSpy loaded(keeper, &ArchiveKeeper::sigLoaded);
+        reply = 1;  // beside them
+        clickLoad();
+        reply = 0;
+        QTRY_COMPARE_WITH_TIMEOUT(loaded.size(), 1, 5000);
+        QCOMPARE(window->rxRowCount(), before + 3);
+        QVERIFY2(statusText().contains("3 archived messages loaded"), qPrintable(statusText()));
     }
 
     // A folder that cannot be made: warned, switched off, and the table goes on.

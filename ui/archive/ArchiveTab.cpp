@@ -143,7 +143,8 @@ void ArchiveTab::showState()
                                            : QStringLiteral("No archive is kept this session. %1").arg(offReason));
         return;
     }
-    const QString file = QDir::toNativeSeparators(keeper->path());
+    const QString file = QDir::toNativeSeparators(keeper->path()) +
+                         (keeper->isWritable() ? QString() : QStringLiteral(" (read-only)"));
     if (!keeper->isReady())
         state->setText(QStringLiteral("Opening the archive %1…").arg(file));
     else if (archived < 0)
@@ -235,8 +236,9 @@ void ArchiveTab::updateChoice()
 
 void ArchiveTab::showLoaded(int count)
 {
-    outcome->setText(count == 0 ? QStringLiteral("Nothing archived matches.")
-                                : QStringLiteral("%1 messages loaded.").arg(count));
+    outcome->setText(count < 0    ? QStringLiteral("Nothing was loaded.")
+                     : count == 0 ? QStringLiteral("Nothing archived matches.")
+                                  : QStringLiteral("%1 messages loaded.").arg(count));
 }
 
 } // namespace Vantrel::Ui

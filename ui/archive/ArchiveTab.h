@@ -38,6 +38,7 @@ Q_SIGNALS:
     void sigLoadRequested(const Vantrel::Archive::ArchiveQuery_t& query);
 
 public Q_SLOTS:
+    // count: the messages loaded, -1 when the load failed.
     void showLoaded(int count);
 
 protected:
