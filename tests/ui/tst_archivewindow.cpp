@@ -10,6 +10,7 @@
 #include "ui/ArchiveTab.h"
 #include "ui/RxTableColumns.h"
 #include "ui/RxTableModel.h"
+#include "utils/FlashDumpInfo.h"
 
 using Vantrel::Archive::ArchiveKeeper;
 
@@ -79,6 +80,49 @@ private Q_SLOTS:
         keeper->refreshSummary();
         QTRY_VERIFY_WITH_TIMEOUT(!summarized.isEmpty(), 5000);
         QCOMPARE(stored.size(), 3);
+    }
+
+    // Two receivers whose numbers share the first part keep their messages apart, in the
+    // dump, the archive and its page; a description of the older format still opens, marked.
+    void wholeSerialNumbers()
+    {
+        ArchiveKeeper* keeper = window->archiveKeeper();
+        QSignalSpy stored(keeper, &ArchiveKeeper::sigStored);
+        QByteArray image;
+        for (const char* second : {"1207", "3391"}) {
+            connectTo(DeviceState::PROFILE_DFR_V2_APP, [&](DeviceState& state) {
+                state.serialPart1 = "0077", state.serialPart2 = second;
+                if (image.isEmpty())
+                    Vantrel::Sim::DemoContent::fillFlash(state, 30);
+                else
+                    state.flashImage = image;  // the same messages heard by both
+                image = state.flashImage;
+            });
+            reply = 0;
+            ui->checkBoxFlashDumpToFile->setChecked(true);
+            ui->pushButtonRxFlashRead->click();
+            QTRY_VERIFY_WITH_TIMEOUT(!stored.isEmpty() && stored.last().at(1).toInt() == 30, 5000);
+            QCOMPARE(stored.takeLast().at(0).toInt(), 30);
+        }
+        const QString described = Vantrel::Utils::FlashDumpInfo::pathBeside(window->lastFlashDumpPath());
+        QString text = TestSupport::readFile(described);
+        QVERIFY2(text.contains("\nserialNumber=0077-3391\n"), qPrintable(text));
+        text.replace("description 2", "description 1").replace("serialNumber=0077-3391", "serialNumber=0077");
+        QVERIFY(TestSupport::writeFile(described, text));
+        chosenFile = window->lastFlashDumpPath();
+        ui->pushButtonRxFlashOpenDump->click();
+        QTRY_COMPARE_WITH_TIMEOUT(stored.size(), 1, 5000);
+
+        auto* receivers = window->findChild<QListWidget*>("listWidgetArchiveReceivers");
+        QSignalSpy summarized(keeper, &ArchiveKeeper::sigSummary);
+        keeper->refreshSummary();
+        QTRY_VERIFY_WITH_TIMEOUT(!summarized.isEmpty(), 5000);
+        QStringList shown;
+        for (int row = 0; row < receivers->count(); ++row)
+            if (receivers->item(row)->text().startsWith("0077"))
+                shown << receivers->item(row)->text();
+        QCOMPARE(shown, QStringList({"0077-? (first part of the number only), DFR V2: 30 messages",
+                                     "0077-1207, DFR V2: 30 messages", "0077-3391, DFR V2: 30 messages"}));
     }
 
     // A folder that cannot be made: warned, switched off, and the table goes on.
