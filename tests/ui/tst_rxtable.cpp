@@ -253,16 +253,12 @@ private Q_SLOTS:
         Vantrel::Ui::RxTableModel model;
         int taken = 0;
         connect(&model, &Vantrel::Ui::RxTableModel::sigRowTaken, this, [&taken] { ++taken; });
-        Vantrel::Ui::RxTableModel::Row_t row;
-        row.message = baseMessage();
-        row.receiver = "0042-1207";
-        Vantrel::Ui::RxTableModel::Row_t other = row;
+        Vantrel::Ui::RxTableModel::Row_t row{baseMessage(), {}, "0042-1207"}, other = row;
         tweak(other.message);
         other.receiver = receiver;
-        for (int read = 0; read < 2; ++read) {
-            model.queueRow(row);
-            model.queueRow(other);
-            model.queueRow(row);
+        for (int read = 0; read < 2; ++read) {  // read, kept and read again
+            for (const auto* queued : {&row, &other, &row})
+                model.queueRow(*queued);
             model.flushQueuedRows();
         }
         model.addRow(other);
