@@ -16,6 +16,8 @@ struct ArchiveRecord_t
 {
     Com::DfrLink::OrvanRxMessage_t message;
     QString receiver;  // the receiver's serial number; empty when unknown
+    // Kept before whole numbers were: two receivers sharing the first part read as one.
+    bool partialReceiver = false;
     Com::DfrLink::DfrVersion_t generation = Com::DfrLink::DFR_UNDEFINEDVERSION;
     bool live = false;  // heard live, otherwise read from flash or from a dump
     QString label;      // the favourite's label at the time, empty when none
@@ -48,6 +50,7 @@ struct ArchiveSummary_t
     struct Receiver_t
     {
         QString serialNumber;
+        bool partial = false;  // the first part of the number only
         Com::DfrLink::DfrVersion_t generation = Com::DfrLink::DFR_UNDEFINEDVERSION;
         qint64 count = 0;
     };

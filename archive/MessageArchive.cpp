@@ -76,12 +76,17 @@ const char* const secondSchema[] = {
     "ALTER TABLE messages ADD COLUMN payload_longitude REAL",
     "CREATE INDEX messages_by_time ON messages (time_ms)",
 };
+// Whole serial numbers: what was kept before holds the first part only, and says so.
+const char* const thirdSchema[] = {
+    "ALTER TABLE messages ADD COLUMN receiver_partial INTEGER NOT NULL DEFAULT 0",
+    "UPDATE messages SET receiver_partial = 1 WHERE receiver <> ''",
+};
 
 const QString columns = QStringLiteral(
     "receiver, generation, live, time_ms, platform_id, frequency, slot, direction, mean_direction, direction_valid, "
     "position_valid, period_valid, crc_ok, band, modulation, level, period, latitude, longitude, receiver_direction, "
-    "raw_payload, payload, flash_position, label, payload_latitude, payload_longitude");
-constexpr int columnCount = 26;
+    "raw_payload, payload, flash_position, label, payload_latitude, payload_longitude, receiver_partial");
+constexpr int columnCount = 27;
 
 // Damage is the one failure the archive mends itself, by setting the file aside.
 bool isDamage(int code)
@@ -285,7 +290,9 @@ void MessageArchive::openFile(bool writable)
     QSqlQuery query(db);
     // WAL: a burst is written beside the file and a killed program leaves only
     // whole transactions behind. NORMAL syncs at checkpoints, which is enough for that.
-    for (const char* pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=NORMAL", "PRAGMA cache_size=-64000"}) {
+    // Bursts append at the ends of the indexes: a small cache serves, and a large one
+    // would hold a second copy of a whole flash read in memory.
+    for (const char* pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=NORMAL", "PRAGMA cache_size=-4000"}) {
         if (writable && !query.exec(QLatin1String(pragma))) {
             fail(QStringLiteral("opened"), query.lastError());
         }
@@ -336,6 +343,9 @@ void MessageArchive::migrate()
         step(1, firstSchema);
     if (version < 2)
         step(2, secondSchema);
+    if (version < 3) {
+        step(3, thirdSchema);
+    }
     if (version == schemaVersion) {
         // A file we may not write would only fail at the first burst: find out now, by a write
         // undone (a read-only connection begins a transaction all the same).
@@ -428,6 +438,7 @@ int MessageArchive::store(const ArchiveRecords_t& records)
             sqlite3_bind_null(insert, 25);
             sqlite3_bind_null(insert, 26);
         }
+        sqlite3_bind_int(insert, 27, record.partialReceiver ? 1 : 0);
         if (sqlite3_step(insert) != SQLITE_DONE) {
             const Failure_t failure = failureOn(db, QStringLiteral("written"));
             sqlite3_reset(insert);
@@ -521,6 +532,7 @@ ArchiveRecords_t MessageArchive::load(const ArchiveQuery_t& request)
             record.payloadLatitude = sqlite3_column_double(select, 24);
             record.payloadLongitude = sqlite3_column_double(select, 25);
         }
+        record.partialReceiver = sqlite3_column_int(select, 26) != 0;
         records.append(std::move(record));
     }
     if (code != SQLITE_DONE)
@@ -553,12 +565,15 @@ ArchiveSummary_t MessageArchive::summary()
         summary.count += platform.count;
         summary.platforms.append(platform);
     }
-    if (!query.exec(QStringLiteral("SELECT receiver, generation, COUNT(*) FROM messages GROUP BY receiver, generation "
-                                   "ORDER BY receiver, generation")))
+    if (!query.exec(QStringLiteral("SELECT receiver, receiver_partial, generation, COUNT(*) FROM messages "
+                                   "GROUP BY receiver, receiver_partial, generation "
+                                   "ORDER BY receiver, receiver_partial, generation"))) {
         fail(QStringLiteral("read"), query.lastError());
-    while (query.next())
-        summary.receivers.append({query.value(0).toString(), DfrLink::DfrVersion_t(query.value(1).toInt()),
-                                  query.value(2).toLongLong()});
+    }
+    while (query.next()) {
+        summary.receivers.append({query.value(0).toString(), query.value(1).toBool(),
+                                  DfrLink::DfrVersion_t(query.value(2).toInt()), query.value(3).toLongLong()});
+    }
     return summary;
 }
 

@@ -37,7 +37,7 @@ public:
 
     // PRAGMA user_version of the files this program writes; older files are
     // brought forward when opened.
-    static constexpr int schemaVersion = 2;
+    static constexpr int schemaVersion = 3;
 
     MessageArchive();
     ~MessageArchive();

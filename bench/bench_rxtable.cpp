@@ -236,6 +236,7 @@ int runChild(bool baseline, int size)
     paint();
     report("burst", msSince(timer));
     report("rss", (rssKb() - rssBefore) / 1024.0);
+    report("rowBytes", (rssKb() - rssBefore) * 1024.0 / size);
 
     QHeaderView* header = baseline ? oldTable->horizontalHeader() : view->horizontalHeader();
     const auto timed = [&](const char* name, const std::function<void()>& action) {
@@ -357,8 +358,8 @@ int main(int argc, char** argv)
     if (sizes.isEmpty())
         sizes = {10000, 100000, 200000};
 
-    const QStringList names = {"burst", "rss", "sortText", "sortPosition", "filter", "unfilter", "liveSlot", "livePaint", "export"};
-    const QStringList titles = {"burst shown (ms)", "extra RSS (MB)", "sort by Id (ms)", "sort by Position (ms)",
+    const QStringList names = {"burst", "rss", "rowBytes", "sortText", "sortPosition", "filter", "unfilter", "liveSlot", "livePaint", "export"};
+    const QStringList titles = {"burst shown (ms)", "extra RSS (MB)", "extra RSS per row (B)", "sort by Id (ms)", "sort by Position (ms)",
                                 "filter (ms)", "clear filter (ms)", "live msg, slot (ms)", "live msg + paint (ms)",
                                 "CSV export (ms)"};
     const auto run = [](bool baseline, int size) {

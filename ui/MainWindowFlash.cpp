@@ -117,7 +117,7 @@ Utils::FlashDumpInfo MainWindow::flashDumpInfoNow() const
     Utils::FlashDumpInfo info;
     info.dfrVersion = dfrLink.dfrVersion;
     info.firmwareLevel = dfrLink.firmwareLevel;
-    info.serialNumber = dfrLink.serialNumber;
+    info.serialNumber = Utils::FlashDumpInfo::wholeSerialNumber(shownStatus);
     for (const Com::DfrLink::PlatformInfo_t& slot : platformsModel->records())
         if (slot.occupied)
             info.favorites.append(slot);

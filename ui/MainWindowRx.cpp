@@ -114,17 +114,16 @@ void MainWindow::slotOrvanMessageReceived(const Com::DfrLink::OrvanRxMessage_t& 
         }
     }
     // Who heard it, for the archive.
-    row.receiver = source ? source->serialNumber : dfrLink.serialNumber;
+    row.receiver = source ? source->serialNumber : Utils::FlashDumpInfo::wholeSerialNumber(shownStatus);
+    row.partialReceiver = source && source->partialSerialNumber;
     row.generation = source ? source->dfrVersion : dfrLink.dfrVersion;
     const qint32 index = message.platformSlotIndex;
     if (source) {
         const DfrLink::PlatformInfo_t* favorite = index != -1 ? source->favoriteAt(index) : nullptr;
-        row.averageDirection = source->dfrVersion == DfrLink::DFR_V1 && index != -1;
         row.payloadPosition = favorite && favorite->gpsModeEnabled
                               && Utils::GpsFormat::decodePosition(favorite->gpsFormat, message.rawPayload,
                                                                   row.payloadLatitude, row.payloadLongitude);
     } else {
-        row.averageDirection = dfrLink.hasUartLink() && dfrLink.dfrVersion == DfrLink::DFR_V1 && index != -1;
         row.payloadPosition = index != -1 && Utils::GpsFormat::instance()->decodePayload(
                                                  Utils::GpsFormat::ORIGIN_PLATFORM, index, message.rawPayload,
                                                  row.payloadLatitude, row.payloadLongitude);

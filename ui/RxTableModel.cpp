@@ -6,6 +6,7 @@
 #include <QMetaEnum>
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 #include "ui/RxTableColumns.h"
 
@@ -141,7 +142,7 @@ constexpr RxColumnInfo_t rxColumns[] = {
     {RXCOLUMN_DIRECTION, "Direction (°)", SORT_NUMBER,
      [](const Row_t& r) {
          const M& m = r.message;
-         return r.averageDirection ? QStringLiteral("%1 (avg %2)").arg(m.direction).arg(m.meanDirection)
+         return r.averagesDirection() ? QStringLiteral("%1 (avg %2)").arg(m.direction).arg(m.meanDirection)
                                    : QString::number(m.direction);
      },
      [](const Row_t& r) { return double(r.message.direction); }, nullptr, nullptr},
@@ -208,6 +209,21 @@ int compareRows(const Row_t& a, const Row_t& b, int column)
     case SORT_NUMBER: break;
     }
     return threeWay(info.number(a), info.number(b));
+}
+
+// The archive's key of a message: who heard it, when, and what.
+size_t keyHash(const Row_t& row)
+{
+    const M& m = row.message;
+    return qHashMulti(0, row.receiver, m.dateTime.day, m.dateTime.seconds, m.platformId, m.frequencyHz, m.rawPayload);
+}
+
+bool sameKey(const Row_t& a, const Row_t& b)
+{
+    const M& x = a.message;
+    const M& y = b.message;
+    return x.frequencyHz == y.frequencyHz && x.dateTime == y.dateTime && x.platformId == y.platformId
+           && x.rawPayload == y.rawPayload && a.receiver == b.receiver;
 }
 
 QString cellText(const Row_t& row, int column)
@@ -383,11 +399,57 @@ void RxTableModel::sort(int column, Qt::SortOrder order)
     });
 }
 
-int RxTableModel::addRow(Row_t row)
+qsizetype RxTableModel::keySlot(int record) const
 {
-    Q_EMIT sigRowTaken(row);
+    const Row_t& row = records[size_t(record)];
+    const size_t mask = size_t(keySlots.size() - 1);
+    for (size_t at = keyHash(row) & mask;; at = (at + 1) & mask) {
+        const int held = keySlots[qsizetype(at)];
+        if (held < 0 || sameKey(records[size_t(held)], row)) {
+            return qsizetype(at);
+        }
+    }
+}
+
+bool RxTableModel::take(Row_t&& row)
+{
+    if ((keyCount + 1) * 2 > keySlots.size()) {
+        const QVector<int> before = std::exchange(keySlots, QVector<int>(qMax<qsizetype>(1024, 2 * keySlots.size()), -1));
+        for (const int held : before) {
+            if (held >= 0) {
+                keySlots[keySlot(held)] = held;
+            }
+        }
+    }
+    const auto id = platformIds.constFind(row.message.platformId);
+    if (id != platformIds.cend()) {
+        row.message.platformId = *id;
+    } else {
+        platformIds.insert(row.message.platformId);
+    }
     records.push_back(std::move(row));
     const int record = int(records.size() - 1);
+    const qsizetype at = keySlot(record);
+    if (keySlots[at] >= 0) {
+        records.pop_back();
+        return false;
+    }
+    keySlots[at] = record;
+    ++keyCount;
+    Q_EMIT sigRowTaken(records.back());
+    return true;
+}
+
+int RxTableModel::addRow(Row_t row)
+{
+    if (firstQueued < int(records.size())) {
+        flushQueuedRows();
+    }
+    if (!take(std::move(row))) {
+        return -1;
+    }
+    const int record = int(records.size() - 1);
+    firstQueued = record + 1;
     // Ahead of the rows it equals, as a row inserted on top stays after a stable sort.
     const auto place = [this, record](const QVector<int>& rows) {
         if (sortColumn < 0)
@@ -409,8 +471,9 @@ int RxTableModel::addRow(Row_t row)
 
 void RxTableModel::queueRow(Row_t row)
 {
-    Q_EMIT sigRowTaken(row);
-    queued.push_back(std::move(row));
+    if (!take(std::move(row))) {
+        return;
+    }
     if (!sinceFlush.isValid() || sinceFlush.hasExpired(batchIntervalMs))
         flushQueuedRows();
     else if (!batchTimer.isActive())
@@ -421,13 +484,12 @@ void RxTableModel::flushQueuedRows()
 {
     batchTimer.stop();
     sinceFlush.start();
-    if (queued.empty())
+    const int first = firstQueued;
+    const int count = int(records.size()) - first;
+    if (count == 0) {
         return;
-    const int first = int(records.size());
-    const int count = int(queued.size());
-    for (Row_t& row : queued)
-        records.push_back(std::move(row));
-    queued.clear();
+    }
+    firstQueued = int(records.size());
 
     // Newest on top.
     QVector<int> top;
@@ -463,9 +525,12 @@ void RxTableModel::clear()
 {
     beginResetModel();
     records.clear();
+    firstQueued = 0;
     rowOrder.clear();
     shown.clear();
-    queued.clear();
+    keySlots.clear();
+    keyCount = 0;
+    platformIds.clear();
     batchTimer.stop();
     endResetModel();
     Q_EMIT sigCleared();

@@ -3,6 +3,7 @@
 #include <QAbstractTableModel>
 #include <QElapsedTimer>
 #include <QFont>
+#include <QSet>
 #include <QTimer>
 #include <QVector>
 #include <vector>
@@ -24,14 +25,19 @@ public:
     {
         Com::DfrLink::OrvanRxMessage_t message;
         QString label;
+        QString receiver;  // the serial number of the receiver that heard it, empty when unknown
         double payloadLatitude = 0.0;
         double payloadLongitude = 0.0;
+        Com::DfrLink::DfrVersion_t generation = Com::DfrLink::DFR_UNDEFINEDVERSION;  // of that receiver
         bool live = false;
         bool payloadPosition = false;
-        bool averageDirection = false;  // "%1 (avg %2)" in the direction column
         bool fromArchive = false;  // loaded back from the archive, not heard this session
-        Com::DfrLink::DfrVersion_t generation = Com::DfrLink::DFR_UNDEFINEDVERSION;  // of the receiver that heard it
-        QString receiver;  // that receiver's serial number, empty when unknown
+        bool partialReceiver = false;  // the first part of the serial number only
+        // "%1 (avg %2)" in the direction column: a first-generation favourite's message.
+        bool averagesDirection() const
+        {
+            return generation == Com::DfrLink::DFR_V1 && message.platformSlotIndex != -1;
+        }
     };
 
     explicit RxTableModel(QObject* parent = nullptr);
@@ -46,13 +52,15 @@ public:
     void setPayloadFont(const QFont& font) { payloadFont = font; }
 
     // Every row, shown or filtered out; queued rows are not counted yet.
-    int totalRowCount() const { return int(records.size()); }
+    int totalRowCount() const { return firstQueued; }
     // Text of a cell of a shown row, as displayed.
     QString text(int row, int column) const;
     bool isSortedBy(int column, Qt::SortOrder order) const;
 
+    // A message is taken once: a row with the receiver, time, identifier, frequency and raw
+    // payload of one the table holds or has queued is left out, as the archive does.
     // A row on top, or where a stable sort puts a row that joined on top when the table is sorted.
-    // Returns its shown row, -1 when the filter hides it.
+    // Returns its shown row, -1 when the filter hides it or it was left out.
     int addRow(Row_t row);
     // Rows that go on top, newest first, gathered and inserted together: at the
     // latest after batchIntervalMs, or by flushQueuedRows(). They unsort the table.
@@ -84,10 +92,19 @@ private:
     template <typename KeyOf>
     void sortByKey(KeyOf keyOf);
 
-    std::vector<Row_t> records;  // grows by moving, not copying
-    QVector<int> rowOrder;  // every record, top first
+    // Appends the row when it is a message not held yet; false when it was left out.
+    bool take(Row_t&& row);
+    // The key slot of a record with the key of `record`, or the free slot it would take.
+    qsizetype keySlot(int record) const;
+
+    std::vector<Row_t> records;  // grows by moving, not copying; queued rows at the end
+    int firstQueued = 0;  // records from here on are not in the table yet
+    QVector<int> rowOrder;  // every record in the table, top first
     QVector<int> shown;  // the records the filter lets through, in table order
-    std::vector<Row_t> queued;
+    // Records by message key, open addressing: -1 free, at most half full.
+    QVector<int> keySlots;
+    int keyCount = 0;
+    QSet<QString> platformIds;  // one text per identifier, shared by its rows
     QString filterText;
     int sortColumn = -1;  // -1: rows are in arrival order, not sorted
     Qt::SortOrder sortOrder = Qt::AscendingOrder;

@@ -13,7 +13,9 @@ using Com::DfrLink;
 
 namespace {
 
-const QByteArray firstLine = "Vantrel flash dump description 1";
+const QByteArray firstLine = "Vantrel flash dump description 2";
+// Its serial number is the first part only; the rest reads the same.
+const QByteArray firstLineBefore = "Vantrel flash dump description 1";
 
 QString coordText(const CoordInfo_t& coord)
 {
@@ -100,9 +102,12 @@ QByteArray FlashDumpInfo::toText() const
 FlashDumpInfo FlashDumpInfo::fromText(const QByteArray& text)
 {
     const QStringList lines = QString::fromUtf8(text).split(QLatin1Char('\n'));
-    if (lines.first().trimmed().toLatin1() != firstLine)
+    const QByteArray format = lines.first().trimmed().toLatin1();
+    if (format != firstLine && format != firstLineBefore) {
         refuse(1, QStringLiteral("not a flash dump description"));
+    }
     FlashDumpInfo info;
+    info.partialSerialNumber = format == firstLineBefore;
     for (int k = 1; k < lines.size(); ++k) {
         const int line = k + 1;
         const QString entry = lines.at(k).endsWith(QLatin1Char('\r')) ? lines.at(k).chopped(1) : lines.at(k);
@@ -146,6 +151,14 @@ FlashDumpInfo FlashDumpInfo::fromText(const QByteArray& text)
     if (info.dfrVersion == DfrLink::DFR_UNDEFINEDVERSION)
         refuse(lines.size(), QStringLiteral("the receiver generation is missing"));
     return info;
+}
+
+QString FlashDumpInfo::wholeSerialNumber(const DfrLink::DfrVersionsAndStatus_t& status)
+{
+    if (status.serialNumberPart2.isEmpty()) {
+        return status.serialNumberPart1;
+    }
+    return status.serialNumberPart1 + QLatin1Char('-') + status.serialNumberPart2;
 }
 
 QString FlashDumpInfo::pathBeside(const QString& dumpPath)

@@ -20,7 +20,9 @@ public:
 
     Com::DfrLink::DfrVersion_t dfrVersion = Com::DfrLink::DFR_UNDEFINEDVERSION;
     quint32 firmwareLevel = 0;
-    QString serialNumber;
+    QString serialNumber;  // both parts, "0042-1207"
+    // Descriptions of the first format kept the first part of the number only.
+    bool partialSerialNumber = false;
     // Occupied favourite slots, in slot order.
     QList<Com::DfrLink::PlatformInfo_t> favorites;
     // First generation: the favourite slot whose area the dump holds, -1 otherwise.
@@ -36,6 +38,8 @@ public:
     QByteArray toText() const;
     // Throws with the reason when the text does not describe a dump.
     static FlashDumpInfo fromText(const QByteArray& text);
+    // Both parts of the number, "0042-1207"; the first alone when there is no second.
+    static QString wholeSerialNumber(const Com::DfrLink::DfrVersionsAndStatus_t& status);
     // The description's file beside a dump: the same base name, ".txt".
     static QString pathBeside(const QString& dumpPath);
 };

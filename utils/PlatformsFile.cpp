@@ -159,9 +159,18 @@ QStringList PlatformsFile::titles()
 
 QString PlatformsFile::line(const PlatformInfo_t& info)
 {
+    // Without GPS mode the format means nothing, and the receiver keeps what an import
+    // writes in its place (zeros, a data length of 1, the name "0"); written as that
+    // fixed form, with no name, such a slot reads back and exports again the same.
+    PlatformInfo_t written = info;
+    if (!info.gpsModeEnabled) {
+        written.gpsFormat = GpsFormat_t();
+        written.gpsFormat.dataLen = 1;
+    }
     QStringList fields;
-    for (const Column_t& column : columns())
-        fields.append(column.write(info));
+    for (const Column_t& column : columns()) {
+        fields.append(column.write(written));
+    }
     return fields.join(QLatin1Char(','));
 }
 

@@ -256,7 +256,12 @@ private Q_SLOTS:
         QCOMPARE(back.first().message.dateTime, record(10).message.dateTime);
         QCOMPARE(back.first().label, QString());
         QVERIFY(!back.first().payloadPosition);
+        QVERIFY(back.first().partialReceiver);
         QCOMPARE(archive.store({record(10), record(11)}), 1);
+        // The number kept before and the whole one with the same text stay two receivers.
+        const ArchiveSummary_t summary = archive.summary();
+        QCOMPARE(summary.receivers.size(), 2);
+        QVERIFY(summary.receivers.at(0).partial != summary.receivers.at(1).partial);
         archive.close();
 
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
@@ -276,7 +281,7 @@ private Q_SLOTS:
         QTest::addColumn<bool>("newer");
         QTest::addColumn<QString>("reason");
         QTest::newRow("held by another Vantrel") << false << QStringLiteral("is in use by another Vantrel");
-        QTest::newRow("written by a newer Vantrel") << true << QStringLiteral("written by a newer Vantrel (format 3)");
+        QTest::newRow("written by a newer Vantrel") << true << QStringLiteral("written by a newer Vantrel (format 4)");
     }
     void refused()
     {
@@ -289,7 +294,7 @@ private Q_SLOTS:
             {
                 QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("newer"));
                 db.setDatabaseName(path());
-                QVERIFY(db.open() && QSqlQuery(db).exec(QStringLiteral("PRAGMA user_version=3")));
+                QVERIFY(db.open() && QSqlQuery(db).exec(QStringLiteral("PRAGMA user_version=4")));
             }
             QSqlDatabase::removeDatabase(QStringLiteral("newer"));
         }

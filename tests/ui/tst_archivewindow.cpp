@@ -11,6 +11,7 @@
 #include "ui/archive/ArchiveTab.h"
 #include "ui/RxTableColumns.h"
 #include "ui/RxTableModel.h"
+#include "utils/FlashDumpInfo.h"
 
 using Vantrel::Archive::ArchiveKeeper;
 using Vantrel::Archive::MessageArchive;
@@ -156,6 +157,43 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(loaded.size(), 1, 5000);
         QCOMPARE(window->rxRowCount(), before + 3);
         QVERIFY2(statusText().contains("3 archived messages loaded"), qPrintable(statusText()));
+    }
+
+    // Two receivers whose numbers share the first part keep their messages apart, in the
+    // dump, the archive and its page; a description of the older format still opens, marked.
+    void wholeSerialNumbers()
+    {
+        ArchiveKeeper* keeper = window->archiveKeeper();
+        QSignalSpy stored(keeper, &ArchiveKeeper::sigStored);
+        QByteArray image;
+        for (const char* second : {"1207", "3391"}) {
+            connectTo(DeviceState::PROFILE_DFR_V2_APP, [&](DeviceState& state) {
+                state.serialPart1 = "0077", state.serialPart2 = second;
+                image.isEmpty() ? Vantrel::Sim::DemoContent::fillFlash(state, 30) : void(state.flashImage = image);
+                image = state.flashImage;  // the same messages heard by both
+            });
+            ui->checkBoxFlashDumpToFile->setChecked(true);
+            ui->pushButtonRxFlashRead->click();
+            QTRY_COMPARE_WITH_TIMEOUT(stored.size(), 1, 5000);
+            QCOMPARE(stored.takeFirst(), QVariantList({30, 30}));
+        }
+        chosenFile = window->lastFlashDumpPath();
+        const QString described = Vantrel::Utils::FlashDumpInfo::pathBeside(chosenFile);
+        QString text = TestSupport::readFile(described);
+        QVERIFY2(text.contains("\nserialNumber=0077-3391\n"), qPrintable(text));
+        text.replace("description 2", "description 1").replace("serialNumber=0077-3391", "serialNumber=0077");
+        QVERIFY(TestSupport::writeFile(described, text));
+        ui->pushButtonRxFlashOpenDump->click();
+        QTRY_COMPARE_WITH_TIMEOUT(stored.size(), 1, 5000);
+
+        QSignalSpy summarized(keeper, &ArchiveKeeper::sigSummary);
+        keeper->refreshSummary();
+        QTRY_VERIFY_WITH_TIMEOUT(!summarized.isEmpty(), 5000);
+        QStringList shown;
+        for (const QListWidgetItem* item : window->findChild<QListWidget*>("listWidgetArchiveReceivers")->findItems("0077", Qt::MatchStartsWith))
+            shown << item->text();
+        QCOMPARE(shown, QStringList({"0077-? (first part of the number only), DFR V2: 30 messages",
+                                     "0077-1207, DFR V2: 30 messages", "0077-3391, DFR V2: 30 messages"}));
     }
 
     // A folder that cannot be made: warned, switched off, and the table goes on.

@@ -222,6 +222,7 @@ private Q_SLOTS:
         for (const Tweak& tweak : tweaks) {
             Message m = baseMessage();
             tweak(m);
+            m.frequencyHz += quint32(rows());  // another message, not the same one again
             receive(m);
         }
         table()->sortByColumn(column, Qt::AscendingOrder);
@@ -243,6 +244,41 @@ private Q_SLOTS:
                                   std::pair(1, 1), 2000);
     }
 
+    // A message is taken once, by who heard it, when and what: read again from the same
+    // flash, queued twice in one batch or heard live as well, it adds no row.
+    void keptOnce_data()
+    {
+        QTest::addColumn<Tweak>("tweak");
+        QTest::addColumn<QString>("receiver");
+        QTest::addColumn<int>("count");
+        QTest::newRow("same message, other level and position")
+            << Tweak([](Message& m) { m.level = -90, m.flashPosition = 7; }) << "0042-1207" << 1;
+        QTest::newRow("other receiver, same first part") << Tweak([](Message&) {}) << "0042-3391" << 2;
+        QTest::newRow("one second later") << Tweak([](Message& m) { m.dateTime.seconds += 1; }) << "0042-1207" << 2;
+        QTest::newRow("other identifier") << Tweak([](Message& m) { m.platformId = "ABCDE13"; }) << "0042-1207" << 2;
+        QTest::newRow("other frequency") << Tweak([](Message& m) { m.frequencyHz += 1; }) << "0042-1207" << 2;
+        QTest::newRow("other raw payload") << Tweak([](Message& m) { m.rawPayload[3] = 0; }) << "0042-1207" << 2;
+    }
+    void keptOnce()
+    {
+        QFETCH(Tweak, tweak);
+        QFETCH(QString, receiver);
+        Vantrel::Ui::RxTableModel model;
+        int taken = 0;
+        connect(&model, &Vantrel::Ui::RxTableModel::sigRowTaken, this, [&taken] { ++taken; });
+        Vantrel::Ui::RxTableModel::Row_t row{baseMessage(), {}, "0042-1207"}, other = row;
+        tweak(other.message);
+        other.receiver = receiver;
+        for (int read = 0; read < 2; ++read) {  // read, kept and read again
+            for (const auto* queued : {&row, &other, &row})
+                model.queueRow(*queued);
+            model.flushQueuedRows();
+        }
+        model.addRow(other);
+        QTEST(model.totalRowCount(), "count");
+        QTEST(taken, "count");
+    }
+
     // A flash read: batches while it runs, then every row sorted by position, live rows
     // (taken in between) last, newest first; the filter holds for every batch.
     void flashBurst()
@@ -254,6 +290,7 @@ private Q_SLOTS:
         for (int i = 0; i < count; ++i) {
             Message m = baseMessage();
             m.flashPosition = (i * 379) % count;  // out of order, as a wrapped memory reads
+            m.dateTime.seconds += m.flashPosition;
             m.platformId = m.flashPosition % 2 ? "XYZ" : "ABC";
             window->slotOrvanMessageReceived(m, DfrLink::RXORIGIN_FLASH);
             if (i % 300 == 150) {

@@ -351,6 +351,11 @@ private Q_SLOTS:
         QCOMPARE(meaningful(state.platforms), meaningful(before));
         QCOMPARE(shownSlots(ui->tableWidgetPlatforms).size(), 4);
         QVERIFY(statusBar().endsWith("4 favorite platforms imported from " + csvPath()));
+        // Exported again, every column of every line is as it was.
+        chosenFile = dir.filePath("again.csv");
+        QTest::mouseClick(ui->pushButtonPlatformsExport, Qt::LeftButton);
+        QCOMPARE(TestSupport::readFile(chosenFile), text);
+        chosenFile = csvPath();
 
         // The receiver refuses the second platform's write: the favourites held before are written back.
         bool refused = false;

@@ -179,7 +179,11 @@ void ArchiveTab::showSummary(const Archive::ArchiveSummary_t& summary)
         const QSignalBlocker blocker(receivers);
         receivers->clear();
         for (const Archive::ArchiveSummary_t::Receiver_t& receiver : summary.receivers) {
-            const QString serial = receiver.serialNumber.isEmpty() ? QStringLiteral("(no serial number)") : receiver.serialNumber;
+            QString serial = receiver.serialNumber.isEmpty() ? QStringLiteral("(no serial number)") : receiver.serialNumber;
+            // Kept by an older Vantrel: other receivers may share that first part.
+            if (receiver.partial && !receiver.serialNumber.isEmpty()) {
+                serial += QStringLiteral("-? (first part of the number only)");
+            }
             auto* item = new QListWidgetItem(
                 QStringLiteral("%1, %2: %3 messages")
                     .arg(serial, Utils::GenerationText::of(receiver.generation))
