@@ -318,6 +318,8 @@ private:
     void saveConfiguration(const QString& fileName);
     // Scripts and the backups made before a mode switch live here.
     static QString backupsFolder();
+    // The name a save dialog offers for `what`, with the connected receiver's serial number.
+    QString offeredFileName(const QString& what, const QString& suffix) const;
     // Saves the configuration under "../Backups"; returns the file written.
     QString backupConfiguration(const QString& serial);
 

@@ -28,7 +28,8 @@ using Tarsk::Utils::fail;
 
 void MainWindow::slotExportPlatformsInfo()
 {
-    const QString fileName = Dialogs::saveFileName(this, dialogTitle, fileFilter, QString(), QStringLiteral("csv"));
+    const QString fileName = Dialogs::saveFileName(this, dialogTitle, fileFilter, QString(), QStringLiteral("csv"),
+                                                   offeredFileName(QStringLiteral("favourites"), QStringLiteral("csv")));
     if (fileName.isEmpty())
         return;
     QTableView* table = ui->tableWidgetPlatforms;

@@ -146,6 +146,7 @@ private Q_SLOTS:
         const DeviceState original = sim->state();
         QCOMPARE(thrown(&MainWindow::slotTerminalSaveScript), QString());
         const QString saved = TestSupport::readFile(chosenFile);
+        QVERIFY2(offered.startsWith("config_0042-1207_") && offered.endsWith(".dfr"), qPrintable(offered));
         QCOMPARE(saved.contains("$SFG,"), v2);
         if (v2) {
             QDir backups(QDir(QCoreApplication::applicationDirPath()).absoluteFilePath("../Backups"));
