@@ -392,6 +392,8 @@ private:
     QTimer statusRefreshTimer;
     QToolButton* statusMessage = nullptr;
     QToolButton* statusDismiss = nullptr;
+    QToolButton* statusHistory = nullptr;  // opens sessionMessages
+    class SessionMessages* sessionMessages = nullptr;
     QLabel* statusLinkIcon = nullptr;
     QLabel* statusConnection = nullptr;
     QString explainedFailure;  // reported next by the application, kept out of the status bar

@@ -1,5 +1,6 @@
 // Terminal tab: typed commands on the wire, command line habits, script recording and replay.
 #include "tests/common/WindowDeviceFixture.h"
+#include "ui/SessionMessages.h"
 
 class TestTerminal : public WindowDeviceFixture
 {
@@ -84,6 +85,28 @@ private Q_SLOTS:
         QCOMPARE(ui->lineEditTerminalCommand->text(), typed);
         QTRY_VERIFY_WITH_TIMEOUT(statusText().endsWith("  " + told), 3000);
         QVERIFY(window->findChild<QToolButton*>("statusBarMessage")->toolTip().startsWith(told + '\n'));
+    }
+
+    // After typedCommand: what the status bar said, each kind and whole, newest first, the oldest dropped past the bound.
+    void sessionMessages()
+    {
+        // Opened first: the test platform warns that it cannot raise a window.
+        QTest::mouseClick(window->findChild<QToolButton*>("statusBarHistory"), Qt::LeftButton);
+        auto* list = window->findChild<Vantrel::Ui::SessionMessages*>("sessionMessages");
+        QVERIFY(list && list->isVisible());
+        ui->lineEditTerminalCommand->setText("$IP,999");
+        QVERIFY(thrown(&MainWindow::slotSendManualDfrCmd).startsWith("Error in reply: "));
+        auto* table = list->findChild<QTableWidget*>();
+        QStringList rows;
+        for (int at = 0; at < table->rowCount(); ++at)
+            rows << table->item(at, 1)->text() + ' ' + table->item(at, 2)->text();
+        QCOMPARE(rows.first(), "Error The receiver refused $IP,999.");
+        QVERIFY(rows.contains("Warning test is not a command the receiver knows: it was sent as typed, without waiting for an answer."));
+        QVERIFY(rows.contains("Success The receiver answered $GSN: 0042,1207."));
+        for (int i = 0; i < Vantrel::Ui::SessionMessages::kept; ++i)
+            list->add(QDateTime::currentDateTimeUtc(), "Success", QString::number(i));
+        QCOMPARE(table->rowCount(), Vantrel::Ui::SessionMessages::kept);
+        QCOMPARE(table->item(table->rowCount() - 1, 2)->text(), "0");
     }
 
     void executeScript_data()
