@@ -9,6 +9,8 @@
 #include <QThread>
 #include <QTimer>
 
+#include <optional>
+
 #include "inhouse/DateTime.h"
 #include "inhouse/Exception.h"
 #include "utils/GpsFormat.h"
@@ -234,8 +236,8 @@ public:
     // sigFirmwareProgress follows every line written.
     void updateFirmware(const QList<QByteArray>& lines);
     // A typed line: a known command goes through the request engine, anything else raw.
-    // True when the line went as a request and its reply came; false when it went out raw.
-    bool sendManualDfrCmd(const QString& userCmd);
+    // The reply's values when the line went as a request; nothing when it went out raw.
+    std::optional<QStringList> sendManualDfrCmd(const QString& userCmd);
     // How a typed line is read: a known command with its parameters, or raw text.
     // Why a line cannot be a command goes to the log as warnings.
     struct ManualCommand_t

@@ -65,16 +65,15 @@ DfrLink::ManualCommand_t DfrLink::parseManualCommand(const QString& userCmd)
     return result;
 }
 
-bool DfrLink::sendManualDfrCmd(const QString& userCmd)
+std::optional<QStringList> DfrLink::sendManualDfrCmd(const QString& userCmd)
 {
     checkConnectionReady();
     const ManualCommand_t parsed = parseManualCommand(userCmd);
     if (parsed.known) {
-        sendBlockingRequest(parsed.command, parsed.parameters);
-        return true;
+        return sendBlockingRequest(parsed.command, parsed.parameters).values;
     }
     emit sigSendManualDfrCmd(userCmd);
-    return false;
+    return std::nullopt;
 }
 
 } // namespace Vantrel::Com

@@ -42,7 +42,7 @@ void Dialogs::setResponder(Responder newResponder)
 bool Dialogs::askYesNo(QWidget* parent, const QString& title, const QString& text)
 {
     if (responder())
-        return responder()({Request_t::QUESTION, title, text, {"Yes", "No"}, 1, {}, {}}).toInt() == 0;
+        return responder()({Request_t::QUESTION, title, text, {"Yes", "No"}, 1, {}, {}, {}}).toInt() == 0;
     return QMessageBox::question(parent, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
            QMessageBox::Yes;
 }
@@ -51,7 +51,7 @@ int Dialogs::askChoice(QWidget* parent, const QString& title, const QString& tex
                        int defaultButton, int escapeButton)
 {
     if (responder())
-        return responder()({Request_t::QUESTION, title, text, buttons, defaultButton, {}, {}}).toInt();
+        return responder()({Request_t::QUESTION, title, text, buttons, defaultButton, {}, {}, {}}).toInt();
 
     QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
     QList<QPushButton*> pushButtons;
@@ -69,17 +69,18 @@ QString Dialogs::openFileName(QWidget* parent, const QString& caption, const QSt
 {
     const QString start = startDirectory(directory);
     if (responder())
-        return remember(responder()({Request_t::OPEN_FILE, caption, {}, {}, -1, filter, start}).toString());
+        return remember(responder()({Request_t::OPEN_FILE, caption, {}, {}, -1, filter, start, {}}).toString());
     return remember(QFileDialog::getOpenFileName(parent, caption, start, filter));
 }
 
 QString Dialogs::saveFileName(QWidget* parent, const QString& caption, const QString& filter, const QString& directory,
-                              const QString& defaultSuffix)
+                              const QString& defaultSuffix, const QString& offeredName)
 {
     const QString start = startDirectory(directory);
+    const QString startPath = start.isEmpty() ? offeredName : QDir(start).filePath(offeredName);
     QString chosen = responder()
-        ? responder()({Request_t::SAVE_FILE, caption, {}, {}, -1, filter, start}).toString()
-        : QFileDialog::getSaveFileName(parent, caption, start, filter);
+        ? responder()({Request_t::SAVE_FILE, caption, {}, {}, -1, filter, start, offeredName}).toString()
+        : QFileDialog::getSaveFileName(parent, caption, startPath, filter);
     if (!chosen.isEmpty() && !defaultSuffix.isEmpty() && QFileInfo(chosen).suffix().isEmpty())
         chosen += QLatin1Char('.') + defaultSuffix;
     return remember(chosen);

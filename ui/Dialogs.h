@@ -24,6 +24,7 @@ public:
         int defaultButton = -1;
         QString filter;       // file dialogs
         QString directory;    // file dialogs: the folder they open in
+        QString offered;      // save dialogs: the file name filled in
     };
     // A question's answer is the chosen button's index (-1: closed), a file
     // dialog's the chosen path (empty: cancelled).
@@ -37,11 +38,13 @@ public:
                          int defaultButton, int escapeButton = -1);
     // File dialogs open in `directory` when it exists, else in the last folder
     // chosen in any of them. A saved name typed without a suffix gets
-    // defaultSuffix (without its dot) when one is given.
+    // defaultSuffix (without its dot) when one is given. A save dialog opens with
+    // offeredName filled in, when there is one.
     static QString openFileName(QWidget* parent, const QString& caption, const QString& filter,
                                 const QString& directory = QString());
     static QString saveFileName(QWidget* parent, const QString& caption, const QString& filter,
-                                const QString& directory = QString(), const QString& defaultSuffix = QString());
+                                const QString& directory = QString(), const QString& defaultSuffix = QString(),
+                                const QString& offeredName = QString());
 
     // With a responder set, no dialog is shown; an empty one restores the real dialogs.
     static void setResponder(Responder responder);

@@ -12,6 +12,7 @@
 #include "ui/PlatformsTableColumns.h"
 #include "ui_UiMainWindow.h"
 #include "utils/EnumText.h"
+#include "utils/FileNames.h"
 #include "utils/FlashMemory.h"
 #include "utils/IdUtils.h"
 #include "utils/OrvanBandsText.h"
@@ -164,6 +165,15 @@ void MainWindow::slotPostInit()
     logger().messageBatchEnd();
     terminalHasNewContent = false;
     updateTerminalTabAppearance();
+}
+
+QString MainWindow::offeredFileName(const QString& what, const QString& suffix) const
+{
+    // Named after the connected receiver; without one, after what and when only.
+    const QString serial = ui->lineEditStatusSerial->text().isEmpty()
+        ? QString()
+        : shownStatus.serialNumberPart1 + QLatin1Char('-') + shownStatus.serialNumberPart2;
+    return Utils::FileNames::offered(what, {serial}, QDateTime::currentDateTimeUtc(), suffix);
 }
 
 } // namespace Vantrel::Ui

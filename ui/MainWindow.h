@@ -324,6 +324,8 @@ private:
     void saveConfiguration(const QString& fileName);
     // Scripts and the backups made before a mode switch live here.
     static QString backupsFolder();
+    // The name a save dialog offers for `what`, with the connected receiver's serial number.
+    QString offeredFileName(const QString& what, const QString& suffix) const;
     // Saves the configuration under "../Backups"; returns the file written.
     QString backupConfiguration(const QString& serial);
 
@@ -396,6 +398,8 @@ private:
     QTimer statusRefreshTimer;
     QToolButton* statusMessage = nullptr;
     QToolButton* statusDismiss = nullptr;
+    QToolButton* statusHistory = nullptr;  // opens sessionMessages
+    class SessionMessages* sessionMessages = nullptr;
     QLabel* statusLinkIcon = nullptr;
     QLabel* statusConnection = nullptr;
     bool failureExplained = false;  // the failure reported next is kept out of the status bar

@@ -29,7 +29,8 @@ constexpr auto fileProblem = Tarsk::Utils::Exception::KIND_FILE;
 
 void MainWindow::slotExportPlatformsInfo()
 {
-    const QString fileName = Dialogs::saveFileName(this, dialogTitle, fileFilter, QString(), QStringLiteral("csv"));
+    const QString fileName = Dialogs::saveFileName(this, dialogTitle, fileFilter, QString(), QStringLiteral("csv"),
+                                                   offeredFileName(QStringLiteral("favourites"), QStringLiteral("csv")));
     if (fileName.isEmpty())
         return;
     QTableView* table = ui->tableWidgetPlatforms;

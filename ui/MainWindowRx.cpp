@@ -223,7 +223,8 @@ void MainWindow::slotExportRxTable()
 {
     const QString fileName = Dialogs::saveFileName(this, QStringLiteral("Select RX file (CSV format)"),
                                                    QStringLiteral("RX Files (*.csv *.txt);;All files (*)"), QString(),
-                                                   QStringLiteral("csv"));
+                                                   QStringLiteral("csv"),
+                                                   offeredFileName(QStringLiteral("messages"), QStringLiteral("csv")));
     if (fileName.isEmpty())
         return;
 

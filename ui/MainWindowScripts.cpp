@@ -72,7 +72,8 @@ void MainWindow::saveConfiguration(const QString& fileName)
 
 void MainWindow::slotTerminalSaveScript()
 {
-    const QString fileName = Dialogs::saveFileName(this, scriptTitle, scriptFilter, backupsFolder());
+    const QString fileName = Dialogs::saveFileName(this, scriptTitle, scriptFilter, backupsFolder(), QString(),
+                                                   offeredFileName(QStringLiteral("config"), QStringLiteral("dfr")));
     if (fileName.isEmpty())
         return;
     saveConfiguration(fileName);

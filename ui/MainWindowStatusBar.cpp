@@ -11,6 +11,7 @@
 #include <QToolButton>
 #include <utility>
 
+#include "ui/SessionMessages.h"
 #include "ui_UiMainWindow.h"
 #include "utils/GenerationText.h"
 
@@ -41,12 +42,27 @@ void MainWindow::setupStatusBar()
     statusDismiss->setToolTip(QStringLiteral("Dismiss this message"));
     statusDismiss->setAutoRaise(true);
 
+    // Every message said here stays one click away, whole, for the rest of the run.
+    sessionMessages = new SessionMessages(this);
+    statusHistory = new QToolButton(bar);
+    statusHistory->setObjectName(QStringLiteral("statusBarHistory"));
+    statusHistory->setIcon(QIcon::fromTheme(QStringLiteral("view-list-details"),
+                                            style()->standardIcon(QStyle::SP_FileDialogDetailedView)));
+    statusHistory->setToolTip(QStringLiteral("Messages of this session"));
+    statusHistory->setAutoRaise(true);
+    connect(statusHistory, &QToolButton::clicked, this, [this] {
+        sessionMessages->show();
+        sessionMessages->raise();
+        sessionMessages->activateWindow();
+    });
+
     statusLinkIcon = new QLabel(bar);
     statusConnection = new QLabel(bar);
     statusConnection->setObjectName(QStringLiteral("statusBarConnection"));
 
     bar->addWidget(statusMessage, 1);
     bar->addWidget(statusDismiss);
+    bar->addPermanentWidget(statusHistory);
     bar->addPermanentWidget(statusLinkIcon);
     bar->addPermanentWidget(statusConnection);
 
@@ -88,18 +104,21 @@ QString MainWindow::showStatusText(const QString& level, const QDateTime& time, 
     {
         QStyle::StandardPixmap icon;
         const char* colours;
+        const char* kind;
     };
     static const QMap<QString, Look_t> looks = {
-        {QStringLiteral("critical"), {QStyle::SP_MessageBoxCritical, "background: #f8d0d0; color: #7a0000;"}},
-        {QStringLiteral("warning"), {QStyle::SP_MessageBoxWarning, "background: #ffecb3; color: #5a4000;"}},
-        {QStringLiteral("success"), {QStyle::SP_DialogApplyButton, "background: #d4edda; color: #155724;"}},
+        {QStringLiteral("critical"), {QStyle::SP_MessageBoxCritical, "background: #f8d0d0; color: #7a0000;", "Error"}},
+        {QStringLiteral("warning"), {QStyle::SP_MessageBoxWarning, "background: #ffecb3; color: #5a4000;", "Warning"}},
+        {QStringLiteral("success"), {QStyle::SP_DialogApplyButton, "background: #d4edda; color: #155724;", "Success"}},
     };
     const Look_t look = looks.value(level);
     // Only the first line: a multi-line message would make the bar grow.
     const QString firstLine = message.section(QLatin1Char('\n'), 0, 0);
     const QString text = QStringLiteral("%1 UTC  %2").arg(time.toUTC().toString(QStringLiteral("hh:mm:ss")), firstLine);
     statusMessage->setText(text);
-    statusMessage->setToolTip(QStringLiteral("%1\nClick to show the log in the Terminal tab.").arg(message));
+    // The bar cuts a long text to its width: the tool tip and the session's list keep it whole.
+    statusMessage->setToolTip(QStringLiteral("%1\n\nClick to show the log in the Terminal tab.").arg(message));
+    sessionMessages->add(time, QLatin1String(look.kind), message);
     statusMessage->setIcon(style()->standardIcon(look.icon));
     statusMessage->setStyleSheet(QStringLiteral("QToolButton { %1 }").arg(QLatin1String(look.colours)));
     statusMessage->setProperty("level", level);

@@ -52,12 +52,17 @@ void MainWindow::slotSendManualDfrCmd()
     // The line stays as typed, so that it can be corrected and sent again.
     const QString shown = command.trimmed();
     try {
-        if (dfrLink.sendManualDfrCmd(command))
+        const std::optional<QStringList> values = dfrLink.sendManualDfrCmd(command);
+        // The values as the receiver sent them, so that they can be read against its documentation.
+        if (values && values->isEmpty()) {
             showSuccess(QStringLiteral("The receiver answered %1.").arg(shown));
-        else
+        } else if (values) {
+            showSuccess(QStringLiteral("The receiver answered %1: %2.").arg(shown, values->join(QLatin1Char(','))));
+        } else {
             qWarning().noquote() << QStringLiteral("%1 is not a command the receiver knows: it was sent as typed, "
                                                    "without waiting for an answer.")
                                         .arg(shown.isEmpty() ? QStringLiteral("An empty line") : shown);
+        }
     } catch (const Tarsk::Utils::Exception& failure) {
         explainFailure(failure, failureInWords(failure, shown));
         throw;

@@ -23,6 +23,7 @@ protected:
     std::unique_ptr<DfrSimulator> sim;
     QTemporaryDir dir;
     QString chosenFile = dir.filePath("chosen");  // what every file dialog answers
+    QString offered;                              // the name the last save dialog filled in
     QList<Dialogs::Request_t> asked;              // questions, in order
     int reply = 0;                                // to every question unless `answer` decides: 0 the first button
     std::function<int(const Dialogs::Request_t&)> answer = [this](const Dialogs::Request_t&) { return reply; };
@@ -33,8 +34,10 @@ protected:
     {
         QVERIFY(TestSupport::writeSettings(2000, keepAliveTimeoutMs, keepAlivePeriodMs, moreSettings));
         Dialogs::setResponder([this](const Dialogs::Request_t& request) -> QVariant {
-            if (request.kind != Dialogs::Request_t::QUESTION)
+            if (request.kind != Dialogs::Request_t::QUESTION) {
+                offered = request.offered;
                 return chosenFile;
+            }
             asked.append(request);
             return answer(request);
         });

@@ -69,6 +69,10 @@ private Q_SLOTS:
                                                        Locate::fixSummary(fix, platform.receiverLatitude,
                                                                           platform.receiverLongitude)));
         QVERIFY2(summary.endsWith(QStringLiteral("(Andrews)")), qPrintable(summary));
+        for (QPushButton* button : tab->findChildren<QPushButton*>())
+            if (button->text() == QString::fromUtf8("GPX…"))
+                QTest::mouseClick(button, Qt::LeftButton);
+        QVERIFY2(offered.startsWith("search_" + id + '_') && QFile::exists(chosenFile + ".gpx"), qPrintable(offered));
     }
 };
 

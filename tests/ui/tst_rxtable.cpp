@@ -345,6 +345,7 @@ private Q_SLOTS:
         chosenFile = dir.filePath("rx");  // typed without a suffix
         const QString path = chosenFile + ".csv";
         window->slotExportRxTable();
+        QVERIFY2(offered.startsWith("messages_2") && offered.endsWith("UTC.csv"), qPrintable(offered));  // no receiver
 
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));

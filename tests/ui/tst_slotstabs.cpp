@@ -328,6 +328,7 @@ private Q_SLOTS:
         chosenFile = csvPath().chopped(4);  // typed without a suffix
         QTest::mouseClick(ui->pushButtonPlatformsExport, Qt::LeftButton);
         QVERIFY(statusBar().endsWith("exported to " + csvPath()));
+        QVERIFY2(offered.startsWith("favourites_0042-1207_"), qPrintable(offered));
         const QString text = TestSupport::readFile(csvPath());
         QVERIFY(text.startsWith(headerLine()) && text.count('\n') == 5);
         QVERIFY(text.contains(",0x1021,") && text.contains(",0xff,"));

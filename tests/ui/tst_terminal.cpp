@@ -1,5 +1,6 @@
 // Terminal tab: typed commands on the wire, command line habits, script recording and replay.
 #include "tests/common/WindowDeviceFixture.h"
+#include "ui/SessionMessages.h"
 
 class TestTerminal : public WindowDeviceFixture
 {
@@ -75,22 +76,27 @@ private Q_SLOTS:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QByteArray>("wire");
         QTest::addColumn<QStringList>("warnings");
+        QTest::addColumn<QString>("told");  // the status bar's words
         const QByteArray right = DeviceTest::line("SETUPHW,,,,,,");
         const QString wrong = "$SETUPHW,,,,,,*" + QString(right.endsWith("00") ? "01" : "00");
         // A line the receiver does not know as a command is said to be so at once.
         const auto raw = [](const QString& shown) {
             return shown + " is not a command the receiver knows: it was sent as typed, without waiting for an answer.";
         };
-        QTest::newRow("TEST through the engine") << "TEST" << DeviceTest::line("TEST") << QStringList();
-        QTest::newRow("known command trimmed") << "  $GSN  " << DeviceTest::line("GSN") << QStringList();
+        QTest::newRow("TEST through the engine") << "TEST" << DeviceTest::line("TEST") << QStringList()
+                                                 << "The receiver answered TEST: DFR,V2,0042,1207,APP,2.2,1.4,3.1.";
+        QTest::newRow("known command trimmed") << "  $GSN  " << DeviceTest::line("GSN") << QStringList()
+                                               << "The receiver answered $GSN: 0042,1207.";
         QTest::newRow("wrong checksum sent as typed")
             << wrong << wrong.toLatin1()
-            << QStringList{"Wrong checksum provided (should be " + right.right(2) + ")", raw(wrong)};
-        QTest::newRow("unknown command keeps its spaces") << " test " << QByteArray(" test ") << QStringList{raw("test")};
+            << QStringList{"Wrong checksum provided (should be " + right.right(2) + ")", raw(wrong)} << raw(wrong);
+        QTest::newRow("unknown command keeps its spaces")
+            << " test " << QByteArray(" test ") << QStringList{raw("test")} << raw("test");
         QTest::newRow("empty line") << "" << QByteArray()
-                                    << QStringList{"Empty command", "Command with an empty payload.", raw("An empty line")};
+                                    << QStringList{"Empty command", "Command with an empty payload.", raw("An empty line")}
+                                    << raw("An empty line");
         QTest::newRow("lone star") << "$GSN*" << QByteArray("$GSN*")
-                                   << QStringList{"Command with an empty payload.", raw("$GSN*")};
+                                   << QStringList{"Command with an empty payload.", raw("$GSN*")} << raw("$GSN*");
     }
 
     void typedCommand()
@@ -98,6 +104,7 @@ private Q_SLOTS:
         QFETCH(QString, typed);
         QFETCH(QByteArray, wire);
         QFETCH(QStringList, warnings);
+        QFETCH(QString, told);
         connectTo(DeviceState::PROFILE_DFR_V2_APP);
         QTest::failOnWarning(QRegularExpression(".*"));
         for (const QString& warning : warnings)
@@ -107,6 +114,30 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(sim->receivedFrames().size(), 1, 3000);
         QCOMPARE(sim->receivedFrames().first().line, wire);
         QCOMPARE(ui->lineEditTerminalCommand->text(), typed);
+        QTRY_VERIFY_WITH_TIMEOUT(statusText().endsWith("  " + told), 3000);
+        QVERIFY(window->findChild<QToolButton*>("statusBarMessage")->toolTip().startsWith(told + '\n'));
+    }
+
+    // After typedCommand: what the status bar said, each kind and whole, newest first, the oldest dropped past the bound.
+    void sessionMessages()
+    {
+        // Opened first: the test platform warns that it cannot raise a window.
+        QTest::mouseClick(window->findChild<QToolButton*>("statusBarHistory"), Qt::LeftButton);
+        auto* list = window->findChild<Vantrel::Ui::SessionMessages*>("sessionMessages");
+        QVERIFY(list && list->isVisible());
+        ui->lineEditTerminalCommand->setText("$IP,999");
+        QVERIFY(thrown(&MainWindow::slotSendManualDfrCmd).startsWith("Error in reply: "));
+        auto* table = list->findChild<QTableWidget*>();
+        QStringList rows;
+        for (int at = 0; at < table->rowCount(); ++at)
+            rows << table->item(at, 1)->text() + ' ' + table->item(at, 2)->text();
+        QCOMPARE(rows.first(), "Error The receiver refused $IP,999.");
+        QVERIFY(rows.contains("Warning test is not a command the receiver knows: it was sent as typed, without waiting for an answer."));
+        QVERIFY(rows.contains("Success The receiver answered $GSN: 0042,1207."));
+        for (int i = 0; i < Vantrel::Ui::SessionMessages::kept; ++i)
+            list->add(QDateTime::currentDateTimeUtc(), "Success", QString::number(i));
+        QCOMPARE(table->rowCount(), Vantrel::Ui::SessionMessages::kept);
+        QCOMPARE(table->item(table->rowCount() - 1, 2)->text(), "0");
     }
 
     void executeScript_data()
@@ -177,6 +208,7 @@ private Q_SLOTS:
         const DeviceState original = sim->state();
         QCOMPARE(thrown(&MainWindow::slotTerminalSaveScript), QString());
         const QString saved = TestSupport::readFile(chosenFile);
+        QVERIFY2(offered.startsWith("config_0042-1207_") && offered.endsWith(".dfr"), qPrintable(offered));
         QCOMPARE(saved.contains("$SFG,"), v2);
         if (v2) {
             QDir backups(QDir(QCoreApplication::applicationDirPath()).absoluteFilePath("../Backups"));

@@ -23,6 +23,7 @@
 #include "ui/locate/LocatePlot.h"
 #include "ui/locate/LocateSightings.h"
 #include "ui/locate/LocateTimeChart.h"
+#include "utils/FileNames.h"
 
 namespace Vantrel::Ui {
 
@@ -236,10 +237,11 @@ void LocateTab::exportChosen(Locate::GisExport::Format_t format)
         return;
     static const char* const filters[] = {"GPX (*.gpx)", "KML (*.kml)", "GeoJSON (*.geojson)"};
     static const char* const suffixes[] = {".gpx", ".kml", ".geojson"};
-    const QString suggested = QDir(exportFolder).filePath(chosenId + QLatin1String(suffixes[format]));
+    const QLatin1String suffix(suffixes[format] + 1);
+    const QString offered =
+        Utils::FileNames::offered(QStringLiteral("search"), {chosenId}, QDateTime::currentDateTimeUtc(), suffix);
     const QString fileName = Dialogs::saveFileName(this, QStringLiteral("Export %1").arg(chosenId),
-                                                   QLatin1String(filters[format]), suggested,
-                                                   QLatin1String(suffixes[format] + 1));
+                                                   QLatin1String(filters[format]), exportFolder, suffix, offered);
     if (fileName.isEmpty())
         return;
     exportFolder = QFileInfo(fileName).absolutePath();
