@@ -33,11 +33,13 @@ bool asksHelpOrVersion(int argc, char* argv[])
 {
     for (int i = 1; i < argc; ++i) {
         const QByteArray argument(argv[i]);
-        if (argument == "--")
+        if (argument == "--") {
             return false;
+        }
         if (argument == "-h" || argument == "--help" || argument == "--help-all" || argument == "-?" ||
-            argument == "-v" || argument == "--version")
+            argument == "-v" || argument == "--version") {
             return true;
+        }
     }
     return false;
 }
@@ -57,12 +59,14 @@ int main(int argc, char* argv[])
         describe(parser);
         // Toolkit options such as -platform are unknown here; the GUI application
         // below takes those lines as before.
-        if (parser.parse(QCoreApplication::arguments()))
+        if (parser.parse(QCoreApplication::arguments())) {
             parser.process(console); // prints and exits
+        }
     }
 
-    if (QSysInfo::productType() == QLatin1String("windows"))
+    if (QSysInfo::productType() == QLatin1String("windows")) {
         QApplication::setStyle(QStringLiteral("Fusion"));
+    }
 
     Tarsk::Utils::ToplevelApplication app(argc, argv);
 

@@ -108,8 +108,9 @@ void ArchiveKeeper::add(ArchiveRecord_t record)
     const bool live = record.live;
     gathered.append(std::move(record));
     // Flash rows wait for the end of their burst, so that a burst is one transaction.
-    if (live && !flushTimer.isActive())
+    if (live && !flushTimer.isActive()) {
         flushTimer.start();
+    }
 }
 
 void ArchiveKeeper::endBurst()
@@ -120,8 +121,9 @@ void ArchiveKeeper::endBurst()
 void ArchiveKeeper::flush()
 {
     flushTimer.stop();
-    if (!on || gathered.isEmpty())
+    if (!on || gathered.isEmpty()) {
         return;
+    }
     ArchiveRecords_t records;
     records.swap(gathered);
     Q_EMIT sigToStore(records, QPrivateSignal());
@@ -129,8 +131,9 @@ void ArchiveKeeper::flush()
 
 void ArchiveKeeper::load(const ArchiveQuery_t& query)
 {
-    if (!on)
+    if (!on) {
         return;
+    }
     // What is still gathered belongs in what is loaded.
     flush();
     Q_EMIT sigToLoad(++lastTicket, query, QPrivateSignal());
@@ -138,8 +141,9 @@ void ArchiveKeeper::load(const ArchiveQuery_t& query)
 
 void ArchiveKeeper::refreshSummary()
 {
-    if (!on)
+    if (!on) {
         return;
+    }
     flush();
     Q_EMIT sigToSummarize(QPrivateSignal());
 }

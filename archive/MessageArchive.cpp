@@ -182,9 +182,10 @@ QString MessageArchive::open(const QString& path)
     filePath = QFileInfo(path).absoluteFilePath();
     const QFileInfo file(filePath);
     const bool existed = file.exists();
-    if (!QDir().mkpath(file.absolutePath()))
+    if (!QDir().mkpath(file.absolutePath())) {
         throw Failure_t{false,
                         QStringLiteral("The folder %1 cannot be made").arg(QDir::toNativeSeparators(file.absolutePath()))};
+        }
 
     // SQLite would let a second program write beside us; one Vantrel per archive keeps
     // each one's view whole. A lock left by a killed program is taken over.
@@ -196,9 +197,10 @@ QString MessageArchive::open(const QString& path)
         QString host, application;
         lock->getLockInfo(&pid, &host, &application);
         lock.reset();
-        if (error == QLockFile::LockFailedError)
+        if (error == QLockFile::LockFailedError) {
             throw Failure_t{false, QStringLiteral("The archive %1 is in use by another Vantrel (process %2 on %3)")
                                                    .arg(QDir::toNativeSeparators(filePath)).arg(pid).arg(host)};
+            }
         // Nobody can write beside us where no lock can be made: an archive there is read.
         const Failure_t failure{false, QStringLiteral("The archive %1 cannot be locked: its folder is not writable")
                                            .arg(QDir::toNativeSeparators(filePath)), true};
@@ -251,16 +253,19 @@ QString MessageArchive::setAside()
     // Two set aside within one second keep apart.
     const QString stamped = setAsideName(filePath, QDateTime::currentDateTimeUtc());
     QString aside = stamped;
-    for (int n = 2; QFile::exists(aside); ++n)
+    for (int n = 2; QFile::exists(aside); ++n) {
         aside = QStringLiteral("%1-%2").arg(stamped).arg(n);
+    }
     if (!QFile::rename(filePath, aside)) {
         close();
         throw Failure_t{true, QStringLiteral("The archive %1 is damaged and cannot be set aside")
                                                 .arg(QDir::toNativeSeparators(filePath))};
     }
-    for (const char* suffix : {"-wal", "-shm"})
-        if (QFile::exists(filePath + QLatin1String(suffix)))
+    for (const char* suffix : {"-wal", "-shm"}) {
+        if (QFile::exists(filePath + QLatin1String(suffix))) {
             QFile::rename(filePath + QLatin1String(suffix), aside + QLatin1String(suffix));
+        }
+    }
     openFile(true);
     return QStringLiteral("The archive %1 was damaged: it was set aside as %2 and a new one started")
         .arg(QDir::toNativeSeparators(filePath), QDir::toNativeSeparators(aside));
@@ -307,14 +312,16 @@ void MessageArchive::migrate()
 {
     QSqlDatabase db = QSqlDatabase::database(connection, false);
     QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
+    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next()) {
         fail(QStringLiteral("read"), query.lastError());
+    }
     const int version = query.value(0).toInt();
     query.finish();
-    if (version > schemaVersion)
+    if (version > schemaVersion) {
         throw Failure_t{false, QStringLiteral("The archive %1 was written by a newer Vantrel (format %2)")
                                               .arg(QDir::toNativeSeparators(filePath))
                                               .arg(version)};
+        }
     if (readOnly) {
         if (version < schemaVersion) {
             throw Failure_t{false, QStringLiteral("The archive %1 is read-only and of an older format (%2)")
@@ -325,24 +332,28 @@ void MessageArchive::migrate()
     }
 
     const auto step = [&](int to, auto& statements) {
-        if (!db.transaction())
+        if (!db.transaction()) {
             fail(QStringLiteral("written"), db.lastError());
-        for (const char* statement : statements)
+        }
+        for (const char* statement : statements) {
             if (!query.exec(QLatin1String(statement))) {
                 const QSqlError error = query.lastError();
                 db.rollback();
                 fail(QStringLiteral("brought up to date"), error);
             }
+        }
         if (!query.exec(QStringLiteral("PRAGMA user_version=%1").arg(to)) || !db.commit()) {
             const QSqlError error = query.lastError().isValid() ? query.lastError() : db.lastError();
             db.rollback();
             fail(QStringLiteral("written"), error);
         }
     };
-    if (version < 1)
+    if (version < 1) {
         step(1, firstSchema);
-    if (version < 2)
+    }
+    if (version < 2) {
         step(2, secondSchema);
+    }
     if (version < 3) {
         step(3, thirdSchema);
     }
@@ -373,8 +384,9 @@ void MessageArchive::close()
 sqlite3* MessageArchive::handle() const
 {
     const QVariant handle = QSqlDatabase::database(connection, false).driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0) {
         return nullptr;
+    }
     return *static_cast<sqlite3* const*>(handle.data());
 }
 
@@ -391,19 +403,24 @@ MessageArchive::Failure_t MessageArchive::failureOn(sqlite3* db, const QString& 
 // converting each value costs about as much as SQLite's own work.
 int MessageArchive::store(const ArchiveRecords_t& records)
 {
-    if (records.isEmpty())
+    if (records.isEmpty()) {
         return 0;
+    }
     sqlite3* db = handle();
-    if (!db)
+    if (!db) {
         throw Failure_t{false, QStringLiteral("The archive %1 is not open").arg(filePath)};
+    }
     QString placeholders = QStringLiteral("?");
-    for (int i = 1; i < columnCount; ++i)
+    for (int i = 1; i < columnCount; ++i) {
         placeholders += QStringLiteral(",?");
+    }
     Statement insert(db, QStringLiteral("INSERT INTO messages (%1) VALUES (%2) ON CONFLICT DO NOTHING").arg(columns, placeholders));
-    if (insert.code != SQLITE_OK)
+    if (insert.code != SQLITE_OK) {
         throw failureOn(db, QStringLiteral("written"));
-    if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+    }
+    if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
         throw failureOn(db, QStringLiteral("written"));
+    }
     int added = 0;
     for (const ArchiveRecord_t& record : records) {
         const DfrLink::OrvanRxMessage_t& m = record.message;
@@ -462,8 +479,9 @@ ArchiveRecords_t MessageArchive::load(const ArchiveQuery_t& request)
     QStringList texts;
     QVector<qint64> numbers;
     const auto anyOf = [&](const char* column, const QStringList& values) {
-        if (values.isEmpty())
+        if (values.isEmpty()) {
             return;
+        }
         QStringList marks;
         for (const QString& value : values) {
             marks << QStringLiteral("?");
@@ -482,21 +500,26 @@ ArchiveRecords_t MessageArchive::load(const ArchiveQuery_t& request)
         numbers << request.to.toMSecsSinceEpoch();
     }
     QString text = QStringLiteral("SELECT %1 FROM messages").arg(columns);
-    if (!where.isEmpty())
+    if (!where.isEmpty()) {
         text += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
+    }
     text += QStringLiteral(" ORDER BY time_ms, id");
 
     sqlite3* db = handle();
-    if (!db)
+    if (!db) {
         throw Failure_t{false, QStringLiteral("The archive %1 is not open").arg(filePath)};
+    }
     Statement select(db, text);
-    if (select.code != SQLITE_OK)
+    if (select.code != SQLITE_OK) {
         throw failureOn(db, QStringLiteral("read"));
+    }
     int column = 1;
-    for (const QString& value : std::as_const(texts))
+    for (const QString& value : std::as_const(texts)) {
         bindText(select, column++, value);
-    for (const qint64 value : std::as_const(numbers))
+    }
+    for (const qint64 value : std::as_const(numbers)) {
         sqlite3_bind_int64(select, column++, value);
+    }
 
     ArchiveRecords_t records;
     int code = SQLITE_ROW;
@@ -535,8 +558,9 @@ ArchiveRecords_t MessageArchive::load(const ArchiveQuery_t& request)
         record.partialReceiver = sqlite3_column_int(select, 26) != 0;
         records.append(std::move(record));
     }
-    if (code != SQLITE_DONE)
+    if (code != SQLITE_DONE) {
         throw failureOn(db, QStringLiteral("read"));
+    }
     return records;
 }
 
@@ -549,8 +573,9 @@ ArchiveSummary_t MessageArchive::summary()
     if (!query.exec(QStringLiteral(
             "SELECT platform_id, COUNT(*), MIN(time_ms), MAX(time_ms), "
             "(SELECT label FROM messages AS latest WHERE latest.platform_id = m.platform_id ORDER BY time_ms DESC LIMIT 1) "
-            "FROM messages AS m GROUP BY platform_id ORDER BY platform_id")))
+            "FROM messages AS m GROUP BY platform_id ORDER BY platform_id"))) {
         fail(QStringLiteral("read"), query.lastError());
+    }
     while (query.next()) {
         ArchiveSummary_t::Platform_t platform;
         platform.id = query.value(0).toString();
@@ -580,8 +605,9 @@ ArchiveSummary_t MessageArchive::summary()
 qint64 MessageArchive::count()
 {
     QSqlQuery query(QSqlDatabase::database(connection, false));
-    if (!query.exec(QStringLiteral("SELECT COUNT(*) FROM messages")) || !query.next())
+    if (!query.exec(QStringLiteral("SELECT COUNT(*) FROM messages")) || !query.next()) {
         fail(QStringLiteral("read"), query.lastError());
+    }
     return query.value(0).toLongLong();
 }
 

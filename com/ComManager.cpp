@@ -40,8 +40,9 @@ QStringList ComManager::simulatedPortNames()
     QStringList names;
     const QStringList paths = qEnvironmentVariable("VANTREL_SIMULATED_PORTS").split(QLatin1Char(':'), Qt::SkipEmptyParts);
     for (QString name : paths) {
-        if (name.startsWith(QLatin1String("/dev/")))
+        if (name.startsWith(QLatin1String("/dev/"))) {
             name.remove(0, 5);
+        }
         names.append(name);
     }
     return names;
@@ -63,22 +64,25 @@ QList<ComManager::PortInfo_t> ComManager::livePorts()
     const QStringList names = simulatedPortNames();
     QList<PortInfo_t> ports = systemPorts();
     QSet<QString> present;
-    for (const PortInfo_t& port : std::as_const(ports))
+    for (const PortInfo_t& port : std::as_const(ports)) {
         present.insert(port.portName);
+    }
     const QStringList paths = listing.split(QLatin1Char(':'), Qt::SkipEmptyParts);
     for (int i = 0; i < names.size(); ++i) {
         const QString& name = names.at(i);
-        if (simulatedOffered.contains(name) && !present.contains(name))
+        if (simulatedOffered.contains(name) && !present.contains(name)) {
             simulatedGone.insert(name);
-        else if (present.contains(name) && QFileInfo(paths.at(i)).isSymLink())
+        } else if (present.contains(name) && QFileInfo(paths.at(i)).isSymLink()) {
             simulatedGone.remove(name);
+        }
     }
     ports.erase(std::remove_if(ports.begin(), ports.end(),
                                [this](const PortInfo_t& port) { return simulatedGone.contains(port.portName); }),
                 ports.end());
     for (const QString& name : names) {
-        if (present.contains(name) && !simulatedGone.contains(name))
+        if (present.contains(name) && !simulatedGone.contains(name)) {
             simulatedOffered.insert(name);
+        }
     }
     return ports;
 }
@@ -87,21 +91,24 @@ QList<ComManager::PortInfo_t> ComManager::systemPorts()
 {
     QList<PortInfo_t> ports;
     const auto available = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo& info : available)
+    for (const QSerialPortInfo& info : available) {
         ports.append({info.portName(), info.vendorIdentifier(), info.productIdentifier()});
+    }
 
     // A simulated receiver lives on a pseudo-terminal that the enumeration never
     // lists; it is offered under its path without "/dev/" while the path exists.
     const QStringList paths = qEnvironmentVariable("VANTREL_SIMULATED_PORTS").split(QLatin1Char(':'), Qt::SkipEmptyParts);
     const QStringList names = simulatedPortNames();
     for (int i = 0; i < paths.size(); ++i) {
-        if (!QFileInfo::exists(paths.at(i)))
+        if (!QFileInfo::exists(paths.at(i))) {
             continue;
+        }
         const QString& name = names.at(i);
         const bool listed = std::any_of(ports.cbegin(), ports.cend(),
                                         [&](const PortInfo_t& p) { return p.portName == name; });
-        if (!listed)
+        if (!listed) {
             ports.append({name, dfrVendorId, dfrProductId});
+        }
     }
     return ports;
 }
@@ -113,8 +120,9 @@ void ComManager::slotScanComPorts()
 
     for (const PortInfo_t& port : ports) {
         currentNames.insert(port.portName);
-        if (seenPorts.contains(port.portName))
+        if (seenPorts.contains(port.portName)) {
             continue;
+        }
         seenPorts.insert(port.portName);
 
         if (!isDfr(port.vendorId, port.productId)) {
@@ -132,10 +140,12 @@ void ComManager::slotScanComPorts()
 
     const QSet<QString> known = seenPorts;
     for (const QString& name : known) {
-        if (currentNames.contains(name))
+        if (currentNames.contains(name)) {
             continue;
-        if (dfrPorts.remove(name))
+        }
+        if (dfrPorts.remove(name)) {
             Q_EMIT sigDfrRemoved(name);
+        }
         seenPorts.remove(name);
     }
 }

@@ -44,13 +44,15 @@ void DfrLink::setUartLink(const QString& portName)
 {
     // A waiting operation belongs to the old receiver: end it before the link goes.
     unsetUartLink();
-    if (portName.isEmpty())
+    if (portName.isEmpty()) {
         return;
+    }
 
     // quit() of the previous link is asynchronous; start() on a thread that is
     // still winding down would be a no-op and leave the new link without a loop.
-    if (!workerThread.wait(workerStopTimeoutMs))
+    if (!workerThread.wait(workerStopTimeoutMs)) {
         qWarning("Worker thread of the previous link is still running");
+    }
     workerThread.start(QThread::InheritPriority);
 
     // The name opens pseudo-terminals that the port enumeration does not list.
@@ -78,12 +80,14 @@ void DfrLink::setUartLink(const QString& portName)
 
 void DfrLink::unsetUartLink()
 {
-    if (!uartLink)
+    if (!uartLink) {
         return;
+    }
 
     // Nothing will answer a request on a released link; without this the wait would never end.
-    if (waitingReply)
+    if (waitingReply) {
         interruptRequest();
+    }
 
     requestTimer.stop();
     receiverVersion = DFR_UNDEFINEDVERSION;
@@ -164,19 +168,23 @@ void DfrLink::endWait(ReplyStatus_t status, const QString& message, Tarsk::Utils
 
 void DfrLink::slotReplyReceived(const QStringList& values, bool isError, Tarsk::Utils::Exception::Kind_t kind)
 {
-    if (!fromCurrentLink())
+    if (!fromCurrentLink()) {
         return;
-    if (!isError && waitingReply)
+    }
+    if (!isError && waitingReply) {
         reply.values = values;
+    }
     replyArrived(isError, values.value(0), kind);
 }
 
 void DfrLink::slotBinaryRfpDataReceived(const QByteArray& data, bool isError)
 {
-    if (!fromCurrentLink())
+    if (!fromCurrentLink()) {
         return;
-    if (!isError && waitingReply)
+    }
+    if (!isError && waitingReply) {
         reply.data = data;
+    }
     replyArrived(isError, isError ? QString::fromUtf8(data) : QString(), Tarsk::Utils::Exception::KIND_REFUSED);
 }
 
@@ -185,8 +193,9 @@ void DfrLink::replyArrived(bool isError, const QString& errorText, Tarsk::Utils:
     // A wait already ended keeps its outcome: a stray line behind a link error,
     // handled before the operation looks, must not turn that error into another.
     if (!waitingReply) {
-        if (isError)
+        if (isError) {
             qWarning().noquote() << QStringLiteral("Error in unexpected message: %1").arg(errorText);
+        }
         return;
     }
     endWait(isError ? REPLY_ERROR : REPLY_RECEIVED, isError ? errorText : QString(), kind);
@@ -194,8 +203,9 @@ void DfrLink::replyArrived(bool isError, const QString& errorText, Tarsk::Utils:
 
 void DfrLink::slotErrorOccured(const QString& message, Tarsk::Utils::Exception::Kind_t kind)
 {
-    if (!fromCurrentLink())
+    if (!fromCurrentLink()) {
         return;
+    }
     // A flash chunk that will be asked again: the link has recovered by itself.
     if (waitingReply && chunkRetryAllowed) {
         chunkFailed = true;
@@ -209,14 +219,16 @@ void DfrLink::slotErrorOccured(const QString& message, Tarsk::Utils::Exception::
         linkError = message;
         linkErrorKind = kind;
     }
-    if (uartLink)
+    if (uartLink) {
         emit sigLinkCompromised(uartLink->portName(), message, kind);
+    }
 }
 
 void DfrLink::slotRequestRefused(const QString& message, Tarsk::Utils::Exception::Kind_t kind)
 {
-    if (!fromCurrentLink())
+    if (!fromCurrentLink()) {
         return;
+    }
     // The link itself is sound; only this request failed.
     endWait(REPLY_LINK_LOST, message, kind);
 }
@@ -228,8 +240,9 @@ void DfrLink::slotTimeout()
 
 void DfrLink::slotUartLinkStatusChanged()
 {
-    if (!uartLink || !fromCurrentLink())
+    if (!uartLink || !fromCurrentLink()) {
         return;
+    }
     switch (uartLink->status()) {
     case UartLink::UART_WAITING_REPLY:
     case UartLink::UART_WAITING_RFP_REPLY:

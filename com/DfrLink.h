@@ -206,7 +206,7 @@ public:
     void setSetupSoftware(SetupSoftware_t setup);
     void setSetupTime(const Tarsk::Utils::DateTime& dateTime);
     SetupHardware_t getSetupHardware();
-    void setSetupHardware(SetupHardware_t setup);
+    void setSetupHardware(const SetupHardware_t& setup);
 
     // Reads one favourite platform slot, also while a script is being recorded.
     PlatformInfo_t getPlatformInfo(quint32 index);

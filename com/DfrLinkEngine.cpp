@@ -37,10 +37,12 @@ void processEventsWhileWaiting(bool& inEventLoop, bool userInput)
 
 void DfrLink::checkConnectionReady()
 {
-    if (!uartLink)
+    if (!uartLink) {
         fail(Kind::KIND_NOT_CONNECTED, QStringLiteral("UART link not available"));
-    if (inEventLoop)
+    }
+    if (inEventLoop) {
         fail(Kind::KIND_BUSY, QStringLiteral("sendBlockingRequest recursively called"));
+    }
 
     // The link's status is read atomically; every change is followed by a queued
     // sigStatusChanged, so a change after the read still wakes the wait below.
@@ -55,15 +57,17 @@ void DfrLink::checkConnectionReady()
             // A link still closed after reporting an error failed to open and
             // never will: nothing else would end this wait, whether the error
             // came before the request or during it.
-            if (!linkError.isEmpty())
+            if (!linkError.isEmpty()) {
                 fail(linkErrorKind, QStringLiteral("Link Error: %1").arg(linkError));
+            }
             break;
         default:
             break;
         }
         processEventsWhileWaiting(inEventLoop, userInputWhileWaiting);
-        if (!uartLink || linkGeneration != generation)
+        if (!uartLink || linkGeneration != generation) {
             fail(Kind::KIND_NOT_CONNECTED, QStringLiteral("UART link not available"));
+        }
     }
 }
 
@@ -87,8 +91,9 @@ DfrLink::Reply_t DfrLink::request(DfrCmd_t cmd, const QStringList& params)
         requestTimer.stop();
         waitingReply = false;
     });
-    while (waitingReply)
+    while (waitingReply) {
         processEventsWhileWaiting(inEventLoop, userInputWhileWaiting);
+    }
     return reply;
 }
 
@@ -110,15 +115,18 @@ DfrLink::Reply_t DfrLink::sendGetDfrCmd(DfrCmd_t cmd, int nbParams, QStringList 
 {
     // The count is kept in 8 bits, as the receiver's frames are; it stops at its
     // top value instead of wrapping round for ever.
-    for (quint8 count = quint8(params.size()); count < nbParams && count < 255; ++count)
+    for (quint8 count = quint8(params.size()); count < nbParams && count < 255; ++count) {
         params.append(QString());
+    }
 
     Reply_t received = sendBlockingRequest(cmd, params);
 
-    if (expectedReplyCounts.isEmpty())
+    if (expectedReplyCounts.isEmpty()) {
         expectedReplyCounts.append(nbParams);
-    if (expectedReplyCounts.contains(int(received.values.size())))
+    }
+    if (expectedReplyCounts.contains(int(received.values.size()))) {
         return received;
+    }
 
     fail(QStringLiteral("Unable to read reply of command %1 setup: bad parameters number.")
              .arg(Utils::EnumText::key(cmd)));

@@ -35,17 +35,20 @@ QByteArray DfrLink::readFlashChunk(qint64 start, qint64 length, qint64 keep)
         QString failure;
         try {
             const QByteArray data = sendBlockingRequest(CMD_RFP, {QString::number(start), QString::number(length)}).data;
-            if (data.size() >= keep)
+            if (data.size() >= keep) {
                 return data.left(keep);
+            }
             // Fewer bytes than asked for would shift every record after them.
             failure = QStringLiteral("%1 of %2 bytes received").arg(data.size()).arg(keep);
-            if (!chunkRetryAllowed)
+            if (!chunkRetryAllowed) {
                 throw Tarsk::Utils::Exception(Tarsk::Utils::Exception::KIND_LINK_LOST,
                                               QStringLiteral("Link Error: flash data at %1: %2").arg(start).arg(failure),
                                               QtCriticalMsg);
+                }
         } catch (const Tarsk::Utils::Exception& error) {
-            if (!chunkFailed)
+            if (!chunkFailed) {
                 throw;
+            }
             failure = error.message();
         }
         qWarning().noquote() << QStringLiteral("Flash data at %1 (%2 bytes): %3; asking again (attempt %4 of %5)")
@@ -69,10 +72,11 @@ QByteArray DfrLink::readFlashMemoryDfrV2()
     const qint64 first = bounds.at(0).toInt(&firstOk);
     const qint64 last = bounds.at(1).toInt(&lastOk);
     // Read as 0, a garbled bound would make a wrong read look like an empty flash.
-    if (!firstOk || !lastOk)
+    if (!firstOk || !lastOk) {
         throw Tarsk::Utils::Exception(
             QStringLiteral("Unable to read reply of command IFP: bad flash bounds (%1).").arg(bounds.join(QLatin1Char(','))),
             QtCriticalMsg);
+        }
     const qint64 size = last - first;
     qInfo().noquote() << QStringLiteral("Read %1 bytes of data from flash memory...").arg(size);
 

@@ -24,9 +24,11 @@ using Tarsk::Utils::fail;
 QStringList DfrLink::formatBlockValues(const Utils::GpsFormat_t& format)
 {
     QStringList values{format.name};
-    for (const Utils::CoordInfo_t* coord : {&format.lat, &format.lon})
-        for (qint32 Utils::CoordInfo_t::*field : Utils::coordInfoFields)
+    for (const Utils::CoordInfo_t* coord : {&format.lat, &format.lon}) {
+        for (qint32 Utils::CoordInfo_t::*field : Utils::coordInfoFields) {
             values.append(QString::number(coord->*field));
+        }
+    }
     values << QString::number(format.payloadLen) << QString::number(format.indexPos)
            << (format.gpsCheck ? QStringLiteral("1") : QStringLiteral("0"));
     return values;
@@ -43,9 +45,11 @@ void DfrLink::readFormatBlock(const QStringList& values, int first, Utils::GpsFo
 {
     int at = first;
     format.name = values.at(at++);
-    for (Utils::CoordInfo_t* coord : {&format.lat, &format.lon})
-        for (qint32 Utils::CoordInfo_t::*field : Utils::coordInfoFields)
+    for (Utils::CoordInfo_t* coord : {&format.lat, &format.lon}) {
+        for (qint32 Utils::CoordInfo_t::*field : Utils::coordInfoFields) {
             coord->*field = values.at(at++).toInt();
+        }
+    }
     format.payloadLen = values.at(at++).toInt();
     format.indexPos = values.at(at++).toInt();
     format.gpsCheck = values.at(at).toUShort() != 0;
@@ -64,8 +68,9 @@ void DfrLink::readEncryptionBlock(const QStringList& values, int first, Utils::G
 
 DfrLink::GpsFormatInfo_t DfrLink::getGpsFormatInfo(quint32 index)
 {
-    if (dfrVersion == DFR_V1)
+    if (dfrVersion == DFR_V1) {
         fail(QStringLiteral("Deleting GPS format is no supported for DFR V1"));
+    }
     QStringList values;
     {
         // Read from the receiver even while set-requests are being recorded.
@@ -84,28 +89,33 @@ DfrLink::GpsFormatInfo_t DfrLink::getGpsFormatInfo(quint32 index)
 void DfrLink::checkGpsFormatInfo(const GpsFormatInfo_t& info)
 {
     const Utils::GpsFormat_t& format = info.gpsFormat;
-    if (format.dataLen < 1 || format.dataLen > 254)
+    if (format.dataLen < 1 || format.dataLen > 254) {
         fail(Tarsk::Utils::Exception::KIND_BAD_INPUT, QStringLiteral("Unable to set GPS format info, data length is not between 1 and 254 (%1)")
                  .arg(format.dataLen));
-    if (!info.occupied)
+        }
+    if (!info.occupied) {
         return;
+    }
     // An empty name or "NONE" reads back as an empty slot: the format would be lost.
-    if (format.name.isEmpty() || format.name == emptySlotName || !isFrameText(format.name))
+    if (format.name.isEmpty() || format.name == emptySlotName || !isFrameText(format.name)) {
         fail(Tarsk::Utils::Exception::KIND_BAD_INPUT, QStringLiteral("Unable to set GPS format info, the name \"%1\" cannot be stored: it must not be empty "
                             "or NONE, nor hold \",\", \"*\", \"$\", a control character or one outside Latin-1")
                  .arg(format.name));
+        }
 }
 
 void DfrLink::setGpsFormatInfo(const GpsFormatInfo_t& info)
 {
-    if (dfrVersion == DFR_V1)
+    if (dfrVersion == DFR_V1) {
         fail(QStringLiteral("Deleting GPS format is no supported for DFR V1"));
+    }
     checkGpsFormatInfo(info);
 
     QStringList values{QString::number(info.index)};
     values += formatBlockValues(info.gpsFormat);
-    if (!info.occupied)
+    if (!info.occupied) {
         values[formatBlockFirst] = emptySlotName;
+    }
     values += encryptionBlockValues(info.gpsFormat);
     sendBlockingRequest(CMD_SFG, values);
 }

@@ -26,8 +26,9 @@ constexpr qint32 maxDataLength = 254;
 // Identifier type from the identifier's width: 20, 28 or 32 bits.
 QString idTypeFor(const QString& platformId)
 {
-    if (platformId.size() <= 5)
+    if (platformId.size() <= 5) {
         return QStringLiteral("1");
+    }
     return platformId.size() <= 7 ? QStringLiteral("2") : QStringLiteral("3");
 }
 
@@ -100,8 +101,9 @@ void DfrLink::sendPlatformRequest(const QStringList& values)
     // A recorded frame has no reply whose values could be counted.
     if (noSendCommandMode) {
         QStringList padded = values;
-        while (padded.size() < platformValueCount())
+        while (padded.size() < platformValueCount()) {
             padded.append(QString());
+        }
         sendBlockingRequest(CMD_IP, padded);
         return;
     }
@@ -113,8 +115,9 @@ void DfrLink::createPlatformInfo(quint32 index)
     QStringList values(platformValueCount());
     values[0] = QString::number(index);
     values[1] = QStringLiteral("1");
-    if (dfrVersion == DFR_V2)
+    if (dfrVersion == DFR_V2) {
         values[v2FrequencyModePosition] = QString::number(FREQUENCYMODE_WIDE);
+    }
     sendPlatformRequest(values);
 }
 
@@ -125,8 +128,9 @@ void DfrLink::deletePlatformInfo(quint32 index)
 
 bool DfrLink::isPlatformId(const QString& id)
 {
-    if (id.size() != 5 && id.size() != 7 && id.size() != 8)
+    if (id.size() != 5 && id.size() != 7 && id.size() != 8) {
         return false;
+    }
     return std::all_of(id.cbegin(), id.cend(), [](QChar c) {
         return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (c >= QLatin1Char('A') && c <= QLatin1Char('F'))
             || (c >= QLatin1Char('a') && c <= QLatin1Char('f'));
@@ -143,30 +147,38 @@ bool DfrLink::isFrameText(const QString& text)
 
 void DfrLink::checkPlatformInfo(const PlatformInfo_t& info)
 {
-    if (!isPlatformId(info.platformId))
+    if (!isPlatformId(info.platformId)) {
         throw Tarsk::Utils::Exception(
             Tarsk::Utils::Exception::KIND_BAD_INPUT, QStringLiteral("Unable to set platform info, the identifier \"%1\" is not 5, 7 or 8 hexadecimal digits")
                 .arg(info.platformId),
             QtCriticalMsg);
-    if (!isFrameText(info.label))
+        }
+    if (!isFrameText(info.label)) {
         refuseText(QStringLiteral("label"), info.label);
+    }
     // The ranges the receiver takes; values it reported itself always pass.
-    if (quint32(info.band) >= quint32(ORVANBAND_INVALID))
+    if (quint32(info.band) >= quint32(ORVANBAND_INVALID)) {
         refuseNumber(QStringLiteral("band"), info.band, ORVANBAND_INVALID - 1);
-    if (quint32(info.modulation) > quint32(ORVANMODULATION_INVALID))
+    }
+    if (quint32(info.modulation) > quint32(ORVANMODULATION_INVALID)) {
         refuseNumber(QStringLiteral("modulation"), info.modulation, ORVANMODULATION_INVALID);
-    if (quint32(info.frequencyMode) > quint32(FREQUENCYMODE_INVALID))
+    }
+    if (quint32(info.frequencyMode) > quint32(FREQUENCYMODE_INVALID)) {
         refuseNumber(QStringLiteral("frequency mode"), info.frequencyMode, FREQUENCYMODE_INVALID);
-    if (info.repetitionPeriod < 0)
+    }
+    if (info.repetitionPeriod < 0) {
         refuseNumber(QStringLiteral("repetition period"), info.repetitionPeriod, std::numeric_limits<qint32>::max());
+    }
     if (info.gpsModeEnabled) {
-        if (!isFrameText(info.gpsFormat.name))
+        if (!isFrameText(info.gpsFormat.name)) {
             refuseText(QStringLiteral("GPS format name"), info.gpsFormat.name);
+        }
         const qint32 dataLen = info.gpsFormat.dataLen;
-        if (dataLen < minDataLength || dataLen > maxDataLength)
+        if (dataLen < minDataLength || dataLen > maxDataLength) {
             throw Tarsk::Utils::Exception(
                 Tarsk::Utils::Exception::KIND_BAD_INPUT, QStringLiteral("Unable to set platform info, data length is not between 1 and 254 (%1)").arg(dataLen),
                 QtCriticalMsg);
+            }
     }
 }
 
@@ -187,10 +199,11 @@ void DfrLink::setPlatformInfo(const PlatformInfo_t& info, bool recreate)
     values << idTypeFor(info.platformId) << info.platformId << info.label;
 
     values.append(flag(info.gpsModeEnabled));
-    if (info.gpsModeEnabled)
+    if (info.gpsModeEnabled) {
         values += formatBlockValues(info.gpsFormat);
-    else
+    } else {
         values += QStringList(formatBlockSize, QStringLiteral("0"));
+    }
 
     values.append(QString::number(info.repetitionPeriod));
     if (dfrVersion == DFR_V1) {
@@ -200,11 +213,12 @@ void DfrLink::setPlatformInfo(const PlatformInfo_t& info, bool recreate)
                << QString::number(info.narrowFrequencyHz);
     }
 
-    if (info.gpsModeEnabled)
+    if (info.gpsModeEnabled) {
         values += encryptionBlockValues(info.gpsFormat);
-    else
+    } else {
         values << QStringLiteral("0") << QStringLiteral("0") << QStringLiteral("0") << QStringLiteral("0")
                << QStringLiteral("0") << QStringLiteral("1");
+        }
 
     sendBlockingRequest(CMD_IP, values);
 }

@@ -42,8 +42,9 @@ quint32 toUInt16(const QString& text)
 qint32 toMinuteThousandths(double degrees)
 {
     const double value = std::trunc(degrees * 60000.0);
-    if (std::isnan(value))
+    if (std::isnan(value)) {
         return 0;
+    }
     return qint32(qBound(double(std::numeric_limits<qint32>::min()), value,
                          double(std::numeric_limits<qint32>::max())));
 }
@@ -53,16 +54,18 @@ qint32 toMinuteThousandths(double degrees)
 void DfrLink::slotRxReceived(DfrMessageType_t dfrMessageType, const QStringList& values)
 {
     // A frame still queued from a released link belongs to another receiver.
-    if (sender() && !fromCurrentLink())
+    if (sender() && !fromCurrentLink()) {
         return;
+    }
 
     const bool nprf = dfrMessageType == DFRMSG_NPRF;
     // Before TEST has told the generation, the second generation's layout is read
     // with the counts that let the frame through, so the values stay in place.
     const Layout& layout = dfrVersion == DFR_V1 ? (nprf ? v1Nprf : v1Npr) : (nprf ? v2Nprf : v2Npr);
-    if (values.size() != layout.count)
+    if (values.size() != layout.count) {
         throw Tarsk::Utils::Exception(QStringLiteral("Wrong number of parameters in NPR/NPRF message."),
                                       QtCriticalMsg);
+        }
 
     OrvanRxMessage_t message{};
     message.platformSlotIndex = layout.slotIndex >= 0 ? values.at(layout.slotIndex).toInt() : -1;
@@ -75,8 +78,9 @@ void DfrLink::slotRxReceived(DfrMessageType_t dfrMessageType, const QStringList&
     // An impossible date keeps the null date-time rather than a made-up instant,
     // so the message is still shown and its time is visibly unknown. The time is
     // checked apart: QDateTime would quietly take an invalid one as midnight.
-    if (date.isValid() && time.isValid())
+    if (date.isValid() && time.isValid()) {
         message.dateTime = Tarsk::Utils::DateTime::fromQDateTime(QDateTime(date, time, Qt::UTC));
+    }
 
     message.platformId = values.at(d + 6);
     message.frequencyHz = values.at(d + 7).toUInt();
@@ -89,15 +93,17 @@ void DfrLink::slotRxReceived(DfrMessageType_t dfrMessageType, const QStringList&
     }
     message.crcOk = true;
     message.direction = toUInt16(values.at(d + 9));
-    if (layout.meanDirection >= 0)
+    if (layout.meanDirection >= 0) {
         message.meanDirection = toUInt16(values.at(layout.meanDirection));
+    }
     if (layout.band >= 0) {
         message.band = OrvanBand_t(toUInt16(values.at(layout.band)));
         message.modulation = OrvanModulation_t(toUInt16(values.at(layout.modulation)));
     }
     message.level = values.at(layout.level).toInt();
-    if (layout.period >= 0)
+    if (layout.period >= 0) {
         message.period = values.at(layout.period).toUInt();
+    }
     message.dfrLongitude = values.at(layout.longitude).toDouble() / 60000.0;
     message.dfrLatitude = values.at(layout.longitude + 1).toDouble() / 60000.0;
     message.dfrDirection = values.at(layout.longitude + 2).toUInt();
@@ -130,12 +136,14 @@ QString DfrLink::orvanRxMessageToNprFormat(const OrvanRxMessage_t& message) cons
     if (nprf) {
         text = QStringLiteral("NPRF,%1,").arg(index);
         idType = Utils::IdUtils::determinePlatformIdTypeFromFavorites(message.platformId, message.modulation);
-        if (idType == PLATFORMIDTYPE_UNDEFINED)
+        if (idType == PLATFORMIDTYPE_UNDEFINED) {
             idType = Utils::IdUtils::determinePlatformIdTypeFromLength(message.platformId);
+        }
     } else {
         text = QStringLiteral("NPR,");
-        if (index != -1)
+        if (index != -1) {
             text += arg.arg(index);
+        }
     }
 
     // Put back the spare digits the receiver sends, so the line reads like its own.
@@ -144,17 +152,19 @@ QString DfrLink::orvanRxMessageToNprFormat(const OrvanRxMessage_t& message) cons
     if (isDfrV2) {
         switch (message.modulation) {
         case ORVANMODULATION_A2:
-            if (idType == PLATFORMIDTYPE_20BITS)
+            if (idType == PLATFORMIDTYPE_20BITS) {
                 id += QStringLiteral("000");
-            else if (is28OrUndefined)
+            } else if (is28OrUndefined) {
                 id += QLatin1Char('0');
+            }
             break;
         case ORVANMODULATION_A3:
             id += QLatin1Char('0');
             break;
         case ORVANMODULATION_A4:
-            if (is28OrUndefined)
+            if (is28OrUndefined) {
                 id += QLatin1Char('0');
+            }
             break;
         default:
             break;
@@ -169,38 +179,44 @@ QString DfrLink::orvanRxMessageToNprFormat(const OrvanRxMessage_t& message) cons
     // date) or no instant keeps its six fields, empty, as the table shows it.
     const bool known = !message.dateTime.isNull() && time.isValid();
     for (int value : {date.year() - 2000, date.month(), date.day(), time.time().hour(), time.time().minute(),
-                      time.time().second()})
+                      time.time().second()}) {
         text += known ? arg.arg(value) : arg.arg(QString());
+    }
 
     const int status = (message.dfrDirectionValid ? 4 : 0) + (message.dfrPositionValid ? 2 : 0)
                        + (message.periodValid ? 1 : 0);
     text += arg.arg(id) + arg.arg(message.frequencyHz) + arg.arg(status) + arg.arg(message.direction);
-    if (nprf && format == 1)
+    if (nprf && format == 1) {
         text += arg.arg(message.meanDirection);
-    if (nprf && format == 2)
+    }
+    if (nprf && format == 2) {
         text += arg.arg(int(message.band)) + arg.arg(int(message.modulation));
+    }
     text += arg.arg(message.level);
     if (nprf) {
-        if (message.period != 0)
+        if (message.period != 0) {
             text += QString::number(message.period);
+        }
         text += QLatin1Char(',');
     }
     text += arg.arg(toMinuteThousandths(message.dfrLongitude)) + arg.arg(toMinuteThousandths(message.dfrLatitude))
             + arg.arg(message.dfrDirection);
-    if (!nprf && format == 2)
+    if (!nprf && format == 2) {
         text += arg.arg(int(message.band)) + arg.arg(int(message.modulation));
+    }
 
     // The identifier bits the receiver keeps in front of the payload go back too.
     QByteArray payload = message.payload;
     const QString hexPayload = QString::fromLatin1(payload.toHex().toUpper());
     const auto idByte = [&platformId = message.platformId]() { return char(platformId.mid(5, 2).toUInt(nullptr, 16)); };
     if (isDfrV2) {
-        if (message.modulation == ORVANMODULATION_A2 && is28OrUndefined)
+        if (message.modulation == ORVANMODULATION_A2 && is28OrUndefined) {
             payload.prepend(idByte());
-        else if (message.modulation == ORVANMODULATION_A2 && idType == PLATFORMIDTYPE_32BITS)
+        } else if (message.modulation == ORVANMODULATION_A2 && idType == PLATFORMIDTYPE_32BITS) {
             payload = QByteArray::fromHex((message.platformId.mid(5, 3) + hexPayload).toLatin1());
-        else if (message.modulation == ORVANMODULATION_A4 && idType == PLATFORMIDTYPE_32BITS)
+        } else if (message.modulation == ORVANMODULATION_A4 && idType == PLATFORMIDTYPE_32BITS) {
             payload = QByteArray::fromHex((message.platformId.mid(7, 1) + hexPayload).toLatin1());
+        }
     } else if (idType != PLATFORMIDTYPE_20BITS && message.modulation == ORVANMODULATION_A2) {
         payload.prepend(idByte());
     }

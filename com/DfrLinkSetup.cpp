@@ -65,10 +65,12 @@ void DfrLink::setSetupSoftware(SetupSoftware_t setup)
     QStringList params = {flag(setup.audio),          flag(setup.backlight),    number(setup.contrast),
                           flag(setup.gpsAcquisition), number(setup.coordType),  number(setup.distType),
                           number(setup.directionOffset)};
-    for (int i = 0; i < clockPositions; ++i)
+    for (int i = 0; i < clockPositions; ++i) {
         params.append(QString());
-    if (dfrVersion == DFR_V2)
+    }
+    if (dfrVersion == DFR_V2) {
         params << number(setup.band) << flag(setup.allToFavorites);
+    }
     sendBlockingRequest(CMD_SETUPSW, params);
 }
 
@@ -76,12 +78,14 @@ void DfrLink::setSetupTime(const Tarsk::Utils::DateTime& dateTime)
 {
     const QDateTime utc = dateTime.toQDateTime().toUTC();
     QStringList params;
-    for (int i = 0; i < clockFirstPosition; ++i)
+    for (int i = 0; i < clockFirstPosition; ++i) {
         params.append(QString());
+    }
     params << number(utc.date().year() - 2000) << number(utc.date().month()) << number(utc.date().day())
            << number(utc.time().hour()) << number(utc.time().minute());
-    if (dfrVersion == DFR_V2)
+    if (dfrVersion == DFR_V2) {
         params << QString() << QString();
+    }
     sendBlockingRequest(CMD_SETUPSW, params);
 }
 
@@ -101,12 +105,13 @@ DfrLink::SetupHardware_t DfrLink::getSetupHardware()
     return setup;
 }
 
-void DfrLink::setSetupHardware(SetupHardware_t setup)
+void DfrLink::setSetupHardware(const SetupHardware_t& setup)
 {
     QStringList params = {number(setup.directionMode), number(setup.antennaPosition), number(setup.cableLength),
                           number(setup.antennaType),   number(setup.compassMode),     setup.declination};
-    if (dfrVersion == DFR_V2)
+    if (dfrVersion == DFR_V2) {
         params << flag(setup.proximityMode);
+    }
     sendBlockingRequest(CMD_SETUPHW, params);
 }
 

@@ -31,8 +31,9 @@ DfrLink::DfrVersionsAndStatus_t DfrLink::getDfrVersionsAndStatus()
         result.mode = DFR_UNDEFINEDMODE;
     } else if (test.size() == 6) {
         receiverVersion = result.dfrVersion = DFR_V2;
-        if (test.at(4) != QLatin1String("BL"))
+        if (test.at(4) != QLatin1String("BL")) {
             throw Tarsk::Utils::Exception(QStringLiteral("Unknown mode, should be BL"), QtCriticalMsg);
+        }
         // The bootloader tells its serial number and its own version, nothing
         // more; firmwareLevel keeps the application's value for when it comes back.
         const QString unknown = QStringLiteral("UNKNOWN");
@@ -40,16 +41,18 @@ DfrLink::DfrVersionsAndStatus_t DfrLink::getDfrVersionsAndStatus()
         result.bootloaderVersion = test.at(5);
         result.serialNumberPart1 = test.at(2).isEmpty() ? unknown : serialPart1(test.at(2));
         result.serialNumberPart2 = test.at(3).isEmpty() ? unknown : test.at(3);
-        if (!test.at(2).isEmpty())
+        if (!test.at(2).isEmpty()) {
             receiverSerialNumber = result.serialNumberPart1;
+        }
         result.applicationVersion = unknown;
         result.fpgaVersion = unknown;
         result.band = ORVANBAND_INVALID;
         return result;
     } else {
         receiverVersion = result.dfrVersion = DFR_V2;
-        if (test.at(4) != QLatin1String("APP"))
+        if (test.at(4) != QLatin1String("APP")) {
             throw Tarsk::Utils::Exception(QStringLiteral("Unknown mode, should be APP"), QtCriticalMsg);
+        }
         result.mode = DFR_APP;
     }
 
@@ -95,10 +98,12 @@ DfrLink::DfrVersionsAndStatus_t DfrLink::getDfrVersionsAndStatus()
 quint32 DfrLink::firmwareLevelOf(const QString& applicationVersion)
 {
     const QStringList pieces = applicationVersion.split(QLatin1Char('.'));
-    if (pieces.at(0).toInt() != 2)
+    if (pieces.at(0).toInt() != 2) {
         return 0;
-    if (pieces.size() < 2)
+    }
+    if (pieces.size() < 2) {
         return 2;
+    }
     bool ok = false;
     const int minor = pieces.at(1).toInt(&ok);
     return ok && minor > 1 ? 2 : 1;

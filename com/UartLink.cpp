@@ -50,10 +50,11 @@ UartLink::~UartLink()
 void UartLink::slotOpenConnection()
 {
     // Pseudo-terminals are not enumerated by the system, so they only come by name.
-    if (portInfo.isNull())
+    if (portInfo.isNull()) {
         serialPort.setPortName(name);
-    else
+    } else {
         serialPort.setPort(portInfo);
+    }
     serialPort.setBaudRate(QSerialPort::Baud115200, QSerialPort::AllDirections);
     if (!serialPort.open(QIODevice::ReadWrite)) {
         emit sigErrorOccured(QStringLiteral("Port %1 cannot be open (error %2)")
@@ -74,32 +75,37 @@ void UartLink::slotOpenConnection()
 
 Tarsk::Utils::Exception::Kind_t UartLink::openFailureKind() const
 {
-    if (serialPort.error() != QSerialPort::PermissionError)
+    if (serialPort.error() != QSerialPort::PermissionError) {
         return Tarsk::Utils::Exception::KIND_LINK_LOST;
+    }
 #if defined(Q_OS_UNIX)
     // A port we may not open at all is a matter of rights, not of another program.
     const QString path = name.startsWith(QLatin1Char('/')) ? name : QStringLiteral("/dev/") + name;
-    if (::access(QFile::encodeName(path).constData(), R_OK | W_OK) != 0)
+    if (::access(QFile::encodeName(path).constData(), R_OK | W_OK) != 0) {
         return Tarsk::Utils::Exception::KIND_LINK_LOST;
+    }
 #endif
     return Tarsk::Utils::Exception::KIND_PORT_IN_USE;
 }
 
 void UartLink::slotSetLiveRxEnabled(bool enabled)
 {
-    if (!serialPort.isOpen())
+    if (!serialPort.isOpen()) {
         return;
+    }
     // A pseudo-terminal has no modem lines: the port works on without DTR.
-    if (!serialPort.setDataTerminalReady(enabled) && serialPort.error() == QSerialPort::UnsupportedOperationError)
+    if (!serialPort.setDataTerminalReady(enabled) && serialPort.error() == QSerialPort::UnsupportedOperationError) {
         serialPort.clearError();
+    }
 }
 
 void UartLink::slotSendRequest(DfrLink::DfrCmd_t dfrCmd, const QStringList& params, DfrLink::DfrVersion_t dfrVersion)
 {
     if (linkStatus != UART_READY) {
         // The keep-alive is the link's own business: one that finds the link busy just skips its turn.
-        if (dfrCmd == DfrLink::CMD_KEEPALIVE_INTERNAL)
+        if (dfrCmd == DfrLink::CMD_KEEPALIVE_INTERNAL) {
             return;
+        }
         // DfrLink only sees READY through a queued signal, so its request may cross
         // a keep-alive that started meanwhile: that one is served right after it.
         if (linkStatus == UART_WAITING_REPLY && currentCmd == DfrLink::CMD_KEEPALIVE_INTERNAL && !heldRequest) {
@@ -129,25 +135,29 @@ void UartLink::slotSendRequest(DfrLink::DfrCmd_t dfrCmd, const QStringList& para
     keepAliveTimer.stop();
     startTimeoutTimer();
 
-    if (settings().printAtCmdDebugInfo && dfrCmd != DfrLink::CMD_KEEPALIVE_INTERNAL)
+    if (settings().printAtCmdDebugInfo && dfrCmd != DfrLink::CMD_KEEPALIVE_INTERNAL) {
         qDebug().noquote() << QStringLiteral("Send $%1").arg(text);
+    }
     serialPort.write('$' + text.toLatin1() + "\r\n");
 }
 
 void UartLink::slotSendManualDfrCmd(const QString& userCmd)
 {
-    if (settings().printAtCmdDebugInfo)
+    if (settings().printAtCmdDebugInfo) {
         qDebug().noquote() << QStringLiteral("Send %1").arg(userCmd);
-    if (serialPort.isOpen())
+    }
+    if (serialPort.isOpen()) {
         serialPort.write(userCmd.toLatin1() + "\r\n");
+    }
 }
 
 void UartLink::slotCloseConnection()
 {
     keepAliveTimer.stop();
     timeoutTimer.stop();
-    if (serialPort.isOpen())
+    if (serialPort.isOpen()) {
         serialPort.close();
+    }
     lineBuffer.clear();
     discardingLine = false;
     if (heldRequest) {
@@ -167,8 +177,9 @@ void UartLink::slotTimeout()
     // A failed or silent binary stream leaves the line itself usable: the
     // chunk can be asked again, and the link's owner decides whether to give up.
     if (linkStatus == UART_WAITING_RFP_BINARY_REPLY) {
-        if (!std::exchange(rfpStreamFailed, false))
+        if (!std::exchange(rfpStreamFailed, false)) {
             emit sigErrorOccured(QStringLiteral("Uart link timeout"), Tarsk::Utils::Exception::KIND_NO_ANSWER);
+        }
         changeStatus(UART_READY);
         return;
     }
@@ -179,9 +190,10 @@ void UartLink::slotTimeout()
         refuseRequest();
     }
     // Nobody waits for a keep-alive: the application object is what tells the user.
-    if (currentCmd == DfrLink::CMD_KEEPALIVE_INTERNAL)
+    if (currentCmd == DfrLink::CMD_KEEPALIVE_INTERNAL) {
         throw Tarsk::Utils::Exception(Tarsk::Utils::Exception::KIND_NO_ANSWER,
                                       QStringLiteral("UART link timeout on KeepAlive"), QtCriticalMsg);
+        }
 }
 
 void UartLink::startTimeoutTimer()
@@ -225,8 +237,9 @@ void UartLink::consumeBytes(const QByteArray& bytes)
         for (;;) {
             if (linkStatus == UART_WAITING_RFP_BINARY_REPLY) {
                 readRpfBinaryData(std::exchange(lineBuffer, QByteArray()));
-                if (linkStatus == UART_WAITING_RFP_BINARY_REPLY)
+                if (linkStatus == UART_WAITING_RFP_BINARY_REPLY) {
                     return;
+                }
                 // What follows the end packet is text again.
                 lineBuffer = std::exchange(rfpReader.buffer, QByteArray());
                 continue;
@@ -235,12 +248,14 @@ void UartLink::consumeBytes(const QByteArray& bytes)
             if (discardingLine) {
                 lineBuffer.remove(0, lf < 0 ? lineBuffer.size() : lf + 1);
                 discardingLine = lf < 0;
-                if (lf < 0)
+                if (lf < 0) {
                     break;
+                }
                 continue;
             }
-            if (lf < 0)
+            if (lf < 0) {
                 break;
+            }
             const QByteArray raw = lineBuffer.left(lf + 1);
             lineBuffer.remove(0, lf + 1);
             processLine(raw);
@@ -266,15 +281,17 @@ void UartLink::processLine(QByteArray raw)
         qWarning("Empty line");
         return;
     }
-    if (settings().printAtCmdDebugInfo && currentCmd != DfrLink::CMD_KEEPALIVE_INTERNAL)
+    if (settings().printAtCmdDebugInfo && currentCmd != DfrLink::CMD_KEEPALIVE_INTERNAL) {
         qDebug().noquote() << QStringLiteral("Receive %1").arg(line);
+    }
 
     if (linkStatus == UART_WAITING_REPLY || linkStatus == UART_WAITING_RFP_REPLY) {
         const bool keepAlivePending = currentCmd == DfrLink::CMD_KEEPALIVE_INTERNAL;
         exchangeFailed = false;
         decodeMessage(line);
-        if (keepAlivePending)
+        if (keepAlivePending) {
             releaseHeldRequest(linkStatus == UART_READY);
+        }
     } else {
         decodeAsynchronousMessage(line);
     }
@@ -283,15 +300,17 @@ void UartLink::processLine(QByteArray raw)
 // The keep-alive exchange that held a request back has seen a line.
 void UartLink::releaseHeldRequest(bool exchangeEnded)
 {
-    if (!heldRequest || !exchangeEnded)
+    if (!heldRequest || !exchangeEnded) {
         return;
+    }
     const HeldRequest_t request = *std::exchange(heldRequest, std::nullopt);
     // An error of the exchange has already ended the wait of the operation
     // behind the request: writing it now would carry out what was reported failed.
-    if (exchangeFailed)
+    if (exchangeFailed) {
         refuseRequest();
-    else
+    } else {
         slotSendRequest(request.cmd, request.params, request.version);
+    }
 }
 
 } // namespace Vantrel::Com

@@ -36,8 +36,9 @@ int UartLink::computeChecksum(const QString& text)
 {
     int checksum = 0;
     for (const QChar c : text) {
-        if (c.unicode() < 0x100)
+        if (c.unicode() < 0x100) {
             checksum ^= c.unicode();
+        }
     }
     return checksum;
 }
@@ -45,8 +46,9 @@ int UartLink::computeChecksum(const QString& text)
 QString UartLink::createPayload(const QString& name, const QStringList& params)
 {
     QString payload = name;
-    if (!params.isEmpty())
+    if (!params.isEmpty()) {
         payload += QLatin1Char(',') + params.join(QLatin1Char(','));
+    }
     return payload + QLatin1Char('*');
 }
 
@@ -56,16 +58,18 @@ QString UartLink::createCommand(DfrLink::DfrCmd_t cmd, const QStringList& params
     static const QHash<int, QString> mnemonics = [] {
         QHash<int, QString> table;
         const QMetaEnum commands = QMetaEnum::fromType<DfrLink::DfrCmd_t>();
-        for (int i = 0; i < commands.keyCount(); ++i)
+        for (int i = 0; i < commands.keyCount(); ++i) {
             table.insert(commands.value(i), Utils::EnumText::key(DfrLink::DfrCmd_t(commands.value(i))));
+        }
         table.insert(DfrLink::CMD_KEEPALIVE_INTERNAL, QStringLiteral("TEST"));
         return table;
     }();
 
     const QString mnemonic = mnemonics.value(cmd);
     const QString payload = createPayload(mnemonic, params);
-    if (cmdName)
+    if (cmdName) {
         *cmdName = mnemonic;
+    }
     return payload + Utils::TextUtils::hexByte(computeChecksum(payload));
 }
 
@@ -82,13 +86,15 @@ bool UartLink::extractReplyParams(const QString& message, QString* replyName, QS
     *replyName = match.captured(QStringLiteral("dfrReply"));
     params->clear();
     const QString paramsText = match.captured(QStringLiteral("params"));
-    if (!paramsText.isEmpty())
+    if (!paramsText.isEmpty()) {
         *params = paramsText.split(QLatin1Char(','), Qt::KeepEmptyParts);
+    }
 
     const int received = static_cast<int>(match.captured(QStringLiteral("checksum")).toUInt(nullptr, 16) & 0xFF);
     int computed = computeChecksum(createPayload(*replyName, *params));
-    if (computed == received)
+    if (computed == received) {
         return true;
+    }
 
     if (isBeaconMessage(*replyName)) {
         // Some receivers sum their beacon lines without the last value's two characters.
@@ -115,15 +121,17 @@ void UartLink::decodeMessage(const QString& message)
 {
     timeoutTimer.stop();
     const int period = Utils::Settings::instance()->keepAlivePeriodMs;
-    if (period > 0)
+    if (period > 0) {
         keepAliveTimer.start(period);
+    }
     const LinkStatus_t previous = linkStatus;
     changeStatus(UART_READY);
 
     QString replyName;
     QStringList params;
-    if (!extractReplyParams(message, &replyName, &params))
+    if (!extractReplyParams(message, &replyName, &params)) {
         return;
+    }
 
     if (isBeaconMessage(replyName)) {
         // Already checked: going through decodeAsynchronousMessage would check
@@ -134,8 +142,9 @@ void UartLink::decodeMessage(const QString& message)
         return;
     }
 
-    if (replyName == QLatin1String("ACK") && acceptsAck(currentCmd))
+    if (replyName == QLatin1String("ACK") && acceptsAck(currentCmd)) {
         replyName = currentCmdName;
+    }
     if (replyName == QLatin1String("ACK") && params.size() == 2) {
         bool ok = false;
         if (params.at(1).toInt(&ok, 10) == 0 || !ok) {
@@ -144,18 +153,20 @@ void UartLink::decodeMessage(const QString& message)
         }
     }
 
-    if (currentCmd == DfrLink::CMD_GSN)
+    if (currentCmd == DfrLink::CMD_GSN) {
         currentCmdName = QStringLiteral("VSN");
-    else if (currentCmd == DfrLink::CMD_SFG || currentCmd == DfrLink::CMD_GFG)
+    } else if (currentCmd == DfrLink::CMD_SFG || currentCmd == DfrLink::CMD_GFG) {
         currentCmdName = QStringLiteral("RFG");
+    }
 
     if (replyName != currentCmdName) {
         emitReplyError(QStringLiteral("Unrelated message: \"%1\"").arg(message),
                        Tarsk::Utils::Exception::KIND_UNRELATED_REPLY);
         return;
     }
-    if (currentCmd == DfrLink::CMD_KEEPALIVE_INTERNAL)
+    if (currentCmd == DfrLink::CMD_KEEPALIVE_INTERNAL) {
         return;
+    }
     if (currentCmd != DfrLink::CMD_RFP) {
         emit sigReplyReceived(params, false, Tarsk::Utils::Exception::KIND_GENERAL);
         return;
@@ -172,8 +183,9 @@ void UartLink::decodeMessage(const QString& message)
         changeStatus(UART_READY);
         return;
     }
-    if (params.size() > 3)
+    if (params.size() > 3) {
         rfpReader.rfpData.append(QByteArray::fromHex(params.at(3).toLatin1()));
+    }
     keepWaiting(previous);
 }
 
@@ -183,18 +195,20 @@ void UartLink::decodeAsynchronousMessage(const QString& message)
     logAsynchronous(message);
     QString replyName;
     QStringList params;
-    if (extractReplyParams(message, &replyName, &params))
+    if (extractReplyParams(message, &replyName, &params)) {
         deliverAsynchronous(message, replyName, params);
+    }
 }
 
 void UartLink::deliverAsynchronous(const QString& message, const QString& replyName, const QStringList& params)
 {
-    if (replyName == QLatin1String("NPR"))
+    if (replyName == QLatin1String("NPR")) {
         emit sigRxReceived(DfrLink::DFRMSG_NPR, params);
-    else if (replyName == QLatin1String("NPRF"))
+    } else if (replyName == QLatin1String("NPRF")) {
         emit sigRxReceived(DfrLink::DFRMSG_NPRF, params);
-    else
+    } else {
         emitReplyError(QStringLiteral("Unknown DFR message type in \"%1\".").arg(message));
+    }
 }
 
 } // namespace Vantrel::Com

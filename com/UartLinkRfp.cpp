@@ -20,8 +20,9 @@ int headerEnd(const QByteArray& buffer)
     int comma = -1;
     for (int i = 0; i < 3; ++i) {
         comma = buffer.indexOf(',', comma + 1);
-        if (comma < 0)
+        if (comma < 0) {
             return -1;
+        }
     }
     return comma + 1;
 }
@@ -31,11 +32,13 @@ int headerEnd(const QByteArray& buffer)
 int bytesBeforePacketStart(const QByteArray& buffer)
 {
     const int found = buffer.indexOf(packetStart);
-    if (found >= 0)
+    if (found >= 0) {
         return found;
+    }
     for (int keep = std::min(int(packetStart.size()) - 1, int(buffer.size())); keep > 0; --keep) {
-        if (packetStart.startsWith(buffer.right(keep)))
+        if (packetStart.startsWith(buffer.right(keep))) {
             return int(buffer.size()) - keep;
+        }
     }
     return int(buffer.size());
 }
@@ -52,8 +55,9 @@ void UartLink::reportSkippedRfpBytes()
 int UartLink::computeBinaryChecksum(const QByteArray& data)
 {
     quint8 checksum = 0;
-    for (const char byte : data)
+    for (const char byte : data) {
         checksum ^= static_cast<quint8>(byte);
+    }
     return checksum;
 }
 
@@ -77,8 +81,9 @@ void UartLink::readRpfBinaryData(const QByteArray& data)
             const int junk = bytesBeforePacketStart(reader.buffer);
             reader.buffer.remove(0, junk);
             reader.skipped += junk;
-            if (reader.skipped > maxLineBytes)
+            if (reader.skipped > maxLineBytes) {
                 reportSkippedRfpBytes();
+            }
             const int end = reader.buffer.startsWith(packetStart) ? headerEnd(reader.buffer) : -1;
             if (end < 0) {
                 // A real header is a few bytes long: one without an end is noise too.
@@ -89,25 +94,29 @@ void UartLink::readRpfBinaryData(const QByteArray& data)
                 }
                 break;
             }
-            if (reader.skipped > 0)
+            if (reader.skipped > 0) {
                 reportSkippedRfpBytes();
+            }
             alive = true;
             reader.header = QString::fromUtf8(reader.buffer.left(end));
             reader.buffer.remove(0, end);
             reader.headerRead = true;
-            if (reader.remaining == 0)
+            if (reader.remaining == 0) {
                 reader.blockRead = true;
+            }
         }
         if (!reader.blockRead) {
             const int length = !reader.countKnown ? countBytes : reader.remaining != 1 ? dataBytes : 0;
-            if (reader.buffer.size() < length)
+            if (reader.buffer.size() < length) {
                 break;
+            }
             reader.block = reader.buffer.left(length);
             reader.buffer.remove(0, length);
             reader.blockRead = true;
         }
-        if (reader.buffer.size() < trailerBytes)
+        if (reader.buffer.size() < trailerBytes) {
             break;
+        }
         const int received = static_cast<int>(reader.buffer.mid(1, 2).toUInt(nullptr, 16) & 0xFF);
         reader.buffer.remove(0, trailerBytes);
 
@@ -134,8 +143,9 @@ void UartLink::readRpfBinaryData(const QByteArray& data)
             reader.countKnown = true;
         } else if (reader.remaining == 1) {
             const int period = Utils::Settings::instance()->keepAlivePeriodMs;
-            if (period > 0)
+            if (period > 0) {
                 keepAliveTimer.start(period);
+            }
             timeoutTimer.stop();
             emit sigBinaryRfpDataReceived(reader.rfpData, false);
             changeStatus(UART_READY);
@@ -151,8 +161,9 @@ void UartLink::readRpfBinaryData(const QByteArray& data)
     // one are no sign of life: counted as such, a noisy line would hold the request open.
     alive = alive || reader.headerRead;
 
-    if (linkStatus == UART_WAITING_RFP_BINARY_REPLY && (alive || !timeoutTimer.isActive()))
+    if (linkStatus == UART_WAITING_RFP_BINARY_REPLY && (alive || !timeoutTimer.isActive())) {
         timeoutTimer.start(Utils::Settings::instance()->dfrCommandTimeoutMs);
+    }
 }
 
 } // namespace Vantrel::Com

@@ -16,8 +16,9 @@ constexpr qint64 maxAbsMillis = qint64(1) << 62;
 qint64 floorDiv(qint64 numerator, qint64 denominator)
 {
     qint64 quotient = numerator / denominator;
-    if ((numerator % denominator != 0) && ((numerator < 0) != (denominator < 0)))
+    if ((numerator % denominator != 0) && ((numerator < 0) != (denominator < 0))) {
         --quotient;
+    }
     return quotient;
 }
 
@@ -31,8 +32,9 @@ double secondsBetween(const DateTime& from, const DateTime& to)
 
 DateTime DateTime::fromQDateTime(const QDateTime& dateTime)
 {
-    if (!dateTime.isValid())
+    if (!dateTime.isValid()) {
         return DateTime();
+    }
     const qint64 sinceMjdZero = dateTime.toMSecsSinceEpoch() + unixEpochMjd * msecsPerDay;
     const qint64 day = floorDiv(sinceMjdZero, msecsPerDay);
     return DateTime(day, double(sinceMjdZero - day * msecsPerDay) / 1000.0);
@@ -47,18 +49,21 @@ QDateTime DateTime::toQDateTime() const
 {
     // Records come from the line and from files: any day or seconds value must give
     // a defined result, an invalid QDateTime when it cannot be an instant.
-    if (!std::isfinite(seconds))
+    if (!std::isfinite(seconds)) {
         return QDateTime();
+    }
     const double millis = std::floor(1000.0 * seconds + 0.5);
-    if (std::fabs(millis) >= maxAbsMillis)
+    if (std::fabs(millis) >= maxAbsMillis) {
         return QDateTime();
+    }
     // The whole days stay integral so that far dates lose no millisecond to double precision.
     qint64 days = 0;
     qint64 msecs = 0;
     if (__builtin_sub_overflow(day, unixEpochMjd, &days) || __builtin_mul_overflow(days, msecsPerDay, &msecs)
         || __builtin_add_overflow(msecs, qint64(millis), &msecs) || msecs <= -maxAbsMillis
-        || msecs >= maxAbsMillis)
+        || msecs >= maxAbsMillis) {
         return QDateTime();
+    }
     return QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC);
 }
 

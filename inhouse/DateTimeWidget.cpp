@@ -34,8 +34,9 @@ DateTimeWidget::DateTimeWidget(QWidget* parent)
     // A click puts the cursor inside a section, where typed digits fall into the
     // next section or are refused once the section is full; selecting the whole
     // section makes the digits typed replace it, as after Tab.
-    if (QLineEdit* line = editor->findChild<QLineEdit*>())
+    if (QLineEdit* line = editor->findChild<QLineEdit*>()) {
         line->installEventFilter(this);
+    }
 }
 
 bool DateTimeWidget::eventFilter(QObject* watched, QEvent* event)
@@ -74,8 +75,9 @@ void DateTimeWidget::setNowLabel(const QString& label)
 void DateTimeWidget::slotEditingFinished()
 {
     // Leaving the editor or pressing Return without a change is not an edit.
-    if (editor->dateTime() == committed)
+    if (editor->dateTime() == committed) {
         return;
+    }
     committed = editor->dateTime();
     emit sigDateTimeChanged();
 }

@@ -21,11 +21,13 @@ ToplevelApplication::~ToplevelApplication()
 
 void ToplevelApplication::setMainClass(QMainWindow* mainWindow)
 {
-    if (window && window != mainWindow)
+    if (window && window != mainWindow) {
         delete window.data();
+    }
     window = mainWindow;
-    if (!window)
+    if (!window) {
         return;
+    }
 
     // Queued so that it runs from the event loop, once the window is fully built and shown.
     QMetaObject::invokeMethod(window, "slotPostInit", Qt::QueuedConnection);

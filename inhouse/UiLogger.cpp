@@ -73,15 +73,17 @@ UiLogger::~UiLogger()
 {
     State& s = state();
     QMutexLocker lock(&s.mutex);
-    if (s.active != this)
+    if (s.active != this) {
         return;
+    }
     s.active = nullptr;
     s.pending.clear();
     s.flushPosted = false;
     // Put back what was there before, unless somebody has installed a handler after us.
     const QtMessageHandler current = qInstallMessageHandler(s.previous.load());
-    if (current != &UiLogger::messageHandler)
+    if (current != &UiLogger::messageHandler) {
         qInstallMessageHandler(current);
+    }
 }
 
 void UiLogger::configure(QTableWidget* table, int option, const QString& iconPath)
@@ -109,8 +111,9 @@ void UiLogger::configure(QTableWidget* table, int option, const QString& iconPat
 
     State& s = state();
     QMutexLocker lock(&s.mutex);
-    if (!s.active)
+    if (!s.active) {
         s.previous = qInstallMessageHandler(&UiLogger::messageHandler);
+    }
     s.active = this;
 }
 
@@ -128,23 +131,26 @@ void UiLogger::setFollow(bool follow)
 
 void UiLogger::scrollToNewest()
 {
-    if (!followNewest || paused || !logTable)
+    if (!followNewest || paused || !logTable) {
         return;
+    }
     const QScopedValueRollback<bool> guard(scrolling, true);
     logTable->scrollToBottom();
 }
 
 void UiLogger::slotScrolled(int value)
 {
-    if (scrolling || !logTable)
+    if (scrolling || !logTable) {
         return;
+    }
     setPaused(value < logTable->verticalScrollBar()->maximum());
 }
 
 void UiLogger::setPaused(bool pause)
 {
-    if (paused == pause)
+    if (paused == pause) {
         return;
+    }
     paused = pause;
     Q_EMIT sigFollowPausedChanged(paused);
 }
@@ -182,19 +188,23 @@ bool UiLogger::rowShown(int row) const
 {
     const QTableWidgetItem* type = logTable->item(row, COLUMN_TYPE);
     const QTableWidgetItem* message = logTable->item(row, COLUMN_MESSAGE);
-    if (!type || !message)
+    if (!type || !message) {
         return true;
-    if (severity(QtMsgType(type->data(Qt::UserRole).toInt())) < severity(minLevel))
+    }
+    if (severity(QtMsgType(type->data(Qt::UserRole).toInt())) < severity(minLevel)) {
         return false;
+    }
     return search.isEmpty() || message->text().contains(search, Qt::CaseInsensitive);
 }
 
 void UiLogger::applyFilter()
 {
-    if (!logTable)
+    if (!logTable) {
         return;
-    for (int row = 0; row < logTable->rowCount(); ++row)
+    }
+    for (int row = 0; row < logTable->rowCount(); ++row) {
         logTable->setRowHidden(row, !rowShown(row));
+    }
     scrollToNewest();
 }
 
@@ -211,11 +221,13 @@ void UiLogger::messageBatchEnd()
         return;
     }
     flushPending();
-    if (!logTable)
+    if (!logTable) {
         return;
+    }
     // Sizing columns costs a pass over the rows, so it waits for the end of a batch.
-    for (int column = COLUMN_TIME; column < COLUMN_MESSAGE; ++column)
+    for (int column = COLUMN_TIME; column < COLUMN_MESSAGE; ++column) {
         logTable->resizeColumnToContents(column);
+    }
     scrollToNewest();
 }
 
@@ -242,8 +254,9 @@ void UiLogger::messageHandler(QtMsgType type, const QMessageLogContext& context,
     // one raised inside this handler; busy covers the rows that flushPending adds.
     State& s = state();
     forward(s.previous.load(), type, context, message);
-    if (busy)
+    if (busy) {
         return;
+    }
 
     Entry entry{type,
                 QDateTime::currentDateTimeUtc(),
@@ -255,8 +268,9 @@ void UiLogger::messageHandler(QtMsgType type, const QMessageLogContext& context,
 
     QMutexLocker lock(&s.mutex);
     UiLogger* const logger = s.active;
-    if (!logger)
+    if (!logger) {
         return;
+    }
     s.pending.append(std::move(entry));
 
     if (QThread::currentThread() == logger->thread()) {
@@ -280,8 +294,9 @@ void UiLogger::flushPending()
     QList<Entry> batch;
     {
         QMutexLocker lock(&s.mutex);
-        if (s.active != this)
+        if (s.active != this) {
             return;
+        }
         s.flushPosted = false;
         batch.swap(s.pending);
     }
@@ -292,8 +307,9 @@ void UiLogger::appendEntries(const QList<Entry>& entries)
 {
     const QScopedValueRollback<bool> guard(busy, true);
     for (const Entry& entry : entries) {
-        if (!logTable)
+        if (!logTable) {
             return;
+        }
         appendEntry(entry);
     }
     trimRows();
@@ -333,25 +349,30 @@ void UiLogger::appendEntry(const Entry& entry)
     // rest of the row filled.
     static constexpr Column_t order[] = {COLUMN_TIME, COLUMN_CATEGORY, COLUMN_SOURCE, COLUMN_FUNCTION, COLUMN_MESSAGE, COLUMN_TYPE};
     for (const Column_t column : order) {
-        if (logTable) // a slot on itemChanged may have deleted the table meanwhile
+        if (logTable) { // a slot on itemChanged may have deleted the table meanwhile
             logTable->setItem(row, column, items[column]);
-        else
+        } else {
             delete items[column];
+        }
     }
-    if (!logTable)
+    if (!logTable) {
         return;
-    if (!rowShown(row))
+    }
+    if (!rowShown(row)) {
         logTable->setRowHidden(row, true);
+    }
     Q_EMIT sigMessageAdded(entry.type, entry.time, entry.message, entry.note);
 }
 
 void UiLogger::trimRows()
 {
-    if (!logTable || maxRows <= 0)
+    if (!logTable || maxRows <= 0) {
         return;
+    }
     const int excess = logTable->rowCount() - maxRows;
-    if (excess > 0)
+    if (excess > 0) {
         logTable->model()->removeRows(0, excess);
+    }
 }
 
 } // namespace Tarsk::Ui

@@ -136,8 +136,9 @@ Residual_t residualAt(const Ray_t& ray, Point_t p)
 double objective(const std::vector<Ray_t>& rays, const Loss& loss, Point_t p, int stride = 1)
 {
     double sum = 0.0;
-    for (size_t i = 0; i < rays.size(); i += stride)
+    for (size_t i = 0; i < rays.size(); i += stride) {
         sum += loss.rho(residualAt(rays[i], p).r / loss.sigma);
+    }
     return sum;
 }
 
@@ -157,8 +158,9 @@ bool linesPoint(const std::vector<Ray_t>& rays, Point_t* point)
         v += ny * k;
     }
     const double det = a * c - b * b;
-    if (det <= 1e-12 * (a + c) * (a + c))
+    if (det <= 1e-12 * (a + c) * (a + c)) {
         return false;
+    }
     point->x = (c * u - b * v) / det;
     point->y = (a * v - b * u) / det;
     return true;
@@ -170,13 +172,15 @@ bool crossing(const Ray_t& first, const Ray_t& second, Point_t* point)
     const double ux = std::sin(first.theta), uy = std::cos(first.theta);
     const double vx = std::sin(second.theta), vy = std::cos(second.theta);
     const double cross = ux * vy - uy * vx;
-    if (std::fabs(cross) < std::sin(1.0 * degree))
+    if (std::fabs(cross) < std::sin(1.0 * degree)) {
         return false;
+    }
     const double wx = second.x - first.x, wy = second.y - first.y;
     const double s = (wx * vy - wy * vx) / cross;
     const double t = (wx * uy - wy * ux) / cross;
-    if (s <= 0.0 || t <= 0.0)
+    if (s <= 0.0 || t <= 0.0) {
         return false;
+    }
     point->x = first.x + s * ux;
     point->y = first.y + s * uy;
     return true;
@@ -191,13 +195,17 @@ Point_t startPoint(const std::vector<Ray_t>& rays, const Loss& loss, bool* found
     const int stride = std::max(1, n / 100);
     std::vector<Point_t> candidates;
     Point_t point{};
-    if (linesPoint(rays, &point))
+    if (linesPoint(rays, &point)) {
         candidates.push_back(point);
+    }
     if (n <= 30) {
-        for (int i = 0; i < n; ++i)
-            for (int j = i + 1; j < n; ++j)
-                if (crossing(rays[i], rays[j], &point))
+        for (int i = 0; i < n; ++i) {
+            for (int j = i + 1; j < n; ++j) {
+                if (crossing(rays[i], rays[j], &point)) {
                     candidates.push_back(point);
+                }
+            }
+        }
     } else {
         quint32 state = 2463534242u;  // xorshift: the same pairs every time
         for (int k = 0; k < 200; ++k) {
@@ -206,8 +214,9 @@ Point_t startPoint(const std::vector<Ray_t>& rays, const Loss& loss, bool* found
             state ^= state << 5;
             const int i = int(state % quint32(n));
             const int j = int((state / quint32(n)) % quint32(n));
-            if (i != j && crossing(rays[i], rays[j], &point))
+            if (i != j && crossing(rays[i], rays[j], &point)) {
                 candidates.push_back(point);
+            }
         }
     }
     *found = !candidates.empty();
@@ -264,8 +273,9 @@ Solution_t descend(const std::vector<Ray_t>& rays, const Loss& loss, Point_t sta
     for (int iteration = 1; iteration <= maxIterations; ++iteration) {
         solution.iterations = iteration;
         const double det = current.a * current.c - current.b * current.b;
-        if (!(det > 0.0))
+        if (!(det > 0.0)) {
             return solution;
+        }
         double stepX = (current.c * current.u - current.b * current.v) / det;
         double stepY = (current.a * current.v - current.b * current.u) / det;
         for (int halving = 0; halving < 30; ++halving) {
@@ -292,8 +302,9 @@ Solution_t descend(const std::vector<Ray_t>& rays, const Loss& loss, Point_t sta
 // degrees of freedom of residuals (F(2, m) has a closed form).
 double ellipseQuantile(bool estimated, double degreesOfFreedom)
 {
-    if (!estimated || degreesOfFreedom <= 0.0)
+    if (!estimated || degreesOfFreedom <= 0.0) {
         return chiSquare2Dof95;
+    }
     return degreesOfFreedom * (std::pow(0.05, -2.0 / degreesOfFreedom) - 1.0);
 }
 
@@ -306,8 +317,9 @@ Fix_t refused(Fix_t fix, Refusal_t refusal, const QString& reason)
 
 double median(std::vector<double> values)
 {
-    if (values.empty())
+    if (values.empty()) {
         return 0.0;
+    }
     const size_t middle = values.size() / 2;
     std::nth_element(values.begin(), values.begin() + middle, values.end());
     return values[middle];
@@ -325,18 +337,21 @@ Fix_t solve(const QVector<Bearing_t>& bearings, const FixOptions_t& options, con
     double latitudeSum = 0.0, longitudeSum = 0.0;
     for (int i = 0; i < bearings.size(); ++i) {
         const Bearing_t& bearing = bearings.at(i);
-        if ((options.fromMs && bearing.timeMs < options.fromMs) || (options.toMs && bearing.timeMs > options.toMs))
+        if ((options.fromMs && bearing.timeMs < options.fromMs) || (options.toMs && bearing.timeMs > options.toMs)) {
             continue;
+        }
         if (!std::isfinite(bearing.latitude) || !std::isfinite(bearing.longitude) || !std::isfinite(bearing.azimuth)
-            || std::fabs(bearing.latitude) > 90.0)
+            || std::fabs(bearing.latitude) > 90.0) {
             continue;
+        }
         usedIndexes.append(i);
         latitudeSum += bearing.latitude;
         longitudeSum += std::remainder(bearing.longitude - bearings.at(usedIndexes.first()).longitude, 360.0);
     }
     fix.used = usedIndexes.size();
-    if (fix.used < 2)
+    if (fix.used < 2) {
         return refused(fix, REFUSAL_TOO_FEW, QStringLiteral("Fewer than two bearings with a receiver position"));
+    }
     const double originLongitude = bearings.at(usedIndexes.first()).longitude + longitudeSum / fix.used;
     const LocalFrame frame(latitudeSum / fix.used, originLongitude);
     std::vector<Ray_t> rays;
@@ -353,11 +368,13 @@ Fix_t solve(const QVector<Bearing_t>& bearings, const FixOptions_t& options, con
     }
 
     double baseline = 0.0;
-    for (const Ray_t& ray : rays)
+    for (const Ray_t& ray : rays) {
         baseline = std::max(baseline, std::hypot(ray.x - rays.front().x, ray.y - rays.front().y));
-    if (baseline < options.minBaselineM)
+    }
+    if (baseline < options.minBaselineM) {
         return refused(fix, REFUSAL_SHORT_BASELINE,
                        QStringLiteral("All bearings were taken within %1 m of each other").arg(options.minBaselineM));
+        }
 
     const double userSigma = std::max(options.sigmaDeg, 0.1) * degree;
     Loss loss{options.estimator, userSigma};
@@ -369,8 +386,9 @@ Fix_t solve(const QVector<Bearing_t>& bearings, const FixOptions_t& options, con
     } else {
         start = startPoint(rays, loss, &startFound);
     }
-    if (!startFound)
+    if (!startFound) {
         return refused(fix, REFUSAL_PARALLEL, QStringLiteral("The bearings are nearly parallel and do not cross"));
+    }
 
     Solution_t solution = descend(rays, loss, start);
     const bool estimate = options.estimateSigma && fix.used >= FixOptions_t::minBearingsForSigma;
@@ -379,16 +397,18 @@ Fix_t solve(const QVector<Bearing_t>& bearings, const FixOptions_t& options, con
         if (options.estimator == ESTIMATOR_ML) {
             // The von Mises location does not depend on the concentration: only the spread is estimated.
             double sum = 0.0;
-            for (const Ray_t& ray : rays)
+            for (const Ray_t& ray : rays) {
                 sum += 2.0 * (1.0 - std::cos(residualAt(ray, solution.p).r));
+            }
             sigma = std::sqrt(sum / (fix.used - 2));
         } else {
             // Scale from the median absolute residual, which reflections barely move; the
             // location is found again with it.
             std::vector<double> absolute;
             absolute.reserve(rays.size());
-            for (const Ray_t& ray : rays)
+            for (const Ray_t& ray : rays) {
                 absolute.push_back(std::fabs(residualAt(ray, solution.p).r));
+            }
             sigma = std::max(1.4826 * median(absolute), 0.05 * degree);
             loss.sigma = sigma;
             const int previousIterations = solution.iterations;
@@ -412,8 +432,9 @@ Fix_t solve(const QVector<Bearing_t>& bearings, const FixOptions_t& options, con
         const bool light = loss.weight(u) < 0.5;
         fix.downWeightedFlags[ray.index] = light;
         fix.downWeighted += light ? 1 : 0;
-        if (std::fabs(res.r) > M_PI / 2)
+        if (std::fabs(res.r) > M_PI / 2) {
             ++behind;
+        }
         const double curvature = std::max(loss.dpsi(u), 0.0);
         fisher.add(1.0, res);
         bend.add(curvature, res);
@@ -423,15 +444,18 @@ Fix_t solve(const QVector<Bearing_t>& bearings, const FixOptions_t& options, con
         curvatureSquares += curvature * curvature;
     }
     // Lines that meet only behind the receivers leave the estimator nowhere to go: say why.
-    if (2 * behind > fix.used)
+    if (2 * behind > fix.used) {
         return refused(fix, REFUSAL_BEHIND, QStringLiteral("The bearings cross behind the receiver"));
+    }
     // Bearings that barely cross send the estimate off along them, out of reach of
     // where they were taken: that is no failure to converge but too short a baseline.
     const double reach = std::hypot(solution.p.x, solution.p.y);
-    if (!solution.converged && reach < 20.0 * baseline)
+    if (!solution.converged && reach < 20.0 * baseline) {
         return refused(fix, REFUSAL_NO_CONVERGENCE, QStringLiteral("The estimate did not converge"));
-    if (!solution.converged || reach > farthestFixM)
+    }
+    if (!solution.converged || reach > farthestFixM) {
         return refused(fix, REFUSAL_PARALLEL, QStringLiteral("The bearings are nearly parallel and do not cross"));
+    }
 
     // ML: the Fisher information of von Mises bearings. M-estimators under the user's
     // sigma: the information of the bearings they listen to; under a sigma from the
@@ -440,8 +464,9 @@ Fix_t solve(const QVector<Bearing_t>& bearings, const FixOptions_t& options, con
     const bool ml = options.estimator == ESTIMATOR_ML;
     const bool sandwich = !ml && estimate;
     const Symmetric_t& information = ml ? fisher : bend;
-    if (!(information.det() > 0.0) || (sandwich && inliers < 2.5))
+    if (!(information.det() > 0.0) || (sandwich && inliers < 2.5)) {
         return refused(fix, REFUSAL_PARALLEL, QStringLiteral("The bearings are nearly parallel and do not cross"));
+    }
     // Huber's small-sample correction of the sandwich: the curvature varies from bearing to bearing.
     const double meanCurvature = curvatureSum / fix.used;
     const double correction =
@@ -466,8 +491,9 @@ Fix_t solve(const QVector<Bearing_t>& bearings, const FixOptions_t& options, con
     major = std::fmod(major, 180.0);
     fix.majorAzimuthDeg = major < 0.0 ? major + 180.0 : major;
     if (!std::isfinite(fix.semiMajorM)
-        || fix.semiMajorM > 10.0 * std::max(baseline, std::hypot(solution.p.x, solution.p.y)))
+        || fix.semiMajorM > 10.0 * std::max(baseline, std::hypot(solution.p.x, solution.p.y))) {
         return refused(fix, REFUSAL_PARALLEL, QStringLiteral("The bearings are nearly parallel and do not cross"));
+    }
 
     frame.reverse(solution.p.x, solution.p.y, &fix.latitude, &fix.longitude);
     fix.sigmaDeg = sigma / degree;
@@ -510,16 +536,18 @@ Fix_t locate(const QVector<Bearing_t>& bearings, const FixOptions_t& options, co
 {
     Fix_t fix = solve(bearings, options, &previous);
     // A start that has become a poor one (new bearings moved the source far) falls back to a fresh search.
-    if (!fix.ok() && previous.ok())
+    if (!fix.ok() && previous.ok()) {
         fix = solve(bearings, options, nullptr);
+    }
     return fix;
 }
 
 QVector<QPair<double, double>> ellipseOutline(const Fix_t& fix, int points)
 {
     QVector<QPair<double, double>> outline;
-    if (!fix.ok() || points < 3)
+    if (!fix.ok() || points < 3) {
         return outline;
+    }
     const LocalFrame frame(fix.latitude, fix.longitude);
     const double azimuth = fix.majorAzimuthDeg * degree;
     for (int k = 0; k <= points; ++k) {
@@ -538,8 +566,9 @@ QVector<QPair<double, double>> ellipseOutline(const Fix_t& fix, int points)
 
 QString fixSummary(const Fix_t& fix, double receiverLatitude, double receiverLongitude)
 {
-    if (!fix.ok())
+    if (!fix.ok()) {
         return fix.reason;
+    }
     double distance = 0.0, azimuth = 0.0, back = 0.0;
     GeographicLib::Geodesic::WGS84().Inverse(receiverLatitude, receiverLongitude, fix.latitude, fix.longitude, distance,
                                              azimuth, back);

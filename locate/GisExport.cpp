@@ -43,18 +43,21 @@ QVector<LatLon_t> ellipseRing(const Fix_t& fix)
 {
     QVector<LatLon_t> ring = ellipseOutline(fix);
     double area = 0.0;
-    for (int i = 1; i < ring.size(); ++i)
+    for (int i = 1; i < ring.size(); ++i) {
         area += ring[i - 1].second * ring[i].first - ring[i].second * ring[i - 1].first;
-    if (area < 0.0)
+    }
+    if (area < 0.0) {
         std::reverse(ring.begin(), ring.end());
+    }
     return ring;
 }
 
 void writeKmlCoordinates(QXmlStreamWriter& xml, const QVector<LatLon_t>& points)
 {
     QStringList tuples;
-    for (const LatLon_t& point : points)
+    for (const LatLon_t& point : points) {
         tuples << coordinate(point.second) + QLatin1Char(',') + coordinate(point.first);
+    }
     xml.writeTextElement(QStringLiteral("coordinates"), tuples.join(QLatin1Char(' ')));
 }
 
@@ -96,8 +99,9 @@ void GisExport::rayEnd(const Bearing_t& bearing, const Fix_t& fix, double offset
         geodesic.Inverse(bearing.latitude, bearing.longitude, fix.latitude, fix.longitude, distance, toFix, back);
         const double along = distance * std::cos((toFix - azimuth) * M_PI / 180.0);
         // A little past the fix, so that the lines are seen to cross there.
-        if (along > 0.0)
+        if (along > 0.0) {
             length = along * 1.25;
+        }
     }
     geodesic.Direct(bearing.latitude, bearing.longitude, azimuth, length, *latitude, *longitude);
 }
@@ -121,18 +125,21 @@ QByteArray GisExport::gpx(const Platform_t& platform)
         xml.writeStartElement(QStringLiteral("wpt"));
         xml.writeAttribute(QStringLiteral("lat"), coordinate(latitude));
         xml.writeAttribute(QStringLiteral("lon"), coordinate(longitude));
-        if (timeMs)
+        if (timeMs) {
             xml.writeTextElement(QStringLiteral("time"), isoTime(timeMs));
+        }
         xml.writeTextElement(QStringLiteral("name"), name);
         xml.writeTextElement(QStringLiteral("desc"), description);
         xml.writeEndElement();
     };
-    if (platform.fix.ok())
+    if (platform.fix.ok()) {
         waypoint(platform.fix.latitude, platform.fix.longitude, platform.receiverTimeMs,
                  QStringLiteral("Fix %1").arg(title(platform)), summary(platform));
-    for (const SearchLog::PayloadPosition_t& sent : platform.payloadPositions)
+        }
+    for (const SearchLog::PayloadPosition_t& sent : platform.payloadPositions) {
         waypoint(sent.latitude, sent.longitude, sent.timeMs, QStringLiteral("Sent by %1").arg(title(platform)),
                  QStringLiteral("Position decoded from the payload"));
+        }
 
     xml.writeStartElement(QStringLiteral("trk"));
     xml.writeTextElement(QStringLiteral("name"), QStringLiteral("Receiver"));
@@ -142,8 +149,9 @@ QByteArray GisExport::gpx(const Platform_t& platform)
         xml.writeStartElement(QStringLiteral("trkpt"));
         xml.writeAttribute(QStringLiteral("lat"), coordinate(bearing.latitude));
         xml.writeAttribute(QStringLiteral("lon"), coordinate(bearing.longitude));
-        if (bearing.timeMs)
+        if (bearing.timeMs) {
             xml.writeTextElement(QStringLiteral("time"), isoTime(bearing.timeMs));
+        }
         xml.writeEndElement();
     }
     xml.writeEndDocument();
@@ -186,8 +194,9 @@ QByteArray GisExport::kml(const Platform_t& platform, double offsetDeg)
             xml.writeTextElement(QStringLiteral("when"), isoTime(timeMs));
             xml.writeEndElement();
         }
-        if (!style.isEmpty())
+        if (!style.isEmpty()) {
             xml.writeTextElement(QStringLiteral("styleUrl"), QLatin1Char('#') + style);
+        }
     };
     const auto point = [&xml](double latitude, double longitude) {
         xml.writeStartElement(QStringLiteral("Point"));
@@ -247,8 +256,9 @@ QByteArray GisExport::kml(const Platform_t& platform, double offsetDeg)
     folder(QStringLiteral("Receiver"));
     placemark(QStringLiteral("Receiver track"), QStringLiteral("Where the bearings were taken"), 0, {});
     QVector<LatLon_t> track;
-    for (int index : platform.timeOrder())
+    for (int index : platform.timeOrder()) {
         track.append({platform.bearings.at(index).latitude, platform.bearings.at(index).longitude});
+    }
     // A line needs two points; a receiver that never moved is one place, a point.
     if (track.size() > 1) {
         xml.writeStartElement(QStringLiteral("LineString"));
@@ -268,8 +278,9 @@ QByteArray GisExport::geoJson(const Platform_t& platform, double offsetDeg)
     const QJsonObject common{{QStringLiteral("platform"), platform.id}, {QStringLiteral("label"), platform.label}};
     const auto with = [&common](std::initializer_list<QPair<QString, QJsonValue>> extra) {
         QJsonObject properties = common;
-        for (const auto& [key, value] : extra)
+        for (const auto& [key, value] : extra) {
             properties.insert(key, value);
+        }
         return properties;
     };
     if (fix.ok()) {
@@ -284,8 +295,9 @@ QByteArray GisExport::geoJson(const Platform_t& platform, double offsetDeg)
                                       {QStringLiteral("bearings"), fix.used},
                                       {QStringLiteral("downWeighted"), fix.downWeighted}})));
         QJsonArray ring;
-        for (const LatLon_t& point : ellipseRing(fix))
+        for (const LatLon_t& point : ellipseRing(fix)) {
             ring.append(position(point.first, point.second));
+        }
         features.append(feature(QStringLiteral("Polygon"), QJsonArray{ring},
                                 with({{QStringLiteral("kind"), QStringLiteral("ellipse95")}})));
     }
@@ -305,17 +317,20 @@ QByteArray GisExport::geoJson(const Platform_t& platform, double offsetDeg)
                   {QStringLiteral("downWeighted"), platform.downWeighted(index)},
                   {QStringLiteral("live"), platform.live.value(index)}})));
     }
-    for (const SearchLog::PayloadPosition_t& sent : platform.payloadPositions)
+    for (const SearchLog::PayloadPosition_t& sent : platform.payloadPositions) {
         features.append(feature(QStringLiteral("Point"), position(sent.latitude, sent.longitude),
                                 with({{QStringLiteral("kind"), QStringLiteral("sent")},
                                       {QStringLiteral("time"), sent.timeMs ? QJsonValue(isoTime(sent.timeMs))
                                                                            : QJsonValue()}})));
+                                      }
     QJsonArray track;
-    for (int index : platform.timeOrder())
+    for (int index : platform.timeOrder()) {
         track.append(position(platform.bearings.at(index).latitude, platform.bearings.at(index).longitude));
-    if (track.size() > 1)
+    }
+    if (track.size() > 1) {
         features.append(feature(QStringLiteral("LineString"), track,
                                 with({{QStringLiteral("kind"), QStringLiteral("receiverTrack")}})));
+        }
     const QJsonObject collection{{QStringLiteral("type"), QStringLiteral("FeatureCollection")},
                                  {QStringLiteral("features"), features}};
     return QJsonDocument(collection).toJson(QJsonDocument::Indented);
@@ -335,8 +350,9 @@ QString GisExport::write(const QString& fileName, Format_t format, const Platfor
 {
     QSaveFile file(fileName);
     const QByteArray content = text(format, platform, offsetDeg);
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit()) {
         return QStringLiteral("%1 was not written: %2").arg(QDir::toNativeSeparators(fileName), file.errorString());
+    }
     return QString();
 }
 

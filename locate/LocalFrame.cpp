@@ -30,8 +30,9 @@ void LocalFrame::reverse(double east, double north, double* latitude, double* lo
     double height = 0.0;
     for (int k = 0; k < 4; ++k) {
         projection.Reverse(east, north, up, *latitude, *longitude, height);
-        if (std::fabs(height) < 1e-4)
+        if (std::fabs(height) < 1e-4) {
             break;
+        }
         up -= height;
     }
 }

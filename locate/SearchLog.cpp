@@ -9,8 +9,9 @@ bool SearchLog::add(const Sighting_t& message, const QString& label, bool live,
                     bool payloadPosition, double payloadLatitude, double payloadLongitude)
 {
     // A direction of 360 or more is no bearing; the receiver's own position is what makes one usable.
-    if (!message.crcOk || !message.dfrPositionValid || message.direction >= 360 || message.platformId.isEmpty())
+    if (!message.crcOk || !message.dfrPositionValid || message.direction >= 360 || message.platformId.isEmpty()) {
         return false;
+    }
     const qint64 timeMs = message.timeMs;
     int index = byId.value(message.platformId, -1);
     if (index < 0) {
@@ -22,13 +23,15 @@ bool SearchLog::add(const Sighting_t& message, const QString& label, bool live,
     Entry_t& entry = platforms[index];
     // A flash read after the live reception, or a dump opened twice, brings the same message again.
     const Heard_t heard{timeMs, message.direction, message.dfrLatitude, message.dfrLongitude};
-    if (entry.heard.contains(heard))
+    if (entry.heard.contains(heard)) {
         return false;
+    }
     entry.heard.insert(heard);
 
     Platform_t& platform = entry.platform;
-    if (!label.isEmpty())
+    if (!label.isEmpty()) {
         platform.label = label;
+    }
     Bearing_t bearing;
     bearing.latitude = message.dfrLatitude;
     bearing.longitude = message.dfrLongitude;
@@ -42,26 +45,30 @@ bool SearchLog::add(const Sighting_t& message, const QString& label, bool live,
         platform.receiverLongitude = bearing.longitude;
         platform.receiverTimeMs = timeMs;
     }
-    if (payloadPosition)
+    if (payloadPosition) {
         platform.payloadPositions.append({timeMs, payloadLatitude, payloadLongitude});
-    if (entry.stale == STALE_NONE)
+    }
+    if (entry.stale == STALE_NONE) {
         entry.stale = STALE_BEARINGS;
+    }
     return true;
 }
 
 void SearchLog::setOptions(const FixOptions_t& options)
 {
     fixOptions = options;
-    for (Entry_t& entry : platforms)
+    for (Entry_t& entry : platforms) {
         entry.stale = STALE_OPTIONS;
+    }
 }
 
 int SearchLog::updateFixes()
 {
     int updated = 0;
     for (Entry_t& entry : platforms) {
-        if (entry.stale == STALE_NONE)
+        if (entry.stale == STALE_NONE) {
             continue;
+        }
         Platform_t& platform = entry.platform;
         // Only a fix of the same question is a start worth taking.
         platform.fix = entry.stale == STALE_BEARINGS && platform.fix.ok()

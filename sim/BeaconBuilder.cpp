@@ -13,8 +13,9 @@ void putBits(QByteArray& record, int firstBit, int width, quint64 value)
 {
     for (int i = 0; i < width; ++i) {
         const int bit = firstBit + i;
-        if ((value >> i) & 1U)
+        if ((value >> i) & 1U) {
             record[bit / 8] = static_cast<char>(record.at(bit / 8) | (1 << (bit % 8)));
+        }
     }
 }
 
@@ -31,13 +32,15 @@ qint64 minutesThousandths(double degrees)
 // GPS fields count from the most significant bit of the first payload byte.
 void putFieldMsbFirst(QByteArray& payload, int pos, int len, quint64 value)
 {
-    if (pos < 0 || len <= 0 || pos + len > payload.size() * 8)
+    if (pos < 0 || len <= 0 || pos + len > payload.size() * 8) {
         return;
+    }
     for (int i = 0; i < len; ++i) {
         const int bit = pos + i;
         const bool set = (value >> (len - 1 - i)) & 1U;
-        if (set)
+        if (set) {
             payload[bit / 8] = static_cast<char>(payload.at(bit / 8) | (0x80 >> (bit % 8)));
+        }
     }
 }
 
@@ -49,11 +52,13 @@ void putCoordinate(QByteArray& payload, const QStringList& c, double degrees, in
     const double u = c.value(5).toDouble();
     const double v = c.value(6).toDouble();
     const double w = c.value(7).toDouble();
-    if (t == 0.0 || u == 0.0 || w == 0.0)
+    if (t == 0.0 || u == 0.0 || w == 0.0) {
         return;
+    }
     double x = degrees * 60000.0;
-    if (c.value(8).toInt() != 0 && x < 0)
+    if (c.value(8).toInt() != 0 && x < 0) {
         x += limitDegrees * 120000.0;
+    }
     const double y = (x - v / w) / (t / u);
     const int signLen = c.value(1).toInt();
     const int len = c.value(3).toInt();
@@ -90,25 +95,30 @@ QStringList BeaconBuilder::values(const BeaconMessage_t& m, DeviceState::Generat
     auto n = [](qint64 value) { return QString::number(value); };
 
     QStringList v;
-    if (nprf)
+    if (nprf) {
         v << n(m.slotIndex);
-    else if (v1)
+    } else if (v1) {
         v << n(16);
+    }
     v << n(t.date().year() - 2000) << n(t.date().month()) << n(t.date().day()) << n(t.time().hour())
       << n(t.time().minute()) << n(t.time().second());
     v << m.platformId << n(m.frequencyHz) << n(statusBits(m)) << n(m.direction);
-    if (nprf && v1)
+    if (nprf && v1) {
         v << n(m.meanDirection);
-    if (nprf && !v1)
+    }
+    if (nprf && !v1) {
         v << n(m.band) << n(m.modulation);
+    }
     v << n(m.level);
-    if (nprf)
+    if (nprf) {
         v << n(m.period);
+    }
     // the receiver's position travels longitude first
     v << n(minutesThousandths(m.receiverLongitude)) << n(minutesThousandths(m.receiverLatitude))
       << n(m.receiverDirection);
-    if (!nprf && !v1)
+    if (!nprf && !v1) {
         v << n(m.band) << n(m.modulation);
+    }
     v << n(m.payload.size() * 8) << FrameCodec::hex(m.payload);
     return v;
 }
@@ -173,8 +183,9 @@ QByteArray BeaconBuilder::flashRecordV2(const BeaconMessage_t& m, bool wideIdent
     putBits(record, 6, 1, m.receiverDirectionValid);
     putBits(record, 8, 4, id & 0xF);  // lowest nibble first, then bytes 2..4
     putBits(record, 16, 24, (id >> 4) & 0xFFFFFF);
-    if (wideIdentifiers)
+    if (wideIdentifiers) {
         putBits(record, 40, 4, (id >> 28) & 0xF);
+    }
     const int b = 40 + 8 * e;
     putBits(record, b, 5, t.time().hour());
     putBits(record, b + 5, 6, t.time().minute());
@@ -201,8 +212,9 @@ quint8 BeaconBuilder::crc8(const QByteArray& data)
     quint8 crc = 0;
     for (char c : data) {
         crc ^= static_cast<quint8>(c);
-        for (int i = 0; i < 8; ++i)
+        for (int i = 0; i < 8; ++i) {
             crc = (crc & 0x80) ? static_cast<quint8>((crc << 1) ^ 0x57) : static_cast<quint8>(crc << 1);
+        }
     }
     return crc;
 }

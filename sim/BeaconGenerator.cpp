@@ -43,8 +43,9 @@ int bearing(double fromLat, double fromLon, double toLat, double toLon)
 QByteArray filler(int seed, int sequence)
 {
     QByteArray data(8, '\0');
-    for (int i = 0; i < data.size(); ++i)
+    for (int i = 0; i < data.size(); ++i) {
         data[i] = static_cast<char>((seed * 37 + sequence * 11 + i * 29) & 0xFF);
+    }
     return data;
 }
 
@@ -60,8 +61,8 @@ void BeaconGenerator::beaconPosition(const DeviceState& state, int slot, double*
     double dLat = 0.12;
     double dLon = -0.02;
     if (slot >= 0) {
-        dLat = spotOffsets[slot % 8][0] + (slot / 8) * 0.005;
-        dLon = spotOffsets[slot % 8][1] + (slot / 8) * 0.005;
+        dLat = spotOffsets[slot % 8][0] + double(slot / 8) * 0.005;
+        dLon = spotOffsets[slot % 8][1] + double(slot / 8) * 0.005;
     }
     *latitude = state.status.latitude + dLat;
     *longitude = state.status.longitude + dLon;
@@ -70,8 +71,9 @@ void BeaconGenerator::beaconPosition(const DeviceState& state, int slot, double*
 QString BeaconGenerator::wireIdentifier(const DeviceState& state, const QString& id, int modulation, bool npr)
 {
     // Level-2 firmware reports a 28-bit identifier of an NPR with one spare digit.
-    if (npr && state.wideFlashIdentifiers() && id.size() == 7 && modulation <= 2)
+    if (npr && state.wideFlashIdentifiers() && id.size() == 7 && modulation <= 2) {
         return id + QLatin1Char('0');
+    }
     return id;
 }
 
@@ -80,12 +82,15 @@ QByteArray BeaconGenerator::wirePayload(const DeviceState& state, const QString&
 {
     const bool level2 = state.wideFlashIdentifiers();
     const QByteArray dataHex = data.toHex().toUpper();
-    if (modulation == 0 && (id.size() == 7 || (!level2 && id.size() == 8)))
+    if (modulation == 0 && (id.size() == 7 || (!level2 && id.size() == 8))) {
         return QByteArray::fromHex(id.mid(5, 2).toLatin1()) + data;
-    if (level2 && id.size() == 8 && modulation == 0)
+    }
+    if (level2 && id.size() == 8 && modulation == 0) {
         return QByteArray::fromHex(id.mid(5, 3).toLatin1() + dataHex + '0');
-    if (level2 && id.size() == 8 && modulation == 2)
+    }
+    if (level2 && id.size() == 8 && modulation == 2) {
         return QByteArray::fromHex(id.mid(7, 1).toLatin1() + dataHex + '0');
+    }
     return data;
 }
 
@@ -93,12 +98,14 @@ BeaconBuilder::BeaconMessage_t BeaconGenerator::next(const QDateTime& time)
 {
     QList<int> occupied;
     for (int slot = 0; slot < state.platformSlotCount(); ++slot) {
-        if (state.isPlatformOccupied(slot))
+        if (state.isPlatformOccupied(slot)) {
             occupied.append(slot);
+        }
     }
     ++sequence;
-    if (occupied.isEmpty() || sequence % 4 == 0)
+    if (occupied.isEmpty() || sequence % 4 == 0) {
         return stranger(time, sequence);
+    }
     int pick = occupied.first();
     for (int slot : occupied) {
         if (slot > cursor) {
@@ -127,10 +134,11 @@ BeaconBuilder::BeaconMessage_t BeaconGenerator::favourite(int slot, const QDateT
     double lon = 0.0;
     beaconPosition(state, slot, &lat, &lon);
     lat += 0.0002 * (seq % 10);  // a slow drift, so that positions differ
-    if (values.at(DeviceState::ipGpsMode) == QLatin1String("1"))
+    if (values.at(DeviceState::ipGpsMode) == QLatin1String("1")) {
         m.payload = BeaconBuilder::gpsPayload(values.mid(DeviceState::ipFormat, 22), lat, lon, 8);
-    else
+    } else {
         m.payload = wirePayload(state, m.platformId, m.modulation, filler(slot, seq));
+    }
 
     m.meanDirection = bearing(state.status.latitude, state.status.longitude, lat, lon);
     m.direction = (m.meanDirection + (seq % 5) - 2 + 360) % 360;

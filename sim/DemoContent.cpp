@@ -89,26 +89,29 @@ void DemoContent::fillFlash(DeviceState& state, int records, int corrupt)
 {
     const bool v2 = state.generation == DeviceState::GENERATION_V2;
     state.flashImage.clear();
-    for (QByteArray& area : state.flashAreas)
+    for (QByteArray& area : state.flashAreas) {
         area.clear();
+    }
     BeaconGenerator generator(state);
     const QDateTime now = state.clock();
     const int spoilEvery = corrupt > 0 ? std::max(1, records / corrupt) : 0;
     int spoilt = 0;
     for (int k = 0; k < records;) {
         const BeaconBuilder::BeaconMessage_t message = generator.next(now.addSecs(qint64(k - records) * 60));
-        if (!v2 && message.slotIndex < 0)
+        if (!v2 && message.slotIndex < 0) {
             continue;  // the first generation records favourites only
+        }
         QByteArray record = v2 ? BeaconBuilder::flashRecordV2(message, state.wideFlashIdentifiers())
                                : BeaconBuilder::flashRecordV1(message);
         if (spoilEvery > 0 && spoilt < corrupt && k % spoilEvery == spoilEvery / 2) {
             record[10] = static_cast<char>(record.at(10) ^ 0x5A);  // inside the header, CRC left as it was
             ++spoilt;
         }
-        if (v2)
+        if (v2) {
             state.flashImage += record;
-        else
+        } else {
             state.flashAreas[message.slotIndex] += record;
+        }
         ++k;
     }
 }

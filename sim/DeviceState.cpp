@@ -7,8 +7,9 @@ namespace {
 QStringList repeat(const QString& value, int count)
 {
     QStringList list;
-    for (int i = 0; i < count; ++i)
+    for (int i = 0; i < count; ++i) {
         list.append(value);
+    }
     return list;
 }
 
@@ -43,11 +44,13 @@ void DeviceState::reset(Profile_t profile)
     setupHardware = QStringList{"0", "0", "5", "0", "2", "1.5", "0"}.mid(0, hardwareSetupCount());
 
     platforms.clear();
-    for (int slot = 0; slot < platformSlotCount(); ++slot)
+    for (int slot = 0; slot < platformSlotCount(); ++slot) {
         platforms.append(emptyPlatform(slot));
+    }
     gpsFormats.clear();
-    for (int slot = 0; slot < gpsFormatSlotCount(); ++slot)
+    for (int slot = 0; slot < gpsFormatSlotCount(); ++slot) {
         gpsFormats.append(emptyGpsFormat(slot));
+    }
 
     flashAreas = QVector<QByteArray>(generation == GENERATION_V1 ? platformSlotCount() : 0);
     flashImage.clear();
@@ -62,10 +65,12 @@ int DeviceState::firmwareLevel() const
 {
     const QStringList pieces = applicationVersion.split(QLatin1Char('.'));
     bool ok = false;
-    if (pieces.value(0).toInt(&ok) != 2 || !ok)
+    if (pieces.value(0).toInt(&ok) != 2 || !ok) {
         return 0;
-    if (pieces.size() < 2)
+    }
+    if (pieces.size() < 2) {
         return 2;
+    }
     const int minor = pieces.at(1).toInt(&ok);
     return ok && minor > 1 ? 2 : 1;
 }
@@ -88,8 +93,9 @@ QStringList DeviceState::emptyPlatform(int slot) const
     values[ipId] = QString();
     values[ipLabel] = QString();
     values[ipFormat] = QString();
-    if (generation == GENERATION_V2)
+    if (generation == GENERATION_V2) {
         values[ipV2FrequencyMode] = QStringLiteral("1");
+    }
     values[ipEncryption() + 5] = QStringLiteral("1");
     return values;
 }
@@ -117,8 +123,9 @@ void DeviceState::setPlatform(int slot, const Platform_t& p)
     values[ipLabel] = p.label;
     if (p.gpsFormat.size() == 22) {
         values[ipGpsMode] = QStringLiteral("1");
-        for (int i = 0; i < 22; ++i)
+        for (int i = 0; i < 22; ++i) {
             values[ipFormat + i] = p.gpsFormat.at(i);
+        }
     }
     values[ipPeriod] = QString::number(p.repetitionPeriod);
     if (generation == GENERATION_V1) {
@@ -129,8 +136,9 @@ void DeviceState::setPlatform(int slot, const Platform_t& p)
         values[ipV2FrequencyMode] = p.wideFrequency ? QStringLiteral("1") : QStringLiteral("0");
         values[ipV2NarrowFrequency] = QString::number(p.narrowFrequencyHz);
     }
-    for (int i = 0; i < 6; ++i)
+    for (int i = 0; i < 6; ++i) {
         values[ipEncryption() + i] = p.encryption.value(i);
+    }
     platforms[slot] = values;
 }
 
@@ -142,8 +150,9 @@ void DeviceState::clearPlatform(int slot)
 void DeviceState::setGpsFormat(int slot, const QStringList& nameAndValues)
 {
     QStringList values = emptyGpsFormat(slot);
-    for (int i = 0; i < nameAndValues.size() && i + fgName < gpsFormatValueCount; ++i)
+    for (int i = 0; i < nameAndValues.size() && i + fgName < gpsFormatValueCount; ++i) {
         values[fgName + i] = nameAndValues.at(i);
+    }
     gpsFormats[slot] = values;
 }
 
@@ -162,8 +171,9 @@ QStringList DeviceState::softwareSetup() const
     values[softwareClockFirst + 2] = QString::number(now.date().day());
     values[softwareClockFirst + 3] = QString::number(now.time().hour());
     values[softwareClockFirst + 4] = QString::number(now.time().minute());
-    if (generation == GENERATION_V2)
+    if (generation == GENERATION_V2) {
         values[softwareBand] = QString::number(status.band);
+    }
     return values;
 }
 

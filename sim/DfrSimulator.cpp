@@ -54,8 +54,9 @@ DfrSimulator::~DfrSimulator()
 
 bool DfrSimulator::start()
 {
-    if (isOpen())
+    if (isOpen()) {
         return true;
+    }
     int master = -1;
     int slave = -1;
     if (::openpty(&master, &slave, nullptr, nullptr, nullptr) < 0) {
@@ -105,8 +106,9 @@ void DfrSimulator::stop()
 
 void DfrSimulator::unplug()
 {
-    if (!isOpen())
+    if (!isOpen()) {
         return;
+    }
     closePty();
     emit unplugged();
 }
@@ -123,10 +125,12 @@ void DfrSimulator::closePty()
         writeNotifier->deleteLater();
         writeNotifier = nullptr;
     }
-    if (masterFd >= 0)
+    if (masterFd >= 0) {
         ::close(masterFd);
-    if (slaveFd >= 0)
+    }
+    if (slaveFd >= 0) {
         ::close(slaveFd);
+    }
     masterFd = -1;
     slaveFd = -1;
     inBuffer.clear();
@@ -153,10 +157,11 @@ QString DfrSimulator::deviceName() const
 
 void DfrSimulator::setBeaconPeriod(int ms)
 {
-    if (ms > 0)
+    if (ms > 0) {
         beaconTimer->start(ms);
-    else
+    } else {
         beaconTimer->stop();
+    }
 }
 
 void DfrSimulator::setOutputThrottle(int bytesPerChunk, int intervalMs)
@@ -173,8 +178,9 @@ void DfrSimulator::setLinePacing(int baud)
 
 void DfrSimulator::injectFault(FaultMode_t mode, const QString& mnemonic, int count)
 {
-    if (count > 0)
+    if (count > 0) {
         faults.append({mode, mnemonic, count});
+    }
 }
 
 void DfrSimulator::setPersistentFault(FaultMode_t mode, const QString& mnemonic)
@@ -191,11 +197,13 @@ DfrSimulator::FaultMode_t DfrSimulator::takeFault(const QString& mnemonic)
 {
     for (int i = 0; i < faults.size(); ++i) {
         FaultRule_t& rule = faults[i];
-        if (!rule.mnemonic.isEmpty() && rule.mnemonic != mnemonic)
+        if (!rule.mnemonic.isEmpty() && rule.mnemonic != mnemonic) {
             continue;
+        }
         const FaultMode_t mode = rule.mode;
-        if (rule.remaining > 0 && --rule.remaining == 0)
+        if (rule.remaining > 0 && --rule.remaining == 0) {
             faults.removeAt(i);
+        }
         return mode;
     }
     return FAULTMODE_NONE;
@@ -212,8 +220,9 @@ QStringList DfrSimulator::receivedMnemonics() const
     QMutexLocker lock(&shared);
     QStringList list;
     for (const ReceivedFrame_t& frame : frameLog) {
-        if (frame.wellFormed)
+        if (frame.wellFormed) {
             list.append(frame.mnemonic);
+        }
     }
     return list;
 }
@@ -238,14 +247,17 @@ void DfrSimulator::onReadable()
             inBuffer.append(chunk, static_cast<int>(n));
             continue;
         }
-        if (n < 0 && errno == EINTR)
+        if (n < 0 && errno == EINTR) {
             continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+        }
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             break;
+        }
         // EIO only comes when no slave is open, which our own slave fd prevents;
         // stop listening rather than spin on it.
-        if (readNotifier)
+        if (readNotifier) {
             readNotifier->setEnabled(false);
+        }
         break;
     }
     extractFrames();
@@ -264,8 +276,9 @@ void DfrSimulator::extractFrames()
             continue;
         }
         QByteArray line = inBuffer.left(lf);
-        if (line.endsWith('\r'))
+        if (line.endsWith('\r')) {
             line.chop(1);
+        }
         inBuffer.remove(0, lf + 1);
         scanFrom = 0;
         handleLine(line);
@@ -291,33 +304,39 @@ void DfrSimulator::handleLine(const QByteArray& line)
         frameLog.append(frame);
     }
     emit frameReceived(frame);
-    if (!parsed.wellFormed || !parsed.checksumOk || !isOpen())
+    if (!parsed.wellFormed || !parsed.checksumOk || !isOpen()) {
         return;
+    }
 
     const FaultMode_t fault = takeFault(parsed.mnemonic);
     if (fault == FAULTMODE_UNPLUG) {
         unplug();
         return;
     }
-    if (fault == FAULTMODE_NO_REPLY)
+    if (fault == FAULTMODE_NO_REPLY) {
         return;
-    if (search)
+    }
+    if (search) {
         search->moveReceiver(deviceState, searchSeconds());  // LIG reports where the track is now
+    }
     const CommandProcessor::Reply_t reply = fault == FAULTMODE_ACK_ERROR
                                                 ? CommandProcessor::refusal(parsed.mnemonic)
                                                 : processor.process(parsed.mnemonic, parsed.params);
-    if (reply.flashRead)
+    if (reply.flashRead) {
         lastFlashRead.start();
+    }
     deliver(render(reply, fault), replyLatencyMs + (fault == FAULTMODE_DELAYED_REPLY ? faultDelayMs : 0));
 }
 
 QByteArray DfrSimulator::render(const CommandProcessor::Reply_t& reply, FaultMode_t fault) const
 {
-    if (fault == FAULTMODE_GARBAGE)
+    if (fault == FAULTMODE_GARBAGE) {
         return garbageLine;
+    }
     int packets = 0;
-    for (const CommandProcessor::ReplyPart_t& part : reply.parts)
+    for (const CommandProcessor::ReplyPart_t& part : reply.parts) {
         packets += part.binary ? 1 : 0;
+    }
     // the packet that a checksum fault spoils: the count packet, or the first data packet
     const int badPacket = fault == FAULTMODE_BAD_CHECKSUM ? 0 : fault == FAULTMODE_BAD_BINARY_CHECKSUM ? (packets > 2 ? 1 : 0) : -1;
 
@@ -333,8 +352,9 @@ QByteArray DfrSimulator::render(const CommandProcessor::Reply_t& reply, FaultMod
         QString mnemonic = part.mnemonic;
         bool corrupt = false;
         if (firstText) {
-            if (fault == FAULTMODE_UNRELATED_MNEMONIC)
+            if (fault == FAULTMODE_UNRELATED_MNEMONIC) {
                 mnemonic = mnemonic == QLatin1String("TEST") ? QStringLiteral("LIG") : QStringLiteral("TEST");
+            }
             corrupt = fault == FAULTMODE_BAD_CHECKSUM || fault == FAULTMODE_BAD_BINARY_CHECKSUM;
         }
         QByteArray frame = FrameCodec::frame(mnemonic, part.params, corrupt);
@@ -346,8 +366,9 @@ QByteArray DfrSimulator::render(const CommandProcessor::Reply_t& reply, FaultMod
         firstText = false;
         out += frame;
     }
-    if (fault == FAULTMODE_TRUNCATED_BINARY)
+    if (fault == FAULTMODE_TRUNCATED_BINARY) {
         out.truncate(out.size() / 2);
+    }
     return out;
 }
 
@@ -360,10 +381,12 @@ void DfrSimulator::deliver(const QByteArray& bytes, int delayMs)
 
 void DfrSimulator::releasePending()
 {
-    while (!pending.isEmpty() && pending.first().due.hasExpired())
+    while (!pending.isEmpty() && pending.first().due.hasExpired()) {
         queueOutput(pending.takeFirst().bytes);
-    if (!pending.isEmpty())
+    }
+    if (!pending.isEmpty()) {
         pendingTimer->start(static_cast<int>(std::max<qint64>(0, pending.first().due.remainingTime())));
+    }
 }
 
 void DfrSimulator::sendRaw(const QByteArray& bytes)
@@ -373,12 +396,14 @@ void DfrSimulator::sendRaw(const QByteArray& bytes)
 
 void DfrSimulator::queueOutput(const QByteArray& bytes)
 {
-    if (!isOpen() || bytes.isEmpty())
+    if (!isOpen() || bytes.isEmpty()) {
         return;
+    }
     outQueue += bytes;
     emit outputQueued(bytes);
-    if (!throttleTimer->isActive())
+    if (!throttleTimer->isActive()) {
         pumpOutput();
+    }
 }
 
 void DfrSimulator::pumpOutput()
@@ -387,8 +412,9 @@ void DfrSimulator::pumpOutput()
         int size = throttleBytes > 0 ? std::min<int>(throttleBytes, outQueue.size()) : outQueue.size();
         if (pacingBaud > 0) {
             // A budget from the time the line went busy, so that timer slack does not slow it down.
-            if (!pacingClock.isValid())
+            if (!pacingClock.isValid()) {
                 pacingClock.start();
+            }
             const qint64 allowed = pacingClock.elapsed() * pacingBaud / 10000 - pacedBytes;
             if (allowed <= 0) {
                 writeNotifier->setEnabled(false);
@@ -417,35 +443,42 @@ void DfrSimulator::pumpOutput()
             }
             continue;
         }
-        if (n < 0 && errno == EINTR)
+        if (n < 0 && errno == EINTR) {
             continue;
+        }
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (!stalledSince.isValid())
+            if (!stalledSince.isValid()) {
                 stalledSince.start();
+            }
             writeNotifier->setEnabled(true);
             return;
         }
         outQueue.clear();
     }
-    if (writeNotifier)
+    if (writeNotifier) {
         writeNotifier->setEnabled(false);
+    }
 }
 
 bool DfrSimulator::sendBeacon(BeaconBuilder::BeaconMessage_t message)
 {
-    if (!message.time.isValid())
+    if (!message.time.isValid()) {
         message.time = deviceState.clock();
-    if (deviceState.mode != DeviceState::MODE_APP)
+    }
+    if (deviceState.mode != DeviceState::MODE_APP) {
         return false;
-    if (recordBeacons)
+    }
+    if (recordBeacons) {
         recordInFlash(message);
+    }
     return transmitBeacon(message);
 }
 
 bool DfrSimulator::transmitBeacon(const BeaconBuilder::BeaconMessage_t& message)
 {
-    if (!isOpen() || !liveReception || deviceState.mode != DeviceState::MODE_APP)
+    if (!isOpen() || !liveReception || deviceState.mode != DeviceState::MODE_APP) {
         return false;
+    }
     queueOutput(BeaconBuilder::line(message, deviceState.generation, legacyBeaconChecksum));
     return true;
 }
@@ -453,47 +486,55 @@ bool DfrSimulator::transmitBeacon(const BeaconBuilder::BeaconMessage_t& message)
 void DfrSimulator::recordInFlash(const BeaconBuilder::BeaconMessage_t& message)
 {
     if (deviceState.generation == DeviceState::GENERATION_V1) {
-        if (message.slotIndex >= 0 && message.slotIndex < deviceState.flashAreas.size())
+        if (message.slotIndex >= 0 && message.slotIndex < deviceState.flashAreas.size()) {
             deviceState.flashAreas[message.slotIndex] += BeaconBuilder::flashRecordV1(message);
+        }
         return;
     }
     const QByteArray record = BeaconBuilder::flashRecordV2(message, deviceState.wideFlashIdentifiers());
-    if (static_cast<quint64>(deviceState.flashImage.size() + record.size()) <= deviceState.flashCapacity)
+    if (static_cast<quint64>(deviceState.flashImage.size() + record.size()) <= deviceState.flashCapacity) {
         deviceState.flashImage += record;
+    }
 }
 
 void DfrSimulator::setSearchScenario(const SearchScenario::Config_t& config)
 {
     search = std::make_unique<SearchScenario>(config, deviceState);
     if (recordBeacons) {
-        for (const BeaconBuilder::BeaconMessage_t& message : search->pastBeacons(deviceState.clock()))
+        for (const BeaconBuilder::BeaconMessage_t& message : search->pastBeacons(deviceState.clock())) {
             recordInFlash(message);
+        }
     }
     searchClock.start();
     search->moveReceiver(deviceState, 0.0);
-    if (config.beaconPeriodMs > 0)
+    if (config.beaconPeriodMs > 0) {
         searchTimer->start(config.beaconPeriodMs);
-    else
+    } else {
         searchTimer->stop();
+    }
 }
 
 void DfrSimulator::periodicBeacon()
 {
-    if (deviceState.mode != DeviceState::MODE_APP)
+    if (deviceState.mode != DeviceState::MODE_APP) {
         return;
+    }
     const double seconds = searchSeconds();
-    if (search)
+    if (search) {
         search->moveReceiver(deviceState, seconds);
+    }
     BeaconBuilder::BeaconMessage_t message = generator.next(deviceState.clock());
-    if (search && message.slotIndex == search->slot())
+    if (search && message.slotIndex == search->slot()) {
         search->dress(message, seconds);
+    }
     heard(message);
 }
 
 void DfrSimulator::searchBeacon()
 {
-    if (deviceState.mode != DeviceState::MODE_APP || !search)
+    if (deviceState.mode != DeviceState::MODE_APP || !search) {
         return;
+    }
     const double seconds = searchSeconds();
     search->moveReceiver(deviceState, seconds);
     heard(search->beacon(seconds, deviceState.clock()));
@@ -508,11 +549,13 @@ void DfrSimulator::heard(const BeaconBuilder::BeaconMessage_t& message)
         stalledSince.invalidate();
         writeNotifier->setEnabled(false);
     }
-    if (recordBeacons)
+    if (recordBeacons) {
         recordInFlash(message);
+    }
     const bool flashReadRecently = lastFlashRead.isValid() && lastFlashRead.elapsed() < flashReadBeaconHoldMs;
-    if (pending.isEmpty() && !flashReadRecently)
+    if (pending.isEmpty() && !flashReadRecently) {
         transmitBeacon(message);
+    }
 }
 
 } // namespace Vantrel::Sim

@@ -25,8 +25,9 @@ SearchScenario::Position_t travel(double latitude, double longitude, double azim
     SearchScenario::Position_t p;
     double azi2 = 0.0;
     earth().Direct(latitude, longitude, azimuth, metres, p.latitude, p.longitude, azi2);
-    if (azimuthThere)
+    if (azimuthThere) {
         *azimuthThere = azi2;
+    }
     return p;
 }
 
@@ -53,11 +54,13 @@ SearchScenario::SearchScenario(const Config_t& config, DeviceState& state)
     const int slotCount = state.platformSlotCount();
     platformSlot = cfg.slot >= 0 && cfg.slot < slotCount ? cfg.slot : -1;
     for (int slot = 0; platformSlot < 0 && slot < slotCount; ++slot) {
-        if (state.isPlatformOccupied(slot))
+        if (state.isPlatformOccupied(slot)) {
             platformSlot = slot;
+        }
     }
-    if (platformSlot < 0)
+    if (platformSlot < 0) {
         platformSlot = 0;
+    }
     if (!state.isPlatformOccupied(platformSlot)) {
         DeviceState::Platform_t target;
         target.id = QStringLiteral("3E9A5");
@@ -69,8 +72,9 @@ SearchScenario::SearchScenario(const Config_t& config, DeviceState& state)
 
 SearchScenario::Position_t SearchScenario::receiverAt(double seconds) const
 {
-    if (cfg.track == TRACK_LINE)
+    if (cfg.track == TRACK_LINE) {
         return travel(cfg.trackLatitude, cfg.trackLongitude, cfg.heading, cfg.speed * seconds);
+    }
     const double turned = qRadiansToDegrees(cfg.speed * seconds / std::max(cfg.radius, 1.0));
     return travel(cfg.trackLatitude, cfg.trackLongitude, wrap360(turned), cfg.radius);
 }
@@ -91,8 +95,9 @@ int SearchScenario::receiverHeading(double seconds) const
 SearchScenario::Position_t SearchScenario::platformAt(double seconds) const
 {
     const double metres = std::hypot(cfg.driftEast, cfg.driftNorth) * seconds;
-    if (metres == 0.0)
+    if (metres == 0.0) {
         return {cfg.latitude, cfg.longitude};
+    }
     const double azimuth = qRadiansToDegrees(std::atan2(cfg.driftEast, cfg.driftNorth));
     return travel(cfg.latitude, cfg.longitude, azimuth, metres);
 }
@@ -136,9 +141,10 @@ void SearchScenario::dress(BeaconBuilder::BeaconMessage_t& m, double seconds)
     m.level = qBound(-130, qRound(-95.0 - 20.0 * std::log10(std::max(metres, 50.0) / 1000.0)), -60);
 
     const QStringList& values = state.platforms.at(platformSlot);
-    if (values.at(DeviceState::ipGpsMode) == QLatin1String("1"))
+    if (values.at(DeviceState::ipGpsMode) == QLatin1String("1")) {
         m.payload = BeaconBuilder::gpsPayload(values.mid(DeviceState::ipFormat, 22), platform.latitude,
                                               platform.longitude, 8);
+        }
 }
 
 QList<BeaconBuilder::BeaconMessage_t> SearchScenario::pastBeacons(const QDateTime& start)

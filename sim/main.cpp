@@ -35,8 +35,9 @@ QList<double> numbers(const QString& text, std::initializer_list<int> counts)
     for (const QString& part : text.split(QLatin1Char(','))) {
         bool ok = false;
         values.append(part.trimmed().toDouble(&ok));
-        if (!ok)
+        if (!ok) {
             return {};
+        }
     }
     return std::find(counts.begin(), counts.end(), values.size()) != counts.end() ? values : QList<double>{};
 }
@@ -56,8 +57,9 @@ SearchScenario::Config_t searchConfig(const QCommandLineParser& parser, int slot
 {
     SearchScenario::Config_t c;
     const QList<double> truth = numbers(parser.value(QStringLiteral("search")), {2, 4});
-    if (truth.isEmpty() || !isPosition(truth.at(0), truth.at(1)))
+    if (truth.isEmpty() || !isPosition(truth.at(0), truth.at(1))) {
         fail(QStringLiteral("--search takes <lat>,<lon>[,<driftEast>,<driftNorth>] in degrees and m/s, e.g. 48.85,2.35"));
+    }
     c.latitude = truth.at(0);
     c.longitude = truth.at(1);
     c.driftEast = truth.value(2);
@@ -71,9 +73,10 @@ SearchScenario::Config_t searchConfig(const QCommandLineParser& parser, int slot
         const QList<double> v = numbers(track.section(QLatin1Char(':'), 1), {4});
         const bool known = circle || track.startsWith(QLatin1String("line:"));
         const bool sized = !v.isEmpty() && (circle ? v.at(2) > 0 : v.at(2) >= 0 && v.at(2) <= 360);
-        if (!known || !sized || !isPosition(v.at(0), v.at(1)) || v.at(3) < 0)
+        if (!known || !sized || !isPosition(v.at(0), v.at(1)) || v.at(3) < 0) {
             fail(QStringLiteral("--search-track takes line:<lat>,<lon>,<heading>,<speed> or "
                                 "circle:<lat>,<lon>,<radius>,<speed> (degrees, metres, m/s)"));
+            }
         c.track = circle ? SearchScenario::TRACK_CIRCLE : SearchScenario::TRACK_LINE;
         c.trackLatitude = v.at(0);
         c.trackLongitude = v.at(1);
@@ -82,26 +85,32 @@ SearchScenario::Config_t searchConfig(const QCommandLineParser& parser, int slot
     }
     bool ok = false;
     c.noiseDeg = parser.value(QStringLiteral("search-noise")).toDouble(&ok);
-    if (!ok || c.noiseDeg < 0)
+    if (!ok || c.noiseDeg < 0) {
         fail(QStringLiteral("--search-noise needs a standard deviation in degrees"));
+    }
     c.reflections = parser.value(QStringLiteral("search-reflections")).toDouble(&ok);
-    if (!ok || c.reflections < 0 || c.reflections > 1)
+    if (!ok || c.reflections < 0 || c.reflections > 1) {
         fail(QStringLiteral("--search-reflections needs a fraction from 0 to 1"));
+    }
     c.seed = parser.value(QStringLiteral("search-seed")).toUInt(&ok);
-    if (!ok)
+    if (!ok) {
         fail(QStringLiteral("--search-seed needs a whole number"));
+    }
     if (parser.isSet(QStringLiteral("search-slot"))) {
         c.slot = parser.value(QStringLiteral("search-slot")).toInt(&ok);
-        if (!ok || c.slot < 0 || c.slot >= slotCount)
+        if (!ok || c.slot < 0 || c.slot >= slotCount) {
             fail(QStringLiteral("--search-slot needs a favourite slot from 0 to %1").arg(slotCount - 1));
+        }
     }
     const double period = parser.value(QStringLiteral("search-period")).toDouble(&ok);
-    if (!ok || period < 0)
+    if (!ok || period < 0) {
         fail(QStringLiteral("--search-period needs a number of seconds"));
+    }
     c.beaconPeriodMs = qRound(period * 1000.0);
     c.flashBeacons = parser.value(QStringLiteral("search-flash")).toInt(&ok);
-    if (!ok || c.flashBeacons < 0)
+    if (!ok || c.flashBeacons < 0) {
         fail(QStringLiteral("--search-flash needs a number of messages"));
+    }
     return c;
 }
 
@@ -127,14 +136,16 @@ void printTruth(const SearchScenario& search, const DeviceState& state)
 
 QString printable(QByteArray bytes)
 {
-    if (bytes.endsWith("\r\n"))
+    if (bytes.endsWith("\r\n")) {
         bytes.chop(2);
+    }
     QString text;
     for (char c : bytes) {
         const auto u = static_cast<unsigned char>(c);
         text += (u >= 0x20 && u < 0x7F) ? QString(QLatin1Char(c)) : QStringLiteral("\\x%1").arg(u, 2, 16, QLatin1Char('0'));
-        if (text.size() > 160)
+        if (text.size() > 160) {
             return text + QStringLiteral("...");
+        }
     }
     return text;
 }
@@ -242,87 +253,105 @@ int main(int argc, char* argv[])
 
     const QString profileName = parser.value(profileOption).toUpper();
     DeviceState::Profile_t profile = DeviceState::PROFILE_DFR_V2_APP;
-    if (profileName == QLatin1String("DFR_V1"))
+    if (profileName == QLatin1String("DFR_V1")) {
         profile = DeviceState::PROFILE_DFR_V1;
-    else if (profileName == QLatin1String("DFR_V2_BL"))
+    } else if (profileName == QLatin1String("DFR_V2_BL")) {
         profile = DeviceState::PROFILE_DFR_V2_BL;
-    else if (profileName != QLatin1String("DFR_V2"))
+    } else if (profileName != QLatin1String("DFR_V2")) {
         fail(QStringLiteral("unknown profile %1 (DFR_V1, DFR_V2 or DFR_V2_BL)").arg(parser.value(profileOption)));
+    }
 
     bool ok = false;
     const double beaconSeconds = parser.value(beaconOption).toDouble(&ok);
-    if (!ok || beaconSeconds < 0)
+    if (!ok || beaconSeconds < 0) {
         fail(QStringLiteral("--beacon-period needs a number of seconds"));
+    }
     const int latency = parser.value(latencyOption).toInt(&ok);
-    if (!ok || latency < 0)
+    if (!ok || latency < 0) {
         fail(QStringLiteral("--latency needs a number of milliseconds"));
+    }
 
     DfrSimulator simulator(profile);
     DeviceState& state = simulator.state();
     if (parser.isSet(serialOption)) {
         const QStringList parts = parser.value(serialOption).split(QLatin1Char('-'));
-        if (parts.size() != 2 || parts.at(0).isEmpty())
+        if (parts.size() != 2 || parts.at(0).isEmpty()) {
             fail(QStringLiteral("--serial takes <part1>-<part2>, e.g. 0042-1207"));
+        }
         state.serialPart1 = parts.at(0);
         state.serialPart2 = parts.at(1);
     }
-    if (parser.isSet(appOption))
+    if (parser.isSet(appOption)) {
         state.applicationVersion = parser.value(appOption);
-    if (parser.isSet(blOption))
+    }
+    if (parser.isSet(blOption)) {
         state.bootloaderVersion = parser.value(blOption);
-    if (parser.isSet(fpgaOption))
+    }
+    if (parser.isSet(fpgaOption)) {
         state.fpgaVersion = parser.value(fpgaOption);
+    }
     // after the versions: the flash layout depends on the firmware level
-    if (!parser.isSet(blankOption))
+    if (!parser.isSet(blankOption)) {
         DemoContent::apply(state);
+    }
     if (parser.isSet(recordsOption)) {
         const int records = parser.value(recordsOption).toInt(&ok);
-        if (!ok || records < 0)
+        if (!ok || records < 0) {
             fail(QStringLiteral("--flash-records needs a number of messages"));
+        }
         const int corrupt = parser.value(corruptOption).toInt(&ok);
-        if (!ok || corrupt < 0)
+        if (!ok || corrupt < 0) {
             fail(QStringLiteral("--flash-corrupt needs a number of messages"));
+        }
         DemoContent::fillFlash(state, records, corrupt);
     }
     const int corruptReads = parser.value(corruptReadOption).toInt(&ok);
-    if (!ok || corruptReads < 0)
+    if (!ok || corruptReads < 0) {
         fail(QStringLiteral("--corrupt-reads needs a number of requests"));
+    }
     simulator.injectFault(DfrSimulator::FAULTMODE_BAD_BINARY_CHECKSUM, QStringLiteral("RFP"), corruptReads);
     const bool searching = parser.isSet(QStringLiteral("search"));
     for (const QString& name : parser.optionNames()) {
-        if (name.startsWith(QLatin1String("search-")) && !searching)
+        if (name.startsWith(QLatin1String("search-")) && !searching) {
             fail(QStringLiteral("--%1 needs --search").arg(name));
+        }
     }
     if (searching) {
-        if (state.mode != DeviceState::MODE_APP)
+        if (state.mode != DeviceState::MODE_APP) {
             fail(QStringLiteral("--search needs a receiver in application mode"));
+        }
         // after the flash content: the search's stretch goes on top of it
         simulator.setSearchScenario(searchConfig(parser, state.platformSlotCount()));
     }
-    if (parser.isSet(paceOption))
+    if (parser.isSet(paceOption)) {
         simulator.setLinePacing(115200);
+    }
     simulator.setReplyLatency(latency);
     simulator.setBeaconPeriod(qRound(beaconSeconds * 1000.0));
 
-    if (!simulator.start())
+    if (!simulator.start()) {
         fail(simulator.errorString());
+    }
     const QString device = simulator.deviceName();
 
     const QString link = parser.value(linkOption);
     if (!link.isEmpty()) {
         const QFileInfo existing(link);
-        if (existing.isSymLink())
+        if (existing.isSymLink()) {
             QFile::remove(link);
-        else if (existing.exists())
+        } else if (existing.exists()) {
             fail(QStringLiteral("%1 exists and is not a symbolic link").arg(link));
-        if (!QFile::link(device, link))
+        }
+        if (!QFile::link(device, link)) {
             fail(QStringLiteral("cannot create the link %1").arg(link));
+        }
     }
     // The link exists by the time anyone reads the name.
     std::printf("%s\n", qPrintable(device));
     std::fflush(stdout);
-    if (simulator.searchScenario())
+    if (simulator.searchScenario()) {
         printTruth(*simulator.searchScenario(), state);
+    }
 
     if (parser.isSet(verboseOption)) {
         QObject::connect(&simulator, &DfrSimulator::frameReceived, [](const DfrSimulator::ReceivedFrame_t& frame) {
@@ -335,8 +364,9 @@ int main(int argc, char* argv[])
     }
 
     const int signalFd = ::signalfd(-1, &stopSignals, SFD_CLOEXEC | SFD_NONBLOCK);
-    if (signalFd < 0)
+    if (signalFd < 0) {
         fail(QStringLiteral("signalfd failed"));
+    }
     QSocketNotifier signalNotifier(signalFd, QSocketNotifier::Read);
     QObject::connect(&signalNotifier, &QSocketNotifier::activated, [signalFd] {
         signalfd_siginfo info;
@@ -346,8 +376,9 @@ int main(int argc, char* argv[])
     });
 
     const int status = app.exec();
-    if (!link.isEmpty() && QFileInfo(link).symLinkTarget() == device)
+    if (!link.isEmpty() && QFileInfo(link).symLinkTarget() == device) {
         QFile::remove(link);
+    }
     simulator.stop();
     ::close(signalFd);
     return status;

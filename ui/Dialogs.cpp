@@ -22,15 +22,17 @@ QString& Dialogs::lastDirectory()
 
 QString Dialogs::startDirectory(const QString& directory)
 {
-    if (!directory.isEmpty() && QFileInfo(directory).isDir())
+    if (!directory.isEmpty() && QFileInfo(directory).isDir()) {
         return directory;
+    }
     return lastDirectory();
 }
 
 QString Dialogs::remember(const QString& chosen)
 {
-    if (!chosen.isEmpty())
+    if (!chosen.isEmpty()) {
         lastDirectory() = QFileInfo(chosen).absolutePath();
+    }
     return chosen;
 }
 
@@ -41,8 +43,9 @@ void Dialogs::setResponder(Responder newResponder)
 
 bool Dialogs::askYesNo(QWidget* parent, const QString& title, const QString& text)
 {
-    if (responder())
+    if (responder()) {
         return responder()({Request_t::QUESTION, title, text, {"Yes", "No"}, 1, {}, {}, {}}).toInt() == 0;
+    }
     return QMessageBox::question(parent, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
            QMessageBox::Yes;
 }
@@ -50,17 +53,21 @@ bool Dialogs::askYesNo(QWidget* parent, const QString& title, const QString& tex
 int Dialogs::askChoice(QWidget* parent, const QString& title, const QString& text, const QStringList& buttons,
                        int defaultButton, int escapeButton)
 {
-    if (responder())
+    if (responder()) {
         return responder()({Request_t::QUESTION, title, text, buttons, defaultButton, {}, {}, {}}).toInt();
+    }
 
     QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
     QList<QPushButton*> pushButtons;
-    for (const QString& label : buttons)
+    for (const QString& label : buttons) {
         pushButtons.append(box.addButton(label, QMessageBox::ActionRole));
-    if (defaultButton >= 0 && defaultButton < pushButtons.size())
+    }
+    if (defaultButton >= 0 && defaultButton < pushButtons.size()) {
         box.setDefaultButton(pushButtons.at(defaultButton));
-    if (escapeButton >= 0 && escapeButton < pushButtons.size())
+    }
+    if (escapeButton >= 0 && escapeButton < pushButtons.size()) {
         box.setEscapeButton(pushButtons.at(escapeButton));
+    }
     box.exec();
     return int(pushButtons.indexOf(qobject_cast<QPushButton*>(box.clickedButton())));
 }
@@ -68,8 +75,9 @@ int Dialogs::askChoice(QWidget* parent, const QString& title, const QString& tex
 QString Dialogs::openFileName(QWidget* parent, const QString& caption, const QString& filter, const QString& directory)
 {
     const QString start = startDirectory(directory);
-    if (responder())
+    if (responder()) {
         return remember(responder()({Request_t::OPEN_FILE, caption, {}, {}, -1, filter, start, {}}).toString());
+    }
     return remember(QFileDialog::getOpenFileName(parent, caption, start, filter));
 }
 
@@ -81,8 +89,9 @@ QString Dialogs::saveFileName(QWidget* parent, const QString& caption, const QSt
     QString chosen = responder()
         ? responder()({Request_t::SAVE_FILE, caption, {}, {}, -1, filter, start, offeredName}).toString()
         : QFileDialog::getSaveFileName(parent, caption, startPath, filter);
-    if (!chosen.isEmpty() && !defaultSuffix.isEmpty() && QFileInfo(chosen).suffix().isEmpty())
+    if (!chosen.isEmpty() && !defaultSuffix.isEmpty() && QFileInfo(chosen).suffix().isEmpty()) {
         chosen += QLatin1Char('.') + defaultSuffix;
+    }
     return remember(chosen);
 }
 

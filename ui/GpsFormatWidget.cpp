@@ -44,14 +44,16 @@ GpsFormatWidget::GpsFormatWidget(QWidget* parent)
     static const QString prefix = QStringLiteral("ENCRYPTIONTYPE_");
     for (int i = 0; i < encryptionTypes.keyCount(); ++i) {
         QString key = QString::fromLatin1(encryptionTypes.key(i));
-        if (key.startsWith(prefix))
+        if (key.startsWith(prefix)) {
             key.remove(0, prefix.size());
+        }
         ui->comboBoxGpsFormatsEncryptionType->addItem(key);
     }
 
     // Connected after filling the combo box so that building emits nothing.
-    for (QLineEdit* edit : lineEdits())
+    for (QLineEdit* edit : lineEdits()) {
         connect(edit, &QLineEdit::editingFinished, this, &GpsFormatWidget::sigGpsFormatChanged);
+    }
     connect(ui->checkBoxGpsFormatsGpsCheck, &QCheckBox::toggled, this, &GpsFormatWidget::sigGpsFormatChanged);
     connect(ui->comboBoxGpsFormatsEncryptionType, &QComboBox::currentIndexChanged,
             this, &GpsFormatWidget::sigGpsFormatChanged);
@@ -141,8 +143,9 @@ void GpsFormatWidget::onImportFormatClicked()
     QPushButton* button = ui->pushButtonImportFormat;
     const QAction* chosen = menu.exec(button->mapToGlobal(button->rect().bottomLeft()));
     const auto it = choices.constFind(chosen);
-    if (it == choices.cend())
+    if (it == choices.cend()) {
         return;
+    }
     {
         // Filling toggles the check box and the combo box; the owner must see one
         // change for the whole format, not writes of a half-filled one.
@@ -155,8 +158,9 @@ void GpsFormatWidget::onImportFormatClicked()
 void GpsFormatWidget::reinitGUI()
 {
     setEnabled(false);
-    for (QLineEdit* edit : lineEdits())
+    for (QLineEdit* edit : lineEdits()) {
         edit->clear();
+    }
     ui->checkBoxGpsFormatsGpsCheck->setChecked(false);
     ui->comboBoxGpsFormatsEncryptionType->setCurrentIndex(0);
     shownEncryptionType = GpsFormat::ENCRYPTIONTYPE_NONE;

@@ -29,8 +29,9 @@ QFont MainWindow::monospaceFont()
 {
     for (const char* family : {"Consolas", "Courier New"}) {
         const QFont font(QString::fromLatin1(family));
-        if (font.exactMatch())
+        if (font.exactMatch()) {
             return font;
+        }
     }
     return QFont(QStringLiteral("monospace"));
 }
@@ -51,8 +52,9 @@ MainWindow::MainWindow()
     connect(logTable, &QTableWidget::itemChanged, logTable, [this] { logger().scrollToNewest(); },
             Qt::DirectConnection);
     logger().setMaximumNumberOfRows(1000);
-    for (int column : {2, 3, 4})
+    for (int column : {2, 3, 4}) {
         logTable->hideColumn(column);
+    }
 
     wire(logTable, &QTableWidget::itemChanged, &MainWindow::slotTerminalContentAdded);
     wire(ui->tabWidget, &QTabWidget::currentChanged, &MainWindow::slotTabChanged);
@@ -64,8 +66,9 @@ MainWindow::MainWindow()
     wire(&statusRefreshTimer, &QTimer::timeout, &MainWindow::refreshStatusWhenIdle);
     // Idle means no request for a whole period: every request starts the wait anew.
     const auto requestSent = [this] {
-        if (statusRefreshTimer.isActive())
+        if (statusRefreshTimer.isActive()) {
             statusRefreshTimer.start();
+        }
     };
     connect(&dfrLink, &Com::DfrLink::sigSendRequest, this, requestSent);
     connect(&dfrLink, &Com::DfrLink::sigSendManualDfrCmd, this, requestSent);
@@ -136,8 +139,9 @@ MainWindow::~MainWindow()
     // The base destructor closes the window, and the focus change makes widgets
     // emit signals (editingFinished) into this half-destroyed object: cut them first.
     const QList<QObject*> children = findChildren<QObject*>();
-    for (QObject* child : children)
+    for (QObject* child : children) {
         QObject::disconnect(child, nullptr, this, nullptr);
+    }
 
     trafficLog.closeOnShutdown();
     dfrLink.setUartLink(QString());

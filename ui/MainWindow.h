@@ -209,10 +209,11 @@ private:
         constexpr bool member = std::is_member_function_pointer_v<Slot>;
         if constexpr (member ? std::is_invocable_v<const Slot&, MainWindow*, std::tuple_element_t<I, Args>...>
                              : std::is_invocable_v<const Slot&, std::tuple_element_t<I, Args>...>) {
-            if constexpr (member)
+            if constexpr (member) {
                 (this->*slot)(std::get<I>(args)...);
-            else
+            } else {
                 slot(std::get<I>(args)...);
+            }
         } else {
             callSlot(slot, args, std::make_index_sequence<sizeof...(I) - 1>());
         }
@@ -226,8 +227,9 @@ private:
     template <typename Sender, typename Signal, typename Slot>
     void connectOnce(const Sender* sender, Signal signal, Slot slot)
     {
-        if (!persistentWidgetsConnected)
+        if (!persistentWidgetsConnected) {
             wire(sender, signal, slot);
+        }
     }
     void connectDeviceWidgets();
     void disconnectDeviceWidgets();

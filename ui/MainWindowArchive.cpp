@@ -47,8 +47,9 @@ void MainWindow::setupArchive()
     });
 
     const Utils::Settings::ArchiveSettings_t settings = Utils::Settings::instance()->loadArchiveSettings();
-    if (settings.enabled)
+    if (settings.enabled) {
         archive->open(settings.file);
+    }
 }
 
 void MainWindow::loadFromArchive(const Archive::ArchiveQuery_t& query)
@@ -80,8 +81,9 @@ void MainWindow::showArchivedRows(const QVector<Archive::ArchiveRecord_t>& recor
         replaceByArchived = false;
     }
     ui->tableWidgetRx->setSortingEnabled(false);
-    for (const Archive::ArchiveRecord_t& record : records)
+    for (const Archive::ArchiveRecord_t& record : records) {
         rxModel->queueRow(rowOf(record));
+    }
     endRxBurst(RXCOLUMN_TIME);
     archiveTab->showLoaded(int(records.size()));
     showSuccess(QStringLiteral("%1 archived messages loaded into the messages table and Locate").arg(records.size()));

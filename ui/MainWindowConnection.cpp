@@ -139,16 +139,18 @@ void MainWindow::reportEscapedFailure(const Tarsk::Utils::Exception& failure)
 
 void MainWindow::disconnectDeviceWidgets()
 {
-    for (const QMetaObject::Connection& connection : std::as_const(deviceConnections))
+    for (const QMetaObject::Connection& connection : std::as_const(deviceConnections)) {
         disconnect(connection);
+    }
     deviceConnections.clear();
 }
 
 void MainWindow::slotDfrDisconnected(const QString& portName, const QString& message,
                                      Tarsk::Utils::Exception::Kind_t kind)
 {
-    if (!restartAttempt)
+    if (!restartAttempt) {
         cancelRestartWait();
+    }
     trafficLog.closeOnDisconnection(logGenerationText(), message);
 
     ui->tabWidget->setCurrentWidget(ui->tabConfiguration);
@@ -183,17 +185,20 @@ void MainWindow::slotUpdateUartLinkStatus(const QString& statusString)
 {
     linkState = statusString;
     updateConnectionStatus();
-    if (dfrLink.portName().isEmpty())
+    if (dfrLink.portName().isEmpty()) {
         return;
+    }
     QAction* action = portActions.value(dfrLink.portName());
-    if (!action)
+    if (!action) {
         return;
-    if (statusString == QLatin1String("READY"))
+    }
+    if (statusString == QLatin1String("READY")) {
         action->setIcon(QIcon(QStringLiteral(":/Icons/dfrReady")));
-    else if (statusString == QLatin1String("ERROR"))
+    } else if (statusString == QLatin1String("ERROR")) {
         action->setIcon(QIcon(QStringLiteral(":/Icons/dfrError")));
-    else
+    } else {
         action->setIcon(QIcon(QStringLiteral(":/Icons/dfrWaiting")));
+    }
 }
 
 void MainWindow::setDeviceTabsEnabled(bool enabled)
@@ -204,18 +209,21 @@ void MainWindow::setDeviceTabsEnabled(bool enabled)
     for (int tab = 0; tab < ui->tabWidget->count(); ++tab) {
         QWidget* page = ui->tabWidget->widget(tab);
         if (page != ui->tabSettings && page != ui->tabRx && page != ui->tabTerminal && !qobject_cast<LocateTab*>(page) &&
-            !qobject_cast<ArchiveTab*>(page))
+            !qobject_cast<ArchiveTab*>(page)) {
             ui->tabWidget->setTabEnabled(tab, enabled);
+        }
     }
     // The traffic log is the receiver's own: without one there is nothing to log to.
     for (QWidget* widget : std::initializer_list<QWidget*>{ui->pushButtonRxFlashRead, ui->pushButtonRxFlashErase,
-                                                           ui->checkBoxRxLive, ui->checkBoxRxLogFile})
+                                                           ui->checkBoxRxLive, ui->checkBoxRxLogFile}) {
         widget->setEnabled(enabled);
+    }
     for (QWidget* widget : std::initializer_list<QWidget*>{ui->lineEditTerminalCommand, ui->pushButtonTerminalSend,
                                                            ui->pushButtonTerminalSaveScript,
                                                            ui->pushButtonTerminalScript,
-                                                           ui->pushButtonTerminalReloadGui})
+                                                           ui->pushButtonTerminalReloadGui}) {
         widget->setEnabled(enabled);
+    }
 }
 
 void MainWindow::reinitGUI()

@@ -37,8 +37,9 @@ QString durationText(qint64 ms)
 void MainWindow::slotSwitchMode()
 {
     if (!Dialogs::askYesNo(this, QStringLiteral("Switch mode?"),
-                           QStringLiteral("Are you sure you want to switch to BL/APP mode?")))
+                           QStringLiteral("Are you sure you want to switch to BL/APP mode?"))) {
         return;
+    }
 
     // The receiver's settings do not survive a firmware update: keep them before it leaves its application.
     const Com::DfrLink::DfrVersionsAndStatus_t status = dfrLink.getDfrVersionsAndStatus();
@@ -50,8 +51,9 @@ void MainWindow::slotSwitchMode()
             showSuccess(QStringLiteral("Configuration saved to %1").arg(path));
         } catch (const Tarsk::Utils::Exception& e) {
             // A lost link is not the backup's fault: nothing left to switch.
-            if (!dfrLink.hasUartLink())
+            if (!dfrLink.hasUartLink()) {
                 throw;
+            }
             reason = e.message();
         }
         if (!reason.isEmpty()) {
@@ -60,17 +62,19 @@ void MainWindow::slotSwitchMode()
                                    QStringLiteral("The configuration could not be saved before switching:\n%1\n\n"
                                                   "Without it the settings cannot be put back after a firmware "
                                                   "update. Switch to firmware update mode anyway?")
-                                       .arg(reason)))
+                                       .arg(reason))) {
                 return;
+            }
         }
     }
 
     dfrLink.switchMode();
     const QString port = dfrLink.portName();
     slotDfrDisconnected(port, QStringLiteral("Please reconnect to DFR"));
-    if (status.mode == Com::DfrLink::DFR_APP || status.mode == Com::DfrLink::DFR_BL)
+    if (status.mode == Com::DfrLink::DFR_APP || status.mode == Com::DfrLink::DFR_BL) {
         awaitRestart(port, status.mode == Com::DfrLink::DFR_APP ? Com::DfrLink::DFR_BL : Com::DfrLink::DFR_APP,
                      QString());
+        }
 }
 
 QString MainWindow::backupConfiguration(const QString& serial)
@@ -79,9 +83,10 @@ QString MainWindow::backupConfiguration(const QString& serial)
     QString safeSerial = serial;
     safeSerial.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9_-]")), QStringLiteral("_"));
     const QString dirPath = backupsFolder();
-    if (!QDir().mkpath(dirPath))
+    if (!QDir().mkpath(dirPath)) {
         fail(fileProblem, QStringLiteral("Unable to create the backup folder %1").arg(dirPath));
-    const QString fileName =
+    }
+    QString fileName =
         QStringLiteral("%1/config_%2_%3.dfr")
             .arg(dirPath, safeSerial, QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd_HHmmss")));
     saveConfiguration(fileName);
@@ -92,12 +97,14 @@ void MainWindow::slotUpdateFirmware()
 {
     const QString fileName = Dialogs::openFileName(this, QStringLiteral("Select DFR firmware (TAL format)"),
                                                    QStringLiteral("DFR firmware (*.tal);;All files (*)"));
-    if (fileName.isEmpty())
+    if (fileName.isEmpty()) {
         return;
+    }
 
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly)) {
         fail(fileProblem, QStringLiteral("Unable to open DFR firmware file %1").arg(fileName));
+    }
     const Utils::FirmwareImage image = Utils::FirmwareImage::read(file.readAll(), fileName, dfrLink.dfrVersion);
     file.close();
     const QString& firmwareVersion = image.firmwareVersion;
@@ -106,8 +113,9 @@ void MainWindow::slotUpdateFirmware()
     if (!Dialogs::askYesNo(this, QStringLiteral("Update firmware?"),
                            QStringLiteral("Are you sure you want to update firmware to %1? This will delete ALL "
                                           "your data.")
-                               .arg(firmwareVersion)))
+                               .arg(firmwareVersion))) {
         return;
+    }
 
     // Not a QProgressDialog: its modal setValue() runs the event loop with user
     // input, which would let a click start a second operation mid-upload. This one
@@ -137,8 +145,9 @@ void MainWindow::slotUpdateFirmware()
     const QMetaObject::Connection tracking = connect(
         &dfrLink, &Com::DfrLink::sigFirmwareProgress, &progress, [&](int done, int total) {
             // Timed from the first line on: erasing takes a while of its own.
-            if (done == 1)
+            if (done == 1) {
                 elapsed.restart();
+            }
             const QString left = done > 1 ? durationText(elapsed.elapsed() * (total - done) / (done - 1))
                                           : QStringLiteral("--:--");
             bar->setValue(done);

@@ -100,15 +100,17 @@ void MainWindow::slotSetFlashCrcCheckEnabled(bool enabled)
 
 bool MainWindow::prepareRxTableForFlash()
 {
-    if (rxRowCount() == 0)
+    if (rxRowCount() == 0) {
         return true;
+    }
     const int answer = Dialogs::askChoice(this, QStringLiteral("RX table contains data"),
                                           QStringLiteral("The RX table contains data. What do you want to do?"),
                                           {QStringLiteral("Clear table and read"), QStringLiteral("Keep table and read"),
                                            QStringLiteral("Cancel")},
                                           0, 2);
-    if (answer == 0)
+    if (answer == 0) {
         slotClearRxTable();
+    }
     return answer == 0 || answer == 1;
 }
 
@@ -118,9 +120,11 @@ Utils::FlashDumpInfo MainWindow::flashDumpInfoNow() const
     info.dfrVersion = dfrLink.dfrVersion;
     info.firmwareLevel = dfrLink.firmwareLevel;
     info.serialNumber = Utils::FlashDumpInfo::wholeSerialNumber(shownStatus);
-    for (const Com::DfrLink::PlatformInfo_t& slot : platformsModel->records())
-        if (slot.occupied)
+    for (const Com::DfrLink::PlatformInfo_t& slot : platformsModel->records()) {
+        if (slot.occupied) {
             info.favorites.append(slot);
+        }
+    }
     return info;
 }
 
@@ -142,18 +146,21 @@ void MainWindow::decodeFlashArea(const QByteArray& data, const Utils::FlashDumpI
 
 void MainWindow::slotReadFlashMemory()
 {
-    if (!prepareRxTableForFlash())
+    if (!prepareRxTableForFlash()) {
         return;
+    }
     // Rows arrive in bursts; the table is told when the last one is in, whatever ends the read.
     const auto burstEnd = qScopeGuard([this] { endRxBurst(); });
     const int rowsBefore = rxRowCount();
 
     const bool v2 = dfrLink.dfrVersion == Com::DfrLink::DFR_V2;
     if (!v2) {
-        if (ui->tableWidgetPlatforms->model()->rowCount() == 0)
+        if (ui->tableWidgetPlatforms->model()->rowCount() == 0) {
             slotGetPlatformsInfo();
-        if (ui->tableWidgetGpsFormats->model()->rowCount() == 0)
+        }
+        if (ui->tableWidgetGpsFormats->model()->rowCount() == 0) {
             slotGetGpsFormats();
+        }
     }
     // Rows decode with what was true when the read started, even if the link goes meanwhile.
     Utils::FlashDumpInfo info = flashDumpInfoNow();
@@ -172,8 +179,9 @@ void MainWindow::slotReadFlashMemory()
         lastFlashDump.clear();
         saveFlashDataToFile(area, suffix, &info);
         flashDumpEnabled = ui->checkBoxFlashDumpToFile->isChecked();
-        if (!lastFlashDump.isEmpty())
+        if (!lastFlashDump.isEmpty()) {
             dumps << QDir::toNativeSeparators(lastFlashDump);
+        }
     };
 
     if (v2) {
@@ -189,13 +197,16 @@ void MainWindow::slotReadFlashMemory()
         cancelled = dfrLink.flashReadWasCancelled();
         const bool partial = cancelled || failure;
         bytesRead = area.size();
-        if (!failure || !area.isEmpty())
+        if (!failure || !area.isEmpty()) {
             dump(area, partial ? QStringLiteral("partial") : QString());
-        if (cancelled)
+        }
+        if (cancelled) {
             qInfo().noquote() << QStringLiteral("Flash memory read cancelled: %1 bytes read.").arg(area.size());
-        if (failure && !area.isEmpty())
+        }
+        if (failure && !area.isEmpty()) {
             qWarning().noquote() << QStringLiteral("Flash memory read failed: the %1 bytes read before are kept.")
                                         .arg(area.size());
+            }
         if (!area.isEmpty() || !failure) {
             qInfo().noquote() << "Display messages in RX Table (This operation could be long)...";
             progress.decoding();
@@ -240,14 +251,16 @@ void MainWindow::slotReadFlashMemory()
                                .arg(validTotal + invalidTotal);
     // Decoding steps byte by byte through damage, so what it counts as invalid are bytes.
     QString kept = QStringLiteral("%1 messages in the table").arg(rowsAdded);
-    if (invalidTotal > 0)
+    if (invalidTotal > 0) {
         kept += QStringLiteral(", %1 invalid bytes skipped").arg(invalidTotal);
-    if (dumps.size() == 1)
+    }
+    if (dumps.size() == 1) {
         kept += QStringLiteral("; dump saved to %1").arg(dumps.first());
-    else if (dumps.size() > 1)
+    } else if (dumps.size() > 1) {
         kept += QStringLiteral("; %1 dumps saved in %2")
                     .arg(dumps.size())
                     .arg(QFileInfo(dumps.first()).absolutePath());
+        }
     if (!failure && !cancelled) {
         qInfo().noquote() << QStringLiteral("Flash memory read completed: %1").arg(totals);
         showSuccess(QStringLiteral("Flash memory read: %1.").arg(kept));
@@ -270,29 +283,34 @@ void MainWindow::slotReadFlashMemory()
 void MainWindow::slotEraseFlashMemory()
 {
     if (!Dialogs::askYesNo(this, QStringLiteral("Delete RX messages in flash memory?"),
-                           QStringLiteral("Are you sure you want to delete RX messages in flash memory?")))
+                           QStringLiteral("Are you sure you want to delete RX messages in flash memory?"))) {
         return;
+    }
     if (dfrLink.dfrVersion != Com::DfrLink::DFR_V1) {
         dfrLink.eraseFlashMemoryDfrV2();
         showSuccess(QStringLiteral("Flash memory erased."));
         return;
     }
-    if (ui->tableWidgetPlatforms->model()->rowCount() == 0)
+    if (ui->tableWidgetPlatforms->model()->rowCount() == 0) {
         slotGetPlatformsInfo();
-    if (ui->tableWidgetGpsFormats->model()->rowCount() == 0)
+    }
+    if (ui->tableWidgetGpsFormats->model()->rowCount() == 0) {
         slotGetGpsFormats();
+    }
     const QList<Com::DfrLink::PlatformInfo_t> platforms = shownPlatforms();
     for (int row = 0; row < int(dfrLink.nbIpSlots()) && row < platforms.size(); ++row) {
-        if (platforms.at(row).occupied && !platforms.at(row).platformId.isEmpty())
+        if (platforms.at(row).occupied && !platforms.at(row).platformId.isEmpty()) {
             dfrLink.eraseFlashMemoryDfrV1(quint32(platforms.at(row).index));
+        }
     }
     showSuccess(QStringLiteral("Flash memory erased."));
 }
 
 void MainWindow::saveFlashDataToFile(const QByteArray& data, const QString& suffix, const Utils::FlashDumpInfo* info)
 {
-    if (!flashDumpEnabled)
+    if (!flashDumpEnabled) {
         return;
+    }
     const QDir dumps(QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("../FlashDumps")));
     dumps.mkpath(QStringLiteral("."));
     // The suffix carries an identifier from the receiver: it must not steer the path.
@@ -315,9 +333,10 @@ void MainWindow::saveFlashDataToFile(const QByteArray& data, const QString& suff
     const Utils::FlashDumpInfo now = info ? *info : flashDumpInfoNow();
     const QByteArray description = now.toText();
     QSaveFile beside(Utils::FlashDumpInfo::pathBeside(name));
-    if (!beside.open(QIODevice::WriteOnly) || beside.write(description) != description.size() || !beside.commit())
+    if (!beside.open(QIODevice::WriteOnly) || beside.write(description) != description.size() || !beside.commit()) {
         qWarning().noquote() << QStringLiteral("Unable to save the description of flash data to: %1 (%2)")
                                     .arg(beside.fileName(), beside.errorString());
+        }
 }
 
 void MainWindow::slotOpenFlashDump()
@@ -326,8 +345,9 @@ void MainWindow::slotOpenFlashDump()
         QDir::cleanPath(QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("../FlashDumps")));
     const QString path = Dialogs::openFileName(this, QStringLiteral("Open flash dump"),
                                                QStringLiteral("Flash dumps (*.bin);;All files (*)"), dumps);
-    if (path.isEmpty())
+    if (path.isEmpty()) {
         return;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         qWarning().noquote() << QStringLiteral("Unable to open flash dump: %1 (%2)").arg(path, file.errorString());
@@ -360,8 +380,9 @@ void MainWindow::slotOpenFlashDump()
                                             {QStringLiteral("First generation (DFR V1)"),
                                              QStringLiteral("Second generation (DFR V2)"), QStringLiteral("Cancel")},
                                             1, 2);
-            if (generation != 0 && generation != 1)
+            if (generation != 0 && generation != 1) {
                 return;
+            }
         }
         info = flashDumpInfoNow();
         if (generation == 0) {
@@ -406,8 +427,9 @@ void MainWindow::slotOpenFlashDump()
                    .arg(records);
         return;
     }
-    if (!prepareRxTableForFlash())
+    if (!prepareRxTableForFlash()) {
         return;
+    }
     const auto burstEnd = qScopeGuard([this] { endRxBurst(); });
     const int rowsBefore = rxRowCount();
 

@@ -30,8 +30,9 @@ Utils::GpsFormat_t blankFormat()
 
 void MainWindow::slotGetGpsFormats()
 {
-    if (dfrLink.nbGpsFormatSlots() == 0)
+    if (dfrLink.nbGpsFormatSlots() == 0) {
         return;
+    }
     gpsFormatsModel->clear();
     gpsFormatsFilter->setHideEmpty(ui->checkBoxGpsFormatsHideEmptySlots->isChecked());
     Utils::GpsFormat::instance()->clearGpsFormats(Utils::GpsFormat::ORIGIN_DFR);
@@ -60,8 +61,9 @@ void MainWindow::reinitGUIGpsFormatsInfo()
 
 void MainWindow::slotDisplayGpsFormatInfo()
 {
-    if (dfrLink.nbGpsFormatSlots() == 0)
+    if (dfrLink.nbGpsFormatSlots() == 0) {
         return;
+    }
     const int slot = currentSlot(ui->tableWidgetGpsFormats);
     if (slot < 0) {
         reinitGUIGpsFormatsInfo();
@@ -77,8 +79,9 @@ void MainWindow::slotDisplayGpsFormatInfo()
         throw;
     }
     // A port removed while the reply came in has emptied the table and the editor.
-    if (!gpsFormatsModel->slotAt(slot))
+    if (!gpsFormatsModel->slotAt(slot)) {
         return;
+    }
     holdGpsFormat(info);
     if (!info.occupied) {
         reinitGUIGpsFormatsInfo();
@@ -110,8 +113,9 @@ void MainWindow::writeGpsFormatSlot(quint32 slot, bool occupied, const Utils::Gp
 
 void MainWindow::slotSaveGpsFormats()
 {
-    if (dfrLink.nbGpsFormatSlots() == 0 || ui->lineEditGpsFormatsIndex->text().isEmpty())
+    if (dfrLink.nbGpsFormatSlots() == 0 || ui->lineEditGpsFormatsIndex->text().isEmpty()) {
         return;
+    }
     Com::DfrLink::GpsFormatInfo_t info;
     info.index = qint32(ui->lineEditGpsFormatsIndex->text().toUInt());
     info.occupied = true;
@@ -127,8 +131,9 @@ void MainWindow::slotSaveGpsFormats()
     try {
         dfrLink.setGpsFormatInfo(info);
     } catch (const Tarsk::Utils::Exception& refused) {
-        if (!dfrLink.hasUartLink() || dfrLink.isNoSendCommandMode())
+        if (!dfrLink.hasUartLink() || dfrLink.isNoSendCommandMode()) {
             throw;
+        }
         QString summary = QStringLiteral("The receiver refused GPS format %1 (%2)")
                               .arg(info.index, 2, 10, QLatin1Char('0'))
                               .arg(info.gpsFormat.name);
@@ -145,14 +150,16 @@ void MainWindow::slotSaveGpsFormats()
         explainFailure(refused, summary);
         throw;
     }
-    if (!dfrLink.isNoSendCommandMode())
+    if (!dfrLink.isNoSendCommandMode()) {
         slotDisplayGpsFormatInfo();
+    }
 }
 
 void MainWindow::slotCreateGpsFormats()
 {
-    if (dfrLink.nbGpsFormatSlots() == 0 || ui->lineEditGpsFormatsIndex->text().isEmpty())
+    if (dfrLink.nbGpsFormatSlots() == 0 || ui->lineEditGpsFormatsIndex->text().isEmpty()) {
         return;
+    }
     const quint32 slot = ui->lineEditGpsFormatsIndex->text().toUInt();
     Utils::GpsFormat_t format = blankFormat();
     format.name = QStringLiteral("Format %1").arg(slot);
@@ -162,38 +169,46 @@ void MainWindow::slotCreateGpsFormats()
 
 void MainWindow::slotDeleteGpsFormats()
 {
-    if (dfrLink.nbGpsFormatSlots() == 0 || ui->lineEditGpsFormatsIndex->text().isEmpty())
+    if (dfrLink.nbGpsFormatSlots() == 0 || ui->lineEditGpsFormatsIndex->text().isEmpty()) {
         return;
+    }
     if (!Dialogs::askYesNo(this, QStringLiteral("Delete GPS format?"),
-                           QStringLiteral("Are you sure you want to delete this GPS format entry?")))
+                           QStringLiteral("Are you sure you want to delete this GPS format entry?"))) {
         return;
+    }
     writeGpsFormatSlot(ui->lineEditGpsFormatsIndex->text().toUInt(), false, blankFormat());
     slotDisplayGpsFormatInfo();
 }
 
 void MainWindow::slotDeleteAllGpsFormats()
 {
-    if (dfrLink.nbGpsFormatSlots() == 0)
+    if (dfrLink.nbGpsFormatSlots() == 0) {
         return;
-    if (gpsFormatsFilter->rowCount() == 0)
+    }
+    if (gpsFormatsFilter->rowCount() == 0) {
         slotGetGpsFormats();
+    }
 
     bool anyOccupied = false;
-    for (quint32 slot = 0; slot < dfrLink.nbGpsFormatSlots() && !anyOccupied; ++slot)
+    for (quint32 slot = 0; slot < dfrLink.nbGpsFormatSlots() && !anyOccupied; ++slot) {
         anyOccupied = dfrLink.getGpsFormatInfo(slot).occupied;
-    if (!anyOccupied)
+    }
+    if (!anyOccupied) {
         return;
+    }
     if (!Dialogs::askYesNo(this, QStringLiteral("Delete all GPS formats?"),
-                           QStringLiteral("Are you sure you want to delete all GPS format entries?")))
+                           QStringLiteral("Are you sure you want to delete all GPS format entries?"))) {
         return;
+    }
 
     {
         const quint32 slotCount = dfrLink.nbGpsFormatSlots();
         SlotProgress progress(this, QStringLiteral("Deleting GPS formats"), int(slotCount));
         for (quint32 slot = 0; slot < dfrLink.nbGpsFormatSlots(); ++slot) {
             progress.setSlot(int(slot));
-            if (dfrLink.getGpsFormatInfo(slot).occupied)
+            if (dfrLink.getGpsFormatInfo(slot).occupied) {
                 writeGpsFormatSlot(slot, false, blankFormat());
+            }
         }
     }
     slotGetGpsFormats();

@@ -22,8 +22,9 @@ void MainWindow::setupScrollingTabs()
     for (int index = 0; index < ui->tabWidget->count(); ++index) {
         QWidget* page = ui->tabWidget->widget(index);
         QLayout* layout = page->layout();
-        if (!layout)
+        if (!layout) {
             continue;
+        }
         // The page keeps its name and place; its layout, and with it every widget,
         // moves onto a content widget inside a scroll area.
         auto* content = new QWidget;
@@ -92,14 +93,16 @@ void MainWindow::setupToolIcons()
 void MainWindow::restoreWindowState()
 {
     const Utils::Settings::WindowState_t state = Utils::Settings::instance()->loadWindowState();
-    if (!state.geometry.isEmpty())
+    if (!state.geometry.isEmpty()) {
         restoreGeometry(state.geometry);
+    }
     QHeaderView* header = ui->tableWidgetRx->horizontalHeader();
     // A state saved for another set of columns would scramble them.
     if (!state.rxHeader.isEmpty() && state.rxColumns == header->count()) {
         const QByteArray fallback = header->saveState();
-        if (!header->restoreState(state.rxHeader) || header->count() != state.rxColumns)
+        if (!header->restoreState(state.rxHeader) || header->count() != state.rxColumns) {
             header->restoreState(fallback);
+        }
     }
     pendingTab = state.tab;
 }
@@ -117,8 +120,9 @@ void MainWindow::saveWindowState() const
 
 void MainWindow::showTabIfEnabled(int index)
 {
-    if (index < 0 || index >= ui->tabWidget->count() || !ui->tabWidget->isTabEnabled(index))
+    if (index < 0 || index >= ui->tabWidget->count() || !ui->tabWidget->isTabEnabled(index)) {
         return;
+    }
     ui->tabWidget->setCurrentIndex(index);
     pendingTab = -1;
 }

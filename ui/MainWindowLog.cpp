@@ -45,8 +45,9 @@ void MainWindow::setupLogView()
     connect(log, &Tarsk::Ui::UiLogger::sigFollowPausedChanged, paused, &QLabel::setVisible);
     // The table cannot scroll while its tab is hidden; catch up when it shows.
     connect(ui->tabWidget, &QTabWidget::currentChanged, log, [this, log](int index) {
-        if (ui->tabWidget->widget(index) == ui->tabTerminal)
+        if (ui->tabWidget->widget(index) == ui->tabTerminal) {
             log->scrollToNewest();
+        }
     });
 }
 

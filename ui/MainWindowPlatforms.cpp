@@ -22,8 +22,9 @@ QList<QPair<QString, Com::DfrLink::OrvanModulation_t>> MainWindow::getFavoritePl
     for (const Com::DfrLink::PlatformInfo_t& info : shownPlatforms()) {
         // Empty slots and unknown modulations cannot tell an identifier's width.
         if (info.occupied && !info.platformId.isEmpty() && info.modulation >= Com::DfrLink::ORVANMODULATION_A2
-            && info.modulation < Com::DfrLink::ORVANMODULATION_INVALID)
+            && info.modulation < Com::DfrLink::ORVANMODULATION_INVALID) {
             favorites.append({info.platformId, info.modulation});
+        }
     }
     return favorites;
 }
@@ -34,8 +35,9 @@ void MainWindow::reinitGUIPlatformsInfo()
     const Utils::SignalsBlocked quiet(edits);
     ui->pushButtonPlatformsCreate->setEnabled(false);
     ui->pushButtonPlatformsDelete->setEnabled(false);
-    for (QWidget* edit : edits)
+    for (QWidget* edit : edits) {
         edit->setEnabled(false);
+    }
     ui->lineEditPlatformsIndex->clear();
     clearPlatformPanel();
     ui->doubleSpinBoxPlatformsNarrowFrequency->setVisible(false);
@@ -57,8 +59,9 @@ void MainWindow::slotDisplayPlatformInfo()
         throw;
     }
     // A port removed while the reply came in has emptied the table and the panel.
-    if (!platformsModel->slotAt(slot))
+    if (!platformsModel->slotAt(slot)) {
         return;
+    }
     holdPlatform(info);
     if (!info.occupied) {
         reinitGUIPlatformsInfo();
@@ -73,8 +76,9 @@ void MainWindow::slotDisplayPlatformInfo()
     ui->pushButtonPlatformsDelete->setEnabled(true);
     const QList<QWidget*> edits = platformPanelEditors();
     const Utils::SignalsBlocked quiet(edits);
-    for (QWidget* edit : edits)
+    for (QWidget* edit : edits) {
         edit->setEnabled(true);
+    }
     ui->lineEditPlatformsIndex->setText(QString::number(info.index));
     ui->lineEditPlatformsOrvanId->setText(info.platformId);
     ui->lineEditPlatformsLabel->setText(info.label);
@@ -121,10 +125,12 @@ Com::DfrLink::PlatformInfo_t MainWindow::platformFromPanel() const
 bool MainWindow::samePlatform(Com::DfrLink::PlatformInfo_t a, Com::DfrLink::PlatformInfo_t b)
 {
     // Without GPS mode the format is not written, so it cannot differ.
-    if (!a.gpsModeEnabled)
+    if (!a.gpsModeEnabled) {
         a.gpsFormat = {};
-    if (!b.gpsModeEnabled)
+    }
+    if (!b.gpsModeEnabled) {
         b.gpsFormat = {};
+    }
     return Utils::PlatformsFile::line(a) == Utils::PlatformsFile::line(b);
 }
 
@@ -135,8 +141,9 @@ void MainWindow::writePlatformSlot(const Com::DfrLink::PlatformInfo_t& info, boo
         dfrLink.setPlatformInfo(info, recreate);
     } catch (const Tarsk::Utils::Exception& refused) {
         // Without a receiver nothing can be put back; a recording sends nothing.
-        if (!dfrLink.hasUartLink() || dfrLink.isNoSendCommandMode())
+        if (!dfrLink.hasUartLink() || dfrLink.isNoSendCommandMode()) {
             throw;
+        }
         QString summary = QStringLiteral("The receiver refused favourite %1 (identifier %2)")
                               .arg(info.index, 2, 10, QLatin1Char('0'))
                               .arg(info.platformId);
@@ -159,8 +166,9 @@ void MainWindow::writePlatformSlot(const Com::DfrLink::PlatformInfo_t& info, boo
 
 void MainWindow::slotSavePlatformsInfo()
 {
-    if (ui->lineEditPlatformsIndex->text().isEmpty())
+    if (ui->lineEditPlatformsIndex->text().isEmpty()) {
         return;
+    }
 
     const Com::DfrLink::PlatformInfo_t panel = platformFromPanel();
     const bool held = platformShown && shownPlatform.index == panel.index;
@@ -171,8 +179,9 @@ void MainWindow::slotSavePlatformsInfo()
         info = shownPlatform;
         info.occupied = true;
         const auto take = [&](auto field) {
-            if (!(panel.*field == shownPlatformPanel.*field))
+            if (!(panel.*field == shownPlatformPanel.*field)) {
                 info.*field = panel.*field;
+            }
         };
         take(&Com::DfrLink::PlatformInfo_t::platformId);
         take(&Com::DfrLink::PlatformInfo_t::label);
@@ -185,8 +194,9 @@ void MainWindow::slotSavePlatformsInfo()
         take(&Com::DfrLink::PlatformInfo_t::gpsModeEnabled);
         info.gpsFormat = panel.gpsFormat;  // the editor keeps what it was not told to change
         // Return and then leaving a field finish the same edit; an unchanged one writes nothing.
-        if (samePlatform(info, shownPlatform))
+        if (samePlatform(info, shownPlatform)) {
             return;
+        }
     }
 
     try {
@@ -223,15 +233,17 @@ void MainWindow::slotSavePlatformsInfo()
     }
 
     writePlatformSlot(info, recreate, held ? shownPlatform : Com::DfrLink::PlatformInfo_t());
-    if (!dfrLink.isNoSendCommandMode())
+    if (!dfrLink.isNoSendCommandMode()) {
         slotDisplayPlatformInfo();
+    }
 }
 
 void MainWindow::slotCreatePlatformsInfo()
 {
     const int slot = currentSlot(ui->tableWidgetPlatforms);
-    if (slot < 0)
+    if (slot < 0) {
         return;
+    }
     dfrLink.createPlatformInfo(quint32(slot));
     slotDisplayPlatformInfo();
 }
@@ -239,28 +251,33 @@ void MainWindow::slotCreatePlatformsInfo()
 void MainWindow::slotDeletePlatformsInfo()
 {
     const int slot = currentSlot(ui->tableWidgetPlatforms);
-    if (slot < 0)
+    if (slot < 0) {
         return;
+    }
     if (!Dialogs::askYesNo(this, QStringLiteral("Delete platform?"),
-                           QStringLiteral("Are you sure you want to delete this favorite platform entry?")))
+                           QStringLiteral("Are you sure you want to delete this favorite platform entry?"))) {
         return;
+    }
     dfrLink.deletePlatformInfo(quint32(slot));
     Com::DfrLink::PlatformInfo_t emptied;
     emptied.index = slot;
-    if (platformsModel->slotAt(slot))
+    if (platformsModel->slotAt(slot)) {
         holdPlatform(emptied);
+    }
     slotDisplayPlatformInfo();
 }
 
 void MainWindow::slotNewFavorite()
 {
-    if (ui->checkBoxHideEmptySlots->isChecked())
+    if (ui->checkBoxHideEmptySlots->isChecked()) {
         ui->checkBoxHideEmptySlots->setChecked(false);
+    }
 
     const quint32 slotCount = dfrLink.nbIpSlots();
     quint32 slot = 0;
-    while (slot < slotCount && dfrLink.getPlatformInfo(slot).occupied)
+    while (slot < slotCount && dfrLink.getPlatformInfo(slot).occupied) {
         ++slot;
+    }
     if (slot >= slotCount) {
         qWarning().noquote() << "No empty favorite platform slot left.";
         return;

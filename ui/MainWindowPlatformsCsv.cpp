@@ -31,16 +31,19 @@ void MainWindow::slotExportPlatformsInfo()
 {
     const QString fileName = Dialogs::saveFileName(this, dialogTitle, fileFilter, QString(), QStringLiteral("csv"),
                                                    offeredFileName(QStringLiteral("favourites"), QStringLiteral("csv")));
-    if (fileName.isEmpty())
+    if (fileName.isEmpty()) {
         return;
+    }
     QTableView* table = ui->tableWidgetPlatforms;
-    if (table->model()->rowCount() == 0)
+    if (table->model()->rowCount() == 0) {
         slotGetPlatformsInfo();
+    }
 
     // Written aside and renamed at the end: a failure never leaves half a file.
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
         fail(fileProblem, QStringLiteral("Unable to open platforms file %1").arg(fileName));
+    }
 
     const QStringList titles = platformsFileColumnsNames.value(dfrLink.dfrVersion);
     QString text = QLatin1Char('#') + titles.join(QLatin1Char(',')) + QLatin1Char('\n');
@@ -51,13 +54,15 @@ void MainWindow::slotExportPlatformsInfo()
         for (quint32 slot = 0; slot < dfrLink.nbIpSlots(); ++slot) {
             progress.setSlot(int(slot));
             const PlatformInfo_t info = dfrLink.getPlatformInfo(slot);
-            if (!info.occupied)
+            if (!info.occupied) {
                 continue;
+            }
             text += Utils::PlatformsFile::line(info) + QLatin1Char('\n');
         }
     }
-    if (file.write(text.toUtf8()) < 0 || !file.commit())
+    if (file.write(text.toUtf8()) < 0 || !file.commit()) {
         fail(fileProblem, QStringLiteral("Unable to write platforms file %1 (%2)").arg(fileName, file.errorString()));
+    }
     showSuccess(QStringLiteral("Favorite platforms exported to %1").arg(fileName));
 }
 
@@ -66,11 +71,13 @@ void MainWindow::slotImportPlatformsInfo()
     // The file is read and checked whole before anything on the receiver changes,
     // so that a cancelled, unreadable or faulty file never costs a favourite.
     const QString fileName = Dialogs::openFileName(this, dialogTitle, fileFilter);
-    if (fileName.isEmpty())
+    if (fileName.isEmpty()) {
         return;
+    }
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
         fail(fileProblem, QStringLiteral("Unable to open platforms file %1").arg(fileName));
+    }
 
     const QList<PlatformInfo_t> platforms = Utils::PlatformsFile::parse(
         file.readAll(), fileName, platformsFileColumnsNames.value(dfrLink.dfrVersion), dfrLink.nbIpSlots());
@@ -78,8 +85,9 @@ void MainWindow::slotImportPlatformsInfo()
     // The favourites as they are now, put back if the receiver refuses a write midway.
     slotGetPlatformsInfo();
     const QList<PlatformInfo_t> before = platformsModel->records();
-    if (!slotDeleteAllPlatforms())
+    if (!slotDeleteAllPlatforms()) {
         return;
+    }
 
     int done = 0;
     try {
@@ -90,8 +98,9 @@ void MainWindow::slotImportPlatformsInfo()
             dfrLink.setPlatformInfo(platforms.at(done), true);
         }
     } catch (const Tarsk::Utils::Exception& refused) {
-        if (!dfrLink.hasUartLink())
+        if (!dfrLink.hasUartLink()) {
             throw;
+        }
         const PlatformInfo_t& failed = platforms.at(done);
         const QString summary = QStringLiteral("The receiver refused favourite %1 (identifier %2) from %3")
                                     .arg(failed.index, 2, 10, QLatin1Char('0'))
@@ -117,13 +126,15 @@ void MainWindow::putBackPlatforms(const QList<PlatformInfo_t>& before, const QLi
     for (const PlatformInfo_t& info : written) {
         progress.setSlot(step++);
         const bool heldBefore = info.index < before.size() && before.at(info.index).occupied;
-        if (!heldBefore)
+        if (!heldBefore) {
             dfrLink.deletePlatformInfo(quint32(info.index));
+        }
     }
     for (const PlatformInfo_t& info : before) {
         progress.setSlot(step++);
-        if (info.occupied)
+        if (info.occupied) {
             dfrLink.setPlatformInfo(info, true);
+        }
     }
 }
 

@@ -48,8 +48,9 @@ void MainWindow::loadSlotBank(QTableView* view, const QString& what, const std::
         view->sortByColumn(0, Qt::AscendingOrder);
     }
     reinitPanel();
-    if (view->model()->rowCount() > 0)
+    if (view->model()->rowCount() > 0) {
         view->setCurrentIndex(view->model()->index(0, 0));
+    }
 }
 
 void MainWindow::hideEmptySlots(QTableView* view, SlotsFilterModel* filter, bool hide,
@@ -75,8 +76,9 @@ QModelIndex MainWindow::rowOfSlot(const QTableView* view, int slot)
 {
     for (int row = 0; row < view->model()->rowCount(); ++row) {
         const QModelIndex index = view->model()->index(row, 0);
-        if (slot >= 0 && index.data(SLOTROLE_SLOT).toInt() == slot)
+        if (slot >= 0 && index.data(SLOTROLE_SLOT).toInt() == slot) {
             return index;
+        }
     }
     return {};
 }
@@ -90,8 +92,9 @@ int MainWindow::currentSlot(const QTableView* view)
 QList<Com::DfrLink::PlatformInfo_t> MainWindow::shownPlatforms() const
 {
     QList<Com::DfrLink::PlatformInfo_t> shown;
-    for (int row = 0; row < platformsFilter->rowCount(); ++row)
+    for (int row = 0; row < platformsFilter->rowCount(); ++row) {
         shown.append(platformsModel->records().at(platformsFilter->mapToSource(platformsFilter->index(row, 0)).row()));
+    }
     return shown;
 }
 
@@ -112,10 +115,11 @@ void MainWindow::holdGpsFormat(const Com::DfrLink::GpsFormatInfo_t& info)
 {
     gpsFormatsModel->setSlot(info);
     Utils::GpsFormat* catalogue = Utils::GpsFormat::instance();
-    if (info.occupied)
+    if (info.occupied) {
         catalogue->addGpsFormat(Utils::GpsFormat::ORIGIN_DFR, info.index, info.gpsFormat);
-    else
+    } else {
         catalogue->removeGpsFormat(Utils::GpsFormat::ORIGIN_DFR, info.index);
+    }
 }
 
 void MainWindow::slotGetPlatformsInfo()
@@ -136,19 +140,24 @@ void MainWindow::slotToggleEmptySlots()
 
 bool MainWindow::slotDeleteAllPlatforms()
 {
-    if (platformsFilter->rowCount() == 0 || platformsModel->rowCount() != int(dfrLink.nbIpSlots()))
+    if (platformsFilter->rowCount() == 0 || platformsModel->rowCount() != int(dfrLink.nbIpSlots())) {
         slotGetPlatformsInfo();
+    }
 
     // The slots as held, not the table's rows: the table may be emptied under us.
     QList<quint32> occupied;
-    for (const Com::DfrLink::PlatformInfo_t& info : platformsModel->records())
-        if (info.occupied)
+    for (const Com::DfrLink::PlatformInfo_t& info : platformsModel->records()) {
+        if (info.occupied) {
             occupied.append(quint32(info.index));
-    if (occupied.isEmpty())
+        }
+    }
+    if (occupied.isEmpty()) {
         return true;
+    }
     if (!Dialogs::askYesNo(this, QStringLiteral("Delete all platforms?"),
-                           QStringLiteral("Are you sure you want to delete all favorite platform entries?")))
+                           QStringLiteral("Are you sure you want to delete all favorite platform entries?"))) {
         return false;
+    }
 
     {
         SlotProgress progress(this, QStringLiteral("Deleting favorite platforms"), int(occupied.size()));
@@ -158,8 +167,9 @@ bool MainWindow::slotDeleteAllPlatforms()
             Com::DfrLink::PlatformInfo_t emptied;
             emptied.index = qint32(occupied.at(i));
             // A port removed meanwhile has emptied the model: nothing to hold any more.
-            if (platformsModel->slotAt(emptied.index))
+            if (platformsModel->slotAt(emptied.index)) {
                 holdPlatform(emptied);
+            }
         }
     }
     slotGetPlatformsInfo();

@@ -40,16 +40,18 @@ void MainWindow::applyModeLimits(bool bootloader)
     // edit would write them over its settings once it is back in its application.
     for (QWidget* widget : std::initializer_list<QWidget*>{
              ui->groupBox, ui->groupBox_4, ui->pushButtonRxFlashRead, ui->pushButtonRxFlashErase,
-             ui->checkBoxRxLive, ui->pushButtonTerminalSaveScript})
+             ui->checkBoxRxLive, ui->pushButtonTerminalSaveScript}) {
         widget->setEnabled(!bootloader);
+    }
     for (QWidget* page : {ui->tabPlatorms, ui->tabFormats}) {
         const int index = ui->tabWidget->indexOf(page);
         ui->tabWidget->setTabEnabled(index, !bootloader);
         ui->tabWidget->setTabToolTip(index, bootloader ? QStringLiteral("Not available in bootloader mode")
                                                        : QString());
     }
-    if (bootloader)
+    if (bootloader) {
         qInfo().noquote() << bootloaderNotice->text();
+    }
 }
 
 QString MainWindow::restartWaitText() const
@@ -59,8 +61,9 @@ QString MainWindow::restartWaitText() const
 
 void MainWindow::awaitRestart(const QString& port, Com::DfrLink::DfrMode_t mode, const QString& firmwareVersion)
 {
-    if (port.isEmpty())
+    if (port.isEmpty()) {
         return;
+    }
     restartWait = {port, mode, firmwareVersion, serialText(shownStatus), {}};
     restartWait.since.start();
     if (!restartTimer) {
@@ -75,8 +78,9 @@ void MainWindow::awaitRestart(const QString& port, Com::DfrLink::DfrMode_t mode,
 
 void MainWindow::cancelRestartWait()
 {
-    if (restartWait.port.isEmpty())
+    if (restartWait.port.isEmpty()) {
         return;
+    }
     restartWait = {};
     restartTimer->stop();
     updateConnectionStatus();
@@ -85,8 +89,9 @@ void MainWindow::cancelRestartWait()
 void MainWindow::pollRestart()
 {
     // An attempt waits for the receiver's replies: this timer fires meanwhile.
-    if (restartWait.port.isEmpty() || restartAttempt)
+    if (restartWait.port.isEmpty() || restartAttempt) {
         return;
+    }
     if (restartWait.since.hasExpired(restartWaitMs)) {
         const RestartWait_t awaited = restartWait;
         cancelRestartWait();
@@ -98,8 +103,9 @@ void MainWindow::pollRestart()
     }
     QAction* action = portActions.value(restartWait.port);
     // Not there: it left the bus to restart, and the port scan brings it back.
-    if (!restartWait.since.hasExpired(restartSettleMs) || !action || dfrLink.hasUartLink())
+    if (!restartWait.since.hasExpired(restartSettleMs) || !action || dfrLink.hasUartLink()) {
         return;
+    }
 
     const RestartWait_t awaited = restartWait;
     restartAttempt = true;
@@ -113,8 +119,9 @@ void MainWindow::pollRestart()
     }
     restartAttempt = false;
     // The user chose another receiver meanwhile.
-    if (restartWait.port != awaited.port)
+    if (restartWait.port != awaited.port) {
         return;
+    }
     if (!back) {
         if (dfrLink.hasUartLink()) {
             restartAttempt = true;
@@ -141,23 +148,25 @@ void MainWindow::reportRestart(const RestartWait_t& awaited)
     }
     const Com::DfrLink::DfrMode_t mode = shownStatus.mode;
     if (awaited.firmwareVersion.isEmpty()) {
-        if (mode == awaited.mode)
+        if (mode == awaited.mode) {
             showSuccess(QStringLiteral("%1 is back in %2 mode").arg(awaited.port, modeText(mode)));
-        else
+        } else {
             qWarning().noquote() << QStringLiteral("%1 came back in %2 mode, not in %3 mode")
                                         .arg(awaited.port, modeText(mode), modeText(awaited.mode));
+            }
         return;
     }
     // What the receiver reports is the truth, whatever its bootloader answered during the upload.
-    if (mode != Com::DfrLink::DFR_APP)
+    if (mode != Com::DfrLink::DFR_APP) {
         qWarning().noquote() << QStringLiteral("The receiver is still in bootloader mode after the update to %1: "
                                                "the new firmware does not start")
                                     .arg(awaited.firmwareVersion);
-    else if (shownStatus.applicationVersion.trimmed() == awaited.firmwareVersion.trimmed())
+    } else if (shownStatus.applicationVersion.trimmed() == awaited.firmwareVersion.trimmed()) {
         showSuccess(QStringLiteral("Firmware updated to %1").arg(awaited.firmwareVersion));
-    else
+    } else {
         qWarning().noquote() << QStringLiteral("The receiver still reports version %1 after the update to %2")
                                     .arg(shownStatus.applicationVersion, awaited.firmwareVersion);
+        }
 }
 
 } // namespace Vantrel::Ui

@@ -80,8 +80,9 @@ void MainWindow::endRxBurst(int sortColumn)
 {
     rxModel->flushQueuedRows();
     // The burst goes into the archive as one transaction.
-    if (archive)
+    if (archive) {
         archive->endBurst();
+    }
     QTableView* table = ui->tableWidgetRx;
     table->resizeColumnsToContents();
     table->sortByColumn(sortColumn < 0 ? RXCOLUMN_POSITION : sortColumn, Qt::DescendingOrder);
@@ -102,14 +103,16 @@ void MainWindow::slotOrvanMessageReceived(const Com::DfrLink::OrvanRxMessage_t& 
     const Utils::FlashDumpInfo* source = row.live ? nullptr : flashDecodeInfo;
     if (source) {
         if (const DfrLink::PlatformInfo_t* favorite = source->favoriteWithId(message.platformId)) {
-            if (message.platformSlotIndex == -1)
+            if (message.platformSlotIndex == -1) {
                 message.platformSlotIndex = favorite->index;
+            }
             row.label = favorite->label;
         }
     } else {
         if (const DfrLink::PlatformInfo_t* favorite = platformsTableModel()->favoriteWithId(message.platformId)) {
-            if (message.platformSlotIndex == -1)
+            if (message.platformSlotIndex == -1) {
                 message.platformSlotIndex = favorite->index;
+            }
             row.label = favorite->label;
         }
     }
@@ -142,8 +145,9 @@ void MainWindow::slotOrvanMessageReceived(const Com::DfrLink::OrvanRxMessage_t& 
     QTableView* table = ui->tableWidgetRx;
     if (!live) {
         // Flash rows come in bursts and are gathered; the flash reader restores sorting at the end.
-        if (table->isSortingEnabled())
+        if (table->isSortingEnabled()) {
             table->setSortingEnabled(false);
+        }
         rxModel->queueRow(std::move(row));
     } else {
         // A sorted table only needs the new row put in its place: sorting it whole
@@ -156,12 +160,14 @@ void MainWindow::slotOrvanMessageReceived(const Com::DfrLink::OrvanRxMessage_t& 
             const int grid = table->showGrid() ? 1 : 0;
             for (int column = 0; column < RXCOLUMN_COUNT; ++column) {
                 const int width = table->sizeHintForIndex(rxModel->index(shownRow, column)).width() + grid;
-                if (width > table->columnWidth(column))
+                if (width > table->columnWidth(column)) {
                     table->setColumnWidth(column, width);
+                }
             }
         }
-        if (!table->isSortingEnabled())
+        if (!table->isSortingEnabled()) {
             table->setSortingEnabled(true);
+        }
     }
 
     if (logged) {
@@ -182,8 +188,9 @@ void MainWindow::slotSetLogFileEnabled(bool enabled)
         trafficLog.closeByUser();
         return;
     }
-    if (trafficLog.open(logGenerationText(), dfrLink.serialNumber))
+    if (trafficLog.open(logGenerationText(), dfrLink.serialNumber)) {
         return;
+    }
     qWarning().noquote() << QStringLiteral("Log file %1 cannot be opened: %2")
                                 .arg(QDir::toNativeSeparators(trafficLog.fileName()), trafficLog.errorString());
     // Unticked again, so that the box never claims a log that is not being written.
@@ -225,13 +232,15 @@ void MainWindow::slotExportRxTable()
                                                    QStringLiteral("RX Files (*.csv *.txt);;All files (*)"), QString(),
                                                    QStringLiteral("csv"),
                                                    offeredFileName(QStringLiteral("messages"), QStringLiteral("csv")));
-    if (fileName.isEmpty())
+    if (fileName.isEmpty()) {
         return;
+    }
 
     // Written aside and renamed at the end: an interrupted export never leaves half a file.
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
         throw Tarsk::Utils::Exception(Tarsk::Utils::Exception::KIND_FILE, QStringLiteral("Unable to open RX file %1").arg(fileName), QtCriticalMsg);
+    }
 
     QTextStream out(&file);
     // UTF-8 with a byte order mark, so that spreadsheet tools read "°" right too.
@@ -246,26 +255,32 @@ void MainWindow::slotExportRxTable()
     QVector<bool> selected;
     if (!selection.isEmpty()) {
         selected.fill(false, rows);
-        for (const QItemSelectionRange& range : selection)
-            if (range.left() <= RXCOLUMN_ORIGIN && range.right() >= RXCOLUMN_ORIGIN)
-                for (int row = range.top(); row <= range.bottom() && row < rows; ++row)
+        for (const QItemSelectionRange& range : selection) {
+            if (range.left() <= RXCOLUMN_ORIGIN && range.right() >= RXCOLUMN_ORIGIN) {
+                for (int row = range.top(); row <= range.bottom() && row < rows; ++row) {
                     selected[row] = true;
+                }
+            }
+        }
     }
 
     QStringList fields;
     for (int row = 0; row < rows; ++row) {
-        if (!selected.isEmpty() && !selected[row])
+        if (!selected.isEmpty() && !selected[row]) {
             continue;
+        }
         fields.clear();
-        for (int column = 0; column < RXCOLUMN_COUNT; ++column)
+        for (int column = 0; column < RXCOLUMN_COUNT; ++column) {
             fields.append(rxModel->text(row, column));
+        }
         out << fields.join(QLatin1Char(',')) << '\n';
     }
 
     out.flush();
-    if (out.status() != QTextStream::Ok || !file.commit())
+    if (out.status() != QTextStream::Ok || !file.commit()) {
         throw Tarsk::Utils::Exception(
             Tarsk::Utils::Exception::KIND_FILE, QStringLiteral("Unable to write RX file %1 (%2)").arg(fileName, file.errorString()), QtCriticalMsg);
+        }
     showSuccess(QStringLiteral("Messages exported to %1.").arg(QDir::toNativeSeparators(fileName)));
 }
 
@@ -273,8 +288,9 @@ void MainWindow::slotShowRxTableContextMenu(const QPoint& position)
 {
     QTableView* table = ui->tableWidgetRx;
     const QModelIndex index = table->indexAt(position);
-    if (!index.isValid())
+    if (!index.isValid()) {
         return;
+    }
     const int row = index.row();
     const QString id = rxModel->text(row, RXCOLUMN_ID);
     const QString payload = rxModel->text(row, RXCOLUMN_PAYLOAD);
@@ -291,16 +307,19 @@ void MainWindow::slotShowRxTableContextMenu(const QPoint& position)
     });
     menu.addSeparator();
     const auto copyEntry = [&menu](const QString& text, const QString& content) {
-        if (!content.isEmpty())
+        if (!content.isEmpty()) {
             menu.addAction(text, [content] { QGuiApplication::clipboard()->setText(content); });
+        }
     };
     copyEntry(QStringLiteral("Copy payload to clipboard"), payload);
     copyEntry(QStringLiteral("Copy raw payload to clipboard"), rawPayload);
-    if (!payload.isEmpty() || !rawPayload.isEmpty())
+    if (!payload.isEmpty() || !rawPayload.isEmpty()) {
         menu.addSeparator();
+    }
     const auto mapEntry = [&menu](const QString& text, const QString& latitude, const QString& longitude) {
-        if (isMapPosition(latitude, longitude))
+        if (isMapPosition(latitude, longitude)) {
             menu.addAction(text, [url = QUrl(mapUrl.arg(latitude, longitude))] { QDesktopServices::openUrl(url); });
+        }
     };
     mapEntry(QStringLiteral("See DFR position on Google Maps"), dfrLatitude, dfrLongitude);
     mapEntry(QStringLiteral("See payload position on Google Maps"), payloadLatitude, payloadLongitude);

@@ -41,13 +41,15 @@ QStringList MainWindow::recordConfiguration()
     slotSetSetupHardware();
     for (quint32 slot = 0; slot < dfrLink.nbIpSlots(); ++slot) {
         const Com::DfrLink::PlatformInfo_t info = dfrLink.getPlatformInfo(slot);
-        if (info.occupied)
+        if (info.occupied) {
             dfrLink.setPlatformInfo(info, false);
+        }
     }
     for (quint32 slot = 0; slot < dfrLink.nbGpsFormatSlots(); ++slot) {
         const Com::DfrLink::GpsFormatInfo_t info = dfrLink.getGpsFormatInfo(slot);
-        if (info.occupied)
+        if (info.occupied) {
             dfrLink.setGpsFormatInfo(info);
+        }
     }
 
     stopRecording.dismiss();
@@ -58,24 +60,28 @@ void MainWindow::saveConfiguration(const QString& fileName)
 {
     // The previous file is replaced only by a complete new one.
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
         fail(fileProblem, QStringLiteral("Unable to open DFR script file %1").arg(fileName));
+    }
 
     const QStringList frames = recordConfiguration();
     ui->tableWidgetPlatforms->setCurrentIndex(ui->tableWidgetPlatforms->model()->index(0, 0));
 
-    for (const QString& frame : frames)
+    for (const QString& frame : frames) {
         file.write((frame + QLatin1Char('\n')).toUtf8());
-    if (!file.commit())
+    }
+    if (!file.commit()) {
         fail(fileProblem, QStringLiteral("Unable to write DFR script file %1 (%2)").arg(fileName, file.errorString()));
+    }
 }
 
 void MainWindow::slotTerminalSaveScript()
 {
     const QString fileName = Dialogs::saveFileName(this, scriptTitle, scriptFilter, backupsFolder(), QString(),
                                                    offeredFileName(QStringLiteral("config"), QStringLiteral("dfr")));
-    if (fileName.isEmpty())
+    if (fileName.isEmpty()) {
         return;
+    }
     saveConfiguration(fileName);
     qInfo().noquote() << QStringLiteral("Configuration saved to %1").arg(fileName);
 }
@@ -83,19 +89,22 @@ void MainWindow::slotTerminalSaveScript()
 void MainWindow::slotTerminalScript()
 {
     const QString fileName = Dialogs::openFileName(this, scriptTitle, scriptFilter, backupsFolder());
-    if (fileName.isEmpty())
+    if (fileName.isEmpty()) {
         return;
+    }
 
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
         fail(fileProblem, QStringLiteral("Unable to DFR script file %1").arg(fileName));
+    }
     QStringList commands;
     QTextStream stream(&file);
     QString line;
     while (stream.readLineInto(&line)) {
         line = line.trimmed();
-        if (line.startsWith(QLatin1Char('$')))
+        if (line.startsWith(QLatin1Char('$'))) {
             commands.append(line);
+        }
     }
     file.close();
 
@@ -104,14 +113,16 @@ void MainWindow::slotTerminalScript()
         return;
     }
     QStringList listed = commands.mid(0, listedCommands);
-    if (commands.size() > listedCommands)
+    if (commands.size() > listedCommands) {
         listed.append(QStringLiteral("... and %1 more").arg(commands.size() - listedCommands));
+    }
     if (!Dialogs::askYesNo(this, QStringLiteral("Execute script?"),
                            QStringLiteral("%1 will send %2 command(s) to the receiver:\n\n%3\n\nSend them now?")
                                .arg(fileName)
                                .arg(commands.size())
-                               .arg(listed.join(QLatin1Char('\n')))))
+                               .arg(listed.join(QLatin1Char('\n'))))) {
         return;
+    }
 
     // A failing command ends the script there. Whatever the script changed, the
     // forms are read again, so that the next edit never writes old values back.
@@ -124,8 +135,9 @@ void MainWindow::slotTerminalScript()
     } catch (const Tarsk::Utils::Exception& failure) {
         const QString command = QStringLiteral("command %1 of %2 (%3)").arg(sent + 1).arg(commands.size()).arg(commands.at(sent));
         // A refusal leaves the link up: show what the receiver holds now.
-        if (isRefusal(failure) && sent > 0)
+        if (isRefusal(failure) && sent > 0) {
             slotRefreshGuiInfos();
+        }
         explainFailure(failure, failureInWords(failure, command)
                                     + QStringLiteral(" The script stopped there; %1 command(s) before it were sent.").arg(sent));
         throw;

@@ -34,12 +34,13 @@ void storeSetting(const QWidget* widget, qint32 value)
 
 void showSetting(QWidget* widget, qint32 value)
 {
-    if (auto* box = qobject_cast<QCheckBox*>(widget))
+    if (auto* box = qobject_cast<QCheckBox*>(widget)) {
         box->setChecked(value != 0);
-    else if (auto* spin = qobject_cast<QSpinBox*>(widget))
+    } else if (auto* spin = qobject_cast<QSpinBox*>(widget)) {
         spin->setValue(value);
-    else if (auto* combo = qobject_cast<QComboBox*>(widget))
+    } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
         combo->setCurrentIndex(formatIndex(value));
+    }
 }
 
 } // namespace

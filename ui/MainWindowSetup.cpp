@@ -18,10 +18,12 @@ constexpr char shownTextProperty[] = "shownText";
 
 QString fieldText(const QObject* field)
 {
-    if (const auto* edit = qobject_cast<const QLineEdit*>(field))
+    if (const auto* edit = qobject_cast<const QLineEdit*>(field)) {
         return edit->text();
-    if (const auto* spin = qobject_cast<const QAbstractSpinBox*>(field))
+    }
+    if (const auto* spin = qobject_cast<const QAbstractSpinBox*>(field)) {
         return spin->text();
+    }
     return QString();
 }
 
@@ -36,19 +38,22 @@ void MainWindow::setupNumericFields()
 
 void MainWindow::rememberShownValues(std::initializer_list<QWidget*> fields)
 {
-    for (QWidget* field : fields)
+    for (QWidget* field : fields) {
         field->setProperty(shownTextProperty, fieldText(field));
+    }
     // An unfinished declination goes back to what the receiver holds.
-    if (auto* validator = ui->lineEditHardwareDeclination->findChild<NumericTextValidator*>())
+    if (auto* validator = ui->lineEditHardwareDeclination->findChild<NumericTextValidator*>()) {
         validator->setFallback(ui->lineEditHardwareDeclination->property(shownTextProperty).toString());
+    }
 }
 
 bool MainWindow::editChangedNothing() const
 {
     // Return and then leaving the field both finish the same edit.
     const QObject* field = sender();
-    if (!field || !(qobject_cast<const QLineEdit*>(field) || qobject_cast<const QAbstractSpinBox*>(field)))
+    if (!field || !(qobject_cast<const QLineEdit*>(field) || qobject_cast<const QAbstractSpinBox*>(field))) {
         return false;
+    }
     const QVariant shown = field->property(shownTextProperty);
     return shown.isValid() && shown.toString() == fieldText(field);
 }
@@ -89,8 +94,9 @@ void MainWindow::getSetupSoftware()
 
 void MainWindow::slotSetSetupSoftware()
 {
-    if (editChangedNothing())
+    if (editChangedNothing()) {
         return;
+    }
     Com::DfrLink::SetupSoftware_t setup;
     setup.audio = ui->checkBoxSetupSoftwareAudio->isChecked();
     setup.backlight = ui->checkBoxSetupSoftwareBacklight->isChecked();
@@ -103,15 +109,17 @@ void MainWindow::slotSetSetupSoftware()
     setup.allToFavorites = ui->checkBoxSetupSoftwareAllToFavorites->isChecked();
     dfrLink.setSetupSoftware(setup);
     rememberShownValues({ui->spinBoxSetupSoftwareDirectionOffset});
-    if (!dfrLink.isNoSendCommandMode())
+    if (!dfrLink.isNoSendCommandMode()) {
         getSetupSoftware();
+    }
 }
 
 void MainWindow::slotSetTime()
 {
     dfrLink.setSetupTime(ui->widgetSoftwareSetupDateTime->dateTime());
-    if (!dfrLink.isNoSendCommandMode())
+    if (!dfrLink.isNoSendCommandMode()) {
         getSetupSoftware();
+    }
 }
 
 void MainWindow::getSetupHardware()
@@ -133,8 +141,9 @@ void MainWindow::getSetupHardware()
 
 void MainWindow::slotSetSetupHardware()
 {
-    if (editChangedNothing())
+    if (editChangedNothing()) {
         return;
+    }
     Com::DfrLink::SetupHardware_t setup;
     setup.directionMode = Com::DfrLink::DirectionMode_t(ui->comboBoxHardwareDirectionMode->currentIndex());
     setup.antennaPosition = Com::DfrLink::AntennaPosition_t(ui->comboBoxHardwareAntennaPosition->currentIndex());
@@ -149,28 +158,32 @@ void MainWindow::slotSetSetupHardware()
     setup.proximityMode = ui->checkBoxHardwareProximityMode->isChecked();
     dfrLink.setSetupHardware(setup);
     rememberShownValues({ui->spinBoxHardwareCableLength, ui->lineEditHardwareDeclination});
-    if (!dfrLink.isNoSendCommandMode())
+    if (!dfrLink.isNoSendCommandMode()) {
         getSetupHardware();
+    }
 }
 
 void MainWindow::connectSetupTab()
 {
     for (QCheckBox* box : {ui->checkBoxSetupSoftwareAudio, ui->checkBoxSetupSoftwareBacklight,
-                           ui->checkBoxSetupSoftwareGpsAcquisition, ui->checkBoxSetupSoftwareAllToFavorites})
+                           ui->checkBoxSetupSoftwareGpsAcquisition, ui->checkBoxSetupSoftwareAllToFavorites}) {
         connectDevice(box, &QCheckBox::toggled, &MainWindow::slotSetSetupSoftware);
+    }
     connectDevice(ui->horizontalSliderSetupSoftwareConstrast, &QSlider::valueChanged,
                   &MainWindow::slotSetSetupSoftware);
     for (QComboBox* box : {ui->comboBoxSetupSoftwareCoordType, ui->comboBoxSetupSoftwareDistType,
-                           ui->comboBoxSetupSoftwareOrvanBand})
+                           ui->comboBoxSetupSoftwareOrvanBand}) {
         connectDevice(box, qOverload<int>(&QComboBox::currentIndexChanged), &MainWindow::slotSetSetupSoftware);
+    }
     connectDevice(ui->spinBoxSetupSoftwareDirectionOffset, &QSpinBox::editingFinished,
                   &MainWindow::slotSetSetupSoftware);
     connectDevice(ui->widgetSoftwareSetupDateTime, &Tarsk::Ui::DateTimeWidget::sigDateTimeChanged,
                   &MainWindow::slotSetTime);
 
     for (QComboBox* box : {ui->comboBoxHardwareDirectionMode, ui->comboBoxHardwareAntennaMode,
-                           ui->comboBoxHardwareAntennaPosition, ui->comboBoxHardwareCompassMode})
+                           ui->comboBoxHardwareAntennaPosition, ui->comboBoxHardwareCompassMode}) {
         connectDevice(box, qOverload<int>(&QComboBox::currentIndexChanged), &MainWindow::slotSetSetupHardware);
+    }
     connectDevice(ui->spinBoxHardwareCableLength, &QSpinBox::editingFinished, &MainWindow::slotSetSetupHardware);
     connectDevice(ui->lineEditHardwareDeclination, &QLineEdit::editingFinished, &MainWindow::slotSetSetupHardware);
     connectDevice(ui->checkBoxHardwareProximityMode, &QCheckBox::toggled, &MainWindow::slotSetSetupHardware);
@@ -203,8 +216,9 @@ void MainWindow::adaptSetupTab(Com::DfrLink::DfrVersion_t generation)
     // Bands, favourites-only reception and the proximity mode are the second generation's.
     const bool v2 = generation == Com::DfrLink::DFR_V2;
     for (QWidget* widget : std::initializer_list<QWidget*>{
-             ui->labelSetupSoftwareOrvanBand, ui->comboBoxSetupSoftwareOrvanBand, ui->checkBoxSetupSoftwareAllToFavorites})
+             ui->labelSetupSoftwareOrvanBand, ui->comboBoxSetupSoftwareOrvanBand, ui->checkBoxSetupSoftwareAllToFavorites}) {
         widget->setVisible(v2);
+    }
     ui->checkBoxHardwareProximityMode->setVisible(generation != Com::DfrLink::DFR_V1);
 }
 

@@ -36,26 +36,28 @@ QList<MainWindow::PanelField_t> MainWindow::platformPanel() const
 QList<QWidget*> MainWindow::platformPanelEditors() const
 {
     QList<QWidget*> editors;
-    for (const PanelField_t& field : platformPanel())
+    for (const PanelField_t& field : platformPanel()) {
         editors.append(field.editor);
+    }
     return editors;
 }
 
 void MainWindow::clearPlatformPanel()
 {
     for (QWidget* editor : platformPanelEditors()) {
-        if (auto* edit = qobject_cast<QLineEdit*>(editor))
+        if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
             edit->clear();
-        else if (auto* box = qobject_cast<QComboBox*>(editor))
+        } else if (auto* box = qobject_cast<QComboBox*>(editor)) {
             box->setCurrentIndex(0);
-        else if (auto* check = qobject_cast<QCheckBox*>(editor))
+        } else if (auto* check = qobject_cast<QCheckBox*>(editor)) {
             check->setChecked(false);
-        else if (auto* spin = qobject_cast<QSpinBox*>(editor))
+        } else if (auto* spin = qobject_cast<QSpinBox*>(editor)) {
             spin->setValue(0);
-        else if (auto* real = qobject_cast<QDoubleSpinBox*>(editor))
+        } else if (auto* real = qobject_cast<QDoubleSpinBox*>(editor)) {
             real->setValue(0.0);
-        else if (auto* format = qobject_cast<GpsFormatWidget*>(editor))
+        } else if (auto* format = qobject_cast<GpsFormatWidget*>(editor)) {
             format->reinitGUI();
+        }
     }
 }
 
@@ -72,16 +74,17 @@ void MainWindow::connectPlatformsTab()
     connectDevice(ui->pushButtonPlatformsDelete, &QPushButton::clicked, &MainWindow::slotDeletePlatformsInfo);
     // A field writes the slot once its edit is done: a finished text or number, a choice, a tick.
     for (QWidget* editor : platformPanelEditors()) {
-        if (auto* edit = qobject_cast<QLineEdit*>(editor))
+        if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
             connectDevice(edit, &QLineEdit::editingFinished, &MainWindow::slotSavePlatformsInfo);
-        else if (auto* box = qobject_cast<QComboBox*>(editor))
+        } else if (auto* box = qobject_cast<QComboBox*>(editor)) {
             connectDevice(box, qOverload<int>(&QComboBox::currentIndexChanged), &MainWindow::slotSavePlatformsInfo);
-        else if (auto* check = qobject_cast<QCheckBox*>(editor))
+        } else if (auto* check = qobject_cast<QCheckBox*>(editor)) {
             connectDevice(check, &QCheckBox::toggled, &MainWindow::slotSavePlatformsInfo);
-        else if (auto* number = qobject_cast<QAbstractSpinBox*>(editor))
+        } else if (auto* number = qobject_cast<QAbstractSpinBox*>(editor)) {
             connectDevice(number, &QAbstractSpinBox::editingFinished, &MainWindow::slotSavePlatformsInfo);
-        else if (auto* format = qobject_cast<GpsFormatWidget*>(editor))
+        } else if (auto* format = qobject_cast<GpsFormatWidget*>(editor)) {
             connectDevice(format, &GpsFormatWidget::sigGpsFormatChanged, &MainWindow::slotSavePlatformsInfo);
+        }
     }
     connectOnce(ui->checkBoxHideEmptySlots, &QCheckBox::toggled, &MainWindow::slotToggleEmptySlots);
 }
@@ -99,8 +102,9 @@ void MainWindow::adaptPlatformsTab(Com::DfrLink::DfrVersion_t generation)
         const bool shown =
             field.onlyFor == Com::DfrLink::DFR_UNDEFINEDVERSION || (field.onlyFor == Com::DfrLink::DFR_V1) == v1;
         field.editor->setVisible(shown);
-        if (field.label)
+        if (field.label) {
             field.label->setVisible(shown);
+        }
     }
     // The narrow frequency shows only for a narrow slot, as the platform panel decided.
     ui->doubleSpinBoxPlatformsNarrowFrequency->setVisible(!v1 && ui->checkBoxPlatformNarrowEnabled->isChecked());

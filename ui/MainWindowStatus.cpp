@@ -27,10 +27,12 @@ constexpr ChargePoint chargeTable[] = {{4.2, 100}, {3.9, 80}, {3.7, 50}, {3.5, 2
 double estimateSOC(double voltage)
 {
     constexpr int last = int(std::size(chargeTable)) - 1;
-    if (voltage >= chargeTable[0].voltage)
+    if (voltage >= chargeTable[0].voltage) {
         return chargeTable[0].charge;
-    if (voltage <= chargeTable[last].voltage)
+    }
+    if (voltage <= chargeTable[last].voltage) {
         return chargeTable[last].charge;
+    }
     for (int i = 0; i < last; ++i) {
         const ChargePoint& high = chargeTable[i];
         const ChargePoint& low = chargeTable[i + 1];
@@ -88,8 +90,9 @@ void MainWindow::refreshStatusWhenIdle()
 {
     // A request on its way (or a script being recorded) keeps the link: the
     // panel waits for the next round rather than cutting in.
-    if (!dfrLink.hasUartLink() || dfrLink.isBusy() || dfrLink.isNoSendCommandMode())
+    if (!dfrLink.hasUartLink() || dfrLink.isBusy() || dfrLink.isNoSendCommandMode()) {
         return;
+    }
     try {
         getDfrVersionsAndStatus();
     } catch (const Tarsk::Utils::Exception& failure) {
@@ -135,11 +138,13 @@ Com::DfrLink::DfrMode_t MainWindow::getDfrVersionsAndStatus()
     ui->progressBarCharge->setFormat(measured ? QStringLiteral("%p%") : unknown);
     // A band beyond the known ones brings no text of its own.
     const int band = int(status.band);
-    if (band >= 0 && band <= 9)
+    if (band >= 0 && band <= 9) {
         ui->lineEditStatusOrvanBand->setText(orvanBandsText.at(band));
+    }
 
-    if (QAction* action = portActions.value(dfrLink.portName()))
+    if (QAction* action = portActions.value(dfrLink.portName())) {
         action->setText(QStringLiteral("%1 - %2 - %3").arg(dfrLink.portName(), version, serial));
+    }
     return status.mode;
 }
 
@@ -156,8 +161,9 @@ void MainWindow::resetStatusTab()
                              ui->lineEditVersionsFpgaVersion, ui->lineEditStatusLatitude,
                              ui->lineEditStatusLongitude, ui->lineEditStatusDirection,
                              ui->lineEditStatusTemperature, ui->lineEditStatusVoltage,
-                             ui->lineEditStatusOrvanBand})
+                             ui->lineEditStatusOrvanBand}) {
         field->clear();
+    }
     ui->progressBarCharge->setValue(0);
     ui->progressBarCharge->setFormat(QStringLiteral("%p%"));
 }
@@ -166,8 +172,9 @@ void MainWindow::adaptStatusTab(Com::DfrLink::DfrVersion_t generation)
 {
     // The first generation measures no direction and knows no bands.
     for (QWidget* widget : std::initializer_list<QWidget*>{ui->labelStatusDirection, ui->lineEditStatusDirection,
-                                                           ui->labelStatusOrvanBand, ui->lineEditStatusOrvanBand})
+                                                           ui->labelStatusOrvanBand, ui->lineEditStatusOrvanBand}) {
         widget->setVisible(generation != Com::DfrLink::DFR_V1);
+    }
 }
 
 } // namespace Vantrel::Ui

@@ -92,10 +92,11 @@ void MainWindow::setupStatusBar()
 
 void MainWindow::showStatusMessage(QtMsgType type, const QDateTime& time, const QString& message)
 {
-    if (Tarsk::Ui::UiLogger::severity(type) >= Tarsk::Ui::UiLogger::severity(QtCriticalMsg))
+    if (Tarsk::Ui::UiLogger::severity(type) >= Tarsk::Ui::UiLogger::severity(QtCriticalMsg)) {
         showStatusText(QStringLiteral("critical"), time, message);
-    else
+    } else {
         showStatusText(QStringLiteral("warning"), time, message);
+    }
 }
 
 QString MainWindow::showStatusText(const QString& level, const QDateTime& time, const QString& message)
@@ -114,7 +115,7 @@ QString MainWindow::showStatusText(const QString& level, const QDateTime& time, 
     const Look_t look = looks.value(level);
     // Only the first line: a multi-line message would make the bar grow.
     const QString firstLine = message.section(QLatin1Char('\n'), 0, 0);
-    const QString text = QStringLiteral("%1 UTC  %2").arg(time.toUTC().toString(QStringLiteral("hh:mm:ss")), firstLine);
+    QString text = QStringLiteral("%1 UTC  %2").arg(time.toUTC().toString(QStringLiteral("hh:mm:ss")), firstLine);
     statusMessage->setText(text);
     // The bar cuts a long text to its width: the tool tip and the session's list keep it whole.
     statusMessage->setToolTip(QStringLiteral("%1\n\nClick to show the log in the Terminal tab.").arg(message));
@@ -133,8 +134,9 @@ void MainWindow::showSuccess(const QString& text)
     const QString shown = showStatusText(QStringLiteral("success"), QDateTime::currentDateTimeUtc(), text);
     // A success is news for a moment; a warning or error that replaced it stays.
     QTimer::singleShot(successShownMs, this, [this, shown] {
-        if (statusMessage->property("level").toString() == QLatin1String("success") && statusMessage->text() == shown)
+        if (statusMessage->property("level").toString() == QLatin1String("success") && statusMessage->text() == shown) {
             clearStatusMessage();
+        }
     });
 }
 
@@ -152,10 +154,11 @@ void MainWindow::explainFailure(const Tarsk::Utils::Exception& failure, const QS
 
 void MainWindow::logAtSeverityOf(const Tarsk::Utils::Exception& failure, const QString& text)
 {
-    if (failure.severity() == QtWarningMsg)
+    if (failure.severity() == QtWarningMsg) {
         qWarning().noquote() << text;
-    else
+    } else {
         qCritical().noquote() << text;
+    }
 }
 
 bool MainWindow::isRefusal(const Tarsk::Utils::Exception& failure)
@@ -201,8 +204,9 @@ void MainWindow::clearStatusMessage()
 
 void MainWindow::updateConnectionStatus()
 {
-    if (!statusConnection)
+    if (!statusConnection) {
         return;
+    }
     if (!dfrLink.hasUartLink()) {
         shownLinkState.clear();
         statusConnection->setText(restartWait.port.isEmpty() ? QStringLiteral("Not connected") : restartWaitText());
@@ -216,8 +220,9 @@ void MainWindow::updateConnectionStatus()
     ++linkStateChanges;
     if (linkState == QLatin1String("WAITING") && shownLinkState != linkState) {
         QTimer::singleShot(waitingShownAfterMs, this, [this, change = linkStateChanges] {
-            if (change != linkStateChanges || linkState != QLatin1String("WAITING"))
+            if (change != linkStateChanges || linkState != QLatin1String("WAITING")) {
                 return;
+            }
             shownLinkState = linkState;
             updateConnectionStatus();
         });
@@ -236,8 +241,9 @@ void MainWindow::updateConnectionStatus()
         icon = QStringLiteral(":/Icons/dfrError");
     }
     QStringList parts{dfrLink.portName(), generation};
-    if (!serial.isEmpty())
+    if (!serial.isEmpty()) {
         parts.append(serial);
+    }
     parts.append(QStringLiteral("link %1").arg(state));
     statusConnection->setText(parts.join(QStringLiteral("  ·  ")));
     const int side = statusConnection->fontMetrics().height();

@@ -14,8 +14,9 @@ namespace Vantrel::Ui {
 
 void MainWindow::slotTerminalContentAdded(QTableWidgetItem* item)
 {
-    if (!item || ui->tabWidget->currentWidget() == ui->tabTerminal || !item->tableWidget() || item->column() != 1)
+    if (!item || ui->tabWidget->currentWidget() == ui->tabTerminal || !item->tableWidget() || item->column() != 1) {
         return;
+    }
     const QString type = item->text().trimmed();
     if (type != QLatin1String("INFO") && type != QLatin1String("DEBUG")) {
         terminalHasNewContent = true;
@@ -72,14 +73,16 @@ void MainWindow::slotSendManualDfrCmd()
 void MainWindow::setupTerminalHabits()
 {
     QLineEdit* line = ui->lineEditTerminalCommand;
-    if (line->completer())
+    if (line->completer()) {
         return;
+    }
     // Each mnemonic with and without its "$": the completer matches on the prefix typed.
     QStringList mnemonics;
     const QMetaEnum commands = QMetaEnum::fromType<Com::DfrLink::DfrCmd_t>();
     for (int i = 0; i < commands.keyCount(); ++i) {
-        if (commands.value(i) == Com::DfrLink::CMD_KEEPALIVE_INTERNAL)
+        if (commands.value(i) == Com::DfrLink::CMD_KEEPALIVE_INTERNAL) {
             continue;
+        }
         const QString mnemonic = QString::fromLatin1(commands.key(i)).mid(4);
         mnemonics << mnemonic << QLatin1Char('$') + mnemonic;
     }
@@ -91,18 +94,22 @@ void MainWindow::setupTerminalHabits()
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched != ui->lineEditTerminalCommand || event->type() != QEvent::KeyPress)
+    if (watched != ui->lineEditTerminalCommand || event->type() != QEvent::KeyPress) {
         return Tarsk::Ui::MainWindow::eventFilter(watched, event);
+    }
     const int key = static_cast<QKeyEvent*>(event)->key();
-    if (key != Qt::Key_Up && key != Qt::Key_Down)
+    if (key != Qt::Key_Up && key != Qt::Key_Down) {
         return Tarsk::Ui::MainWindow::eventFilter(watched, event);
+    }
 
-    if (terminalHistoryPosition == terminalHistory.size())
+    if (terminalHistoryPosition == terminalHistory.size()) {
         terminalDraft = ui->lineEditTerminalCommand->text();
-    if (key == Qt::Key_Up && terminalHistoryPosition > 0)
+    }
+    if (key == Qt::Key_Up && terminalHistoryPosition > 0) {
         --terminalHistoryPosition;
-    else if (key == Qt::Key_Down && terminalHistoryPosition < terminalHistory.size())
+    } else if (key == Qt::Key_Down && terminalHistoryPosition < terminalHistory.size()) {
         ++terminalHistoryPosition;
+    }
     ui->lineEditTerminalCommand->setText(terminalHistoryPosition < terminalHistory.size()
                                              ? terminalHistory.at(terminalHistoryPosition)
                                              : terminalDraft);

@@ -4,9 +4,11 @@ namespace Vantrel::Ui {
 
 const Com::DfrLink::PlatformInfo_t* PlatformsTableModel::favoriteWithId(const QString& id) const
 {
-    for (const Com::DfrLink::PlatformInfo_t& info : records())
-        if (info.occupied && info.platformId == id)
+    for (const Com::DfrLink::PlatformInfo_t& info : records()) {
+        if (info.occupied && info.platformId == id) {
             return &info;
+        }
+    }
     return nullptr;
 }
 

@@ -31,10 +31,12 @@ const QString& enumText(Enum value)
         QVector<QString> all;
         for (int i = 0; i < meta.keyCount(); ++i) {
             const int value = meta.value(i);
-            if (value < 0 || value > 255)
+            if (value < 0 || value > 255) {
                 continue;
-            if (all.size() <= value)
+            }
+            if (all.size() <= value) {
                 all.resize(value + 1);
+            }
             all[value] = QString::fromLatin1(meta.key(i)).mid(prefix);
         }
         return all;
@@ -186,9 +188,11 @@ constexpr RxColumnInfo_t rxColumns[] = {
 
 constexpr bool inColumnOrder()
 {
-    for (int i = 0; i < int(std::size(rxColumns)); ++i)
-        if (rxColumns[i].column != i)
+    for (int i = 0; i < int(std::size(rxColumns)); ++i) {
+        if (rxColumns[i].column != i) {
             return false;
+        }
+    }
     return std::size(rxColumns) == RXCOLUMN_COUNT;
 }
 static_assert(inColumnOrder(), "one entry per column, in the order of RxColumn_t");
@@ -243,8 +247,9 @@ const QStringList& rxTableHeaders()
 {
     static const QStringList headers = [] {
         QStringList all;
-        for (const RxColumnInfo_t& info : rxColumns)
+        for (const RxColumnInfo_t& info : rxColumns) {
             all.append(QString::fromUtf8(info.header));
+        }
         return all;
     }();
     return headers;
@@ -269,8 +274,9 @@ int RxTableModel::columnCount(const QModelIndex& parent) const
 
 QVariant RxTableModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= shown.size())
+    if (!index.isValid() || index.row() >= shown.size()) {
         return QVariant();
+    }
     const Row_t& row = records[shown[index.row()]];
     const int column = index.column();
     switch (role) {
@@ -292,10 +298,12 @@ QVariant RxTableModel::data(const QModelIndex& index, int role) const
 QVariant RxTableModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (orientation == Qt::Horizontal && section >= 0 && section < RXCOLUMN_COUNT) {
-        if (role == Qt::DisplayRole)
+        if (role == Qt::DisplayRole) {
             return rxTableHeaders().at(section);
-        if (role == Qt::FontRole && isPayloadColumn(section))
+        }
+        if (role == Qt::FontRole && isPayloadColumn(section)) {
             return payloadFont;
+        }
     }
     return QAbstractTableModel::headerData(section, orientation, role);
 }
@@ -328,9 +336,11 @@ void RxTableModel::rebuildShown()
         return;
     }
     shown.clear();
-    for (int record : std::as_const(rowOrder))
-        if (accepts(records[record]))
+    for (int record : std::as_const(rowOrder)) {
+        if (accepts(records[record])) {
             shown.append(record);
+        }
+    }
 }
 
 template <typename KeyOf>
@@ -340,14 +350,16 @@ void RxTableModel::sortByKey(KeyOf keyOf)
     using Key = decltype(keyOf(records.front()));
     std::vector<std::pair<Key, int>> keyed;
     keyed.reserve(rowOrder.size());
-    for (int record : std::as_const(rowOrder))
+    for (int record : std::as_const(rowOrder)) {
         keyed.emplace_back(keyOf(records[record]), record);
+    }
     const bool ascending = sortOrder == Qt::AscendingOrder;
     std::stable_sort(keyed.begin(), keyed.end(), [ascending](const auto& left, const auto& right) {
         return ascending ? left.first < right.first : right.first < left.first;
     });
-    for (qsizetype i = 0; i < rowOrder.size(); ++i)
+    for (qsizetype i = 0; i < rowOrder.size(); ++i) {
         rowOrder[i] = keyed[i].second;
+    }
 }
 
 template <typename Change>
@@ -357,15 +369,17 @@ void RxTableModel::relayout(Change change)
     const QModelIndexList before = persistentIndexList();
     QVector<int> beforeRecords;
     beforeRecords.reserve(before.size());
-    for (const QModelIndex& index : before)
+    for (const QModelIndex& index : before) {
         beforeRecords.append(index.row() < shown.size() ? shown[index.row()] : -1);
+    }
 
     change();
 
     if (!before.isEmpty()) {
         QVector<int> where(qsizetype(records.size()), -1);
-        for (int row = 0; row < shown.size(); ++row)
+        for (int row = 0; row < shown.size(); ++row) {
             where[shown[row]] = row;
+        }
         QModelIndexList after;
         after.reserve(before.size());
         for (int i = 0; i < before.size(); ++i) {
@@ -384,8 +398,9 @@ void RxTableModel::sort(int column, Qt::SortOrder order)
         sortColumn = -1;
         return;
     }
-    if (isSortedBy(column, order))
+    if (isSortedBy(column, order)) {
         return;
+    }
     relayout([&] {
         sortColumn = column;
         sortOrder = order;
@@ -452,16 +467,18 @@ int RxTableModel::addRow(Row_t row)
     firstQueued = record + 1;
     // Ahead of the rows it equals, as a row inserted on top stays after a stable sort.
     const auto place = [this, record](const QVector<int>& rows) {
-        if (sortColumn < 0)
+        if (sortColumn < 0) {
             return 0;
+        }
         // The new record is the last one; binary search over the rows in table order.
         const auto it = std::lower_bound(rows.begin(), rows.end(), record,
                                          [this](int existing, int added) { return before(existing, added); });
         return int(it - rows.begin());
     };
     rowOrder.insert(place(rowOrder), record);
-    if (!accepts(records[record]))
+    if (!accepts(records[record])) {
         return -1;
+    }
     const int shownRow = place(shown);
     beginInsertRows(QModelIndex(), shownRow, shownRow);
     shown.insert(shownRow, record);
@@ -474,10 +491,11 @@ void RxTableModel::queueRow(Row_t row)
     if (!take(std::move(row))) {
         return;
     }
-    if (!sinceFlush.isValid() || sinceFlush.hasExpired(batchIntervalMs))
+    if (!sinceFlush.isValid() || sinceFlush.hasExpired(batchIntervalMs)) {
         flushQueuedRows();
-    else if (!batchTimer.isActive())
+    } else if (!batchTimer.isActive()) {
         batchTimer.start();
+    }
 }
 
 void RxTableModel::flushQueuedRows()
@@ -497,14 +515,16 @@ void RxTableModel::flushQueuedRows()
     top.reserve(count);
     for (int record = first + count - 1; record >= first; --record) {
         top.append(record);
-        if (accepts(records[record]))
+        if (accepts(records[record])) {
             topShown.append(record);
+        }
     }
     sortColumn = -1;
     top.append(rowOrder);
     rowOrder.swap(top);
-    if (topShown.isEmpty())
+    if (topShown.isEmpty()) {
         return;
+    }
     beginInsertRows(QModelIndex(), 0, int(topShown.size() - 1));
     topShown.append(shown);
     shown.swap(topShown);
@@ -513,8 +533,9 @@ void RxTableModel::flushQueuedRows()
 
 void RxTableModel::setFilter(const QString& text)
 {
-    if (text == filterText)
+    if (text == filterText) {
         return;
+    }
     relayout([&] {
         filterText = text;
         rebuildShown();

@@ -26,8 +26,9 @@ public:
     }
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override
     {
-        if (!index.isValid() || index.row() >= rows.size())
+        if (!index.isValid() || index.row() >= rows.size()) {
             return {};
+        }
         const Info& info = rows.at(index.row());
         switch (role) {
         case SLOTROLE_SLOT:
@@ -35,12 +36,14 @@ public:
         case SLOTROLE_OCCUPIED:
             return info.occupied;
         case SLOTROLE_SORTKEY:
-            if (index.column() == 0)
+            if (index.column() == 0) {
                 return info.index;
+            }
             [[fallthrough]];
         case Qt::DisplayRole:
-            if (index.column() == 0)
+            if (index.column() == 0) {
                 return slotPositionText(info.index);
+            }
             return info.occupied ? cellText(info, index.column()) : QString();
         default:
             return {};
@@ -48,8 +51,9 @@ public:
     }
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override
     {
-        if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
             return QAbstractTableModel::headerData(section, orientation, role);
+        }
         return headers().value(section);
     }
 
@@ -57,9 +61,11 @@ public:
     // The slot as held, nullptr when it has not been read.
     const Info* slotAt(qint32 slot) const
     {
-        for (const Info& info : rows)
-            if (info.index == slot)
+        for (const Info& info : rows) {
+            if (info.index == slot) {
                 return &info;
+            }
+        }
         return nullptr;
     }
     // Replaces the row of the slot, or adds one after the others when it has none.

@@ -11,15 +11,17 @@ SlotsFilterModel::SlotsFilterModel(QAbstractItemModel* source, QObject* parent) 
     setSourceModel(source);
     // A changed slot takes its place in the current order, as the table keeps it sorted.
     connect(source, &QAbstractItemModel::dataChanged, this, [this] {
-        if (sortColumn() >= 0)
+        if (sortColumn() >= 0) {
             sort(sortColumn(), sortOrder());
+        }
     });
 }
 
 void SlotsFilterModel::setHideEmpty(bool hide)
 {
-    if (hide == hideEmpty)
+    if (hide == hideEmpty) {
         return;
+    }
     hideEmpty = hide;
     invalidateFilter();
 }

@@ -8,11 +8,13 @@ namespace Vantrel::Ui {
 
 bool TrafficLog::open(const QString& generation, const QString& serialNumber)
 {
-    if (file.isOpen())
+    if (file.isOpen()) {
         return true;
+    }
     const bool existed = file.exists();
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
         return false;
+    }
     if (existed) {
         QTextStream out(&file);
         out << Qt::endl << Qt::endl << Qt::endl;
@@ -43,16 +45,18 @@ void TrafficLog::closeOnShutdown()
 
 void TrafficLog::closeWith(const QString& text)
 {
-    if (!file.isOpen())
+    if (!file.isOpen()) {
         return;
+    }
     writeLine(QDateTime::currentDateTimeUtc(), text);
     file.close();
 }
 
 void TrafficLog::writeLine(const QDateTime& utc, const QString& text)
 {
-    if (!file.isOpen())
+    if (!file.isOpen()) {
         return;
+    }
     QTextStream out(&file);
     out << utc.date().toString(Qt::ISODate) << ' ' << utc.toString(QStringLiteral("HH:mm:ss")) << text << Qt::endl;
     // The stream flushes the file at endl and reports a write that did not land.

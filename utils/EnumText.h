@@ -33,8 +33,9 @@ public:
     {
         const QMetaEnum meta = QMetaEnum::fromType<Enum>();
         QStringList result;
-        for (int i = 0; i < meta.keyCount() - dropLast; ++i)
+        for (int i = 0; i < meta.keyCount() - dropLast; ++i) {
             result.append(withoutPrefix(QString::fromLatin1(meta.key(i))));
+        }
         return result;
     }
 

@@ -23,21 +23,25 @@ void checkImageLines(const QString& fileName, const QList<QByteArray>& pieces)
         const qsizetype lineNumber = i + 1;
         QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
         const QString text = decoder(bytes);
-        if (decoder.hasError())
+        if (decoder.hasError()) {
             fail(badInput, QStringLiteral("Unable to use DFR firmware file %1: line %2 is not valid UTF-8.")
                      .arg(fileName)
                      .arg(lineNumber));
-        if (bytes.contains('$') || bytes.contains('*'))
+            }
+        if (bytes.contains('$') || bytes.contains('*')) {
             fail(badInput, QStringLiteral("Unable to use DFR firmware file %1: line %2 holds \"$\" or \"*\", "
                                 "which would break its frame.")
                      .arg(fileName)
                      .arg(lineNumber));
-        for (const QChar c : text)
-            if (c.unicode() > 0xFF)
+            }
+        for (const QChar c : text) {
+            if (c.unicode() > 0xFF) {
                 fail(badInput, QStringLiteral("Unable to use DFR firmware file %1: line %2 holds a character "
                                     "the serial line cannot carry.")
                          .arg(fileName)
                          .arg(lineNumber));
+                }
+            }
     }
 }
 
@@ -52,10 +56,11 @@ FirmwareImage FirmwareImage::read(const QByteArray& content, const QString& file
         // Too short is only a file that begins as an image does, or holds nothing.
         static const QByteArray tag = "TALVEN GONIO_V";
         const QByteArray start = content.trimmed().left(tag.size());
-        if (!tag.startsWith(start))
+        if (!tag.startsWith(start)) {
             fail(badInput, QStringLiteral("Unable to read DFR firmware file %1: this is not a DFR firmware image "
                                 "(it does not begin with \"%2\").")
                      .arg(fileName, QString::fromLatin1(tag)));
+            }
         fail(badInput, QStringLiteral("Unable to read DFR firmware file %1: not enought data").arg(fileName));
     }
 
@@ -67,10 +72,12 @@ FirmwareImage FirmwareImage::read(const QByteArray& content, const QString& file
     // A generation number too long to read must not pass as generation 0.
     bool readable = false;
     const uint generation = gonioVersion.toUInt(&readable);
-    if (!readable || firmwareVersion.isEmpty())
+    if (!readable || firmwareVersion.isEmpty()) {
         fail(badInput, QStringLiteral("Unable to decode first line of file %1.").arg(fileName));
-    if (generation != quint32(dfrVersion))
+    }
+    if (generation != quint32(dfrVersion)) {
         fail(badInput, QStringLiteral("Incompatible DFR version (%1 vs %2).").arg(gonioVersion).arg(qint32(dfrVersion)));
+    }
 
     checkImageLines(fileName, pieces);
     pieces.removeFirst();

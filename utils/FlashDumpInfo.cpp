@@ -20,8 +20,9 @@ const QByteArray firstLineBefore = "Vantrel flash dump description 1";
 QString coordText(const CoordInfo_t& coord)
 {
     QStringList values;
-    for (const auto field : coordInfoFields)
+    for (const auto field : coordInfoFields) {
         values << QString::number(coord.*field);
+    }
     return values.join(QLatin1Char(','));
 }
 
@@ -34,20 +35,23 @@ qint64 number(const QString& text, int line, const QString& what, qint64 low, qi
 {
     bool ok = false;
     const qint64 value = text.toLongLong(&ok);
-    if (!ok || value < low || value > high)
+    if (!ok || value < low || value > high) {
         refuse(line, QStringLiteral("%1 \"%2\" is not a number from %3 to %4").arg(what, text).arg(low).arg(high));
+    }
     return value;
 }
 
 CoordInfo_t coordOf(const QString& text, int line)
 {
     const QStringList values = text.split(QLatin1Char(','));
-    if (values.size() != coordInfoFieldCount)
+    if (values.size() != coordInfoFieldCount) {
         refuse(line, QStringLiteral("a GPS coordinate needs %1 numbers").arg(coordInfoFieldCount));
+    }
     CoordInfo_t coord;
-    for (int k = 0; k < coordInfoFieldCount; ++k)
+    for (int k = 0; k < coordInfoFieldCount; ++k) {
         coord.*coordInfoFields[k] =
             qint32(number(values.at(k), line, QStringLiteral("GPS value"), INT32_MIN, INT32_MAX));
+        }
     return coord;
 }
 
@@ -56,24 +60,29 @@ CoordInfo_t coordOf(const QString& text, int line)
 FlashDumpInfo::FavoriteIds_t FlashDumpInfo::favoriteIds() const
 {
     FavoriteIds_t ids;
-    for (const DfrLink::PlatformInfo_t& favorite : favorites)
+    for (const DfrLink::PlatformInfo_t& favorite : favorites) {
         ids.append({favorite.platformId, favorite.modulation});
+    }
     return ids;
 }
 
 const DfrLink::PlatformInfo_t* FlashDumpInfo::favoriteWithId(const QString& platformId) const
 {
-    for (const DfrLink::PlatformInfo_t& favorite : favorites)
-        if (favorite.platformId == platformId)
+    for (const DfrLink::PlatformInfo_t& favorite : favorites) {
+        if (favorite.platformId == platformId) {
             return &favorite;
+        }
+    }
     return nullptr;
 }
 
 const DfrLink::PlatformInfo_t* FlashDumpInfo::favoriteAt(qint32 slot) const
 {
-    for (const DfrLink::PlatformInfo_t& favorite : favorites)
-        if (favorite.index == slot)
+    for (const DfrLink::PlatformInfo_t& favorite : favorites) {
+        if (favorite.index == slot) {
             return &favorite;
+        }
+    }
     return nullptr;
 }
 
@@ -83,8 +92,9 @@ QByteArray FlashDumpInfo::toText() const
     text += QStringLiteral("generation=%1\n").arg(dfrVersion == DfrLink::DFR_V1 ? "DFR_V1" : "DFR_V2");
     text += QStringLiteral("firmwareLevel=%1\n").arg(firmwareLevel);
     text += QStringLiteral("serialNumber=%1\n").arg(QString(serialNumber).remove(QLatin1Char('\n')));
-    if (areaSlot >= 0)
+    if (areaSlot >= 0) {
         text += QStringLiteral("areaSlot=%1\n").arg(areaSlot);
+    }
     // One favourite a line; the label comes last, so that it may hold any character but a line end.
     for (const DfrLink::PlatformInfo_t& favorite : favorites) {
         const bool gps = favorite.gpsModeEnabled;
@@ -112,17 +122,19 @@ FlashDumpInfo FlashDumpInfo::fromText(const QByteArray& text)
         const int line = k + 1;
         const QString entry = lines.at(k).endsWith(QLatin1Char('\r')) ? lines.at(k).chopped(1) : lines.at(k);
         const qsizetype equals = entry.indexOf(QLatin1Char('='));
-        if (entry.isEmpty() || equals < 0)
+        if (entry.isEmpty() || equals < 0) {
             continue;
+        }
         const QString key = entry.left(equals);
         const QString value = entry.mid(equals + 1);
         if (key == QLatin1String("generation")) {
-            if (value == QLatin1String("DFR_V1"))
+            if (value == QLatin1String("DFR_V1")) {
                 info.dfrVersion = DfrLink::DFR_V1;
-            else if (value == QLatin1String("DFR_V2"))
+            } else if (value == QLatin1String("DFR_V2")) {
                 info.dfrVersion = DfrLink::DFR_V2;
-            else
+            } else {
                 refuse(line, QStringLiteral("unknown generation \"%1\"").arg(value));
+            }
         } else if (key == QLatin1String("firmwareLevel")) {
             info.firmwareLevel = quint32(number(value, line, QStringLiteral("firmware level"), 0, 2));
         } else if (key == QLatin1String("serialNumber")) {
@@ -131,8 +143,9 @@ FlashDumpInfo FlashDumpInfo::fromText(const QByteArray& text)
             info.areaSlot = qint32(number(value, line, QStringLiteral("slot"), 0, INT32_MAX));
         } else if (key == QLatin1String("favorite")) {
             const QStringList fields = value.split(QLatin1Char('\t'));
-            if (fields.size() < 6)
+            if (fields.size() < 6) {
                 refuse(line, QStringLiteral("a favourite needs 6 fields"));
+            }
             DfrLink::PlatformInfo_t favorite;
             favorite.occupied = true;
             favorite.index = qint32(number(fields.at(0), line, QStringLiteral("slot"), 0, INT32_MAX));
@@ -148,8 +161,9 @@ FlashDumpInfo FlashDumpInfo::fromText(const QByteArray& text)
             info.favorites.append(favorite);
         }
     }
-    if (info.dfrVersion == DfrLink::DFR_UNDEFINEDVERSION)
+    if (info.dfrVersion == DfrLink::DFR_UNDEFINEDVERSION) {
         refuse(lines.size(), QStringLiteral("the receiver generation is missing"));
+    }
     return info;
 }
 

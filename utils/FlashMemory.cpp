@@ -21,8 +21,9 @@ quint32 bits(const char* record, int first, int width)
     quint64 value = 0;
     const int firstByte = first / 8;
     const int lastByte = (first + width - 1) / 8;
-    for (int k = lastByte; k >= firstByte; --k)
+    for (int k = lastByte; k >= firstByte; --k) {
         value = (value << 8) | static_cast<quint8>(record[k]);
+    }
     value >>= first % 8;
     return static_cast<quint32>(value & ((quint64(1) << width) - 1));
 }
@@ -39,8 +40,9 @@ Tarsk::Utils::DateTime recordTime(const char* record, int b)
 {
     const QDate date(2000 + int(bits(record, b + 26, 7)), int(bits(record, b + 22, 4)), int(bits(record, b + 17, 5)));
     const QTime time(int(bits(record, b, 5)), int(bits(record, b + 5, 6)), int(bits(record, b + 11, 6)));
-    if (!date.isValid() || !time.isValid())
+    if (!date.isValid() || !time.isValid()) {
         return {};
+    }
     const qint64 ms = QDateTime(date, time, Qt::UTC).toMSecsSinceEpoch() + 3506716800000LL;
     return Tarsk::Utils::DateTime(ms / 86400000, double(ms % 86400000) / 1000.0);
 }
@@ -65,8 +67,9 @@ quint8 FlashMemory::crc8(const QByteArray& data, int start, int end)
     quint8 crc = 0;
     for (int i = start; i < end; ++i) {
         crc ^= static_cast<quint8>(data.at(i));
-        for (int bit = 0; bit < 8; ++bit)
+        for (int bit = 0; bit < 8; ++bit) {
             crc = (crc & 0x80) ? quint8((crc << 1) ^ 0x57) : quint8(crc << 1);
+        }
     }
     return crc;
 }
@@ -76,10 +79,11 @@ bool FlashMemory::checkCrc(const QByteArray& data, int start, int end, quint8 ex
 {
     const bool ok = crc8(data, start, end) == expected;
     if (!ok && warn) {
-        if (context.isEmpty())
+        if (context.isEmpty()) {
             qWarning().noquote() << QStringLiteral("Flash memory CRC mismatch");
-        else
+        } else {
             qWarning().noquote() << QStringLiteral("%1: flash memory CRC mismatch").arg(context);
+        }
     }
     return ok;
 }
@@ -128,8 +132,9 @@ int FlashMemory::countValidRecords(const QByteArray& data, bool dfrV1, bool wide
     Options_t options;
     options.layout = dfrV1 ? LAYOUT_V1 : wideIds ? LAYOUT_V2_32 : LAYOUT_V2_28;
     options.coveredBytes = coveredBytes;
-    if (coveredBytes)
+    if (coveredBytes) {
         *coveredBytes = 0;
+    }
     options.cutShort = true;
     options.quiet = true;
     int valid = 0;
@@ -143,8 +148,9 @@ int FlashMemory::countValidRecords(const QByteArray& data, bool dfrV1, bool wide
 
 void FlashMemory::decode(const QByteArray& data, const Options_t& options, int* validCount, int* invalidCount)
 {
-    if (data.isEmpty())
+    if (data.isEmpty()) {
         return;
+    }
 
     const bool v1 = options.layout == LAYOUT_V1;
     const int e = options.layout == LAYOUT_V2_32 ? 1 : 0;
@@ -166,17 +172,20 @@ void FlashMemory::decode(const QByteArray& data, const Options_t& options, int* 
     QStringList mismatchesShown;
     // Counts are written even when an error leaves, so the caller's totals stay true.
     const auto writeCounts = [&] {
-        if (validCount)
+        if (validCount) {
             *validCount = valid;
-        if (invalidCount)
+        }
+        if (invalidCount) {
             *invalidCount = invalid;
-        if (mismatches == 1)
+        }
+        if (mismatches == 1) {
             qWarning().noquote() << QStringLiteral("%1: flash memory CRC mismatch").arg(mismatchesShown.first());
-        else if (mismatches > 1)
+        } else if (mismatches > 1) {
             qWarning().noquote() << QStringLiteral("Flash memory CRC mismatch in %1 places, dropped; first: %2%3")
                                         .arg(mismatches)
                                         .arg(mismatchesShown.join(QStringLiteral("; ")))
                                         .arg(mismatches > mismatchesNamed ? QStringLiteral("; ...") : QString());
+            }
     };
     QElapsedTimer sinceProgress;
     sinceProgress.start();
@@ -193,8 +202,9 @@ void FlashMemory::decode(const QByteArray& data, const Options_t& options, int* 
                     invalid += size - pos;
                     break;
                 }
-                if (options.cutShort)
+                if (options.cutShort) {
                     break;
+                }
                 fail(badInput, v1 ? QStringLiteral("Unable to decode flash memory (bad header).")
                         : QStringLiteral("Message #%1: unable to decode flash memory (bad header).").arg(record));
             }
@@ -220,8 +230,9 @@ void FlashMemory::decode(const QByteArray& data, const Options_t& options, int* 
                 message.dfrPositionValid = bits(h, 5, 1);
                 message.dfrDirectionValid = bits(h, 6, 1);
                 quint32 id = bits(h, 8, 4) | (bits(h, 16, 24) << 4);
-                if (e)
+                if (e) {
                     id |= bits(h, 40, 4) << 28;
+                }
                 message.platformId = QStringLiteral("%1").arg(id, e ? 8 : 7, 16, QLatin1Char('0')).toUpper();
                 message.dateTime = recordTime(h, b);
                 message.frequencyHz = bits(h, b + 33, 29);
@@ -243,10 +254,12 @@ void FlashMemory::decode(const QByteArray& data, const Options_t& options, int* 
                     ++pos;
                     continue;
                 }
-                if (options.cutShort)
+                if (options.cutShort) {
                     break;
-                if (!v1)
+                }
+                if (!v1) {
                     fail(badInput, QStringLiteral("Message #%1: unable to decode flash memory (bad payload).").arg(record));
+                }
                 fail(badInput, end > size ? QStringLiteral("Unable to decode flash memory (bad payload).")
                                 : QStringLiteral("Unable to decode flash memory (bad CRC)."));
             }
@@ -271,21 +284,24 @@ void FlashMemory::decode(const QByteArray& data, const Options_t& options, int* 
             }
 
             const bool ok = checkCrc(data, pos, end, quint8(area[end]), false, context);
-            if (!ok && options.crcCheck && !options.quiet && ++mismatches <= mismatchesNamed)
+            if (!ok && options.crcCheck && !options.quiet && ++mismatches <= mismatchesNamed) {
                 mismatchesShown.append(context);
+            }
             message.crcOk = ok;
             searching = !ok;
             if (ok) {
                 ++valid;
-                if (options.coveredBytes)
+                if (options.coveredBytes) {
                     *options.coveredBytes += end + 1 - pos;
+                }
                 pos = end + 1;
             } else {
                 ++invalid;
                 ++pos;
             }
-            if (!options.quiet && (ok || !options.crcCheck))
+            if (!options.quiet && (ok || !options.crcCheck)) {
                 emit sigOrvanDecoded(message, DfrLink::RXORIGIN_FLASH);
+            }
             if (!options.quiet && sinceProgress.elapsed() >= progressIntervalMs) {
                 emit sigDecodeProgress(pos, size);
                 sinceProgress.restart();
@@ -297,8 +313,9 @@ void FlashMemory::decode(const QByteArray& data, const Options_t& options, int* 
     }
 
     writeCounts();
-    if (options.quiet)
+    if (options.quiet) {
         return;
+    }
     qInfo().noquote() << QStringLiteral("Flash memory DFR %1 decoded (%2 valid messages, %3 invalid bytes).")
                              .arg(v1 ? QStringLiteral("V1") : QStringLiteral("V2"))
                              .arg(valid)

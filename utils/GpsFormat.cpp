@@ -38,8 +38,9 @@ quint16 toUInt16(const QString& text)
 CoordInfo_t toCoordInfo(const QStringList& fields, int first)
 {
     CoordInfo_t coord;
-    for (int i = 0; i < coordInfoFieldCount; ++i)
+    for (int i = 0; i < coordInfoFieldCount; ++i) {
         coord.*coordInfoFields[i] = toInt32(fields.at(first + i));
+    }
     return coord;
 }
 
@@ -83,8 +84,9 @@ GpsFormat* GpsFormat::instance()
 {
     // Left null when the constructor throws, so the next call reads the file again.
     static GpsFormat* catalog = nullptr;
-    if (!catalog)
+    if (!catalog) {
         catalog = new GpsFormat();
+    }
     return catalog;
 }
 
@@ -98,21 +100,24 @@ void GpsFormat::resetCatalog()
 void GpsFormat::readGpsFormatsFromFile(const QFileInfo& file)
 {
     QFile input(file.absoluteFilePath());
-    if (!input.open(QIODevice::ReadOnly | QIODevice::Text))
+    if (!input.open(QIODevice::ReadOnly | QIODevice::Text)) {
         throw Tarsk::Utils::Exception(
             Tarsk::Utils::Exception::KIND_FILE, QStringLiteral("Unable to open GPS formats file %1").arg(file.absoluteFilePath()), QtCriticalMsg);
+        }
 
     QTextStream stream(&input);
     QString line;
     int index = 0;
     while (stream.readLineInto(&line)) {
         // Lines may be closed by a "#"; only that one goes.
-        if (line.endsWith(QLatin1Char('#')))
+        if (line.endsWith(QLatin1Char('#'))) {
             line.chop(1);
+        }
         const QStringList fields = line.split(QLatin1Char(','), Qt::KeepEmptyParts);
         // Headers, comments and blank lines never have the right count.
-        if (fields.size() != fieldsPerLine)
+        if (fields.size() != fieldsPerLine) {
             continue;
+        }
         formats.insert(FormatKey_t(ORIGIN_FILE, index), toGpsFormat(fields));
         ++index;
     }
@@ -138,8 +143,9 @@ QList<QPair<int, GpsFormat_t>> GpsFormat::getFormatsForOrigin(Origin_t origin) c
     QList<QPair<int, GpsFormat_t>> result;
     // The map is ordered by origin first, so one origin is one contiguous run.
     auto it = formats.lowerBound(FormatKey_t(origin, std::numeric_limits<qint32>::min()));
-    for (; it != formats.cend() && it.key().first == origin; ++it)
+    for (; it != formats.cend() && it.key().first == origin; ++it) {
         result.append(qMakePair(it.key().second, it.value()));
+    }
     return result;
 }
 
@@ -168,8 +174,9 @@ bool GpsFormat::decodePosition(const GpsFormat_t& format, const QByteArray& payl
 {
     const double lat = decodeCoordinate(payload, format.lat, 90);
     const double lon = decodeCoordinate(payload, format.lon, 180);
-    if (!std::isfinite(lat) || !std::isfinite(lon))
+    if (!std::isfinite(lat) || !std::isfinite(lon)) {
         return false;
+    }
     latitude = lat;
     longitude = lon;
     return true;
@@ -183,8 +190,9 @@ double GpsFormat::decodeCoordinate(const QByteArray& payload, const CoordInfo_t&
     double x = static_cast<double>(coord.v) / static_cast<double>(coord.w)
         + static_cast<double>(coord.t) / static_cast<double>(coord.u) * ((1.0 - 2.0 * sign) * magnitude);
     const double limit = static_cast<double>(limitDegrees) * 60000.0;
-    if (coord.ty != 0 && x > limit)
+    if (coord.ty != 0 && x > limit) {
         x -= 2.0 * limit;
+    }
     return x / 60000.0;
 }
 
@@ -193,8 +201,9 @@ qint32 GpsFormat::extractNumber(const QByteArray& payload, int bitPos, int bitLe
     // A negative position would start before the first byte; a format can only
     // mean a field it cannot reach, so it reads like one past the end.
     const qint64 end = static_cast<qint64>(bitPos) + bitLen;
-    if (bitLen <= 0 || bitPos < 0 || end > 8 * static_cast<qint64>(payload.size()))
+    if (bitLen <= 0 || bitPos < 0 || end > 8 * static_cast<qint64>(payload.size())) {
         return 0;
+    }
     // Unsigned so that a field longer than 32 bits just keeps its last 32.
     quint32 result = 0;
     for (qint64 p = bitPos; p < end; ++p) {

@@ -22,8 +22,9 @@ void warnInconsistent(DfrLink::PlatformIdType_t idType, const char* modulation)
 QByteArray dropLeadingNibbles(const QByteArray& payload, int count)
 {
     QByteArray hex = payload.toHex().toUpper().mid(count);
-    if (hex.size() % 2 != 0)
+    if (hex.size() % 2 != 0) {
         hex.append('0');
+    }
     return QByteArray::fromHex(hex);
 }
 
@@ -52,8 +53,9 @@ DfrLink::PlatformIdType_t IdUtils::determinePlatformIdTypeFromFavorites(const QS
                                                                         DfrLink::OrvanModulation_t modulation)
 {
     // Without a window (tools, early start-up) nothing is known about favourites.
-    if (!mainWindow)
+    if (!mainWindow) {
         return DfrLink::PLATFORMIDTYPE_UNDEFINED;
+    }
 
     return determinePlatformIdTypeFromFavorites(id, modulation, mainWindow->getFavoritePlatforms());
 }
@@ -63,14 +65,18 @@ DfrLink::PlatformIdType_t IdUtils::determinePlatformIdTypeFromFavorites(
     const QList<QPair<QString, DfrLink::OrvanModulation_t>>& favorites)
 {
     for (const auto& favorite : favorites) {
-        if (favorite.second != modulation)
+        if (favorite.second != modulation) {
             continue;
-        if (favorite.first == id)
+        }
+        if (favorite.first == id) {
             return DfrLink::PLATFORMIDTYPE_32BITS;
-        if (favorite.first == id.left(7))
+        }
+        if (favorite.first == id.left(7)) {
             return DfrLink::PLATFORMIDTYPE_28BITS;
-        if (favorite.first == id.left(5))
+        }
+        if (favorite.first == id.left(5)) {
             return DfrLink::PLATFORMIDTYPE_20BITS;
+        }
     }
     return DfrLink::PLATFORMIDTYPE_UNDEFINED;
 }
@@ -84,32 +90,37 @@ QString IdUtils::adjustId(const QString& id, DfrLink::PlatformIdType_t idType, D
         idType == DfrLink::PLATFORMIDTYPE_28BITS || idType == DfrLink::PLATFORMIDTYPE_UNDEFINED;
 
     if (!isDfrV2) {
-        if (modulation == DfrLink::ORVANMODULATION_A2 && is20)
+        if (modulation == DfrLink::ORVANMODULATION_A2 && is20) {
             result.chop(1);
+        }
         return result;
     }
 
     switch (modulation) {
     case DfrLink::ORVANMODULATION_A2:
-        if (is20)
+        if (is20) {
             result.chop(3);
-        else if (is28OrUndefined)
+        } else if (is28OrUndefined) {
             result.chop(1);
+        }
         break;
     case DfrLink::ORVANMODULATION_A3:
-        if (!is28OrUndefined)
+        if (!is28OrUndefined) {
             warnInconsistent(idType, "A3");
+        }
         result.chop(1);
         break;
     case DfrLink::ORVANMODULATION_A4:
-        if (is28OrUndefined)
+        if (is28OrUndefined) {
             result.chop(1);
-        else if (is20)
+        } else if (is20) {
             warnInconsistent(idType, "A4");
+        }
         break;
     default:
-        if (is20 || idType == DfrLink::PLATFORMIDTYPE_28BITS)
+        if (is20 || idType == DfrLink::PLATFORMIDTYPE_28BITS) {
             warnInconsistent(idType, "LDK");
+        }
         break;
     }
     return result;
@@ -118,12 +129,14 @@ QString IdUtils::adjustId(const QString& id, DfrLink::PlatformIdType_t idType, D
 QByteArray IdUtils::adjustPayload(const QByteArray& payload, DfrLink::PlatformIdType_t idType,
                                   DfrLink::OrvanModulation_t modulation, bool isDfrV2)
 {
-    if (payload.isEmpty())
+    if (payload.isEmpty()) {
         return payload;
+    }
     const bool isA2 = modulation == DfrLink::ORVANMODULATION_A2;
 
-    if (!isDfrV2)
+    if (!isDfrV2) {
         return isA2 && idType != DfrLink::PLATFORMIDTYPE_20BITS ? payload.mid(1) : payload;
+    }
 
     if (isA2) {
         switch (idType) {
@@ -136,8 +149,9 @@ QByteArray IdUtils::adjustPayload(const QByteArray& payload, DfrLink::PlatformId
             return payload;
         }
     }
-    if (modulation == DfrLink::ORVANMODULATION_A4 && idType == DfrLink::PLATFORMIDTYPE_32BITS)
+    if (modulation == DfrLink::ORVANMODULATION_A4 && idType == DfrLink::PLATFORMIDTYPE_32BITS) {
         return dropLeadingNibbles(payload, 1);
+    }
     return payload;
 }
 

@@ -21,8 +21,9 @@ QString flag(bool value)
 
 quint16 polynomOf(QString text, bool& ok)
 {
-    if (text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
+    if (text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) {
         text.remove(0, 2);
+    }
     const quint32 value = text.toUInt(&ok, 16);
     return quint16(value & 0xFFFF);
 }
@@ -53,8 +54,9 @@ std::function<bool(PlatformInfo_t&, const QString&)> number(Set set)
     return [set](PlatformInfo_t& i, const QString& t) {
         bool ok = false;
         const qint32 value = t.toInt(&ok);
-        if (ok)
+        if (ok) {
             set(i, value);
+        }
         return ok;
     };
 }
@@ -113,9 +115,11 @@ const QList<Column_t>& columns()
             QStringLiteral("Bit Length"), QStringLiteral("T"), QStringLiteral("U"),
             QStringLiteral("V"), QStringLiteral("W"), QStringLiteral("TY")};
         for (const auto& [prefix, coord] : {std::pair{QStringLiteral("Lat "), &GpsFormat_t::lat},
-                                            std::pair{QStringLiteral("Long "), &GpsFormat_t::lon}})
-            for (int f = 0; f < coordInfoFieldCount; ++f)
+                                            std::pair{QStringLiteral("Long "), &GpsFormat_t::lon}}) {
+            for (int f = 0; f < coordInfoFieldCount; ++f) {
                 c.append(coordColumn(prefix + coordTitles.at(f), coord, coordInfoFields[f]));
+            }
+        }
         c.append(formatColumn(QStringLiteral("Encryption Type"), &GpsFormat_t::encryptionType));
         c.append({QStringLiteral("CRC Polynom Value"),
                   [](const PlatformInfo_t& i) { return QStringLiteral("0x") + QString::number(i.gpsFormat.polynom, 16); },
@@ -152,8 +156,9 @@ constexpr int idColumn = 3;  // "Orvan ID": a refused identifier is named by its
 QStringList PlatformsFile::titles()
 {
     QStringList names;
-    for (const Column_t& column : columns())
+    for (const Column_t& column : columns()) {
         names.append(column.title);
+    }
     return names;
 }
 
@@ -183,14 +188,17 @@ QList<PlatformInfo_t> PlatformsFile::parse(const QByteArray& content, const QStr
     for (int number = 1; number <= lines.size(); ++number) {
         const QString& line = lines.at(number - 1);
         const QString trimmed = line.trimmed();
-        if (trimmed.isEmpty() || trimmed.startsWith(QLatin1Char('#')))
+        if (trimmed.isEmpty() || trimmed.startsWith(QLatin1Char('#'))) {
             continue;
-        if (next >= slotCount)
+        }
+        if (next >= slotCount) {
             fail(badInput, QStringLiteral("Unable to read import whole platform file %1, too many platforms.").arg(fileName));
+        }
         const QStringList fields = line.split(QLatin1Char(','), Qt::KeepEmptyParts);
-        if (fields.size() != titles.size() || fields.size() != columns().size())
+        if (fields.size() != titles.size() || fields.size() != columns().size()) {
             fail(badInput, QStringLiteral("Unable to read platforms file %1, wrong number of columns. Columns shoud be %2.")
                      .arg(fileName, titles.join(QLatin1Char(','))));
+            }
         // Every field is checked before anything on the receiver changes: the
         // message names the line and the column.
         const auto refuse = [&](int column, const QString& reason) {
@@ -200,17 +208,21 @@ QList<PlatformInfo_t> PlatformsFile::parse(const QByteArray& content, const QStr
                      .arg(titles.at(column), reason));
         };
         PlatformInfo_t info;
-        for (int i = 0; i < fields.size(); ++i)
-            if (!columns().at(i).read(info, fields.at(i)))
+        for (int i = 0; i < fields.size(); ++i) {
+            if (!columns().at(i).read(info, fields.at(i))) {
                 refuse(i, QStringLiteral("\"%1\" is not a number").arg(fields.at(i)));
+            }
+        }
         // A slot the receiver does not have is one platform too many.
-        if (quint32(info.index) >= slotCount)
+        if (quint32(info.index) >= slotCount) {
             fail(badInput, QStringLiteral("Unable to read import whole platform file %1, too many platforms.").arg(fileName));
+        }
         try {
             Com::DfrLink::checkPlatformInfo(info);
         } catch (const Tarsk::Utils::Exception& e) {
-            if (!Com::DfrLink::isPlatformId(info.platformId))
+            if (!Com::DfrLink::isPlatformId(info.platformId)) {
                 refuse(idColumn, e.message());
+            }
             fail(badInput, QStringLiteral("Unable to read platforms file %1, line %2: %3").arg(fileName).arg(number).arg(e.message()));
         }
         platforms.append(info);

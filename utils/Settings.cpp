@@ -9,8 +9,9 @@ namespace Vantrel::Utils {
 
 Settings::Settings(const QFileInfo& file) : Tarsk::Utils::Settings(file)
 {
-    for (const Entry_t& entry : entries())
+    for (const Entry_t& entry : entries()) {
         setValue(entry, entry.defaultValue);
+    }
 }
 
 Settings* Settings::instance()
@@ -49,10 +50,11 @@ qint32 Settings::value(const Entry_t& entry) const
 
 void Settings::setValue(const Entry_t& entry, qint32 value)
 {
-    if (entry.flag)
+    if (entry.flag) {
         this->*entry.flag = value != 0;
-    else
+    } else {
         this->*entry.number = value;
+    }
 }
 
 void Settings::loadSettingsInternal()
@@ -63,8 +65,9 @@ void Settings::loadSettingsInternal()
         for (const Entry_t& entry : entries()) {
             const QString key = QLatin1String(entry.key);
             if (entry.younger) {
-                if (settings->contains(key))
+                if (settings->contains(key)) {
                     setValue(entry, qMax(0, settings->value(key).toString().toInt()));
+                }
             } else if (entry.flag) {
                 // Any non-zero number is true; anything else is false.
                 bool ok = false;
@@ -85,11 +88,13 @@ void Settings::loadSettingsInternal()
 void Settings::saveSettingsInternal()
 {
     const auto settings = getSettings(1);
-    for (const Entry_t& entry : entries())
+    for (const Entry_t& entry : entries()) {
         settings->setValue(QLatin1String(entry.key), QString::number(value(entry), 10));
+    }
     settings->sync();
-    if (settings->status() != QSettings::NoError)
+    if (settings->status() != QSettings::NoError) {
         qWarning().noquote() << QStringLiteral("Unable to write the settings file %1").arg(file().absoluteFilePath());
+    }
 }
 
 // --- window state
@@ -128,8 +133,9 @@ void Settings::saveWindowState(const WindowState_t& state)
     settings->setValue(rxHeaderKey, QString::fromLatin1(state.rxHeader.toBase64()));
     settings->setValue(rxColumnsKey, QString::number(state.rxColumns, 10));
     settings->sync();
-    if (settings->status() != QSettings::NoError)
+    if (settings->status() != QSettings::NoError) {
         qWarning().noquote() << QStringLiteral("Unable to write the settings file %1").arg(file().absoluteFilePath());
+    }
 }
 
 // --- archive
@@ -144,8 +150,9 @@ Settings::ArchiveSettings_t Settings::loadArchiveSettings() const
         const int enabled = settings->value(QStringLiteral("Archive/enabled")).toString().toInt(&ok, 10);
         archive.enabled = !ok || enabled != 0;
         const QString chosen = settings->value(QStringLiteral("Archive/file")).toString().trimmed();
-        if (!chosen.isEmpty())
+        if (!chosen.isEmpty()) {
             file = chosen;
+        }
     } catch (const Tarsk::Utils::Exception&) {
         // a first run: the defaults
     }

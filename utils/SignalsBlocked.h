@@ -16,15 +16,17 @@ public:
     explicit SignalsBlocked(std::initializer_list<QObject*> objects)
     {
         blockers.reserve(objects.size());
-        for (QObject* object : objects)
+        for (QObject* object : objects) {
             blockers.emplace_back(object);
+        }
     }
     template <typename Object>
     explicit SignalsBlocked(const QList<Object*>& objects)
     {
         blockers.reserve(size_t(objects.size()));
-        for (Object* object : objects)
+        for (Object* object : objects) {
             blockers.emplace_back(object);
+        }
     }
 
 private:

@@ -27,13 +27,16 @@ int ArchivePlatformsModel::columnCount(const QModelIndex& parent) const
 
 QVariant ArchivePlatformsModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= platforms.size())
+    if (!index.isValid() || index.row() >= platforms.size()) {
         return QVariant();
+    }
     const Platform_t& platform = platforms[index.row()];
-    if (role == Qt::TextAlignmentRole && index.column() == COLUMN_COUNT)
+    if (role == Qt::TextAlignmentRole && index.column() == COLUMN_COUNT) {
         return int(Qt::AlignRight | Qt::AlignVCenter);
-    if (role != Qt::DisplayRole)
+    }
+    if (role != Qt::DisplayRole) {
         return QVariant();
+    }
     switch (index.column()) {
     case COLUMN_ID: return platform.id;
     case COLUMN_LABEL: return platform.label;
@@ -46,8 +49,9 @@ QVariant ArchivePlatformsModel::data(const QModelIndex& index, int role) const
 
 QVariant ArchivePlatformsModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
         return QAbstractTableModel::headerData(section, orientation, role);
+    }
     static const char* const headers[COLUMN_TOTAL] = {"Id", "Label", "Messages", "First (UTC)", "Last (UTC)"};
     return section >= 0 && section < COLUMN_TOTAL ? QString::fromLatin1(headers[section]) : QVariant();
 }
@@ -60,8 +64,9 @@ void ArchivePlatformsModel::sort(int column, Qt::SortOrder order)
     // Selections follow their platforms.
     const QModelIndexList persistent = persistentIndexList();
     QStringList persistentIds;
-    for (const QModelIndex& index : persistent)
+    for (const QModelIndex& index : persistent) {
         persistentIds << platforms.value(index.row()).id;
+    }
     const auto before = [column](const Platform_t& a, const Platform_t& b) {
         switch (column) {
         case COLUMN_LABEL: return a.label < b.label;
@@ -71,13 +76,15 @@ void ArchivePlatformsModel::sort(int column, Qt::SortOrder order)
         default: return a.id < b.id;
         }
     };
-    if (order == Qt::AscendingOrder)
+    if (order == Qt::AscendingOrder) {
         std::stable_sort(platforms.begin(), platforms.end(), before);
-    else
+    } else {
         std::stable_sort(platforms.begin(), platforms.end(),
                          [&before](const Platform_t& a, const Platform_t& b) { return before(b, a); });
-    for (int i = 0; i < persistent.size(); ++i)
+        }
+    for (int i = 0; i < persistent.size(); ++i) {
         changePersistentIndex(persistent[i], index(rowOf(persistentIds[i]), persistent[i].column()));
+    }
     Q_EMIT layoutChanged();
 }
 
@@ -91,9 +98,11 @@ void ArchivePlatformsModel::setPlatforms(QVector<Platform_t> newPlatforms)
 
 int ArchivePlatformsModel::rowOf(const QString& id) const
 {
-    for (int row = 0; row < platforms.size(); ++row)
-        if (platforms[row].id == id)
+    for (int row = 0; row < platforms.size(); ++row) {
+        if (platforms[row].id == id) {
             return row;
+        }
+    }
     return -1;
 }
 

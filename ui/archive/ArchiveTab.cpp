@@ -112,15 +112,17 @@ ArchiveTab::ArchiveTab(Archive::ArchiveKeeper* keeper, QWidget* parent) : QWidge
         this->keeper->refreshSummary();
     });
     connect(keeper, &Archive::ArchiveKeeper::sigWarning, this, [this](const QString& text) {
-        if (!this->keeper->isOn())
+        if (!this->keeper->isOn()) {
             offReason = text;
+        }
         showState();
     });
     connect(keeper, &Archive::ArchiveKeeper::sigSummary, this, &ArchiveTab::showSummary);
     // New messages show in the counts while the page is looked at.
     connect(keeper, &Archive::ArchiveKeeper::sigStored, this, [this](int added) {
-        if (added > 0 && isVisible() && !summaryTimer.isActive())
+        if (added > 0 && isVisible() && !summaryTimer.isActive()) {
             summaryTimer.start();
+        }
     });
     showState();
     updateChoice();
@@ -129,8 +131,9 @@ ArchiveTab::ArchiveTab(Archive::ArchiveKeeper* keeper, QWidget* parent) : QWidge
 void ArchiveTab::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    if (keeper->isReady())
+    if (keeper->isReady()) {
         keeper->refreshSummary();
+    }
 }
 
 void ArchiveTab::showState()
@@ -145,16 +148,17 @@ void ArchiveTab::showState()
     }
     const QString file = QDir::toNativeSeparators(keeper->path()) +
                          (keeper->isWritable() ? QString() : QStringLiteral(" (read-only)"));
-    if (!keeper->isReady())
+    if (!keeper->isReady()) {
         state->setText(QStringLiteral("Opening the archive %1…").arg(file));
-    else if (archived < 0)
+    } else if (archived < 0) {
         state->setText(QStringLiteral("Archive %1").arg(file));
-    else
+    } else {
         state->setText(QStringLiteral("Archive %1: %2 messages, %3 platforms, %4 receivers")
                            .arg(file)
                            .arg(archived)
                            .arg(platforms->rowCount())
                            .arg(receivers->count()));
+        }
 }
 
 void ArchiveTab::showSummary(const Archive::ArchiveSummary_t& summary)
@@ -162,16 +166,19 @@ void ArchiveTab::showSummary(const Archive::ArchiveSummary_t& summary)
     // The choice survives a new summary.
     const Archive::ArchiveQuery_t chosen = query();
     QStringList unticked;
-    for (int row = 0; row < receivers->count(); ++row)
-        if (receivers->item(row)->checkState() != Qt::Checked)
+    for (int row = 0; row < receivers->count(); ++row) {
+        if (receivers->item(row)->checkState() != Qt::Checked) {
             unticked << receivers->item(row)->data(Qt::UserRole).toString();
+        }
+    }
 
     platforms->setPlatforms(summary.platforms);
     QItemSelection selection;
     for (const QString& id : chosen.platformIds) {
         const int row = platforms->rowOf(id);
-        if (row >= 0)
+        if (row >= 0) {
             selection.select(platforms->index(row, 0), platforms->index(row, ArchivePlatformsModel::COLUMN_TOTAL - 1));
+        }
     }
     platformsView->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
 
@@ -202,25 +209,31 @@ void ArchiveTab::showSummary(const Archive::ArchiveSummary_t& summary)
 Archive::ArchiveQuery_t ArchiveTab::query() const
 {
     Archive::ArchiveQuery_t query;
-    for (const QModelIndex& index : platformsView->selectionModel()->selectedRows())
+    for (const QModelIndex& index : platformsView->selectionModel()->selectedRows()) {
         query.platformIds << platforms->idAt(index.row());
+    }
     // Every receiver ticked leaves the list empty, which also takes those archived later.
     const QStringList ticked = tickedReceivers();
-    if (ticked.size() < receivers->count())
+    if (ticked.size() < receivers->count()) {
         query.receivers = ticked;
-    if (fromEnabled->isChecked())
+    }
+    if (fromEnabled->isChecked()) {
         query.from = from->dateTime();
-    if (toEnabled->isChecked())
+    }
+    if (toEnabled->isChecked()) {
         query.to = to->dateTime();
+    }
     return query;
 }
 
 QStringList ArchiveTab::tickedReceivers() const
 {
     QStringList ticked;
-    for (int row = 0; row < receivers->count(); ++row)
-        if (receivers->item(row)->checkState() == Qt::Checked)
+    for (int row = 0; row < receivers->count(); ++row) {
+        if (receivers->item(row)->checkState() == Qt::Checked) {
             ticked << receivers->item(row)->data(Qt::UserRole).toString();
+        }
+    }
     return ticked;
 }
 

@@ -32,15 +32,19 @@ QString LocatePlatformsModel::fixState(const Locate::Fix_t& fix)
 
 QVariant LocatePlatformsModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= rows)
+    if (!index.isValid() || index.row() >= rows) {
         return {};
+    }
     const Locate::SearchLog::Platform_t& platform = log->platform(index.row());
-    if (role == Qt::ToolTipRole && index.column() == COLUMN_FIX)
+    if (role == Qt::ToolTipRole && index.column() == COLUMN_FIX) {
         return platform.fix.ok() ? QVariant() : QVariant(platform.fix.reason);
-    if (role == Qt::TextAlignmentRole && index.column() == COLUMN_BEARINGS)
+    }
+    if (role == Qt::TextAlignmentRole && index.column() == COLUMN_BEARINGS) {
         return int(Qt::AlignRight | Qt::AlignVCenter);
-    if (role != Qt::DisplayRole)
+    }
+    if (role != Qt::DisplayRole) {
         return {};
+    }
     switch (index.column()) {
     case COLUMN_LABEL: return platform.label;
     case COLUMN_ID: return platform.id;
@@ -52,8 +56,9 @@ QVariant LocatePlatformsModel::data(const QModelIndex& index, int role) const
 
 QVariant LocatePlatformsModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
         return QAbstractTableModel::headerData(section, orientation, role);
+    }
     switch (section) {
     case COLUMN_LABEL: return QStringLiteral("Label");
     case COLUMN_ID: return QStringLiteral("Identifier");
@@ -71,8 +76,9 @@ void LocatePlatformsModel::refresh()
         rows = count;
         endInsertRows();
     }
-    if (rows > 0)
+    if (rows > 0) {
         Q_EMIT dataChanged(index(0, 0), index(rows - 1, COLUMN_COUNT - 1), {Qt::DisplayRole, Qt::ToolTipRole});
+    }
 }
 
 void LocatePlatformsModel::reset()

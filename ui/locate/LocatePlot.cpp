@@ -85,8 +85,9 @@ void LocatePlot::setPlatform(const Locate::SearchLog::Platform_t* platform, doub
         const int index = order.at(i);
         const Locate::Bearing_t& bearing = platform->bearings.at(index);
         track.append(toPlane(bearing.latitude, bearing.longitude));
-        if (i % stride != 0)
+        if (i % stride != 0) {
             continue;
+        }
         double latitude = 0.0, longitude = 0.0;
         Locate::GisExport::rayEnd(bearing, platform->fix, offsetDeg, &latitude, &longitude);
         rays.append({track.last(), toPlane(latitude, longitude), platform->downWeighted(index), index});
@@ -95,14 +96,17 @@ void LocatePlot::setPlatform(const Locate::SearchLog::Platform_t* platform, doub
     hasFix = result.ok();
     if (hasFix) {
         fix = toPlane(result.latitude, result.longitude);
-        for (const auto& point : Locate::ellipseOutline(result))
+        for (const auto& point : Locate::ellipseOutline(result)) {
             ellipse.append(toPlane(point.first, point.second));
+        }
     }
     emptyText = hasFix ? QString() : result.reason;
-    for (const Locate::SearchLog::PayloadPosition_t& position : platform->payloadPositions)
+    for (const Locate::SearchLog::PayloadPosition_t& position : platform->payloadPositions) {
         sent.append(toPlane(position.latitude, position.longitude));
-    if (!userMoved)
+    }
+    if (!userMoved) {
         fitView();
+    }
     update();
 }
 
@@ -110,14 +114,18 @@ void LocatePlot::fitView()
 {
     QPolygonF all = track;
     all << ellipse;
-    for (const Ray_t& ray : rays)
+    for (const Ray_t& ray : rays) {
         all << ray.to;
-    for (const QPointF& point : sent)
+    }
+    for (const QPointF& point : sent) {
         all << point;
-    if (hasFix)
+    }
+    if (hasFix) {
         all << fix;
-    if (all.isEmpty())
+    }
+    if (all.isEmpty()) {
         return;
+    }
     const QRectF bounds = all.boundingRect();
     centre = bounds.center();
     // At least 200 m across, with a margin for the marks at the edges.
@@ -141,30 +149,35 @@ void LocatePlot::paintEvent(QPaintEvent*)
     // Down-weighted rays first, so that the ones the fix rests on are drawn over them.
     for (int pass = 0; pass < 2; ++pass) {
         for (const Ray_t& ray : rays) {
-            if (ray.downWeighted != (pass == 0))
+            if (ray.downWeighted != (pass == 0)) {
                 continue;
+            }
             painter.setPen(ray.downWeighted ? QPen(downWeightedColour, 1.0, Qt::DashLine)
                                             : QPen(rayColour, 1.2));
             painter.drawLine(toScreen(ray.from), toScreen(ray.to));
         }
     }
     QPolygonF screenTrack;
-    for (int i = 0; i < track.size(); i += stride)
+    for (int i = 0; i < track.size(); i += stride) {
         screenTrack << toScreen(track.at(i));
-    if (!track.isEmpty() && (track.size() - 1) % stride != 0)
+    }
+    if (!track.isEmpty() && (track.size() - 1) % stride != 0) {
         screenTrack << toScreen(track.last());
+    }
     painter.setPen(QPen(trackColour, 2.0));
     painter.drawPolyline(screenTrack);
     painter.setBrush(trackColour);
     if (stride == 1) {
-        for (const QPointF& point : screenTrack)
+        for (const QPointF& point : screenTrack) {
             painter.drawEllipse(point, 2.5, 2.5);
+        }
     }
 
     if (hasFix) {
         QPolygonF screenEllipse;
-        for (const QPointF& point : ellipse)
+        for (const QPointF& point : ellipse) {
             screenEllipse << toScreen(point);
+        }
         QColor fill = ellipseColour;
         fill.setAlpha(40);
         painter.setBrush(fill);
@@ -202,9 +215,11 @@ void LocatePlot::drawScaleBar(QPainter& painter) const
     const double target = width() / 5.0 / scale;
     const double decade = std::pow(10.0, std::floor(std::log10(target)));
     double metres = decade;
-    for (double step : {2.0, 5.0, 10.0})
-        if (step * decade <= target)
+    for (double step : {2.0, 5.0, 10.0}) {
+        if (step * decade <= target) {
             metres = step * decade;
+        }
+    }
     const double length = metres * scale;
     const QPointF left(12, height() - 14);
     painter.setPen(QPen(Qt::black, 2.0));
@@ -232,8 +247,9 @@ void LocatePlot::drawLegend(QPainter& painter) const
     const QString texts[] = {QStringLiteral("receiver"), QStringLiteral("bearing"), QStringLiteral("down-weighted"),
                              QStringLiteral("fix, 95 %"), QStringLiteral("sent position")};
     int textWidth = 0;
-    for (const QString& text : texts)
+    for (const QString& text : texts) {
         textWidth = std::max(textWidth, metrics.horizontalAdvance(text));
+    }
     const QRectF box(width() - textWidth - 44, height() - 5 * line - 12, textWidth + 36, 5 * line + 8);
     painter.setPen(QPen(QColor(200, 200, 200)));
     painter.setBrush(QColor(255, 255, 255, 220));
@@ -274,14 +290,16 @@ void LocatePlot::drawLegend(QPainter& painter) const
 void LocatePlot::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    if (!userMoved)
+    if (!userMoved) {
         fitView();
+    }
 }
 
 void LocatePlot::wheelEvent(QWheelEvent* event)
 {
-    if (!frame)
+    if (!frame) {
         return;
+    }
     // The point under the cursor stays under it.
     const QPointF cursor = event->position();
     const QPointF anchor = fromScreen(cursor);
@@ -295,8 +313,9 @@ void LocatePlot::wheelEvent(QWheelEvent* event)
 
 void LocatePlot::mousePressEvent(QMouseEvent* event)
 {
-    if (event->button() != Qt::LeftButton)
+    if (event->button() != Qt::LeftButton) {
         return QWidget::mousePressEvent(event);
+    }
     dragging = true;
     dragFrom = event->position();
     setCursor(Qt::ClosedHandCursor);
@@ -304,8 +323,9 @@ void LocatePlot::mousePressEvent(QMouseEvent* event)
 
 void LocatePlot::mouseMoveEvent(QMouseEvent* event)
 {
-    if (!dragging)
+    if (!dragging) {
         return QWidget::mouseMoveEvent(event);
+    }
     const QPointF moved = event->position() - dragFrom;
     dragFrom = event->position();
     centre += QPointF(-moved.x() / scale, moved.y() / scale);
@@ -327,8 +347,9 @@ void LocatePlot::mouseDoubleClickEvent(QMouseEvent*)
 
 bool LocatePlot::event(QEvent* event)
 {
-    if (event->type() != QEvent::ToolTip)
+    if (event->type() != QEvent::ToolTip) {
         return QWidget::event(event);
+    }
     const auto* help = static_cast<QHelpEvent*>(event);
     const Ray_t* nearest = nullptr;
     double best = tipDistancePx;
@@ -339,10 +360,11 @@ bool LocatePlot::event(QEvent* event)
             nearest = &ray;
         }
     }
-    if (nearest)
+    if (nearest) {
         QToolTip::showText(help->globalPos(), Locate::GisExport::describeBearing(shown, nearest->bearing), this);
-    else
+    } else {
         QToolTip::hideText();
+    }
     return true;
 }
 

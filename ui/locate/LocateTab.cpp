@@ -109,8 +109,9 @@ QWidget* LocateTab::createOptions()
     auto* box = new QGroupBox(QStringLiteral("Fix"));
     auto* form = new QFormLayout(box);
     estimator = new QComboBox;
-    for (Locate::Estimator_t each : {Locate::ESTIMATOR_ML, Locate::ESTIMATOR_HUBER, Locate::ESTIMATOR_ANDREWS})
+    for (Locate::Estimator_t each : {Locate::ESTIMATOR_ML, Locate::ESTIMATOR_HUBER, Locate::ESTIMATOR_ANDREWS}) {
         estimator->addItem(Locate::estimatorName(each), int(each));
+    }
     estimator->setCurrentIndex(estimator->findData(int(defaults.estimator)));
     form->addRow(QStringLiteral("Estimator"), estimator);
     sigma = new QDoubleSpinBox;
@@ -163,8 +164,9 @@ void LocateTab::optionsChanged()
 
 void LocateTab::addRow(const RxTableModel::Row_t& row)
 {
-    if (log.add(sightingOf(row.message), row.label, row.live, row.payloadPosition, row.payloadLatitude, row.payloadLongitude))
+    if (log.add(sightingOf(row.message), row.label, row.live, row.payloadPosition, row.payloadLatitude, row.payloadLongitude)) {
         scheduleRefresh();
+    }
 }
 
 void LocateTab::clear()
@@ -179,8 +181,9 @@ void LocateTab::clear()
 void LocateTab::scheduleRefresh()
 {
     // Never more than half the time spent recomputing, however long the search grows.
-    if (!refreshTimer.isActive())
+    if (!refreshTimer.isActive()) {
         refreshTimer.start(std::max(refreshDelayMs, 2 * lastRefreshMs));
+    }
 }
 
 void LocateTab::refresh()
@@ -190,13 +193,15 @@ void LocateTab::refresh()
     log.updateFixes();
     const int platformsBefore = model->rowCount();
     model->refresh();
-    if (model->rowCount() != platformsBefore)
+    if (model->rowCount() != platformsBefore) {
         platformsView->resizeColumnsToContents();
+    }
     // The first platform heard is chosen, so that the page never opens empty.
-    if (chosenId.isEmpty() && log.platformCount() > 0)
+    if (chosenId.isEmpty() && log.platformCount() > 0) {
         platformsView->selectRow(0);
-    else
+    } else {
         showChosen();
+    }
     lastRefreshMs = int(spent.elapsed());
 }
 
@@ -211,20 +216,24 @@ void LocateTab::showChosen()
                                     Locate::fixSummary(platform->fix, platform->receiverLatitude,
                                                        platform->receiverLongitude))
                               : QStringLiteral("No platform chosen"));
-    for (QPushButton* button : exportButtons)
+    for (QPushButton* button : exportButtons) {
         button->setEnabled(platform != nullptr);
+    }
     // An open end of the time window shows the platform's first or last bearing, a start for the user.
-    if (!platform)
+    if (!platform) {
         return;
+    }
     qint64 first = 0, last = 0;
     for (const Locate::Bearing_t& bearing : platform->bearings) {
-        if (bearing.timeMs && (!first || bearing.timeMs < first))
+        if (bearing.timeMs && (!first || bearing.timeMs < first)) {
             first = bearing.timeMs;
+        }
         last = std::max(last, bearing.timeMs);
     }
     for (auto [enabled, edit, timeMs] : {std::tuple{fromEnabled, from, first}, std::tuple{toEnabled, to, last}}) {
-        if (enabled->isChecked() || !timeMs)
+        if (enabled->isChecked() || !timeMs) {
             continue;
+        }
         const QSignalBlocker blocker(edit);
         edit->setDateTime(QDateTime::fromMSecsSinceEpoch(timeMs, Qt::UTC));
     }
@@ -233,8 +242,9 @@ void LocateTab::showChosen()
 void LocateTab::exportChosen(Locate::GisExport::Format_t format)
 {
     const int index = log.indexOf(chosenId);
-    if (index < 0)
+    if (index < 0) {
         return;
+    }
     static const char* const filters[] = {"GPX (*.gpx)", "KML (*.kml)", "GeoJSON (*.geojson)"};
     static const char* const suffixes[] = {".gpx", ".kml", ".geojson"};
     const QLatin1String suffix(suffixes[format] + 1);
@@ -242,15 +252,17 @@ void LocateTab::exportChosen(Locate::GisExport::Format_t format)
         Utils::FileNames::offered(QStringLiteral("search"), {chosenId}, QDateTime::currentDateTimeUtc(), suffix);
     const QString fileName = Dialogs::saveFileName(this, QStringLiteral("Export %1").arg(chosenId),
                                                    QLatin1String(filters[format]), exportFolder, suffix, offered);
-    if (fileName.isEmpty())
+    if (fileName.isEmpty()) {
         return;
+    }
     exportFolder = QFileInfo(fileName).absolutePath();
     const QString error = Locate::GisExport::write(fileName, format, log.platform(index), log.options().offsetDeg);
     exportOutcome->setStyleSheet(error.isEmpty() ? QString() : QStringLiteral("color: #b00000"));
     exportOutcome->setText(error.isEmpty() ? QStringLiteral("Written: %1").arg(QDir::toNativeSeparators(fileName))
                                            : error);
-    if (!error.isEmpty())
+    if (!error.isEmpty()) {
         qWarning().noquote() << error;
+    }
 }
 
 } // namespace Vantrel::Ui

@@ -56,8 +56,9 @@ void LocateTimeChart::setBearings(const QVector<Locate::Bearing_t>& bearings)
     const int step = std::max(1, int(bearings.size() / maxPoints) + (bearings.size() % maxPoints ? 1 : 0));
     for (int index = 0; index < bearings.size(); index += step) {
         const Locate::Bearing_t& bearing = bearings.at(index);
-        if (bearing.timeMs == 0)
+        if (bearing.timeMs == 0) {
             continue;
+        }
         first = std::min(first, bearing.timeMs);
         last = std::max(last, bearing.timeMs);
         azimuths.append(QPointF(bearing.timeMs, bearing.azimuth));
@@ -70,8 +71,9 @@ void LocateTimeChart::setBearings(const QVector<Locate::Bearing_t>& bearings)
     }
     bearingSeries->replace(azimuths);
     levelSeries->replace(levels);
-    if (azimuths.isEmpty())
+    if (azimuths.isEmpty()) {
         return;
+    }
     // A minute either side of a lone point, a margin of 2 % otherwise.
     const qint64 margin = std::max<qint64>((last - first) / 50, first == last ? 60000 : 0);
     timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(first - margin, Qt::UTC),
