@@ -61,8 +61,9 @@ void BeaconGenerator::beaconPosition(const DeviceState& state, int slot, double*
     double dLat = 0.12;
     double dLon = -0.02;
     if (slot >= 0) {
-        dLat = spotOffsets[slot % 8][0] + double(slot / 8) * 0.005;
-        dLon = spotOffsets[slot % 8][1] + double(slot / 8) * 0.005;
+        const int ring = slot / 8;  // eight spots a ring, each ring a step further out
+        dLat = spotOffsets[slot % 8][0] + ring * 0.005;
+        dLon = spotOffsets[slot % 8][1] + ring * 0.005;
     }
     *latitude = state.status.latitude + dLat;
     *longitude = state.status.longitude + dLon;
