@@ -49,4 +49,17 @@ void crossThread(const Sender* sender, Signal signal, Receiver* receiver,
         Qt::QueuedConnection);
 }
 
+// An object of another thread deleted there, after the reads of it made here
+// (disconnecting reads its meta-object): handed over before its deferred delete,
+// taken over first thing in its destructor.
+inline void deleteLaterAcross(QObject* object)
+{
+    CrossThreadDetail::release();
+    object->deleteLater();
+}
+inline void takeOverForDelete()
+{
+    CrossThreadDetail::acquire();
+}
+
 } // namespace Vantrel::Com

@@ -95,8 +95,8 @@ void DfrLink::unsetUartLink()
     // Queued replies of this link may still arrive; they are dropped by fromCurrentLink().
     disconnect(uartLink, nullptr, this, nullptr);
     disconnect(this, nullptr, uartLink, nullptr);
-    // The worker deletes the link after the close above, which it takes as a crossing.
-    uartLink->deleteLater();
+    // The worker deletes the link after the close and these last reads of it.
+    deleteLaterAcross(uartLink);
     uartLink = nullptr;
     workerThread.quit();
     // Whatever the worker still reports (a keep-alive failure thrown after its error

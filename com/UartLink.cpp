@@ -9,6 +9,7 @@
 #include <unistd.h>
 #endif
 
+#include "com/CrossThread.h"
 #include "inhouse/Exception.h"
 #include "utils/EnumText.h"
 #include "utils/Settings.h"
@@ -44,6 +45,7 @@ UartLink::UartLink(const QSerialPortInfo& portInfo, const QString& portName)
 
 UartLink::~UartLink()
 {
+    takeOverForDelete();
     slotCloseConnection();
 }
 
