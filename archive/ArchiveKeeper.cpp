@@ -107,6 +107,10 @@ void ArchiveKeeper::add(ArchiveRecord_t record)
     }
     const bool live = record.live;
     gathered.append(std::move(record));
+    if (gathered.size() >= burstPartRecords) {
+        flush();
+        return;
+    }
     // Flash rows wait for the end of their burst, so that a burst is one transaction.
     if (live && !flushTimer.isActive()) {
         flushTimer.start();

@@ -11,9 +11,11 @@ namespace Vantrel::Archive {
 class ArchiveWorker;
 
 // The window's side of the archive: gathers the messages it is given and hands
-// them to the archive's thread, a flash burst as one transaction, live messages
-// at least every flushIntervalMs. A failing archive is switched off for the
-// session; the messages already shown stay where they are.
+// them to the archive's thread, a flash burst as one transaction (a long one in
+// parts of burstPartRecords, so that the archive never holds a second copy of
+// a whole flash memory), live messages at least every flushIntervalMs. A
+// failing archive is switched off for the session; the messages already shown
+// stay where they are.
 class ArchiveKeeper : public QObject
 {
     Q_OBJECT
@@ -38,6 +40,7 @@ public:
     void refreshSummary();
 
     static constexpr int flushIntervalMs = 1000;
+    static constexpr int burstPartRecords = 5000;
 
 Q_SIGNALS:
     void sigReady(const QString& path);
