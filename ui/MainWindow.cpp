@@ -13,6 +13,7 @@
 #include "ui_UiMainWindow.h"
 #include "utils/EnumText.h"
 #include "utils/FileNames.h"
+#include "utils/FlashDumpInfo.h"
 #include "utils/FlashMemory.h"
 #include "utils/IdUtils.h"
 #include "utils/OrvanBandsText.h"
@@ -176,7 +177,7 @@ QString MainWindow::offeredFileName(const QString& what, const QString& suffix) 
     // Named after the connected receiver; without one, after what and when only.
     const QString serial = ui->lineEditStatusSerial->text().isEmpty()
         ? QString()
-        : shownStatus.serialNumberPart1 + QLatin1Char('-') + shownStatus.serialNumberPart2;
+        : Utils::FlashDumpInfo::wholeSerialNumber(shownStatus);
     return Utils::FileNames::offered(what, {serial}, QDateTime::currentDateTimeUtc(), suffix);
 }
 

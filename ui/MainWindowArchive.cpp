@@ -13,27 +13,16 @@
 
 namespace Vantrel::Ui {
 
-namespace {
-
-constexpr int archivePartRows = 5000;
-
-} // namespace
-
 void MainWindow::setupArchive()
 {
     archive = new Archive::ArchiveKeeper(this);
     archiveTab = new ArchiveTab(archive, ui->tabWidget);
     ui->tabWidget->addTab(archiveTab, QStringLiteral("Archive"));
 
-    // Rows loaded from the archive are there already. A long burst goes over in parts, so
-    // that the archive never holds a second copy of a whole flash memory.
-    connect(rxModel, &RxTableModel::sigRowTaken, archive, [this, gathered = 0](const RxTableModel::Row_t& row) mutable {
-        if (row.fromArchive) {
-            return;
-        }
-        archive->add(archiveRecordOf(row));
-        if (++gathered % archivePartRows == 0) {
-            archive->endBurst();
+    // Rows loaded from the archive are there already.
+    connect(rxModel, &RxTableModel::sigRowTaken, archive, [this](const RxTableModel::Row_t& row) {
+        if (!row.fromArchive) {
+            archive->add(archiveRecordOf(row));
         }
     });
     // Logged, so that the status bar shows it and the log keeps it.
