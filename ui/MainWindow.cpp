@@ -13,6 +13,7 @@
 #include "ui_UiMainWindow.h"
 #include "utils/EnumText.h"
 #include "utils/FileNames.h"
+#include "utils/FilePlace.h"
 #include "utils/FlashDumpInfo.h"
 #include "utils/FlashMemory.h"
 #include "utils/IdUtils.h"
@@ -166,6 +167,9 @@ void MainWindow::slotPostInit()
     showTabIfEnabled(pendingTab);
     updateSettingsWidgets();
     comManager.start();
+    if (const QString note = Utils::FilePlace::firstUseNote(); !note.isEmpty()) {
+        qInfo().noquote() << note;
+    }
     qInfo().noquote() << "Ready!";
     logger().messageBatchEnd();
     terminalHasNewContent = false;

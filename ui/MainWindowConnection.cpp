@@ -16,6 +16,7 @@
 #include "ui/PlatformsTableModel.h"
 #include "inhouse/LogNote.h"
 #include "ui_UiMainWindow.h"
+#include "utils/FilePlace.h"
 #include "utils/GpsFormat.h"
 
 namespace Vantrel::Ui {
@@ -95,11 +96,10 @@ void MainWindow::slotDfrConnected(const QString& portName)
 
     slotRefreshGuiInfos();
 
-    const QDir appDir(QCoreApplication::applicationDirPath());
-    const QDir logDir(appDir.absoluteFilePath(QStringLiteral("../Logs")));
+    const QDir logDir(Utils::FilePlace::resolve(QStringLiteral("../Logs")));
     trafficLog.setFileName(QStringLiteral("%1/Log %2.txt").arg(logDir.absolutePath(), dfrLink.serialNumber));
     logDir.mkpath(QStringLiteral("."));
-    QDir(appDir.absoluteFilePath(QStringLiteral("../FlashDumps"))).mkpath(QStringLiteral("."));
+    QDir(Utils::FilePlace::resolve(QStringLiteral("../FlashDumps"))).mkpath(QStringLiteral("."));
 
     adaptToGeneration(dfrLink.dfrVersion);
 

@@ -19,6 +19,7 @@
 #include "ui/Dialogs.h"
 #include "ui/PlatformsTableModel.h"
 #include "ui_UiMainWindow.h"
+#include "utils/FilePlace.h"
 #include "utils/FlashDumpInfo.h"
 #include "utils/FlashMemory.h"
 #include "utils/GenerationText.h"
@@ -311,7 +312,7 @@ void MainWindow::saveFlashDataToFile(const QByteArray& data, const QString& suff
     if (!flashDumpEnabled) {
         return;
     }
-    const QDir dumps(QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("../FlashDumps")));
+    const QDir dumps(Utils::FilePlace::resolve(QStringLiteral("../FlashDumps")));
     dumps.mkpath(QStringLiteral("."));
     // The suffix carries an identifier from the receiver: it must not steer the path.
     QString safeSuffix = suffix;
@@ -341,8 +342,7 @@ void MainWindow::saveFlashDataToFile(const QByteArray& data, const QString& suff
 
 void MainWindow::slotOpenFlashDump()
 {
-    const QString dumps =
-        QDir::cleanPath(QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("../FlashDumps")));
+    const QString dumps = Utils::FilePlace::resolve(QStringLiteral("../FlashDumps"));
     const QString path = Dialogs::openFileName(this, QStringLiteral("Open flash dump"),
                                                QStringLiteral("Flash dumps (*.bin);;All files (*)"), dumps);
     if (path.isEmpty()) {

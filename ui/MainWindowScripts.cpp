@@ -1,7 +1,6 @@
 // Configuration scripts: recording the receiver's configuration as frames and replaying script files.
 #include "ui/MainWindow.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QSaveFile>
 #include <QScopeGuard>
@@ -11,6 +10,7 @@
 #include "inhouse/Exception.h"
 #include "ui/Dialogs.h"
 #include "ui_UiMainWindow.h"
+#include "utils/FilePlace.h"
 
 namespace Vantrel::Ui {
 
@@ -28,7 +28,7 @@ constexpr auto fileProblem = Tarsk::Utils::Exception::KIND_FILE;
 
 QString MainWindow::backupsFolder()
 {
-    return QDir::cleanPath(QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("../Backups")));
+    return Utils::FilePlace::resolve(QStringLiteral("../Backups"));
 }
 
 QStringList MainWindow::recordConfiguration()

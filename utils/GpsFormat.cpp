@@ -1,6 +1,5 @@
 #include "utils/GpsFormat.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QStringList>
@@ -11,6 +10,7 @@
 #include <limits>
 
 #include "inhouse/Exception.h"
+#include "utils/FilePlace.h"
 
 namespace Vantrel::Utils {
 
@@ -93,8 +93,7 @@ GpsFormat* GpsFormat::instance()
 void GpsFormat::resetCatalog()
 {
     formats.clear();
-    const QDir appDir(QCoreApplication::applicationDirPath());
-    readGpsFormatsFromFile(QFileInfo(appDir.absoluteFilePath(QStringLiteral("../Data/format.kvl"))));
+    readGpsFormatsFromFile(QFileInfo(FilePlace::resolve(QStringLiteral("../Data/format.kvl"))));
 }
 
 void GpsFormat::readGpsFormatsFromFile(const QFileInfo& file)

@@ -1,9 +1,9 @@
 #include "utils/Settings.h"
 
-#include <QCoreApplication>
 #include <QDir>
 
 #include "inhouse/Exception.h"
+#include "utils/FilePlace.h"
 
 namespace Vantrel::Utils {
 
@@ -18,8 +18,7 @@ Settings* Settings::instance()
 {
     // A function-local static is initialised once even when two threads race to it.
     static Settings* const settings = [] {
-        const QDir appDir(QCoreApplication::applicationDirPath());
-        auto* created = new Settings(QFileInfo(appDir.absoluteFilePath(QStringLiteral("../Vantrel.ini"))));
+        auto* created = new Settings(QFileInfo(FilePlace::resolve(QStringLiteral("../Vantrel.ini"))));
         created->loadSettingsInternal();
         return created;
     }();
@@ -156,7 +155,7 @@ Settings::ArchiveSettings_t Settings::loadArchiveSettings() const
     } catch (const Tarsk::Utils::Exception&) {
         // a first run: the defaults
     }
-    archive.file = QDir::cleanPath(QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(file));
+    archive.file = FilePlace::resolve(file);
     return archive;
 }
 

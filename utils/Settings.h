@@ -6,7 +6,7 @@
 
 namespace Vantrel::Utils {
 
-// The user's settings, kept in "../Vantrel.ini" beside the executable's directory.
+// The user's settings, kept in "../Vantrel.ini" (see FilePlace for where ".." is).
 // Fields are public: the Settings tab writes them in the GUI thread while the
 // serial link reads them from its worker thread, so each one is an atomic.
 class Settings : public Tarsk::Utils::Settings

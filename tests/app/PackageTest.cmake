@@ -64,4 +64,24 @@ execute_process(COMMAND "${root}/usr/bin/dfr-simulator" --help OUTPUT_VARIABLE a
 check(NOT failed AND answer MATCHES "beacon-period" MESSAGE "usr/bin/dfr-simulator --help failed: ${answer}")
 check(NOT EXISTS "${root}/opt/vantrel/Vantrel.ini" MESSAGE "--version created a settings file")
 
+# An ordinary user may not write /opt/vantrel: the program keeps its files in the
+# user's data folder, with the installed defaults copied there on its first start.
+execute_process(COMMAND id -u OUTPUT_VARIABLE uid OUTPUT_STRIP_TRAILING_WHITESPACE)
+if(uid STREQUAL "0")
+    set(home "${SCRATCH}/home")
+    file(MAKE_DIRECTORY "${home}")
+    execute_process(COMMAND chown nobody "${home}")
+    set(user_data "${home}/.local/share/KVL/Vantrel")
+    execute_process(
+        COMMAND sh -c "HOME='${home}' QT_QPA_PLATFORM=offscreen setpriv --reuid=nobody --regid=nogroup --clear-groups \
+                       '${root}/opt/vantrel/bin/Vantrel' >'${home}/out.txt' 2>&1 & pid=$!
+                       for i in $(seq 300); do [ -f '${user_data}/Data/format.kvl' ] && break; sleep 0.1; done
+                       kill $pid; wait $pid; exit 0")
+    file(READ "${home}/out.txt" out)
+    check(EXISTS "${user_data}/Data/format.kvl" MESSAGE "no defaults copied to ${user_data} for an ordinary user:\n${out}")
+    file(READ "${user_data}/Data/format.kvl" copied)
+    check(copied STREQUAL installed MESSAGE "the copied data file differs from the installed one")
+    check(NOT EXISTS "${root}/opt/vantrel/Logs" MESSAGE "the program wrote into the installation")
+endif()
+
 file(REMOVE_RECURSE "${SCRATCH}")
