@@ -7,7 +7,39 @@
 
 #include "inhouse/LogNote.h"
 
+#if defined(Q_OS_WIN)
+#include <windows.h>
+#endif
+
 namespace Vantrel::Com {
+
+namespace {
+
+// A simulated receiver is there while its terminal is: a path on Unix, a COM
+// name mapped onto a terminal under Wine.
+bool simulatedPortPresent(const QString& path)
+{
+#if defined(Q_OS_WIN)
+    wchar_t target[512];
+    return ::QueryDosDeviceW(reinterpret_cast<const wchar_t*>(path.utf16()), target, 512) != 0;
+#else
+    return QFileInfo::exists(path);
+#endif
+}
+
+// A name the simulator made for itself comes back with the simulator; a COM
+// mapping is such a name.
+bool simulatedPortIsOwnName(const QString& path)
+{
+#if defined(Q_OS_WIN)
+    Q_UNUSED(path)
+    return true;
+#else
+    return QFileInfo(path).isSymLink();
+#endif
+}
+
+} // namespace
 
 ComManager::ComManager() : portSource([this] { return livePorts(); })
 {
@@ -72,7 +104,7 @@ QList<ComManager::PortInfo_t> ComManager::livePorts()
         const QString& name = names.at(i);
         if (simulatedOffered.contains(name) && !present.contains(name)) {
             simulatedGone.insert(name);
-        } else if (present.contains(name) && QFileInfo(paths.at(i)).isSymLink()) {
+        } else if (present.contains(name) && simulatedPortIsOwnName(paths.at(i))) {
             simulatedGone.remove(name);
         }
     }
@@ -100,7 +132,7 @@ QList<ComManager::PortInfo_t> ComManager::systemPorts()
     const QStringList paths = qEnvironmentVariable("VANTREL_SIMULATED_PORTS").split(QLatin1Char(':'), Qt::SkipEmptyParts);
     const QStringList names = simulatedPortNames();
     for (int i = 0; i < paths.size(); ++i) {
-        if (!QFileInfo::exists(paths.at(i))) {
+        if (!simulatedPortPresent(paths.at(i))) {
             continue;
         }
         const QString& name = names.at(i);

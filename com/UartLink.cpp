@@ -95,9 +95,19 @@ void UartLink::slotSetLiveRxEnabled(bool enabled)
     if (!serialPort.isOpen()) {
         return;
     }
-    // A pseudo-terminal has no modem lines: the port works on without DTR.
-    if (!serialPort.setDataTerminalReady(enabled) && serialPort.error() == QSerialPort::UnsupportedOperationError) {
-        serialPort.clearError();
+    // A pseudo-terminal has no modem lines: the port works on without DTR. Wine
+    // maps a COM port onto one and refuses the line with ERROR_NOT_SUPPORTED,
+    // which Qt reports as an unknown error.
+    if (!serialPort.setDataTerminalReady(enabled)) {
+        const QSerialPort::SerialPortError error = serialPort.error();
+#if defined(Q_OS_WIN)
+        const bool noLine = error == QSerialPort::UnsupportedOperationError || error == QSerialPort::UnknownError;
+#else
+        const bool noLine = error == QSerialPort::UnsupportedOperationError;
+#endif
+        if (noLine) {
+            serialPort.clearError();
+        }
     }
 }
 
