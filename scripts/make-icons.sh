@@ -107,3 +107,6 @@ draw 32 $B/script.png \
     -fill '#d0d0d0' -draw 'polygon 21,2 21,8 27,8' \
     -fill none -stroke '#2e9d3a' -strokewidth 2 -draw "$ROUND polyline 9,12 12,15 9,18" \
     -stroke '#4a4a4a' -strokewidth 1.5 -draw 'line 14,18 21,18' -draw 'line 9,23 23,23' -draw 'line 9,27 19,27'
+
+# --- the Windows program icon (Explorer, Start menu, installer), from the application icon
+convert "$ICONS/DFR.png" -define icon:auto-resize=48,32,16 -strip "$ICONS/../windows/vantrel.ico"

@@ -27,8 +27,13 @@ private Q_SLOTS:
         QTemporaryDir install;
         QVERIFY(install.isValid());
         QVERIFY(QDir(install.path()).mkpath("bin"));
-        const QString program = install.filePath("bin/Vantrel");
-        QVERIFY(QFile::copy(qEnvironmentVariable("VANTREL_BINARY_DIR") + "/bin/Vantrel", program));
+#if defined(Q_OS_WIN)
+        const QString name = QStringLiteral("bin/Vantrel.exe");
+#else
+        const QString name = QStringLiteral("bin/Vantrel");
+#endif
+        const QString program = install.filePath(name);
+        QVERIFY(QFile::copy(qEnvironmentVariable("VANTREL_BINARY_DIR") + "/" + name, program));
 
         // As over plain SSH: no display of any kind and no platform plugin chosen.
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
