@@ -1,20 +1,52 @@
 #include "archive/MessageArchive.h"
 
 #include <QAtomicInteger>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMutex>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlDriver>
 #include <QUrl>
+#include <QSysInfo>
 #include <QVariant>
 #include <sqlite3.h>
 
 namespace Vantrel::Archive {
 
 namespace {
+
+// The locks this process holds. A lock that names this process but is not among
+// them was left by an earlier run given the same process number again: Wine numbers
+// its processes alike on every start, and a reboot may too.
+QMutex heldLocksMutex;
+QSet<QString> heldLocks;
+
+// The machine's name as the lock file records it.
+QString lockHostName()
+{
+#if defined(Q_OS_WIN)
+    return qEnvironmentVariable("COMPUTERNAME");
+#else
+    return QSysInfo::machineHostName();
+#endif
+}
+
+bool leftByEarlierRun(const QLockFile& lock, const QString& lockPath)
+{
+    qint64 pid = 0;
+    QString host, application;
+    if (!lock.getLockInfo(&pid, &host, &application) || pid != QCoreApplication::applicationPid()
+        || host != lockHostName()) {
+        return false;
+    }
+    const QMutexLocker locker(&heldLocksMutex);
+    return !heldLocks.contains(lockPath);
+}
 
 using Com::DfrLink;
 
@@ -185,13 +217,21 @@ QString MessageArchive::open(const QString& path)
     if (!QDir().mkpath(file.absolutePath())) {
         throw Failure_t{false,
                         QStringLiteral("The folder %1 cannot be made").arg(QDir::toNativeSeparators(file.absolutePath()))};
-        }
+    }
 
     // SQLite would let a second program write beside us; one Vantrel per archive keeps
     // each one's view whole. A lock left by a killed program is taken over.
-    lock = std::make_unique<QLockFile>(filePath + QStringLiteral(".lock"));
+    lockPath = QFileInfo(filePath + QStringLiteral(".lock")).absoluteFilePath();
+    lock = std::make_unique<QLockFile>(lockPath);
     lock->setStaleLockTime(0);
-    if (!lock->tryLock(0)) {
+    bool locked = lock->tryLock(0);
+    if (!locked && lock->error() == QLockFile::LockFailedError && leftByEarlierRun(*lock, lockPath)) {
+        locked = lock->removeStaleLockFile() && lock->tryLock(0);
+    }
+    if (locked) {
+        const QMutexLocker locker(&heldLocksMutex);
+        heldLocks.insert(lockPath);
+    } else {
         const QLockFile::LockError error = lock->error();
         qint64 pid = 0;
         QString host, application;
@@ -200,7 +240,7 @@ QString MessageArchive::open(const QString& path)
         if (error == QLockFile::LockFailedError) {
             throw Failure_t{false, QStringLiteral("The archive %1 is in use by another Vantrel (process %2 on %3)")
                                                    .arg(QDir::toNativeSeparators(filePath)).arg(pid).arg(host)};
-            }
+        }
         // Nobody can write beside us where no lock can be made: an archive there is read.
         const Failure_t failure{false, QStringLiteral("The archive %1 cannot be locked: its folder is not writable")
                                            .arg(QDir::toNativeSeparators(filePath)), true};
@@ -377,6 +417,10 @@ void MessageArchive::close()
     if (QSqlDatabase::contains(connection)) {
         QSqlDatabase::database(connection, false).close();
         QSqlDatabase::removeDatabase(connection);
+    }
+    if (lock && lock->isLocked()) {
+        const QMutexLocker locker(&heldLocksMutex);
+        heldLocks.remove(lockPath);
     }
     lock.reset();
 }

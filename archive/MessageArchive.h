@@ -79,6 +79,7 @@ private:
     QString filePath;
     QString connection;
     std::unique_ptr<QLockFile> lock;
+    QString lockPath;
     bool readOnly = false;
 };
 

@@ -5,6 +5,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
@@ -12,6 +13,7 @@
 #include "archive/ArchiveKeeper.h"
 #include "archive/ArchiveWorker.h"
 #include "archive/MessageArchive.h"
+#include "tests/common/TestSupport.h"
 
 using namespace Vantrel::Archive;
 using Vantrel::Com::DfrLink;
@@ -306,6 +308,32 @@ private Q_SLOTS:
             QVERIFY2(failure.text.contains(reason), qPrintable(failure.text));
         }
         QVERIFY(!second.isOpen());
+    }
+
+    static QString lockHost()
+    {
+#if defined(Q_OS_WIN)
+        return qEnvironmentVariable("COMPUTERNAME");
+#else
+        return QSysInfo::machineHostName();
+#endif
+    }
+    // A lock naming this very process, left by an earlier run given the same number
+    // again, holds nobody; a lock this process holds still refuses a second opening.
+    void ownNumberLeftBehind()
+    {
+        const QString lockPath = path() + QStringLiteral(".lock");
+        QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("Archive"))));
+        QVERIFY(TestSupport::writeFile(lockPath, QStringLiteral("%1\n%2\n%3\n%4\n%5\n")
+                                                     .arg(QCoreApplication::applicationPid())
+                                                     .arg(QCoreApplication::applicationName(), lockHost(),
+                                                          QString::fromLatin1(QSysInfo::machineUniqueId()),
+                                                          QString::fromLatin1(QSysInfo::bootUniqueId()))));
+        MessageArchive first;
+        first.open(path());
+        QVERIFY(first.isOpen());
+        MessageArchive second;
+        QVERIFY_THROWS_EXCEPTION(MessageArchive::Failure_t, second.open(path()));
     }
 
     // The program closing hands over what it gathered and waits for it to be written.
