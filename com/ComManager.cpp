@@ -127,8 +127,8 @@ QList<ComManager::PortInfo_t> ComManager::systemPorts()
         ports.append({info.portName(), info.vendorIdentifier(), info.productIdentifier()});
     }
 
-    // A simulated receiver lives on a pseudo-terminal that the enumeration never
-    // lists; it is offered under its path without "/dev/" while the path exists.
+    // A simulated receiver lives on a pseudo-terminal; it is offered under its path
+    // without "/dev/" while the path exists.
     const QStringList paths = qEnvironmentVariable("VANTREL_SIMULATED_PORTS").split(QLatin1Char(':'), Qt::SkipEmptyParts);
     const QStringList names = simulatedPortNames();
     for (int i = 0; i < paths.size(); ++i) {
@@ -136,10 +136,14 @@ QList<ComManager::PortInfo_t> ComManager::systemPorts()
             continue;
         }
         const QString& name = names.at(i);
-        const bool listed = std::any_of(ports.cbegin(), ports.cend(),
-                                        [&](const PortInfo_t& p) { return p.portName == name; });
-        if (!listed) {
+        // Wine lists a COM port mapped onto the terminal, without USB identifiers.
+        const auto listed = std::find_if(ports.begin(), ports.end(),
+                                         [&](const PortInfo_t& p) { return p.portName == name; });
+        if (listed == ports.end()) {
             ports.append({name, dfrVendorId, dfrProductId});
+        } else {
+            listed->vendorId = dfrVendorId;
+            listed->productId = dfrProductId;
         }
     }
     return ports;
