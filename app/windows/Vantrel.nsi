@@ -3,6 +3,9 @@
 ; It puts the tree under Program Files, adds a Start-menu entry and an
 ; uninstaller that Windows lists among the installed programs.
 Unicode true
+; A 64-bit installer for a 64-bit program: it needs no 32-bit subsystem, and
+; $PROGRAMFILES64 and the registry are the program's own view.
+Target amd64-unicode
 !include "MUI2.nsh"
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Vantrel"
@@ -27,6 +30,7 @@ SetCompressor /SOLID lzma
 VIProductVersion "${VERSION}.0"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "ProductName" "Vantrel"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "CompanyName" "Holmvik"
+VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "Holmvik"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "FileDescription" "Vantrel installer"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "ProductVersion" "${VERSION}"
