@@ -159,6 +159,9 @@ private Q_SLOTS:
         QFETCH(int, format);
         QFETCH(QString, suffix);
         QFETCH(QStringList, expected);
+#if defined(Q_OS_WIN)
+        QSKIP("GDAL's ogrinfo, which reads the files back, is a Linux program that Wine cannot start");
+#endif
         if (QStandardPaths::findExecutable(QStringLiteral("ogrinfo")).isEmpty())
             QFAIL("ogrinfo is missing: install gdal-bin");
         Locate::SearchLog log;

@@ -66,15 +66,23 @@ private Q_SLOTS:
         QFETCH(int, entry);
         GpsFormatWidget w;
         w.setGpsFormat(named("Before", "", 33));
-        QSignalSpy changed(&w, &GpsFormatWidget::sigGpsFormatChanged);
+        // Shown, since a native window system places a hidden widget's popup where it likes.
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
         auto* button = w.findChild<QPushButton*>("pushButtonImportFormat");
+        // As a user's click leaves it: the editors have had their say before the menu opens.
+        button->setFocus();
+        QSignalSpy changed(&w, &GpsFormatWidget::sigGpsFormatChanged);
         QList<int> sizes;
         QString chosenText;
-        bool underButton = false;
+        QPoint menuAt, buttonAt;
         // Closed whatever happens, so that a failing check cannot leave exec() waiting.
         QTimer::singleShot(0, this, [&] {
             if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
-                underButton = menu->pos() == button->mapToGlobal(button->rect().bottomLeft());
+                buttonAt = button->mapToGlobal(button->rect().bottomLeft());
+                // A native window system may report where the popup went a moment later.
+                (void)QTest::qWaitFor([&] { return menu->pos() == buttonAt; }, 2000);
+                menuAt = menu->pos();
                 for (QAction* action : menu->actions())
                     sizes.append(action->menu() ? int(action->menu()->actions().size()) : -1);
                 GpsFormat::instance()->clearGpsFormats(GpsFormat::ORIGIN_DFR);
@@ -95,7 +103,7 @@ private Q_SLOTS:
         button->click();
         // The file's entries come from the shipped catalogue, the others from what the test put in.
         QCOMPARE(sizes, (QList<int>{6, 2, 1}));
-        QVERIFY(underButton);
+        QCOMPARE(menuAt, buttonAt);
         QTEST(chosenText, "text");
         QCOMPARE(changed.count(), sub < 0 ? 0 : 1);
         QTEST(w.getGpsFormat().name + "/" + QString::number(w.getGpsFormat().payloadLen), "shown");

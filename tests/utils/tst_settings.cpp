@@ -51,8 +51,14 @@ private Q_SLOTS:
         QTest::newRow("any non-zero number is true, abc reads 0")
             << with("AtCmdDebugInfo=0", "AtCmdDebugInfo=2").replace("TimeoutMs=1500", "TimeoutMs=abc")
             << "1 1 0 250 2000 0 1 44" << false;
+#if defined(Q_OS_WIN)
+        // Windows reads the keys of an ini file whatever their case.
+        QTest::newRow("key in other case is read")
+            << with("keepAlivePeriodMs", "KeepAlivePeriodMs") << "1 0 1500 250 2000 0 1 44" << false;
+#else
         QTest::newRow("key in other case is missing: loading stops there")
             << with("keepAlivePeriodMs", "KeepAlivePeriodMs") << "1 0 1500 250 33 1 7 44" << true;
+#endif
         // A file older than the refresh period is not rewritten for lack of it.
         QTest::newRow("refresh period in its group")
             << all + "[Display]\nstatusRefreshSeconds=30\n" << "1 0 1500 250 2000 0 1 30" << false;
