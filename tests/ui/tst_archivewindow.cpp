@@ -2,6 +2,9 @@
 // Archive page loads a platform back without a receiver, a read-only archive is
 // browsed, and an archive that fails is switched off with a warning, the table untouched.
 #include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 
 #include "archive/ArchiveKeeper.h"
 #include "archive/MessageArchive.h"
@@ -197,6 +200,54 @@ private Q_SLOTS:
             shown << item->text();
         QCOMPARE(shown, QStringList({"0077-? (first part of the number only), DFR V2 (Sorel NG): 30 messages",
                                      "0077-1207, DFR V2 (Sorel NG): 30 messages", "0077-3391, DFR V2 (Sorel NG): 30 messages"}));
+    }
+
+    // Rows an older Vantrel kept with the first part of the number show as that, apart
+    // from the receiver whose whole number starts the same.
+    void olderArchiveMarkedPartial()
+    {
+        const QString path = dir.filePath("older.sqlite");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "older");
+            db.setDatabaseName(path);
+            QVERIFY(db.open());
+            QSqlQuery q(db);
+            for (const QString& statement :
+                 {QString("CREATE TABLE messages (id INTEGER PRIMARY KEY, receiver TEXT NOT NULL, generation INTEGER NOT NULL,"
+                          " live INTEGER NOT NULL, time_ms INTEGER NOT NULL, platform_id TEXT NOT NULL, frequency INTEGER NOT NULL,"
+                          " slot INTEGER NOT NULL, direction INTEGER NOT NULL, mean_direction INTEGER NOT NULL,"
+                          " direction_valid INTEGER NOT NULL, position_valid INTEGER NOT NULL, period_valid INTEGER NOT NULL,"
+                          " crc_ok INTEGER NOT NULL, band INTEGER NOT NULL, modulation INTEGER NOT NULL, level INTEGER NOT NULL,"
+                          " period INTEGER NOT NULL, latitude REAL NOT NULL, longitude REAL NOT NULL,"
+                          " receiver_direction INTEGER NOT NULL, raw_payload BLOB NOT NULL, payload BLOB NOT NULL,"
+                          " flash_position INTEGER NOT NULL)"),
+                  QString("INSERT INTO messages VALUES (1, '0042', 2, 1, 1763683210000, 'A1B2C3D', 401650000, -1, 123, 0,"
+                          " 0, 0, 0, 1, 0, 0, -120, 0, 0, 0, 0, x'0102A0', x'0102A0', -1)"),
+                  QString("PRAGMA user_version=1")})
+                QVERIFY2(q.exec(statement), qPrintable(q.lastError().text()));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase("older");
+        ArchiveKeeper* keeper = window->archiveKeeper();
+        keeper->open(path);
+        QTRY_VERIFY_WITH_TIMEOUT(keeper->isReady(), 5000);
+        connectTo(DeviceState::PROFILE_DFR_V2_APP);  // 0042-1207
+        Vantrel::Com::DfrLink::OrvanRxMessage_t message;
+        message.platformId = "A1B2C3D";
+        window->slotOrvanMessageReceived(message, Vantrel::Com::DfrLink::RXORIGIN_LIVE);
+        QListWidget* list = window->findChild<QListWidget*>("listWidgetArchiveReceivers");
+        const QStringList expected = {"0042-? (first part of the number only), DFR V2 (Sorel NG): 1 messages",
+                                      "0042-1207, DFR V2 (Sorel NG): 1 messages"};
+        QStringList shown;
+        for (int attempt = 0; attempt < 50 && shown != expected; ++attempt) {
+            QSignalSpy summarized(keeper, &ArchiveKeeper::sigSummary);
+            keeper->refreshSummary();
+            QTRY_VERIFY_WITH_TIMEOUT(!summarized.isEmpty(), 5000);
+            shown.clear();
+            for (const QListWidgetItem* item : list->findItems("0042", Qt::MatchStartsWith))
+                shown << item->text();
+        }
+        QCOMPARE(shown, expected);
     }
 
     // A folder that cannot be made: warned, switched off, and the table goes on.
