@@ -2,13 +2,11 @@
 // Archive page loads a platform back without a receiver, a read-only archive is
 // browsed, and an archive that fails is switched off with a warning, the table untouched.
 #include <QSignalSpy>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 
 #include "archive/ArchiveKeeper.h"
 #include "archive/MessageArchive.h"
 #include "sim/DemoContent.h"
+#include "tests/common/FirstFormatArchive.h"
 #include "tests/common/WindowDeviceFixture.h"
 #include "ui/archive/ArchivePlatformsModel.h"
 #include "ui/archive/ArchiveTab.h"
@@ -207,27 +205,7 @@ private Q_SLOTS:
     void olderArchiveMarkedPartial()
     {
         const QString path = dir.filePath("older.sqlite");
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "older");
-            db.setDatabaseName(path);
-            QVERIFY(db.open());
-            QSqlQuery q(db);
-            for (const QString& statement :
-                 {QString("CREATE TABLE messages (id INTEGER PRIMARY KEY, receiver TEXT NOT NULL, generation INTEGER NOT NULL,"
-                          " live INTEGER NOT NULL, time_ms INTEGER NOT NULL, platform_id TEXT NOT NULL, frequency INTEGER NOT NULL,"
-                          " slot INTEGER NOT NULL, direction INTEGER NOT NULL, mean_direction INTEGER NOT NULL,"
-                          " direction_valid INTEGER NOT NULL, position_valid INTEGER NOT NULL, period_valid INTEGER NOT NULL,"
-                          " crc_ok INTEGER NOT NULL, band INTEGER NOT NULL, modulation INTEGER NOT NULL, level INTEGER NOT NULL,"
-                          " period INTEGER NOT NULL, latitude REAL NOT NULL, longitude REAL NOT NULL,"
-                          " receiver_direction INTEGER NOT NULL, raw_payload BLOB NOT NULL, payload BLOB NOT NULL,"
-                          " flash_position INTEGER NOT NULL)"),
-                  QString("INSERT INTO messages VALUES (1, '0042', 2, 1, 1763683210000, 'A1B2C3D', 401650000, -1, 123, 0,"
-                          " 0, 0, 0, 1, 0, 0, -120, 0, 0, 0, 0, x'0102A0', x'0102A0', -1)"),
-                  QString("PRAGMA user_version=1")})
-                QVERIFY2(q.exec(statement), qPrintable(q.lastError().text()));
-            db.close();
-        }
-        QSqlDatabase::removeDatabase("older");
+        QCOMPARE(writeFirstFormatArchive(path, "0042"), QString());
         ArchiveKeeper* keeper = window->archiveKeeper();
         keeper->open(path);
         QTRY_VERIFY_WITH_TIMEOUT(keeper->isReady(), 5000);
