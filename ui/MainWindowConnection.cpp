@@ -17,6 +17,7 @@
 #include "inhouse/LogNote.h"
 #include "ui_UiMainWindow.h"
 #include "utils/FilePlace.h"
+#include "utils/FlashDumpInfo.h"
 #include "utils/GpsFormat.h"
 
 namespace Vantrel::Ui {
@@ -97,7 +98,9 @@ void MainWindow::slotDfrConnected(const QString& portName)
     slotRefreshGuiInfos();
 
     const QDir logDir(Utils::FilePlace::resolve(QStringLiteral("../Logs")));
-    trafficLog.setFileName(QStringLiteral("%1/Log %2.txt").arg(logDir.absolutePath(), dfrLink.serialNumber));
+    // The whole number: receivers whose numbers share their first part keep logs of their own.
+    trafficLog.setFileName(QStringLiteral("%1/Log %2.txt")
+                               .arg(logDir.absolutePath(), Utils::FlashDumpInfo::wholeSerialNumber(shownStatus)));
     logDir.mkpath(QStringLiteral("."));
     QDir(Utils::FilePlace::resolve(QStringLiteral("../FlashDumps"))).mkpath(QStringLiteral("."));
 

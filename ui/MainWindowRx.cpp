@@ -188,7 +188,7 @@ void MainWindow::slotSetLogFileEnabled(bool enabled)
         trafficLog.closeByUser();
         return;
     }
-    if (trafficLog.open(logGenerationText(), dfrLink.serialNumber)) {
+    if (trafficLog.open(logGenerationText(), Utils::FlashDumpInfo::wholeSerialNumber(shownStatus))) {
         return;
     }
     qWarning().noquote() << QStringLiteral("Log file %1 cannot be opened: %2")

@@ -15,7 +15,25 @@ namespace Vantrel::Ui {
 namespace {
 
 using Row_t = RxTableModel::Row_t;
+using RxTableDetail::Record_t;
+using RxTableDetail::Store_t;
 using Com::DfrLink;
+
+QByteArrayView rawPayloadOf(const Store_t& store, const Record_t& record)
+{
+    return QByteArrayView(store.bytes.constData() + record.bytes, qsizetype(record.rawLength));
+}
+
+QByteArrayView payloadOf(const Store_t& store, const Record_t& record)
+{
+    return QByteArrayView(store.bytes.constData() + record.bytes + record.rawLength, qsizetype(record.payloadLength));
+}
+
+// "%1 (avg %2)" in the direction column: a first-generation favourite's message.
+bool averagesDirection(const Record_t& record)
+{
+    return record.generation == DfrLink::DFR_V1 && record.platformSlotIndex != -1;
+}
 
 constexpr double noValue = -std::numeric_limits<double>::infinity();
 
@@ -102,87 +120,86 @@ struct RxColumnInfo_t
     RxColumn_t column;
     const char* header;  // UTF-8
     SortKind_t kind;
-    QString (*text)(const Row_t&);
-    double (*number)(const Row_t&);
-    QStringView (*word)(const Row_t&);
-    QByteArrayView (*bytes)(const Row_t&);
+    QString (*text)(const Store_t&, const Record_t&);
+    double (*number)(const Store_t&, const Record_t&);
+    QStringView (*word)(const Store_t&, const Record_t&);
+    QByteArrayView (*bytes)(const Store_t&, const Record_t&);
 };
 
-using M = DfrLink::OrvanRxMessage_t;
 
 // clang-format off
 constexpr RxColumnInfo_t rxColumns[] = {
     // "Flash" < "Live"
     {RXCOLUMN_ORIGIN, "Origin", SORT_NUMBER,
-     [](const Row_t& r) { return r.live ? QStringLiteral("Live") : QStringLiteral("Flash"); },
-     [](const Row_t& r) { return r.live ? 1.0 : 0.0; }, nullptr, nullptr},
+     [](const Store_t&, const Record_t& r) { return r.live ? QStringLiteral("Live") : QStringLiteral("Flash"); },
+     [](const Store_t&, const Record_t& r) { return r.live ? 1.0 : 0.0; }, nullptr, nullptr},
     {RXCOLUMN_INDEX, "Index", SORT_NUMBER,
-     [](const Row_t& r) { return r.message.platformSlotIndex == -1 ? QString() : QString::number(r.message.platformSlotIndex); },
-     [](const Row_t& r) { return r.message.platformSlotIndex == -1 ? noValue : r.message.platformSlotIndex; }, nullptr, nullptr},
-    {RXCOLUMN_LABEL, "Label", SORT_TEXT, [](const Row_t& r) { return r.label; }, nullptr,
-     [](const Row_t& r) { return QStringView(r.label); }, nullptr},
+     [](const Store_t&, const Record_t& r) { return r.platformSlotIndex == -1 ? QString() : QString::number(r.platformSlotIndex); },
+     [](const Store_t&, const Record_t& r) { return r.platformSlotIndex == -1 ? noValue : r.platformSlotIndex; }, nullptr, nullptr},
+    {RXCOLUMN_LABEL, "Label", SORT_TEXT, [](const Store_t& s, const Record_t& r) { return s.labels.texts[r.label]; }, nullptr,
+     [](const Store_t& s, const Record_t& r) { return QStringView(s.labels.texts[r.label]); }, nullptr},
     // A live message has no flash position: it sorts before position 0.
     {RXCOLUMN_POSITION, "Position", SORT_NUMBER,
-     [](const Row_t& r) { return r.live ? QStringLiteral("N/A") : QString::number(r.message.flashPosition); },
-     [](const Row_t& r) { return r.live ? -1.0 : r.message.flashPosition; }, nullptr, nullptr},
+     [](const Store_t&, const Record_t& r) { return r.live ? QStringLiteral("N/A") : QString::number(r.flashPosition); },
+     [](const Store_t&, const Record_t& r) { return r.live ? -1.0 : r.flashPosition; }, nullptr, nullptr},
     // The decoder gives a frame with an unreadable date a null time: no date beats a false one.
     {RXCOLUMN_TIME, "Time", SORT_NUMBER,
-     [](const Row_t& r) {
-         const M& m = r.message;
+     [](const Store_t&, const Record_t& r) {
+         const Record_t& m = r;
          return m.dateTime.isNull() ? QString()
                                     : m.dateTime.toQDateTime().toUTC().toString(QStringLiteral("yyyy-MM-ddThh:mm:ss"));
      },
-     [](const Row_t& r) {
-         const M& m = r.message;
+     [](const Store_t&, const Record_t& r) {
+         const Record_t& m = r;
          return m.dateTime.isNull() ? noValue : double(m.dateTime.day) * 86400.0 + m.dateTime.seconds;
      }, nullptr, nullptr},
-    {RXCOLUMN_ID, "Id", SORT_TEXT, [](const Row_t& r) { return r.message.platformId; }, nullptr,
-     [](const Row_t& r) { return QStringView(r.message.platformId); }, nullptr},
+    {RXCOLUMN_ID, "Id", SORT_TEXT, [](const Store_t& s, const Record_t& r) { return s.ids.texts[r.id]; }, nullptr,
+     [](const Store_t& s, const Record_t& r) { return QStringView(s.ids.texts[r.id]); }, nullptr},
     {RXCOLUMN_FREQUENCY, "Frequency (Hz)", SORT_NUMBER,
-     [](const Row_t& r) { return QString::number(r.message.frequencyHz); },
-     [](const Row_t& r) { return double(r.message.frequencyHz); }, nullptr, nullptr},
+     [](const Store_t&, const Record_t& r) { return QString::number(r.frequencyHz); },
+     [](const Store_t&, const Record_t& r) { return double(r.frequencyHz); }, nullptr, nullptr},
     {RXCOLUMN_DIRECTION, "Direction (°)", SORT_NUMBER,
-     [](const Row_t& r) {
-         const M& m = r.message;
-         return r.averagesDirection() ? QStringLiteral("%1 (avg %2)").arg(m.direction).arg(m.meanDirection)
+     [](const Store_t&, const Record_t& r) {
+         const Record_t& m = r;
+         return averagesDirection(r) ? QStringLiteral("%1 (avg %2)").arg(m.direction).arg(m.meanDirection)
                                    : QString::number(m.direction);
      },
-     [](const Row_t& r) { return double(r.message.direction); }, nullptr, nullptr},
-    {RXCOLUMN_BAND, "Band", SORT_TEXT, [](const Row_t& r) { return enumText(r.message.band); }, nullptr,
-     [](const Row_t& r) { return QStringView(enumText(r.message.band)); }, nullptr},
-    {RXCOLUMN_MODULATION, "Modulation", SORT_TEXT, [](const Row_t& r) { return enumText(r.message.modulation); },
-     nullptr, [](const Row_t& r) { return QStringView(enumText(r.message.modulation)); }, nullptr},
-    {RXCOLUMN_LEVEL, "Level (dBm)", SORT_NUMBER, [](const Row_t& r) { return levelText(r.message.level); },
-     [](const Row_t& r) { return levelKey(r.message.level); }, nullptr, nullptr},
+     [](const Store_t&, const Record_t& r) { return double(r.direction); }, nullptr, nullptr},
+    {RXCOLUMN_BAND, "Band", SORT_TEXT, [](const Store_t&, const Record_t& r) { return enumText(DfrLink::OrvanBand_t(r.band)); }, nullptr,
+     [](const Store_t&, const Record_t& r) { return QStringView(enumText(DfrLink::OrvanBand_t(r.band))); }, nullptr},
+    {RXCOLUMN_MODULATION, "Modulation", SORT_TEXT, [](const Store_t&, const Record_t& r) { return enumText(DfrLink::OrvanModulation_t(r.modulation)); },
+     nullptr, [](const Store_t&, const Record_t& r) { return QStringView(enumText(DfrLink::OrvanModulation_t(r.modulation))); }, nullptr},
+    {RXCOLUMN_LEVEL, "Level (dBm)", SORT_NUMBER, [](const Store_t&, const Record_t& r) { return levelText(r.level); },
+     [](const Store_t&, const Record_t& r) { return levelKey(r.level); }, nullptr, nullptr},
     {RXCOLUMN_PERIOD, "Period (s)", SORT_NUMBER,
-     [](const Row_t& r) { return r.message.periodValid ? QString::number(r.message.period) : QStringLiteral("Invalid"); },
-     [](const Row_t& r) { return r.message.periodValid ? double(r.message.period) : noValue; }, nullptr, nullptr},
+     [](const Store_t&, const Record_t& r) { return r.periodValid ? QString::number(r.period) : QStringLiteral("Invalid"); },
+     [](const Store_t&, const Record_t& r) { return r.periodValid ? double(r.period) : noValue; }, nullptr, nullptr},
     {RXCOLUMN_DFR_LATITUDE, "Latitude DFR (°)", SORT_NUMBER,
-     [](const Row_t& r) { return r.message.dfrPositionValid ? shortest(r.message.dfrLatitude) : QString(); },
-     [](const Row_t& r) { return r.message.dfrPositionValid ? r.message.dfrLatitude : noValue; }, nullptr, nullptr},
+     [](const Store_t&, const Record_t& r) { return r.dfrPositionValid ? shortest(r.dfrLatitude) : QString(); },
+     [](const Store_t&, const Record_t& r) { return r.dfrPositionValid ? r.dfrLatitude : noValue; }, nullptr, nullptr},
     {RXCOLUMN_DFR_LONGITUDE, "Longitude DFR (°)", SORT_NUMBER,
-     [](const Row_t& r) { return r.message.dfrPositionValid ? shortest(r.message.dfrLongitude) : QString(); },
-     [](const Row_t& r) { return r.message.dfrPositionValid ? r.message.dfrLongitude : noValue; }, nullptr, nullptr},
+     [](const Store_t&, const Record_t& r) { return r.dfrPositionValid ? shortest(r.dfrLongitude) : QString(); },
+     [](const Store_t&, const Record_t& r) { return r.dfrPositionValid ? r.dfrLongitude : noValue; }, nullptr, nullptr},
     {RXCOLUMN_DFR_DIRECTION, "Direction DFR (°)", SORT_NUMBER,
-     [](const Row_t& r) {
-         return r.message.dfrDirectionValid ? QString::number(r.message.dfrDirection) : QStringLiteral("Invalid");
+     [](const Store_t&, const Record_t& r) {
+         return r.dfrDirectionValid ? QString::number(r.dfrDirection) : QStringLiteral("Invalid");
      },
-     [](const Row_t& r) { return r.message.dfrDirectionValid ? double(r.message.dfrDirection) : noValue; }, nullptr,
+     [](const Store_t&, const Record_t& r) { return r.dfrDirectionValid ? double(r.dfrDirection) : noValue; }, nullptr,
      nullptr},
     {RXCOLUMN_PAYLOAD_LATITUDE, "Latitude payload (°)", SORT_NUMBER,
-     [](const Row_t& r) { return r.payloadPosition ? QString::number(r.payloadLatitude, 'g', 6) : QString(); },
-     [](const Row_t& r) { return r.payloadPosition ? r.payloadLatitude : noValue; }, nullptr, nullptr},
+     [](const Store_t&, const Record_t& r) { return r.payloadPosition ? QString::number(r.payloadLatitude, 'g', 6) : QString(); },
+     [](const Store_t&, const Record_t& r) { return r.payloadPosition ? r.payloadLatitude : noValue; }, nullptr, nullptr},
     {RXCOLUMN_PAYLOAD_LONGITUDE, "Longitude payload (°)", SORT_NUMBER,
-     [](const Row_t& r) { return r.payloadPosition ? QString::number(r.payloadLongitude, 'g', 6) : QString(); },
-     [](const Row_t& r) { return r.payloadPosition ? r.payloadLongitude : noValue; }, nullptr, nullptr},
+     [](const Store_t&, const Record_t& r) { return r.payloadPosition ? QString::number(r.payloadLongitude, 'g', 6) : QString(); },
+     [](const Store_t&, const Record_t& r) { return r.payloadPosition ? r.payloadLongitude : noValue; }, nullptr, nullptr},
     // "No" < "Yes"
     {RXCOLUMN_CRC, "CRC", SORT_NUMBER,
-     [](const Row_t& r) { return r.message.crcOk ? QStringLiteral("Yes") : QStringLiteral("No"); },
-     [](const Row_t& r) { return r.message.crcOk ? 1.0 : 0.0; }, nullptr, nullptr},
-    {RXCOLUMN_PAYLOAD, "Payload", SORT_BYTES, [](const Row_t& r) { return hexText(r.message.payload); }, nullptr,
-     nullptr, [](const Row_t& r) { return QByteArrayView(r.message.payload); }},
-    {RXCOLUMN_RAW_PAYLOAD, "Raw payload", SORT_BYTES, [](const Row_t& r) { return hexText(r.message.rawPayload); },
-     nullptr, nullptr, [](const Row_t& r) { return QByteArrayView(r.message.rawPayload); }},
+     [](const Store_t&, const Record_t& r) { return r.crcOk ? QStringLiteral("Yes") : QStringLiteral("No"); },
+     [](const Store_t&, const Record_t& r) { return r.crcOk ? 1.0 : 0.0; }, nullptr, nullptr},
+    {RXCOLUMN_PAYLOAD, "Payload", SORT_BYTES, [](const Store_t& s, const Record_t& r) { return hexText(payloadOf(s, r).toByteArray()); }, nullptr,
+     nullptr, [](const Store_t& s, const Record_t& r) { return payloadOf(s, r); }},
+    {RXCOLUMN_RAW_PAYLOAD, "Raw payload", SORT_BYTES, [](const Store_t& s, const Record_t& r) { return hexText(rawPayloadOf(s, r).toByteArray()); },
+     nullptr, nullptr, [](const Store_t& s, const Record_t& r) { return rawPayloadOf(s, r); }},
 };
 // clang-format on
 
@@ -204,35 +221,33 @@ int threeWay(const T& left, const T& right)
 }
 
 // Compares by the column's key, without making the texts the cells show.
-int compareRows(const Row_t& a, const Row_t& b, int column)
+int compareRows(const Store_t& store, const Record_t& a, const Record_t& b, int column)
 {
     const RxColumnInfo_t& info = rxColumns[column];
     switch (info.kind) {
-    case SORT_TEXT: return info.word(a).compare(info.word(b));
-    case SORT_BYTES: return info.bytes(a).compare(info.bytes(b));
+    case SORT_TEXT: return info.word(store, a).compare(info.word(store, b));
+    case SORT_BYTES: return info.bytes(store, a).compare(info.bytes(store, b));
     case SORT_NUMBER: break;
     }
-    return threeWay(info.number(a), info.number(b));
+    return threeWay(info.number(store, a), info.number(store, b));
 }
 
 // The archive's key of a message: who heard it, when, and what.
-size_t keyHash(const Row_t& row)
+size_t keyHash(const Store_t& store, const Record_t& record)
 {
-    const M& m = row.message;
-    return qHashMulti(0, row.receiver, m.dateTime.day, m.dateTime.seconds, m.platformId, m.frequencyHz, m.rawPayload);
+    return qHashMulti(0, record.receiver, record.dateTime.day, record.dateTime.seconds, record.id,
+                      record.frequencyHz, rawPayloadOf(store, record));
 }
 
-bool sameKey(const Row_t& a, const Row_t& b)
+bool sameKey(const Store_t& store, const Record_t& a, const Record_t& b)
 {
-    const M& x = a.message;
-    const M& y = b.message;
-    return x.frequencyHz == y.frequencyHz && x.dateTime == y.dateTime && x.platformId == y.platformId
-           && x.rawPayload == y.rawPayload && a.receiver == b.receiver;
+    return a.frequencyHz == b.frequencyHz && a.dateTime == b.dateTime && a.id == b.id && a.receiver == b.receiver
+           && rawPayloadOf(store, a) == rawPayloadOf(store, b);
 }
 
-QString cellText(const Row_t& row, int column)
+QString cellText(const Store_t& store, const Record_t& record, int column)
 {
-    return column >= 0 && column < RXCOLUMN_COUNT ? rxColumns[column].text(row) : QString();
+    return column >= 0 && column < RXCOLUMN_COUNT ? rxColumns[column].text(store, record) : QString();
 }
 
 // Bytes are shown as hex in the payload font.
@@ -242,6 +257,23 @@ bool isPayloadColumn(int column)
 }
 
 } // namespace
+
+namespace RxTableDetail {
+
+quint32 TextTable_t::intern(QString& shared)
+{
+    const auto held = indexes.constFind(shared);
+    if (held != indexes.cend()) {
+        shared = texts[qsizetype(*held)];
+        return *held;
+    }
+    const auto index = quint32(texts.size());
+    texts.append(shared);
+    indexes.insert(shared, index);
+    return index;
+}
+
+} // namespace RxTableDetail
 
 const QStringList& rxTableHeaders()
 {
@@ -277,17 +309,17 @@ QVariant RxTableModel::data(const QModelIndex& index, int role) const
     if (!index.isValid() || index.row() >= shown.size()) {
         return QVariant();
     }
-    const Row_t& row = records[shown[index.row()]];
+    const Record_t& row = store.records[size_t(shown[index.row()])];
     const int column = index.column();
     switch (role) {
     case Qt::DisplayRole:
-        return cellText(row, column);
+        return cellText(store, row, column);
     case Qt::FontRole:
         return isPayloadColumn(column) ? QVariant(payloadFont) : QVariant();
     case Qt::BackgroundRole:
-        return row.message.crcOk ? QVariant() : QVariant(QBrush(QColor(220, 220, 220)));
+        return row.crcOk ? QVariant() : QVariant(QBrush(QColor(220, 220, 220)));
     case Qt::ForegroundRole: {
-        const QColor colour = modulationColour(row.message.modulation);
+        const QColor colour = modulationColour(DfrLink::OrvanModulation_t(row.modulation));
         return colour.isValid() ? QVariant(QBrush(colour)) : QVariant();
     }
     default:
@@ -310,7 +342,7 @@ QVariant RxTableModel::headerData(int section, Qt::Orientation orientation, int 
 
 QString RxTableModel::text(int row, int column) const
 {
-    return row >= 0 && row < shown.size() ? cellText(records[shown[row]], column) : QString();
+    return row >= 0 && row < shown.size() ? cellText(store, store.records[size_t(shown[row])], column) : QString();
 }
 
 bool RxTableModel::isSortedBy(int column, Qt::SortOrder order) const
@@ -318,14 +350,14 @@ bool RxTableModel::isSortedBy(int column, Qt::SortOrder order) const
     return sortColumn >= 0 && column == sortColumn && order == sortOrder;
 }
 
-bool RxTableModel::accepts(const Row_t& row) const
+bool RxTableModel::accepts(const Record_t& record) const
 {
-    return row.message.platformId.contains(filterText);
+    return store.ids.texts[qsizetype(record.id)].contains(filterText);
 }
 
 bool RxTableModel::before(int left, int right) const
 {
-    const int comparison = compareRows(records[left], records[right], sortColumn);
+    const int comparison = compareRows(store, store.records[size_t(left)], store.records[size_t(right)], sortColumn);
     return sortOrder == Qt::AscendingOrder ? comparison < 0 : comparison > 0;
 }
 
@@ -337,7 +369,7 @@ void RxTableModel::rebuildShown()
     }
     shown.clear();
     for (int record : std::as_const(rowOrder)) {
-        if (accepts(records[record])) {
+        if (accepts(store.records[size_t(record)])) {
             shown.append(record);
         }
     }
@@ -347,11 +379,11 @@ template <typename KeyOf>
 void RxTableModel::sortByKey(KeyOf keyOf)
 {
     // Keys side by side: a sort that walks the records instead misses the cache at every step.
-    using Key = decltype(keyOf(records.front()));
+    using Key = decltype(keyOf(store, store.records.front()));
     std::vector<std::pair<Key, int>> keyed;
     keyed.reserve(rowOrder.size());
     for (int record : std::as_const(rowOrder)) {
-        keyed.emplace_back(keyOf(records[record]), record);
+        keyed.emplace_back(keyOf(store, store.records[size_t(record)]), record);
     }
     const bool ascending = sortOrder == Qt::AscendingOrder;
     std::stable_sort(keyed.begin(), keyed.end(), [ascending](const auto& left, const auto& right) {
@@ -376,7 +408,7 @@ void RxTableModel::relayout(Change change)
     change();
 
     if (!before.isEmpty()) {
-        QVector<int> where(qsizetype(records.size()), -1);
+        QVector<int> where(qsizetype(store.records.size()), -1);
         for (int row = 0; row < shown.size(); ++row) {
             where[shown[row]] = row;
         }
@@ -416,11 +448,11 @@ void RxTableModel::sort(int column, Qt::SortOrder order)
 
 qsizetype RxTableModel::keySlot(int record) const
 {
-    const Row_t& row = records[size_t(record)];
+    const Record_t& row = store.records[size_t(record)];
     const size_t mask = size_t(keySlots.size() - 1);
-    for (size_t at = keyHash(row) & mask;; at = (at + 1) & mask) {
+    for (size_t at = keyHash(store, row) & mask;; at = (at + 1) & mask) {
         const int held = keySlots[qsizetype(at)];
-        if (held < 0 || sameKey(records[size_t(held)], row)) {
+        if (held < 0 || sameKey(store, store.records[size_t(held)], row)) {
             return qsizetype(at);
         }
     }
@@ -436,34 +468,59 @@ bool RxTableModel::take(Row_t&& row)
             }
         }
     }
-    const auto id = platformIds.constFind(row.message.platformId);
-    if (id != platformIds.cend()) {
-        row.message.platformId = *id;
-    } else {
-        platformIds.insert(row.message.platformId);
-    }
-    records.push_back(std::move(row));
-    const int record = int(records.size() - 1);
-    const qsizetype at = keySlot(record);
+    const DfrLink::OrvanRxMessage_t& m = row.message;
+    Record_t record;
+    record.dateTime = m.dateTime;
+    record.dfrLongitude = m.dfrLongitude;
+    record.dfrLatitude = m.dfrLatitude;
+    record.payloadLatitude = row.payloadLatitude;
+    record.payloadLongitude = row.payloadLongitude;
+    record.platformSlotIndex = m.platformSlotIndex;
+    record.flashPosition = m.flashPosition;
+    record.level = m.level;
+    record.frequencyHz = m.frequencyHz;
+    record.direction = m.direction;
+    record.meanDirection = m.meanDirection;
+    record.period = m.period;
+    record.dfrDirection = m.dfrDirection;
+    record.id = store.ids.intern(row.message.platformId);
+    record.label = store.labels.intern(row.label);
+    record.receiver = store.receivers.intern(row.receiver);
+    record.bytes = quint32(store.bytes.size());
+    record.rawLength = quint32(m.rawPayload.size());
+    record.payloadLength = quint32(m.payload.size());
+    record.band = quint8(m.band);
+    record.modulation = quint8(m.modulation);
+    record.generation = quint8(row.generation);
+    record.live = row.live;
+    record.crcOk = m.crcOk;
+    record.dfrDirectionValid = m.dfrDirectionValid;
+    record.dfrPositionValid = m.dfrPositionValid;
+    record.periodValid = m.periodValid;
+    record.payloadPosition = row.payloadPosition;
+    store.bytes.append(m.rawPayload).append(m.payload);
+    store.records.push_back(record);
+    const int added = int(store.records.size() - 1);
+    const qsizetype at = keySlot(added);
     if (keySlots[at] >= 0) {
-        records.pop_back();
+        store.records.pop_back();
+        store.bytes.truncate(qsizetype(record.bytes));
         return false;
     }
-    keySlots[at] = record;
+    keySlots[at] = added;
     ++keyCount;
-    Q_EMIT sigRowTaken(records.back());
+    Q_EMIT sigRowTaken(row);
     return true;
 }
-
 int RxTableModel::addRow(Row_t row)
 {
-    if (firstQueued < int(records.size())) {
+    if (firstQueued < int(store.records.size())) {
         flushQueuedRows();
     }
     if (!take(std::move(row))) {
         return -1;
     }
-    const int record = int(records.size() - 1);
+    const int record = int(store.records.size() - 1);
     firstQueued = record + 1;
     // Ahead of the rows it equals, as a row inserted on top stays after a stable sort.
     const auto place = [this, record](const QVector<int>& rows) {
@@ -476,7 +533,7 @@ int RxTableModel::addRow(Row_t row)
         return int(it - rows.begin());
     };
     rowOrder.insert(place(rowOrder), record);
-    if (!accepts(records[record])) {
+    if (!accepts(store.records[size_t(record)])) {
         return -1;
     }
     const int shownRow = place(shown);
@@ -503,11 +560,11 @@ void RxTableModel::flushQueuedRows()
     batchTimer.stop();
     sinceFlush.start();
     const int first = firstQueued;
-    const int count = int(records.size()) - first;
+    const int count = int(store.records.size()) - first;
     if (count == 0) {
         return;
     }
-    firstQueued = int(records.size());
+    firstQueued = int(store.records.size());
 
     // Newest on top.
     QVector<int> top;
@@ -515,7 +572,7 @@ void RxTableModel::flushQueuedRows()
     top.reserve(count);
     for (int record = first + count - 1; record >= first; --record) {
         top.append(record);
-        if (accepts(records[record])) {
+        if (accepts(store.records[size_t(record)])) {
             topShown.append(record);
         }
     }
@@ -545,13 +602,12 @@ void RxTableModel::setFilter(const QString& text)
 void RxTableModel::clear()
 {
     beginResetModel();
-    records.clear();
+    store = RxTableDetail::Store_t();
     firstQueued = 0;
     rowOrder.clear();
     shown.clear();
     keySlots.clear();
     keyCount = 0;
-    platformIds.clear();
     batchTimer.stop();
     endResetModel();
     Q_EMIT sigCleared();

@@ -3,7 +3,7 @@
 #include <QAbstractTableModel>
 #include <QElapsedTimer>
 #include <QFont>
-#include <QSet>
+#include <QHash>
 #include <QTimer>
 #include <QVector>
 #include <vector>
@@ -11,6 +11,63 @@
 #include "com/DfrLink.h"
 
 namespace Vantrel::Ui {
+
+namespace RxTableDetail {
+
+// A row as the table holds it: numbers in place, texts as indexes into tables of
+// their distinct values and the payloads in one buffer, so that a row costs no
+// allocation of its own.
+struct Record_t
+{
+    Tarsk::Utils::DateTime dateTime;
+    double dfrLongitude = 0.0;
+    double dfrLatitude = 0.0;
+    double payloadLatitude = 0.0;
+    double payloadLongitude = 0.0;
+    qint32 platformSlotIndex = -1;
+    qint32 flashPosition = 0;
+    qint32 level = 0;
+    quint32 frequencyHz = 0;
+    quint32 direction = 0;
+    quint32 meanDirection = 0;
+    quint32 period = 0;
+    quint32 dfrDirection = 0;
+    quint32 id = 0;
+    quint32 label = 0;
+    quint32 receiver = 0;
+    quint32 bytes = 0;  // the raw payload, then the payload
+    quint32 rawLength = 0;
+    quint32 payloadLength = 0;
+    quint8 band = 0;
+    quint8 modulation = 0;
+    quint8 generation = 0;
+    bool live = false;
+    bool crcOk = false;
+    bool dfrDirectionValid = false;
+    bool dfrPositionValid = false;
+    bool periodValid = false;
+    bool payloadPosition = false;
+};
+
+// Distinct texts, each kept once and named by its index.
+struct TextTable_t
+{
+    QStringList texts;
+    QHash<QString, quint32> indexes;
+    // The index of the text, added when new; `shared` becomes the kept copy.
+    quint32 intern(QString& shared);
+};
+
+struct Store_t
+{
+    std::vector<Record_t> records;  // queued rows at the end
+    QByteArray bytes;
+    TextTable_t ids;
+    TextTable_t labels;
+    TextTable_t receivers;
+};
+
+} // namespace RxTableDetail
 
 // The received messages: one record per message, cell texts made when shown.
 // The model sorts and filters itself, so a table of a whole flash memory stays
@@ -81,7 +138,7 @@ Q_SIGNALS:
     void sigCleared();
 
 private:
-    bool accepts(const Row_t& row) const;
+    bool accepts(const RxTableDetail::Record_t& record) const;
     // Strictly before in the current sort: the table order of the rows compared.
     bool before(int left, int right) const;
     // Runs a change of order or filter, keeping selections and other persistent indexes on their rows.
@@ -97,14 +154,13 @@ private:
     // The key slot of a record with the key of `record`, or the free slot it would take.
     qsizetype keySlot(int record) const;
 
-    std::vector<Row_t> records;  // grows by moving, not copying; queued rows at the end
+    RxTableDetail::Store_t store;
     int firstQueued = 0;  // records from here on are not in the table yet
     QVector<int> rowOrder;  // every record in the table, top first
     QVector<int> shown;  // the records the filter lets through, in table order
     // Records by message key, open addressing: -1 free, at most half full.
     QVector<int> keySlots;
     int keyCount = 0;
-    QSet<QString> platformIds;  // one text per identifier, shared by its rows
     QString filterText;
     int sortColumn = -1;  // -1: rows are in arrival order, not sorted
     Qt::SortOrder sortOrder = Qt::AscendingOrder;

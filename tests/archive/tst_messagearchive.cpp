@@ -13,6 +13,7 @@
 #include "archive/ArchiveKeeper.h"
 #include "archive/ArchiveWorker.h"
 #include "archive/MessageArchive.h"
+#include "tests/common/FirstFormatArchive.h"
 #include "tests/common/TestSupport.h"
 
 using namespace Vantrel::Archive;
@@ -227,29 +228,7 @@ private Q_SLOTS:
     void migratesFirstFormat()
     {
         QDir().mkpath(QFileInfo(path()).absolutePath());
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("first"));
-            db.setDatabaseName(path());
-            QVERIFY(db.open());
-            QSqlQuery q(db);
-            for (const char* statement : {
-                     "CREATE TABLE messages (id INTEGER PRIMARY KEY, receiver TEXT NOT NULL, generation INTEGER NOT NULL,"
-                     " live INTEGER NOT NULL, time_ms INTEGER NOT NULL, platform_id TEXT NOT NULL, frequency INTEGER NOT NULL,"
-                     " slot INTEGER NOT NULL, direction INTEGER NOT NULL, mean_direction INTEGER NOT NULL,"
-                     " direction_valid INTEGER NOT NULL, position_valid INTEGER NOT NULL, period_valid INTEGER NOT NULL,"
-                     " crc_ok INTEGER NOT NULL, band INTEGER NOT NULL, modulation INTEGER NOT NULL, level INTEGER NOT NULL,"
-                     " period INTEGER NOT NULL, latitude REAL NOT NULL, longitude REAL NOT NULL,"
-                     " receiver_direction INTEGER NOT NULL, raw_payload BLOB NOT NULL, payload BLOB NOT NULL,"
-                     " flash_position INTEGER NOT NULL)",
-                     "CREATE UNIQUE INDEX messages_once ON messages (receiver, time_ms, platform_id, frequency, raw_payload)",
-                     "CREATE INDEX messages_by_platform ON messages (platform_id, time_ms)",
-                     "INSERT INTO messages VALUES (1, 'R-0042', 2, 0, 1763683210000, 'A1B2C3D', 401650000, -1, 123, 0,"
-                     " 0, 0, 0, 1, 0, 0, -120, 0, 0, 0, 0, x'0102A0', x'0102A0', 0)",
-                     "PRAGMA user_version=1"})
-                QVERIFY2(q.exec(QLatin1String(statement)), qPrintable(q.lastError().text()));
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(QStringLiteral("first"));
+        QCOMPARE(writeFirstFormatArchive(path(), "R-0042"), QString());
 
         MessageArchive archive;
         QCOMPARE(archive.open(path()), QString());

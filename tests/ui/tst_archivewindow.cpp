@@ -6,6 +6,7 @@
 #include "archive/ArchiveKeeper.h"
 #include "archive/MessageArchive.h"
 #include "sim/DemoContent.h"
+#include "tests/common/FirstFormatArchive.h"
 #include "tests/common/WindowDeviceFixture.h"
 #include "ui/archive/ArchivePlatformsModel.h"
 #include "ui/archive/ArchiveTab.h"
@@ -197,6 +198,34 @@ private Q_SLOTS:
             shown << item->text();
         QCOMPARE(shown, QStringList({"0077-? (first part of the number only), DFR V2 (Sorel NG): 30 messages",
                                      "0077-1207, DFR V2 (Sorel NG): 30 messages", "0077-3391, DFR V2 (Sorel NG): 30 messages"}));
+    }
+
+    // Rows an older Vantrel kept with the first part of the number show as that, apart
+    // from the receiver whose whole number starts the same.
+    void olderArchiveMarkedPartial()
+    {
+        const QString path = dir.filePath("older.sqlite");
+        QCOMPARE(writeFirstFormatArchive(path, "0042"), QString());
+        ArchiveKeeper* keeper = window->archiveKeeper();
+        keeper->open(path);
+        QTRY_VERIFY_WITH_TIMEOUT(keeper->isReady(), 5000);
+        connectTo(DeviceState::PROFILE_DFR_V2_APP);  // 0042-1207
+        Vantrel::Com::DfrLink::OrvanRxMessage_t message;
+        message.platformId = "A1B2C3D";
+        window->slotOrvanMessageReceived(message, Vantrel::Com::DfrLink::RXORIGIN_LIVE);
+        QListWidget* list = window->findChild<QListWidget*>("listWidgetArchiveReceivers");
+        const QStringList expected = {"0042-? (first part of the number only), DFR V2 (Sorel NG): 1 messages",
+                                      "0042-1207, DFR V2 (Sorel NG): 1 messages"};
+        QStringList shown;
+        for (int attempt = 0; attempt < 50 && shown != expected; ++attempt) {
+            QSignalSpy summarized(keeper, &ArchiveKeeper::sigSummary);
+            keeper->refreshSummary();
+            QTRY_VERIFY_WITH_TIMEOUT(!summarized.isEmpty(), 5000);
+            shown.clear();
+            for (const QListWidgetItem* item : list->findItems("0042", Qt::MatchStartsWith))
+                shown << item->text();
+        }
+        QCOMPARE(shown, expected);
     }
 
     // A folder that cannot be made: warned, switched off, and the table goes on.

@@ -1,6 +1,7 @@
 // The window's flash read: the table question, dump names, cancel, erase, and a dump opened back without a receiver.
 #include "sim/DemoContent.h"
 #include "tests/common/WindowDeviceFixture.h"
+#include "ui/RxTableColumns.h"
 
 using Vantrel::Sim::DemoContent;
 
@@ -182,6 +183,54 @@ private Q_SLOTS:
         reply = 1;  // second generation; the identifier width is guessed right or the rows differ
         ui->pushButtonRxFlashOpenDump->click();
         QCOMPARE(rows(ui->tableWidgetRx), read);
+    }
+
+    // The header's arrow names the order the rows are in: after a read, a second read kept
+    // beside the first, live rows heard after it, and a sort the user chose before the read.
+    void sortArrow_data()
+    {
+        QTest::addColumn<int>("chosen");  // a column the user sorts by first, -1 none
+        QTest::addColumn<int>("keptReads");
+        QTest::addColumn<int>("liveRows");
+        QTest::newRow("a read") << -1 << 0 << 0;
+        QTest::newRow("keep table and read") << -1 << 1 << 0;
+        QTest::newRow("live rows after the read") << -1 << 0 << 3;
+        QTest::newRow("the user's sort, then a read") << int(Vantrel::Ui::RXCOLUMN_FREQUENCY) << 0 << 0;
+        QTest::newRow("the user's sort, then a read kept") << int(Vantrel::Ui::RXCOLUMN_LEVEL) << 1 << 0;
+    }
+
+    void sortArrow()
+    {
+        QFETCH(int, chosen);
+        QFETCH(int, keptReads);
+        QFETCH(int, liveRows);
+        connectReceiver(DeviceState::PROFILE_DFR_V2_APP, 30);
+        QHeaderView* header = ui->tableWidgetRx->horizontalHeader();
+        if (chosen >= 0) {
+            window->slotOrvanMessageReceived({}, Vantrel::Com::DfrLink::RXORIGIN_LIVE);
+            header->setSortIndicator(chosen, Qt::AscendingOrder);
+        }
+        reply = 1;
+        for (int read = 0; read <= keptReads; ++read)
+            ui->pushButtonRxFlashRead->click();
+        for (int k = 0; k < liveRows; ++k) {
+            Vantrel::Com::DfrLink::OrvanRxMessage_t live;
+            live.frequencyHz = 401650000 + k;
+            window->slotOrvanMessageReceived(live, Vantrel::Com::DfrLink::RXORIGIN_LIVE);
+        }
+        QVERIFY(header->isSortIndicatorShown());
+        const int column = header->sortIndicatorSection();
+        const QAbstractItemModel* model = ui->tableWidgetRx->model();
+        QVERIFY(model->rowCount() >= 30);
+        const auto key = [&](int row) {
+            const QString text = model->index(row, column).data().toString();
+            return text == "N/A" ? -1.0 : text.section(' ', -1).toDouble();
+        };
+        for (int row = 1; row < model->rowCount(); ++row) {
+            const bool inOrder = header->sortIndicatorOrder() == Qt::AscendingOrder ? key(row - 1) <= key(row)
+                                                                                   : key(row - 1) >= key(row);
+            QVERIFY2(inOrder, qPrintable(QString("column %1, rows %2 and %3").arg(column).arg(row - 1).arg(row)));
+        }
     }
 
     void erase_data()

@@ -124,7 +124,7 @@ class TestRxTable : public WindowDeviceFixture
 
     static QString logFilePath()
     {
-        return QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("../Logs/Log 0042.txt"));
+        return QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("../Logs/Log 0042-1207.txt"));
     }
 
 public Q_SLOTS:
@@ -463,7 +463,7 @@ private Q_SLOTS:
                                       .replace(QRegularExpression("\\d\\d:\\d\\d:\\d\\d"), "hh:mm:ss")
                                       .replace(today, "today")
                                       .split('\n');
-        const QStringList starts = {"today hh:mm:ss : USB connection to DFR V1 SN 0042",
+        const QStringList starts = {"today hh:mm:ss : USB connection to DFR V1 SN 0042-1207",
                                     "2024-03-05 hh:mm:ss Received : $NPR", "today hh:mm:ss Flash : $NPR",
                                     "today hh:mm:ss : Log file closed", "", "", ""};
         QCOMPARE(lines.size(), 12);
