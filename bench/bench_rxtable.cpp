@@ -28,6 +28,7 @@
 #include "ui/RxTableColumns.h"
 #include "ui/RxTableModel.h"
 #include "ui_UiMainWindow.h"
+#include "utils/FilePlace.h"
 
 using Vantrel::Com::DfrLink;
 using namespace Vantrel::Ui;
@@ -182,6 +183,9 @@ struct PaintCounter : QObject
 // One table, one size: prints "name value" lines.
 int runChild(bool baseline, int size)
 {
+    // An empty archive each run, as on a first flash read: a second run would
+    // otherwise find every message kept already, and runs would not compare.
+    QDir(Vantrel::Utils::FilePlace::resolve(QStringLiteral("../Archive"))).removeRecursively();
     auto* window = new MainWindow();
     window->resize(1400, 900);
     window->show();

@@ -232,13 +232,15 @@ private Q_SLOTS:
         QCOMPARE(columnTexts(column), ascending);
     }
 
-    // Locate shows the platforms of the rows the table holds: an emptied table empties it.
+    // Locate shows the platforms of the rows the table holds: an emptied table empties it,
+    // and what came while its page was out of sight shows when it is looked at.
     void locateFollowsTheTable()
     {
-        const auto* locate = window->findChild<Vantrel::Ui::LocateTab*>();
+        auto* locate = window->findChild<Vantrel::Ui::LocateTab*>();
         receiveIds({"1111111", "2222222"}, DfrLink::RXORIGIN_LIVE);
         ui->pushButtonRxClearTable->click();
         receiveIds({"2222222"}, DfrLink::RXORIGIN_LIVE);
+        ui->tabWidget->setCurrentWidget(locate);
         QTRY_COMPARE_WITH_TIMEOUT((std::pair(locate->searchLog().platformCount(),
                                              locate->findChild<QTableView*>("tableViewLocatePlatforms")->model()->rowCount())),
                                   std::pair(1, 1), 2000);

@@ -180,9 +180,24 @@ void LocateTab::clear()
 
 void LocateTab::scheduleRefresh()
 {
+    // A page out of sight waits: the fixes of a long flash read are worked out
+    // once, when it is looked at, not over and over while the table fills.
+    if (isHidden()) {
+        refreshWhenShown = true;
+        return;
+    }
     // Never more than half the time spent recomputing, however long the search grows.
     if (!refreshTimer.isActive()) {
         refreshTimer.start(std::max(refreshDelayMs, 2 * lastRefreshMs));
+    }
+}
+
+void LocateTab::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (refreshWhenShown) {
+        refreshWhenShown = false;
+        refreshTimer.start(0);  // after the page has painted
     }
 }
 

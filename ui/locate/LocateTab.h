@@ -44,6 +44,9 @@ public Q_SLOTS:
     // The messages table was emptied: so is the search.
     void clear();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     QWidget* createOptions();
     void optionsChanged();
@@ -72,6 +75,7 @@ private:
     QString exportFolder;
     QTimer refreshTimer;
     int lastRefreshMs = 0;
+    bool refreshWhenShown = false;
 };
 
 } // namespace Vantrel::Ui
