@@ -200,6 +200,7 @@ private Q_SLOTS:
     void tabFollowsRows()
     {
         Ui::LocateTab tab;
+        tab.show();  // a page out of sight waits until it is looked at
         auto* view = tab.findChild<QTableView*>(QStringLiteral("tableViewLocatePlatforms"));
         QVERIFY(view);
         Ui::RxTableModel::Row_t row;
