@@ -215,15 +215,23 @@ int runChild(bool baseline, int size)
     QTextStream out(stdout);
     const auto report = [&out](const char* name, double value) { out << name << ' ' << value << Qt::endl; };
 
-    const qint64 rssBefore = rssKb();
+    // The messages are made first, as the flash decoder (bench_flashdecode) hands
+    // them over: what is timed is the window taking them.
     QElapsedTimer timer;
     timer.start();
+    QList<DfrLink::OrvanRxMessage_t> burst;
+    burst.reserve(size);
+    for (int n = 0; n < size; ++n)
+        burst.append(message(n, false));
+    report("made", msSince(timer));
+    const qint64 rssBefore = rssKb();
+    timer.restart();
     double eventsMs = 0;
     for (int n = 0; n < size; ++n) {
         if (baseline)
-            old->add(message(n, false), false);
+            old->add(burst.at(n), false);
         else
-            window->slotOrvanMessageReceived(message(n, false), DfrLink::RXORIGIN_FLASH);
+            window->slotOrvanMessageReceived(burst.at(n), DfrLink::RXORIGIN_FLASH);
         if (n % 1000 == 999) {
             QElapsedTimer events;
             events.start();
@@ -362,8 +370,8 @@ int main(int argc, char** argv)
     if (sizes.isEmpty())
         sizes = {10000, 100000, 200000};
 
-    const QStringList names = {"burst", "rss", "rowBytes", "sortText", "sortPosition", "filter", "unfilter", "liveSlot", "livePaint", "export"};
-    const QStringList titles = {"burst shown (ms)", "extra RSS (MB)", "extra RSS per row (B)", "sort by Id (ms)", "sort by Position (ms)",
+    const QStringList names = {"made", "burst", "rss", "rowBytes", "sortText", "sortPosition", "filter", "unfilter", "liveSlot", "livePaint", "export"};
+    const QStringList titles = {"messages made, untimed (ms)", "burst shown (ms)", "extra RSS (MB)", "extra RSS per row (B)", "sort by Id (ms)", "sort by Position (ms)",
                                 "filter (ms)", "clear filter (ms)", "live msg, slot (ms)", "live msg + paint (ms)",
                                 "CSV export (ms)"};
     const auto run = [](bool baseline, int size) {
