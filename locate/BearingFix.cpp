@@ -325,12 +325,31 @@ double median(std::vector<double> values)
     return values[middle];
 }
 
+// Why the options cannot give a fix, "" when they can. A NaN would otherwise end
+// as "did not converge", and a NaN baseline would switch its check off unseen.
+QString badOptions(const FixOptions_t& options)
+{
+    if (!std::isfinite(options.sigmaDeg) || options.sigmaDeg <= 0.0) {
+        return QStringLiteral("The bearing sigma must be a positive number of degrees, not %1").arg(options.sigmaDeg);
+    }
+    if (!std::isfinite(options.offsetDeg)) {
+        return QStringLiteral("The compass offset must be a number of degrees, not %1").arg(options.offsetDeg);
+    }
+    if (!std::isfinite(options.minBaselineM) || options.minBaselineM <= 0.0) {
+        return QStringLiteral("The least baseline must be a positive number of metres, not %1").arg(options.minBaselineM);
+    }
+    return QString();
+}
+
 Fix_t solve(const QVector<Bearing_t>& bearings, const FixOptions_t& options, const Fix_t* previous)
 {
     Fix_t fix;
     fix.estimator = options.estimator;
     fix.residualDeg = QVector<double>(bearings.size(), std::numeric_limits<double>::quiet_NaN());
     fix.downWeightedFlags = QVector<bool>(bearings.size(), false);
+    if (const QString reason = badOptions(options); !reason.isEmpty()) {
+        return refused(fix, REFUSAL_BAD_OPTIONS, reason);
+    }
 
     // The bearings in the window, on a plane centred on their receivers.
     QVector<int> usedIndexes;

@@ -39,6 +39,7 @@ enum Refusal_t
     REFUSAL_PARALLEL,        // the bearings do not cross
     REFUSAL_BEHIND,          // the crossing lies behind the receiver on most bearings
     REFUSAL_NO_CONVERGENCE,
+    REFUSAL_BAD_OPTIONS,     // a sigma, offset or baseline that is no usable number
 };
 
 struct Fix_t

@@ -6,9 +6,12 @@ namespace Vantrel::Locate {
 
 // A plane around a point of the search: metres east and north of its origin in
 // the local tangent plane of the WGS84 ellipsoid (local Cartesian coordinates,
-// height dropped). Within the 50 km of a search a bearing drawn as a straight ray
-// from its receiver strays well under a metre from the geodesic it stands for,
-// and a projection costs a few trigonometric calls, not a geodesic.
+// height dropped). A projection costs a few trigonometric calls, not a geodesic;
+// the price is that a bearing drawn as a straight ray strays from the geodesic it
+// stands for as the search grows. A ray of 30 km from a receiver 20 km from the
+// origin stays within half a metre of it, but a fix from noiseless bearings is off by
+// up to 2 m at 50 km from the receivers, 16 m at 100 km and 55 m at 150 km, the
+// ranges of a search from the air.
 class LocalFrame
 {
 public:

@@ -1,6 +1,7 @@
 #include <GeographicLib/Geodesic.hpp>
 #include <QtTest>
 #include <cmath>
+#include <limits>
 
 #include "locate/BearingFix.h"
 #include "locate/LocalFrame.h"
@@ -132,6 +133,50 @@ private Q_SLOTS:
         QCOMPARE(fix.residualDeg.size(), bearings.size());
     }
 
+    // An option that is no usable number is refused with its own reason, never run into "did not converge" or
+    // a check switched off; the smallest usable values still give the fix.
+    void unusableOptions_data()
+    {
+        QTest::addColumn<double>("sigma");
+        QTest::addColumn<double>("offset");
+        QTest::addColumn<double>("baseline");
+        QTest::addColumn<QString>("reason");
+        const QString sigma = "The bearing sigma must be a positive number of degrees, not %1";
+        const QString offset = "The compass offset must be a number of degrees, not %1";
+        const QString baseline = "The least baseline must be a positive number of metres, not %1";
+        const double inf = std::numeric_limits<double>::infinity();
+        QTest::newRow("sigma NaN") << double(NAN) << 0.0 << 100.0 << sigma.arg("nan");
+        QTest::newRow("sigma infinite") << inf << 0.0 << 100.0 << sigma.arg("inf");
+        QTest::newRow("sigma 0") << 0.0 << 0.0 << 100.0 << sigma.arg(0);
+        QTest::newRow("sigma negative") << -2.0 << 0.0 << 100.0 << sigma.arg(-2);
+        QTest::newRow("sigma smallest positive") << 1e-9 << 0.0 << 100.0 << "";
+        QTest::newRow("offset NaN") << 5.0 << double(NAN) << 100.0 << offset.arg("nan");
+        QTest::newRow("offset infinite") << 5.0 << -inf << 100.0 << offset.arg("-inf");
+        QTest::newRow("offset negative") << 5.0 << -3.0 << 100.0 << "";
+        QTest::newRow("baseline NaN") << 5.0 << 0.0 << double(NAN) << baseline.arg("nan");
+        QTest::newRow("baseline 0") << 5.0 << 0.0 << 0.0 << baseline.arg(0);
+        QTest::newRow("baseline smallest positive") << 5.0 << 0.0 << 1e-9 << "";
+    }
+
+    void unusableOptions()
+    {
+        QFETCH(double, sigma);
+        QFETCH(double, offset);
+        QFETCH(double, baseline);
+        QFETCH(QString, reason);
+        const Place_t source{48.85, 2.35};
+        FixOptions_t options;
+        options.sigmaDeg = sigma;
+        options.estimateSigma = false;
+        options.offsetDeg = offset;
+        options.minBaselineM = baseline;
+        const Fix_t fix = locate({bearingFrom(source, 0.0, 5000.0, -offset), bearingFrom(source, 90.0, 5000.0, -offset),
+                                  bearingFrom(source, 200.0, 4000.0, -offset)},
+                                 options);
+        QCOMPARE(fix.reason, reason);
+        QCOMPARE(int(fix.refusal), int(reason.isEmpty() ? REFUSAL_NONE : REFUSAL_BAD_OPTIONS));
+    }
+
     void outlierIsDownWeighted_data()
     {
         QTest::addColumn<int>("estimator");
@@ -177,8 +222,8 @@ private Q_SLOTS:
         QTest::newRow("antimeridian") << 65.0 << 180.0;
     }
 
-    // Points up to 50 km out come back where they were, and a bearing's ray on the
-    // plane follows its geodesic to well under a metre.
+    // Points 20 km out come back where they were, and a bearing's ray of up to 30 km
+    // from there follows its geodesic on the plane to within half a metre.
     void frameRoundTripAndStraightRays()
     {
         QFETCH(double, latitude);

@@ -26,6 +26,7 @@ QString LocatePlatformsModel::fixState(const Locate::Fix_t& fix)
     case Locate::REFUSAL_PARALLEL: return QStringLiteral("parallel");
     case Locate::REFUSAL_BEHIND: return QStringLiteral("behind");
     case Locate::REFUSAL_NO_CONVERGENCE: return QStringLiteral("no convergence");
+    case Locate::REFUSAL_BAD_OPTIONS: return QStringLiteral("bad options");
     }
     return QString();
 }
