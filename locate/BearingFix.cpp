@@ -515,6 +515,14 @@ Fix_t solve(const QVector<Bearing_t>& bearings, const FixOptions_t& options, con
     }
 
     frame.reverse(solution.p.x, solution.p.y, &fix.latitude, &fix.longitude);
+    // The plane's axes are east and north at its origin, the receivers' mean: at the
+    // fix they are turned by the meridians' convergence, so the covariance is turned
+    // back into east and north there.
+    const double turn = frame.trueAzimuth(solution.p.x, solution.p.y, 0.0) * degree;
+    const double c = std::cos(turn), s = std::sin(turn);
+    fix.covEE = c * c * covariance.ee + 2.0 * c * s * covariance.en + s * s * covariance.nn;
+    fix.covNN = s * s * covariance.ee - 2.0 * c * s * covariance.en + c * c * covariance.nn;
+    fix.covEN = (c * c - s * s) * covariance.en + c * s * (covariance.nn - covariance.ee);
     fix.sigmaDeg = sigma / degree;
     fix.sigmaEstimated = estimate;
     fix.refusal = REFUSAL_NONE;

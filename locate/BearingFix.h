@@ -49,7 +49,7 @@ struct Fix_t
     Estimator_t estimator = ESTIMATOR_ANDREWS;
     double latitude = 0.0;
     double longitude = 0.0;
-    // Covariance of the position, m², east and north.
+    // Covariance of the position, m², east and north at the fix.
     double covEE = 0.0;
     double covEN = 0.0;
     double covNN = 0.0;

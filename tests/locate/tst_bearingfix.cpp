@@ -177,6 +177,36 @@ private Q_SLOTS:
         QCOMPARE(int(fix.refusal), int(reason.isEmpty() ? REFUSAL_NONE : REFUSAL_BAD_OPTIONS));
     }
 
+    // The covariance is east and north at the fix: its major axis lies where the ellipse's does, also far from the
+    // receivers' mean, where the plane's axes have turned with the meridians.
+    void covarianceEastNorthAtTheFix_data()
+    {
+        QTest::addColumn<double>("latitude");
+        QTest::addColumn<double>("range");
+        QTest::newRow("mid latitude, 30 km") << 45.0 << 30000.0;
+        QTest::newRow("high latitude, 40 km") << 70.0 << 40000.0;
+    }
+
+    void covarianceEastNorthAtTheFix()
+    {
+        QFETCH(double, latitude);
+        QFETCH(double, range);
+        const Place_t source{latitude, 10.0};
+        // Receivers bunched west of the source: a long ellipse lying east to west.
+        const QVector<Bearing_t> bearings{bearingFrom(source, 265.0, range, 0.3), bearingFrom(source, 270.0, range, -0.2),
+                                          bearingFrom(source, 275.0, range, 0.1), bearingFrom(source, 268.0, range * 1.05)};
+        FixOptions_t options;
+        options.estimator = ESTIMATOR_ML;
+        options.estimateSigma = false;
+        const Fix_t fix = locate(bearings, options);
+        QVERIFY2(fix.ok(), qPrintable(fix.reason));
+        QVERIFY(fix.semiMajorM > 5.0 * fix.semiMinorM);
+        double major = 0.5 * std::atan2(2.0 * fix.covEN, fix.covNN - fix.covEE) * 180.0 / M_PI;
+        major = std::fmod(major + 180.0, 180.0);
+        QVERIFY2(std::fabs(std::remainder(major - fix.majorAzimuthDeg, 180.0)) < 0.02,
+                 qPrintable(QString("%1 against %2").arg(major).arg(fix.majorAzimuthDeg)));
+    }
+
     void outlierIsDownWeighted_data()
     {
         QTest::addColumn<int>("estimator");
