@@ -121,6 +121,13 @@ struct Symmetric_t
         const double pNE = en * m.ee + nn * m.en, pNN = en * m.en + nn * m.nn;
         return {scale * (pEE * ee + pEN * en), scale * (pEE * en + pEN * nn), scale * (pNE * en + pNN * nn)};
     }
+    // The same covariance in axes turned `angle` radians clockwise.
+    Symmetric_t turned(double angle) const
+    {
+        const double c = std::cos(angle), s = std::sin(angle);
+        return {c * c * ee + 2.0 * c * s * en + s * s * nn, (c * c - s * s) * en + c * s * (nn - ee),
+                s * s * ee - 2.0 * c * s * en + c * c * nn};
+    }
 };
 
 Residual_t residualAt(const Ray_t& ray, Point_t p)
@@ -494,18 +501,15 @@ Fix_t solve(const QVector<Bearing_t>& bearings, const FixOptions_t& options, con
     const Symmetric_t covariance =
         sandwich ? bend.inverse(1.0).around(spread, correction * correction * sigma * sigma * inliers / (inliers - 2.0))
                  : information.inverse(sigma * sigma);
-    fix.covEE = covariance.ee;
-    fix.covEN = covariance.en;
-    fix.covNN = covariance.nn;
     const double quantile = sandwich ? ellipseQuantile(true, inliers - 2.0)
                                      : ellipseQuantile(ml && estimate, fix.used - 2);
 
     // Axes of the 95 % ellipse from the eigenvalues of the covariance.
-    const double mean = 0.5 * (fix.covEE + fix.covNN);
-    const double half = std::hypot(0.5 * (fix.covEE - fix.covNN), fix.covEN);
+    const double mean = 0.5 * (covariance.ee + covariance.nn);
+    const double half = std::hypot(0.5 * (covariance.ee - covariance.nn), covariance.en);
     fix.semiMajorM = std::sqrt(quantile * (mean + half));
     fix.semiMinorM = std::sqrt(quantile * std::max(mean - half, 0.0));
-    const double majorGrid = 0.5 * std::atan2(2.0 * fix.covEN, fix.covNN - fix.covEE) / degree;
+    const double majorGrid = 0.5 * std::atan2(2.0 * covariance.en, covariance.nn - covariance.ee) / degree;
     double major = frame.trueAzimuth(solution.p.x, solution.p.y, majorGrid);
     major = std::fmod(major, 180.0);
     fix.majorAzimuthDeg = major < 0.0 ? major + 180.0 : major;
@@ -518,11 +522,10 @@ Fix_t solve(const QVector<Bearing_t>& bearings, const FixOptions_t& options, con
     // The plane's axes are east and north at its origin, the receivers' mean: at the
     // fix they are turned by the meridians' convergence, so the covariance is turned
     // back into east and north there.
-    const double turn = frame.trueAzimuth(solution.p.x, solution.p.y, 0.0) * degree;
-    const double c = std::cos(turn), s = std::sin(turn);
-    fix.covEE = c * c * covariance.ee + 2.0 * c * s * covariance.en + s * s * covariance.nn;
-    fix.covNN = s * s * covariance.ee - 2.0 * c * s * covariance.en + c * c * covariance.nn;
-    fix.covEN = (c * c - s * s) * covariance.en + c * s * (covariance.nn - covariance.ee);
+    const Symmetric_t atFix = covariance.turned(frame.trueAzimuth(solution.p.x, solution.p.y, 0.0) * degree);
+    fix.covEE = atFix.ee;
+    fix.covEN = atFix.en;
+    fix.covNN = atFix.nn;
     fix.sigmaDeg = sigma / degree;
     fix.sigmaEstimated = estimate;
     fix.refusal = REFUSAL_NONE;

@@ -98,7 +98,6 @@ QColor modulationColour(DfrLink::OrvanModulation_t modulation)
     }
 }
 
-// Upper-case hex of the bytes, so that the text keeps the order of the bytes.
 // As QDateTime::toString("yyyy-MM-ddThh:mm:ss") writes it, without parsing that
 // format again for every cell drawn, measured and exported.
 QString timeText(const Tarsk::Utils::DateTime& time)
@@ -126,6 +125,7 @@ QString timeText(const Tarsk::Utils::DateTime& time)
     return QString(text, 19);
 }
 
+// Upper-case hex of the bytes, so that the text keeps the order of the bytes.
 QString hexText(const QByteArray& bytes)
 {
     return QString::fromLatin1(bytes.toHex().toUpper());

@@ -1,5 +1,5 @@
 // The link against a receiver outside the test process, started by the harness (tests/with-receiver) and found
-// by its port name: the path that carries the program's serial traffic under Wine as on Linux.
+// by its port name, as the program finds a real one.
 #include <QtTest>
 
 #include "com/DfrLink.h"
