@@ -1,9 +1,9 @@
 // Monte Carlo of simulated searches: each estimator's error and ellipse against
 // the Cramér–Rao bound and the mean of pairwise crossings (the naive method),
 // clean and with reflections, then the time of a fix.
-// Usage: bench_locate [searches, default 5000] [seed]
 #include <GeographicLib/Geodesic.hpp>
 #include <QCoreApplication>
+#include <QStringList>
 #include <QElapsedTimer>
 #include <algorithm>
 #include <cmath>
@@ -11,146 +11,11 @@
 #include <random>
 #include <vector>
 
-#include "locate/BearingFix.h"
-#include "locate/LocalFrame.h"
+#include "LocateBenchSupport.h"
 
-using namespace Vantrel::Locate;
-using GeographicLib::Geodesic;
+using namespace LocateBench;
 
 namespace {
-
-constexpr double degree = M_PI / 180.0;
-constexpr double sigmaDeg = 5.0;
-constexpr int bearingsPerSearch = 20;
-constexpr double trackM = 4000.0;
-
-struct Search_t
-{
-    QVector<Bearing_t> bearings;
-    double truthLatitude = 0.0;
-    double truthLongitude = 0.0;
-    double crbTrace = 0.0;  // m², trace of the bound's covariance at the truth
-};
-
-// A drive of trackM along a random heading somewhere in mid latitudes, the beacon
-// 3–8 km from the middle within 45° of the normal; bearings evenly spaced on it.
-Search_t makeSearch(std::mt19937_64& random, int count, double reflections)
-{
-    const Geodesic& geodesic = Geodesic::WGS84();
-    std::uniform_real_distribution<double> uniform(0.0, 1.0);
-    std::normal_distribution<double> noise(0.0, sigmaDeg);
-    Search_t search;
-    const double middleLatitude = -60.0 + 120.0 * uniform(random);
-    const double middleLongitude = -180.0 + 360.0 * uniform(random);
-    const double heading = 360.0 * uniform(random);
-    const double side = uniform(random) < 0.5 ? 90.0 : -90.0;
-    const double off = -45.0 + 90.0 * uniform(random);
-    const double range = 3000.0 + 5000.0 * uniform(random);
-    geodesic.Direct(middleLatitude, middleLongitude, heading + side + off, range, search.truthLatitude,
-                    search.truthLongitude);
-    double startLatitude = 0.0, startLongitude = 0.0;
-    geodesic.Direct(middleLatitude, middleLongitude, heading + 180.0, trackM / 2, startLatitude, startLongitude);
-    const LocalFrame frame(search.truthLatitude, search.truthLongitude);
-    double fEE = 0.0, fEN = 0.0, fNN = 0.0;
-    for (int k = 0; k < count; ++k) {
-        Bearing_t bearing;
-        double azimuth1 = 0.0, azimuth2 = 0.0;
-        geodesic.Direct(startLatitude, startLongitude, heading, trackM * k / (count - 1), bearing.latitude,
-                        bearing.longitude, azimuth2);
-        double distance = 0.0;
-        geodesic.Inverse(bearing.latitude, bearing.longitude, search.truthLatitude, search.truthLongitude, distance,
-                         azimuth1, azimuth2);
-        bearing.azimuth = uniform(random) < reflections ? 360.0 * uniform(random)
-                                                         : std::fmod(azimuth1 + noise(random) + 720.0, 360.0);
-        bearing.timeMs = 1000 * k;
-        search.bearings.append(bearing);
-        // Gradient of the azimuth to the truth, per metre of the truth's position.
-        double east = 0.0, north = 0.0;
-        frame.forward(bearing.latitude, bearing.longitude, &east, &north);
-        const double d2 = east * east + north * north;
-        const double gx = -north / d2;
-        const double gy = east / d2;
-        fEE += gx * gx;
-        fEN += gx * gy;
-        fNN += gy * gy;
-    }
-    const double s2 = sigmaDeg * degree * sigmaDeg * degree;
-    const double det = fEE * fNN - fEN * fEN;
-    search.crbTrace = s2 * (fEE + fNN) / det;
-    return search;
-}
-
-double errorM(double latitude, double longitude, const Search_t& search)
-{
-    double distance = 0.0;
-    Geodesic::WGS84().Inverse(latitude, longitude, search.truthLatitude, search.truthLongitude, distance);
-    return distance;
-}
-
-bool ellipseHolds(const Fix_t& fix, const Search_t& search)
-{
-    const LocalFrame frame(fix.latitude, fix.longitude);
-    double east = 0.0, north = 0.0;
-    frame.forward(search.truthLatitude, search.truthLongitude, &east, &north);
-    const double azimuth = fix.majorAzimuthDeg * degree;
-    const double along = east * std::sin(azimuth) + north * std::cos(azimuth);
-    const double across = east * std::cos(azimuth) - north * std::sin(azimuth);
-    return std::pow(along / fix.semiMajorM, 2) + std::pow(across / fix.semiMinorM, 2) <= 1.0;
-}
-
-// The naive method: the mean of the crossings of every pair of bearing lines.
-bool naiveFix(const QVector<Bearing_t>& bearings, double* latitude, double* longitude)
-{
-    const LocalFrame frame(bearings.first().latitude, bearings.first().longitude);
-    std::vector<double> x, y, t;
-    for (const Bearing_t& bearing : bearings) {
-        double east = 0.0, north = 0.0;
-        t.push_back(frame.gridAzimuth(bearing.latitude, bearing.longitude, bearing.azimuth, &east, &north) * degree);
-        x.push_back(east);
-        y.push_back(north);
-    }
-    double sumX = 0.0, sumY = 0.0;
-    int pairs = 0;
-    for (size_t i = 0; i < x.size(); ++i)
-        for (size_t j = i + 1; j < x.size(); ++j) {
-            const double ux = std::sin(t[i]), uy = std::cos(t[i]), vx = std::sin(t[j]), vy = std::cos(t[j]);
-            const double cross = ux * vy - uy * vx;
-            if (std::fabs(cross) < 1e-9)
-                continue;
-            const double s = ((x[j] - x[i]) * vy - (y[j] - y[i]) * vx) / cross;
-            sumX += x[i] + s * ux;
-            sumY += y[i] + s * uy;
-            ++pairs;
-        }
-    if (!pairs)
-        return false;
-    frame.reverse(sumX / pairs, sumY / pairs, latitude, longitude);
-    return true;
-}
-
-double medianOf(std::vector<double> values)
-{
-    if (values.empty())
-        return NAN;
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : 0.5 * (values[n / 2 - 1] + values[n / 2]);
-}
-
-struct Figures_t
-{
-    int refused = 0;
-    int fixes = 0;
-    int held = 0;
-    double sumSquares = 0.0;
-    double crbSum = 0.0;  // over the same searches
-    std::vector<double> errors;
-    double rms() const { return std::sqrt(sumSquares / std::max(fixes, 1)); }
-    double crbRms() const { return std::sqrt(crbSum / std::max(fixes, 1)); }
-    double median() const { return medianOf(errors); }
-    double coverage() const { return 100.0 * held / std::max(fixes, 1); }
-    double refusedPercent() const { return 100.0 * refused / std::max(fixes + refused, 1); }
-};
 
 struct Run_t
 {
@@ -158,8 +23,6 @@ struct Run_t
     Figures_t mlFixedSigma;  // ML with the user's 5° kept, never estimated
     Figures_t naive;
 };
-
-void tally(Figures_t& figures, const Fix_t& fix, const Search_t& search);
 
 Run_t monteCarlo(int searches, double reflections, quint64 seed)
 {
@@ -190,28 +53,6 @@ Run_t monteCarlo(int searches, double reflections, quint64 seed)
     return run;
 }
 
-void tally(Figures_t& figures, const Fix_t& fix, const Search_t& search)
-{
-    if (!fix.ok()) {
-        ++figures.refused;
-        return;
-    }
-    const double error = errorM(fix.latitude, fix.longitude, search);
-    ++figures.fixes;
-    figures.errors.push_back(error);
-    figures.sumSquares += error * error;
-    figures.crbSum += search.crbTrace;
-    figures.held += ellipseHolds(fix, search) ? 1 : 0;
-}
-
-int failures = 0;
-
-void check(bool holds, const char* what)
-{
-    std::printf("  [%s] %s\n", holds ? "ok" : "FAILS", what);
-    failures += holds ? 0 : 1;
-}
-
 void printRun(const char* title, const Run_t& run)
 {
     std::printf("\n%s\n", title);
@@ -228,32 +69,14 @@ void printRun(const char* title, const Run_t& run)
                 n.rms(), n.crbRms(), n.rms() / n.crbRms(), n.median(), "-");
 }
 
-template <typename Work>
-double medianMs(int repeats, Work work)
+// Each estimator clean and with reflections, against the bound and the naive method.
+void estimators(int searches, quint64 seed)
 {
-    std::vector<double> times;
-    for (int k = 0; k < repeats; ++k) {
-        QElapsedTimer clock;
-        clock.start();
-        work();
-        times.push_back(double(clock.nsecsElapsed()) / 1e6);
-    }
-    return medianOf(times);
-}
-
-} // namespace
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    const int searches = argc > 1 ? std::max(100, atoi(argv[1])) : 5000;
-    const quint64 seed = argc > 2 ? strtoull(argv[2], nullptr, 10) : 20261207;
     const FixOptions_t defaults;
     const int offered = defaults.estimator;
-    std::printf("Locate: %d searches of %d bearings along %.0f km, beacon 3-8 km off, sigma %.0f deg, seed %llu\n",
-                searches, bearingsPerSearch, trackM / 1000, sigmaDeg, static_cast<unsigned long long>(seed));
+    std::printf("\nEstimators: %d searches of %d bearings along %.0f km, beacon 3-8 km off, sigma %.0f deg\n", searches,
+                bearingsPerSearch, trackM / 1000, sigmaDeg);
     std::printf("Estimator offered by default: %s\n", qPrintable(estimatorName(defaults.estimator)));
-
     const Run_t clean = monteCarlo(searches, 0.0, seed);
     printRun("Clean bearings (baselines: the Cramer-Rao bound and the naive method)", clean);
     const Run_t spoiled = monteCarlo(searches, 0.2, seed + 1);
@@ -284,6 +107,11 @@ int main(int argc, char** argv)
                 andrewsSpoiled.coverage(), mlSpoiled.coverage());
     check(andrewsSpoiled.coverage() >= 85.0, "Andrews ellipse under reflections");
 
+}
+
+void speed(int, quint64 seed)
+{
+    const FixOptions_t defaults;
     // Speed: a fix from scratch of 10 000 bearings, and the update after one new
     // bearing of a platform with 1000, from the fix before it.
     std::mt19937_64 random(seed + 2);
@@ -300,6 +128,28 @@ int main(int argc, char** argv)
     std::printf("  live update, 1000 bearings: %.2f ms from the previous fix (at most 5); %.2f ms from scratch\n",
                 liveMs, freshMs);
     check(liveMs <= 5.0, "live update with 1000 bearings");
-    std::printf("\n%s\n", failures ? "SOME TARGETS FAIL" : "All targets hold");
-    return failures ? 1 : 0;
+}
+
+const bool registered = addSection("estimators", estimators) && addSection("speed", speed);
+
+} // namespace
+
+// Usage: bench_locate [searches, default 5000] [seed] [section ...]; with no section named, all run.
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const int searches = argc > 1 ? std::max(100, atoi(argv[1])) : 5000;
+    const quint64 seed = argc > 2 ? strtoull(argv[2], nullptr, 10) : 20261207;
+    QStringList wanted;
+    for (int k = 3; k < argc; ++k)
+        wanted.append(QString::fromLocal8Bit(argv[k]));
+    std::printf("Locate benchmark: %d searches per figure, seed %llu\n", searches, static_cast<unsigned long long>(seed));
+    // Sections run in a fixed order whatever order their files were linked in.
+    const char* order[] = {"estimators", "geodesy", "drift", "calibration", "guidance", "region", "speed"};
+    for (const char* name : order)
+        for (const SectionEntry_t& section : sections())
+            if (qstrcmp(section.name, name) == 0 && (wanted.isEmpty() || wanted.contains(QLatin1String(name))))
+                section.run(searches, seed);
+    std::printf("\n%s\n", failures() ? "SOME TARGETS FAIL" : "All targets hold");
+    return failures() ? 1 : 0;
 }

@@ -7,15 +7,13 @@
 #include <vector>
 
 #include "locate/LocalFrame.h"
+#include "locate/RobustLoss.h"
 
 namespace Vantrel::Locate {
 
 namespace {
 
 constexpr double degree = M_PI / 180.0;
-// Tuning constants with 95 % efficiency under normal errors.
-constexpr double huberK = 1.345;
-constexpr double andrewsC = 1.339;
 constexpr int maxIterations = 100;
 constexpr double convergedStepM = 0.1;
 // A crossing farther than this from the receivers is no fix but bearings that barely meet.
@@ -32,57 +30,6 @@ struct Ray_t
     double sinTheta;
     double cosTheta;
     int index;  // in the caller's list
-};
-
-// The loss of each estimator on the standardised residual u = r / sigma: rho,
-// its derivative psi and psi's derivative.
-struct Loss
-{
-    Estimator_t estimator;
-    double sigma;  // radians
-
-    double rho(double u) const
-    {
-        switch (estimator) {
-        case ESTIMATOR_HUBER: {
-            const double a = std::fabs(u);
-            return a <= huberK ? 0.5 * u * u : huberK * (a - 0.5 * huberK);
-        }
-        case ESTIMATOR_ANDREWS:
-            return std::fabs(u) <= andrewsC * M_PI ? andrewsC * andrewsC * (1.0 - std::cos(u / andrewsC))
-                                                   : 2.0 * andrewsC * andrewsC;
-        case ESTIMATOR_ML:
-            break;
-        }
-        // von Mises with concentration 1 / sigma², in units of sigma².
-        return (1.0 - std::cos(u * sigma)) / (sigma * sigma);
-    }
-    double psi(double u) const
-    {
-        switch (estimator) {
-        case ESTIMATOR_HUBER:
-            return std::clamp(u, -huberK, huberK);
-        case ESTIMATOR_ANDREWS:
-            return std::fabs(u) <= andrewsC * M_PI ? andrewsC * std::sin(u / andrewsC) : 0.0;
-        case ESTIMATOR_ML:
-            break;
-        }
-        return std::sin(u * sigma) / sigma;
-    }
-    double dpsi(double u) const
-    {
-        switch (estimator) {
-        case ESTIMATOR_HUBER:
-            return std::fabs(u) <= huberK ? 1.0 : 0.0;
-        case ESTIMATOR_ANDREWS:
-            return std::fabs(u) <= andrewsC * M_PI ? std::cos(u / andrewsC) : 0.0;
-        case ESTIMATOR_ML:
-            break;
-        }
-        return std::cos(u * sigma);
-    }
-    // Weight of iteratively reweighted least squares, 1 for a residual of 0.
-    double weight(double u) const { return std::fabs(u) < 1e-9 ? 1.0 : psi(u) / u; }
 };
 
 struct Point_t
@@ -140,7 +87,7 @@ Residual_t residualAt(const Ray_t& ray, Point_t p)
     return {r, dy / d2, -dx / d2};
 }
 
-double objective(const std::vector<Ray_t>& rays, const Loss& loss, Point_t p, int stride = 1)
+double objective(const std::vector<Ray_t>& rays, const RobustLoss& loss, Point_t p, int stride = 1)
 {
     double sum = 0.0;
     for (size_t i = 0; i < rays.size(); i += stride) {
@@ -196,7 +143,7 @@ bool crossing(const Ray_t& first, const Ray_t& second, Point_t* point)
 // A start the estimator can descend from: among the lines' least-squares point and
 // the crossings of pairs of rays, the one with the lowest loss. Reflections spoil
 // the least-squares point but leave most crossings of good pairs near the source.
-Point_t startPoint(const std::vector<Ray_t>& rays, const Loss& loss, bool* found)
+Point_t startPoint(const std::vector<Ray_t>& rays, const RobustLoss& loss, bool* found)
 {
     const int n = int(rays.size());
     const int stride = std::max(1, n / 100);
@@ -254,7 +201,7 @@ struct Pass_t
     double u = 0.0, v = 0.0;           // sum of w g r
 };
 
-Pass_t pass(const std::vector<Ray_t>& rays, const Loss& loss, Point_t p)
+Pass_t pass(const std::vector<Ray_t>& rays, const RobustLoss& loss, Point_t p)
 {
     Pass_t sums;
     for (const Ray_t& ray : rays) {
@@ -272,7 +219,7 @@ Pass_t pass(const std::vector<Ray_t>& rays, const Loss& loss, Point_t p)
 }
 
 // Iteratively reweighted least squares from start, each step halved until the loss falls.
-Solution_t descend(const std::vector<Ray_t>& rays, const Loss& loss, Point_t start)
+Solution_t descend(const std::vector<Ray_t>& rays, const RobustLoss& loss, Point_t start)
 {
     Solution_t solution;
     solution.p = start;
@@ -403,7 +350,7 @@ Fix_t solve(const QVector<Bearing_t>& bearings, const FixOptions_t& options, con
         }
 
     const double userSigma = std::max(options.sigmaDeg, 0.1) * degree;
-    Loss loss{options.estimator, userSigma};
+    RobustLoss loss{options.estimator, userSigma};
     Point_t start{};
     bool startFound = false;
     if (previous && previous->ok()) {
