@@ -166,6 +166,66 @@ inline void tally(Figures_t& figures, const Fix_t& fix, const Search_t& search)
     figures.held += ellipseHolds(fix, search) ? 1 : 0;
 }
 
+// The bound's trace, m², of bearings taken from (east, north) points around the truth at the origin.
+inline double boundTrace(const std::vector<std::pair<double, double>>& points, double sigmaDegrees)
+{
+    double fEE = 0.0, fEN = 0.0, fNN = 0.0;
+    for (const auto& [east, north] : points) {
+        const double d2 = east * east + north * north;
+        const double gx = -north / d2;
+        const double gy = east / d2;
+        fEE += gx * gx;
+        fEN += gx * gy;
+        fNN += gy * gy;
+    }
+    const double s2 = std::pow(sigmaDegrees * degree, 2);
+    return s2 * (fEE + fNN) / (fEE * fNN - fEN * fEN);
+}
+
+// A drive round a circle of `radius`, `count` bearings evenly spaced on it, the beacon
+// anywhere within `within` of its centre; the bound is that of the bearings that are
+// not reflections.
+inline Search_t makeCircleSearch(std::mt19937_64& random, int count, double radius, double within, double reflections)
+{
+    const Geodesic& geodesic = Geodesic::WGS84();
+    std::uniform_real_distribution<double> uniform(0.0, 1.0);
+    std::normal_distribution<double> noise(0.0, sigmaDeg);
+    Search_t search;
+    const double centreLatitude = -60.0 + 120.0 * uniform(random);
+    const double centreLongitude = -180.0 + 360.0 * uniform(random);
+    double back = 0.0;
+    geodesic.Direct(centreLatitude, centreLongitude, 360.0 * uniform(random), within * std::sqrt(uniform(random)),
+                    search.truthLatitude, search.truthLongitude, back);
+    const LocalFrame frame(search.truthLatitude, search.truthLongitude);
+    const double phase = 360.0 * uniform(random);
+    std::vector<std::pair<double, double>> good;
+    for (int k = 0; k < count; ++k) {
+        Bearing_t bearing;
+        geodesic.Direct(centreLatitude, centreLongitude, phase + 360.0 * k / count, radius, bearing.latitude,
+                        bearing.longitude, back);
+        double distance = 0.0, azimuth1 = 0.0, azimuth2 = 0.0;
+        geodesic.Inverse(bearing.latitude, bearing.longitude, search.truthLatitude, search.truthLongitude, distance,
+                         azimuth1, azimuth2);
+        const bool reflected = uniform(random) < reflections;
+        bearing.azimuth = reflected ? 360.0 * uniform(random) : std::fmod(azimuth1 + noise(random) + 720.0, 360.0);
+        bearing.timeMs = 60000 * k;
+        search.bearings.append(bearing);
+        if (!reflected) {
+            double east = 0.0, north = 0.0;
+            frame.forward(bearing.latitude, bearing.longitude, &east, &north);
+            good.emplace_back(east, north);
+        }
+    }
+    search.crbTrace = good.size() >= 3 ? boundTrace(good, sigmaDeg) : NAN;
+    return search;
+}
+
+// The truth's distance from the fix in semi-major axes of its 95 % ellipse.
+inline double errorInAxes(const Fix_t& fix, const Search_t& search)
+{
+    return errorM(fix.latitude, fix.longitude, search) / fix.semiMajorM;
+}
+
 // The benchmark's count of targets that fail.
 inline int& failures()
 {

@@ -145,7 +145,7 @@ int main(int argc, char** argv)
         wanted.append(QString::fromLocal8Bit(argv[k]));
     std::printf("Locate benchmark: %d searches per figure, seed %llu\n", searches, static_cast<unsigned long long>(seed));
     // Sections run in a fixed order whatever order their files were linked in.
-    const char* order[] = {"estimators", "geodesy", "drift", "calibration", "guidance", "region", "speed"};
+    const char* order[] = {"estimators", "circle", "geodesy", "drift", "calibration", "guidance", "region", "speed"};
     for (const char* name : order)
         for (const SectionEntry_t& section : sections())
             if (qstrcmp(section.name, name) == 0 && (wanted.isEmpty() || wanted.contains(QLatin1String(name))))

@@ -19,6 +19,32 @@ constexpr double convergedStepM = 0.1;
 // A crossing farther than this from the receivers is no fix but bearings that barely meet.
 constexpr double farthestFixM = 1.0e6;
 constexpr double chiSquare2Dof95 = 5.991464547107979;
+// The receiver's own position is known to about this, one sigma: a source a few
+// times closer than that gives its bearing no direction worth the name.
+constexpr double receiverPositionM = 10.0;
+// Bearings taken within this of each other, one after the other, are one spot: a
+// parked receiver hears the same reflections again, so its bearings err together.
+constexpr double spotRadiusM = 30.0;
+// The receiver reports whole degrees: repeated bearings cannot show less spread.
+constexpr double bearingStepDeg = 1.0;
+// Beyond this range straight rays on the plane stray by more than a few centimetres
+// from their geodesics, and the geodesics' own azimuths are used.
+constexpr double planeRangeM = 10000.0;
+// Fresh fixes of a short search descend from this many of the best starts; in a
+// long one reflections cannot outvote the rest and one start does.
+constexpr size_t startsTried = 4;
+constexpr size_t shortSearch = 100;
+// A scale from a quartile and the residuals within three sigmas is worth this share
+// of the residuals' degrees of freedom: the robust ellipses take their quantile
+// from that many, found by simulated searches to hold the truth 95 % of the time.
+constexpr double scaleEfficiencyHuber = 0.8;
+constexpr double scaleEfficiencyAndrews = 0.6;
+// The lower quartile of |u| for a standard normal u.
+constexpr double absoluteNormalQuartile = 0.318639;
+// Residuals within this many sigmas count for the scale, and the variance of a
+// standard normal cut there.
+constexpr double inlierCut = 3.0;
+constexpr double truncatedVariance = 0.97332;
 
 // A bearing on the plane: the receiver's point and the grid direction, radians
 // clockwise from north.
@@ -29,7 +55,10 @@ struct Ray_t
     double theta;
     double sinTheta;
     double cosTheta;
-    int index;  // in the caller's list
+    int index;          // in the caller's list
+    double share = 1.0; // 1 / the bearings of its spot: a spot counts as one bearing
+    int spot = 0;
+    double bend = 0.0;  // geodesic azimuth minus straight grid azimuth to the estimate, radians
 };
 
 struct Point_t
@@ -44,6 +73,19 @@ struct Residual_t
     double r;
     double gx;
     double gy;
+    double d2;  // squared distance from the receiver, m²
+
+    // How much wider than sigma this bearing's error is, the receiver's position
+    // error seen from the estimate included: near the receiver, its gradient
+    // would otherwise swamp every other bearing and pin the estimate on it. Its
+    // logarithm belongs to the loss as to a likelihood, or the receiver is a hole
+    // where its bearing costs nothing; but where receivers' positions are better
+    // than assumed it pushes the estimate off them, so it is used only to judge
+    // starts and to climb out of such a hole.
+    double widening(double sigma) const
+    {
+        return std::sqrt(1.0 + receiverPositionM * receiverPositionM / (sigma * sigma * d2));
+    }
 };
 
 // A symmetric 2×2 matrix on east and north: information and covariance.
@@ -53,21 +95,14 @@ struct Symmetric_t
     double en = 0.0;
     double nn = 0.0;
 
-    void add(double weight, const Residual_t& res)
+    void add(double weight, double gx, double gy)
     {
-        ee += weight * res.gx * res.gx;
-        en += weight * res.gx * res.gy;
-        nn += weight * res.gy * res.gy;
+        ee += weight * gx * gx;
+        en += weight * gx * gy;
+        nn += weight * gy * gy;
     }
     double det() const { return ee * nn - en * en; }
     Symmetric_t inverse(double scale) const { return {scale * nn / det(), -scale * en / det(), scale * ee / det()}; }
-    // This matrix on both sides of m: the sandwich A m A.
-    Symmetric_t around(const Symmetric_t& m, double scale) const
-    {
-        const double pEE = ee * m.ee + en * m.en, pEN = ee * m.en + en * m.nn;
-        const double pNE = en * m.ee + nn * m.en, pNN = en * m.en + nn * m.nn;
-        return {scale * (pEE * ee + pEN * en), scale * (pEE * en + pEN * nn), scale * (pNE * en + pNN * nn)};
-    }
     // The same covariance in axes turned `angle` radians clockwise.
     Symmetric_t turned(double angle) const
     {
@@ -83,15 +118,20 @@ Residual_t residualAt(const Ray_t& ray, Point_t p)
     const double dy = p.y - ray.y;
     const double d2 = std::max(dx * dx + dy * dy, 1e-6);
     // The angle from the direction to p to the measured one, without wrapping.
-    const double r = std::atan2(ray.sinTheta * dy - ray.cosTheta * dx, ray.sinTheta * dx + ray.cosTheta * dy);
-    return {r, dy / d2, -dx / d2};
+    double r = std::atan2(ray.sinTheta * dy - ray.cosTheta * dx, ray.sinTheta * dx + ray.cosTheta * dy) - ray.bend;
+    if (ray.bend != 0.0) {
+        r = std::remainder(r, 2.0 * M_PI);
+    }
+    return {r, dy / d2, -dx / d2, d2};
 }
 
 double objective(const std::vector<Ray_t>& rays, const RobustLoss& loss, Point_t p, int stride = 1)
 {
     double sum = 0.0;
     for (size_t i = 0; i < rays.size(); i += stride) {
-        sum += loss.rho(residualAt(rays[i], p).r / loss.sigma);
+        const Residual_t res = residualAt(rays[i], p);
+        const double widening = res.widening(loss.sigma);
+        sum += rays[i].share * (loss.rho(res.r / (loss.sigma * widening)) + std::log(widening));
     }
     return sum;
 }
@@ -140,10 +180,11 @@ bool crossing(const Ray_t& first, const Ray_t& second, Point_t* point)
     return true;
 }
 
-// A start the estimator can descend from: among the lines' least-squares point and
-// the crossings of pairs of rays, the one with the lowest loss. Reflections spoil
-// the least-squares point but leave most crossings of good pairs near the source.
-Point_t startPoint(const std::vector<Ray_t>& rays, const RobustLoss& loss, bool* found)
+// Starts the estimator can descend from: among the lines' least-squares point and
+// the crossings of pairs of rays, the few with the lowest loss, best first. Reflections
+// spoil the least-squares point but leave most crossings of good pairs near the source;
+// a crossing of two reflections can still score best, so more than one is tried.
+std::vector<Point_t> startPoints(const std::vector<Ray_t>& rays, const RobustLoss& loss)
 {
     const int n = int(rays.size());
     const int stride = std::max(1, n / 100);
@@ -173,17 +214,25 @@ Point_t startPoint(const std::vector<Ray_t>& rays, const RobustLoss& loss, bool*
             }
         }
     }
-    *found = !candidates.empty();
-    Point_t best{};
-    double bestLoss = std::numeric_limits<double>::infinity();
+    std::vector<std::pair<double, Point_t>> scored;
+    scored.reserve(candidates.size());
     for (const Point_t& candidate : candidates) {
-        const double value = objective(rays, loss, candidate, stride);
-        if (value < bestLoss) {
-            bestLoss = value;
-            best = candidate;
+        scored.emplace_back(objective(rays, loss, candidate, stride), candidate);
+    }
+    const size_t kept = std::min<size_t>(scored.size(), rays.size() <= shortSearch ? startsTried : 1);
+    std::partial_sort(scored.begin(), scored.begin() + kept, scored.end(),
+                      [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<Point_t> starts;
+    for (size_t k = 0; k < kept; ++k) {
+        // Starts within a few metres of a better one would find the same minimum.
+        const bool near = std::any_of(starts.begin(), starts.end(), [&](const Point_t& other) {
+            return std::hypot(other.x - scored[k].second.x, other.y - scored[k].second.y) < 10.0;
+        });
+        if (!near) {
+            starts.push_back(scored[k].second);
         }
     }
-    return best;
+    return starts;
 }
 
 struct Solution_t
@@ -201,29 +250,33 @@ struct Pass_t
     double u = 0.0, v = 0.0;           // sum of w g r
 };
 
-Pass_t pass(const std::vector<Ray_t>& rays, const RobustLoss& loss, Point_t p)
+Pass_t pass(const std::vector<Ray_t>& rays, const RobustLoss& loss, Point_t p, bool normalised)
 {
     Pass_t sums;
     for (const Ray_t& ray : rays) {
         const Residual_t res = residualAt(ray, p);
-        const double standardised = res.r / loss.sigma;
-        const double w = loss.weight(standardised);
-        sums.loss += loss.rho(standardised);
+        const double widening = res.widening(loss.sigma);
+        const double standardised = res.r / (loss.sigma * widening);
+        const double w = ray.share * loss.weight(standardised) / (widening * widening);
+        sums.loss += ray.share * (loss.rho(standardised) + (normalised ? std::log(widening) : 0.0));
         sums.a += w * res.gx * res.gx;
         sums.b += w * res.gx * res.gy;
         sums.c += w * res.gy * res.gy;
-        sums.u += w * res.gx * res.r;
-        sums.v += w * res.gy * res.r;
+        // The widening's own pull: the wider error near a receiver is no free place to sit.
+        const double push =
+            normalised ? ray.share * loss.sigma * loss.sigma * (1.0 - 1.0 / (widening * widening)) : 0.0;
+        sums.u += w * res.gx * res.r - push * res.gy;
+        sums.v += w * res.gy * res.r + push * res.gx;
     }
     return sums;
 }
 
 // Iteratively reweighted least squares from start, each step halved until the loss falls.
-Solution_t descend(const std::vector<Ray_t>& rays, const RobustLoss& loss, Point_t start)
+Solution_t descend(const std::vector<Ray_t>& rays, const RobustLoss& loss, Point_t start, bool normalised = false)
 {
     Solution_t solution;
     solution.p = start;
-    Pass_t current = pass(rays, loss, start);
+    Pass_t current = pass(rays, loss, start, normalised);
     for (int iteration = 1; iteration <= maxIterations; ++iteration) {
         solution.iterations = iteration;
         const double det = current.a * current.c - current.b * current.b;
@@ -234,7 +287,7 @@ Solution_t descend(const std::vector<Ray_t>& rays, const RobustLoss& loss, Point
         double stepY = (current.a * current.v - current.b * current.u) / det;
         for (int halving = 0; halving < 30; ++halving) {
             const Point_t next{solution.p.x + stepX, solution.p.y + stepY};
-            const Pass_t there = pass(rays, loss, next);
+            const Pass_t there = pass(rays, loss, next, normalised);
             if (there.loss <= current.loss) {
                 solution.p = next;
                 current = there;
@@ -269,16 +322,6 @@ Fix_t refused(Fix_t fix, Refusal_t refusal, const QString& reason)
     return fix;
 }
 
-double median(std::vector<double> values)
-{
-    if (values.empty()) {
-        return 0.0;
-    }
-    const size_t middle = values.size() / 2;
-    std::nth_element(values.begin(), values.begin() + middle, values.end());
-    return values[middle];
-}
-
 // Why the options cannot give a fix, "" when they can. A NaN would otherwise end
 // as "did not converge", and a NaN baseline would switch its check off unseen.
 QString badOptions(const FixOptions_t& options)
@@ -293,6 +336,146 @@ QString badOptions(const FixOptions_t& options)
         return QStringLiteral("The least baseline must be a positive number of metres, not %1").arg(options.minBaselineM);
     }
     return QString();
+}
+
+// Puts the rays in time order and groups them into spots, each ray's share being one
+// over its spot's size. Returns the number of spots.
+int groupSpots(const QVector<Bearing_t>& bearings, std::vector<Ray_t>* rays)
+{
+    std::stable_sort(rays->begin(), rays->end(), [&bearings](const Ray_t& a, const Ray_t& b) {
+        return bearings.at(a.index).timeMs < bearings.at(b.index).timeMs;
+    });
+    int spot = 0;
+    size_t first = 0;
+    const auto close = [rays, &first](size_t end) {
+        for (size_t j = first; j < end; ++j) {
+            (*rays)[j].share = 1.0 / double(end - first);
+        }
+        first = end;
+    };
+    for (size_t k = 0; k < rays->size(); ++k) {
+        if (k > first && std::hypot((*rays)[k].x - (*rays)[first].x, (*rays)[k].y - (*rays)[first].y) > spotRadiusM) {
+            close(k);
+            ++spot;
+        }
+        (*rays)[k].spot = spot;
+    }
+    close(rays->size());
+    return spot + 1;
+}
+
+// The bearing sigma the residuals at p show, spot by spot; never less than the
+// spread of bearings repeated at one spot, nor than whole degrees can show.
+double residualSigma(const std::vector<Ray_t>& rays, const RobustLoss& loss, Point_t p, int spots)
+{
+    std::vector<double> residuals(rays.size());
+    for (size_t k = 0; k < rays.size(); ++k) {
+        residuals[k] = residualAt(rays[k], p).r;
+    }
+    double sigma = loss.sigma;
+    for (int round = 0; round < 3; ++round) {
+        if (loss.estimator == ESTIMATOR_ML) {
+            // The von Mises location does not depend on the concentration: only the spread is estimated.
+            double sum = 0.0;
+            for (size_t k = 0; k < rays.size(); ++k) {
+                const double widening = residualAt(rays[k], p).widening(sigma);
+                sum += rays[k].share * 2.0 * (1.0 - std::cos(residuals[k] / widening));
+            }
+            sigma = std::sqrt(sum / (spots - 2));
+        } else {
+            // Scale from the lower quartile of the absolute residuals, each spot weighing one:
+            // the median breaks down when reflections make half the bearings, as they
+            // can on a short search, and sends the estimate off with a scale of 50°.
+            std::vector<std::pair<double, double>> absolute;
+            absolute.reserve(rays.size());
+            for (size_t k = 0; k < rays.size(); ++k) {
+                absolute.emplace_back(std::fabs(residuals[k]) / residualAt(rays[k], p).widening(sigma), rays[k].share);
+            }
+            std::sort(absolute.begin(), absolute.end());
+            double below = 0.0;
+            double quartile = 0.0;
+            for (const auto& [value, share] : absolute) {
+                below += share;
+                quartile = value;
+                if (below >= 0.25 * spots) {
+                    break;
+                }
+            }
+            sigma = quartile / absoluteNormalQuartile;
+        }
+    }
+    if (loss.estimator != ESTIMATOR_ML) {
+        // A quartile wastes most of the residuals: the spread of those within three of
+        // its sigmas, a truncated normal's, is the scale kept.
+        for (int round = 0; round < 1; ++round) {
+            double squares = 0.0, count = 0.0;
+            for (size_t k = 0; k < rays.size(); ++k) {
+                const double u = residuals[k] / residualAt(rays[k], p).widening(sigma);
+                if (std::fabs(u) <= inlierCut * sigma) {
+                    squares += rays[k].share * u * u;
+                    count += rays[k].share;
+                }
+            }
+            if (count <= 3.0) {
+                break;
+            }
+            sigma = std::sqrt(squares / (count - 2.0) / truncatedVariance);
+        }
+    }
+    // What bearings repeated at one spot scatter by, about their spot's mean.
+    double within = 0.0;
+    double freedom = 0.0;
+    for (size_t first = 0; first < rays.size();) {
+        size_t end = first;
+        double mean = 0.0;
+        while (end < rays.size() && rays[end].spot == rays[first].spot) {
+            mean += residuals[end];
+            ++end;
+        }
+        mean /= double(end - first);
+        for (size_t k = first; k < end; ++k) {
+            within += (residuals[k] - mean) * (residuals[k] - mean);
+        }
+        freedom += double(end - first - 1);
+        first = end;
+    }
+    if (freedom >= 2.0) {
+        sigma = std::max(sigma, std::sqrt(within / freedom));
+    }
+    return std::max(sigma, bearingStepDeg * degree / std::sqrt(12.0));
+}
+
+// Whether p sits where a receiver's own position error blurs its bearing.
+bool nearReceiver(const std::vector<Ray_t>& rays, Point_t p)
+{
+    return std::any_of(rays.begin(), rays.end(), [p](const Ray_t& ray) {
+        return std::hypot(p.x - ray.x, p.y - ray.y) < receiverPositionM;
+    });
+}
+
+bool needsGeodesics(const std::vector<Ray_t>& rays, Point_t p)
+{
+    return std::any_of(rays.begin(), rays.end(), [p](const Ray_t& ray) {
+        return std::hypot(p.x - ray.x, p.y - ray.y) > planeRangeM || std::hypot(ray.x, ray.y) > planeRangeM;
+    });
+}
+
+// Sets each ray's bend so that its residual at p is that of the geodesic azimuth
+// from its receiver to p.
+void bendRays(const LocalFrame& frame, const QVector<Bearing_t>& bearings, double offsetDeg, Point_t p,
+              std::vector<Ray_t>* rays)
+{
+    double latitude = 0.0, longitude = 0.0;
+    frame.reverse(p.x, p.y, &latitude, &longitude);
+    const GeographicLib::Geodesic& geodesic = GeographicLib::Geodesic::WGS84();
+    for (Ray_t& ray : *rays) {
+        const Bearing_t& bearing = bearings.at(ray.index);
+        double azimuth = 0.0, arrival = 0.0;
+        geodesic.Inverse(bearing.latitude, bearing.longitude, latitude, longitude, azimuth, arrival);
+        const double geodesicResidual = std::remainder(bearing.azimuth + offsetDeg - azimuth, 360.0) * degree;
+        ray.bend = 0.0;
+        ray.bend = std::remainder(residualAt(ray, p).r - geodesicResidual, 2.0 * M_PI);
+    }
 }
 
 Fix_t solve(const QVector<Bearing_t>& bearings, const FixOptions_t& options, const Fix_t* previous)
@@ -349,58 +532,77 @@ Fix_t solve(const QVector<Bearing_t>& bearings, const FixOptions_t& options, con
                        QStringLiteral("All bearings were taken within %1 m of each other").arg(options.minBaselineM));
         }
 
+    const int spots = groupSpots(bearings, &rays);
     const double userSigma = std::max(options.sigmaDeg, 0.1) * degree;
     RobustLoss loss{options.estimator, userSigma};
-    Point_t start{};
-    bool startFound = false;
+    std::vector<Point_t> starts;
     if (previous && previous->ok()) {
+        Point_t start{};
         frame.forward(previous->latitude, previous->longitude, &start.x, &start.y);
-        startFound = true;
+        starts.push_back(start);
     } else {
-        start = startPoint(rays, loss, &startFound);
+        starts = startPoints(rays, loss);
     }
-    if (!startFound) {
+    if (starts.empty()) {
         return refused(fix, REFUSAL_PARALLEL, QStringLiteral("The bearings are nearly parallel and do not cross"));
     }
-
-    Solution_t solution = descend(rays, loss, start);
-    const bool estimate = options.estimateSigma && fix.used >= FixOptions_t::minBearingsForSigma;
+    Solution_t solution;
+    double lowest = std::numeric_limits<double>::infinity();
+    for (const Point_t& start : starts) {
+        const Solution_t tried = descend(rays, loss, start);
+        const double value = objective(rays, loss, tried.p);
+        if (tried.converged && value < lowest) {
+            lowest = value;
+            solution = tried;
+        } else if (!std::isfinite(lowest) && !solution.converged) {
+            solution = tried;
+        }
+    }
+    // A spot's bearings err together: the residuals carry one degree of freedom per spot.
+    const bool estimate = options.estimateSigma && spots >= FixOptions_t::minBearingsForSigma;
     double sigma = userSigma;
     if (estimate && solution.converged) {
-        if (options.estimator == ESTIMATOR_ML) {
-            // The von Mises location does not depend on the concentration: only the spread is estimated.
-            double sum = 0.0;
-            for (const Ray_t& ray : rays) {
-                sum += 2.0 * (1.0 - std::cos(residualAt(ray, solution.p).r));
-            }
-            sigma = std::sqrt(sum / (fix.used - 2));
-        } else {
-            // Scale from the median absolute residual, which reflections barely move; the
-            // location is found again with it.
-            std::vector<double> absolute;
-            absolute.reserve(rays.size());
-            for (const Ray_t& ray : rays) {
-                absolute.push_back(std::fabs(residualAt(ray, solution.p).r));
-            }
-            sigma = std::max(1.4826 * median(absolute), 0.05 * degree);
+        sigma = residualSigma(rays, loss, solution.p, spots);
+        if (options.estimator != ESTIMATOR_ML) {
+            // The location is found again with the scale from the residuals.
             loss.sigma = sigma;
             const int previousIterations = solution.iterations;
             solution = descend(rays, loss, solution.p);
             solution.iterations += previousIterations;
         }
     }
+    // Far from the receivers the geodesics bend away from the plane's straight rays:
+    // each ray takes the difference at the estimate, and the estimate is found again.
+    for (int round = 0; round < 4 && solution.converged && needsGeodesics(rays, solution.p); ++round) {
+        const Point_t before = solution.p;
+        bendRays(frame, bearings, options.offsetDeg, solution.p, &rays);
+        const int previousIterations = solution.iterations;
+        solution = descend(rays, loss, solution.p);
+        solution.iterations += previousIterations;
+        if (std::hypot(solution.p.x - before.x, solution.p.y - before.y) < 0.01) {
+            break;
+        }
+    }
+    if (solution.converged && nearReceiver(rays, solution.p)) {
+        const int previousIterations = solution.iterations;
+        solution = descend(rays, loss, solution.p, true);
+        solution.iterations += previousIterations;
+    }
     fix.iterations = solution.iterations;
 
-    // Residuals, weights and the information the bearings give.
+    // Residuals, weights and the information the bearings give, a spot counting as one bearing.
     int behind = 0;
     Symmetric_t fisher;  // sum of g g'
     Symmetric_t bend;    // sum of psi' g g'
-    Symmetric_t spread;  // sum of psi² g g'
     double inliers = 0.0;
     double curvatureSum = 0.0, curvatureSquares = 0.0;
+    Symmetric_t listened;  // sum of g g' over the bearings with some curvature
+    double scoreSquares = 0.0;
     for (const Ray_t& ray : rays) {
         const Residual_t res = residualAt(ray, solution.p);
-        const double u = res.r / sigma;
+        const double widening = res.widening(sigma);
+        const double u = res.r / (sigma * widening);
+        const double gx = res.gx / widening, gy = res.gy / widening;
         fix.residualDeg[ray.index] = res.r / degree;
         const bool light = loss.weight(u) < 0.5;
         fix.downWeightedFlags[ray.index] = light;
@@ -409,12 +611,13 @@ Fix_t solve(const QVector<Bearing_t>& bearings, const FixOptions_t& options, con
             ++behind;
         }
         const double curvature = std::max(loss.dpsi(u), 0.0);
-        fisher.add(1.0, res);
-        bend.add(curvature, res);
-        spread.add(loss.psi(u) * loss.psi(u), res);
-        inliers += curvature > 0.0 ? 1.0 : 0.0;
-        curvatureSum += curvature;
-        curvatureSquares += curvature * curvature;
+        fisher.add(ray.share, gx, gy);
+        bend.add(ray.share * curvature, gx, gy);
+        inliers += ray.share * (curvature > 0.0 ? 1.0 : 0.0);
+        listened.add(curvature > 0.0 ? ray.share : 0.0, gx, gy);
+        scoreSquares += ray.share * loss.psi(u) * loss.psi(u);
+        curvatureSum += ray.share * curvature;
+        curvatureSquares += ray.share * curvature * curvature;
     }
     // Lines that meet only behind the receivers leave the estimator nowhere to go: say why.
     if (2 * behind > fix.used) {
@@ -441,15 +644,22 @@ Fix_t solve(const QVector<Bearing_t>& bearings, const FixOptions_t& options, con
         return refused(fix, REFUSAL_PARALLEL, QStringLiteral("The bearings are nearly parallel and do not cross"));
     }
     // Huber's small-sample correction of the sandwich: the curvature varies from bearing to bearing.
-    const double meanCurvature = curvatureSum / fix.used;
+    const double meanCurvature = curvatureSum / spots;
     const double correction =
-        1.0 + 2.0 / fix.used * (curvatureSquares / fix.used - meanCurvature * meanCurvature) /
+        1.0 + 2.0 / spots * (curvatureSquares / spots - meanCurvature * meanCurvature) /
                   (meanCurvature * meanCurvature);
+    // The sandwich's scalar form (Huber 1981, 7.10): the geometry of the bearings listened to,
+    // scaled by the spread of the scores over the mean curvature. The matrix form
+    // came out too narrow on searches of twenty bearings.
+    const double meanScore2 = scoreSquares / (inliers - 2.0);
     const Symmetric_t covariance =
-        sandwich ? bend.inverse(1.0).around(spread, correction * correction * sigma * sigma * inliers / (inliers - 2.0))
+        sandwich ? listened.inverse(correction * correction * sigma * sigma * meanScore2 /
+                                    ((curvatureSum / inliers) * (curvatureSum / inliers)))
                  : information.inverse(sigma * sigma);
-    const double quantile = sandwich ? ellipseQuantile(true, inliers - 2.0)
-                                     : ellipseQuantile(ml && estimate, fix.used - 2);
+    const double quantile = sandwich ? ellipseQuantile(true, (options.estimator == ESTIMATOR_HUBER ? scaleEfficiencyHuber
+                                                                                       : scaleEfficiencyAndrews) *
+                                                                 (inliers - 2.0))
+                                     : ellipseQuantile(ml && estimate, spots - 2);
 
     // Axes of the 95 % ellipse from the eigenvalues of the covariance.
     const double mean = 0.5 * (covariance.ee + covariance.nn);
@@ -553,11 +763,14 @@ QString fixSummary(const Fix_t& fix, double receiverLatitude, double receiverLon
     const QString range = distance < 1000.0 ? QStringLiteral("%1 m").arg(qRound(distance))
                                             : QStringLiteral("%1 km").arg(distance / 1000.0, 0, 'f', 1);
     const QString axesUnit = fix.semiMajorM < 10000.0 ? QStringLiteral("m") : QStringLiteral("km");
-    return QStringLiteral("%1 %2 ± %3 × %4 %5 (95 %), %6 at %7° from the receiver, %8 bearings, %9 down-weighted (%10)")
+    // ML weighs every bearing alike: what it can count is the bearings it fits badly.
+    const QString setAside = fix.estimator == ESTIMATOR_ML ? QStringLiteral("with large residuals")
+                                                           : QStringLiteral("down-weighted");
+    return QStringLiteral("%1 %2 ± %3 × %4 %5 (95 %), %6 at %7° from the receiver, %8 bearings, %9 %10 (%11)")
         .arg(hemisphere(fix.latitude, 4, 'N', 'S'), hemisphere(fix.longitude, 4, 'E', 'W'), metres(fix.semiMajorM),
              fix.semiMajorM < 10000.0 ? metres(fix.semiMinorM) : QString::number(fix.semiMinorM / 1000.0, 'f', 1),
              axesUnit, range, QStringLiteral("%1").arg(heading, 3, 10, QLatin1Char('0')), QString::number(fix.used),
-             QString::number(fix.downWeighted), estimatorName(fix.estimator));
+             QString::number(fix.downWeighted), setAside, estimatorName(fix.estimator));
 }
 
 } // namespace Vantrel::Locate

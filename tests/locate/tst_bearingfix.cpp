@@ -2,6 +2,7 @@
 #include <QtTest>
 #include <cmath>
 #include <limits>
+#include <random>
 
 #include "locate/BearingFix.h"
 #include "locate/LocalFrame.h"
@@ -36,6 +37,38 @@ double distanceM(Place_t a, double latitude, double longitude)
     return distance;
 }
 
+// How many times the fix's 95 % ellipse must grow to reach the source: 1 on its edge.
+double ellipseRadii(const Fix_t& fix, Place_t source)
+{
+    double distance = 0.0, azimuth = 0.0, back = 0.0;
+    Geodesic::WGS84().Inverse(fix.latitude, fix.longitude, source.latitude, source.longitude, distance, azimuth, back);
+    const double turn = (azimuth - fix.majorAzimuthDeg) * M_PI / 180.0;
+    return std::hypot(distance * std::cos(turn) / fix.semiMajorM, distance * std::sin(turn) / fix.semiMinorM);
+}
+
+bool ellipseHolds(const Fix_t& fix, Place_t source)
+{
+    return ellipseRadii(fix, source) <= 1.0;
+}
+
+// `count` bearings from a circle of 1 km round `centre`, each `errors[k % size]` degrees off.
+QVector<Bearing_t> circleDrive(Place_t centre, Place_t source, int count, const QVector<double>& errors)
+{
+    QVector<Bearing_t> bearings;
+    for (int k = 0; k < count; ++k) {
+        Bearing_t bearing;
+        double back = 0.0, distance = 0.0, azimuth = 0.0;
+        Geodesic::WGS84().Direct(centre.latitude, centre.longitude, 360.0 * k / count, 1000.0, bearing.latitude,
+                                 bearing.longitude, back);
+        Geodesic::WGS84().Inverse(bearing.latitude, bearing.longitude, source.latitude, source.longitude, distance,
+                                  azimuth, back);
+        bearing.azimuth = std::fmod(azimuth + errors.at(k % errors.size()) + 720.0, 360.0);
+        bearing.timeMs = 60000 * k;
+        bearings.append(bearing);
+    }
+    return bearings;
+}
+
 } // namespace
 
 class TestBearingFix : public QObject
@@ -55,6 +88,9 @@ private Q_SLOTS:
         QTest::newRow("Andrews, across the antimeridian") << int(ESTIMATOR_ANDREWS) << -17.0 << -179.96 << 8000.0 << 0.0;
         QTest::newRow("ML, high latitude") << int(ESTIMATOR_ML) << 78.2 << 15.6 << 6000.0 << 0.0;
         QTest::newRow("compass 7 degrees off") << int(ESTIMATOR_ANDREWS) << 45.0 << 7.0 << 5000.0 << 7.0;
+        // Straight rays on the plane would be 16 m and 55 m off here.
+        QTest::newRow("ML, 100 km off") << int(ESTIMATOR_ML) << 45.0 << 10.0 << 100000.0 << 0.0;
+        QTest::newRow("Andrews, 150 km off, high latitude") << int(ESTIMATOR_ANDREWS) << 70.0 << 10.0 << 150000.0 << 0.0;
     }
 
     // Three bearings crossing at one point give that point, whatever the estimator.
@@ -74,14 +110,14 @@ private Q_SLOTS:
         options.offsetDeg = offset;
         const Fix_t fix = locate(bearings, options);
         QVERIFY2(fix.ok(), qPrintable(fix.reason));
-        QVERIFY2(distanceM(source, fix.latitude, fix.longitude) < 1.0,
+        QVERIFY2(distanceM(source, fix.latitude, fix.longitude) < 0.5,
                  qPrintable(QString::number(distanceM(source, fix.latitude, fix.longitude))));
         QCOMPARE(fix.used, 3);
         QCOMPARE(fix.downWeighted, 0);
         for (double residual : fix.residualDeg)
             QVERIFY(std::fabs(residual) < 0.01);
         // The ellipse is that of the user's sigma at this geometry: metres to a few hundred, never nothing.
-        QVERIFY(fix.semiMinorM > 1.0 && fix.semiMajorM >= fix.semiMinorM && fix.semiMajorM < range);
+        QVERIFY(fix.semiMinorM > 1.0 && fix.semiMajorM >= fix.semiMinorM && fix.semiMajorM < 2.0 * range);
         QVERIFY(!fix.sigmaEstimated);
     }
 
@@ -284,8 +320,144 @@ private Q_SLOTS:
         QVERIFY2(worstM < 0.5, qPrintable(QString::number(worstM)));
     }
 
+    // Geometries where a fix used to be shown as precise while it lay far off.
+    void neverPreciseAndWrong_data()
+    {
+        QTest::addColumn<QVector<Bearing_t>>("bearings");
+        QTest::addColumn<int>("estimator");
+        QTest::addColumn<double>("sourceLatitude");
+        QTest::addColumn<double>("sourceLongitude");
+        QTest::addColumn<double>("maxErrorM");
+        const Place_t centre{-12.0, 130.0};
+        double latitude = 0.0, longitude = 0.0, back = 0.0;
+        // A beacon 15 m off the track: close to a receiver is a real place to be.
+        Geodesic::WGS84().Direct(centre.latitude, centre.longitude, 3.0, 985.0, latitude, longitude, back);
+        const Place_t nearTrack{latitude, longitude};
+        const QVector<Bearing_t> passing = circleDrive(centre, nearTrack, 16, {2.0, -3.0, 1.0, -1.0, 4.0, -2.0});
+        for (int e = ESTIMATOR_ML; e <= ESTIMATOR_ANDREWS; ++e) {
+            const QByteArray name = estimatorName(Estimator_t(e)).toLatin1();
+            QTest::newRow(name + ", beacon beside the track") << passing << e << nearTrack.latitude
+                                                              << nearTrack.longitude << 30.0;
+        }
+        // Parked at two places, thirty bearings in whole degrees at each, each place with its own
+        // reflection: they show no spread, and must not be taken for a sigma of nothing.
+        const Place_t source{52.0, 4.0};
+        QVector<Bearing_t> parked;
+        for (int k = 0; k < 60; ++k) {
+            Bearing_t bearing = bearingFrom(source, k < 30 ? 200.0 : 290.0, k < 30 ? 3000.0 : 4000.0, k < 30 ? 3.0 : -2.0);
+            bearing.azimuth = std::round(bearing.azimuth);
+            bearing.timeMs = 60000 * k;
+            parked.append(bearing);
+        }
+        QTest::newRow("parked at two places, Andrews") << parked << int(ESTIMATOR_ANDREWS) << source.latitude
+                                                       << source.longitude << 1000.0;
+        QTest::newRow("parked at two places, ML") << parked << int(ESTIMATOR_ML) << source.latitude
+                                                  << source.longitude << 1000.0;
+    }
+
+    void neverPreciseAndWrong()
+    {
+        QFETCH(QVector<Bearing_t>, bearings);
+        QFETCH(int, estimator);
+        QFETCH(double, sourceLatitude);
+        QFETCH(double, sourceLongitude);
+        QFETCH(double, maxErrorM);
+        FixOptions_t options;
+        options.estimator = Estimator_t(estimator);
+        const Fix_t fix = locate(bearings, options);
+        QVERIFY2(fix.ok(), qPrintable(fix.reason));
+        const Place_t source{sourceLatitude, sourceLongitude};
+        const double error = distanceM(source, fix.latitude, fix.longitude);
+        QVERIFY2(error < maxErrorM, qPrintable(QString::number(error)));
+        QVERIFY2(ellipseHolds(fix, source), qPrintable(QStringLiteral("%1 m off, ellipse %2 x %3 m")
+                                                            .arg(error).arg(fix.semiMajorM).arg(fix.semiMinorM)));
+    }
+
+    // Round a circle with 30 % reflections, the estimate used to stick on a receiver's own
+    // position with an ellipse millimetres wide; no fix may lie five times its ellipse off.
+    void noFixPinnedOnAReceiver_data()
+    {
+        QTest::addColumn<int>("estimator");
+        QTest::newRow("ML") << int(ESTIMATOR_ML);
+        QTest::newRow("Huber") << int(ESTIMATOR_HUBER);
+        QTest::newRow("Andrews") << int(ESTIMATOR_ANDREWS);
+    }
+
+    void noFixPinnedOnAReceiver()
+    {
+        QFETCH(int, estimator);
+        std::mt19937 random(11);
+        std::normal_distribution<double> noise(0.0, 5.0);
+        std::uniform_real_distribution<double> uniform(0.0, 1.0);
+        for (int s = 0; s < 400; ++s) {
+            const Place_t centre{-50.0 + 100.0 * uniform(random), 360.0 * uniform(random) - 180.0};
+            double latitude = 0.0, longitude = 0.0, back = 0.0;
+            Geodesic::WGS84().Direct(centre.latitude, centre.longitude, 360.0 * uniform(random),
+                                     1000.0 * std::sqrt(uniform(random)), latitude, longitude, back);
+            const Place_t source{latitude, longitude};
+            QVector<double> errors;
+            for (int k = 0; k < 24; ++k) {
+                errors.append(uniform(random) < 0.3 ? 360.0 * uniform(random) : noise(random));
+            }
+            FixOptions_t options;
+            options.estimator = Estimator_t(estimator);
+            const QVector<Bearing_t> bearings = circleDrive(centre, source, 24, errors);
+            const Fix_t fix = locate(bearings, options);
+            if (fix.ok()) {
+                const double error = distanceM(source, fix.latitude, fix.longitude);
+                for (const Bearing_t& bearing : bearings) {
+                    const double fromReceiver = distanceM({bearing.latitude, bearing.longitude}, fix.latitude, fix.longitude);
+                    QVERIFY2(fromReceiver > 1.0 || error < 20.0, qPrintable(QStringLiteral("search %1: on a receiver").arg(s)));
+                }
+                // ML and Huber listen to reflections, so only Andrews is held to its ellipse's shape.
+                const bool andrews = estimator == ESTIMATOR_ANDREWS;
+                QVERIFY2(error <= 5.0 * fix.semiMajorM && fix.semiMinorM > 1.0
+                             && (!andrews || ellipseRadii(fix, source) <= 5.0),
+                         qPrintable(QStringLiteral("search %1: %2 m off, ellipse %3 x %4 m")
+                                        .arg(s).arg(error).arg(fix.semiMajorM).arg(fix.semiMinorM)));
+            }
+        }
+    }
+
+    // The robust ellipses with a sigma from the residuals hold the truth as often as they say,
+    // on the clean searches of a drive past the beacon.
+    void robustEllipsesHoldTheirShare_data()
+    {
+        QTest::addColumn<int>("estimator");
+        QTest::newRow("Huber") << int(ESTIMATOR_HUBER);
+        QTest::newRow("Andrews") << int(ESTIMATOR_ANDREWS);
+    }
+
+    void robustEllipsesHoldTheirShare()
+    {
+        QFETCH(int, estimator);
+        std::mt19937 random(7);
+        std::normal_distribution<double> noise(0.0, 5.0);
+        std::uniform_real_distribution<double> uniform(0.0, 1.0);
+        const int searches = 1000;
+        int held = 0;
+        for (int s = 0; s < searches; ++s) {
+            const Place_t source{-40.0 + 80.0 * uniform(random), 360.0 * uniform(random) - 180.0};
+            const double side = 360.0 * uniform(random), range = 3000.0 + 5000.0 * uniform(random);
+            QVector<Bearing_t> bearings;
+            for (int k = 0; k < 20; ++k) {
+                // A 4 km drive square to the line of sight, seen from the source.
+                const double along = 4000.0 * (k / 19.0 - 0.5);
+                bearings.append(bearingFrom(source, side + std::atan2(along, range) * 180.0 / M_PI,
+                                            std::hypot(along, range), noise(random)));
+                bearings.last().timeMs = 60000 * k;
+            }
+            FixOptions_t options;
+            options.estimator = Estimator_t(estimator);
+            const Fix_t fix = locate(bearings, options);
+            held += fix.ok() && ellipseHolds(fix, source) ? 1 : 0;
+        }
+        QVERIFY2(held >= 0.93 * searches && held <= 0.97 * searches, qPrintable(QString::number(held)));
+    }
+
     void summaryLine_data()
     {
+        QTest::addColumn<int>("estimator");
         QTest::addColumn<double>("latitude");
         QTest::addColumn<double>("longitude");
         QTest::addColumn<double>("major");
@@ -293,17 +465,18 @@ private Q_SLOTS:
         QTest::addColumn<double>("range");
         QTest::addColumn<QString>("summary");
         QTest::newRow("north east, metres")
-            << 48.8512 << 2.3498 << 180.2 << 94.6 << 3200.0
+            << int(ESTIMATOR_ANDREWS) << 48.8512 << 2.3498 << 180.2 << 94.6 << 3200.0
             << "48.8512 N 2.3498 E ± 180 × 95 m (95 %), 3.2 km at 045° from the receiver, 14 bearings, 2 down-weighted "
                "(Andrews)";
-        QTest::newRow("south west, km, under a km away")
-            << -33.91234 << -70.5 << 12345.0 << 2100.0 << 999.0
+        QTest::newRow("south west, km, under a km away, ML")
+            << int(ESTIMATOR_ML) << -33.91234 << -70.5 << 12345.0 << 2100.0 << 999.0
             << "33.9123 S 70.5000 W ± 12.3 × 2.1 km (95 %), 999 m at 045° from the receiver, 14 bearings, 2 "
-               "down-weighted (Andrews)";
+               "with large residuals (ML)";
     }
 
     void summaryLine()
     {
+        QFETCH(int, estimator);
         QFETCH(double, latitude);
         QFETCH(double, longitude);
         QFETCH(double, major);
@@ -312,6 +485,7 @@ private Q_SLOTS:
         QFETCH(QString, summary);
         Fix_t fix;
         fix.refusal = REFUSAL_NONE;
+        fix.estimator = Estimator_t(estimator);
         fix.latitude = latitude;
         fix.longitude = longitude;
         fix.semiMajorM = major;
