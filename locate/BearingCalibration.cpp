@@ -18,7 +18,7 @@ using GeographicLib::Geodesic;
 constexpr double degree = M_PI / 180.0;
 constexpr double normal975 = 1.959963984540054;
 // Residuals beyond this many sigmas are reflections, not the receiver's scatter.
-constexpr double inlierCut = 3.0;
+constexpr double inlierCut = 3.5;
 // A spread this wide is no offset but bearings from anywhere.
 constexpr double maxSpreadDeg = 30.0;
 // Neighbours farther apart in time say nothing of the heading at a bearing.
@@ -145,6 +145,101 @@ double medianAbsolute(const std::vector<double>& values)
         return upper;
     }
     return 0.5 * (upper + *std::max_element(absolute.begin(), absolute.begin() + long(half)));
+}
+
+struct M_Estimate_t
+{
+    double standardError = 0.0;  // of the location, degrees
+};
+
+// The M-estimate of the location of the differences on a fixed scale, by Newton steps on the
+// sum of psi from the location given; leaves the residuals about the new location.
+M_Estimate_t mEstimate(Estimator_t estimator, double scale, double* location, std::vector<double>* residual,
+                       const std::vector<double>& difference)
+{
+    const auto update = [&]() {
+        for (size_t i = 0; i < difference.size(); ++i) {
+            (*residual)[i] = wrap180(difference[i] - *location);
+        }
+    };
+    M_Estimate_t estimate;
+    if (scale <= 1e-9) {
+        return estimate;
+    }
+    const RobustLoss loss{estimator, scale * degree};
+    double sumPsi2 = 0.0;
+    double sumDpsi = 0.0;
+    for (int iteration = 0; iteration < 100; ++iteration) {
+        double sumPsi = 0.0;
+        sumPsi2 = 0.0;
+        sumDpsi = 0.0;
+        for (double r : *residual) {
+            const double u = r / scale;
+            const double psi = loss.psi(u);
+            sumPsi += psi;
+            sumPsi2 += psi * psi;
+            sumDpsi += loss.dpsi(u);
+        }
+        if (sumDpsi <= 0.0) {
+            break;
+        }
+        const double step = scale * sumPsi / sumDpsi;
+        *location = wrap180(*location + step);
+        update();
+        if (std::fabs(step) < 1e-10) {
+            break;
+        }
+    }
+    // Sandwich variance of an M-estimate of location: scale² Σψ² / (Σψ')².
+    estimate.standardError = sumDpsi > 0.0 ? scale * std::sqrt(sumPsi2) / sumDpsi : 0.0;
+    return estimate;
+}
+
+struct Inliers_t
+{
+    int count = 0;
+    double sigma = 0.0;
+    double cut = 0.0;  // residuals within it are inliers
+};
+
+// Sigma from the residuals within inlierCut sigmas, the cut made on the sigma itself from the
+// start given until the inliers stay the same, and the cut's shrinking of the variance undone.
+Inliers_t sigmaOfInliers(const std::vector<double>& residual, double start)
+{
+    const double correction = truncatedVariance(inlierCut);
+    Inliers_t inliers;
+    inliers.sigma = start;
+    double sumSquares = 0.0;
+    for (int round = 0; round < 20; ++round) {
+        const double cut = std::max(inlierCut * inliers.sigma, 1e-9);
+        int count = 0;
+        sumSquares = 0.0;
+        for (double r : residual) {
+            if (std::fabs(r) <= cut) {
+                ++count;
+                sumSquares += r * r;
+            }
+        }
+        const bool settled = count == inliers.count;
+        inliers.count = count;
+        inliers.cut = cut;
+        if (count < 2) {
+            return inliers;
+        }
+        inliers.sigma = std::sqrt(sumSquares / (count - 1) / correction);
+        if (settled) {
+            break;
+        }
+    }
+    // Reflections come from anywhere: as many fall within the cut, for its width, as fell
+    // outside it. Their expected share comes out of the sum of squares (never more than a
+    // quarter of it: the share is a guess from few).
+    const double outside = double(residual.size()) - inliers.count;
+    const double within = inliers.cut < 180.0 ? outside * 2.0 * inliers.cut / (360.0 - 2.0 * inliers.cut) : 0.0;
+    const double background = std::min(within * inliers.cut * inliers.cut / 3.0, 0.25 * sumSquares);
+    const double kept = std::max(inliers.count - within, 2.0);
+    inliers.sigma = std::sqrt((sumSquares - background) / (kept - 1.0) / correction);
+    return inliers;
 }
 
 } // namespace
@@ -280,7 +375,8 @@ Calibration_t BearingCalibration::calibrate(const QVector<CalibrationPair_t>& pa
     }
 
     // Location of the circular differences: started at their median, scaled by their MAD,
-    // then the M-estimate by Newton steps on the sum of psi.
+    // then the M-estimate; once the inliers give a sigma, the M-estimate again on that
+    // steadier scale.
     double location = circularMedian(difference);
     std::vector<double> residual(size_t(n), 0.0);
     const auto updateResiduals = [&]() {
@@ -289,83 +385,39 @@ Calibration_t BearingCalibration::calibrate(const QVector<CalibrationPair_t>& pa
         }
     };
     updateResiduals();
-    const double scale = 1.482602218505602 * medianAbsolute(residual);
-    if (scale > maxSpreadDeg) {
+    const double mad = 1.482602218505602 * medianAbsolute(residual);
+    if (mad > maxSpreadDeg) {
         result.reason = QStringLiteral("The bearings scatter by %1° around the true directions: no offset shows")
-                            .arg(scale, 0, 'f', 0);
+                            .arg(mad, 0, 'f', 0);
         return result;
     }
-    double sumPsi2 = 0.0;
-    double sumDpsi = double(n);
-    if (scale > 1e-9) {
-        const RobustLoss loss{estimator, scale * degree};
-        for (int iteration = 0; iteration < 100; ++iteration) {
-            double sumPsi = 0.0;
-            sumPsi2 = 0.0;
-            sumDpsi = 0.0;
-            for (double r : residual) {
-                const double u = r / scale;
-                const double psi = loss.psi(u);
-                sumPsi += psi;
-                sumPsi2 += psi * psi;
-                sumDpsi += loss.dpsi(u);
-            }
-            if (sumDpsi <= 0.0) {
-                break;
-            }
-            const double step = scale * sumPsi / sumDpsi;
-            location = wrap180(location + step);
-            updateResiduals();
-            if (std::fabs(step) < 1e-10) {
-                break;
-            }
-        }
+    M_Estimate_t estimate = mEstimate(estimator, mad, &location, &residual, difference);
+    Inliers_t inliers = sigmaOfInliers(residual, mad);
+    if (inliers.count >= minPairs && inliers.sigma > 1e-9) {
+        estimate = mEstimate(estimator, inliers.sigma, &location, &residual, difference);
+        inliers = sigmaOfInliers(residual, inliers.sigma);
     }
-    result.offsetDeg = -location;
-    // Sandwich variance of an M-estimate of location: scale² Σψ² / (Σψ')².
-    const double standardError = sumDpsi > 0.0 ? scale * std::sqrt(sumPsi2) / sumDpsi : 0.0;
-    const double half = student975(n - 1) * standardError;
-    result.offsetLowDeg = result.offsetDeg - half;
-    result.offsetHighDeg = result.offsetDeg + half;
-
-    // Sigma from the inliers, the cut made on the sigma itself once the MAD has started it,
-    // and the cut's shrinking of the variance undone.
-    const double correction = truncatedVariance(inlierCut);
-    double sigma = scale;
-    int inliers = 0;
-    double sumSquares = 0.0;
-    double cut = 0.0;
-    for (int round = 0; round < 3; ++round) {
-        cut = std::max(inlierCut * sigma, 1e-9);
-        inliers = 0;
-        sumSquares = 0.0;
-        for (double r : residual) {
-            if (std::fabs(r) <= cut) {
-                ++inliers;
-                sumSquares += r * r;
-            }
-        }
-        if (inliers < minPairs) {
-            break;
-        }
-        sigma = std::sqrt(sumSquares / (inliers - 1) / correction);
-    }
-    if (inliers < minPairs) {
+    if (inliers.count < minPairs) {
         result.reason = QStringLiteral("Only %1 of %2 bearings agree on an offset; at least %3 must")
-                            .arg(inliers)
+                            .arg(inliers.count)
                             .arg(n)
                             .arg(minPairs);
         return result;
     }
-    const double dof = inliers - 1;
-    result.inliers = inliers;
-    result.sigmaDeg = sigma;
-    result.sigmaLowDeg = sigma * std::sqrt(dof / chiSquareQuantile(0.975, dof));
-    result.sigmaHighDeg = sigma * std::sqrt(dof / chiSquareQuantile(0.025, dof));
+    result.offsetDeg = -location;
+    const double half = student975(n - 1) * estimate.standardError;
+    result.offsetLowDeg = result.offsetDeg - half;
+    result.offsetHighDeg = result.offsetDeg + half;
+
+    const double dof = inliers.count - 1;
+    result.inliers = inliers.count;
+    result.sigmaDeg = inliers.sigma;
+    result.sigmaLowDeg = inliers.sigma * std::sqrt(dof / chiSquareQuantile(0.975, dof));
+    result.sigmaHighDeg = inliers.sigma * std::sqrt(dof / chiSquareQuantile(0.025, dof));
     for (int i = 0; i < n; ++i) {
         const int k = usedIndex[size_t(i)];
         result.residualDeg[k] = residual[size_t(i)];
-        result.inlierFlags[k] = std::fabs(residual[size_t(i)]) <= cut;
+        result.inlierFlags[k] = std::fabs(residual[size_t(i)]) <= inliers.cut;
     }
     result.ok = true;
     return result;

@@ -65,7 +65,7 @@ public:
                                                          double longitude);
 
     // Huber and Andrews are robust to reflections; ML is the von Mises estimate.
-    static Calibration_t calibrate(const QVector<CalibrationPair_t>& pairs, Estimator_t estimator = ESTIMATOR_HUBER);
+    static Calibration_t calibrate(const QVector<CalibrationPair_t>& pairs, Estimator_t estimator = ESTIMATOR_ANDREWS);
 
     // Per pair: the receiver's direction of travel at it from its neighbours in time, degrees 0–360,
     // NaN when unknown.
