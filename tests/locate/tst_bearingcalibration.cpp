@@ -96,22 +96,25 @@ private Q_SLOTS:
     {
         QTest::addColumn<QVector<CalibrationPair_t>>("pairs");
         QTest::addColumn<bool>("ok");
-        QTest::newRow("one short of the least") << drive(4, 3.0) << false;
-        QTest::newRow("the least") << drive(5, 3.0) << true;
+        QTest::addColumn<int>("used");
+        QTest::newRow("one short of the least") << drive(4, 3.0) << false << 4;
+        QTest::newRow("the least") << drive(5, 3.0) << true << 5;
         QVector<CalibrationPair_t> onTop = drive(4, 3.0);
         onTop.append(onTop.first());
         onTop.last().sourceLatitude = onTop.last().bearing.latitude;
         onTop.last().sourceLongitude = onTop.last().bearing.longitude;
-        QTest::newRow("one taken on top of its source") << onTop << false;
-        QTest::newRow("bearings from anywhere") << drive(60, 0.0, 0.0, 1.0) << false;
+        QTest::newRow("one taken on top of its source") << onTop << false << 4;
+        QTest::newRow("bearings from anywhere") << drive(60, 0.0, 0.0, 1.0) << false << 60;
     }
 
     void refuses()
     {
         QFETCH(QVector<CalibrationPair_t>, pairs);
         QFETCH(bool, ok);
+        QFETCH(int, used);
         const Calibration_t result = BearingCalibration::calibrate(pairs);
         QCOMPARE(result.ok, ok);
+        QCOMPARE(result.used, used);
         QCOMPARE(result.reason.isEmpty(), ok);
     }
 
