@@ -128,7 +128,7 @@ void run(int searches, quint64 seed)
     std::printf("  offset within +-%.1f deg after %d bearings: %.1f%% (at least 95)\n", toleranceDeg, enough,
                 many.percent(many.within));
     check(many.percent(many.within) >= 95.0, "offset within +-0.7 deg in 95 % of runs from the bound's count");
-    std::printf("  20 %% reflections raise the offset's RMS %.2fx (at most 1.3x; losing those bearings alone costs %.2fx)\n",
+    std::printf("  20 %% reflections raise the offset's RMS %.2fx (at most 1.3x; losing those bearings costs %.2fx)\n",
                 reflected.rms() / clean.rms(), std::sqrt(1.0 / 0.8));
     check(reflected.rms() <= 1.3 * clean.rms() && reflected.refused == 0, "reflections leave the offset alone");
     std::printf("  offset 95%% interval holds the truth in %.1f%%, sigma's in %.1f%% (93-97)\n",
