@@ -19,6 +19,9 @@ constexpr double degree = M_PI / 180.0;
 constexpr double normal975 = 1.959963984540054;
 // Residuals beyond this many sigmas are reflections, not the receiver's scatter.
 constexpr double inlierCut = 3.5;
+// Bearings come in whole degrees: their rounding alone has this sigma, and no scale or cut
+// below it makes sense (a MAD of zero when most bearings fall on one degree).
+constexpr double minScaleDeg = 0.3;
 // A spread this wide is no offset but bearings from anywhere.
 constexpr double maxSpreadDeg = 30.0;
 // Neighbours farther apart in time say nothing of the heading at a bearing.
@@ -163,9 +166,7 @@ M_Estimate_t mEstimate(Estimator_t estimator, double scale, double* location, st
         }
     };
     M_Estimate_t estimate;
-    if (scale <= 1e-9) {
-        return estimate;
-    }
+    scale = std::max(scale, minScaleDeg);
     const RobustLoss loss{estimator, scale * degree};
     double sumPsi2 = 0.0;
     double sumDpsi = 0.0;
@@ -211,7 +212,7 @@ Inliers_t sigmaOfInliers(const std::vector<double>& residual, double start)
     inliers.sigma = start;
     double sumSquares = 0.0;
     for (int round = 0; round < 20; ++round) {
-        const double cut = std::max(inlierCut * inliers.sigma, 1e-9);
+        const double cut = inlierCut * std::max(inliers.sigma, minScaleDeg);
         int count = 0;
         sumSquares = 0.0;
         for (double r : residual) {
@@ -393,7 +394,7 @@ Calibration_t BearingCalibration::calibrate(const QVector<CalibrationPair_t>& pa
     }
     M_Estimate_t estimate = mEstimate(estimator, mad, &location, &residual, difference);
     Inliers_t inliers = sigmaOfInliers(residual, mad);
-    if (inliers.count >= minPairs && inliers.sigma > 1e-9) {
+    if (inliers.count >= minPairs) {
         estimate = mEstimate(estimator, inliers.sigma, &location, &residual, difference);
         inliers = sigmaOfInliers(residual, inliers.sigma);
     }
