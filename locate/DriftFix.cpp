@@ -284,7 +284,8 @@ DriftFix_t locateDrifting(const QVector<Bearing_t>& bearings, const FixOptions_t
     }
     drift.timeMs = lastMs;
     const double spanS = double(lastMs - firstMs) / 1000.0;
-    const LocalFrame frame(latitudeSum / drift.used, bearings.at(usedIndexes.first()).longitude + longitudeSum / drift.used);
+    const double originLongitude = bearings.at(usedIndexes.first()).longitude + longitudeSum / drift.used;
+    const LocalFrame frame(latitudeSum / drift.used, originLongitude);
     std::vector<Ray_t> rays;
     rays.reserve(usedIndexes.size());
     for (int i : usedIndexes) {
@@ -461,7 +462,8 @@ QString driftSummary(const DriftFix_t& drift)
     const int course = (qRound(drift.courseDeg) % 360 + 360) % 360;
     const QString speed = drift.speedMs < 10.0 ? QString::number(drift.speedMs, 'f', 1)
                                                : QString::number(qRound(drift.speedMs));
-    return QStringLiteral("drifting %1 m/s toward %2°").arg(speed, QStringLiteral("%1").arg(course, 3, 10, QLatin1Char('0')));
+    const QString toward = QStringLiteral("%1").arg(course, 3, 10, QLatin1Char('0'));
+    return QStringLiteral("drifting %1 m/s toward %2°").arg(speed, toward);
 }
 
 } // namespace Vantrel::Locate
