@@ -27,9 +27,9 @@ constexpr double receiverPositionM = 10.0;
 constexpr double spotRadiusM = 30.0;
 // The receiver reports whole degrees: repeated bearings cannot show less spread.
 constexpr double bearingStepDeg = 1.0;
-// Beyond this range straight rays on the plane stray by more than a few centimetres
+// Beyond this range straight rays on the plane stray by more than a decimetre
 // from their geodesics, and the geodesics' own azimuths are used.
-constexpr double planeRangeM = 10000.0;
+constexpr double planeRangeM = 20000.0;
 // Fresh fixes of a short search descend from this many of the best starts; in a
 // long one reflections cannot outvote the rest and one start does.
 constexpr size_t startsTried = 4;
