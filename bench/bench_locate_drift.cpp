@@ -187,7 +187,7 @@ void drift(int searches, quint64 seed)
 {
     const FixOptions_t defaults;
     const int offered = defaults.estimator;
-    std::printf("\nDrift: %d searches of %d bearings over %.0f min along %.0f km with one turn, beacon 5-10 km off, "
+    std::printf("\nDrift: %d searches of %d bearings over %.0f min along %.0f km with one turn, beacon 2-4 km from the turn, "
                 "sigma %.0f deg; position at the last bearing\n",
                 searches, driftBearings, driftSpanS / 60, driftTrackM / 1000, sigmaDeg);
     std::printf("\nDrifting at %.1f m/s (baselines: the bound of the four-parameter model, the still fix)\n",
