@@ -4,7 +4,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
-#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "locate/LocalFrame.h"
@@ -24,6 +24,13 @@ constexpr int sizingBearings = 64;
 constexpr int maxGrowths = 24;
 // The ellipse's semi-axes the grid starts from, on each side of the fix.
 constexpr double startAxes = 2.0;
+// Farther than this many times the receivers' spread the grid is polar about them,
+// reaching down to this fraction of the fix's range.
+constexpr double polarRanges = 3.0;
+constexpr double polarNearest = 20.0;
+// Points over the ellipse to measure how much of it the region holds: radii by angles.
+constexpr int ellipseRadii = 12;
+constexpr int ellipseAngles = 36;
 
 // A bearing on the plane, as the estimator sees it.
 struct Ray_t
@@ -76,22 +83,51 @@ double regionQuantile(bool estimated, double degreesOfFreedom)
     return degreesOfFreedom * (std::pow(0.05, -2.0 / degreesOfFreedom) - 1.0);
 }
 
-// A grid on the ellipse's axes: u along the major axis, v across it, metres from the fix.
-// Each side's extent is its own, so that a band can grow one way only.
+// E psi' / E psi² of an M-estimator's loss under normal residuals, by Simpson's rule.
+double normalCurvatureOverSpread(const RobustLoss& loss)
+{
+    constexpr int steps = 400;
+    constexpr double reach = 8.0;
+    const double h = 2.0 * reach / steps;
+    double curvature = 0.0, spread = 0.0;
+    for (int k = 0; k <= steps; ++k) {
+        const double u = -reach + k * h;
+        const double weight = (k == 0 || k == steps ? 1.0 : (k % 2 ? 4.0 : 2.0)) * std::exp(-0.5 * u * u);
+        curvature += weight * loss.dpsi(u);
+        spread += weight * loss.psi(u) * loss.psi(u);
+    }
+    return curvature / spread;
+}
+
+// A grid around the fix, with each side's extent its own so that a band can grow one way
+// only. Near the receivers it lies on the ellipse's axes: u along the major axis, v across
+// it, metres from the fix. Far from them the region is a wedge from the receivers that
+// widens with range, and the grid is polar about their mean: u the logarithm of the range,
+// v the grid azimuth, so that its cells widen with it.
 struct Grid_t
 {
+    bool polar = false;
     Point_t fix{};
     Point_t along{};
     Point_t across{};
+    double u0 = 0.0;  // the fix's u and v
+    double v0 = 0.0;
     std::array<double, 4> extent{};  // -u, +u, -v, +v, each > 0
+    std::array<double, 4> cap{};
     int cells = coarseCells;
 
-    double u(int i) const { return -extent[0] + (extent[0] + extent[1]) * i / cells; }
-    double v(int j) const { return -extent[2] + (extent[2] + extent[3]) * j / cells; }
+    double u(int i) const { return u0 - extent[0] + (extent[0] + extent[1]) * i / cells; }
+    double v(int j) const { return v0 - extent[2] + (extent[2] + extent[3]) * j / cells; }
     Point_t plane(double u, double v) const
     {
+        if (polar) {
+            const double range = std::exp(u);
+            return {range * std::sin(v), range * std::cos(v)};
+        }
         return {fix.x + u * along.x + v * across.x, fix.y + u * along.y + v * across.y};
     }
+    // Plane area per unit of u and v.
+    double jacobian(double u) const { return polar ? std::exp(2.0 * u) : 1.0; }
     int nodes() const { return cells + 1; }
 };
 
@@ -125,7 +161,7 @@ std::array<bool, 4> touched(const std::vector<double>& values, int n)
 
 // Doubles the extent of each side the region reaches, up to the cap. Returns whether any grew;
 // *capped tells whether the region reaches a side that may grow no more.
-bool grow(Grid_t* grid, const std::array<bool, 4>& sides, double cap, bool* capped)
+bool grow(Grid_t* grid, const std::array<bool, 4>& sides, bool* capped)
 {
     bool grew = false;
     *capped = false;
@@ -133,11 +169,11 @@ bool grow(Grid_t* grid, const std::array<bool, 4>& sides, double cap, bool* capp
         if (!sides[size_t(s)]) {
             continue;
         }
-        if (grid->extent[size_t(s)] >= cap) {
+        if (grid->extent[size_t(s)] >= grid->cap[size_t(s)]) {
             *capped = true;
             continue;
         }
-        grid->extent[size_t(s)] = std::min(2.0 * grid->extent[size_t(s)], cap);
+        grid->extent[size_t(s)] = std::min(2.0 * grid->extent[size_t(s)], grid->cap[size_t(s)]);
         grew = true;
     }
     return grew;
@@ -147,7 +183,7 @@ bool grow(Grid_t* grid, const std::array<bool, 4>& sides, double cap, bool* capp
 void shrink(Grid_t* grid, const std::vector<double>& values)
 {
     const int n = grid->nodes();
-    double low[2] = {0.0, 0.0}, high[2] = {0.0, 0.0};  // the fix is inside
+    double low[2] = {grid->u0, grid->v0}, high[2] = {grid->u0, grid->v0};  // the fix is inside
     for (int j = 0; j < n; ++j) {
         for (int i = 0; i < n; ++i) {
             if (values[size_t(j) * size_t(n) + size_t(i)] <= 0.0) {
@@ -160,178 +196,149 @@ void shrink(Grid_t* grid, const std::vector<double>& values)
     }
     const double cellU = (grid->extent[0] + grid->extent[1]) / grid->cells;
     const double cellV = (grid->extent[2] + grid->extent[3]) / grid->cells;
-    grid->extent[0] = std::min(grid->extent[0], 2.0 * cellU - low[0]);
-    grid->extent[1] = std::min(grid->extent[1], 2.0 * cellU + high[0]);
-    grid->extent[2] = std::min(grid->extent[2], 2.0 * cellV - low[1]);
-    grid->extent[3] = std::min(grid->extent[3], 2.0 * cellV + high[1]);
+    grid->extent[0] = std::min(grid->extent[0], 2.0 * cellU + grid->u0 - low[0]);
+    grid->extent[1] = std::min(grid->extent[1], 2.0 * cellU + high[0] - grid->u0);
+    grid->extent[2] = std::min(grid->extent[2], 2.0 * cellV + grid->v0 - low[1]);
+    grid->extent[3] = std::min(grid->extent[3], 2.0 * cellV + high[1] - grid->v0);
 }
 
-// The coarse values carried to a grid refinement times finer: exact near the boundary,
-// where the coarse cell's corners disagree, interpolated elsewhere.
-template <typename Loss>
-std::vector<double> refine(const Grid_t& coarse, const std::vector<double>& values, const Loss& objective,
-                           double lowest, double scale, double quantile, Grid_t* fine)
+// An edge of the fine grid from node (i, j) to the right, or upwards.
+struct Edge_t
 {
-    *fine = coarse;
-    fine->cells = coarse.cells * refinement;
-    const int n = coarse.nodes();
-    const int m = fine->nodes();
-    std::vector<double> out(size_t(m) * size_t(m));
-    for (int j = 0; j < m; ++j) {
-        for (int i = 0; i < m; ++i) {
-            const int ci = std::min(i / refinement, coarse.cells - 1), cj = std::min(j / refinement, coarse.cells - 1);
-            const double s = double(i - ci * refinement) / refinement, t = double(j - cj * refinement) / refinement;
-            const auto at = [&](int a, int b) { return values[size_t(cj + b) * size_t(n) + size_t(ci + a)]; };
-            out[size_t(j) * size_t(m) + size_t(i)] =
-                (1 - s) * (1 - t) * at(0, 0) + s * (1 - t) * at(1, 0) + (1 - s) * t * at(0, 1) + s * t * at(1, 1);
-        }
-    }
-    std::vector<bool> exact(out.size(), false);
-    for (int cj = 0; cj < coarse.cells; ++cj) {
-        for (int ci = 0; ci < coarse.cells; ++ci) {
-            const auto at = [&](int a, int b) { return values[size_t(cj + b) * size_t(n) + size_t(ci + a)]; };
-            const double lowCorner = std::min({at(0, 0), at(1, 0), at(0, 1), at(1, 1)});
-            const double highCorner = std::max({at(0, 0), at(1, 0), at(0, 1), at(1, 1)});
-            if (lowCorner > 0.0 || highCorner <= 0.0) {
-                continue;
-            }
-            for (int j = cj * refinement; j <= (cj + 1) * refinement; ++j) {
-                for (int i = ci * refinement; i <= (ci + 1) * refinement; ++i) {
-                    const size_t index = size_t(j) * size_t(m) + size_t(i);
-                    if (exact[index] || (i % refinement == 0 && j % refinement == 0)) {
-                        continue;
-                    }
-                    const Point_t p = fine->plane(fine->u(i), fine->v(j));
-                    out[index] = 2.0 * scale * (objective(p.x, p.y) - lowest) - quantile;
-                    exact[index] = true;
-                }
-            }
-        }
-    }
-    return out;
-}
+    int i;
+    int j;
+    bool upwards;
+};
 
-// Marching squares: the closed outlines of {value <= 0} in grid coordinates (u, v). The grid
-// is padded with outside nodes at its own edge, so that a region cut off there closes along it.
-std::vector<std::vector<Point_t>> outline(const Grid_t& grid, const std::vector<double>& values)
+// Marching squares on a fine grid whose nodes are evaluated only where the outline is
+// followed, cell by cell: a few hundred nodes instead of thousands. The grid is padded with
+// outside nodes at its own edge, so that a region cut off there closes along it.
+class Tracer_t
 {
-    const int m = grid.nodes();
-    const int p = m + 2;
-    const auto value = [&](int i, int j) {
-        if (i == 0 || j == 0 || i == p - 1 || j == p - 1) {
+public:
+    Tracer_t(const Grid_t& grid, const Objective_t& objective, double lowest, double scale, double quantile)
+        : fine(grid), loss(objective), lowest(lowest), scale(scale), quantile(quantile),
+          cache(size_t(grid.nodes()) * size_t(grid.nodes()), std::numeric_limits<double>::quiet_NaN())
+    {
+    }
+
+    const Grid_t& grid() const { return fine; }
+    // The sides of the grid the outlines run along: -u, +u, -v, +v.
+    const std::array<bool, 4>& reached() const { return sides; }
+
+    // Twice the scaled rise of the loss minus the quantile: inside where <= 0.
+    double value(int i, int j)
+    {
+        if (i < 0 || j < 0 || i > fine.cells || j > fine.cells) {
             return 1.0;
         }
-        return values[size_t(j - 1) * size_t(m) + size_t(i - 1)];
-    };
-    const auto where = [&](int i, int j) {
-        return Point_t{grid.u(std::clamp(i - 1, 0, m - 1)), grid.v(std::clamp(j - 1, 0, m - 1))};
-    };
-    struct Crossing_t
-    {
-        Point_t point;
-        long neighbours[2];
-        int count;
-    };
-    std::unordered_map<long, Crossing_t> crossings;
-    // An edge from node (i, j) to the right (horizontal) or upwards.
-    const auto edge = [&](int i, int j, bool upwards) {
-        const long id = 2L * (long(j) * p + i) + (upwards ? 1 : 0);
-        auto found = crossings.find(id);
-        if (found == crossings.end()) {
-            const int i2 = upwards ? i : i + 1, j2 = upwards ? j + 1 : j;
-            const double a = value(i, j), b = value(i2, j2);
-            const double t = a / (a - b);
-            const Point_t pa = where(i, j), pb = where(i2, j2);
-            found = crossings.emplace(id, Crossing_t{{pa.x + t * (pb.x - pa.x), pa.y + t * (pb.y - pa.y)}, {-1, -1}, 0})
-                        .first;
+        double& v = cache[size_t(j) * size_t(fine.nodes()) + size_t(i)];
+        if (std::isnan(v)) {
+            const Point_t p = fine.plane(fine.u(i), fine.v(j));
+            v = 2.0 * scale * (loss(p.x, p.y) - lowest) - quantile;
         }
-        return id;
-    };
-    const auto link = [&](long a, long b) {
-        Crossing_t& first = crossings[a];
-        Crossing_t& second = crossings[b];
-        if (first.count < 2 && second.count < 2) {
-            first.neighbours[first.count++] = b;
-            second.neighbours[second.count++] = a;
-        }
-    };
-    for (int j = 0; j + 1 < p; ++j) {
-        for (int i = 0; i + 1 < p; ++i) {
-            const double c[4] = {value(i, j), value(i + 1, j), value(i + 1, j + 1), value(i, j + 1)};
-            int kind = 0;
-            for (int k = 0; k < 4; ++k) {
-                kind |= c[k] <= 0.0 ? 1 << k : 0;
-            }
-            if (kind == 0 || kind == 15) {
-                continue;
-            }
-            // Edges: bottom, right, top, left.
-            const auto e = [&](int which) {
-                switch (which) {
-                case 0: return edge(i, j, false);
-                case 1: return edge(i + 1, j, true);
-                case 2: return edge(i, j + 1, false);
-                default: return edge(i, j, true);
-                }
-            };
-            const bool centreInside = c[0] + c[1] + c[2] + c[3] <= 0.0;
-            switch (kind) {
-            case 1: case 14: link(e(3), e(0)); break;
-            case 2: case 13: link(e(0), e(1)); break;
-            case 4: case 11: link(e(1), e(2)); break;
-            case 8: case 7: link(e(2), e(3)); break;
-            case 3: case 12: link(e(3), e(1)); break;
-            case 6: case 9: link(e(0), e(2)); break;
-            case 5:
-                if (centreInside) {
-                    link(e(0), e(1));
-                    link(e(2), e(3));
-                } else {
-                    link(e(3), e(0));
-                    link(e(1), e(2));
-                }
-                break;
-            default:  // 10
-                if (centreInside) {
-                    link(e(3), e(0));
-                    link(e(1), e(2));
-                } else {
-                    link(e(0), e(1));
-                    link(e(2), e(3));
-                }
-                break;
-            }
-        }
+        return v;
     }
-    std::vector<std::vector<Point_t>> rings;
-    std::unordered_map<long, bool> visited;
-    for (const auto& [id, crossing] : crossings) {
-        if (visited[id] || crossing.count != 2) {
-            continue;
-        }
+    bool crosses(const Edge_t& e)
+    {
+        const int i2 = e.upwards ? e.i : e.i + 1, j2 = e.upwards ? e.j + 1 : e.j;
+        return (value(e.i, e.j) <= 0.0) != (value(i2, j2) <= 0.0);
+    }
+    bool traced(const Edge_t& e) const { return seen.count(key(e)) > 0; }
+
+    // The closed outline through a crossing edge, in grid coordinates (u, v).
+    std::vector<Point_t> trace(const Edge_t& start)
+    {
         std::vector<Point_t> ring;
-        long previous = -1, current = id;
-        while (!visited[current]) {
-            visited[current] = true;
-            const Crossing_t& here = crossings[current];
-            const Point_t point = here.point;
-            if (ring.empty() || std::hypot(point.x - ring.back().x, point.y - ring.back().y) > 1e-9) {
+        Edge_t edge = start;
+        int ci = start.i, cj = start.j;  // the cell above or right of the edge
+        const long limit = 4L * (fine.cells + 3) * (fine.cells + 3);
+        for (long step = 0; step < limit; ++step) {
+            const Edge_t next = exit(ci, cj, edge);
+            seen.insert(key(next));
+            const Point_t point = crossing(next);
+            if (ring.empty() || std::hypot(point.x - ring.back().x, point.y - ring.back().y) > 1e-12) {
                 ring.push_back(point);
             }
-            const long next = here.neighbours[0] != previous ? here.neighbours[0] : here.neighbours[1];
-            previous = current;
-            current = next;
-            if (current < 0) {
+            if (key(next) == key(start)) {
                 break;
             }
+            // Into the cell on the other side of that edge.
+            if (next.upwards) {
+                ci = next.i == ci ? ci - 1 : ci + 1;
+            } else {
+                cj = next.j == cj ? cj - 1 : cj + 1;
+            }
+            edge = next;
         }
         if (ring.size() >= 3) {
             ring.push_back(ring.front());
-            rings.push_back(ring);
+        } else {
+            ring.clear();
         }
+        return ring;
     }
-    return rings;
-}
+
+private:
+    static long key(const Edge_t& e) { return ((long(e.j) + 1) * 65536L + (long(e.i) + 1)) * 2 + (e.upwards ? 1 : 0); }
+
+    Point_t where(int i, int j) const
+    {
+        return {fine.u(std::clamp(i, 0, fine.cells)), fine.v(std::clamp(j, 0, fine.cells))};
+    }
+    Point_t crossing(const Edge_t& e)
+    {
+        const int i2 = e.upwards ? e.i : e.i + 1, j2 = e.upwards ? e.j + 1 : e.j;
+        const double a = value(e.i, e.j), b = value(i2, j2);
+        for (const auto& [i, j] : {std::pair{e.i, e.j}, std::pair{i2, j2}}) {
+            sides[0] = sides[0] || i < 0;
+            sides[1] = sides[1] || i > fine.cells;
+            sides[2] = sides[2] || j < 0;
+            sides[3] = sides[3] || j > fine.cells;
+        }
+        const double t = a / (a - b);
+        const Point_t pa = where(e.i, e.j), pb = where(i2, j2);
+        return {pa.x + t * (pb.x - pa.x), pa.y + t * (pb.y - pa.y)};
+    }
+    // Where the outline leaves cell (ci, cj) that it entered through edge `in`.
+    Edge_t exit(int ci, int cj, const Edge_t& in)
+    {
+        const Edge_t edges[4] = {{ci, cj, false}, {ci + 1, cj, true}, {ci, cj + 1, false}, {ci, cj, true}};
+        const double c[4] = {value(ci, cj), value(ci + 1, cj), value(ci + 1, cj + 1), value(ci, cj + 1)};
+        int kind = 0;
+        for (int k = 0; k < 4; ++k) {
+            kind |= c[k] <= 0.0 ? 1 << k : 0;
+        }
+        int entry = 0;
+        while (entry < 3 && key(edges[entry]) != key(in)) {
+            ++entry;
+        }
+        // Edges 0-3: bottom, right, top, left; each case pairs those the outline joins.
+        // A saddle joins the inside corners when the cell's centre is inside.
+        const bool centreInside = c[0] + c[1] + c[2] + c[3] <= 0.0;
+        static constexpr int single[16][4] = {
+            {-1, -1, -1, -1}, {3, -1, -1, 0}, {1, 0, -1, -1}, {-1, 3, -1, 1}, {-1, 2, 1, -1}, {-1, -1, -1, -1},
+            {2, -1, 0, -1},   {-1, -1, 3, 2}, {-1, -1, 3, 2}, {2, -1, 0, -1}, {-1, -1, -1, -1}, {-1, 2, 1, -1},
+            {-1, 3, -1, 1},   {1, 0, -1, -1}, {3, -1, -1, 0}, {-1, -1, -1, -1}};
+        int out = single[kind][entry];
+        if (kind == 5 || kind == 10) {
+            // Corners 0 and 2 inside (5) or 1 and 3 (10): cut off the corners on the other diagonal, or these.
+            static constexpr int cutOneThree[4] = {1, 0, 3, 2};
+            static constexpr int cutZeroTwo[4] = {3, 2, 1, 0};
+            out = (kind == 5) == centreInside ? cutOneThree[entry] : cutZeroTwo[entry];
+        }
+        return edges[std::max(out, 0)];
+    }
+
+    Grid_t fine;
+    const Objective_t& loss;
+    double lowest;
+    double scale;
+    double quantile;
+    std::vector<double> cache;
+    std::unordered_set<long> seen;
+    std::array<bool, 4> sides{};
+};
 
 double signedArea(const std::vector<Point_t>& ring)
 {
@@ -427,53 +434,123 @@ LikelihoodRegion::LikelihoodRegion(const QVector<Bearing_t>& bearings, const Fix
     }
     const bool ml = fix.estimator == ESTIMATOR_ML;
     threshold = regionQuantile(fix.sigmaEstimated, ml ? double(fix.used - 2) : inliers - 2.0);
-    // ML's loss is the negative log-likelihood of von Mises bearings and needs no scale.
-    // An M-estimator's loss is none: it is scaled so that near the fix, where the loss is
-    // quadratic with the curvature H, the region {2 s dL <= q} has the area of the sandwich
-    // ellipse, pi a b = pi q / (s sqrt(det H)).
-    const double curvatureDet = hEE * hNN - hEN * hEN;
+    // ML's loss is the negative log-likelihood of von Mises bearings and needs no scale. An
+    // M-estimator's loss is none: it is scaled so that near the fix, where it is quadratic with
+    // the curvature H, the region {2 s dL <= q} agrees with the sandwich ellipse. With sigma
+    // from the residuals that is the fix's own ellipse, and s matches its area, pi a b =
+    // pi q / (s sqrt(det H)). With the user's sigma the fix's ellipse is H's inverse alone,
+    // which overstates the spread; under normal bearing errors the sandwich's inverse is
+    // (E psi' / E psi²) H, and that ratio is s (the drop-in-dispersion test's scale).
     if (!ml) {
+        const double curvatureDet = hEE * hNN - hEN * hEN;
         if (!(curvatureDet > 0.0)) {
             return;
         }
-        scale = threshold / (fix.semiMajorM * std::max(fix.semiMinorM, 1e-9) * std::sqrt(curvatureDet));
+        scale = fix.sigmaEstimated
+                    ? threshold / (fix.semiMajorM * std::max(fix.semiMinorM, 1e-9) * std::sqrt(curvatureDet))
+                    : normalCurvatureOverSpread(loss);
     }
     const double lowest = objective(grid.fix.x, grid.fix.y);
-    const double cap = capDistances * std::max({std::hypot(grid.fix.x, grid.fix.y), farthestReceiver, semiMajor});
-    grid.extent = {std::min(startAxes * semiMajor, cap), std::min(startAxes * semiMajor, cap),
-                   std::min(startAxes * semiMinor, cap), std::min(startAxes * semiMinor, cap)};
-
-    // Sized on a subset first, so that growing the grid costs little; then on all bearings.
-    bool capped = false;
-    if (rays.size() > size_t(sizingBearings)) {
-        const Objective_t subset{rays, loss, (rays.size() + sizingBearings - 1) / sizingBearings};
-        const double subsetLowest = subset(grid.fix.x, grid.fix.y);
-        std::vector<double> values;
-        for (int growth = 0; growth < maxGrowths; ++growth) {
-            values = sample(grid, subset, subsetLowest, scale, threshold);
-            if (!grow(&grid, touched(values, grid.nodes()), cap, &capped)) {
-                break;
-            }
-        }
-        shrink(&grid, values);
+    const double range = std::hypot(grid.fix.x, grid.fix.y);
+    const double reach = capDistances * std::max({range, farthestReceiver, semiMajor});
+    grid.polar = range > polarRanges * farthestReceiver;
+    if (grid.polar) {
+        // The ellipse's half-extents along the range and across it, as the grid's start.
+        const double bearing = std::atan2(grid.fix.x, grid.fix.y);
+        const double c = std::cos(majorGrid - bearing), s = std::sin(majorGrid - bearing);
+        const double radial = std::hypot(semiMajor * c, semiMinor * s) / range;
+        const double tangential = std::hypot(semiMajor * s, semiMinor * c) / range;
+        grid.u0 = std::log(range);
+        grid.v0 = bearing;
+        grid.cap = {std::log(polarNearest), std::log(reach / range), M_PI / 2, M_PI / 2};
+        grid.extent = {startAxes * radial, startAxes * radial, startAxes * tangential, startAxes * tangential};
+    } else {
+        grid.cap = {reach, reach, reach, reach};
+        grid.extent = {startAxes * semiMajor, startAxes * semiMajor, startAxes * semiMinor, startAxes * semiMinor};
     }
+    for (int s = 0; s < 4; ++s) {
+        grid.extent[size_t(s)] = std::min(grid.extent[size_t(s)], grid.cap[size_t(s)]);
+    }
+
+    // Sized on a subset first, so that growing the grid costs little; then all bearings are
+    // evaluated once, and again only if the subset misjudged the edge.
+    bool capped = false;
+    const Objective_t sizing{rays, loss, std::max<size_t>(1, (rays.size() + sizingBearings - 1) / sizingBearings)};
+    const double sizingLowest = sizing(grid.fix.x, grid.fix.y);
     std::vector<double> values;
     for (int growth = 0; growth < maxGrowths; ++growth) {
-        values = sample(grid, objective, lowest, scale, threshold);
-        if (!grow(&grid, touched(values, grid.nodes()), cap, &capped)) {
+        values = sample(grid, sizing, sizingLowest, scale, threshold);
+        if (!grow(&grid, touched(values, grid.nodes()), &capped)) {
             break;
         }
     }
-    if (!capped) {
-        shrink(&grid, values);
-        values = sample(grid, objective, lowest, scale, threshold);
+    shrink(&grid, values);
+
+    // The outlines on all bearings: through the crossing on the fix's row, then through any
+    // the sizing's coarse rows show, which finds other parts and holes. A side that the
+    // outlines run along and that may still grow is grown, and the outlines followed again.
+    std::vector<std::vector<Point_t>> rings;
+    Grid_t fine;
+    for (int growth = 0; growth < maxGrowths; ++growth) {
+        fine = grid;
+        fine.cells = grid.cells * refinement;
+        Tracer_t tracer(fine, objective, lowest, scale, threshold);
+        rings.clear();
+        const auto follow = [&](int i, int j) {
+            const Edge_t edge{i, j, false};
+            if (!tracer.traced(edge) && tracer.crosses(edge)) {
+                if (std::vector<Point_t> ring = tracer.trace(edge); !ring.empty()) {
+                    rings.push_back(std::move(ring));
+                }
+            }
+        };
+        const double cellU = (fine.extent[0] + fine.extent[1]) / fine.cells;
+        const double cellV = (fine.extent[2] + fine.extent[3]) / fine.cells;
+        const int fixI = std::clamp(int(std::lround(fine.extent[0] / cellU)), 0, fine.cells);
+        const int fixJ = std::clamp(int(std::lround(fine.extent[2] / cellV)), 0, fine.cells);
+        int i = fixI;
+        while (i <= fine.cells && tracer.value(i, fixJ) <= 0.0) {
+            ++i;
+        }
+        if (i > fixI) {
+            follow(i - 1, fixJ);
+        }
+        const int n = grid.nodes();
+        for (int row = 0; row < n; ++row) {
+            for (int column = -1; column < n; ++column) {
+                const bool here = column >= 0 && values[size_t(row) * size_t(n) + size_t(column)] <= 0.0;
+                const bool there = column + 1 < n && values[size_t(row) * size_t(n) + size_t(column + 1)] <= 0.0;
+                if (here == there) {
+                    continue;
+                }
+                const int from = column < 0 ? -1 : column * refinement;
+                const int to = column + 1 < n ? (column + 1) * refinement : fine.cells + 1;
+                for (int k = from; k < to; ++k) {
+                    follow(k, row * refinement);
+                }
+            }
+        }
+        bool grew = false;
+        capped = false;
+        for (int side = 0; side < 4; ++side) {
+            if (!tracer.reached()[size_t(side)]) {
+                continue;
+            }
+            if (grid.extent[size_t(side)] >= grid.cap[size_t(side)]) {
+                capped = true;
+            } else {
+                grid.extent[size_t(side)] = std::min(2.0 * grid.extent[size_t(side)], grid.cap[size_t(side)]);
+                grew = true;
+            }
+        }
+        if (!grew) {
+            break;
+        }
+        values = sample(grid, sizing, sizingLowest, scale, threshold);
     }
     reachesCap = capped;
-    Grid_t fine;
-    const std::vector<double> fineValues = refine(grid, values, objective, lowest, scale, threshold, &fine);
 
     // Outlines on the plane, outer rings counterclockwise and holes, inside an odd number of others, clockwise.
-    std::vector<std::vector<Point_t>> rings = outline(fine, fineValues);
     for (std::vector<Point_t>& ring : rings) {
         for (Point_t& point : ring) {
             point = fine.plane(point.x, point.y);
@@ -500,27 +577,26 @@ LikelihoodRegion::LikelihoodRegion(const QVector<Bearing_t>& bearings, const Fix
         outlines.append(geographic);
     }
 
-    // The ellipse against the region, at the centres of the fine cells.
+    // The ellipse against the region: the share of points spread evenly over the ellipse
+    // that the region holds.
     ellipseArea = M_PI * fix.semiMajorM * fix.semiMinorM;
-    const int m = fine.nodes();
-    const double cellArea = (fine.extent[0] + fine.extent[1]) * (fine.extent[2] + fine.extent[3])
-                            / (double(fine.cells) * double(fine.cells));
-    double regionSampled = 0.0, shared = 0.0;
-    for (int j = 0; j < fine.cells; ++j) {
-        for (int i = 0; i < fine.cells; ++i) {
-            const size_t k = size_t(j) * size_t(m) + size_t(i);
-            const double centre = 0.25 * (fineValues[k] + fineValues[k + 1] + fineValues[k + size_t(m)]
-                                          + fineValues[k + size_t(m) + 1]);
-            if (centre > 0.0) {
-                continue;
+    int held = 0;
+    for (int r = 0; r < ellipseRadii; ++r) {
+        const double radius = std::sqrt((r + 0.5) / ellipseRadii);
+        for (int k = 0; k < ellipseAngles; ++k) {
+            const double angle = 2.0 * M_PI * (k + 0.5) / ellipseAngles;
+            const double a = radius * std::cos(angle) * fix.semiMajorM, b = radius * std::sin(angle) * fix.semiMinorM;
+            const double x = grid.fix.x + a * grid.along.x + b * grid.across.x;
+            const double y = grid.fix.y + a * grid.along.y + b * grid.across.y;
+            bool inside = false;
+            for (const QVector<PlanePoint_t>& ring : planeRings) {
+                inside = inside != insideRing(ring, x, y);
             }
-            regionSampled += cellArea;
-            const double u = 0.5 * (fine.u(i) + fine.u(i + 1)) / fix.semiMajorM;
-            const double v = 0.5 * (fine.v(j) + fine.v(j + 1)) / std::max(fix.semiMinorM, 1e-9);
-            shared += u * u + v * v <= 1.0 ? cellArea : 0.0;
+            held += inside ? 1 : 0;
         }
     }
-    symmetricDifference = ellipseArea > 0.0 ? (regionSampled + ellipseArea - 2.0 * shared) / ellipseArea
+    const double shared = ellipseArea * held / (ellipseRadii * ellipseAngles);
+    symmetricDifference = ellipseArea > 0.0 ? (area + ellipseArea - 2.0 * shared) / ellipseArea
                                             : std::numeric_limits<double>::infinity();
     departsFromEllipse = reachesCap || symmetricDifference > departingMismatch
                          || !(std::fabs(area / ellipseArea - 1.0) <= departingAreaRatio);
