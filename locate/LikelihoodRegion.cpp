@@ -556,25 +556,42 @@ LikelihoodRegion::LikelihoodRegion(const QVector<Bearing_t>& bearings, const Fix
             point = fine.plane(point.x, point.y);
         }
     }
+    // Each hole goes with the outer ring just around it.
+    std::vector<int> depth(rings.size(), 0);
     for (size_t r = 0; r < rings.size(); ++r) {
-        int depth = 0;
         for (size_t other = 0; other < rings.size(); ++other) {
-            depth += other != r && insideRing(rings[other], rings[r].front().x, rings[r].front().y) ? 1 : 0;
+            depth[r] += other != r && insideRing(rings[other], rings[r].front().x, rings[r].front().y) ? 1 : 0;
         }
-        if ((signedArea(rings[r]) > 0.0) != (depth % 2 == 0)) {
+        if ((signedArea(rings[r]) > 0.0) != (depth[r] % 2 == 0)) {
             std::reverse(rings[r].begin(), rings[r].end());
         }
         area += signedArea(rings[r]);
-        QVector<PlanePoint_t> plane;
-        Ring_t geographic;
-        for (const Point_t& point : rings[r]) {
-            plane.append({point.x, point.y});
+    }
+    const auto geographic = [&frame](const std::vector<Point_t>& ring) {
+        Ring_t out;
+        for (const Point_t& point : ring) {
             double latitude = 0.0, longitude = 0.0;
             frame.reverse(point.x, point.y, &latitude, &longitude);
-            geographic.append({latitude, longitude});
+            out.append({latitude, longitude});
+        }
+        return out;
+    };
+    for (size_t r = 0; r < rings.size(); ++r) {
+        QVector<PlanePoint_t> plane;
+        for (const Point_t& point : rings[r]) {
+            plane.append({point.x, point.y});
         }
         planeRings.append(plane);
-        outlines.append(geographic);
+        if (depth[r] % 2 != 0) {
+            continue;
+        }
+        Polygon_t polygon{geographic(rings[r])};
+        for (size_t hole = 0; hole < rings.size(); ++hole) {
+            if (depth[hole] == depth[r] + 1 && insideRing(rings[r], rings[hole].front().x, rings[hole].front().y)) {
+                polygon.append(geographic(rings[hole]));
+            }
+        }
+        parts.append(polygon);
     }
 
     // The ellipse against the region: the share of points spread evenly over the ellipse

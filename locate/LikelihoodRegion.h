@@ -16,14 +16,15 @@ class LikelihoodRegion
 {
 public:
     using Ring_t = QVector<QPair<double, double>>;  // latitude/longitude, closed (last point = first)
+    using Polygon_t = QVector<Ring_t>;               // the outer ring, then its holes
 
     LikelihoodRegion() = default;  // no region: no fix
     // The region of an accepted fix of these bearings under these options; empty for a refused fix.
     LikelihoodRegion(const QVector<Bearing_t>& bearings, const FixOptions_t& options, const Fix_t& fix);
 
     bool isEmpty() const { return planeRings.isEmpty(); }
-    // Outlines: outer rings counterclockwise, holes clockwise.
-    const QVector<Ring_t>& rings() const { return outlines; }
+    // The region's parts: outer rings counterclockwise, holes clockwise.
+    const QVector<Polygon_t>& polygons() const { return parts; }
     // Whether a point lies inside the outlines.
     bool contains(double latitude, double longitude) const;
 
@@ -55,7 +56,7 @@ private:
     double originLatitude = 0.0;
     double originLongitude = 0.0;
     QVector<QVector<PlanePoint_t>> planeRings;  // on the plane of the receivers' mean, metres
-    QVector<Ring_t> outlines;
+    QVector<Polygon_t> parts;
     bool reachesCap = false;
     bool departsFromEllipse = false;
     double area = 0.0;
