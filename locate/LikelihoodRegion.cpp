@@ -458,12 +458,13 @@ LikelihoodRegion::LikelihoodRegion(const QVector<Bearing_t>& bearings, const Fix
         // The ellipse's half-extents along the range and across it, as the grid's start.
         const double bearing = std::atan2(grid.fix.x, grid.fix.y);
         const double c = std::cos(majorGrid - bearing), s = std::sin(majorGrid - bearing);
-        const double radial = std::hypot(semiMajor * c, semiMinor * s) / range;
-        const double tangential = std::hypot(semiMajor * s, semiMinor * c) / range;
+        const double radial = startAxes * std::hypot(semiMajor * c, semiMinor * s);
+        const double tangential = startAxes * std::hypot(semiMajor * s, semiMinor * c) / range;
         grid.u0 = std::log(range);
         grid.v0 = bearing;
         grid.cap = {std::log(polarNearest), std::log(reach / range), M_PI / 2, M_PI / 2};
-        grid.extent = {startAxes * radial, startAxes * radial, startAxes * tangential, startAxes * tangential};
+        grid.extent = {std::log(range / std::max(range - radial, range / polarNearest)),
+                       std::log((range + radial) / range), tangential, tangential};
     } else {
         grid.cap = {reach, reach, reach, reach};
         grid.extent = {startAxes * semiMajor, startAxes * semiMajor, startAxes * semiMinor, startAxes * semiMinor};
@@ -485,6 +486,7 @@ LikelihoodRegion::LikelihoodRegion(const QVector<Bearing_t>& bearings, const Fix
         }
     }
     shrink(&grid, values);
+    values = sample(grid, sizing, sizingLowest, scale, threshold);
 
     // The outlines on all bearings: through the crossing on the fix's row, then through any
     // the sizing's coarse rows show, which finds other parts and holes. A side that the
