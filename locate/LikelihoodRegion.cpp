@@ -126,8 +126,6 @@ struct Grid_t
         }
         return {fix.x + u * along.x + v * across.x, fix.y + u * along.y + v * across.y};
     }
-    // Plane area per unit of u and v.
-    double jacobian(double u) const { return polar ? std::exp(2.0 * u) : 1.0; }
     int nodes() const { return cells + 1; }
 };
 
