@@ -177,7 +177,8 @@ bool grow(Grid_t* grid, const std::array<bool, 4>& sides, bool* capped)
     return grew;
 }
 
-// Fits the grid to the nodes inside with a margin of two cells, never wider than it was.
+// Fits the grid to the nodes inside, never wider than it was, with a margin for a subset's
+// misjudgement: a quarter of the region's span and two cells.
 void shrink(Grid_t* grid, const std::vector<double>& values)
 {
     const int n = grid->nodes();
@@ -192,12 +193,12 @@ void shrink(Grid_t* grid, const std::vector<double>& values)
             }
         }
     }
-    const double cellU = (grid->extent[0] + grid->extent[1]) / grid->cells;
-    const double cellV = (grid->extent[2] + grid->extent[3]) / grid->cells;
-    grid->extent[0] = std::min(grid->extent[0], 2.0 * cellU + grid->u0 - low[0]);
-    grid->extent[1] = std::min(grid->extent[1], 2.0 * cellU + high[0] - grid->u0);
-    grid->extent[2] = std::min(grid->extent[2], 2.0 * cellV + grid->v0 - low[1]);
-    grid->extent[3] = std::min(grid->extent[3], 2.0 * cellV + high[1] - grid->v0);
+    const double marginU = 2.0 * (grid->extent[0] + grid->extent[1]) / grid->cells + 0.25 * (high[0] - low[0]);
+    const double marginV = 2.0 * (grid->extent[2] + grid->extent[3]) / grid->cells + 0.25 * (high[1] - low[1]);
+    grid->extent[0] = std::min(grid->extent[0], marginU + grid->u0 - low[0]);
+    grid->extent[1] = std::min(grid->extent[1], marginU + high[0] - grid->u0);
+    grid->extent[2] = std::min(grid->extent[2], marginV + grid->v0 - low[1]);
+    grid->extent[3] = std::min(grid->extent[3], marginV + high[1] - grid->v0);
 }
 
 // An edge of the fine grid from node (i, j) to the right, or upwards.
