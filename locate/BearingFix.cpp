@@ -27,6 +27,7 @@ constexpr double receiverPositionM = 10.0;
 constexpr double spotRadiusM = 30.0;
 // The receiver reports whole degrees: repeated bearings cannot show less spread.
 constexpr double bearingStepDeg = 1.0;
+constexpr double quantisedSigma = bearingStepDeg * M_PI / 180.0 / 3.4641016151377544;
 // Beyond this range straight rays on the plane stray by more than a decimetre
 // from their geodesics, and the geodesics' own azimuths are used.
 constexpr double planeRangeM = 20000.0;
@@ -34,13 +35,13 @@ constexpr double planeRangeM = 20000.0;
 // long one reflections cannot outvote the rest and one start does.
 constexpr size_t startsTried = 4;
 constexpr size_t shortSearch = 100;
-// A scale from a quartile and the residuals within three sigmas is worth this share
+// A scale from the median and the residuals within three sigmas is worth this share
 // of the residuals' degrees of freedom: the robust ellipses take their quantile
 // from that many, found by simulated searches to hold the truth 95 % of the time.
 constexpr double scaleEfficiencyHuber = 0.8;
 constexpr double scaleEfficiencyAndrews = 0.6;
-// The lower quartile of |u| for a standard normal u.
-constexpr double absoluteNormalQuartile = 0.318639;
+// The median of |u| for a standard normal u.
+constexpr double absoluteNormalMedian = 0.674490;
 // Residuals within this many sigmas count for the scale, and the variance of a
 // standard normal cut there.
 constexpr double inlierCut = 3.0;
@@ -383,9 +384,11 @@ double residualSigma(const std::vector<Ray_t>& rays, const RobustLoss& loss, Poi
             }
             sigma = std::sqrt(sum / (spots - 2));
         } else {
-            // Scale from the lower quartile of the absolute residuals, each spot weighing one:
-            // the median breaks down when reflections make half the bearings, as they
-            // can on a short search, and sends the estimate off with a scale of 50°.
+            // Scale from the median absolute residual, which reflections barely move, each
+            // spot weighing one. A lower quartile would also hold when reflections make half
+            // the bearings, but bearings that fit in a tight group beside a wider one would
+            // give it a scale of nothing and an ellipse of millimetres: the wider scale is
+            // the honest one.
             std::vector<std::pair<double, double>> absolute;
             absolute.reserve(rays.size());
             for (size_t k = 0; k < rays.size(); ++k) {
@@ -393,19 +396,19 @@ double residualSigma(const std::vector<Ray_t>& rays, const RobustLoss& loss, Poi
             }
             std::sort(absolute.begin(), absolute.end());
             double below = 0.0;
-            double quartile = 0.0;
+            double median = 0.0;
             for (const auto& [value, share] : absolute) {
                 below += share;
-                quartile = value;
-                if (below >= 0.25 * spots) {
+                median = value;
+                if (below >= 0.5 * spots) {
                     break;
                 }
             }
-            sigma = quartile / absoluteNormalQuartile;
+            sigma = median / absoluteNormalMedian;
         }
     }
     if (loss.estimator != ESTIMATOR_ML) {
-        // A quartile wastes most of the residuals: the spread of those within three of
+        // The median wastes most of the residuals: the spread of those within three of
         // its sigmas, a truncated normal's, is the scale kept.
         for (int round = 0; round < 1; ++round) {
             double squares = 0.0, count = 0.0;
@@ -442,7 +445,7 @@ double residualSigma(const std::vector<Ray_t>& rays, const RobustLoss& loss, Poi
     if (freedom >= 2.0) {
         sigma = std::max(sigma, std::sqrt(within / freedom));
     }
-    return std::max(sigma, bearingStepDeg * degree / std::sqrt(12.0));
+    return std::max(sigma, quantisedSigma);
 }
 
 // Whether p sits where a receiver's own position error blurs its bearing.

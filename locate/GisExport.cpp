@@ -66,6 +66,16 @@ QJsonArray position(double latitude, double longitude)
     return {std::round(longitude * 1e7) / 1e7, std::round(latitude * 1e7) / 1e7};
 }
 
+// "Highest-likelihood region, 12.40 km², unlike the ellipse"
+QString regionDescription(const LikelihoodRegion& region)
+{
+    const QString area = region.areaM2() < 1.0e6 ? QStringLiteral("%1 m²").arg(region.areaM2(), 0, 'f', 0)
+                                                 : QStringLiteral("%1 km²").arg(region.areaM2() / 1.0e6, 0, 'f', 2);
+    return QStringLiteral("Highest-likelihood region, %1%2%3")
+        .arg(area, region.departs() ? QStringLiteral(", unlike the ellipse") : QString(),
+             region.open() ? QStringLiteral(", runs on past the edge drawn") : QString());
+}
+
 QJsonObject feature(const QString& type, const QJsonValue& coordinates, const QJsonObject& properties)
 {
     return {{QStringLiteral("type"), QStringLiteral("Feature")},
@@ -158,7 +168,7 @@ QByteArray GisExport::gpx(const Platform_t& platform)
     return out;
 }
 
-QByteArray GisExport::kml(const Platform_t& platform, double offsetDeg)
+QByteArray GisExport::kml(const Platform_t& platform, double offsetDeg, const LikelihoodRegion& region)
 {
     QByteArray out;
     QXmlStreamWriter xml(&out);
@@ -175,6 +185,20 @@ QByteArray GisExport::kml(const Platform_t& platform, double offsetDeg)
         xml.writeAttribute(QStringLiteral("id"), QLatin1String(id));
         xml.writeStartElement(QStringLiteral("LineStyle"));
         xml.writeTextElement(QStringLiteral("color"), QLatin1String(colour));
+        xml.writeTextElement(QStringLiteral("width"), QStringLiteral("2"));
+        xml.writeEndElement();
+        xml.writeStartElement(QStringLiteral("PolyStyle"));
+        xml.writeTextElement(QStringLiteral("fill"), QStringLiteral("0"));
+        xml.writeEndElement();
+        xml.writeEndElement();
+    }
+    const bool withRegion = platform.fix.ok() && !region.isEmpty();
+    if (withRegion) {
+        // An orange outline, apart from the ellipse's blue.
+        xml.writeStartElement(QStringLiteral("Style"));
+        xml.writeAttribute(QStringLiteral("id"), QStringLiteral("region"));
+        xml.writeStartElement(QStringLiteral("LineStyle"));
+        xml.writeTextElement(QStringLiteral("color"), QStringLiteral("ff0080ff"));
         xml.writeTextElement(QStringLiteral("width"), QStringLiteral("2"));
         xml.writeEndElement();
         xml.writeStartElement(QStringLiteral("PolyStyle"));
@@ -230,6 +254,30 @@ QByteArray GisExport::kml(const Platform_t& platform, double offsetDeg)
         xml.writeEndElement();  // Placemark
         xml.writeEndElement();  // Folder
     }
+    if (withRegion) {
+        folder(QStringLiteral("Region"));
+        placemark(QStringLiteral("95 % region"), regionDescription(region), 0, QStringLiteral("region"));
+        const bool several = region.polygons().size() > 1;
+        if (several) {
+            xml.writeStartElement(QStringLiteral("MultiGeometry"));
+        }
+        for (const LikelihoodRegion::Polygon_t& polygon : region.polygons()) {
+            xml.writeStartElement(QStringLiteral("Polygon"));
+            for (int r = 0; r < polygon.size(); ++r) {
+                xml.writeStartElement(r == 0 ? QStringLiteral("outerBoundaryIs") : QStringLiteral("innerBoundaryIs"));
+                xml.writeStartElement(QStringLiteral("LinearRing"));
+                writeKmlCoordinates(xml, polygon.at(r));
+                xml.writeEndElement();
+                xml.writeEndElement();
+            }
+            xml.writeEndElement();  // Polygon
+        }
+        if (several) {
+            xml.writeEndElement();
+        }
+        xml.writeEndElement();  // Placemark
+        xml.writeEndElement();  // Folder
+    }
     folder(QStringLiteral("Bearings"));
     for (int index = 0; index < platform.bearings.size(); ++index) {
         const Bearing_t& bearing = platform.bearings.at(index);
@@ -271,7 +319,7 @@ QByteArray GisExport::kml(const Platform_t& platform, double offsetDeg)
     return out;
 }
 
-QByteArray GisExport::geoJson(const Platform_t& platform, double offsetDeg)
+QByteArray GisExport::geoJson(const Platform_t& platform, double offsetDeg, const LikelihoodRegion& region)
 {
     QJsonArray features;
     const Fix_t& fix = platform.fix;
@@ -300,6 +348,29 @@ QByteArray GisExport::geoJson(const Platform_t& platform, double offsetDeg)
         }
         features.append(feature(QStringLiteral("Polygon"), QJsonArray{ring},
                                 with({{QStringLiteral("kind"), QStringLiteral("ellipse95")}})));
+    }
+    if (fix.ok() && !region.isEmpty()) {
+        QJsonArray polygons;
+        for (const LikelihoodRegion::Polygon_t& polygon : region.polygons()) {
+            QJsonArray rings;
+            for (const LikelihoodRegion::Ring_t& ring : polygon) {
+                QJsonArray positions;
+                for (const LatLon_t& point : ring) {
+                    positions.append(position(point.first, point.second));
+                }
+                rings.append(positions);
+            }
+            polygons.append(rings);
+        }
+        const bool several = polygons.size() > 1;
+        features.append(feature(several ? QStringLiteral("MultiPolygon") : QStringLiteral("Polygon"),
+                                several ? polygons : polygons.first(),
+                                with({{QStringLiteral("kind"), QStringLiteral("region95")},
+                                      {QStringLiteral("name"), QStringLiteral("95 % region")},
+                                      {QStringLiteral("summary"), regionDescription(region)},
+                                      {QStringLiteral("areaM2"), region.areaM2()},
+                                      {QStringLiteral("departsFromEllipse"), region.departs()},
+                                      {QStringLiteral("open"), region.open()}})));
     }
     for (int index = 0; index < platform.bearings.size(); ++index) {
         const Bearing_t& bearing = platform.bearings.at(index);
@@ -336,20 +407,22 @@ QByteArray GisExport::geoJson(const Platform_t& platform, double offsetDeg)
     return QJsonDocument(collection).toJson(QJsonDocument::Indented);
 }
 
-QByteArray GisExport::text(Format_t format, const Platform_t& platform, double offsetDeg)
+QByteArray GisExport::text(Format_t format, const Platform_t& platform, double offsetDeg,
+                           const LikelihoodRegion& region)
 {
     switch (format) {
     case FORMAT_GPX: return gpx(platform);
-    case FORMAT_KML: return kml(platform, offsetDeg);
-    case FORMAT_GEOJSON: return geoJson(platform, offsetDeg);
+    case FORMAT_KML: return kml(platform, offsetDeg, region);
+    case FORMAT_GEOJSON: return geoJson(platform, offsetDeg, region);
     }
     return {};
 }
 
-QString GisExport::write(const QString& fileName, Format_t format, const Platform_t& platform, double offsetDeg)
+QString GisExport::write(const QString& fileName, Format_t format, const Platform_t& platform, double offsetDeg,
+                         const LikelihoodRegion& region)
 {
     QSaveFile file(fileName);
-    const QByteArray content = text(format, platform, offsetDeg);
+    const QByteArray content = text(format, platform, offsetDeg, region);
     if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit()) {
         return QStringLiteral("%1 was not written: %2").arg(QDir::toNativeSeparators(fileName), file.errorString());
     }

@@ -3,12 +3,14 @@
 #include <QByteArray>
 #include <QString>
 
+#include "locate/LikelihoodRegion.h"
 #include "locate/SearchLog.h"
 
 namespace Vantrel::Locate {
 
-// One platform's search as files a GIS reads: the fix, its 95 % ellipse, the
-// bearing lines, the positions the platform sent and the receiver's track.
+// One platform's search as files a GIS reads: the fix, its 95 % ellipse and, when given,
+// its 95 % region, the bearing lines, the positions the platform sent and the receiver's
+// track. GPX has no polygons and leaves both shapes out.
 class GisExport
 {
 public:
@@ -21,8 +23,9 @@ public:
 
     // Writes the file whole or not at all. Returns "" when written, else why not (with the file name).
     static QString write(const QString& fileName, Format_t format, const SearchLog::Platform_t& platform,
-                         double offsetDeg);
-    static QByteArray text(Format_t format, const SearchLog::Platform_t& platform, double offsetDeg);
+                         double offsetDeg, const LikelihoodRegion& region = LikelihoodRegion());
+    static QByteArray text(Format_t format, const SearchLog::Platform_t& platform, double offsetDeg,
+                           const LikelihoodRegion& region = LikelihoodRegion());
 
     // Where a bearing line ends: abreast of the fix when it lies ahead, else defaultRayM out.
     static void rayEnd(const Bearing_t& bearing, const Fix_t& fix, double offsetDeg, double* latitude,
@@ -33,8 +36,9 @@ public:
 
 private:
     static QByteArray gpx(const SearchLog::Platform_t& platform);
-    static QByteArray kml(const SearchLog::Platform_t& platform, double offsetDeg);
-    static QByteArray geoJson(const SearchLog::Platform_t& platform, double offsetDeg);
+    static QByteArray kml(const SearchLog::Platform_t& platform, double offsetDeg, const LikelihoodRegion& region);
+    static QByteArray geoJson(const SearchLog::Platform_t& platform, double offsetDeg,
+                              const LikelihoodRegion& region);
 };
 
 } // namespace Vantrel::Locate

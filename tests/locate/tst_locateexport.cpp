@@ -141,23 +141,32 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("format");
         QTest::addColumn<QString>("suffix");
+        QTest::addColumn<bool>("withRegion");
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("GPX: fix and sent positions, the receiver's track")
-            << int(Locate::GisExport::FORMAT_GPX) << ".gpx"
+            << int(Locate::GisExport::FORMAT_GPX) << ".gpx" << false
             << QStringList{"waypoints 3: POINT 3", "routes 0: ", "tracks 1: MULTILINESTRING 1", "route_points 0: ",
                            "track_points 8: POINT 8"};
-        QTest::newRow("KML: a folder per kind") << int(Locate::GisExport::FORMAT_KML) << ".kml"
+        QTest::newRow("KML: a folder per kind") << int(Locate::GisExport::FORMAT_KML) << ".kml" << false
                                                 << QStringList{"Fix 1: POINT 1", "Ellipse 1: POLYGON 1",
                                                                "Bearings 8: LINESTRING 8", "Positions sent 2: POINT 2",
                                                                "Receiver 1: LINESTRING 1"};
-        QTest::newRow("GeoJSON: one collection") << int(Locate::GisExport::FORMAT_GEOJSON) << ".geojson"
+        QTest::newRow("GeoJSON: one collection") << int(Locate::GisExport::FORMAT_GEOJSON) << ".geojson" << false
                                                  << QStringList{"search 13: LINESTRING 9, POINT 3, POLYGON 1"};
+        QTest::newRow("KML: the region in a folder of its own")
+            << int(Locate::GisExport::FORMAT_KML) << ".kml" << true
+            << QStringList{"Fix 1: POINT 1",           "Ellipse 1: POLYGON 1",      "Region 1: POLYGON 1",
+                           "Bearings 8: LINESTRING 8", "Positions sent 2: POINT 2", "Receiver 1: LINESTRING 1"};
+        QTest::newRow("GeoJSON: the region beside the ellipse") << int(Locate::GisExport::FORMAT_GEOJSON) << ".geojson"
+                                                                << true
+                                                                << QStringList{"search 14: LINESTRING 9, POINT 3, POLYGON 2"};
     }
 
     void exportsReadBack()
     {
         QFETCH(int, format);
         QFETCH(QString, suffix);
+        QFETCH(bool, withRegion);
         QFETCH(QStringList, expected);
 #if defined(Q_OS_WIN)
         QSKIP("GDAL's ogrinfo, which reads the files back, is a Linux program that Wine cannot start");
@@ -172,7 +181,11 @@ private Q_SLOTS:
         QVERIFY2(log.platform(0).fix.ok(), qPrintable(log.platform(0).fix.reason));
         QTemporaryDir dir;
         const QString fileName = dir.filePath(QStringLiteral("search") + suffix);
-        QCOMPARE(Locate::GisExport::write(fileName, Locate::GisExport::Format_t(format), log.platform(0), 0.0), QString());
+        const Locate::LikelihoodRegion region = withRegion
+            ? Locate::LikelihoodRegion(log.platform(0).bearings, log.options(), log.platform(0).fix)
+            : Locate::LikelihoodRegion();
+        QCOMPARE(Locate::GisExport::write(fileName, Locate::GisExport::Format_t(format), log.platform(0), 0.0, region),
+                 QString());
         const QString listing = ogrinfo(fileName);
         QCOMPARE(layers(listing), expected);
         // Longitude first: the first position sent reads back where it was.
