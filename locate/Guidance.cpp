@@ -18,9 +18,13 @@ constexpr double headingStepDeg = 10.0;
 constexpr double movingMps = 0.5;
 // More bearings on one leg than this add nothing to the choice but time.
 constexpr int maxLegBearings = 60;
-// Information grows without bound as a bearing is taken ever closer to the beacon;
-// nearer than this, or than the ellipse's own size, where the beacon is is unknown.
-constexpr double nearestM = 100.0;
+// Information grows without bound as a bearing is taken ever closer to the beacon, and
+// fixes from that near turn overconfident: bearings count as if taken no nearer than
+// this, or than the ellipse's own size, within which where the beacon is is unknown.
+constexpr double nearestM = 600.0;
+// A leg is judged as if the receiver then drove on straight for this many legs: one
+// leg alone undervalues getting closer, which pays on the legs after it.
+constexpr int plannedLegs = 3;
 // Messages closer than this are copies of one message, not two.
 constexpr qint64 duplicateMs = 1000;
 constexpr double periodTolerance = 0.15;
@@ -239,8 +243,8 @@ LegSuggestion_t suggestLeg(const QVector<Bearing_t>& bearings, const Fix_t& fix,
     const double sigma = (fix.sigmaDeg > 0.0 ? fix.sigmaDeg : options.sigmaDeg) * degree;
 
     const LocalFrame frame(fix.latitude, fix.longitude);
-    // Mean over the places of det(covariance)^(1/2) after the leg heading that way.
-    auto spreadAfter = [&](double headingDeg) {
+    // Mean over the places of det(covariance)^(1/2) after `taken` bearings heading that way.
+    auto spreadAfter = [&](double headingDeg, int taken) {
         Point_t start{};
         const double theta = frame.gridAzimuth(request.latitude, request.longitude, headingDeg, &start.x, &start.y)
                              * degree;
@@ -248,7 +252,7 @@ LegSuggestion_t suggestLeg(const QVector<Bearing_t>& bearings, const Fix_t& fix,
         double sum = 0.0;
         for (const Point_t& place : places) {
             Information_t information = now;
-            for (int k = 1; k <= count; ++k) {
+            for (int k = 1; k <= taken; ++k) {
                 information.addBearing({start.x + k * stepM * ux, start.y + k * stepM * uy}, place, sigma, nearest);
             }
             sum += 1.0 / std::sqrt(information.det());
@@ -261,9 +265,9 @@ LegSuggestion_t suggestLeg(const QVector<Bearing_t>& bearings, const Fix_t& fix,
     leg.crossed = true;
     leg.legM = legM;
     leg.headingDeg = wrapped360(request.headingDeg);
-    double best = spreadAfter(leg.headingDeg);
+    double best = spreadAfter(leg.headingDeg, count * plannedLegs);
     for (double heading = 0.0; heading < 360.0; heading += headingStepDeg) {
-        const double spread = spreadAfter(heading);
+        const double spread = spreadAfter(heading, count * plannedLegs);
         if (spread < best * (1.0 - 1e-9)) {
             best = spread;
             leg.headingDeg = heading;
@@ -271,7 +275,7 @@ LegSuggestion_t suggestLeg(const QVector<Bearing_t>& bearings, const Fix_t& fix,
     }
     leg.areaNowKm2 = M_PI * fix.semiMajorM * fix.semiMinorM / 1e6;
     // The area goes with det^(1/2) at the same quantile.
-    leg.areaAfterKm2 = leg.areaNowKm2 * best / std::sqrt(det0);
+    leg.areaAfterKm2 = leg.areaNowKm2 * spreadAfter(leg.headingDeg, count) / std::sqrt(det0);
     endOfLeg(request, &leg);
     leg.text = legText(leg.headingDeg, legM, leg.areaNowKm2, leg.areaAfterKm2);
     return leg;
