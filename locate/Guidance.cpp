@@ -163,11 +163,13 @@ QString legText(double headingDeg, double legM, double areaNowKm2, double areaAf
 double repetitionPeriodS(QVector<qint64> timesMs)
 {
     std::sort(timesMs.begin(), timesMs.end());
+    // Gaps from the first of each burst of copies.
     std::vector<double> gaps;
-    for (int i = 1; i < timesMs.size(); ++i) {
-        const qint64 gap = timesMs.at(i) - timesMs.at(i - 1);
+    for (int i = 1, kept = 0; i < timesMs.size(); ++i) {
+        const qint64 gap = timesMs.at(i) - timesMs.at(kept);
         if (gap >= duplicateMs) {
             gaps.push_back(double(gap));
+            kept = i;
         }
     }
     if (gaps.empty()) {
