@@ -190,6 +190,10 @@ void run(int searches, quint64 seed)
                 medians[POLICY_GUIDED] / betterFixed, medians[POLICY_KNOWN] / betterFixed,
                 medians[POLICY_KNOWN_AFTER_ACROSS] / betterFixed);
     check(medians[POLICY_GUIDED] <= 0.7 * betterFixed, "guided search at least 30 % shorter in the median");
+    const double betterFixed90 = std::min(percentile(times[POLICY_ACROSS_FIRST], 0.9),
+                                          percentile(times[POLICY_FOLLOW_LATEST], 0.9));
+    std::printf("  guided 90th percentile / better fixed policy's = %.3f\n",
+                percentile(times[POLICY_GUIDED], 0.9) / betterFixed90);
 
     // The time of one suggestion for a platform with 1000 bearings, the repetition period estimated too.
     std::mt19937_64 bigRandom(seed + 41);
