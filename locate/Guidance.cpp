@@ -144,7 +144,7 @@ LegSuggestion_t acrossFirst(const QVector<Bearing_t>& bearings, const FixOptions
 
 QString legText(double headingDeg, double legM, double areaNowKm2, double areaAfterKm2)
 {
-    const QString start = QStringLiteral("Drive %1° for %2")
+    QString start = QStringLiteral("Drive %1° for %2")
                               .arg(shownHeading(headingDeg), 3, 10, QLatin1Char('0'))
                               .arg(legDistance(legM));
     if (!std::isfinite(areaNowKm2) || !std::isfinite(areaAfterKm2)) {

@@ -5,34 +5,24 @@
 #include "locate/Guidance.h"
 
 using namespace Vantrel::Locate;
-using GeographicLib::Geodesic;
 
 namespace {
 
-const Geodesic& earth = Geodesic::WGS84();
+const GeographicLib::Geodesic& earth = GeographicLib::Geodesic::WGS84();
 
-// The bearing of the source from (latitude, longitude), plus error degrees.
-Bearing_t bearingOf(double latitude, double longitude, const double source[2], double error)
+// `bearings` and those of the source from points at `distances` along `heading`, errors alternately ±error.
+QVector<Bearing_t> along(QVector<Bearing_t> bearings, double latitude, double longitude, double heading,
+                         const QVector<double>& distances, const double source[2], double error)
 {
-    Bearing_t bearing{latitude, longitude, 0.0, 0, 0};
-    double ignored = 0.0;
-    earth.Inverse(latitude, longitude, source[0], source[1], ignored, bearing.azimuth, ignored);
-    bearing.azimuth += error;
-    return bearing;
-}
-
-// The 95 % area after a leg with exact bearings halfway and at its end, judged by the fix itself.
-double areaAfter(QVector<Bearing_t> bearings, const double source[2], double heading, double legM,
-                 const FixOptions_t& options)
-{
-    const Bearing_t from = bearings.last();
-    for (double s : {legM / 2, legM}) {
-        double latitude = 0.0, longitude = 0.0;
-        earth.Direct(from.latitude, from.longitude, heading, s, latitude, longitude);
-        bearings.append(bearingOf(latitude, longitude, source, 0.0));
+    for (int k = 0; k < distances.size(); ++k) {
+        Bearing_t bearing;
+        double ignored = 0.0;
+        earth.Direct(latitude, longitude, heading, distances[k], bearing.latitude, bearing.longitude);
+        earth.Inverse(bearing.latitude, bearing.longitude, source[0], source[1], ignored, bearing.azimuth, ignored);
+        bearing.azimuth += k % 2 ? error : -error;
+        bearings.append(bearing);
     }
-    const Fix_t fix = locate(bearings, options);
-    return fix.ok() ? fix.semiMajorM * fix.semiMinorM : qInf();
+    return bearings;
 }
 
 } // namespace
@@ -41,75 +31,61 @@ class TestGuidance : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void legBeatsDrivingAlong_data()
+    void legBeatsDrivingAlongTheBearing_data()
     {
-        QTest::addColumn<double>("latitude");
-        QTest::addColumn<double>("sourceAzimuth");
-        QTest::addColumn<double>("range");
-        QTest::addColumn<double>("speed");
-        QTest::newRow("north, 6 km") << 45.0 << 0.0 << 6000.0 << 15.0;
-        QTest::newRow("south-east, 3 km, standing") << -30.0 << 130.0 << 3000.0 << 0.0;
-        QTest::newRow("high latitude, 4 km") << 70.0 << 300.0 << 4000.0 << 15.0;
+        QTest::addColumn<QVector<double>>("at");  // latitude; the source's azimuth and range; the speed
+        QTest::newRow("north, 6 km") << QVector<double>{45, 0, 6000, 15};
+        QTest::newRow("south-east, 3 km, standing") << QVector<double>{-30, 130, 3000, 0};
+        QTest::newRow("high latitude, 4 km") << QVector<double>{70, 300, 4000, 15};
     }
-    // Bearings from 8 points along a track east: the suggested leg shrinks the fix more
-    // than going on along the track or along the last bearing, and its arrow is the leg.
-    void legBeatsDrivingAlong()
+    // After bearings along a track east, the fix from the suggested leg's bearings (halfway
+    // and at its end) is smaller than from the same leg along the last bearing or the track.
+    void legBeatsDrivingAlongTheBearing()
     {
-        QFETCH(double, latitude);
-        QFETCH(double, sourceAzimuth);
-        QFETCH(double, range);
-        QFETCH(double, speed);
+        QFETCH(QVector<double>, at);
         double source[2] = {0.0, 0.0};
-        earth.Direct(latitude, 10.0, sourceAzimuth, range, source[0], source[1]);
-        QVector<Bearing_t> bearings;
-        for (int k = 0; k < 8; ++k) {
-            double lat = 0.0, lon = 0.0;
-            earth.Direct(latitude, 10.0, 90.0, 300.0 * k, lat, lon);
-            bearings.append(bearingOf(lat, lon, source, k % 2 ? 2.0 : -2.0));
-        }
+        earth.Direct(at[0], 10.0, at[1], at[2], source[0], source[1]);
+        const QVector<Bearing_t> track =
+            along({}, at[0], 10.0, 90.0, {0, 300, 600, 900, 1200, 1500, 1800, 2100}, source, 2.0);
         FixOptions_t options;
         options.estimateSigma = false;
-        const Fix_t fix = locate(bearings, options);
-        QVERIFY(fix.ok());
-        const Bearing_t& last = bearings.last();
+        const Fix_t fix = locate(track, options);
+        const Bearing_t& last = track.last();
         const LegSuggestion_t leg =
-            suggestLeg(bearings, fix, options, {last.latitude, last.longitude, 90.0, speed, 120.0, 60.0});
-        QVERIFY(leg.crossed);
-        const double suggested = areaAfter(bearings, source, leg.headingDeg, leg.legM, options);
-        QVERIFY2(suggested < areaAfter(bearings, source, last.azimuth, leg.legM, options), qPrintable(leg.text));
-        QVERIFY2(suggested < areaAfter(bearings, source, 90.0, leg.legM, options), qPrintable(leg.text));
-        QCOMPARE(leg.legM, 120.0 * (speed > 0.0 ? speed : GuidanceRequest_t::standingSpeedMps));
-        QVERIFY(std::fabs(leg.areaNowKm2 - M_PI * fix.semiMajorM * fix.semiMinorM / 1e6) < 1e-9);
-        QVERIFY(leg.areaAfterKm2 < 0.9 * leg.areaNowKm2);
-        double distance = 0.0, azimuth = 0.0, ignored = 0.0;
-        earth.Inverse(last.latitude, last.longitude, leg.endLatitude, leg.endLongitude, distance, azimuth, ignored);
-        QVERIFY(std::fabs(distance - leg.legM) < 0.01 && std::fabs(std::remainder(azimuth - leg.headingDeg, 360.0)) < 1e-6);
+            suggestLeg(track, fix, options, {last.latitude, last.longitude, 90.0, at[3], 120.0, 60.0});
+        QVERIFY(fix.ok() && leg.crossed && leg.areaAfterKm2 < 0.9 * leg.areaNowKm2);
+        QCOMPARE(leg.legM, 120.0 * (at[3] > 0.0 ? at[3] : GuidanceRequest_t::standingSpeedMps));
+        auto areaAfter = [&](double heading) {
+            const QVector<double> steps{leg.legM / 2, leg.legM};
+            const Fix_t after =
+                locate(along(track, last.latitude, last.longitude, heading, steps, source, 0.0), options);
+            return after.ok() ? after.semiMajorM * after.semiMinorM : qInf();
+        };
+        QVERIFY2(areaAfter(leg.headingDeg) < std::min(areaAfter(last.azimuth), areaAfter(90.0)), qPrintable(leg.text));
     }
 
     void beforeACrossing_data()
     {
-        QTest::addColumn<int>("count");
-        QTest::addColumn<double>("spacing");  // metres between the receivers
+        QTest::addColumn<int>("count");  // taken 20 m apart
         QTest::addColumn<double>("heading");
         QTest::addColumn<double>("expected");
-        QTest::newRow("no bearing: keep the heading") << 0 << 0.0 << 123.0 << 123.0;
-        QTest::newRow("one bearing, heading east") << 1 << 0.0 << 80.0 << 90.0;
-        QTest::newRow("one bearing, heading along it") << 1 << 0.0 << 359.0 << 270.0;
-        QTest::newRow("two from one place") << 2 << 20.0 << 100.0 << 90.0;
+        QTest::newRow("no bearing: keep the heading") << 0 << 123.0 << 123.0;
+        QTest::newRow("one bearing, heading along it") << 1 << 359.0 << 270.0;
+        QTest::newRow("two from one place") << 2 << 100.0 << 90.0;
     }
     // Across the first bearing, on the side of the present heading; no area yet.
     void beforeACrossing()
     {
         QFETCH(int, count);
-        QFETCH(double, spacing);
         QFETCH(double, heading);
         QFETCH(double, expected);
         QVector<Bearing_t> bearings;
         for (int k = 0; k < count; ++k) {
-            bearings.append({45.0, 10.0 + spacing * k / 78000.0, k == 0 ? 0.0 : 1.0, 0, 0});
+            bearings.append({45.0, 10.0 + 20.0 * k / 78000.0, k == 0 ? 0.0 : 1.0, 0, 0});
         }
         const Fix_t fix = locate(bearings, FixOptions_t());
-        const LegSuggestion_t leg = suggestLeg(bearings, fix, FixOptions_t(), {45.0, 10.0, heading, 15.0, 120.0, 60.0});
+        const LegSuggestion_t leg =
+            suggestLeg(bearings, fix, FixOptions_t(), {45.0, 10.0, heading, 15.0, 120.0, 60.0});
         QVERIFY(!fix.ok() && !leg.crossed && std::isnan(leg.areaNowKm2) && std::isnan(leg.areaAfterKm2));
         QCOMPARE(leg.headingDeg, expected);
         QCOMPARE(leg.text.contains(QStringLiteral("across the first bearing")), count > 0);
@@ -129,31 +105,31 @@ private Q_SLOTS:
     {
         QFETCH(QVector<qint64>, times);
         QFETCH(double, period);
-        QVERIFY2(std::fabs(repetitionPeriodS(times) - period) < 0.01, qPrintable(QString::number(repetitionPeriodS(times))));
+        const double found = repetitionPeriodS(times);
+        QVERIFY2(std::fabs(found - period) < 0.01, qPrintable(QString::number(found)));
     }
 
     void text_data()
     {
-        QTest::addColumn<double>("heading");
-        QTest::addColumn<double>("leg");
-        QTest::addColumn<double>("now");
-        QTest::addColumn<double>("after");
+        QTest::addColumn<QVector<double>>("leg");  // heading, metres, area now and after in km²
         QTest::addColumn<QString>("text");
-        QTest::newRow("km") << 70.2 << 1234.0 << 2.4 << 0.61 << "Drive 070° for 1.2 km: 95 % area 2.4 → 0.61 km² expected";
-        QTest::newRow("m below 1 km") << 5.0 << 994.0 << 12.6 << 0.004 << "Drive 005° for 990 m: 95 % area 13 → 0.004 km² expected";
-        QTest::newRow("1 km") << 359.6 << 996.0 << 0.3 << 0.0001 << "Drive 000° for 1.0 km: 95 % area 0.3 → < 0.001 km² expected";
-        QTest::newRow("m²") << 180.0 << 0.0 << 0.0099 << 0.0021 << "Drive 180° for 0 m: 95 % area 9900 → 2100 m² expected";
-        QTest::newRow("0.01 km² is no m²") << 180.0 << 0.0 << 0.01 << 0.002 << "Drive 180° for 0 m: 95 % area 0.01 → 0.002 km² expected";
-        QTest::newRow("no area") << 90.0 << 1800.0 << qQNaN() << qQNaN() << "Drive 090° for 1.8 km";
+        QTest::newRow("km") << QVector<double>{70.2, 1234, 2.4, 0.61}
+                              << "Drive 070° for 1.2 km: 95 % area 2.4 → 0.61 km² expected";
+        QTest::newRow("m below 1 km") << QVector<double>{5, 994, 12.6, 0.004}
+                              << "Drive 005° for 990 m: 95 % area 13 → 0.004 km² expected";
+        QTest::newRow("1 km") << QVector<double>{359.6, 996, 0.3, 0.0001}
+                              << "Drive 000° for 1.0 km: 95 % area 0.3 → < 0.001 km² expected";
+        QTest::newRow("m²") << QVector<double>{180, 0, 0.0099, 0.0021}
+                              << "Drive 180° for 0 m: 95 % area 9900 → 2100 m² expected";
+        QTest::newRow("0.01 km² is no m²") << QVector<double>{180, 0, 0.01, 0.002}
+                              << "Drive 180° for 0 m: 95 % area 0.01 → 0.002 km² expected";
+        QTest::newRow("no area") << QVector<double>{90, 1800, qQNaN(), qQNaN()} << "Drive 090° for 1.8 km";
     }
     void text()
     {
-        QFETCH(double, heading);
-        QFETCH(double, leg);
-        QFETCH(double, now);
-        QFETCH(double, after);
+        QFETCH(QVector<double>, leg);
         QFETCH(QString, text);
-        QCOMPARE(legText(heading, leg, now, after), text);
+        QCOMPARE(legText(leg[0], leg[1], leg[2], leg[3]), text);
     }
 };
 
