@@ -46,16 +46,25 @@ LocateTimeChart::LocateTimeChart(QWidget* parent)
     setMinimumHeight(160);
 }
 
-void LocateTimeChart::setBearings(const QVector<Locate::Bearing_t>& bearings)
+void LocateTimeChart::setBearings(const QVector<Locate::Bearing_t>& bearings, qint64 fromMs, qint64 toMs)
 {
+    QVector<Locate::Bearing_t> inWindow;
+    if (fromMs || toMs) {
+        for (const Locate::Bearing_t& bearing : bearings) {
+            if ((!fromMs || bearing.timeMs >= fromMs) && (!toMs || bearing.timeMs <= toMs)) {
+                inWindow.append(bearing);
+            }
+        }
+    }
+    const QVector<Locate::Bearing_t>& shown = fromMs || toMs ? inWindow : bearings;
     QList<QPointF> azimuths;
     QList<QPointF> levels;
     qint64 first = std::numeric_limits<qint64>::max(), last = std::numeric_limits<qint64>::min();
     int lowest = std::numeric_limits<int>::max(), highest = std::numeric_limits<int>::min();
     // A chart item per marker: past a few hundred, every step-th bearing stands for its neighbours.
-    const int step = std::max(1, int(bearings.size() / maxPoints) + (bearings.size() % maxPoints ? 1 : 0));
-    for (int index = 0; index < bearings.size(); index += step) {
-        const Locate::Bearing_t& bearing = bearings.at(index);
+    const int step = std::max(1, int(shown.size() / maxPoints) + (shown.size() % maxPoints ? 1 : 0));
+    for (int index = 0; index < shown.size(); index += step) {
+        const Locate::Bearing_t& bearing = shown.at(index);
         if (bearing.timeMs == 0) {
             continue;
         }
@@ -76,12 +85,39 @@ void LocateTimeChart::setBearings(const QVector<Locate::Bearing_t>& bearings)
     }
     // A minute either side of a lone point, a margin of 2 % otherwise.
     const qint64 margin = std::max<qint64>((last - first) / 50, first == last ? 60000 : 0);
-    timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(first - margin, Qt::UTC),
-                       QDateTime::fromMSecsSinceEpoch(last + margin, Qt::UTC));
+    const QDateTime start = QDateTime::fromMSecsSinceEpoch(first - margin, Qt::UTC);
+    const QDateTime end = QDateTime::fromMSecsSinceEpoch(last + margin, Qt::UTC);
+    timeAxis->setRange(start, end);
+    // The axis writes its labels in local time: across a local midnight the time of day alone misleads.
+    if (start.toLocalTime().date() != end.toLocalTime().date()) {
+        timeAxis->setFormat(QStringLiteral("d MMM HH:mm"));
+    } else {
+        timeAxis->setFormat(end.toMSecsSinceEpoch() - start.toMSecsSinceEpoch() <= 15 * 60 * 1000
+                                ? QStringLiteral("HH:mm:ss")
+                                : QStringLiteral("HH:mm"));
+    }
+    firstMs = first;
+    fitTicks();
     if (!levels.isEmpty()) {
         levelAxis->setRange(lowest - 5, highest + 5);
         levelAxis->applyNiceNumbers();
     }
+}
+
+void LocateTimeChart::resizeEvent(QResizeEvent* event)
+{
+    QChartView::resizeEvent(event);
+    fitTicks();
+}
+
+void LocateTimeChart::fitTicks()
+{
+    // The axis cuts a label short ("…") that is wider than the space between ticks.
+    const QFontMetrics metrics(timeAxis->labelsFont());
+    const int label = metrics.horizontalAdvance(QDateTime::fromMSecsSinceEpoch(firstMs).toString(timeAxis->format())) + 16;
+    // The plot area is known once laid out; until then, the view less room for the two value axes.
+    const double plotWidth = chart()->plotArea().width() > 0 ? chart()->plotArea().width() : width() - 120.0;
+    timeAxis->setTickCount(std::clamp(int(plotWidth / label) + 1, 2, 9));
 }
 
 } // namespace Vantrel::Ui
