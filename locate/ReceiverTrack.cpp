@@ -54,7 +54,8 @@ QString rangeAndAzimuth(double fromLatitude, double fromLongitude, double toLati
     GeographicLib::Geodesic::WGS84().Inverse(fromLatitude, fromLongitude, toLatitude, toLongitude, distance, azimuth,
                                              back);
     const int heading = (qRound(azimuth) % 360 + 360) % 360;
-    const QString range = distance < 1000.0 ? QStringLiteral("%1 m").arg(qRound(distance))
+    // 999.6 m reads "1.0 km", not "1000 m".
+    const QString range = qRound(distance) < 1000 ? QStringLiteral("%1 m").arg(qRound(distance))
                                             : QStringLiteral("%1 km").arg(distance / 1000.0, 0, 'f', 1);
     return QStringLiteral("%1 at %2°").arg(range).arg(heading, 3, 10, QLatin1Char('0'));
 }
