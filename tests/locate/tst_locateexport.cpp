@@ -3,6 +3,7 @@
 #include <QAbstractItemModel>
 #include <QComboBox>
 #include <QDateTimeAxis>
+#include <QGraphicsTextItem>
 #include <QLabel>
 #include <QPushButton>
 #include <QProcess>
@@ -232,7 +233,7 @@ private Q_SLOTS:
     void currentSearchAfterAFlashRead()
     {
         Ui::LocateTab tab;
-        tab.resize(1185, 646);
+        tab.resize(1185, 560);  // the page of a window of 1185 × 646
         tab.show();
         Ui::RxTableModel::Row_t row;
         for (int k = 0; k < 40; ++k) {
@@ -275,8 +276,16 @@ private Q_SLOTS:
         QTRY_VERIFY(axis->format().contains(QStringLiteral("MMM")));
         const int label = QFontMetrics(axis->labelsFont()).horizontalAdvance(axis->min().toString(axis->format()));
         for (int width : {1185, 600}) {
-            tab.resize(width, 646);
+            tab.resize(width, 560);
             QTRY_VERIFY2(label < chart->plotArea().width() / (axis->tickCount() - 1), qPrintable(QString::number(width)));
+            const auto cut = [chart] {
+                for (const QGraphicsItem* item : chart->scene()->items())
+                    if (const auto* text = qgraphicsitem_cast<const QGraphicsTextItem*>(item))
+                        if (text->toPlainText().contains(QLatin1String("...")))
+                            return text->toPlainText();
+                return QString();
+            };
+            QTRY_COMPARE(cut(), QString());
         }
     }
 };

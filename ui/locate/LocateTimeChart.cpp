@@ -13,9 +13,11 @@ LocateTimeChart::LocateTimeChart(QWidget* parent)
     : QChartView(parent), bearingSeries(new QScatterSeries), levelSeries(new QScatterSeries),
       timeAxis(new QDateTimeAxis), bearingAxis(new QValueAxis), levelAxis(new QValueAxis)
 {
+    // A short chart under the map: a legend or a title on the time axis would take the height its
+    // labels need, and the axis would cut them short. The value axes say what they show.
     auto* plot = new QChart;
-    plot->legend()->setAlignment(Qt::AlignTop);
-    plot->setMargins(QMargins(4, 4, 4, 4));
+    plot->legend()->hide();
+    plot->setMargins(QMargins(2, 2, 2, 2));
     bearingSeries->setName(QStringLiteral("Bearing (°)"));
     bearingSeries->setMarkerSize(6);
     bearingSeries->setColor(QColor(200, 40, 40));
@@ -29,7 +31,10 @@ LocateTimeChart::LocateTimeChart(QWidget* parent)
     plot->addSeries(levelSeries);
 
     timeAxis->setFormat(QStringLiteral("HH:mm:ss"));
-    timeAxis->setTitleText(QStringLiteral("Time"));
+    bearingAxis->setTitleText(QStringLiteral("Bearing (°)"));
+    bearingAxis->setTitleBrush(bearingSeries->color());
+    levelAxis->setTitleText(QStringLiteral("Level (dBm)"));
+    levelAxis->setTitleBrush(levelSeries->color());
     bearingAxis->setRange(0, 360);
     bearingAxis->setTickCount(5);
     bearingAxis->setLabelFormat(QStringLiteral("%.0f"));
@@ -42,8 +47,9 @@ LocateTimeChart::LocateTimeChart(QWidget* parent)
     levelSeries->attachAxis(timeAxis);
     levelSeries->attachAxis(levelAxis);
     setChart(plot);
+    connect(plot, &QChart::plotAreaChanged, this, &LocateTimeChart::fitTicks);
     setRenderHint(QPainter::Antialiasing);
-    setMinimumHeight(160);
+    setMinimumHeight(200);
 }
 
 void LocateTimeChart::setBearings(const QVector<Locate::Bearing_t>& bearings, qint64 fromMs, qint64 toMs)
@@ -104,19 +110,13 @@ void LocateTimeChart::setBearings(const QVector<Locate::Bearing_t>& bearings, qi
     }
 }
 
-void LocateTimeChart::resizeEvent(QResizeEvent* event)
-{
-    QChartView::resizeEvent(event);
-    fitTicks();
-}
-
 void LocateTimeChart::fitTicks()
 {
     // The axis cuts a label short ("…") that is wider than the space between ticks.
     const QFontMetrics metrics(timeAxis->labelsFont());
-    const int label = metrics.horizontalAdvance(QDateTime::fromMSecsSinceEpoch(firstMs).toString(timeAxis->format())) + 16;
+    const int label = metrics.horizontalAdvance(QDateTime::fromMSecsSinceEpoch(firstMs).toString(timeAxis->format())) + 24;
     // The plot area is known once laid out; until then, the view less room for the two value axes.
-    const double plotWidth = chart()->plotArea().width() > 0 ? chart()->plotArea().width() : width() - 120.0;
+    const double plotWidth = chart()->plotArea().width() > 0 ? chart()->plotArea().width() : width() - 140.0;
     timeAxis->setTickCount(std::clamp(int(plotWidth / label) + 1, 2, 9));
 }
 

@@ -23,9 +23,6 @@ public:
 
     static constexpr int maxPoints = 500;
 
-protected:
-    void resizeEvent(QResizeEvent* event) override;
-
 private:
     // As many time labels as fit whole in the plot's width.
     void fitTicks();
