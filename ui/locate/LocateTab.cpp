@@ -246,6 +246,9 @@ void LocateTab::refresh()
     model->refresh();
     if (model->rowCount() != platformsBefore) {
         platformsView->resizeColumnsToContents();
+    } else {
+        // "30 of 3810" grows as the search goes on.
+        platformsView->resizeColumnToContents(LocatePlatformsModel::COLUMN_BEARINGS);
     }
     // The first platform heard is chosen, so that the page never opens empty.
     if (chosenId.isEmpty() && log.platformCount() > 0) {
