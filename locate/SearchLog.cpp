@@ -79,12 +79,8 @@ int SearchLog::updateFixes()
             continue;
         }
         Platform_t& platform = entry.platform;
-        QVector<qint64> times;
-        times.reserve(platform.bearings.size());
-        for (const Bearing_t& bearing : platform.bearings) {
-            times.append(bearing.timeMs);
-        }
-        const SearchStretch_t stretch = searchStretch(times, gapMs, keepStretches, fixOptions.fromMs, fixOptions.toMs);
+        const SearchStretch_t stretch =
+            searchStretch(platform.bearings, gapMs, keepStretches, fixOptions.fromMs, fixOptions.toMs);
         FixOptions_t options = fixOptions;
         // Untimed bearings belong to no stretch: they stay in while no stretch is left out.
         if (stretch.leftOut() > 0) {

@@ -2,37 +2,58 @@
 
 #include <QDateTime>
 #include <algorithm>
+#include <cmath>
 
 namespace Vantrel::Locate {
 
-SearchStretch_t searchStretch(const QVector<qint64>& timesMs, qint64 gapMs, int keep, qint64 windowFromMs,
+namespace {
+
+// Near enough for a hundred metres: no geodesic per bearing on a live update.
+double roughDistanceM(const Bearing_t& a, const Bearing_t& b)
+{
+    constexpr double metresPerDegree = 111195.0;
+    const double north = (b.latitude - a.latitude) * metresPerDegree;
+    const double east = (b.longitude - a.longitude) * metresPerDegree * std::cos(qDegreesToRadians(a.latitude));
+    return std::hypot(east, north);
+}
+
+} // namespace
+
+SearchStretch_t searchStretch(const QVector<Bearing_t>& bearings, qint64 gapMs, int keep, qint64 windowFromMs,
                               qint64 windowToMs)
 {
-    QVector<qint64> times;
-    times.reserve(timesMs.size());
-    for (qint64 time : timesMs) {
+    QVector<const Bearing_t*> timed;
+    timed.reserve(bearings.size());
+    for (const Bearing_t& bearing : bearings) {
+        const qint64 time = bearing.timeMs;
         if (time != 0 && (!windowFromMs || time >= windowFromMs) && (!windowToMs || time <= windowToMs)) {
-            times.append(time);
+            timed.append(&bearing);
         }
     }
     SearchStretch_t stretch;
-    if (times.isEmpty()) {
+    if (timed.isEmpty()) {
         return stretch;
     }
-    std::sort(times.begin(), times.end());
-    // Starts of the stretches, counted from the latest back.
+    std::stable_sort(timed.begin(), timed.end(),
+                     [](const Bearing_t* left, const Bearing_t* right) { return left->timeMs < right->timeMs; });
     QVector<int> starts{0};
-    for (int i = 1; i < times.size(); ++i) {
-        if (times.at(i) - times.at(i - 1) > gapMs) {
+    int standing = 0;  // first bearing taken where the receiver stands now
+    for (int i = 1; i < timed.size(); ++i) {
+        const bool silence = timed.at(i)->timeMs - timed.at(i - 1)->timeMs > gapMs;
+        const bool moved = roughDistanceM(*timed.at(standing), *timed.at(i)) > parkedWithinM;
+        if (silence || (moved && timed.at(i - 1)->timeMs - timed.at(standing)->timeMs > gapMs)) {
             starts.append(i);
+        }
+        if (silence || moved) {
+            standing = i;
         }
     }
     stretch.stretches = int(starts.size());
     stretch.kept = keep <= 0 ? stretch.stretches : std::min(keep, stretch.stretches);
     const int first = starts.at(stretch.stretches - stretch.kept);
-    stretch.fromMs = times.at(first);
-    stretch.toMs = times.last();
-    stretch.bearings = int(times.size()) - first;
+    stretch.fromMs = timed.at(first)->timeMs;
+    stretch.toMs = timed.last()->timeMs;
+    stretch.bearings = int(timed.size()) - first;
     return stretch;
 }
 

@@ -27,37 +27,47 @@ class TestSearchStretch : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    // Times in minutes from the start (-1: untimed); expected first and last minute, bearings, stretches.
+    // Times in minutes from the start (-1: untimed), metres east of the first place (none: all
+    // there); expected first and last minute, bearings, stretches.
     void stretch_data()
     {
         QTest::addColumn<QList<int>>("minutes");
+        QTest::addColumn<QList<int>>("east");
         QTest::addColumn<int>("keep");
         QTest::addColumn<QList<int>>("window");
         QTest::addColumn<QList<int>>("expected");
-        const QList<int> open{0, 0}, days{-20000, -19990, 0, 10, 29, 30, 31, 62, 93};
-        QTest::newRow("a gap of exactly 30 min goes on") << QList<int>{0, 30, 60} << 1 << open << QList<int>{0, 60, 3, 1};
-        QTest::newRow("a minute longer splits") << QList<int>{0, 31, 61} << 1 << open << QList<int>{31, 61, 2, 2};
-        QTest::newRow("flash read then today") << days << 1 << open << QList<int>{93, 93, 1, 4};
-        QTest::newRow("last 2") << days << 2 << open << QList<int>{62, 93, 2, 4};
-        QTest::newRow("more than there are") << days << 9 << open << QList<int>{-20000, 93, 9, 4};
-        QTest::newRow("all") << days << 0 << open << QList<int>{-20000, 93, 9, 4};
-        QTest::newRow("untimed ones in none") << QList<int>{-1, 5, -1, 6} << 1 << open << QList<int>{5, 6, 2, 1};
-        QTest::newRow("the latest inside the window")
-            << days << 1 << QList<int>{-19995, 40} << QList<int>{0, 31, 5, 2};
-        QTest::newRow("nothing timed") << QList<int>{-1} << 1 << open << QList<int>{0, 0, 0, 0};
+        const QList<int> open{0, 0}, here{}, days{-20000, -19990, 0, 10, 29, 30, 31, 62, 93};
+        QTest::newRow("a gap of exactly 30 min goes on") << QList<int>{0, 30, 60} << here << 1 << open << QList<int>{0, 60, 3, 1};
+        QTest::newRow("a minute longer splits") << QList<int>{0, 31, 61} << here << 1 << open << QList<int>{31, 61, 2, 2};
+        QTest::newRow("flash read then today") << days << here << 1 << open << QList<int>{93, 93, 1, 4};
+        QTest::newRow("last 2") << days << here << 2 << open << QList<int>{62, 93, 2, 4};
+        QTest::newRow("more than there are") << days << here << 9 << open << QList<int>{-20000, 93, 9, 4};
+        QTest::newRow("all") << days << here << 0 << open << QList<int>{-20000, 93, 9, 4};
+        QTest::newRow("untimed ones in none") << QList<int>{-1, 5, -1, 6} << here << 1 << open << QList<int>{5, 6, 2, 1};
+        QTest::newRow("the latest inside the window") << days << here << 1 << QList<int>{-19995, 40} << QList<int>{0, 31, 5, 2};
+        QTest::newRow("nothing timed") << QList<int>{-1} << here << 1 << open << QList<int>{0, 0, 0, 0};
+        const QList<int> parked{0, 10, 20, 31, 32, 33};
+        QTest::newRow("parked 31 min, then a drive")
+            << parked << QList<int>{0, 0, 90, 0, 200, 1000} << 1 << open << QList<int>{32, 33, 2, 2};
+        QTest::newRow("parked 30 min goes on") << QList<int>{0, 10, 20, 30, 32, 33} << QList<int>{0, 0, 0, 80, 200, 1000} << 1 << open
+                                               << QList<int>{0, 33, 6, 1};
+        QTest::newRow("driving with stops") << parked << QList<int>{0, 150, 300, 450, 600, 600} << 1 << open
+                                            << QList<int>{0, 33, 6, 1};
     }
     void stretch()
     {
         QFETCH(QList<int>, minutes);
+        QFETCH(QList<int>, east);
         QFETCH(int, keep);
         QFETCH(QList<int>, window);
         QFETCH(QList<int>, expected);
         const auto time = [](int m) { return m == -1 ? qint64(0) : start + m * minute; };
-        QVector<qint64> times;
-        for (int m : minutes)
-            times.append(time(m));
-        std::reverse(times.begin(), times.end());  // a flash read comes in any order
-        const SearchStretch_t found = searchStretch(times, 30 * minute, keep, window[0] ? time(window[0]) : 0,
+        QVector<Bearing_t> bearings;
+        for (int i = 0; i < minutes.size(); ++i) {
+            bearings.prepend(at(east.value(i), 0));  // a flash read comes in any order
+            bearings.first().timeMs = time(minutes[i]);
+        }
+        const SearchStretch_t found = searchStretch(bearings, 30 * minute, keep, window[0] ? time(window[0]) : 0,
                                                     window[1] ? time(window[1]) : 0);
         const qint64 none = expected[3] ? 1 : 0;
         QCOMPARE((QList<qint64>{found.fromMs, found.toMs, found.bearings, found.stretches}),
@@ -78,8 +88,8 @@ private Q_SLOTS:
     {
         QFETCH(int, keep);
         QFETCH(QString, expected);
-        const QVector<qint64> times{start - 600 * minute, start - 481 * minute, start + 62 * minute, start + 92 * minute};
-        QCOMPARE(describeStretch(searchStretch(times, 30 * minute, keep)), expected);
+        const QVector<Bearing_t> bearings{at(0, -600 * 60), at(0, -481 * 60), at(0, 62 * 60), at(0, 92 * 60)};
+        QCOMPARE(describeStretch(searchStretch(bearings, 30 * minute, keep)), expected);
     }
 
     // Between two bearings: metres and seconds apart; whether the track breaks.

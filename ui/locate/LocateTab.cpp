@@ -273,12 +273,8 @@ void LocateTab::showChosen()
         if (platform->stretch.leftOut() > 0) {
             scope.fromMs = platform->stretch.fromMs;
         }
-        QVector<qint64> times;
-        times.reserve(platform->bearings.size());
-        for (const Locate::Bearing_t& bearing : platform->bearings) {
-            times.append(bearing.timeMs);
-        }
-        scope.recentFromMs = Locate::searchStretch(times, log.stretchGapMs(), 1, options.fromMs, options.toMs).fromMs;
+        scope.recentFromMs =
+            Locate::searchStretch(platform->bearings, log.stretchGapMs(), 1, options.fromMs, options.toMs).fromMs;
     }
     plot->setPlatform(platform, options.offsetDeg, scope);
     timeChart->setBearings(platform ? platform->bearings : QVector<Locate::Bearing_t>(), scope.fromMs, scope.toMs);
