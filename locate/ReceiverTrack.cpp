@@ -1,6 +1,7 @@
 #include "locate/ReceiverTrack.h"
 
 #include <GeographicLib/Geodesic.hpp>
+#include <QtMath>
 #include <cmath>
 
 namespace Vantrel::Locate {
@@ -20,13 +21,21 @@ double distanceM(const Bearing_t& a, const Bearing_t& b, double* azimuthAtB = nu
 
 } // namespace
 
+double roughDistanceM(const Bearing_t& a, const Bearing_t& b)
+{
+    constexpr double metresPerDegree = 111195.0;
+    const double north = (b.latitude - a.latitude) * metresPerDegree;
+    const double east = (b.longitude - a.longitude) * metresPerDegree * std::cos(qDegreesToRadians(a.latitude));
+    return std::hypot(east, north);
+}
+
 bool trackBreaks(const Bearing_t& before, const Bearing_t& after, const TrackLimits_t& limits)
 {
     const qint64 silenceMs = std::llabs(after.timeMs - before.timeMs);
     if (silenceMs > limits.maxSilenceMs) {
         return true;
     }
-    return distanceM(before, after) > limits.jitterM + limits.maxSpeedMps * double(silenceMs) / 1000.0;
+    return roughDistanceM(before, after) > limits.jitterM + limits.maxSpeedMps * double(silenceMs) / 1000.0;
 }
 
 double receiverHeading(const QVector<Bearing_t>& bearings, const QVector<int>& order, const TrackLimits_t& limits)

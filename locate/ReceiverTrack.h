@@ -16,6 +16,10 @@ struct TrackLimits_t
     double minMoveM = 5.0;                // shorter moves give no heading
 };
 
+// The distance between where two bearings were taken, to a few parts in a thousand:
+// cheap enough for every pair of a flash read.
+double roughDistanceM(const Bearing_t& a, const Bearing_t& b);
+
 // Whether the track breaks between two bearings consecutive in time: a silence longer
 // than maxSilenceMs, or a jump no vehicle makes in the time between.
 bool trackBreaks(const Bearing_t& before, const Bearing_t& after, const TrackLimits_t& limits = {});

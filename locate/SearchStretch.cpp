@@ -1,23 +1,11 @@
 #include "locate/SearchStretch.h"
 
+#include "locate/ReceiverTrack.h"
+
 #include <QDateTime>
 #include <algorithm>
-#include <cmath>
 
 namespace Vantrel::Locate {
-
-namespace {
-
-// Near enough for a hundred metres: no geodesic per bearing on a live update.
-double roughDistanceM(const Bearing_t& a, const Bearing_t& b)
-{
-    constexpr double metresPerDegree = 111195.0;
-    const double north = (b.latitude - a.latitude) * metresPerDegree;
-    const double east = (b.longitude - a.longitude) * metresPerDegree * std::cos(qDegreesToRadians(a.latitude));
-    return std::hypot(east, north);
-}
-
-} // namespace
 
 SearchStretch_t searchStretch(const QVector<Bearing_t>& bearings, qint64 gapMs, int keep, qint64 windowFromMs,
                               qint64 windowToMs)
