@@ -39,6 +39,7 @@ LocateTab::LocateTab(QWidget* parent)
     platformsView->setSelectionMode(QAbstractItemView::SingleSelection);
     platformsView->verticalHeader()->hide();
     platformsView->horizontalHeader()->setStretchLastSection(true);
+    platformsView->setWordWrap(false);  // a row a line: the reason in full is in the tooltip
     connect(platformsView->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
                 chosenId = current.isValid() ? log.platform(current.row()).id : QString();
