@@ -47,12 +47,9 @@ private Q_SLOTS:
         QTest::newRow("the latest inside the window") << days << here << 1 << QList<int>{-19995, 40} << QList<int>{0, 31, 5, 2};
         QTest::newRow("nothing timed") << QList<int>{-1} << here << 1 << open << QList<int>{0, 0, 0, 0};
         const QList<int> parked{0, 10, 20, 31, 32, 33};
-        QTest::newRow("parked 31 min, then a drive")
-            << parked << QList<int>{0, 0, 90, 0, 200, 1000} << 1 << open << QList<int>{32, 33, 2, 2};
-        QTest::newRow("parked 30 min goes on") << QList<int>{0, 10, 20, 30, 32, 33} << QList<int>{0, 0, 0, 80, 200, 1000} << 1 << open
-                                               << QList<int>{0, 33, 6, 1};
-        QTest::newRow("driving with stops") << parked << QList<int>{0, 150, 300, 450, 600, 600} << 1 << open
-                                            << QList<int>{0, 33, 6, 1};
+        QTest::newRow("parked 31 min, then a drive") << parked << QList<int>{0, 0, 90, 0, 200, 1000} << 1 << open << QList<int>{32, 33, 2, 2};
+        QTest::newRow("parked 30 min goes on") << QList<int>{0, 10, 20, 30, 32, 33} << QList<int>{0, 0, 0, 80, 200, 1000} << 1 << open << QList<int>{0, 33, 6, 1};
+        QTest::newRow("driving with stops") << parked << QList<int>{0, 150, 300, 450, 600, 600} << 1 << open << QList<int>{0, 33, 6, 1};
     }
     void stretch()
     {
@@ -63,16 +60,13 @@ private Q_SLOTS:
         QFETCH(QList<int>, expected);
         const auto time = [](int m) { return m == -1 ? qint64(0) : start + m * minute; };
         QVector<Bearing_t> bearings;
-        for (int i = 0; i < minutes.size(); ++i) {
-            bearings.prepend(at(east.value(i), 0));  // a flash read comes in any order
-            bearings.first().timeMs = time(minutes[i]);
-        }
+        for (int i = 0; i < minutes.size(); ++i)  // a flash read comes in any order
+            bearings.prepend(at(east.value(i), (time(minutes[i]) - start) / 1000.0));
         const SearchStretch_t found = searchStretch(bearings, 30 * minute, keep, window[0] ? time(window[0]) : 0,
                                                     window[1] ? time(window[1]) : 0);
-        const qint64 none = expected[3] ? 1 : 0;
-        QCOMPARE((QList<qint64>{found.fromMs, found.toMs, found.bearings, found.stretches}),
-                 (QList<qint64>{none * time(expected[0]), none * time(expected[1]), expected[2], expected[3]}));
-        QCOMPARE(found.kept, keep <= 0 ? found.stretches : std::min(keep, found.stretches));
+        const qint64 none = expected[3] ? 1 : 0, kept = keep <= 0 ? expected[3] : std::min(keep, expected[3]);
+        QCOMPARE((QList<qint64>{found.fromMs, found.toMs, found.bearings, found.stretches, found.kept}),
+                 (QList<qint64>{none * time(expected[0]), none * time(expected[1]), expected[2], expected[3], kept}));
     }
 
     void described_data()
@@ -119,7 +113,6 @@ private Q_SLOTS:
         QTest::addColumn<QVector<double>>("metres");  // one bearing every 10 s
         QTest::addColumn<double>("expected");          // NaN: none
         QTest::newRow("driving east") << QVector<double>{0, 100, 200} << 90.0;
-        QTest::newRow("back west, standing") << QVector<double>{0, 100, 50, 48} << 270.0;
         QTest::newRow("parked") << QVector<double>{0, 3, 1} << qQNaN();
         QTest::newRow("just after a jump") << QVector<double>{0, 100, 9000, 9003} << qQNaN();
     }
@@ -129,10 +122,8 @@ private Q_SLOTS:
         QFETCH(double, expected);
         QVector<Bearing_t> bearings;
         QVector<int> order;
-        for (int i = 0; i < metres.size(); ++i) {
-            bearings.append(at(metres[i], 10.0 * i));
-            order.append(i);
-        }
+        for (int i = 0; i < metres.size(); ++i)
+            bearings.append(at(metres[i], 10.0 * i)), order.append(i);
         const double found = receiverHeading(bearings, order);
         QVERIFY2(std::isnan(expected) ? std::isnan(found) : std::abs(found - expected) < 0.1, qPrintable(QString::number(found)));
     }
