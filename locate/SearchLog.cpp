@@ -62,6 +62,15 @@ void SearchLog::setOptions(const FixOptions_t& options)
     }
 }
 
+void SearchLog::setStretches(int keep, qint64 gap)
+{
+    keepStretches = keep;
+    gapMs = gap;
+    for (Entry_t& entry : platforms) {
+        entry.stale = STALE_OPTIONS;
+    }
+}
+
 int SearchLog::updateFixes()
 {
     int updated = 0;
@@ -70,10 +79,18 @@ int SearchLog::updateFixes()
             continue;
         }
         Platform_t& platform = entry.platform;
-        // Only a fix of the same question is a start worth taking.
-        platform.fix = entry.stale == STALE_BEARINGS && platform.fix.ok()
-                           ? locate(platform.bearings, fixOptions, platform.fix)
-                           : locate(platform.bearings, fixOptions);
+        const SearchStretch_t stretch =
+            searchStretch(platform.bearings, gapMs, keepStretches, fixOptions.fromMs, fixOptions.toMs);
+        FixOptions_t options = fixOptions;
+        // Untimed bearings belong to no stretch: they stay in while no stretch is left out.
+        if (stretch.leftOut() > 0) {
+            options.fromMs = stretch.fromMs;
+        }
+        // Only a fix of the same question is a start worth taking: a new search is another one.
+        const bool sameQuestion = entry.stale == STALE_BEARINGS && stretch.fromMs == platform.stretch.fromMs;
+        platform.stretch = stretch;
+        platform.fix = sameQuestion && platform.fix.ok() ? locate(platform.bearings, options, platform.fix)
+                                                         : locate(platform.bearings, options);
         entry.stale = STALE_NONE;
         ++updated;
     }

@@ -7,6 +7,7 @@
 
 #include "locate/Bearing.h"
 #include "locate/BearingFix.h"
+#include "locate/SearchStretch.h"
 
 namespace Vantrel::Locate {
 
@@ -44,6 +45,7 @@ public:
         QVector<bool> live;           // per bearing: heard live, not read from flash
         QVector<PayloadPosition_t> payloadPositions;
         Fix_t fix;
+        SearchStretch_t stretch;  // the bearings the fix took
         // Where the last bearing in time was taken: the fix summary measures from there.
         double receiverLatitude = 0.0;
         double receiverLongitude = 0.0;
@@ -63,6 +65,11 @@ public:
 
     void setOptions(const FixOptions_t& options);
     const FixOptions_t& options() const { return fixOptions; }
+    // Each fix takes the last `keep` stretches of its platform's bearings (keep <= 0: all)
+    // inside the options' time window, split where none came for longer than gapMs.
+    void setStretches(int keep, qint64 gapMs);
+    int stretchesKept() const { return keepStretches; }
+    qint64 stretchGapMs() const { return gapMs; }
 
     // Recomputes the fixes of the platforms that changed. Returns how many it recomputed.
     int updateFixes();
@@ -108,6 +115,8 @@ private:
     QVector<Entry_t> platforms;
     QHash<QString, int> byId;
     FixOptions_t fixOptions;
+    int keepStretches = 1;
+    qint64 gapMs = defaultSearchGapMs;
 };
 
 } // namespace Vantrel::Locate

@@ -1,6 +1,11 @@
 // The search log's choice of messages, the map exports as a GIS reader sees them, and the Locate page fed by hand.
 #include <GeographicLib/Geodesic.hpp>
 #include <QAbstractItemModel>
+#include <QComboBox>
+#include <QDateTimeAxis>
+#include <QGraphicsTextItem>
+#include <QLabel>
+#include <QPushButton>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTableView>
@@ -11,7 +16,9 @@
 #include "locate/GisExport.h"
 #include "locate/SearchLog.h"
 #include "ui/locate/LocateSightings.h"
+#include "ui/locate/LocatePlot.h"
 #include "ui/locate/LocateTab.h"
+#include "ui/locate/LocateTimeChart.h"
 
 using namespace Vantrel;
 using Message_t = Com::DfrLink::OrvanRxMessage_t;
@@ -233,6 +240,59 @@ private Q_SLOTS:
         QCOMPARE(view->model()->index(0, 3).data().toString(), QStringLiteral("fix"));
         // The first platform heard is chosen; the window's test pins the summary shown for it.
         QCOMPARE(tab.chosenPlatform(), QStringLiteral("2DCE81A0"));
+    }
+
+    // Two weeks of bearings from a parked receiver, read from flash, beside today's drive.
+    void currentSearchAfterAFlashRead()
+    {
+        Ui::LocateTab tab;
+        tab.resize(1185, 560);  // the page of a window of 1185 × 646
+        tab.show();
+        QVector<Message_t> messages(40, message(48.80, 2.20, 40, 0));
+        for (int k = 0; k < 40; ++k)
+            messages[k].dateTime = Tarsk::Utils::DateTime(61000 - 14 + k / 20, 36000.0 + 240.0 * (k % 20));
+        Ui::RxTableModel::Row_t row;
+        for (const Message_t& m : messages + search(8))
+            row.message = m, tab.addRow(row);
+        const Locate::SearchLog::Platform_t& platform = tab.searchLog().platform(0);
+        QTRY_VERIFY(platform.fix.ok() && platform.fix.used == 8);
+        QCOMPARE(tab.findChild<QTableView*>()->model()->index(0, 2).data().toString(), QStringLiteral("8 of 48"));
+        const QString stretch = tab.findChild<QLabel*>(QStringLiteral("labelLocateStretch"))->text();
+        QVERIFY2(stretch.endsWith(" (2 earlier searches left out)"), qPrintable(stretch));
+        auto* plot = tab.findChild<Ui::LocatePlot*>();
+        const QChart* chart = tab.findChild<Ui::LocateTimeChart*>()->chart();
+        auto* axis = qobject_cast<QDateTimeAxis*>(chart->axes(Qt::Horizontal).first());
+        QCOMPARE(axis->min().date(), QDate(1858, 11, 17).addDays(61000));
+        QCOMPARE(plot->trackPieces(), 1);
+        // The fit frames the fix and today's drive, whatever the searches shown.
+        for (const QString& searches : {QStringLiteral("this one"), QStringLiteral("all")}) {
+            tab.findChild<QComboBox*>(QStringLiteral("comboBoxLocateSearches"))->setCurrentText(searches);
+            QTRY_COMPARE(platform.fix.used, searches == "all" ? 48 : 8);
+            QVERIFY(plot->shows(platform.fix.latitude, platform.fix.longitude) && plot->shows(48.855, 2.31) &&
+                    !plot->shows(48.80, 2.20) && !plot->ellipseMarked());
+            QWheelEvent out(plot->rect().center(), plot->mapToGlobal(plot->rect().center()), {}, {0, -3000},
+                            Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(plot, &out);
+            QVERIFY(plot->ellipseMarked());
+            tab.findChild<QPushButton*>(QStringLiteral("pushButtonLocateFit"))->click();
+        }
+        QCOMPARE(plot->trackPieces(), 3);  // broken where a day's silence comes
+        const QVector<QRectF> rows = plot->legendRows();
+        for (int i = 1; i < rows.size(); ++i)
+            QVERIFY(!rows[i].intersects(rows[i - 1]) && plot->rect().contains(rows[i].toRect()));
+        // Two weeks wide: dated labels, none cut short.
+        QTRY_VERIFY(axis->format().contains(QStringLiteral("MMM")));
+        const auto cut = [chart] {
+            for (const QGraphicsItem* item : chart->scene()->items())
+                if (const auto* text = qgraphicsitem_cast<const QGraphicsTextItem*>(item))
+                    if (text->toPlainText().contains(QLatin1String("...")))
+                        return text->toPlainText();
+            return QString();
+        };
+        for (int width : {1185, 600}) {
+            tab.resize(width, 560);
+            QTRY_COMPARE(cut(), QString());
+        }
     }
 };
 

@@ -21,12 +21,12 @@ QString LocatePlatformsModel::fixState(const Locate::Fix_t& fix)
 {
     switch (fix.refusal) {
     case Locate::REFUSAL_NONE: return QStringLiteral("fix");
-    case Locate::REFUSAL_TOO_FEW: return QStringLiteral("too few");
-    case Locate::REFUSAL_SHORT_BASELINE: return QStringLiteral("one place");
-    case Locate::REFUSAL_PARALLEL: return QStringLiteral("parallel");
-    case Locate::REFUSAL_BEHIND: return QStringLiteral("behind");
-    case Locate::REFUSAL_NO_CONVERGENCE: return QStringLiteral("no convergence");
-    case Locate::REFUSAL_BAD_OPTIONS: return QStringLiteral("bad options");
+    case Locate::REFUSAL_TOO_FEW: return QStringLiteral("too few bearings");
+    case Locate::REFUSAL_SHORT_BASELINE: return QStringLiteral("all from one place");
+    case Locate::REFUSAL_PARALLEL: return QStringLiteral("bearings do not cross");
+    case Locate::REFUSAL_BEHIND: return QStringLiteral("crossing behind the receiver");
+    case Locate::REFUSAL_NO_CONVERGENCE: return QStringLiteral("did not converge");
+    case Locate::REFUSAL_BAD_OPTIONS: return QStringLiteral("options not usable");
     }
     return QString();
 }
@@ -49,7 +49,12 @@ QVariant LocatePlatformsModel::data(const QModelIndex& index, int role) const
     switch (index.column()) {
     case COLUMN_LABEL: return platform.label;
     case COLUMN_ID: return platform.id;
-    case COLUMN_BEARINGS: return int(platform.bearings.size());
+    case COLUMN_BEARINGS:
+        // After a flash read most bearings may be from earlier searches: say how many this one has.
+        if (platform.stretch.leftOut() > 0) {
+            return QStringLiteral("%1 of %2").arg(platform.stretch.bearings).arg(platform.bearings.size());
+        }
+        return int(platform.bearings.size());
     case COLUMN_FIX: return fixState(platform.fix);
     }
     return {};

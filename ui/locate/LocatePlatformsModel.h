@@ -33,7 +33,7 @@ public:
     // The log was emptied.
     void reset();
 
-    // "fix", or why there is none in a word or two.
+    // "fix", or why there is none in a few words.
     static QString fixState(const Locate::Fix_t& fix);
 
 private:

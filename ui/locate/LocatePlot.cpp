@@ -20,6 +20,7 @@ const QColor rayColour(200, 40, 40);
 const QColor downWeightedColour(150, 150, 150);
 const QColor ellipseColour(20, 110, 210);
 const QColor sentColour(20, 150, 60);
+const QColor receiverColour(220, 110, 0);
 constexpr double tipDistancePx = 6.0;
 
 double distanceToSegment(const QPointF& p, const QPointF& a, const QPointF& b)
@@ -29,6 +30,29 @@ double distanceToSegment(const QPointF& p, const QPointF& a, const QPointF& b)
     const double t = length2 > 0.0 ? std::clamp(QPointF::dotProduct(p - a, ab) / length2, 0.0, 1.0) : 0.0;
     const QPointF d = p - (a + t * ab);
     return std::hypot(d.x(), d.y());
+}
+
+// Liang–Barsky: the part [*enter, *leave] of the segment a→b inside the box; false when none.
+bool clipSegment(const QPointF& a, const QPointF& b, const QRectF& box, double* enter, double* leave)
+{
+    const QPointF d = b - a;
+    const double p[] = {-d.x(), d.x(), -d.y(), d.y()};
+    const double q[] = {a.x() - box.left(), box.right() - a.x(), a.y() - box.top(), box.bottom() - a.y()};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0.0) {
+            if (q[i] < 0.0) {
+                return false;
+            }
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0.0) {
+            *enter = std::max(*enter, t);
+        } else {
+            *leave = std::min(*leave, t);
+        }
+    }
+    return *enter <= *leave;
 }
 
 } // namespace
@@ -57,12 +81,23 @@ QPointF LocatePlot::fromScreen(const QPointF& screen) const
     return {centre.x() + (screen.x() - width() / 2.0) / scale, centre.y() - (screen.y() - height() / 2.0) / scale};
 }
 
-void LocatePlot::setPlatform(const Locate::SearchLog::Platform_t* platform, double offsetDeg)
+const LocatePlot::Layer_t LocatePlot::layers[] = {
+    {&LocatePlot::drawRays, &LocatePlot::legendRays},
+    {&LocatePlot::drawTrack, &LocatePlot::legendTrack},
+    {&LocatePlot::drawFix, &LocatePlot::legendFix},
+    {&LocatePlot::drawSent, &LocatePlot::legendSent},
+    {&LocatePlot::drawWayToFix, nullptr},
+    {&LocatePlot::drawReceiver, &LocatePlot::legendReceiver},
+};
+
+void LocatePlot::setPlatform(const Locate::SearchLog::Platform_t* platform, double offsetDeg, const Scope_t& scope)
 {
     track.clear();
+    recent.clear();
     rays.clear();
     ellipse.clear();
     sent.clear();
+    wayToFix.clear();
     hasFix = false;
     if (!platform || platform->bearings.isEmpty()) {
         shown = {};
@@ -79,19 +114,36 @@ void LocatePlot::setPlatform(const Locate::SearchLog::Platform_t* platform, doub
         userMoved = false;
     }
     const QVector<int> order = platform->timeOrder();
+    QVector<int> inScope;
+    inScope.reserve(order.size());
+    for (int index : order) {
+        const qint64 timeMs = platform->bearings.at(index).timeMs;
+        if ((!scope.fromMs || timeMs >= scope.fromMs) && (!scope.toMs || timeMs <= scope.toMs)) {
+            inScope.append(index);
+        }
+    }
     // Past maxRays a map of rays is a smear that takes seconds to paint: every stride-th stands for the others.
-    stride = int((order.size() + maxRays - 1) / maxRays);
-    for (int i = 0; i < order.size(); ++i) {
-        const int index = order.at(i);
+    stride = std::max(1, int((inScope.size() + maxRays - 1) / maxRays));
+    for (int i = 0; i < inScope.size(); ++i) {
+        const int index = inScope.at(i);
         const Locate::Bearing_t& bearing = platform->bearings.at(index);
-        track.append(toPlane(bearing.latitude, bearing.longitude));
+        const QPointF point = toPlane(bearing.latitude, bearing.longitude);
+        if (i == 0 || Locate::trackBreaks(platform->bearings.at(inScope.at(i - 1)), bearing, scope.track)) {
+            track.append(QPolygonF());
+        }
+        track.last().append(point);
+        if (bearing.timeMs >= scope.recentFromMs) {
+            recent.append(point);
+        }
         if (i % stride != 0) {
             continue;
         }
         double latitude = 0.0, longitude = 0.0;
         Locate::GisExport::rayEnd(bearing, platform->fix, offsetDeg, &latitude, &longitude);
-        rays.append({track.last(), toPlane(latitude, longitude), platform->downWeighted(index), index});
+        rays.append({point, toPlane(latitude, longitude), platform->downWeighted(index), index});
     }
+    receiver = toPlane(platform->receiverLatitude, platform->receiverLongitude);
+    headingDeg = Locate::receiverHeading(platform->bearings, order, scope.track);
     const Locate::Fix_t& result = platform->fix;
     hasFix = result.ok();
     if (hasFix) {
@@ -99,6 +151,8 @@ void LocatePlot::setPlatform(const Locate::SearchLog::Platform_t* platform, doub
         for (const auto& point : Locate::ellipseOutline(result)) {
             ellipse.append(toPlane(point.first, point.second));
         }
+        wayToFix = Locate::rangeAndAzimuth(platform->receiverLatitude, platform->receiverLongitude, result.latitude,
+                                           result.longitude);
     }
     emptyText = hasFix ? QString() : result.reason;
     for (const Locate::SearchLog::PayloadPosition_t& position : platform->payloadPositions) {
@@ -112,16 +166,19 @@ void LocatePlot::setPlatform(const Locate::SearchLog::Platform_t* platform, doub
 
 void LocatePlot::fitView()
 {
-    QPolygonF all = track;
-    all << ellipse;
-    for (const Ray_t& ray : rays) {
-        all << ray.to;
-    }
-    for (const QPointF& point : sent) {
-        all << point;
+    // Old bearings from far away would shrink the search to a dot: the fix and today's track set the view.
+    QPolygonF all = recent;
+    if (all.isEmpty()) {
+        for (const QPolygonF& piece : track) {
+            all << piece;
+        }
     }
     if (hasFix) {
-        all << fix;
+        all << ellipse << fix;
+    } else {
+        for (const Ray_t& ray : rays) {
+            all << ray.to;
+        }
     }
     if (all.isEmpty()) {
         return;
@@ -129,11 +186,21 @@ void LocatePlot::fitView()
     const QRectF bounds = all.boundingRect();
     centre = bounds.center();
     // At least 200 m across, with a margin for the marks at the edges.
-    const double spanX = std::max(bounds.width(), 200.0) * 1.1;
-    const double spanY = std::max(bounds.height(), 200.0) * 1.1;
+    const double spanX = std::max(bounds.width(), 200.0) * 1.15;
+    const double spanY = std::max(bounds.height(), 200.0) * 1.15;
     scale = std::min(width() / spanX, height() / spanY);
     userMoved = false;
     update();
+}
+
+bool LocatePlot::shows(double latitude, double longitude) const
+{
+    return frame && QRectF(rect()).contains(toScreen(toPlane(latitude, longitude)));
+}
+
+bool LocatePlot::ellipseMarked() const
+{
+    return hasFix && shown.fix.semiMajorM * scale < smallestEllipsePx;
 }
 
 void LocatePlot::paintEvent(QPaintEvent*)
@@ -146,48 +213,125 @@ void LocatePlot::paintEvent(QPaintEvent*)
         painter.drawText(rect(), Qt::AlignCenter, emptyText);
         return;
     }
+    for (const Layer_t& layer : layers) {
+        painter.save();
+        (this->*layer.draw)(painter);
+        painter.restore();
+    }
+    drawScaleBar(painter);
+    drawNorthArrow(painter);
+    drawLegend(painter);
+    if (!emptyText.isEmpty()) {
+        painter.setPen(Qt::darkRed);
+        painter.drawText(rect().adjusted(8, 8, -40, -8), Qt::AlignTop | Qt::AlignLeft | Qt::TextWordWrap, emptyText);
+    }
+}
+
+void LocatePlot::drawRays(QPainter& painter) const
+{
     // Down-weighted rays first, so that the ones the fix rests on are drawn over them.
     for (int pass = 0; pass < 2; ++pass) {
         for (const Ray_t& ray : rays) {
             if (ray.downWeighted != (pass == 0)) {
                 continue;
             }
-            painter.setPen(ray.downWeighted ? QPen(downWeightedColour, 1.0, Qt::DashLine)
-                                            : QPen(rayColour, 1.2));
+            painter.setPen(ray.downWeighted ? QPen(downWeightedColour, 1.0, Qt::DashLine) : QPen(rayColour, 1.2));
             painter.drawLine(toScreen(ray.from), toScreen(ray.to));
         }
     }
-    QPolygonF screenTrack;
-    for (int i = 0; i < track.size(); i += stride) {
-        screenTrack << toScreen(track.at(i));
+}
+
+void LocatePlot::legendRays(QVector<LegendEntry_t>& entries) const
+{
+    entries.append({QStringLiteral("bearing"), [](QPainter& painter, const QPointF& mark) {
+                        painter.setPen(QPen(rayColour, 1.2));
+                        painter.drawLine(mark - QPointF(9, 0), mark + QPointF(9, 0));
+                    }});
+    if (std::any_of(rays.cbegin(), rays.cend(), [](const Ray_t& ray) { return ray.downWeighted; })) {
+        entries.append({QStringLiteral("down-weighted"), [](QPainter& painter, const QPointF& mark) {
+                            painter.setPen(QPen(downWeightedColour, 1.0, Qt::DashLine));
+                            painter.drawLine(mark - QPointF(9, 0), mark + QPointF(9, 0));
+                        }});
     }
-    if (!track.isEmpty() && (track.size() - 1) % stride != 0) {
-        screenTrack << toScreen(track.last());
-    }
+}
+
+void LocatePlot::drawTrack(QPainter& painter) const
+{
     painter.setPen(QPen(trackColour, 2.0));
-    painter.drawPolyline(screenTrack);
     painter.setBrush(trackColour);
-    if (stride == 1) {
-        for (const QPointF& point : screenTrack) {
-            painter.drawEllipse(point, 2.5, 2.5);
+    for (const QPolygonF& piece : track) {
+        QPolygonF screen;
+        for (int i = 0; i < piece.size(); i += stride) {
+            screen << toScreen(piece.at(i));
+        }
+        if ((piece.size() - 1) % stride != 0) {
+            screen << toScreen(piece.last());
+        }
+        painter.drawPolyline(screen);
+        if (stride == 1) {
+            for (const QPointF& point : screen) {
+                painter.drawEllipse(point, 2.5, 2.5);
+            }
         }
     }
+}
 
-    if (hasFix) {
+void LocatePlot::legendTrack(QVector<LegendEntry_t>& entries) const
+{
+    entries.append({QStringLiteral("receiver track"), [](QPainter& painter, const QPointF& mark) {
+                        painter.setPen(QPen(trackColour, 2.0));
+                        painter.setBrush(trackColour);
+                        painter.drawLine(mark - QPointF(9, 0), mark + QPointF(9, 0));
+                        painter.drawEllipse(mark, 2.5, 2.5);
+                    }});
+}
+
+void LocatePlot::drawFix(QPainter& painter) const
+{
+    if (!hasFix) {
+        return;
+    }
+    QColor fill = ellipseColour;
+    fill.setAlpha(40);
+    painter.setBrush(fill);
+    painter.setPen(QPen(ellipseColour, 1.5));
+    const QPointF at = toScreen(fix);
+    if (ellipseMarked()) {
+        // Smaller than the cross at this zoom: a ring of fixed size says where it is and its size.
+        painter.drawEllipse(at, 12.0, 12.0);
+        painter.setPen(ellipseColour.darker());
+        const QString size = shown.fix.semiMajorM < 1000.0
+                                 ? QStringLiteral("± %1 m").arg(qRound(shown.fix.semiMajorM))
+                                 : QStringLiteral("± %1 km").arg(shown.fix.semiMajorM / 1000.0, 0, 'f', 1);
+        painter.drawText(at + QPointF(15, -6), size);
+    } else {
         QPolygonF screenEllipse;
         for (const QPointF& point : ellipse) {
             screenEllipse << toScreen(point);
         }
-        QColor fill = ellipseColour;
-        fill.setAlpha(40);
-        painter.setBrush(fill);
-        painter.setPen(QPen(ellipseColour, 1.5));
         painter.drawPolygon(screenEllipse);
-        const QPointF at = toScreen(fix);
-        painter.setPen(QPen(Qt::black, 2.0));
-        painter.drawLine(at + QPointF(-7, 0), at + QPointF(7, 0));
-        painter.drawLine(at + QPointF(0, -7), at + QPointF(0, 7));
     }
+    painter.setPen(QPen(Qt::black, 2.0));
+    painter.drawLine(at + QPointF(-7, 0), at + QPointF(7, 0));
+    painter.drawLine(at + QPointF(0, -7), at + QPointF(0, 7));
+}
+
+void LocatePlot::legendFix(QVector<LegendEntry_t>& entries) const
+{
+    if (!hasFix) {
+        return;
+    }
+    entries.append({QStringLiteral("fix, 95 %"), [](QPainter& painter, const QPointF& mark) {
+                        painter.setPen(QPen(ellipseColour, 1.5));
+                        painter.drawEllipse(mark, 8, 4);
+                        painter.setPen(QPen(Qt::black, 1.5));
+                        painter.drawLine(mark - QPointF(4, 0), mark + QPointF(4, 0));
+                        painter.drawLine(mark - QPointF(0, 4), mark + QPointF(0, 4));
+                    }});
+}
+
+void LocatePlot::drawSent(QPainter& painter) const
+{
     painter.setPen(QPen(sentColour.darker(), 1.0));
     painter.setBrush(sentColour);
     for (const QPointF& point : sent) {
@@ -195,18 +339,71 @@ void LocatePlot::paintEvent(QPaintEvent*)
         painter.drawPolygon(
             QPolygonF{at + QPointF(0, -5), at + QPointF(5, 0), at + QPointF(0, 5), at + QPointF(-5, 0)});
     }
-    drawScaleBar(painter);
-    drawNorthArrow(painter);
-    drawLegend(painter);
-    if (stride > 1) {
-        painter.setPen(Qt::darkGray);
-        painter.drawText(rect().adjusted(8, 8, -8, -36), Qt::AlignBottom | Qt::AlignRight,
-                         QStringLiteral("one bearing in %1 drawn").arg(stride));
+}
+
+void LocatePlot::legendSent(QVector<LegendEntry_t>& entries) const
+{
+    if (sent.isEmpty()) {
+        return;
     }
-    if (!emptyText.isEmpty()) {
-        painter.setPen(Qt::darkRed);
-        painter.drawText(rect().adjusted(8, 8, -40, -8), Qt::AlignTop | Qt::AlignLeft | Qt::TextWordWrap, emptyText);
+    entries.append({QStringLiteral("sent position"), [](QPainter& painter, const QPointF& mark) {
+                        painter.setPen(QPen(sentColour.darker(), 1.0));
+                        painter.setBrush(sentColour);
+                        painter.drawPolygon(QPolygonF{mark + QPointF(0, -4), mark + QPointF(4, 0),
+                                                      mark + QPointF(0, 4), mark + QPointF(-4, 0)});
+                    }});
+}
+
+void LocatePlot::drawWayToFix(QPainter& painter) const
+{
+    if (!hasFix) {
+        return;
     }
+    const QPointF from = toScreen(receiver), to = toScreen(fix);
+    painter.setPen(QPen(receiverColour, 1.5, Qt::DashDotLine));
+    painter.drawLine(from, to);
+    // The label sits halfway along the part of the line in view, so that it shows whatever the zoom.
+    const QRectF view = QRectF(rect()).adjusted(60, 30, -60, -30);
+    double enter = 0.0, leave = 1.0;
+    if (!clipSegment(from, to, view, &enter, &leave)) {
+        return;
+    }
+    const QPointF middle = from + (enter + leave) / 2.0 * (to - from);
+    const QFontMetricsF metrics(painter.font());
+    QRectF box(0, 0, metrics.horizontalAdvance(wayToFix) + 8, metrics.height() + 2);
+    box.moveCenter(middle);
+    painter.setPen(QPen(receiverColour, 1.0));
+    painter.setBrush(QColor(255, 255, 255, 230));
+    painter.drawRoundedRect(box, 3, 3);
+    painter.setPen(receiverColour.darker(150));
+    painter.drawText(box, Qt::AlignCenter, wayToFix);
+}
+
+void LocatePlot::drawReceiver(QPainter& painter) const
+{
+    const QPointF at = toScreen(receiver);
+    painter.setPen(QPen(Qt::white, 1.5));
+    painter.setBrush(receiverColour);
+    if (std::isnan(headingDeg)) {
+        painter.drawEllipse(at, 6.0, 6.0);
+        return;
+    }
+    // An arrow head along the heading, its centre on the receiver.
+    const double heading = qDegreesToRadians(headingDeg);
+    const QPointF ahead(std::sin(heading), -std::cos(heading));
+    const QPointF side(-ahead.y(), ahead.x());
+    painter.drawPolygon(QPolygonF{at + 11.0 * ahead, at - 7.0 * ahead + 7.0 * side, at - 3.0 * ahead,
+                                  at - 7.0 * ahead - 7.0 * side});
+}
+
+void LocatePlot::legendReceiver(QVector<LegendEntry_t>& entries) const
+{
+    entries.append({QStringLiteral("receiver now"), [](QPainter& painter, const QPointF& mark) {
+                        painter.setPen(QPen(Qt::white, 1.0));
+                        painter.setBrush(receiverColour);
+                        painter.drawPolygon(QPolygonF{mark + QPointF(7, 0), mark + QPointF(-5, -5),
+                                                      mark + QPointF(-2, 0), mark + QPointF(-5, 5)});
+                    }});
 }
 
 void LocatePlot::drawScaleBar(QPainter& painter) const
@@ -240,50 +437,75 @@ void LocatePlot::drawNorthArrow(QPainter& painter) const
     painter.drawText(QRectF(tip.x() - 8, tip.y() + 22, 16, 16), Qt::AlignCenter, QStringLiteral("N"));
 }
 
-void LocatePlot::drawLegend(QPainter& painter) const
+QVector<LocatePlot::LegendEntry_t> LocatePlot::legendEntries() const
 {
-    const QFontMetrics metrics = painter.fontMetrics();
+    QVector<LegendEntry_t> entries;
+    for (const Layer_t& layer : layers) {
+        if (layer.legend) {
+            (this->*layer.legend)(entries);
+        }
+    }
+    return entries;
+}
+
+QString LocatePlot::thinnedNote() const
+{
+    return stride > 1 ? QStringLiteral("one bearing in %1 drawn").arg(stride) : QString();
+}
+
+QVector<QRectF> LocatePlot::legendRows() const
+{
+    const QFontMetrics metrics = fontMetrics();
     const int line = metrics.height();
-    const QString texts[] = {QStringLiteral("receiver"), QStringLiteral("bearing"), QStringLiteral("down-weighted"),
-                             QStringLiteral("fix, 95 %"), QStringLiteral("sent position")};
+    QStringList texts;
+    for (const LegendEntry_t& entry : legendEntries()) {
+        texts << entry.text;
+    }
     int textWidth = 0;
     for (const QString& text : texts) {
-        textWidth = std::max(textWidth, metrics.horizontalAdvance(text));
+        textWidth = std::max(textWidth, metrics.horizontalAdvance(text) + 28);
     }
-    const QRectF box(width() - textWidth - 44, height() - 5 * line - 12, textWidth + 36, 5 * line + 8);
+    // The note takes a line of its own below the entries, without a mark.
+    const QString note = thinnedNote();
+    if (!note.isEmpty()) {
+        texts << note;
+        textWidth = std::max(textWidth, metrics.horizontalAdvance(note));
+    }
+    QVector<QRectF> rows;
+    const double left = width() - textWidth - 16, top = height() - texts.size() * line - 8;
+    for (int row = 0; row < texts.size(); ++row) {
+        rows.append(QRectF(left, top + row * line, textWidth + 4, line));
+    }
+    return rows;
+}
+
+void LocatePlot::drawLegend(QPainter& painter) const
+{
+    const QVector<LegendEntry_t> entries = legendEntries();
+    const QVector<QRectF> rows = legendRows();
+    if (rows.isEmpty()) {
+        return;
+    }
+    QRectF box = rows.first();
+    for (const QRectF& row : rows) {
+        box |= row;
+    }
     painter.setPen(QPen(QColor(200, 200, 200)));
     painter.setBrush(QColor(255, 255, 255, 220));
-    painter.drawRect(box);
-    for (int row = 0; row < 5; ++row) {
-        const double y = box.top() + 4 + line * (row + 0.5);
-        const QPointF mark(box.left() + 14, y);
-        painter.setBrush(Qt::NoBrush);
-        switch (row) {
-        case 0:
-            painter.setPen(QPen(trackColour, 2.0));
-            painter.setBrush(trackColour);
-            painter.drawEllipse(mark, 2.5, 2.5);
-            break;
-        case 1:
-        case 2:
-            painter.setPen(row == 1 ? QPen(rayColour, 1.2) : QPen(downWeightedColour, 1.0, Qt::DashLine));
-            painter.drawLine(mark - QPointF(9, 0), mark + QPointF(9, 0));
-            break;
-        case 3:
-            painter.setPen(QPen(ellipseColour, 1.5));
-            painter.drawEllipse(mark, 8, 4);
-            painter.setPen(QPen(Qt::black, 1.5));
-            painter.drawLine(mark - QPointF(4, 0), mark + QPointF(4, 0));
-            painter.drawLine(mark - QPointF(0, 4), mark + QPointF(0, 4));
-            break;
-        default:
-            painter.setPen(QPen(sentColour.darker(), 1.0));
-            painter.setBrush(sentColour);
-            painter.drawPolygon(QPolygonF{mark + QPointF(0, -4), mark + QPointF(4, 0), mark + QPointF(0, 4),
-                                          mark + QPointF(-4, 0)});
+    painter.drawRect(box.adjusted(-6, -4, 4, 4));
+    for (int row = 0; row < rows.size(); ++row) {
+        const QRectF at = rows.at(row);
+        if (row >= entries.size()) {
+            painter.setPen(Qt::darkGray);
+            painter.drawText(at, Qt::AlignVCenter | Qt::AlignLeft, thinnedNote());
+            continue;
         }
+        painter.save();
+        painter.setBrush(Qt::NoBrush);
+        entries.at(row).mark(painter, QPointF(at.left() + 10, at.center().y()));
+        painter.restore();
         painter.setPen(Qt::black);
-        painter.drawText(QRectF(box.left() + 28, y - line / 2.0, textWidth + 4, line), Qt::AlignVCenter, texts[row]);
+        painter.drawText(at.adjusted(28, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, entries.at(row).text);
     }
 }
 

@@ -2,31 +2,55 @@
 
 #include <QPolygonF>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 #include "locate/LocalFrame.h"
+#include "locate/ReceiverTrack.h"
 #include "locate/SearchLog.h"
 
 namespace Vantrel::Ui {
 
-// A map of one platform's search on a plane around it: the receiver's track, the
-// bearing rays (down-weighted ones grey and dashed), the fix in its 95 % ellipse,
-// the positions the platform sent, a scale bar and a north arrow. The wheel zooms
-// around the cursor, dragging pans, a double click fits everything in.
+// A map of one platform's search on a plane around it: the receiver's track, broken
+// where it jumps, the bearing rays (down-weighted ones grey and dashed), the fix in
+// its 95 % ellipse, the receiver now with its heading and the way to the fix, the
+// positions the platform sent, a scale bar, a north arrow and a legend. The wheel
+// zooms around the cursor, dragging pans, a double click fits the search in.
+// What is drawn is a list of layers painted in turn, each with its legend lines.
 class LocatePlot : public QWidget
 {
     Q_OBJECT
 public:
+    // Which bearings are shown: [fromMs, toMs] (0: open); those from recentFromMs on are
+    // the current search, which a fit frames with the fix.
+    struct Scope_t
+    {
+        qint64 fromMs = 0;
+        qint64 toMs = 0;
+        qint64 recentFromMs = 0;
+        Locate::TrackLimits_t track;
+    };
+
     explicit LocatePlot(QWidget* parent = nullptr);
 
     // Shows the platform (nullptr: none). The view stays where the user put it while
     // the same platform grows; another platform is fitted.
-    void setPlatform(const Locate::SearchLog::Platform_t* platform, double offsetDeg);
+    void setPlatform(const Locate::SearchLog::Platform_t* platform, double offsetDeg, const Scope_t& scope);
+    // Frames the fix, its ellipse and the current search's track.
     void fitView();
+
+    // Whether the point is inside the view.
+    bool shows(double latitude, double longitude) const;
+    // Whether the ellipse is too small to see at this zoom, so a mark of fixed size stands for it.
+    bool ellipseMarked() const;
+    // Where the legend's lines go, in widget pixels, the note on thinned rays last.
+    QVector<QRectF> legendRows() const;
+    int trackPieces() const { return int(track.size()); }
 
     QSize sizeHint() const override { return {480, 360}; }
 
     static constexpr int maxRays = 1500;
+    static constexpr double smallestEllipsePx = 6.0;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -46,21 +70,53 @@ private:
         bool downWeighted = false;
         int bearing = 0;  // index in the platform's bearings
     };
+    // A line of the legend: its text and the mark drawn before it, centred on a point.
+    struct LegendEntry_t
+    {
+        QString text;
+        std::function<void(QPainter&, const QPointF&)> mark;
+    };
+    // One kind of thing on the map: what it paints and the legend lines it adds.
+    struct Layer_t
+    {
+        void (LocatePlot::*draw)(QPainter&) const;
+        void (LocatePlot::*legend)(QVector<LegendEntry_t>&) const;
+    };
+    static const Layer_t layers[];
 
     QPointF toPlane(double latitude, double longitude) const;
     QPointF toScreen(const QPointF& plane) const;
     QPointF fromScreen(const QPointF& screen) const;
+
+    void drawRays(QPainter& painter) const;
+    void drawTrack(QPainter& painter) const;
+    void drawFix(QPainter& painter) const;
+    void drawWayToFix(QPainter& painter) const;
+    void drawReceiver(QPainter& painter) const;
+    void drawSent(QPainter& painter) const;
+    void legendRays(QVector<LegendEntry_t>& entries) const;
+    void legendTrack(QVector<LegendEntry_t>& entries) const;
+    void legendFix(QVector<LegendEntry_t>& entries) const;
+    void legendReceiver(QVector<LegendEntry_t>& entries) const;
+    void legendSent(QVector<LegendEntry_t>& entries) const;
+
     void drawScaleBar(QPainter& painter) const;
     void drawNorthArrow(QPainter& painter) const;
+    QVector<LegendEntry_t> legendEntries() const;
+    QString thinnedNote() const;
     void drawLegend(QPainter& painter) const;
 
     Locate::SearchLog::Platform_t shown;  // shares the log's data: tooltips are made on demand
     std::unique_ptr<Locate::LocalFrame> frame;  // on the platform's first bearing: stable while it grows
-    QPolygonF track;
+    QVector<QPolygonF> track;  // pieces without a jump in time or place
+    QPolygonF recent;          // the current search's part of the track
     QVector<Ray_t> rays;
     QPolygonF ellipse;
     QPointF fix;
     bool hasFix = false;
+    QPointF receiver;
+    double headingDeg = 0.0;  // NaN when the receiver has not moved
+    QString wayToFix;         // "3.2 km at 045°"
     int stride = 1;
     QString emptyText;
     QVector<QPointF> sent;

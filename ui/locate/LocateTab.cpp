@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -29,7 +30,8 @@ namespace Vantrel::Ui {
 
 LocateTab::LocateTab(QWidget* parent)
     : QWidget(parent), model(new LocatePlatformsModel(&log, this)), platformsView(new QTableView),
-      plot(new LocatePlot), timeChart(new LocateTimeChart), summary(new QLabel), exportOutcome(new QLabel)
+      plot(new LocatePlot), timeChart(new LocateTimeChart), summary(new QLabel), stretchText(new QLabel),
+      exportOutcome(new QLabel)
 {
     platformsView->setObjectName(QStringLiteral("tableViewLocatePlatforms"));
     platformsView->setModel(model);
@@ -37,6 +39,7 @@ LocateTab::LocateTab(QWidget* parent)
     platformsView->setSelectionMode(QAbstractItemView::SingleSelection);
     platformsView->verticalHeader()->hide();
     platformsView->horizontalHeader()->setStretchLastSection(true);
+    platformsView->setWordWrap(false);  // a row a line: the reason in full is in the tooltip
     connect(platformsView->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
                 chosenId = current.isValid() ? log.platform(current.row()).id : QString();
@@ -49,6 +52,8 @@ LocateTab::LocateTab(QWidget* parent)
     QFont bold = summary->font();
     bold.setBold(true);
     summary->setFont(bold);
+    stretchText->setObjectName(QStringLiteral("labelLocateStretch"));
+    stretchText->setTextInteractionFlags(Qt::TextSelectableByMouse);
     exportOutcome->setObjectName(QStringLiteral("labelLocateExport"));
     exportOutcome->setWordWrap(true);
     exportOutcome->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -87,6 +92,14 @@ LocateTab::LocateTab(QWidget* parent)
     auto* rightLayout = new QVBoxLayout(right);
     rightLayout->setContentsMargins(0, 0, 0, 0);
     rightLayout->addWidget(summary);
+    auto* stretchRow = new QHBoxLayout;
+    stretchRow->addWidget(stretchText, 1);
+    auto* fit = new QPushButton(QStringLiteral("Fit map"));
+    fit->setObjectName(QStringLiteral("pushButtonLocateFit"));
+    fit->setToolTip(QStringLiteral("Frame the fix, its ellipse and the current search's track"));
+    connect(fit, &QPushButton::clicked, plot, &LocatePlot::fitView);
+    stretchRow->addWidget(fit);
+    rightLayout->addLayout(stretchRow);
     rightLayout->addWidget(charts, 1);
 
     auto* sides = new QSplitter(Qt::Horizontal);
@@ -100,6 +113,7 @@ LocateTab::LocateTab(QWidget* parent)
 
     refreshTimer.setSingleShot(true);
     connect(&refreshTimer, &QTimer::timeout, this, &LocateTab::refresh);
+    stretchesChanged();
     optionsChanged();
 }
 
@@ -142,6 +156,23 @@ QWidget* LocateTab::createOptions()
         connect(*edit, &QDateTimeEdit::dateTimeChanged, this, &LocateTab::optionsChanged);
         form->addRow(*enabled, *edit);
     }
+    // A flash read brings earlier searches: by default only the latest counts.
+    searches = new QComboBox;
+    searches->setObjectName(QStringLiteral("comboBoxLocateSearches"));
+    const std::pair<const char*, int> kept[] = {{"this one", 1}, {"last 2", 2}, {"last 3", 3}, {"last 5", 5}, {"all", 0}};
+    for (const auto& [text, count] : kept) {
+        searches->addItem(QString::fromLatin1(text), count);
+    }
+    form->addRow(QStringLiteral("Searches"), searches);
+    searchGap = new QSpinBox;
+    searchGap->setObjectName(QStringLiteral("spinBoxLocateSearchGap"));
+    searchGap->setRange(1, 24 * 60);
+    searchGap->setSuffix(QStringLiteral(" min"));
+    searchGap->setValue(int(Locate::defaultSearchGapMs / 60000));
+    searchGap->setToolTip(QStringLiteral("A silence longer than this ends a search"));
+    form->addRow(QStringLiteral("Gap between searches"), searchGap);
+    connect(searches, &QComboBox::currentIndexChanged, this, &LocateTab::stretchesChanged);
+    connect(searchGap, &QSpinBox::valueChanged, this, &LocateTab::stretchesChanged);
     connect(estimator, &QComboBox::currentIndexChanged, this, &LocateTab::optionsChanged);
     connect(sigma, &QDoubleSpinBox::valueChanged, this, &LocateTab::optionsChanged);
     connect(estimateSigma, &QCheckBox::toggled, this, &LocateTab::optionsChanged);
@@ -159,6 +190,12 @@ void LocateTab::optionsChanged()
     options.fromMs = fromEnabled->isChecked() ? from->dateTime().toMSecsSinceEpoch() : 0;
     options.toMs = toEnabled->isChecked() ? to->dateTime().toMSecsSinceEpoch() : 0;
     log.setOptions(options);
+    scheduleRefresh();
+}
+
+void LocateTab::stretchesChanged()
+{
+    log.setStretches(searches->currentData().toInt(), qint64(searchGap->value()) * 60000);
     scheduleRefresh();
 }
 
@@ -210,6 +247,9 @@ void LocateTab::refresh()
     model->refresh();
     if (model->rowCount() != platformsBefore) {
         platformsView->resizeColumnsToContents();
+    } else {
+        // "30 of 3810" grows as the search goes on.
+        platformsView->resizeColumnToContents(LocatePlatformsModel::COLUMN_BEARINGS);
     }
     // The first platform heard is chosen, so that the page never opens empty.
     if (chosenId.isEmpty() && log.platformCount() > 0) {
@@ -224,8 +264,22 @@ void LocateTab::showChosen()
 {
     const int index = log.indexOf(chosenId);
     const Locate::SearchLog::Platform_t* platform = index >= 0 ? &log.platform(index) : nullptr;
-    plot->setPlatform(platform, log.options().offsetDeg);
-    timeChart->setBearings(platform ? platform->bearings : QVector<Locate::Bearing_t>());
+    // The map and the chart show the searches the fix takes; the latest of them is the one a fit frames.
+    const Locate::FixOptions_t& options = log.options();
+    LocatePlot::Scope_t scope;
+    scope.fromMs = options.fromMs;
+    scope.toMs = options.toMs;
+    scope.track.maxSilenceMs = std::min(scope.track.maxSilenceMs, log.stretchGapMs());
+    if (platform) {
+        if (platform->stretch.leftOut() > 0) {
+            scope.fromMs = platform->stretch.fromMs;
+        }
+        scope.recentFromMs =
+            Locate::searchStretch(platform->bearings, log.stretchGapMs(), 1, options.fromMs, options.toMs).fromMs;
+    }
+    plot->setPlatform(platform, options.offsetDeg, scope);
+    timeChart->setBearings(platform ? platform->bearings : QVector<Locate::Bearing_t>(), scope.fromMs, scope.toMs);
+    stretchText->setText(platform ? Locate::describeStretch(platform->stretch) : QString());
     summary->setText(platform ? QStringLiteral("%1: %2").arg(
                                     platform->label.isEmpty() ? platform->id : platform->label,
                                     Locate::fixSummary(platform->fix, platform->receiverLatitude,

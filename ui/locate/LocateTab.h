@@ -14,6 +14,7 @@ class QDateTimeEdit;
 class QDoubleSpinBox;
 class QLabel;
 class QPushButton;
+class QSpinBox;
 class QTableView;
 
 namespace Vantrel::Ui {
@@ -50,6 +51,7 @@ protected:
 private:
     QWidget* createOptions();
     void optionsChanged();
+    void stretchesChanged();
     void scheduleRefresh();
     void refresh();
     void showChosen();
@@ -61,6 +63,7 @@ private:
     LocatePlot* plot;
     LocateTimeChart* timeChart;
     QLabel* summary;
+    QLabel* stretchText;
     QLabel* exportOutcome;
     QComboBox* estimator = nullptr;
     QDoubleSpinBox* sigma = nullptr;
@@ -70,6 +73,8 @@ private:
     QCheckBox* toEnabled = nullptr;
     QDateTimeEdit* from = nullptr;
     QDateTimeEdit* to = nullptr;
+    QComboBox* searches = nullptr;
+    QSpinBox* searchGap = nullptr;
     QList<QPushButton*> exportButtons;
     QString chosenId;
     QString exportFolder;

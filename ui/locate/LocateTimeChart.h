@@ -18,17 +18,21 @@ class LocateTimeChart : public QChartView
 public:
     explicit LocateTimeChart(QWidget* parent = nullptr);
 
-    // Bearings without a time are left out: they have no place on this axis.
-    void setBearings(const QVector<Locate::Bearing_t>& bearings);
+    // The bearings timed in [fromMs, toMs] (0: that side open); untimed ones have no place on this axis.
+    void setBearings(const QVector<Locate::Bearing_t>& bearings, qint64 fromMs = 0, qint64 toMs = 0);
 
     static constexpr int maxPoints = 500;
 
 private:
+    // As many time labels as fit whole in the plot's width.
+    void fitTicks();
+
     QScatterSeries* bearingSeries;
     QScatterSeries* levelSeries;
     QDateTimeAxis* timeAxis;
     QValueAxis* bearingAxis;
     QValueAxis* levelAxis;
+    qint64 firstMs = 0;
 };
 
 } // namespace Vantrel::Ui
