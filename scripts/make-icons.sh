@@ -101,6 +101,13 @@ draw 32 $B/clearTable.png \
 draw 32 $B/arrow-right.png \
     -fill '#2e9d3a' -stroke none -draw 'polygon 3,12 17,12 17,5 29,16 17,27 17,20 3,20'
 
+# four corners framing a target: fit the map to what matters
+draw 32 $B/fit.png \
+    -fill none -stroke '#1e6fc0' -strokewidth 3 \
+    -draw "$ROUND polyline 3,10 3,3 10,3 polyline 22,3 29,3 29,10 polyline 29,22 29,29 22,29 polyline 10,29 3,29 3,22" \
+    -stroke '#c62828' -strokewidth 2 -draw 'ellipse 16,16 6,6 0,360' \
+    -fill '#c62828' -stroke none -draw 'circle 16,16 16,14'
+
 # page of text with a prompt
 draw 32 $B/script.png \
     -fill white -stroke '#4a4a4a' -strokewidth 1.5 -draw 'polygon 5,2 21,2 27,8 27,30 5,30' \

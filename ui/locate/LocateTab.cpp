@@ -94,7 +94,7 @@ LocateTab::LocateTab(QWidget* parent)
     rightLayout->addWidget(summary);
     auto* stretchRow = new QHBoxLayout;
     stretchRow->addWidget(stretchText, 1);
-    auto* fit = new QPushButton(QStringLiteral("Fit map"));
+    auto* fit = new QPushButton(ToolIcon::of(QStringLiteral("zoom-fit-best"), QStringLiteral("fit")), QStringLiteral("Fit map"));
     fit->setObjectName(QStringLiteral("pushButtonLocateFit"));
     fit->setToolTip(QStringLiteral("Frame the fix, its ellipse and the current search's track"));
     connect(fit, &QPushButton::clicked, plot, &LocatePlot::fitView);
