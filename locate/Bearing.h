@@ -14,4 +14,9 @@ struct Bearing_t
     qint32 level = 0;        // dBm
 };
 
+// The receiver reports whole degrees: bearings repeated at one place show no less
+// spread than a step's uniform rounding, in radians.
+constexpr double bearingStepDeg = 1.0;
+constexpr double quantisedSigma = bearingStepDeg * 3.14159265358979323846 / 180.0 / 3.4641016151377544;
+
 } // namespace Vantrel::Locate

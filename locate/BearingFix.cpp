@@ -25,9 +25,6 @@ constexpr double receiverPositionM = 10.0;
 // Bearings taken within this of each other, one after the other, are one spot: a
 // parked receiver hears the same reflections again, so its bearings err together.
 constexpr double spotRadiusM = 30.0;
-// The receiver reports whole degrees: repeated bearings cannot show less spread.
-constexpr double bearingStepDeg = 1.0;
-constexpr double quantisedSigma = bearingStepDeg * M_PI / 180.0 / 3.4641016151377544;
 // Beyond this range straight rays on the plane stray by more than a decimetre
 // from their geodesics, and the geodesics' own azimuths are used.
 constexpr double planeRangeM = 20000.0;
@@ -536,6 +533,7 @@ Fix_t solve(const QVector<Bearing_t>& bearings, const FixOptions_t& options, con
         }
 
     const int spots = groupSpots(bearings, &rays);
+    fix.spots = spots;
     const double userSigma = std::max(options.sigmaDeg, 0.1) * degree;
     RobustLoss loss{options.estimator, userSigma};
     std::vector<Point_t> starts;

@@ -60,6 +60,7 @@ struct Fix_t
     double sigmaDeg = 0.0;  // the bearing standard deviation used
     bool sigmaEstimated = false;
     int used = 0;           // bearings in the time window with a receiver position
+    int spots = 0;          // the places they were taken from: a run of bearings within 30 m counts once
     int downWeighted = 0;
     int iterations = 0;
     // Per input bearing: residual in degrees (measured minus predicted, NaN when

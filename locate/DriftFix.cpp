@@ -308,13 +308,18 @@ DriftFix_t locateDrifting(const QVector<Bearing_t>& bearings, const FixOptions_t
     const int n = drift.used;
     const bool estimate = options.estimateSigma && n >= FixOptions_t::minBearingsForSigma;
     double sigma = userSigma;
+    // Bearings repeated at one spot err together, which this model does not know: with
+    // them, never below the still fix's sigma, which does, or a sigma collapsed on a
+    // parked spot would call every still beacon drifting. Whole degrees show no less
+    // than the receiver's step.
+    const double stillSigma = still.spots < still.used ? still.sigmaDeg * degree : quantisedSigma;
     if (estimate && solution.converged) {
         if (options.estimator == ESTIMATOR_ML) {
             double sum = 0.0;
             for (const Ray_t& ray : rays) {
                 sum += 2.0 * (1.0 - std::cos(residualAt(ray, solution.q).r));
             }
-            sigma = std::max(std::sqrt(sum / (n - 4)), 0.05 * degree);
+            sigma = std::max(std::sqrt(sum / (n - 4)), stillSigma);
             loss.sigma = sigma;
             solution.loss = pass(rays, loss, solution.q).loss;
         } else {
@@ -324,7 +329,7 @@ DriftFix_t locateDrifting(const QVector<Bearing_t>& bearings, const FixOptions_t
             for (const Ray_t& ray : rays) {
                 absolute.push_back(std::fabs(residualAt(ray, solution.q).r));
             }
-            sigma = std::max(1.4826 * median(absolute), 0.05 * degree);
+            sigma = std::max(1.4826 * median(absolute), stillSigma);
             loss.sigma = sigma;
             const int previousIterations = solution.iterations;
             solution = descend(rays, loss, solution.q, 4, spanS);

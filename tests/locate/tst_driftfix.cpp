@@ -148,12 +148,27 @@ private Q_SLOTS:
         QCOMPARE(driftSupported(drift), drifting);
     }
 
-    // A still platform, bearings with errors: the drift model finds some velocity, the choice keeps it still.
+    // A still platform, bearings with errors: the drift model finds some velocity, the choice keeps it still,
+    // also when a parked receiver heard it thirty times in whole degrees.
+    void stillPlatformKeptStill_data()
+    {
+        QTest::addColumn<int>("parked");
+        QTest::newRow("bearings with errors") << 0;
+        QTest::newRow("thirty of them from one place") << 30;
+    }
+
     void stillPlatformKeptStill()
     {
+        QFETCH(int, parked);
         QVector<Bearing_t> bearings = drifting(45.0, 7.0, 0.0, 0.0, 24);
         for (int k = 0; k < bearings.size(); ++k) {
             bearings[k].azimuth += 4.0 * std::sin(2.3 * k);
+        }
+        for (int k = 0; k < parked; ++k) {
+            Bearing_t again = bearings.first();
+            again.azimuth = std::round(again.azimuth);
+            again.timeMs -= (k + 1) * minute;
+            bearings.append(again);
         }
         const DriftFix_t drift = locateDrifting(bearings, FixOptions_t(), locate(bearings, FixOptions_t()));
         QVERIFY(drift.ok() && drift.speedMs > 0.0);
