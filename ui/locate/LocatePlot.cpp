@@ -23,7 +23,7 @@ const QColor ellipseColour(20, 110, 210);
 const QColor sentColour(20, 150, 60);
 const QColor receiverColour(220, 110, 0);
 const QColor regionColour(120, 60, 170);
-const QColor driftColour(150, 30, 120);
+const QColor driftColour(120, 0, 140);
 const QColor legColour(0, 130, 110);
 constexpr double tipDistancePx = 6.0;
 
@@ -108,9 +108,10 @@ const LocatePlot::Layer_t LocatePlot::layers[] = {
     {&LocatePlot::drawRegion, &LocatePlot::legendRegion},
     {&LocatePlot::drawRays, &LocatePlot::legendRays},
     {&LocatePlot::drawTrack, &LocatePlot::legendTrack},
+    // The drift track over the positions sent, which show where the platform truly went.
+    {&LocatePlot::drawSent, &LocatePlot::legendSent},
     {&LocatePlot::drawDrift, &LocatePlot::legendDrift},
     {&LocatePlot::drawFix, &LocatePlot::legendFix},
-    {&LocatePlot::drawSent, &LocatePlot::legendSent},
     {&LocatePlot::drawWayToFix, nullptr},
     {&LocatePlot::drawLeg, &LocatePlot::legendLeg},
     {&LocatePlot::drawReceiver, &LocatePlot::legendReceiver},
@@ -456,9 +457,12 @@ void LocatePlot::drawDrift(QPainter& painter) const
     for (const QPointF& point : driftTrack) {
         screen << toScreen(point);
     }
-    painter.setPen(QPen(driftColour, 2.0, Qt::SolidLine, Qt::RoundCap));
-    painter.drawPolyline(screen);
-    drawArrow(painter, screen.at(screen.size() - 2), screen.last(), 12.0);
+    // A white casing keeps it apart from the rays it crosses.
+    for (const QColor& colour : {QColor(Qt::white), driftColour}) {
+        painter.setPen(QPen(colour, colour == driftColour ? 3.0 : 6.0, Qt::SolidLine, Qt::RoundCap));
+        painter.drawPolyline(screen);
+        drawArrow(painter, screen.at(screen.size() - 2), screen.last(), colour == driftColour ? 14.0 : 17.0);
+    }
     painter.setBrush(driftColour);
     painter.drawEllipse(screen.first(), 3.0, 3.0);
 }
@@ -512,6 +516,13 @@ void LocatePlot::drawWayToFix(QPainter& painter) const
     const QFontMetricsF metrics(painter.font());
     QRectF box(0, 0, metrics.horizontalAdvance(wayToFix) + 8, metrics.height() + 2);
     box.moveCenter(middle);
+    // A short line: the label goes beside it, off the receiver's and the fix's marks.
+    const QPointF along = to - from;
+    const double length = std::hypot(along.x(), along.y());
+    if (length > 0.0 && (box.adjusted(-12, -12, 12, 12).contains(from) || box.adjusted(-12, -12, 12, 12).contains(to))) {
+        const QPointF side(-along.y() / length, along.x() / length);
+        box.translate(side * (std::fabs(side.x()) * box.width() / 2.0 + std::fabs(side.y()) * box.height() / 2.0 + 14.0));
+    }
     painter.setPen(QPen(receiverColour, 1.0));
     painter.setBrush(QColor(255, 255, 255, 230));
     painter.drawRoundedRect(box, 3, 3);
