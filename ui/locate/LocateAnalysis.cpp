@@ -1,5 +1,7 @@
 #include "ui/locate/LocateAnalysis.h"
 
+#include <cmath>
+
 #include "locate/ReceiverTrack.h"
 
 namespace Vantrel::Ui {
