@@ -38,10 +38,15 @@ bool trackBreaks(const Bearing_t& before, const Bearing_t& after, const TrackLim
     return roughDistanceM(before, after) > limits.jitterM + limits.maxSpeedMps * double(silenceMs) / 1000.0;
 }
 
-double receiverHeading(const QVector<Bearing_t>& bearings, const QVector<int>& order, const TrackLimits_t& limits)
+namespace {
+
+// The receiver's last move of at least minMoveM without a break, ending at its last
+// bearing in time: its length, the azimuth at its end and its duration. 0 when none.
+double lastMove(const QVector<Bearing_t>& bearings, const QVector<int>& order, const TrackLimits_t& limits,
+                double* azimuth, double* seconds)
 {
     if (order.isEmpty()) {
-        return qQNaN();
+        return 0.0;
     }
     const Bearing_t& last = bearings.at(order.last());
     for (int i = int(order.size()) - 2; i >= 0; --i) {
@@ -49,12 +54,31 @@ double receiverHeading(const QVector<Bearing_t>& bearings, const QVector<int>& o
         if (trackBreaks(earlier, bearings.at(order.at(i + 1)), limits)) {
             break;
         }
-        double azimuth = 0.0;
-        if (distanceM(earlier, last, &azimuth) >= limits.minMoveM) {
-            return std::fmod(azimuth + 360.0, 360.0);
+        const double distance = distanceM(earlier, last, azimuth);
+        if (distance >= limits.minMoveM) {
+            *seconds = double(last.timeMs - earlier.timeMs) / 1000.0;
+            return distance;
         }
     }
-    return qQNaN();
+    return 0.0;
+}
+
+} // namespace
+
+double receiverHeading(const QVector<Bearing_t>& bearings, const QVector<int>& order, const TrackLimits_t& limits)
+{
+    double azimuth = 0.0, seconds = 0.0;
+    if (lastMove(bearings, order, limits, &azimuth, &seconds) <= 0.0) {
+        return qQNaN();
+    }
+    return std::fmod(azimuth + 360.0, 360.0);
+}
+
+double receiverSpeedMps(const QVector<Bearing_t>& bearings, const QVector<int>& order, const TrackLimits_t& limits)
+{
+    double azimuth = 0.0, seconds = 0.0;
+    const double distance = lastMove(bearings, order, limits, &azimuth, &seconds);
+    return distance > 0.0 && seconds > 0.0 ? distance / seconds : 0.0;
 }
 
 QString rangeAndAzimuth(double fromLatitude, double fromLongitude, double toLatitude, double toLongitude)

@@ -30,7 +30,12 @@ bool trackBreaks(const Bearing_t& before, const Bearing_t& after, const TrackLim
 double receiverHeading(const QVector<Bearing_t>& bearings, const QVector<int>& order,
                        const TrackLimits_t& limits = {});
 
+// The receiver's speed over that same last move, m/s; 0 when it has not moved.
+double receiverSpeedMps(const QVector<Bearing_t>& bearings, const QVector<int>& order,
+                        const TrackLimits_t& limits = {});
+
 // "850 m at 045°", "3.2 km at 045°": the geodesic from one point to another.
+
 QString rangeAndAzimuth(double fromLatitude, double fromLongitude, double toLatitude, double toLongitude);
 
 } // namespace Vantrel::Locate

@@ -1,6 +1,7 @@
 // The search log's choice of messages, the map exports as a GIS reader sees them, and the Locate page fed by hand.
 #include <GeographicLib/Geodesic.hpp>
 #include <QAbstractItemModel>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDateTimeAxis>
 #include <QGraphicsTextItem>
@@ -15,6 +16,7 @@
 
 #include "locate/GisExport.h"
 #include "locate/SearchLog.h"
+#include "ui/Dialogs.h"
 #include "ui/locate/LocateSightings.h"
 #include "ui/locate/LocatePlot.h"
 #include "ui/locate/LocateTab.h"
@@ -51,6 +53,38 @@ QVector<Message_t> search(int bearings)
         GeographicLib::Geodesic::WGS84().Inverse(48.855, longitude, truthLatitude, truthLongitude, distance, azimuth,
                                                  back);
         messages.append(message(48.855, longitude, quint32(std::lround(std::fmod(azimuth + 360.0, 360.0))), 30 * i));
+    }
+    return messages;
+}
+
+QPair<double, double> moved(double latitude, double longitude, double azimuth, double metres)
+{
+    QPair<double, double> to;
+    GeographicLib::Geodesic::WGS84().Direct(latitude, longitude, azimuth, metres, to.first, to.second);
+    return to;
+}
+
+// A bearing a minute, the receiver driving 5 km east then north at 4 m/s, the
+// platform 4 km north-east of the turn at first and drifting at `driftMps` toward 210°;
+// or `poor`: eight bearings along 1.4 km, the platform 4 km north of them.
+QVector<Message_t> heardFrom(bool poor, double driftMps)
+{
+    const int count = poor ? 8 : 40;
+    QVector<Message_t> messages;
+    for (int k = 0; k < count; ++k) {
+        const auto corner = moved(48.85, 2.30, 90.0, 5000.0);
+        const auto receiver = poor ? moved(48.85, 2.30, 90.0, 200.0 * k)
+                              : k < 20 ? moved(48.85, 2.30, 90.0, 250.0 * k)
+                                       : moved(corner.first, corner.second, 0.0, 250.0 * (k - 19));
+        const auto start = poor ? moved(48.85, 2.30, 90.0, 700.0) : corner;
+        const auto north = moved(start.first, start.second, poor ? 0.0 : 45.0, 4000.0);
+        const auto platform = moved(north.first, north.second, 210.0, driftMps * 60.0 * k);
+        double distance = 0.0, azimuth = 0.0, back = 0.0;
+        GeographicLib::Geodesic::WGS84().Inverse(receiver.first, receiver.second, platform.first, platform.second,
+                                                 distance, azimuth, back);
+        const double noise = 3.0 * std::sin(2.4 * k);  // a compass's few degrees, the same every run
+        messages.append(message(receiver.first, receiver.second,
+                                quint32(std::lround(std::fmod(azimuth + noise + 360.0, 360.0))) % 360, 60 * k));
     }
     return messages;
 }
@@ -240,6 +274,63 @@ private Q_SLOTS:
         QCOMPARE(view->model()->index(0, 3).data().toString(), QStringLiteral("fix"));
         // The first platform heard is chosen; the window's test pins the summary shown for it.
         QCOMPARE(tab.chosenPlatform(), QStringLiteral("2DCE81A0"));
+    }
+
+    // What the page makes of the chosen platform beside its still fix.
+    void driftRegionAndLeg_data()
+    {
+        QTest::addColumn<bool>("poor");
+        QTest::addColumn<double>("driftMps");
+        QTest::addColumn<QStringList>("legend");  // the entries the analysis adds, in order
+        QTest::newRow("still") << false << 0.0 << QStringList{"fix, 95 %", "next leg"};
+        QTest::newRow("drifting") << false << 1.0 << QStringList{"drift track", "position now, 95 %", "next leg"};
+        QTest::newRow("poor geometry") << true << 0.0 << QStringList{"95 % region", "fix, 95 %", "next leg"};
+    }
+    void driftRegionAndLeg()
+    {
+        QFETCH(bool, poor);
+        QFETCH(double, driftMps);
+        QFETCH(QStringList, legend);
+        Ui::LocateTab tab;
+        tab.resize(1185, 560);
+        tab.show();
+        Ui::RxTableModel::Row_t row;
+        row.label = QStringLiteral("Buoy");
+        for (const Message_t& m : heardFrom(poor, driftMps))
+            row.message = m, tab.addRow(row);
+        const Locate::SearchLog::Platform_t& platform = tab.searchLog().platform(0);
+        QTRY_VERIFY(platform.fix.ok());
+        auto* plot = tab.findChild<Ui::LocatePlot*>();
+        const QStringList known{"drift track", "95 % region", "fix, 95 %", "position now, 95 %", "next leg"};
+        const auto added = [plot, &known] {
+            QStringList found = plot->legendTexts();
+            found.removeIf([&known](const QString& text) { return !known.contains(text); });
+            return found;
+        };
+        QTRY_COMPARE(added(), legend);
+        const QString summary = tab.findChild<QLabel*>(QStringLiteral("labelLocateSummary"))->text();
+        QVERIFY2(summary.contains(QStringLiteral(", drifting ")) == (driftMps > 0.0) &&
+                     summary.endsWith(QStringLiteral("toward 210°")) == (driftMps > 0.0),
+                 qPrintable(summary));
+        auto* leg = tab.findChild<QLabel*>(QStringLiteral("labelLocateLeg"));
+        QVERIFY2(leg->isVisible() && leg->text().startsWith(QStringLiteral("Drive ")) &&
+                     leg->text().contains(QString::fromUtf8(" → ")) && leg->text().endsWith(QStringLiteral(" expected")),
+                 qPrintable(leg->text()));
+        // The tab's KML export holds the still fix's region, drawn or not.
+        QTemporaryDir dir;
+        const QString fileName = dir.filePath(QStringLiteral("search.kml"));
+        Ui::Dialogs::setResponder([&fileName](const Ui::Dialogs::Request_t&) -> QVariant { return fileName; });
+        for (QPushButton* button : tab.findChildren<QPushButton*>())
+            if (button->text() == QString::fromUtf8("KML…"))
+                button->click();
+        Ui::Dialogs::setResponder({});
+        QFile written(fileName);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll().contains("Highest-likelihood region"), driftMps == 0.0);
+        // Unticked, no leg is suggested.
+        tab.findChild<QCheckBox*>(QStringLiteral("checkBoxLocateGuide"))->setChecked(false);
+        QTRY_VERIFY(!plot->legendTexts().contains(QStringLiteral("next leg")));
+        QVERIFY(leg->isHidden());
     }
 
     // Two weeks of bearings from a parked receiver, read from flash, beside today's drive.

@@ -112,20 +112,24 @@ private Q_SLOTS:
     {
         QTest::addColumn<QVector<double>>("metres");  // one bearing every 10 s
         QTest::addColumn<double>("expected");          // NaN: none
-        QTest::newRow("driving east") << QVector<double>{0, 100, 200} << 90.0;
-        QTest::newRow("parked") << QVector<double>{0, 3, 1} << qQNaN();
-        QTest::newRow("just after a jump") << QVector<double>{0, 100, 9000, 9003} << qQNaN();
+        QTest::addColumn<double>("speed");             // over the last move, m/s
+        QTest::newRow("driving east") << QVector<double>{0, 100, 200} << 90.0 << 10.0;
+        QTest::newRow("stopped after driving") << QVector<double>{0, 100, 200, 200} << 90.0 << 5.0;
+        QTest::newRow("parked") << QVector<double>{0, 3, 1} << qQNaN() << 0.0;
+        QTest::newRow("just after a jump") << QVector<double>{0, 100, 9000, 9003} << qQNaN() << 0.0;
     }
     void heading()
     {
         QFETCH(QVector<double>, metres);
         QFETCH(double, expected);
+        QFETCH(double, speed);
         QVector<Bearing_t> bearings;
         QVector<int> order;
         for (int i = 0; i < metres.size(); ++i)
             bearings.append(at(metres[i], 10.0 * i)), order.append(i);
         const double found = receiverHeading(bearings, order);
         QVERIFY2(std::isnan(expected) ? std::isnan(found) : std::abs(found - expected) < 0.1, qPrintable(QString::number(found)));
+        QCOMPARE(std::round(receiverSpeedMps(bearings, order) * 10.0) / 10.0, speed);
     }
 
     // 999.6 m reads "1.0 km", not "1000 m".

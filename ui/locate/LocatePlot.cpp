@@ -10,6 +10,7 @@
 #include <cmath>
 
 #include "locate/GisExport.h"
+#include "ui/locate/LocateAnalysis.h"
 
 namespace Vantrel::Ui {
 
@@ -21,7 +22,29 @@ const QColor downWeightedColour(150, 150, 150);
 const QColor ellipseColour(20, 110, 210);
 const QColor sentColour(20, 150, 60);
 const QColor receiverColour(220, 110, 0);
+const QColor regionColour(120, 60, 170);
+const QColor driftColour(120, 0, 140);
+const QColor legColour(0, 130, 110);
 constexpr double tipDistancePx = 6.0;
+
+// A line with an arrow head at its end.
+void drawArrow(QPainter& painter, const QPointF& from, const QPointF& to, double headPx)
+{
+    painter.drawLine(from, to);
+    const QPointF along = to - from;
+    const double length = std::hypot(along.x(), along.y());
+    if (length < 1.0) {
+        return;
+    }
+    const QPointF unit = along / length;
+    const QPointF side(-unit.y(), unit.x());
+    const double head = std::min(headPx, length);
+    painter.save();
+    painter.setBrush(painter.pen().color());
+    painter.setPen(QPen(painter.pen().color(), 1.0));
+    painter.drawPolygon(QPolygonF{to, to - head * unit + 0.45 * head * side, to - head * unit - 0.45 * head * side});
+    painter.restore();
+}
 
 double distanceToSegment(const QPointF& p, const QPointF& a, const QPointF& b)
 {
@@ -82,15 +105,20 @@ QPointF LocatePlot::fromScreen(const QPointF& screen) const
 }
 
 const LocatePlot::Layer_t LocatePlot::layers[] = {
+    {&LocatePlot::drawRegion, &LocatePlot::legendRegion},
     {&LocatePlot::drawRays, &LocatePlot::legendRays},
     {&LocatePlot::drawTrack, &LocatePlot::legendTrack},
-    {&LocatePlot::drawFix, &LocatePlot::legendFix},
+    // The drift track over the positions sent, which show where the platform truly went.
     {&LocatePlot::drawSent, &LocatePlot::legendSent},
+    {&LocatePlot::drawDrift, &LocatePlot::legendDrift},
+    {&LocatePlot::drawFix, &LocatePlot::legendFix},
     {&LocatePlot::drawWayToFix, nullptr},
+    {&LocatePlot::drawLeg, &LocatePlot::legendLeg},
     {&LocatePlot::drawReceiver, &LocatePlot::legendReceiver},
 };
 
-void LocatePlot::setPlatform(const Locate::SearchLog::Platform_t* platform, double offsetDeg, const Scope_t& scope)
+void LocatePlot::setPlatform(const Locate::SearchLog::Platform_t* platform, double offsetDeg, const Scope_t& scope,
+                             const LocateAnalysis* analysis)
 {
     track.clear();
     recent.clear();
@@ -99,6 +127,10 @@ void LocatePlot::setPlatform(const Locate::SearchLog::Platform_t* platform, doub
     sent.clear();
     wayToFix.clear();
     hasFix = false;
+    driftTrack.clear();
+    region.clear();
+    regionOpen = false;
+    hasLeg = false;
     if (!platform || platform->bearings.isEmpty()) {
         shown = {};
         frame.reset();
@@ -144,10 +176,12 @@ void LocatePlot::setPlatform(const Locate::SearchLog::Platform_t* platform, doub
     }
     receiver = toPlane(platform->receiverLatitude, platform->receiverLongitude);
     headingDeg = Locate::receiverHeading(platform->bearings, order, scope.track);
-    const Locate::Fix_t& result = platform->fix;
+    // A drifting platform is drawn where it is now, at the end of its track.
+    const Locate::Fix_t& result = analysis ? analysis->fix() : platform->fix;
     hasFix = result.ok();
     if (hasFix) {
         fix = toPlane(result.latitude, result.longitude);
+        fixSemiMajorM = result.semiMajorM;
         for (const auto& point : Locate::ellipseOutline(result)) {
             ellipse.append(toPlane(point.first, point.second));
         }
@@ -155,6 +189,29 @@ void LocatePlot::setPlatform(const Locate::SearchLog::Platform_t* platform, doub
                                            result.longitude);
     }
     emptyText = hasFix ? QString() : result.reason;
+    if (analysis && analysis->drifting()) {
+        for (const Locate::DriftPoint_t& point : analysis->drift().track) {
+            driftTrack.append(toPlane(point.latitude, point.longitude));
+        }
+    }
+    if (analysis && analysis->region().departs()) {
+        for (const Locate::LikelihoodRegion::Polygon_t& polygon : analysis->region().polygons()) {
+            for (const Locate::LikelihoodRegion::Ring_t& ring : polygon) {
+                QPolygonF outline;
+                for (const auto& [latitude, longitude] : ring) {
+                    outline.append(toPlane(latitude, longitude));
+                }
+                region.addPolygon(outline);
+                region.closeSubpath();
+            }
+        }
+        region.setFillRule(Qt::OddEvenFill);
+        regionOpen = analysis->region().open();
+    }
+    if (analysis && analysis->guided()) {
+        legEnd = toPlane(analysis->leg().endLatitude, analysis->leg().endLongitude);
+        hasLeg = true;
+    }
     for (const Locate::SearchLog::PayloadPosition_t& position : platform->payloadPositions) {
         sent.append(toPlane(position.latitude, position.longitude));
     }
@@ -174,11 +231,18 @@ void LocatePlot::fitView()
         }
     }
     if (hasFix) {
-        all << ellipse << fix;
+        all << ellipse << fix << driftTrack;
+        // A region cut off at the grid's edge reaches too far to frame.
+        if (!region.isEmpty() && !regionOpen) {
+            all << QPolygonF(region.boundingRect());
+        }
     } else {
         for (const Ray_t& ray : rays) {
             all << ray.to;
         }
+    }
+    if (hasLeg) {
+        all << legEnd;
     }
     if (all.isEmpty()) {
         return;
@@ -200,7 +264,7 @@ bool LocatePlot::shows(double latitude, double longitude) const
 
 bool LocatePlot::ellipseMarked() const
 {
-    return hasFix && shown.fix.semiMajorM * scale < smallestEllipsePx;
+    return hasFix && fixSemiMajorM * scale < smallestEllipsePx;
 }
 
 void LocatePlot::paintEvent(QPaintEvent*)
@@ -300,9 +364,9 @@ void LocatePlot::drawFix(QPainter& painter) const
         // Smaller than the cross at this zoom: a ring of fixed size says where it is and its size.
         painter.drawEllipse(at, 12.0, 12.0);
         painter.setPen(ellipseColour.darker());
-        const QString size = shown.fix.semiMajorM < 1000.0
-                                 ? QStringLiteral("± %1 m").arg(qRound(shown.fix.semiMajorM))
-                                 : QStringLiteral("± %1 km").arg(shown.fix.semiMajorM / 1000.0, 0, 'f', 1);
+        const QString size = fixSemiMajorM < 1000.0
+                                 ? QStringLiteral("± %1 m").arg(qRound(fixSemiMajorM))
+                                 : QStringLiteral("± %1 km").arg(fixSemiMajorM / 1000.0, 0, 'f', 1);
         painter.drawText(at + QPointF(15, -6), size);
     } else {
         QPolygonF screenEllipse;
@@ -321,7 +385,8 @@ void LocatePlot::legendFix(QVector<LegendEntry_t>& entries) const
     if (!hasFix) {
         return;
     }
-    entries.append({QStringLiteral("fix, 95 %"), [](QPainter& painter, const QPointF& mark) {
+    const QString text = driftTrack.isEmpty() ? QStringLiteral("fix, 95 %") : QStringLiteral("position now, 95 %");
+    entries.append({text, [](QPainter& painter, const QPointF& mark) {
                         painter.setPen(QPen(ellipseColour, 1.5));
                         painter.drawEllipse(mark, 8, 4);
                         painter.setPen(QPen(Qt::black, 1.5));
@@ -354,6 +419,85 @@ void LocatePlot::legendSent(QVector<LegendEntry_t>& entries) const
                     }});
 }
 
+void LocatePlot::drawRegion(QPainter& painter) const
+{
+    if (region.isEmpty()) {
+        return;
+    }
+    const QTransform toWidget(scale, 0.0, 0.0, -scale, width() / 2.0 - centre.x() * scale,
+                              height() / 2.0 + centre.y() * scale);
+    QColor fill = regionColour;
+    fill.setAlpha(35);
+    painter.setBrush(fill);
+    painter.setPen(QPen(regionColour, 1.5, Qt::DashLine));
+    painter.drawPath(toWidget.map(region));
+}
+
+void LocatePlot::legendRegion(QVector<LegendEntry_t>& entries) const
+{
+    if (region.isEmpty()) {
+        return;
+    }
+    entries.append({regionOpen ? QStringLiteral("95 % region (goes on)") : QStringLiteral("95 % region"),
+                    [](QPainter& painter, const QPointF& mark) {
+                        QColor fill = regionColour;
+                        fill.setAlpha(35);
+                        painter.setBrush(fill);
+                        painter.setPen(QPen(regionColour, 1.5, Qt::DashLine));
+                        painter.drawRect(QRectF(mark - QPointF(9, 5), mark + QPointF(9, 5)));
+                    }});
+}
+
+void LocatePlot::drawDrift(QPainter& painter) const
+{
+    if (driftTrack.size() < 2) {
+        return;
+    }
+    QPolygonF screen;
+    for (const QPointF& point : driftTrack) {
+        screen << toScreen(point);
+    }
+    // A white casing keeps it apart from the rays it crosses.
+    for (const QColor& colour : {QColor(Qt::white), driftColour}) {
+        painter.setPen(QPen(colour, colour == driftColour ? 3.0 : 6.0, Qt::SolidLine, Qt::RoundCap));
+        painter.drawPolyline(screen);
+        drawArrow(painter, screen.at(screen.size() - 2), screen.last(), colour == driftColour ? 14.0 : 17.0);
+    }
+    painter.setBrush(driftColour);
+    painter.drawEllipse(screen.first(), 3.0, 3.0);
+}
+
+void LocatePlot::legendDrift(QVector<LegendEntry_t>& entries) const
+{
+    if (driftTrack.size() < 2) {
+        return;
+    }
+    entries.append({QStringLiteral("drift track"), [](QPainter& painter, const QPointF& mark) {
+                        painter.setPen(QPen(driftColour, 2.0));
+                        drawArrow(painter, mark - QPointF(9, 0), mark + QPointF(9, 0), 7.0);
+                    }});
+}
+
+void LocatePlot::drawLeg(QPainter& painter) const
+{
+    if (!hasLeg) {
+        return;
+    }
+    painter.setPen(QPen(legColour, 3.0, Qt::SolidLine, Qt::RoundCap));
+    drawArrow(painter, toScreen(receiver), toScreen(legEnd), 16.0);
+}
+
+void LocatePlot::legendLeg(QVector<LegendEntry_t>& entries) const
+{
+    if (!hasLeg) {
+        return;
+    }
+    entries.append({QStringLiteral("next leg"), [](QPainter& painter, const QPointF& mark) {
+                        painter.setPen(QPen(legColour, 3.0));
+                        drawArrow(painter, mark - QPointF(9, 0), mark + QPointF(9, 0), 8.0);
+                    }});
+}
+
 void LocatePlot::drawWayToFix(QPainter& painter) const
 {
     if (!hasFix) {
@@ -372,6 +516,13 @@ void LocatePlot::drawWayToFix(QPainter& painter) const
     const QFontMetricsF metrics(painter.font());
     QRectF box(0, 0, metrics.horizontalAdvance(wayToFix) + 8, metrics.height() + 2);
     box.moveCenter(middle);
+    // A short line: the label goes beside it, off the receiver's and the fix's marks.
+    const QPointF along = to - from;
+    const double length = std::hypot(along.x(), along.y());
+    if (length > 0.0 && (box.adjusted(-12, -12, 12, 12).contains(from) || box.adjusted(-12, -12, 12, 12).contains(to))) {
+        const QPointF side(-along.y() / length, along.x() / length);
+        box.translate(side * (std::fabs(side.x()) * box.width() / 2.0 + std::fabs(side.y()) * box.height() / 2.0 + 14.0));
+    }
     painter.setPen(QPen(receiverColour, 1.0));
     painter.setBrush(QColor(255, 255, 255, 230));
     painter.drawRoundedRect(box, 3, 3);
@@ -448,6 +599,15 @@ QVector<LocatePlot::LegendEntry_t> LocatePlot::legendEntries() const
     return entries;
 }
 
+QStringList LocatePlot::legendTexts() const
+{
+    QStringList texts;
+    for (const LegendEntry_t& entry : legendEntries()) {
+        texts << entry.text;
+    }
+    return texts;
+}
+
 QString LocatePlot::thinnedNote() const
 {
     return stride > 1 ? QStringLiteral("one bearing in %1 drawn").arg(stride) : QString();
@@ -457,10 +617,7 @@ QVector<QRectF> LocatePlot::legendRows() const
 {
     const QFontMetrics metrics = fontMetrics();
     const int line = metrics.height();
-    QStringList texts;
-    for (const LegendEntry_t& entry : legendEntries()) {
-        texts << entry.text;
-    }
+    QStringList texts = legendTexts();
     int textWidth = 0;
     for (const QString& text : texts) {
         textWidth = std::max(textWidth, metrics.horizontalAdvance(text) + 28);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPainterPath>
 #include <QPolygonF>
 #include <QWidget>
 #include <functional>
@@ -14,9 +15,13 @@ namespace Vantrel::Ui {
 // A map of one platform's search on a plane around it: the receiver's track, broken
 // where it jumps, the bearing rays (down-weighted ones grey and dashed), the fix in
 // its 95 % ellipse, the receiver now with its heading and the way to the fix, the
-// positions the platform sent, a scale bar, a north arrow and a legend. The wheel
+// positions the platform sent, a drifting platform's track to its position now, the
+// 95 % region where it departs from the ellipse, the next leg to drive, a scale bar,
+// a north arrow and a legend. The wheel
 // zooms around the cursor, dragging pans, a double click fits the search in.
 // What is drawn is a list of layers painted in turn, each with its legend lines.
+class LocateAnalysis;
+
 class LocatePlot : public QWidget
 {
     Q_OBJECT
@@ -33,9 +38,11 @@ public:
 
     explicit LocatePlot(QWidget* parent = nullptr);
 
-    // Shows the platform (nullptr: none). The view stays where the user put it while
-    // the same platform grows; another platform is fitted.
-    void setPlatform(const Locate::SearchLog::Platform_t* platform, double offsetDeg, const Scope_t& scope);
+    // Shows the platform (nullptr: none) with what the analysis made of it, when given.
+    // The view stays where the user put it while the same platform grows; another
+    // platform is fitted.
+    void setPlatform(const Locate::SearchLog::Platform_t* platform, double offsetDeg, const Scope_t& scope,
+                     const LocateAnalysis* analysis = nullptr);
     // Frames the fix, its ellipse and the current search's track.
     void fitView();
 
@@ -45,6 +52,8 @@ public:
     bool ellipseMarked() const;
     // Where the legend's lines go, in widget pixels, the note on thinned rays last.
     QVector<QRectF> legendRows() const;
+    // The legend's texts, in its order.
+    QStringList legendTexts() const;
     int trackPieces() const { return int(track.size()); }
 
     QSize sizeHint() const override { return {480, 360}; }
@@ -94,11 +103,17 @@ private:
     void drawWayToFix(QPainter& painter) const;
     void drawReceiver(QPainter& painter) const;
     void drawSent(QPainter& painter) const;
+    void drawRegion(QPainter& painter) const;
+    void drawDrift(QPainter& painter) const;
+    void drawLeg(QPainter& painter) const;
     void legendRays(QVector<LegendEntry_t>& entries) const;
     void legendTrack(QVector<LegendEntry_t>& entries) const;
     void legendFix(QVector<LegendEntry_t>& entries) const;
     void legendReceiver(QVector<LegendEntry_t>& entries) const;
     void legendSent(QVector<LegendEntry_t>& entries) const;
+    void legendRegion(QVector<LegendEntry_t>& entries) const;
+    void legendDrift(QVector<LegendEntry_t>& entries) const;
+    void legendLeg(QVector<LegendEntry_t>& entries) const;
 
     void drawScaleBar(QPainter& painter) const;
     void drawNorthArrow(QPainter& painter) const;
@@ -112,8 +127,14 @@ private:
     QPolygonF recent;          // the current search's part of the track
     QVector<Ray_t> rays;
     QPolygonF ellipse;
-    QPointF fix;
+    QPointF fix;  // the still fix, or the position now of a drifting platform
+    double fixSemiMajorM = 0.0;
     bool hasFix = false;
+    QPolygonF driftTrack;  // from the first bearing's time to the last; empty when still
+    QPainterPath region;   // the 95 % region's outlines, holes included; empty when the ellipse speaks for it
+    bool regionOpen = false;  // it runs on past the largest grid
+    QPointF legEnd;
+    bool hasLeg = false;
     QPointF receiver;
     double headingDeg = 0.0;  // NaN when the receiver has not moved
     QString wayToFix;         // "3.2 km at 045°"

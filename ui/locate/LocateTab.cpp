@@ -30,7 +30,7 @@ namespace Vantrel::Ui {
 
 LocateTab::LocateTab(QWidget* parent)
     : QWidget(parent), model(new LocatePlatformsModel(&log, this)), platformsView(new QTableView),
-      plot(new LocatePlot), timeChart(new LocateTimeChart), summary(new QLabel), stretchText(new QLabel),
+      plot(new LocatePlot), timeChart(new LocateTimeChart), summary(new QLabel), legText(new QLabel), stretchText(new QLabel),
       exportOutcome(new QLabel)
 {
     platformsView->setObjectName(QStringLiteral("tableViewLocatePlatforms"));
@@ -52,6 +52,11 @@ LocateTab::LocateTab(QWidget* parent)
     QFont bold = summary->font();
     bold.setBold(true);
     summary->setFont(bold);
+    legText->setObjectName(QStringLiteral("labelLocateLeg"));
+    legText->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    legText->setWordWrap(true);
+    legText->setStyleSheet(QStringLiteral("color: #00735f"));
+    legText->hide();
     stretchText->setObjectName(QStringLiteral("labelLocateStretch"));
     stretchText->setTextInteractionFlags(Qt::TextSelectableByMouse);
     exportOutcome->setObjectName(QStringLiteral("labelLocateExport"));
@@ -92,6 +97,7 @@ LocateTab::LocateTab(QWidget* parent)
     auto* rightLayout = new QVBoxLayout(right);
     rightLayout->setContentsMargins(0, 0, 0, 0);
     rightLayout->addWidget(summary);
+    rightLayout->addWidget(legText);
     auto* stretchRow = new QHBoxLayout;
     stretchRow->addWidget(stretchText, 1);
     auto* fit = new QPushButton(ToolIcon::of(QStringLiteral("zoom-fit-best"), QStringLiteral("fit")), QStringLiteral("Fit map"));
@@ -171,6 +177,22 @@ QWidget* LocateTab::createOptions()
     searchGap->setValue(int(Locate::defaultSearchGapMs / 60000));
     searchGap->setToolTip(QStringLiteral("A silence longer than this ends a search"));
     form->addRow(QStringLiteral("Gap between searches"), searchGap);
+    // The next leg: how long it lasts at the receiver's present speed.
+    guide = new QCheckBox(QStringLiteral("Next leg"));
+    guide->setObjectName(QStringLiteral("checkBoxLocateGuide"));
+    guide->setChecked(true);
+    guide->setToolTip(QStringLiteral("Suggest where to drive next so that the 95 % area shrinks most"));
+    legSeconds = new QSpinBox;
+    legSeconds->setObjectName(QStringLiteral("spinBoxLocateLeg"));
+    legSeconds->setRange(10, 3600);
+    legSeconds->setSingleStep(10);
+    legSeconds->setSuffix(QStringLiteral(" s"));
+    legSeconds->setValue(int(Locate::GuidanceRequest_t().legSeconds));
+    legSeconds->setToolTip(QStringLiteral("The next leg lasts this long at the receiver's present speed"));
+    connect(guide, &QCheckBox::toggled, legSeconds, &QWidget::setEnabled);
+    connect(guide, &QCheckBox::toggled, this, &LocateTab::scheduleRefresh);
+    connect(legSeconds, &QSpinBox::valueChanged, this, &LocateTab::scheduleRefresh);
+    form->addRow(guide, legSeconds);
     connect(searches, &QComboBox::currentIndexChanged, this, &LocateTab::stretchesChanged);
     connect(searchGap, &QSpinBox::valueChanged, this, &LocateTab::stretchesChanged);
     connect(estimator, &QComboBox::currentIndexChanged, this, &LocateTab::optionsChanged);
@@ -210,6 +232,7 @@ void LocateTab::clear()
 {
     refreshTimer.stop();
     log.clear();
+    analysis.clear();
     chosenId.clear();
     model->reset();
     showChosen();
@@ -277,14 +300,14 @@ void LocateTab::showChosen()
         scope.recentFromMs =
             Locate::searchStretch(platform->bearings, log.stretchGapMs(), 1, options.fromMs, options.toMs).fromMs;
     }
-    plot->setPlatform(platform, options.offsetDeg, scope);
+    // Only the chosen platform is analysed, and only again when its fix or the question changed.
+    analysis.update(platform, options, {guide->isChecked(), double(legSeconds->value())});
+    plot->setPlatform(platform, options.offsetDeg, scope, platform ? &analysis : nullptr);
     timeChart->setBearings(platform ? platform->bearings : QVector<Locate::Bearing_t>(), scope.fromMs, scope.toMs);
     stretchText->setText(platform ? Locate::describeStretch(platform->stretch) : QString());
-    summary->setText(platform ? QStringLiteral("%1: %2").arg(
-                                    platform->label.isEmpty() ? platform->id : platform->label,
-                                    Locate::fixSummary(platform->fix, platform->receiverLatitude,
-                                                       platform->receiverLongitude))
-                              : QStringLiteral("No platform chosen"));
+    summary->setText(platform ? summaryOf(*platform) : QStringLiteral("No platform chosen"));
+    legText->setText(platform && analysis.guided() ? analysis.leg().text : QString());
+    legText->setVisible(!legText->text().isEmpty());
     for (QPushButton* button : exportButtons) {
         button->setEnabled(platform != nullptr);
     }
@@ -308,6 +331,17 @@ void LocateTab::showChosen()
     }
 }
 
+QString LocateTab::summaryOf(const Locate::SearchLog::Platform_t& platform) const
+{
+    QString text = QStringLiteral("%1: %2").arg(
+        platform.label.isEmpty() ? platform.id : platform.label,
+        Locate::fixSummary(analysis.fix(), platform.receiverLatitude, platform.receiverLongitude));
+    if (analysis.drifting()) {
+        text += QStringLiteral(", ") + Locate::driftSummary(analysis.drift());
+    }
+    return text;
+}
+
 void LocateTab::exportChosen(Locate::GisExport::Format_t format)
 {
     const int index = log.indexOf(chosenId);
@@ -325,7 +359,8 @@ void LocateTab::exportChosen(Locate::GisExport::Format_t format)
         return;
     }
     exportFolder = QFileInfo(fileName).absolutePath();
-    const QString error = Locate::GisExport::write(fileName, format, log.platform(index), log.options().offsetDeg);
+    const QString error = Locate::GisExport::write(fileName, format, log.platform(index), log.options().offsetDeg,
+                                                   analysis.region());
     exportOutcome->setStyleSheet(error.isEmpty() ? QString() : QStringLiteral("color: #b00000"));
     exportOutcome->setText(error.isEmpty() ? QStringLiteral("Written: %1").arg(QDir::toNativeSeparators(fileName))
                                            : error);

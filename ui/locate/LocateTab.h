@@ -7,6 +7,7 @@
 #include "locate/GisExport.h"
 #include "locate/SearchLog.h"
 #include "ui/RxTableModel.h"
+#include "ui/locate/LocateAnalysis.h"
 
 class QCheckBox;
 class QComboBox;
@@ -55,14 +56,17 @@ private:
     void scheduleRefresh();
     void refresh();
     void showChosen();
+    QString summaryOf(const Locate::SearchLog::Platform_t& platform) const;
     void exportChosen(Locate::GisExport::Format_t format);
 
     Locate::SearchLog log;
+    LocateAnalysis analysis;  // of the chosen platform
     LocatePlatformsModel* model;
     QTableView* platformsView;
     LocatePlot* plot;
     LocateTimeChart* timeChart;
     QLabel* summary;
+    QLabel* legText;
     QLabel* stretchText;
     QLabel* exportOutcome;
     QComboBox* estimator = nullptr;
@@ -75,6 +79,8 @@ private:
     QDateTimeEdit* to = nullptr;
     QComboBox* searches = nullptr;
     QSpinBox* searchGap = nullptr;
+    QCheckBox* guide = nullptr;
+    QSpinBox* legSeconds = nullptr;
     QList<QPushButton*> exportButtons;
     QString chosenId;
     QString exportFolder;
