@@ -201,7 +201,7 @@ void LocateTab::stretchesChanged()
 
 void LocateTab::addRow(const RxTableModel::Row_t& row)
 {
-    if (log.add(sightingOf(row.message), row.label, row.live, row.payloadPosition, row.payloadLatitude, row.payloadLongitude)) {
+    if (log.add(sightingOf(row.message, row.receiver), row.label, row.live, row.payloadPosition, row.payloadLatitude, row.payloadLongitude)) {
         scheduleRefresh();
     }
 }
