@@ -20,6 +20,7 @@
 
 #include "ui/Dialogs.h"
 #include "ui/ToolIcon.h"
+#include "ui/locate/LocateCalibrationPanel.h"
 #include "ui/locate/LocatePlatformsModel.h"
 #include "ui/locate/LocatePlot.h"
 #include "ui/locate/LocateSightings.h"
@@ -30,9 +31,10 @@ namespace Vantrel::Ui {
 
 LocateTab::LocateTab(QWidget* parent)
     : QWidget(parent), model(new LocatePlatformsModel(&log, this)), platformsView(new QTableView),
-      plot(new LocatePlot), timeChart(new LocateTimeChart), summary(new QLabel), stretchText(new QLabel),
+      plot(new LocatePlot), timeChart(new LocateTimeChart), calibration(new LocateCalibrationPanel(&log, this)), summary(new QLabel), stretchText(new QLabel),
       exportOutcome(new QLabel)
 {
+    connect(calibration, &LocateCalibrationPanel::calibrationsChanged, this, &LocateTab::scheduleRefresh);
     platformsView->setObjectName(QStringLiteral("tableViewLocatePlatforms"));
     platformsView->setModel(model);
     platformsView->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -143,6 +145,10 @@ QWidget* LocateTab::createOptions()
     offset->setSuffix(QStringLiteral("°"));
     offset->setValue(defaults.offsetDeg);
     form->addRow(QStringLiteral("Bearing offset"), offset);
+    auto* calibrate = new QPushButton(QStringLiteral("Calibrate a receiver…"));
+    calibrate->setObjectName(QStringLiteral("pushButtonLocateCalibrate"));
+    connect(calibrate, &QPushButton::clicked, calibration, [this] { calibration->show(); calibration->raise(); });
+    form->addRow(QString(), calibrate);
     // Each end of the time window stays open until ticked.
     const QDateTime now = QDateTime::currentDateTimeUtc();
     for (auto [enabled, edit, name] : {std::tuple{&fromEnabled, &from, "From"}, std::tuple{&toEnabled, &to, "To"}}) {
@@ -262,6 +268,7 @@ void LocateTab::refresh()
 
 void LocateTab::showChosen()
 {
+    calibration->setPlatform(chosenId);
     const int index = log.indexOf(chosenId);
     const Locate::SearchLog::Platform_t* platform = index >= 0 ? &log.platform(index) : nullptr;
     // The map and the chart show the searches the fix takes; the latest of them is the one a fit frames.

@@ -19,6 +19,7 @@ class QTableView;
 
 namespace Vantrel::Ui {
 
+class LocateCalibrationPanel;
 class LocatePlatformsModel;
 class LocatePlot;
 class LocateTimeChart;
@@ -62,6 +63,7 @@ private:
     QTableView* platformsView;
     LocatePlot* plot;
     LocateTimeChart* timeChart;
+    LocateCalibrationPanel* calibration;
     QLabel* summary;
     QLabel* stretchText;
     QLabel* exportOutcome;
