@@ -91,7 +91,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("content");  // the file before, "" to save first
         QTest::addColumn<int>("expected");     // receivers read back
         QTest::newRow("saved, beside the user settings") << QString() << 2;
-        QTest::newRow("not JSON") << "[Locate]\nreceiverCalibrations=0077-3141 +3" << 0;
         QTest::newRow("edited by hand")
             << "[Locate]\nreceiverCalibrations=\"{\\\"0077-3141\\\": {\\\"offsetDeg\\\": 3.125, \\\"sigmaDeg\\\": 2.5, "
                "\\\"count\\\": 30, \\\"timeMs\\\": 1700000000123}}\"" << 1;
@@ -112,7 +111,7 @@ private Q_SLOTS:
         } else {
             QVERIFY(TestSupport::writeFile(settingsPath(), content));
         }
-        const Vantrel::Locate::ReceiverCalibrations read = settings->loadReceiverCalibrations();
+        const auto read = settings->loadReceiverCalibrations();
         QTEST(read.size(), "expected");
         for (const QString& serial : read.serials())
             QVERIFY(read.entry(serial) == saved.entry(serial));

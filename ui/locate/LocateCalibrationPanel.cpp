@@ -14,6 +14,7 @@
 #include <QSignalBlocker>
 #include <QValueAxis>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 
 #include "utils/Settings.h"
@@ -261,32 +262,48 @@ void LocateCalibrationPanel::recompute()
 
 void LocateCalibrationPanel::showChart()
 {
+    // The scale follows the kept residuals, where an antenna pattern shows; reflections far
+    // beyond them would squash it flat, so they are drawn at the edge.
+    double largest = 0.0;
+    for (int k = 0; k < current.residualDeg.size(); ++k) {
+        if (current.inlierFlags.at(k) && std::isfinite(current.relativeDeg.at(k))) {
+            largest = std::max(largest, std::fabs(current.residualDeg.at(k)));
+        }
+    }
+    double range = 180.0;
+    for (double nice : {10.0, 20.0, 30.0, 60.0, 90.0, 120.0}) {
+        if (1.2 * largest <= nice) {
+            range = nice;
+            break;
+        }
+    }
     QList<QPointF> kept, setAside;
-    double largest = 5.0;
-    int withoutHeading = 0;
+    int withoutHeading = 0, offScale = 0;
     for (int k = 0; k < current.residualDeg.size(); ++k) {
         const double residual = current.residualDeg.at(k);
+        const double relative = current.relativeDeg.at(k);
         if (!std::isfinite(residual)) {
             continue;
         }
-        const double relative = current.relativeDeg.at(k);
         if (!std::isfinite(relative)) {
             ++withoutHeading;
             continue;
         }
-        (current.inlierFlags.at(k) ? kept : setAside).append(QPointF(relative, residual));
-        largest = std::max(largest, std::fabs(residual));
+        offScale += std::fabs(residual) > range ? 1 : 0;
+        (current.inlierFlags.at(k) ? kept : setAside).append(QPointF(relative, std::clamp(residual, -range, range)));
     }
     inliers->replace(kept);
     outliers->replace(setAside);
-    // Reflections can lie anywhere to ±180°: the range follows them, in steps of 5°.
-    const double range = std::min(180.0, 5.0 * std::ceil(1.1 * largest / 5.0));
     residualAxis->setRange(-range, range);
     residualAxis->setTickCount(5);
-    chartView->chart()->setTitle(withoutHeading > 0 ? QStringLiteral("%1 bearings taken standing still have no heading: "
-                                                                     "not shown")
-                                                          .arg(withoutHeading)
-                                                    : QString());
+    QStringList notes;
+    if (offScale > 0) {
+        notes << QStringLiteral("%1 beyond ±%2° drawn at the edge").arg(offScale).arg(range, 0, 'f', 0);
+    }
+    if (withoutHeading > 0) {
+        notes << QStringLiteral("%1 taken standing still have no heading").arg(withoutHeading);
+    }
+    chartView->chart()->setTitle(notes.join(QStringLiteral("; ")));
 }
 
 void LocateCalibrationPanel::showStored()
