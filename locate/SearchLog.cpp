@@ -103,7 +103,7 @@ double SearchLog::sharedOffsetDeg(const Platform_t& platform) const
         const double offset =
             receiverCalibrations.contains(serial) ? receiverCalibrations.entry(serial).offsetDeg : fixOptions.offsetDeg;
         if (k > 0 && offset != shared) {
-            return qQNaN();
+            return fixOptions.offsetDeg;
         }
         shared = offset;
     }

@@ -83,7 +83,8 @@ public:
     const ReceiverCalibrations& calibrations() const { return receiverCalibrations; }
     // What is added to the bearing before the fix: its receiver's offset, or the options' one.
     double offsetDeg(const Platform_t& platform, int index) const;
-    // The offset shared by all the platform's bearings, NaN when they have different ones.
+    // The offset all the platform's bearings share, for drawing them; the options' one when
+    // its receivers have different ones.
     double sharedOffsetDeg(const Platform_t& platform) const;
     int stretchesKept() const { return keepStretches; }
     qint64 stretchGapMs() const { return gapMs; }

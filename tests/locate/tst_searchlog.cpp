@@ -46,6 +46,7 @@ private Q_SLOTS:
         const double error = TestSupport::fixError(log, "BEACON", 47.2, 8.4);
         QVERIFY2(error < 40.0, qPrintable(fix.reason + QString::number(error)));
         QTEST(!fix.sigmaEstimated && fix.sigmaDeg == 1.5, "sigmaFixed");
+        QCOMPARE(log.sharedOffsetDeg(log.platform(log.indexOf("BEACON"))), calibrated == "AB" ? -3.0 : userOffset);
     }
 };
 

@@ -284,7 +284,7 @@ void LocateTab::showChosen()
         scope.recentFromMs =
             Locate::searchStretch(platform->bearings, log.stretchGapMs(), 1, options.fromMs, options.toMs).fromMs;
     }
-    plot->setPlatform(platform, options.offsetDeg, scope);
+    plot->setPlatform(platform, platform ? log.sharedOffsetDeg(*platform) : options.offsetDeg, scope);
     timeChart->setBearings(platform ? platform->bearings : QVector<Locate::Bearing_t>(), scope.fromMs, scope.toMs);
     stretchText->setText(platform ? Locate::describeStretch(platform->stretch) : QString());
     summary->setText(platform ? QStringLiteral("%1: %2").arg(
@@ -332,7 +332,8 @@ void LocateTab::exportChosen(Locate::GisExport::Format_t format)
         return;
     }
     exportFolder = QFileInfo(fileName).absolutePath();
-    const QString error = Locate::GisExport::write(fileName, format, log.platform(index), log.options().offsetDeg);
+    const QString error =
+        Locate::GisExport::write(fileName, format, log.platform(index), log.sharedOffsetDeg(log.platform(index)));
     exportOutcome->setStyleSheet(error.isEmpty() ? QString() : QStringLiteral("color: #b00000"));
     exportOutcome->setText(error.isEmpty() ? QStringLiteral("Written: %1").arg(QDir::toNativeSeparators(fileName))
                                            : error);
