@@ -8,7 +8,7 @@ set(vantrel_layers
     "archive:archive,com,inhouse"
     "sim:sim"
     "com:com,utils,inhouse"
-    "utils:utils,com,inhouse,ui")
+    "utils:utils,com,inhouse,ui,locate")
 
 function(vantrel_check_layers)
     foreach(layer IN LISTS vantrel_layers)

@@ -1,7 +1,11 @@
 #include "locate/SearchLog.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <numeric>
+#include <optional>
+#include <vector>
 
 namespace Vantrel::Locate {
 
@@ -40,6 +44,15 @@ bool SearchLog::add(const Sighting_t& message, const QString& label, bool live,
     bearing.level = message.level;
     platform.bearings.append(bearing);
     platform.live.append(live);
+    int receiver = int(platform.receivers.indexOf(message.receiver));
+    if (receiver < 0) {
+        receiver = int(platform.receivers.size());
+        // Past the index's range a receiver stays unknown: receiverOf() finds no serial there.
+        if (receiver < std::numeric_limits<quint16>::max()) {
+            platform.receivers.append(message.receiver);
+        }
+    }
+    platform.receiverIndex.append(quint16(std::min<int>(receiver, std::numeric_limits<quint16>::max())));
     if (platform.bearings.size() == 1 || timeMs >= platform.receiverTimeMs) {
         platform.receiverLatitude = bearing.latitude;
         platform.receiverLongitude = bearing.longitude;
@@ -62,6 +75,86 @@ void SearchLog::setOptions(const FixOptions_t& options)
     }
 }
 
+void SearchLog::setCalibrations(const ReceiverCalibrations& calibrations)
+{
+    for (Entry_t& entry : platforms) {
+        for (const QString& serial : std::as_const(entry.platform.receivers)) {
+            if (calibrations.contains(serial) != receiverCalibrations.contains(serial) ||
+                !(calibrations.entry(serial) == receiverCalibrations.entry(serial))) {
+                entry.stale = STALE_OPTIONS;
+                break;
+            }
+        }
+    }
+    receiverCalibrations = calibrations;
+}
+
+double SearchLog::offsetDeg(const Platform_t& platform, int index) const
+{
+    const QString serial = platform.receiverOf(index);
+    return receiverCalibrations.contains(serial) ? receiverCalibrations.entry(serial).offsetDeg : fixOptions.offsetDeg;
+}
+
+double SearchLog::sharedOffsetDeg(const Platform_t& platform) const
+{
+    double shared = fixOptions.offsetDeg;
+    for (int k = 0; k < platform.receivers.size(); ++k) {
+        const QString& serial = platform.receivers.at(k);
+        const double offset =
+            receiverCalibrations.contains(serial) ? receiverCalibrations.entry(serial).offsetDeg : fixOptions.offsetDeg;
+        if (k > 0 && offset != shared) {
+            return fixOptions.offsetDeg;
+        }
+        shared = offset;
+    }
+    return shared;
+}
+
+FixOptions_t SearchLog::optionsFor(const Platform_t& platform, const FixOptions_t& windowed,
+                                   QVector<Bearing_t>* corrected) const
+{
+    // Per receiver once, not per bearing: the live update goes through every bearing.
+    std::vector<std::optional<ReceiverCalibrations::Entry_t>> entries(size_t(platform.receivers.size()));
+    bool any = false;
+    for (int k = 0; k < platform.receivers.size(); ++k) {
+        if (receiverCalibrations.contains(platform.receivers.at(k))) {
+            entries[size_t(k)] = receiverCalibrations.entry(platform.receivers.at(k));
+            any = true;
+        }
+    }
+    FixOptions_t options = windowed;
+    if (!any) {
+        return options;
+    }
+    *corrected = platform.bearings;
+    double sumSquares = 0.0;
+    int calibrated = 0;
+    bool allCalibrated = true;
+    for (int i = 0; i < corrected->size(); ++i) {
+        Bearing_t& bearing = (*corrected)[i];
+        const bool inWindow = !(windowed.fromMs && bearing.timeMs < windowed.fromMs) &&
+                              !(windowed.toMs && bearing.timeMs > windowed.toMs);
+        const size_t receiver = platform.receiverIndex.at(i);
+        const std::optional<ReceiverCalibrations::Entry_t> entry =
+            receiver < entries.size() ? entries[receiver] : std::nullopt;
+        if (!entry) {
+            allCalibrated = allCalibrated && !inWindow;
+            continue;
+        }
+        // The fix adds the options' offset to every bearing: these get their receiver's instead.
+        bearing.azimuth = std::fmod(bearing.azimuth + entry->offsetDeg - windowed.offsetDeg + 720.0, 360.0);
+        if (inWindow) {
+            sumSquares += entry->sigmaDeg * entry->sigmaDeg;
+            ++calibrated;
+        }
+    }
+    if (allCalibrated && calibrated > 0) {
+        options.sigmaDeg = std::sqrt(sumSquares / calibrated);
+        options.estimateSigma = false;
+    }
+    return options;
+}
+
 void SearchLog::setStretches(int keep, qint64 gap)
 {
     keepStretches = keep;
@@ -81,16 +174,19 @@ int SearchLog::updateFixes()
         Platform_t& platform = entry.platform;
         const SearchStretch_t stretch =
             searchStretch(platform.bearings, gapMs, keepStretches, fixOptions.fromMs, fixOptions.toMs);
-        FixOptions_t options = fixOptions;
+        FixOptions_t windowed = fixOptions;
         // Untimed bearings belong to no stretch: they stay in while no stretch is left out.
         if (stretch.leftOut() > 0) {
-            options.fromMs = stretch.fromMs;
+            windowed.fromMs = stretch.fromMs;
         }
+        QVector<Bearing_t> corrected;
+        const FixOptions_t options = optionsFor(platform, windowed, &corrected);
+        const QVector<Bearing_t>& bearings = corrected.isEmpty() ? platform.bearings : corrected;
         // Only a fix of the same question is a start worth taking: a new search is another one.
         const bool sameQuestion = entry.stale == STALE_BEARINGS && stretch.fromMs == platform.stretch.fromMs;
         platform.stretch = stretch;
-        platform.fix = sameQuestion && platform.fix.ok() ? locate(platform.bearings, options, platform.fix)
-                                                         : locate(platform.bearings, options);
+        platform.fix = sameQuestion && platform.fix.ok() ? locate(bearings, options, platform.fix)
+                                                         : locate(bearings, options);
         entry.stale = STALE_NONE;
         ++updated;
     }

@@ -7,6 +7,7 @@
 
 #include "locate/Bearing.h"
 #include "locate/BearingFix.h"
+#include "locate/ReceiverCalibrations.h"
 #include "locate/SearchStretch.h"
 
 namespace Vantrel::Locate {
@@ -22,6 +23,7 @@ struct Sighting_t
     double dfrLatitude = 0.0;
     double dfrLongitude = 0.0;
     qint32 level = 0;
+    QString receiver;  // the serial number of the receiver that heard it, empty when unknown
 };
 
 // The bearings heard per platform, as a search collects them live, from flash
@@ -43,6 +45,10 @@ public:
         QString label;
         QVector<Bearing_t> bearings;  // in the order heard
         QVector<bool> live;           // per bearing: heard live, not read from flash
+        // The receivers that heard the platform, and per bearing an index into them: a platform
+        // is heard by one or two receivers, and a search holds thousands of bearings.
+        QStringList receivers;
+        QVector<quint16> receiverIndex;
         QVector<PayloadPosition_t> payloadPositions;
         Fix_t fix;
         SearchStretch_t stretch;  // the bearings the fix took
@@ -53,6 +59,9 @@ public:
 
         // Bearing indexes in time order: the receiver's track.
         QVector<int> timeOrder() const;
+        // The serial number of the receiver that took a bearing, "" when unknown.
+        QString receiverOf(int index) const { return receivers.value(receiverIndex.value(index, 0)); }
+        bool heardBy(const QString& serial) const { return receivers.contains(serial); }
         // What the last fix made of a bearing: its residual (NaN when unused) and whether it was set aside.
         double residualDeg(int index) const { return fix.residualDeg.value(index, qQNaN()); }
         bool downWeighted(int index) const { return fix.downWeightedFlags.value(index, false); }
@@ -68,6 +77,15 @@ public:
     // Each fix takes the last `keep` stretches of its platform's bearings (keep <= 0: all)
     // inside the options' time window, split where none came for longer than gapMs.
     void setStretches(int keep, qint64 gapMs);
+    // The offset and sigma found per receiver: its bearings get its offset in place of the
+    // options' one. The platforms a changed receiver heard are fixed again.
+    void setCalibrations(const ReceiverCalibrations& calibrations);
+    const ReceiverCalibrations& calibrations() const { return receiverCalibrations; }
+    // What is added to the bearing before the fix: its receiver's offset, or the options' one.
+    double offsetDeg(const Platform_t& platform, int index) const;
+    // The offset all the platform's bearings share, for drawing them; the options' one when
+    // its receivers have different ones.
+    double sharedOffsetDeg(const Platform_t& platform) const;
     int stretchesKept() const { return keepStretches; }
     qint64 stretchGapMs() const { return gapMs; }
 
@@ -114,7 +132,12 @@ private:
 
     QVector<Entry_t> platforms;
     QHash<QString, int> byId;
+    // The options for one platform's bearings, which calibrated receivers' bearings need copied.
+    FixOptions_t optionsFor(const Platform_t& platform, const FixOptions_t& windowed,
+                            QVector<Bearing_t>* corrected) const;
+
     FixOptions_t fixOptions;
+    ReceiverCalibrations receiverCalibrations;
     int keepStretches = 1;
     qint64 gapMs = defaultSearchGapMs;
 };

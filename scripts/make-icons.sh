@@ -108,6 +108,13 @@ draw 32 $B/fit.png \
     -stroke '#c62828' -strokewidth 2 -draw 'ellipse 16,16 6,6 0,360' \
     -fill '#c62828' -stroke none -draw 'circle 16,16 16,14'
 
+# compass rose with its needle: calibrate a receiver's bearings
+draw 32 $B/calibrate.png \
+    -fill white -stroke '#4a4a4a' -strokewidth 2 -draw 'circle 16,16 16,3' \
+    -fill '#c62828' -stroke none -draw 'polygon 16,5 19.5,16 12.5,16' \
+    -fill '#1e5aa0' -draw 'polygon 16,27 19.5,16 12.5,16' \
+    -fill '#4a4a4a' -draw 'circle 16,16 16,14.5'
+
 # page of text with a prompt
 draw 32 $B/script.png \
     -fill white -stroke '#4a4a4a' -strokewidth 1.5 -draw 'polygon 5,2 21,2 27,8 27,30 5,30' \

@@ -130,7 +130,7 @@ void SearchScenario::dress(BeaconBuilder::BeaconMessage_t& m, double seconds)
     // Both draws every time, so that a bearing depends on its place in the run alone.
     const double noise = std::normal_distribution<double>(0.0, 1.0)(random) * cfg.noiseDeg;
     const double draw = std::uniform_real_distribution<double>(0.0, 1.0)(random);
-    const double bearing = draw < cfg.reflections ? draw / cfg.reflections * 360.0 : azimuth + noise;
+    const double bearing = draw < cfg.reflections ? draw / cfg.reflections * 360.0 : azimuth + cfg.offsetDeg + noise;
     m.direction = qRound(wrap360(bearing)) % 360;
     m.meanDirection = m.direction;
     m.receiverLatitude = receiver.latitude;

@@ -38,6 +38,7 @@ public:
         double speed = 20.0;        // metres per second
         double noiseDeg = 5.0;      // standard deviation of the bearings
         double reflections = 0.0;   // fraction of bearings from a uniform random direction
+        double offsetDeg = 0.0;     // the receiver's compass error: its bearings read this much clockwise
         quint32 seed = 1;
         int beaconPeriodMs = 3000;  // that platform's own beacons; 0: only in the periodic turn
         int flashBeacons = 30;      // recorded before the start, one per beacon period

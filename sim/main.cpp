@@ -92,6 +92,10 @@ SearchScenario::Config_t searchConfig(const QCommandLineParser& parser, int slot
     if (!ok || c.reflections < 0 || c.reflections > 1) {
         fail(QStringLiteral("--search-reflections needs a fraction from 0 to 1"));
     }
+    c.offsetDeg = parser.value(QStringLiteral("search-offset")).toDouble(&ok);
+    if (!ok || std::fabs(c.offsetDeg) > 180.0) {
+        fail(QStringLiteral("--search-offset needs a number of degrees from -180 to 180"));
+    }
     c.seed = parser.value(QStringLiteral("search-seed")).toUInt(&ok);
     if (!ok) {
         fail(QStringLiteral("--search-seed needs a whole number"));
@@ -127,11 +131,11 @@ void printTruth(const SearchScenario& search, const DeviceState& state)
                                     .arg(c.radius);
     std::fprintf(stderr,
                  "dfr-simulator: search: platform %s \"%s\" (slot %d) at %s %s, drifting %g m/s east %g m/s north; "
-                 "receiver on %s at %g m/s; bearing noise %g deg, reflections %g, seed %u\n",
+                 "receiver on %s at %g m/s; bearing noise %g deg, offset %g deg, reflections %g, seed %u\n",
                  qPrintable(state.platforms.at(search.slot()).at(DeviceState::ipId)),
                  qPrintable(state.platforms.at(search.slot()).at(DeviceState::ipLabel)), search.slot(),
                  qPrintable(degrees(c.latitude, 'N', 'S')), qPrintable(degrees(c.longitude, 'E', 'W')), c.driftEast,
-                 c.driftNorth, qPrintable(track), c.speed, c.noiseDeg, c.reflections, c.seed);
+                 c.driftNorth, qPrintable(track), c.speed, c.noiseDeg, c.offsetDeg, c.reflections, c.seed);
 }
 
 QString printable(QByteArray bytes)
@@ -235,6 +239,10 @@ int main(int argc, char* argv[])
         {QStringLiteral("search-reflections"),
          QStringLiteral("Fraction of the bearings replaced by reflections from a random direction (default 0)."),
          QStringLiteral("fraction"), QStringLiteral("0")},
+        {QStringLiteral("search-offset"),
+         QStringLiteral("The receiver's compass error: its bearings read this many degrees clockwise of the truth, "
+                        "for a calibration to find (default 0)."),
+         QStringLiteral("deg"), QStringLiteral("0")},
         {QStringLiteral("search-seed"), QStringLiteral("Seed of the noise, so that a run can be repeated (default 1)."),
          QStringLiteral("n"), QStringLiteral("1")},
         {QStringLiteral("search-slot"),

@@ -159,4 +159,29 @@ Settings::ArchiveSettings_t Settings::loadArchiveSettings() const
     return archive;
 }
 
+// --- receiver calibrations
+
+namespace {
+const QString receiverCalibrationsKey = QStringLiteral("Locate/receiverCalibrations");
+} // namespace
+
+Locate::ReceiverCalibrations Settings::loadReceiverCalibrations() const
+{
+    try {
+        return Locate::ReceiverCalibrations::fromString(getSettings(0)->value(receiverCalibrationsKey).toString());
+    } catch (const Tarsk::Utils::Exception&) {
+        return {};  // a first run: none yet
+    }
+}
+
+void Settings::saveReceiverCalibrations(const Locate::ReceiverCalibrations& calibrations)
+{
+    const auto settings = getSettings(1);
+    settings->setValue(receiverCalibrationsKey, calibrations.toString());
+    settings->sync();
+    if (settings->status() != QSettings::NoError) {
+        qWarning().noquote() << QStringLiteral("Unable to write the settings file %1").arg(file().absoluteFilePath());
+    }
+}
+
 } // namespace Vantrel::Utils

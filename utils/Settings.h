@@ -1,6 +1,7 @@
 #pragma once
 
 #include "inhouse/Settings.h"
+#include "locate/ReceiverCalibrations.h"
 
 #include <atomic>
 
@@ -70,6 +71,11 @@ public:
     };
     static constexpr const char* defaultArchiveFile = "../Archive/vantrel.sqlite";
     ArchiveSettings_t loadArchiveSettings() const;
+
+    // Each receiver's bearing offset and sigma, in the group "Locate" as one line of JSON
+    // under "receiverCalibrations"; none on a first run or when the line is no JSON.
+    Locate::ReceiverCalibrations loadReceiverCalibrations() const;
+    void saveReceiverCalibrations(const Locate::ReceiverCalibrations& calibrations);
 
 private:
     explicit Settings(const QFileInfo& file);

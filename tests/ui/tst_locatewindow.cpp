@@ -50,6 +50,7 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(tab->chosenPlatform(), id, 5000);
 
         const Locate::SearchLog::Platform_t& platform = log.platform(log.indexOf(id));
+        QVERIFY(platform.receivers.size() == 1 && !platform.receiverOf(0).isEmpty());
         QTRY_VERIFY_WITH_TIMEOUT(platform.fix.ok() && platform.fix.used == platform.bearings.size(), 5000);
         const Locate::Fix_t& fix = platform.fix;
         const Locate::LocalFrame frame(fix.latitude, fix.longitude);

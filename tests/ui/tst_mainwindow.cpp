@@ -139,12 +139,14 @@ private Q_SLOTS:
         QCOMPARE(storedValue(key), stored);
     }
 
-    // Every button of the tabs shows an icon that paints, but for a glyph that is its own ("✕").
+    // Every button of the tabs shows an icon that paints, but for a glyph that is its own ("✕");
+    // the dialogs a tab opens are windows of their own.
     void tabButtonsShowIcons()
     {
         QStringList bare;
         for (QAbstractButton* button : ui->tabWidget->findChildren<QAbstractButton*>()) {
-            if (qobject_cast<QPushButton*>(button) && button->text().size() != 1 && button->icon().pixmap(16).isNull()) {
+            if (qobject_cast<QPushButton*>(button) && button->window() == window && button->text().size() != 1
+                && button->icon().pixmap(16).isNull()) {
                 bare.append(button->objectName() + " " + button->text());
             }
         }

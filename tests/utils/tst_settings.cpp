@@ -85,6 +85,37 @@ private Q_SLOTS:
         else
             QCOMPARE(TestSupport::readFile(settingsPath()), content);
     }
+
+    void receiverCalibrations_data()
+    {
+        QTest::addColumn<QString>("content");  // the file before, "" to save first
+        QTest::addColumn<int>("expected");     // receivers read back
+        QTest::newRow("saved, beside the user settings") << QString() << 2;
+        QTest::newRow("edited by hand")
+            << "[Locate]\nreceiverCalibrations=\"{\\\"0077-3141\\\": {\\\"offsetDeg\\\": 3.125, \\\"sigmaDeg\\\": 2.5, "
+               "\\\"count\\\": 30, \\\"timeMs\\\": 1700000000123}}\"" << 1;
+    }
+    // What is saved comes back, with the fields of the file's top level untouched.
+    void receiverCalibrations()
+    {
+        QFETCH(QString, content);
+        Settings* settings = Settings::instance();
+        Vantrel::Locate::ReceiverCalibrations saved;
+        QVERIFY(saved.set(QStringLiteral("0077-3141"), {3.125, 2.5, 30, 1'700'000'000'123}));
+        QVERIFY(saved.set(QStringLiteral("0012-0001"), {-1.5, 0.75, 12, 0}));
+        if (content.isEmpty()) {
+            settings->saveSettingsInternal();
+            const QStringList before = fieldsOf();
+            settings->saveReceiverCalibrations(saved);
+            QCOMPARE(fieldsOf(), before);
+        } else {
+            QVERIFY(TestSupport::writeFile(settingsPath(), content));
+        }
+        const auto read = settings->loadReceiverCalibrations();
+        QTEST(read.size(), "expected");
+        for (const QString& serial : read.serials())
+            QVERIFY(read.entry(serial) == saved.entry(serial));
+    }
 };
 
 QTEST_GUILESS_MAIN(TstSettings)

@@ -2,7 +2,7 @@
 
 namespace Vantrel::Ui {
 
-Locate::Sighting_t sightingOf(const Com::DfrLink::OrvanRxMessage_t& message)
+Locate::Sighting_t sightingOf(const Com::DfrLink::OrvanRxMessage_t& message, const QString& receiver)
 {
     Locate::Sighting_t sighting;
     sighting.platformId = message.platformId;
@@ -13,6 +13,7 @@ Locate::Sighting_t sightingOf(const Com::DfrLink::OrvanRxMessage_t& message)
     sighting.dfrLatitude = message.dfrLatitude;
     sighting.dfrLongitude = message.dfrLongitude;
     sighting.level = message.level;
+    sighting.receiver = receiver;
     return sighting;
 }
 

@@ -20,6 +20,7 @@
 
 #include "ui/Dialogs.h"
 #include "ui/ToolIcon.h"
+#include "ui/locate/LocateCalibrationPanel.h"
 #include "ui/locate/LocatePlatformsModel.h"
 #include "ui/locate/LocatePlot.h"
 #include "ui/locate/LocateSightings.h"
@@ -30,9 +31,11 @@ namespace Vantrel::Ui {
 
 LocateTab::LocateTab(QWidget* parent)
     : QWidget(parent), model(new LocatePlatformsModel(&log, this)), platformsView(new QTableView),
-      plot(new LocatePlot), timeChart(new LocateTimeChart), summary(new QLabel), legText(new QLabel), stretchText(new QLabel),
+      plot(new LocatePlot), timeChart(new LocateTimeChart), calibration(new LocateCalibrationPanel(&log, this)),
+      summary(new QLabel), legText(new QLabel), stretchText(new QLabel),
       exportOutcome(new QLabel)
 {
+    connect(calibration, &LocateCalibrationPanel::calibrationsChanged, this, &LocateTab::scheduleRefresh);
     platformsView->setObjectName(QStringLiteral("tableViewLocatePlatforms"));
     platformsView->setModel(model);
     platformsView->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -149,6 +152,11 @@ QWidget* LocateTab::createOptions()
     offset->setSuffix(QStringLiteral("°"));
     offset->setValue(defaults.offsetDeg);
     form->addRow(QStringLiteral("Bearing offset"), offset);
+    auto* calibrate = new QPushButton(ToolIcon::of(QStringLiteral("configure"), QStringLiteral("calibrate")),
+                                      QStringLiteral("Calibrate a receiver…"));
+    calibrate->setObjectName(QStringLiteral("pushButtonLocateCalibrate"));
+    connect(calibrate, &QPushButton::clicked, calibration, [this] { calibration->show(); calibration->raise(); });
+    form->addRow(QString(), calibrate);
     // Each end of the time window stays open until ticked.
     const QDateTime now = QDateTime::currentDateTimeUtc();
     for (auto [enabled, edit, name] : {std::tuple{&fromEnabled, &from, "From"}, std::tuple{&toEnabled, &to, "To"}}) {
@@ -223,7 +231,7 @@ void LocateTab::stretchesChanged()
 
 void LocateTab::addRow(const RxTableModel::Row_t& row)
 {
-    if (log.add(sightingOf(row.message), row.label, row.live, row.payloadPosition, row.payloadLatitude, row.payloadLongitude)) {
+    if (log.add(sightingOf(row.message, row.receiver), row.label, row.live, row.payloadPosition, row.payloadLatitude, row.payloadLongitude)) {
         scheduleRefresh();
     }
 }
@@ -285,6 +293,7 @@ void LocateTab::refresh()
 
 void LocateTab::showChosen()
 {
+    calibration->setPlatform(chosenId);
     const int index = log.indexOf(chosenId);
     const Locate::SearchLog::Platform_t* platform = index >= 0 ? &log.platform(index) : nullptr;
     // The map and the chart show the searches the fix takes; the latest of them is the one a fit frames.
@@ -300,9 +309,14 @@ void LocateTab::showChosen()
         scope.recentFromMs =
             Locate::searchStretch(platform->bearings, log.stretchGapMs(), 1, options.fromMs, options.toMs).fromMs;
     }
-    // Only the chosen platform is analysed, and only again when its fix or the question changed.
-    analysis.update(platform, options, {guide->isChecked(), double(legSeconds->value())});
-    plot->setPlatform(platform, options.offsetDeg, scope, platform ? &analysis : nullptr);
+    // Only the chosen platform is analysed, and only again when its fix or the question changed;
+    // its bearings take their receiver's calibrated offset, when they share one.
+    Locate::FixOptions_t analysed = options;
+    if (platform) {
+        analysed.offsetDeg = log.sharedOffsetDeg(*platform);
+    }
+    analysis.update(platform, analysed, {guide->isChecked(), double(legSeconds->value())});
+    plot->setPlatform(platform, analysed.offsetDeg, scope, platform ? &analysis : nullptr);
     timeChart->setBearings(platform ? platform->bearings : QVector<Locate::Bearing_t>(), scope.fromMs, scope.toMs);
     stretchText->setText(platform ? Locate::describeStretch(platform->stretch) : QString());
     summary->setText(platform ? summaryOf(*platform) : QStringLiteral("No platform chosen"));
@@ -359,8 +373,8 @@ void LocateTab::exportChosen(Locate::GisExport::Format_t format)
         return;
     }
     exportFolder = QFileInfo(fileName).absolutePath();
-    const QString error = Locate::GisExport::write(fileName, format, log.platform(index), log.options().offsetDeg,
-                                                   analysis.region());
+    const QString error = Locate::GisExport::write(fileName, format, log.platform(index),
+                                                   log.sharedOffsetDeg(log.platform(index)), analysis.region());
     exportOutcome->setStyleSheet(error.isEmpty() ? QString() : QStringLiteral("color: #b00000"));
     exportOutcome->setText(error.isEmpty() ? QStringLiteral("Written: %1").arg(QDir::toNativeSeparators(fileName))
                                            : error);

@@ -20,6 +20,7 @@ class QTableView;
 
 namespace Vantrel::Ui {
 
+class LocateCalibrationPanel;
 class LocatePlatformsModel;
 class LocatePlot;
 class LocateTimeChart;
@@ -65,6 +66,7 @@ private:
     QTableView* platformsView;
     LocatePlot* plot;
     LocateTimeChart* timeChart;
+    LocateCalibrationPanel* calibration;
     QLabel* summary;
     QLabel* legText;
     QLabel* stretchText;
