@@ -33,12 +33,15 @@ struct Search_t
 };
 
 // A drive of trackM along a random heading somewhere in mid latitudes, the beacon
-// 3–8 km from the middle within 45° of the normal; bearings evenly spaced on it.
-inline Search_t makeSearch(std::mt19937_64& random, int count, double reflections)
+// 3–8 km from the middle within 45° of the normal; bearings evenly spaced on it, with
+// the receiver's own sigma and a compass bias added to every bearing it measures (the
+// offset that puts it right is -biasDeg); the bound is for that sigma.
+inline Search_t makeBiasedSearch(std::mt19937_64& random, int count, double reflections, double sigma,
+                                 double biasDeg)
 {
     const Geodesic& geodesic = Geodesic::WGS84();
     std::uniform_real_distribution<double> uniform(0.0, 1.0);
-    std::normal_distribution<double> noise(0.0, sigmaDeg);
+    std::normal_distribution<double> noise(0.0, sigma);
     Search_t search;
     const double middleLatitude = -60.0 + 120.0 * uniform(random);
     const double middleLongitude = -180.0 + 360.0 * uniform(random);
@@ -60,11 +63,11 @@ inline Search_t makeSearch(std::mt19937_64& random, int count, double reflection
         double distance = 0.0;
         geodesic.Inverse(bearing.latitude, bearing.longitude, search.truthLatitude, search.truthLongitude, distance,
                          azimuth1, azimuth2);
-        bearing.azimuth = uniform(random) < reflections ? 360.0 * uniform(random)
-                                                         : std::fmod(azimuth1 + noise(random) + 720.0, 360.0);
+        bearing.azimuth = uniform(random) < reflections
+                              ? 360.0 * uniform(random)
+                              : std::fmod(azimuth1 + biasDeg + noise(random) + 720.0, 360.0);
         bearing.timeMs = 1000 * k;
         search.bearings.append(bearing);
-        // Gradient of the azimuth to the truth, per metre of the truth's position.
         double east = 0.0, north = 0.0;
         frame.forward(bearing.latitude, bearing.longitude, &east, &north);
         const double d2 = east * east + north * north;
@@ -74,10 +77,15 @@ inline Search_t makeSearch(std::mt19937_64& random, int count, double reflection
         fEN += gx * gy;
         fNN += gy * gy;
     }
-    const double s2 = sigmaDeg * degree * sigmaDeg * degree;
-    const double det = fEE * fNN - fEN * fEN;
-    search.crbTrace = s2 * (fEE + fNN) / det;
+    const double s2 = sigma * degree * sigma * degree;
+    search.crbTrace = s2 * (fEE + fNN) / (fEE * fNN - fEN * fEN);
     return search;
+}
+
+// The same with the benchmark's sigma and no bias.
+inline Search_t makeSearch(std::mt19937_64& random, int count, double reflections)
+{
+    return makeBiasedSearch(random, count, reflections, sigmaDeg, 0.0);
 }
 
 inline double errorM(double latitude, double longitude, const Search_t& search)
@@ -269,54 +277,6 @@ inline bool addSection(const char* name, Section_t run)
 {
     sections().push_back({name, run});
     return true;
-}
-
-// makeSearch with the receiver's own sigma and a compass bias added to every bearing it
-// measures (the offset that puts it right is -biasDeg); the bound is for that sigma.
-inline Search_t makeBiasedSearch(std::mt19937_64& random, int count, double reflections, double sigma,
-                                 double biasDeg)
-{
-    const Geodesic& geodesic = Geodesic::WGS84();
-    std::uniform_real_distribution<double> uniform(0.0, 1.0);
-    std::normal_distribution<double> noise(0.0, sigma);
-    Search_t search;
-    const double middleLatitude = -60.0 + 120.0 * uniform(random);
-    const double middleLongitude = -180.0 + 360.0 * uniform(random);
-    const double heading = 360.0 * uniform(random);
-    const double side = uniform(random) < 0.5 ? 90.0 : -90.0;
-    const double off = -45.0 + 90.0 * uniform(random);
-    const double range = 3000.0 + 5000.0 * uniform(random);
-    geodesic.Direct(middleLatitude, middleLongitude, heading + side + off, range, search.truthLatitude,
-                    search.truthLongitude);
-    double startLatitude = 0.0, startLongitude = 0.0;
-    geodesic.Direct(middleLatitude, middleLongitude, heading + 180.0, trackM / 2, startLatitude, startLongitude);
-    const LocalFrame frame(search.truthLatitude, search.truthLongitude);
-    double fEE = 0.0, fEN = 0.0, fNN = 0.0;
-    for (int k = 0; k < count; ++k) {
-        Bearing_t bearing;
-        double azimuth1 = 0.0, azimuth2 = 0.0;
-        geodesic.Direct(startLatitude, startLongitude, heading, trackM * k / (count - 1), bearing.latitude,
-                        bearing.longitude, azimuth2);
-        double distance = 0.0;
-        geodesic.Inverse(bearing.latitude, bearing.longitude, search.truthLatitude, search.truthLongitude, distance,
-                         azimuth1, azimuth2);
-        bearing.azimuth = uniform(random) < reflections
-                              ? 360.0 * uniform(random)
-                              : std::fmod(azimuth1 + biasDeg + noise(random) + 720.0, 360.0);
-        bearing.timeMs = 1000 * k;
-        search.bearings.append(bearing);
-        double east = 0.0, north = 0.0;
-        frame.forward(bearing.latitude, bearing.longitude, &east, &north);
-        const double d2 = east * east + north * north;
-        const double gx = -north / d2;
-        const double gy = east / d2;
-        fEE += gx * gx;
-        fEN += gx * gy;
-        fNN += gy * gy;
-    }
-    const double s2 = sigma * degree * sigma * degree;
-    search.crbTrace = s2 * (fEE + fNN) / (fEE * fNN - fEN * fEN);
-    return search;
 }
 
 } // namespace LocateBench
