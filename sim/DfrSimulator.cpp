@@ -536,6 +536,7 @@ void DfrSimulator::searchBeacon()
         return;
     }
     const double seconds = searchSeconds();
+    search->steer(seconds);
     search->moveReceiver(deviceState, seconds);
     heard(search->beacon(seconds, deviceState.clock()));
 }

@@ -5,6 +5,7 @@
 
 #include <GeographicLib/Geodesic.hpp>
 
+#include <QFile>
 #include <QtMath>
 
 #include <algorithm>
@@ -70,8 +71,43 @@ SearchScenario::SearchScenario(const Config_t& config, DeviceState& state)
     }
 }
 
+const SearchScenario::Leg_t* SearchScenario::legAt(double seconds) const
+{
+    for (auto leg = legs.crbegin(); leg != legs.crend(); ++leg) {
+        if (leg->startSeconds <= seconds) {
+            return &*leg;
+        }
+    }
+    return nullptr;  // before the start the line runs on backwards
+}
+
+bool SearchScenario::steer(double seconds)
+{
+    if (cfg.track != TRACK_LINE || cfg.steerFile.isEmpty()) {
+        return false;
+    }
+    if (legs.isEmpty()) {
+        legs.append({0.0, {cfg.trackLatitude, cfg.trackLongitude}, cfg.heading});
+    }
+    if (seconds < legs.last().startSeconds + cfg.legSeconds) {
+        return false;
+    }
+    QFile file(cfg.steerFile);
+    bool ok = false;
+    const double heading = file.open(QIODevice::ReadOnly) ? file.readLine().trimmed().toDouble(&ok) : 0.0;
+    if (!ok || !std::isfinite(heading)) {
+        return false;  // nothing suggested yet: drive on
+    }
+    legs.append({seconds, receiverAt(seconds), wrap360(heading)});
+    return true;
+}
+
 SearchScenario::Position_t SearchScenario::receiverAt(double seconds) const
 {
+    if (const Leg_t* leg = legAt(seconds)) {
+        return travel(leg->start.latitude, leg->start.longitude, leg->heading,
+                      cfg.speed * (seconds - leg->startSeconds));
+    }
     if (cfg.track == TRACK_LINE) {
         return travel(cfg.trackLatitude, cfg.trackLongitude, cfg.heading, cfg.speed * seconds);
     }
@@ -82,7 +118,10 @@ SearchScenario::Position_t SearchScenario::receiverAt(double seconds) const
 int SearchScenario::receiverHeading(double seconds) const
 {
     double azimuth = cfg.heading;
-    if (cfg.track == TRACK_LINE) {
+    if (const Leg_t* leg = legAt(seconds)) {
+        travel(leg->start.latitude, leg->start.longitude, leg->heading, cfg.speed * (seconds - leg->startSeconds),
+               &azimuth);
+    } else if (cfg.track == TRACK_LINE) {
         travel(cfg.trackLatitude, cfg.trackLongitude, cfg.heading, cfg.speed * seconds, &azimuth);
     } else {
         const double turned = qRadiansToDegrees(cfg.speed * seconds / std::max(cfg.radius, 1.0));

@@ -42,6 +42,10 @@ public:
         quint32 seed = 1;
         int beaconPeriodMs = 3000;  // that platform's own beacons; 0: only in the periodic turn
         int flashBeacons = 30;      // recorded before the start, one per beacon period
+        // A line track that turns, once a leg, to the heading written in this file (degrees,
+        // its first line), as a driver follows a suggestion; "" keeps the line.
+        QString steerFile;
+        double legSeconds = 120.0;
     };
 
     struct Position_t
@@ -63,6 +67,9 @@ public:
 
     // Puts the receiver's live status where the track is at that moment.
     void moveReceiver(DeviceState& state, double seconds) const;
+    // A steered track: once a leg has passed by `seconds`, turns to the heading the steer
+    // file holds now. Returns whether it turned.
+    bool steer(double seconds);
 
     // The platform's beacon heard `seconds` into the search, stamped `time`.
     BeaconBuilder::BeaconMessage_t beacon(double seconds, const QDateTime& time);
@@ -73,7 +80,17 @@ public:
     QList<BeaconBuilder::BeaconMessage_t> pastBeacons(const QDateTime& start);
 
 private:
+    // A straight stretch of a steered track, from `startSeconds` on.
+    struct Leg_t
+    {
+        double startSeconds;
+        Position_t start;
+        double heading;
+    };
+    const Leg_t* legAt(double seconds) const;
+
     Config_t cfg;
+    QList<Leg_t> legs;
     const DeviceState& state;
     int platformSlot = 0;
     int sequence = 0;

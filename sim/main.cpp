@@ -96,6 +96,10 @@ SearchScenario::Config_t searchConfig(const QCommandLineParser& parser, int slot
     if (!ok || std::fabs(c.offsetDeg) > 180.0) {
         fail(QStringLiteral("--search-offset needs a number of degrees from -180 to 180"));
     }
+    c.steerFile = parser.value(QStringLiteral("search-steer"));
+    if (!c.steerFile.isEmpty() && c.track != SearchScenario::TRACK_LINE) {
+        fail(QStringLiteral("--search-steer steers a line track"));
+    }
     c.seed = parser.value(QStringLiteral("search-seed")).toUInt(&ok);
     if (!ok) {
         fail(QStringLiteral("--search-seed needs a whole number"));
@@ -243,6 +247,11 @@ int main(int argc, char* argv[])
          QStringLiteral("The receiver's compass error: its bearings read this many degrees clockwise of the truth, "
                         "for a calibration to find (default 0)."),
          QStringLiteral("deg"), QStringLiteral("0")},
+        {QStringLiteral("search-steer"),
+         QStringLiteral("A line track that turns every 120 s to the heading (degrees) on the first line of this file, "
+                        "as a driver following the program's next leg; the program writes it when "
+                        "VANTREL_STEER_FILE names the same file."),
+         QStringLiteral("file")},
         {QStringLiteral("search-seed"), QStringLiteral("Seed of the noise, so that a run can be repeated (default 1)."),
          QStringLiteral("n"), QStringLiteral("1")},
         {QStringLiteral("search-slot"),

@@ -115,6 +115,46 @@ private Q_SLOTS:
         config.seed += 1;
         QCOMPARE(hear(config) == heard, config.noiseDeg == 0.0 && config.reflections == 0.0);
     }
+
+    // A steered line turns to the file's heading once a leg has passed, and drives on without one.
+    void steeredTrack_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<double>("at");
+        QTest::addColumn<int>("heading");  // after the turn, or on without one
+        QTest::newRow("turns after a leg") << QByteArray("180.0\n") << 120.0 << 180;
+        QTest::newRow("not before a leg") << QByteArray("180.0\n") << 119.9 << 90;
+        QTest::newRow("nothing suggested") << QByteArray() << 120.0 << 90;
+        QTest::newRow("no number") << QByteArray("north\n") << 120.0 << 90;
+    }
+
+    void steeredTrack()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(double, at);
+        QFETCH(int, heading);
+        QTemporaryDir dir;
+        Config config;
+        config.steerFile = dir.filePath(QStringLiteral("steer"));
+        QFile steer(config.steerFile);
+        QVERIFY(steer.open(QIODevice::WriteOnly) && steer.write(file) == file.size());
+        steer.close();
+        Vantrel::Sim::DeviceState state;
+        SearchScenario search(config, state);
+        QVERIFY(!search.steer(0.0));
+        QCOMPARE(search.steer(at), heading != 90);
+        const SearchScenario::Position_t turn = search.receiverAt(at);
+        // A minute on, the receiver is 1200 m along the leg from where it turned, and no earlier point moved.
+        double metres = 0.0, azimuth = 0.0, back = 0.0;
+        earth().Inverse(turn.latitude, turn.longitude, search.receiverAt(at + 60.0).latitude,
+                        search.receiverAt(at + 60.0).longitude, metres, azimuth, back);
+        QVERIFY2(std::fabs(metres - 60.0 * config.speed) < 1.0, qPrintable(QString::number(metres)));
+        QVERIFY2(std::fabs(std::remainder(azimuth - heading, 360.0)) < 0.5, qPrintable(QString::number(azimuth)));
+        QCOMPARE(search.receiverHeading(at + 60.0), heading);
+        earth().Inverse(config.trackLatitude, config.trackLongitude, search.receiverAt(at).latitude,
+                        search.receiverAt(at).longitude, metres);
+        QVERIFY(std::fabs(metres - at * config.speed) < 1.0);
+    }
 };
 
 QTEST_GUILESS_MAIN(TstSearchScenario)

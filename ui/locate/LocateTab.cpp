@@ -12,6 +12,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QSplitter>
@@ -28,6 +29,25 @@
 #include "utils/FileNames.h"
 
 namespace Vantrel::Ui {
+
+namespace {
+
+// The demo's simulated vehicle drives the next leg: its heading goes to the file the
+// simulator's --search-steer reads, when VANTREL_STEER_FILE names one.
+void steerSimulatedVehicle(const Locate::LegSuggestion_t& leg)
+{
+    static const QString fileName = qEnvironmentVariable("VANTREL_STEER_FILE");
+    if (fileName.isEmpty()) {
+        return;
+    }
+    QSaveFile file(fileName);
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(QByteArray::number(leg.headingDeg, 'f', 1) + '\n');
+        file.commit();
+    }
+}
+
+} // namespace
 
 LocateTab::LocateTab(QWidget* parent)
     : QWidget(parent), model(new LocatePlatformsModel(&log, this)), platformsView(new QTableView),
@@ -315,7 +335,9 @@ void LocateTab::showChosen()
     if (platform) {
         analysed.offsetDeg = log.sharedOffsetDeg(*platform);
     }
-    analysis.update(platform, analysed, {guide->isChecked(), double(legSeconds->value())});
+    if (analysis.update(platform, analysed, {guide->isChecked(), double(legSeconds->value())}) && analysis.guided()) {
+        steerSimulatedVehicle(analysis.leg());
+    }
     plot->setPlatform(platform, analysed.offsetDeg, scope, platform ? &analysis : nullptr);
     timeChart->setBearings(platform ? platform->bearings : QVector<Locate::Bearing_t>(), scope.fromMs, scope.toMs);
     stretchText->setText(platform ? Locate::describeStretch(platform->stretch) : QString());
