@@ -249,7 +249,7 @@ int main(int argc, char* argv[])
          QStringLiteral("deg"), QStringLiteral("0")},
         {QStringLiteral("search-steer"),
          QStringLiteral("A line track that turns every 120 s to the heading (degrees) on the first line of this file, "
-                        "as a driver following the program's next leg; the program writes it when "
+                        "as a driver following the program's next leg, which the program writes there when "
                         "VANTREL_STEER_FILE names the same file."),
          QStringLiteral("file")},
         {QStringLiteral("search-seed"), QStringLiteral("Seed of the noise, so that a run can be repeated (default 1)."),
