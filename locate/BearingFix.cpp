@@ -8,6 +8,7 @@
 
 #include "locate/LocalFrame.h"
 #include "locate/RobustLoss.h"
+#include "locate/TwoDofQuantile.h"
 
 namespace Vantrel::Locate {
 
@@ -18,7 +19,6 @@ constexpr int maxIterations = 100;
 constexpr double convergedStepM = 0.1;
 // A crossing farther than this from the receivers is no fix but bearings that barely meet.
 constexpr double farthestFixM = 1.0e6;
-constexpr double chiSquare2Dof95 = 5.991464547107979;
 // The receiver's own position is known to about this, one sigma: a source a few
 // times closer than that gives its bearing no direction worth the name.
 constexpr double receiverPositionM = 10.0;
@@ -300,17 +300,6 @@ Solution_t descend(const std::vector<Ray_t>& rays, const RobustLoss& loss, Point
         }
     }
     return solution;
-}
-
-// 95 % quantile of the squared Mahalanobis distance of the estimate: chi-square
-// with 2 degrees of freedom for a known sigma, 2 F(2, m) when sigma came from m
-// degrees of freedom of residuals (F(2, m) has a closed form).
-double ellipseQuantile(bool estimated, double degreesOfFreedom)
-{
-    if (!estimated || degreesOfFreedom <= 0.0) {
-        return chiSquare2Dof95;
-    }
-    return degreesOfFreedom * (std::pow(0.05, -2.0 / degreesOfFreedom) - 1.0);
 }
 
 Fix_t refused(Fix_t fix, Refusal_t refusal, const QString& reason)
@@ -657,10 +646,9 @@ Fix_t solve(const QVector<Bearing_t>& bearings, const FixOptions_t& options, con
         sandwich ? listened.inverse(correction * correction * sigma * sigma * meanScore2 /
                                     ((curvatureSum / inliers) * (curvatureSum / inliers)))
                  : information.inverse(sigma * sigma);
-    const double quantile = sandwich ? ellipseQuantile(true, (options.estimator == ESTIMATOR_HUBER ? scaleEfficiencyHuber
-                                                                                       : scaleEfficiencyAndrews) *
-                                                                 (inliers - 2.0))
-                                     : ellipseQuantile(ml && estimate, spots - 2);
+    const double efficiency = options.estimator == ESTIMATOR_HUBER ? scaleEfficiencyHuber : scaleEfficiencyAndrews;
+    const double quantile = sandwich ? twoDofQuantile(0.05, true, efficiency * (inliers - 2.0))
+                                     : twoDofQuantile(0.05, ml && estimate, spots - 2);
 
     // Axes of the 95 % ellipse from the eigenvalues of the covariance.
     const double mean = 0.5 * (covariance.ee + covariance.nn);

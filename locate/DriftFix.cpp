@@ -8,6 +8,7 @@
 
 #include "locate/LocalFrame.h"
 #include "locate/RobustLoss.h"
+#include "locate/TwoDofQuantile.h"
 
 namespace Vantrel::Locate {
 
@@ -16,7 +17,6 @@ namespace {
 constexpr double degree = M_PI / 180.0;
 constexpr int maxIterations = 100;
 constexpr double convergedStepM = 0.1;
-constexpr double chiSquare2Dof95 = 5.991464547107979;
 constexpr int trackPoints = 5;
 
 // A bearing on the plane with its time, seconds before the last bearing (zero or negative).
@@ -219,15 +219,6 @@ double median(std::vector<double> values)
     return values[middle];
 }
 
-// 2 F(2, m) at `level` when sigma came from m degrees of freedom, chi-square with 2 otherwise.
-double twoDofQuantile(double level, bool estimated, double degreesOfFreedom)
-{
-    if (!estimated || degreesOfFreedom <= 0.0) {
-        return -2.0 * std::log(level);
-    }
-    return degreesOfFreedom * (std::pow(level, -2.0 / degreesOfFreedom) - 1.0);
-}
-
 // A symmetric 2×2 block in plane axes turned `angle` radians clockwise, as BearingFix turns its covariance.
 void turned(double ee, double en, double nn, double angle, double* outEE, double* outEN, double* outNN)
 {
@@ -382,9 +373,7 @@ DriftFix_t locateDrifting(const QVector<Bearing_t>& bearings, const FixOptions_t
         covariance = inverse;
     }
     drift.sigmaDegreesOfFreedom = sandwich ? inliers - 4.0 : (estimate ? n - 4.0 : 0.0);
-    const double quantile = sandwich || (ml && estimate)
-                                ? twoDofQuantile(0.05, true, drift.sigmaDegreesOfFreedom)
-                                : chiSquare2Dof95;
+    const double quantile = twoDofQuantile(0.05, sandwich || (ml && estimate), drift.sigmaDegreesOfFreedom);
 
     const double pEE = scale * covariance[0][0], pEN = scale * covariance[0][1], pNN = scale * covariance[1][1];
     const double mean = 0.5 * (pEE + pNN);

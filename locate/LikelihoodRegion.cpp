@@ -9,13 +9,13 @@
 
 #include "locate/LocalFrame.h"
 #include "locate/RobustLoss.h"
+#include "locate/TwoDofQuantile.h"
 
 namespace Vantrel::Locate {
 
 namespace {
 
 constexpr double degree = M_PI / 180.0;
-constexpr double chiSquare2Dof95 = 5.991464547107979;
 // The grid: coarse cells per side, each cut into refinement² where the boundary runs.
 constexpr int coarseCells = 24;
 constexpr int refinement = 4;
@@ -72,16 +72,6 @@ struct Objective_t
         return sum * double(rays.size()) / double(count);
     }
 };
-
-// 95 % quantile of twice the loss's rise: chi-square with 2 degrees of freedom for a
-// known sigma, 2 F(2, m) when sigma came from m degrees of freedom of residuals, as for the ellipse.
-double regionQuantile(bool estimated, double degreesOfFreedom)
-{
-    if (!estimated || degreesOfFreedom <= 0.0) {
-        return chiSquare2Dof95;
-    }
-    return degreesOfFreedom * (std::pow(0.05, -2.0 / degreesOfFreedom) - 1.0);
-}
 
 // E psi' / E psi² of an M-estimator's loss under normal residuals, by Simpson's rule.
 double normalCurvatureOverSpread(const RobustLoss& loss)
@@ -432,7 +422,7 @@ LikelihoodRegion::LikelihoodRegion(const QVector<Bearing_t>& bearings, const Fix
         hNN += w * gy * gy;
     }
     const bool ml = fix.estimator == ESTIMATOR_ML;
-    threshold = regionQuantile(fix.sigmaEstimated, ml ? double(fix.used - 2) : inliers - 2.0);
+    threshold = twoDofQuantile(0.05, fix.sigmaEstimated, ml ? double(fix.used - 2) : inliers - 2.0);
     // ML's loss is the negative log-likelihood of von Mises bearings and needs no scale. An
     // M-estimator's loss is none: it is scaled so that near the fix, where it is quadratic with
     // the curvature H, the region {2 s dL <= q} agrees with the sandwich ellipse. With sigma
