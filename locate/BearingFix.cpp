@@ -32,17 +32,13 @@ constexpr double planeRangeM = 20000.0;
 // long one reflections cannot outvote the rest and one start does.
 constexpr size_t startsTried = 4;
 constexpr size_t shortSearch = 100;
-// A scale from the median and the residuals within three sigmas is worth this share
-// of the residuals' degrees of freedom: the robust ellipses take their quantile
+// A scale from the residuals' mixture with reflections is worth this share
+// of their degrees of freedom: the robust ellipses take their quantile
 // from that many, found by simulated searches to hold the truth 95 % of the time.
 constexpr double scaleEfficiencyHuber = 0.8;
 constexpr double scaleEfficiencyAndrews = 0.6;
 // The median of |u| for a standard normal u.
 constexpr double absoluteNormalMedian = 0.674490;
-// Residuals within this many sigmas count for the scale, and the variance of a
-// standard normal cut there.
-constexpr double inlierCut = 3.0;
-constexpr double truncatedVariance = 0.97332;
 
 // A bearing on the plane: the receiver's point and the grid direction, radians
 // clockwise from north.
@@ -351,6 +347,48 @@ int groupSpots(const QVector<Bearing_t>& bearings, std::vector<Ray_t>* rays)
     return spot + 1;
 }
 
+struct Mixture_t
+{
+    double sigma;
+    double logLikelihood;
+};
+
+// Reflections come from any direction: residuals (radians) as a mixture of the
+// bearings' normal error and a share spread evenly round the circle, fitted by EM
+// from a start sigma. Each spot weighs one; two degrees of freedom go to the position.
+Mixture_t reflectionMixture(const std::vector<Ray_t>& rays, const std::vector<double>& scaled, double sigma,
+                            int spots)
+{
+    const double evenly = 1.0 / (2.0 * M_PI);
+    const double normalPeak = 1.0 / std::sqrt(2.0 * M_PI);
+    double reflected = 0.2;
+    double logLikelihood = -std::numeric_limits<double>::infinity();
+    for (int round = 0; round < 100; ++round) {
+        double squares = 0.0, inliers = 0.0;
+        logLikelihood = 0.0;
+        for (size_t k = 0; k < rays.size(); ++k) {
+            const double u = scaled[k] / sigma;
+            const double normal = (1.0 - reflected) * normalPeak * std::exp(-0.5 * u * u) / sigma;
+            const double density = normal + reflected * evenly;
+            const double w = normal / density;
+            squares += rays[k].share * w * scaled[k] * scaled[k];
+            inliers += rays[k].share * w;
+            logLikelihood += rays[k].share * std::log(density);
+        }
+        reflected = std::clamp(1.0 - inliers / spots, 0.0, 0.9);
+        if (inliers <= 3.0) {
+            break;
+        }
+        const double next = std::max(std::sqrt(squares / (inliers - 2.0)), quantisedSigma);
+        const bool settled = std::fabs(next - sigma) < 1e-5 * sigma;
+        sigma = next;
+        if (settled) {
+            break;
+        }
+    }
+    return {sigma, logLikelihood};
+}
+
 // The bearing sigma the residuals at p show, spot by spot; never less than the
 // spread of bearings repeated at one spot, nor than whole degrees can show.
 double residualSigma(const std::vector<Ray_t>& rays, const RobustLoss& loss, Point_t p, int spots)
@@ -394,22 +432,16 @@ double residualSigma(const std::vector<Ray_t>& rays, const RobustLoss& loss, Poi
         }
     }
     if (loss.estimator != ESTIMATOR_ML) {
-        // The median wastes most of the residuals: the spread of those within three of
-        // its sigmas, a truncated normal's, is the scale kept.
-        for (int round = 0; round < 1; ++round) {
-            double squares = 0.0, count = 0.0;
-            for (size_t k = 0; k < rays.size(); ++k) {
-                const double u = residuals[k] / residualAt(rays[k], p).widening(sigma);
-                if (std::fabs(u) <= inlierCut * sigma) {
-                    squares += rays[k].share * u * u;
-                    count += rays[k].share;
-                }
-            }
-            if (count <= 3.0) {
-                break;
-            }
-            sigma = std::sqrt(squares / (count - 2.0) / truncatedVariance);
+        // The median wastes most of the residuals and breaks when reflections make half
+        // the bearings, as they do now and then in a short search: the scale kept is the
+        // most likely one of the mixture, from the median's and the user's sigma.
+        std::vector<double> scaled(rays.size());
+        for (size_t k = 0; k < rays.size(); ++k) {
+            scaled[k] = residuals[k] / residualAt(rays[k], p).widening(sigma);
         }
+        const Mixture_t fromMedian = reflectionMixture(rays, scaled, sigma, spots);
+        const Mixture_t fromUser = reflectionMixture(rays, scaled, loss.sigma, spots);
+        sigma = (fromUser.logLikelihood > fromMedian.logLikelihood ? fromUser : fromMedian).sigma;
     }
     // What bearings repeated at one spot scatter by, about their spot's mean.
     double within = 0.0;

@@ -353,6 +353,16 @@ private Q_SLOTS:
                                                        << source.longitude << 1000.0;
         QTest::newRow("parked at two places, ML") << parked << int(ESTIMATOR_ML) << source.latitude
                                                   << source.longitude << 1000.0;
+        // More than half the bearings of a circle reflections, some of them near the truth:
+        // the median residual is a reflection's, and a scale from it lets Andrews listen
+        // to them all.
+        const QVector<double> mostReflected{2.0,   97.0, -3.0, -143.0, 61.0,  1.0,   25.0, -1.0,
+                                            -38.0, 4.0,  170.0, -75.0,  -2.0, 128.0, -52.0, 0.0,
+                                            33.0,  3.0,  -110.0, 152.0, -1.0, 80.0,  -165.0, 2.0};
+        const Place_t inside{-12.003, 130.002};
+        QTest::newRow("Andrews, most bearings reflections") << circleDrive(centre, inside, 24, mostReflected)
+                                                            << int(ESTIMATOR_ANDREWS) << inside.latitude
+                                                            << inside.longitude << 30.0;
     }
 
     void neverPreciseAndWrong()
