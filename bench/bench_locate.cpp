@@ -87,12 +87,15 @@ void estimators(int searches, quint64 seed)
     const Figures_t& andrewsSpoiled = spoiled.estimators[ESTIMATOR_ANDREWS];
     const Figures_t& mlSpoiled = spoiled.estimators[ESTIMATOR_ML];
     std::printf("\nTargets\n");
-    std::printf("  ML RMS / CRB = %.3f (at most 1.1)\n", ml.rms() / ml.crbRms());
-    check(ml.rms() <= 1.1 * ml.crbRms(), "ML RMS error within 1.1x the Cramer-Rao bound");
+    for (int e = ESTIMATOR_ML; e <= ESTIMATOR_ANDREWS; ++e) {
+        const Figures_t& figures = clean.estimators[e];
+        std::printf("  %s clean: RMS / CRB = %.3f (at most 1.1), 95%% ellipse holds %.1f%% (93-97)\n",
+                    qPrintable(estimatorName(Estimator_t(e))), figures.rms() / figures.crbRms(), figures.coverage());
+        check(figures.rms() <= 1.1 * figures.crbRms(), "RMS error within 1.1x the Cramer-Rao bound");
+        check(figures.coverage() >= 93.0 && figures.coverage() <= 97.0, "ellipse holds the truth in 93-97 %");
+    }
     std::printf("  ML median / naive median = %.3f (at most 0.3)\n", ml.median() / clean.naive.median());
     check(ml.median() <= 0.3 * clean.naive.median(), "ML median error at most 0.3x the naive method's");
-    std::printf("  ML 95%% ellipse holds the truth in %.1f%% (90-98)\n", ml.coverage());
-    check(ml.coverage() >= 90.0 && ml.coverage() <= 98.0, "ML ellipse calibrated");
     std::printf("  default estimator refuses %.2f%% clean (at most 1), %.2f%% with reflections (at most 5)\n",
                 clean.estimators[offered].refusedPercent(), spoiled.estimators[offered].refusedPercent());
     check(clean.estimators[offered].refusedPercent() <= 1.0 && spoiled.estimators[offered].refusedPercent() <= 5.0,
