@@ -39,14 +39,28 @@ constexpr int POLICIES = POLICY_KNOWN_AFTER_ACROSS + 1;
 const char* const policyNames[] = {"guided", "across the first bearing", "follow the latest bearing",
                                    "(knows the beacon)", "(knows it, after a leg across)"};
 
-struct Start_t
+// A vehicle: metres from the beacon, and its heading.
+struct Vehicle_t
 {
-    Search_t beacon;   // only the truth is used
-    double east = 0.0;   // vehicle, metres from the beacon
+    double east = 0.0;
     double north = 0.0;
     double headingDeg = 0.0;
+};
+
+struct Start_t
+{
+    Search_t beacon;  // only the truth is used
+    Vehicle_t vehicles[2];  // the second one only for the team search
     quint64 noiseSeed = 0;
 };
+
+Vehicle_t makeVehicle(std::mt19937_64& random)
+{
+    std::uniform_real_distribution<double> uniform(0.0, 1.0);
+    const double range = 5000.0 + 5000.0 * uniform(random);
+    const double direction = 2.0 * M_PI * uniform(random);
+    return {range * std::sin(direction), range * std::cos(direction), 360.0 * uniform(random)};
+}
 
 Start_t makeStart(std::mt19937_64& random)
 {
@@ -54,12 +68,11 @@ Start_t makeStart(std::mt19937_64& random)
     Start_t start;
     start.beacon.truthLatitude = -60.0 + 120.0 * uniform(random);
     start.beacon.truthLongitude = -180.0 + 360.0 * uniform(random);
-    const double range = 5000.0 + 5000.0 * uniform(random);
-    const double direction = 2.0 * M_PI * uniform(random);
-    start.east = range * std::sin(direction);
-    start.north = range * std::cos(direction);
-    start.headingDeg = 360.0 * uniform(random);
+    start.vehicles[0] = makeVehicle(random);
     start.noiseSeed = random();
+    // From a stream of its own, so that the one-vehicle searches stay as they were.
+    std::mt19937_64 second(start.noiseSeed + 1);
+    start.vehicles[1] = makeVehicle(second);
     return start;
 }
 
@@ -72,7 +85,8 @@ double across(double bearingDeg, double headingDeg)
 }
 
 // Seconds from the first bearing until the ellipse is small and holds the beacon; giveUpS + legS when never.
-int timeToFind(const Start_t& start, Policy_t policy)
+// With two vehicles, both hear every message and share their bearings.
+int timeToFind(const Start_t& start, Policy_t policy, int vehicleCount = 1)
 {
     const Geodesic& geodesic = Geodesic::WGS84();
     const LocalFrame frame(start.beacon.truthLatitude, start.beacon.truthLongitude);
@@ -83,61 +97,66 @@ int timeToFind(const Start_t& start, Policy_t policy)
     const FixOptions_t defaults;
     QVector<Bearing_t> bearings;
     QVector<qint64> times;
-    double east = start.east, north = start.north, heading = start.headingDeg;
+    Vehicle_t vehicles[2] = {start.vehicles[0], start.vehicles[1]};
     for (int t = 0; t <= giveUpS; t += bearingEveryS) {
-        Bearing_t bearing;
-        frame.reverse(east, north, &bearing.latitude, &bearing.longitude);
-        double distance = 0.0, azimuth = 0.0, back = 0.0;
-        geodesic.Inverse(bearing.latitude, bearing.longitude, start.beacon.truthLatitude,
-                         start.beacon.truthLongitude, distance, azimuth, back);
-        const bool reflected = uniform(random) < reflectionShare;
-        const double reflection = 360.0 * uniform(random);
-        const double error = noise(random);
-        bearing.azimuth = std::fmod((reflected ? reflection : azimuth + error) + 720.0, 360.0);
-        bearing.timeMs = 1000LL * t;
-        bearings.append(bearing);
-        times.append(bearing.timeMs);
-        const Fix_t fix = locate(bearings, defaults);
-        if (fix.ok() && fix.semiMajorM < targetSemiMajorM && ellipseHolds(fix, start.beacon)) {
-            return t;
-        }
-        if (t % legS == 0) {
-            switch (policy) {
-            case POLICY_GUIDED: {
-                GuidanceRequest_t request;
-                request.latitude = bearing.latitude;
-                request.longitude = bearing.longitude;
-                request.headingDeg = heading;
-                request.speedMps = vehicleMps;
-                request.legSeconds = legS;
-                request.periodSeconds = repetitionPeriodS(times);
-                heading = suggestLeg(bearings, fix, defaults, request).headingDeg;
-                break;
+        for (int v = 0; v < vehicleCount; ++v) {
+            double& east = vehicles[v].east;
+            double& north = vehicles[v].north;
+            double& heading = vehicles[v].headingDeg;
+            Bearing_t bearing;
+            frame.reverse(east, north, &bearing.latitude, &bearing.longitude);
+            double distance = 0.0, azimuth = 0.0, back = 0.0;
+            geodesic.Inverse(bearing.latitude, bearing.longitude, start.beacon.truthLatitude,
+                             start.beacon.truthLongitude, distance, azimuth, back);
+            const bool reflected = uniform(random) < reflectionShare;
+            const double reflection = 360.0 * uniform(random);
+            const double error = noise(random);
+            bearing.azimuth = std::fmod((reflected ? reflection : azimuth + error) + 720.0, 360.0);
+            bearing.timeMs = 1000LL * t;
+            bearings.append(bearing);
+            times.append(bearing.timeMs);
+            const Fix_t fix = locate(bearings, defaults);
+            if (fix.ok() && fix.semiMajorM < targetSemiMajorM && ellipseHolds(fix, start.beacon)) {
+                return t;
             }
-            case POLICY_ACROSS_FIRST:
-                if (t == 0) {
-                    heading = across(bearing.azimuth, heading);
-                }
-                break;
-            case POLICY_FOLLOW_LATEST:
-                heading = bearing.azimuth;
-                break;
-            case POLICY_KNOWN_AFTER_ACROSS:
-                if (t == 0) {
-                    heading = across(bearing.azimuth, heading);
+            if (t % legS == 0) {
+                switch (policy) {
+                case POLICY_GUIDED: {
+                    GuidanceRequest_t request;
+                    request.latitude = bearing.latitude;
+                    request.longitude = bearing.longitude;
+                    request.headingDeg = heading;
+                    request.speedMps = vehicleMps;
+                    request.legSeconds = legS;
+                    request.periodSeconds = repetitionPeriodS(times);
+                    heading = suggestLeg(bearings, fix, defaults, request).headingDeg;
                     break;
                 }
-                [[fallthrough]];
-            case POLICY_KNOWN:
-                heading = azimuth + std::asin(std::min(1.0, knownPassM / distance)) / degree;
-                break;
+                case POLICY_ACROSS_FIRST:
+                    if (t == 0) {
+                        heading = across(bearing.azimuth, heading);
+                    }
+                    break;
+                case POLICY_FOLLOW_LATEST:
+                    heading = bearing.azimuth;
+                    break;
+                case POLICY_KNOWN_AFTER_ACROSS:
+                    if (t == 0) {
+                        heading = across(bearing.azimuth, heading);
+                        break;
+                    }
+                    [[fallthrough]];
+                case POLICY_KNOWN:
+                    heading = azimuth + std::asin(std::min(1.0, knownPassM / distance)) / degree;
+                    break;
+                }
             }
+            double ignoredEast = 0.0, ignoredNorth = 0.0;
+            const double grid =
+                frame.gridAzimuth(bearing.latitude, bearing.longitude, heading, &ignoredEast, &ignoredNorth) * degree;
+            east += vehicleMps * bearingEveryS * std::sin(grid);
+            north += vehicleMps * bearingEveryS * std::cos(grid);
         }
-        double ignoredEast = 0.0, ignoredNorth = 0.0;
-        const double grid = frame.gridAzimuth(bearing.latitude, bearing.longitude, heading, &ignoredEast, &ignoredNorth)
-                            * degree;
-        east += vehicleMps * bearingEveryS * std::sin(grid);
-        north += vehicleMps * bearingEveryS * std::cos(grid);
     }
     return giveUpS + legS;
 }
@@ -168,12 +187,14 @@ void run(int searches, quint64 seed)
         starts.push_back(makeStart(random));
     }
     std::vector<double> times[POLICIES];
+    std::vector<double> teamTimes;
     QElapsedTimer clock;
     clock.start();
     for (const Start_t& start : starts) {
         for (int p = 0; p < POLICIES; ++p) {
             times[p].push_back(timeToFind(start, Policy_t(p)));
         }
+        teamTimes.push_back(timeToFind(start, POLICY_GUIDED, 2));
     }
     std::printf("  %-32s %12s %12s %8s\n", "policy", "median min", "90th pc min", "found");
     double medians[POLICIES];
@@ -183,7 +204,14 @@ void run(int searches, quint64 seed)
         std::printf("  %-32s %12s %12s %7.1f%%\n", policyNames[p], qPrintable(minutes(medians[p])),
                     qPrintable(minutes(percentile(times[p], 0.9))), 100.0 * double(found) / count);
     }
+    const double teamMedian = medianOf(teamTimes);
+    const auto teamFound = std::count_if(teamTimes.begin(), teamTimes.end(), [](double t) { return t <= giveUpS; });
+    std::printf("  %-32s %12s %12s %7.1f%%\n", "two vehicles, guided, sharing", qPrintable(minutes(teamMedian)),
+                qPrintable(minutes(percentile(teamTimes, 0.9))), 100.0 * double(teamFound) / count);
     std::printf("  (%.1f s for the loop)\n", double(clock.elapsed()) / 1000.0);
+    std::printf("  two vehicles' median / one guided vehicle's = %.3f (at most 0.65)\n",
+                teamMedian / medians[POLICY_GUIDED]);
+    check(teamMedian <= 0.65 * medians[POLICY_GUIDED], "two vehicles sharing bearings at least 35 % quicker");
     const double betterFixed = std::min(medians[POLICY_ACROSS_FIRST], medians[POLICY_FOLLOW_LATEST]);
     std::printf("  guided median / better fixed policy's = %.3f (at most 0.70); knowing the beacon gives %.3f, %.3f after "
                 "a leg across\n",
