@@ -53,10 +53,13 @@ bool SearchLog::add(const Sighting_t& message, const QString& label, bool live,
         }
     }
     platform.receiverIndex.append(quint16(std::min<int>(receiver, std::numeric_limits<quint16>::max())));
-    if (platform.bearings.size() == 1 || timeMs >= platform.receiverTimeMs) {
+    if (platform.bearings.size() == 1 || (live && !platform.receiverLive) ||
+        (live == platform.receiverLive && timeMs >= platform.receiverTimeMs)) {
         platform.receiverLatitude = bearing.latitude;
         platform.receiverLongitude = bearing.longitude;
         platform.receiverTimeMs = timeMs;
+        platform.receiverLive = live;
+        platform.receiverNow = platform.receiverIndex.last();
     }
     if (payloadPosition) {
         platform.payloadPositions.append({timeMs, payloadLatitude, payloadLongitude});
@@ -199,6 +202,13 @@ QVector<int> SearchLog::Platform_t::timeOrder() const
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(),
                      [this](int left, int right) { return bearings.at(left).timeMs < bearings.at(right).timeMs; });
+    return order;
+}
+
+QVector<int> SearchLog::Platform_t::timeOrderOf(int receiver) const
+{
+    QVector<int> order = timeOrder();
+    order.removeIf([this, receiver](int index) { return receiverIndex.value(index) != receiver; });
     return order;
 }
 

@@ -52,13 +52,19 @@ public:
         QVector<PayloadPosition_t> payloadPositions;
         Fix_t fix;
         SearchStretch_t stretch;  // the bearings the fix took
-        // Where the last bearing in time was taken: the fix summary measures from there.
+        // Where the last bearing in time was taken, a live one before any other (several
+        // receivers' bearings: this laptop's own is heard live): the fix summary measures
+        // from there, and the next leg is this receiver's.
         double receiverLatitude = 0.0;
         double receiverLongitude = 0.0;
         qint64 receiverTimeMs = 0;
+        bool receiverLive = false;
+        int receiverNow = 0;  // index into receivers
 
         // Bearing indexes in time order: the receiver's track.
         QVector<int> timeOrder() const;
+        // The same, of one receiver's bearings only.
+        QVector<int> timeOrderOf(int receiver) const;
         // The serial number of the receiver that took a bearing, "" when unknown.
         QString receiverOf(int index) const { return receivers.value(receiverIndex.value(index, 0)); }
         bool heardBy(const QString& serial) const { return receivers.contains(serial); }

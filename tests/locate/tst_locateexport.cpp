@@ -333,6 +333,40 @@ private Q_SLOTS:
         QVERIFY(leg->isHidden());
     }
 
+    // Two vehicles, north and south of the platform, on clocks 3 s apart: one fix from both, each
+    // receiver's bearings and track apart, and the clocks' offset told.
+    void twoReceivers()
+    {
+        Ui::LocateTab tab;
+        tab.resize(1185, 560);
+        tab.show();
+        auto* plot = tab.findChild<Ui::LocatePlot*>();
+        plot->setReceiverNames({{"0077-3142", "Boat"}});
+        Ui::RxTableModel::Row_t row;
+        for (int i = 0; i < 8; ++i) {
+            row.message = search(8).at(i), row.receiver = "0077-3141", row.live = true, tab.addRow(row);
+            const double longitude = 2.31 + 0.01 * i;
+            double distance = 0.0, azimuth = 0.0, back = 0.0;
+            GeographicLib::Geodesic::WGS84().Inverse(48.945, longitude, truthLatitude, truthLongitude, distance,
+                                                     azimuth, back);
+            row.message = message(48.945, longitude, quint32(std::lround(std::fmod(azimuth + 360.0, 360.0))), 30 * i + 3);
+            row.receiver = "0077-3142", row.live = false, tab.addRow(row);
+        }
+        const Locate::SearchLog::Platform_t& platform = tab.searchLog().platform(0);
+        QTRY_VERIFY(platform.fix.ok() && platform.fix.used == 16);
+        double error = 0.0;
+        GeographicLib::Geodesic::WGS84().Inverse(platform.fix.latitude, platform.fix.longitude, truthLatitude,
+                                                 truthLongitude, error);
+        QVERIFY2(error < 100.0, qPrintable(QString::number(error)));
+        QTRY_VERIFY(plot->legendTexts().contains("bearings of Boat (0077-3142)"));
+        QVERIFY(plot->legendTexts().contains("bearings of 0077-3141") && !plot->legendTexts().contains("bearing"));
+        QCOMPARE(plot->trackPieces(), 2);
+        QCOMPARE(tab.findChild<QLabel*>(QStringLiteral("labelLocateClocks"))->text(),
+                 QStringLiteral("0077-3142's clock is 3.0 s ahead of 0077-3141's (8 messages both heard)"));
+        // The way to the fix is measured from this laptop's receiver, the one heard live.
+        QCOMPARE(platform.receivers.value(platform.receiverNow), QStringLiteral("0077-3141"));
+    }
+
     // Two weeks of bearings from a parked receiver, read from flash, beside today's drive.
     void currentSearchAfterAFlashRead()
     {

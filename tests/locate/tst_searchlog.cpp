@@ -1,5 +1,6 @@
 #include <QtTest>
 
+#include "locate/ClockOffsets.h"
 #include "locate/SearchLog.h"
 #include "tests/common/SearchDrive.h"
 
@@ -47,6 +48,69 @@ private Q_SLOTS:
         QVERIFY2(error < 40.0, qPrintable(fix.reason + QString::number(error)));
         QTEST(!fix.sigmaEstimated && fix.sigmaDeg == 1.5, "sigmaFixed");
         QCOMPARE(log.sharedOffsetDeg(log.platform(log.indexOf("BEACON"))), calibrated == "AB" ? -3.0 : userOffset);
+    }
+
+    void clockOffsets_data()
+    {
+        QTest::addColumn<QVector<qint64>>("shiftsMs");  // B's copy of A's k-th message, this much later
+        QTest::addColumn<double>("offsetS");            // NaN: none shown
+        const QVector<qint64> ahead(10, 3000), behind(10, -5000);
+        QTest::newRow("3 s ahead") << ahead << 3.0;
+        QTest::newRow("5 s behind") << behind << -5.0;
+        QTest::newRow("under a second") << QVector<qint64>(10, 800) << qQNaN();
+        QTest::newRow("five messages both heard") << QVector<qint64>(5, 2000) << 2.0;
+        QTest::newRow("four") << QVector<qint64>(4, 2000) << qQNaN();
+        QTest::newRow("too few agree") << QVector<qint64>{2000, 9000, 2000, 9000, 2000, 9000, 2000, 9000, 2000, 2000} << qQNaN();
+    }
+
+    // A hears a message every 30 s; B the first of them on a clock that is off.
+    void clockOffsets()
+    {
+        QFETCH(QVector<qint64>, shiftsMs);
+        QFETCH(double, offsetS);
+        QVector<QVector<qint64>> times(2);
+        for (int k = 0; k < 20; ++k)
+            times[0].append(1'700'000'000'000 + 30'000 * k);
+        for (int k = 0; k < shiftsMs.size(); ++k)
+            times[1].append(times[0].at(k) + shiftsMs.at(k));
+        const QVector<ClockOffset_t> offsets = Vantrel::Locate::clockOffsets(times);
+        QCOMPARE(offsets.size(), std::isnan(offsetS) ? 0 : 1);
+        if (!offsets.isEmpty()) {
+            QCOMPARE(offsets.first().offsetS, offsetS);
+            QCOMPARE(clockOffsetText(offsets.first(), {"0077-3141", "0077-3142"}),
+                     QStringLiteral("0077-3142's clock is %1 s %2 of 0077-3141's (%3 messages both heard)")
+                         .arg(std::fabs(offsetS), 0, 'f', 1)
+                         .arg(offsetS > 0 ? "ahead" : "behind")
+                         .arg(shiftsMs.size()));
+        }
+    }
+
+    // The leg is this laptop's: a newer bearing read back from another receiver does not move it.
+    void receiverNow_data()
+    {
+        QTest::addColumn<QString>("heard");  // receiver, live or read back (l/r), in order; a minute apart
+        QTest::addColumn<QString>("now");
+        QTest::newRow("the latest") << "Ar Br" << "B";
+        QTest::newRow("live before a newer one read back") << "Al Br" << "A";
+        QTest::newRow("the latest live") << "Ar Al Bl Ar" << "B";
+    }
+    void receiverNow()
+    {
+        QFETCH(QString, heard);
+        SearchLog log;
+        int minute = 0;
+        for (const QString& bearing : heard.split(' ')) {
+            Sighting_t sighting;
+            sighting.platformId = "BEACON";
+            sighting.receiver = bearing.left(1);
+            sighting.timeMs = 1'700'000'000'000 + 60'000 * ++minute;
+            sighting.crcOk = sighting.dfrPositionValid = true;
+            sighting.dfrLatitude = 47.0 + 0.01 * minute;
+            QVERIFY(log.add(sighting, QString(), bearing.endsWith('l')));
+        }
+        const SearchLog::Platform_t& platform = log.platform(0);
+        QTEST(platform.receivers.value(platform.receiverNow), "now");
+        QCOMPARE(platform.receiverTimeMs, platform.bearings.at(platform.timeOrderOf(platform.receiverNow).last()).timeMs);
     }
 };
 

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "locate/ClockOffsets.h"
 #include "locate/ReceiverTrack.h"
 
 namespace Vantrel::Ui {
@@ -52,6 +53,18 @@ bool LocateAnalysis::update(const Locate::SearchLog::Platform_t* platform, const
         return false;
     }
     key = now;
+    QVector<QVector<qint64>> timesByReceiver(platform->receivers.size());
+    for (int i = 0; i < platform->bearings.size(); ++i) {
+        const int receiver = platform->receiverIndex.value(i);
+        if (receiver < timesByReceiver.size()) {
+            timesByReceiver[receiver].append(platform->bearings.at(i).timeMs);
+        }
+    }
+    QStringList clockLines;
+    for (const Locate::ClockOffset_t& offset : Locate::clockOffsets(timesByReceiver)) {
+        clockLines.append(Locate::clockOffsetText(offset, platform->receivers));
+    }
+    clockText = clockLines.join(QLatin1Char('\n'));
     const Locate::Fix_t& still = platform->fix;
     driftFix = still.ok() ? Locate::locateDrifting(platform->bearings, options, still) : Locate::DriftFix_t();
     isDrifting = driftFix.ok() && Locate::driftSupported(driftFix);
@@ -62,7 +75,9 @@ bool LocateAnalysis::update(const Locate::SearchLog::Platform_t* platform, const
     hasLeg = request.guide && !platform->bearings.isEmpty();
     legSuggestion = {};
     if (hasLeg) {
-        const QVector<int> order = platform->timeOrder();
+        // This receiver's bearings give its heading and speed, and the period: another's copies
+        // of a message, seconds apart on another clock, would pass for a period.
+        const QVector<int> order = platform->timeOrderOf(platform->receiverNow);
         QVector<qint64> times;
         times.reserve(order.size());
         for (int index : order) {

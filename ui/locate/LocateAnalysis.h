@@ -33,6 +33,8 @@ public:
     // The still fix's region; empty while drifting, where the still model is refused.
     const Locate::LikelihoodRegion& region() const { return likelihoodRegion; }
     bool guided() const { return hasLeg; }
+    // What the messages several receivers heard show of their clocks, a line each; empty when nothing.
+    const QString& clocks() const { return clockText; }
     const Locate::LegSuggestion_t& leg() const { return legSuggestion; }
 
     // The options the platform's fix took: the log's inside its stretch.
@@ -57,6 +59,7 @@ private:
     Locate::LikelihoodRegion likelihoodRegion;
     bool hasLeg = false;
     Locate::LegSuggestion_t legSuggestion;
+    QString clockText;
 };
 
 } // namespace Vantrel::Ui

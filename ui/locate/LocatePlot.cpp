@@ -18,6 +18,10 @@ namespace {
 
 const QColor trackColour(40, 70, 160);
 const QColor rayColour(200, 40, 40);
+// Each receiver's bearings in a colour of their own when several heard the platform,
+// the first one in the colour of a lone receiver.
+const QColor receiverColours[] = {rayColour, QColor(20, 140, 60), QColor(190, 110, 0), QColor(130, 50, 170),
+                                  QColor(0, 140, 160), QColor(160, 40, 110)};
 const QColor downWeightedColour(150, 150, 150);
 const QColor ellipseColour(20, 110, 210);
 const QColor sentColour(20, 150, 60);
@@ -156,14 +160,22 @@ void LocatePlot::setPlatform(const Locate::SearchLog::Platform_t* platform, doub
     }
     // Past maxRays a map of rays is a smear that takes seconds to paint: every stride-th stands for the others.
     stride = std::max(1, int((inScope.size() + maxRays - 1) / maxRays));
+    // Each receiver has its own track: several vehicles' bearings interleave in time.
+    QHash<int, int> previousOf;
+    QHash<int, int> pieceOf;
     for (int i = 0; i < inScope.size(); ++i) {
         const int index = inScope.at(i);
+        const int receiverIndex = platform->receiverIndex.value(index, 0);
         const Locate::Bearing_t& bearing = platform->bearings.at(index);
         const QPointF point = toPlane(bearing.latitude, bearing.longitude);
-        if (i == 0 || Locate::trackBreaks(platform->bearings.at(inScope.at(i - 1)), bearing, scope.track)) {
+        const auto previous = previousOf.constFind(receiverIndex);
+        if (previous == previousOf.cend() ||
+            Locate::trackBreaks(platform->bearings.at(*previous), bearing, scope.track)) {
+            pieceOf.insert(receiverIndex, int(track.size()));
             track.append(QPolygonF());
         }
-        track.last().append(point);
+        previousOf.insert(receiverIndex, index);
+        track[pieceOf.value(receiverIndex)].append(point);
         if (bearing.timeMs >= scope.recentFromMs) {
             recent.append(point);
         }
@@ -172,10 +184,11 @@ void LocatePlot::setPlatform(const Locate::SearchLog::Platform_t* platform, doub
         }
         double latitude = 0.0, longitude = 0.0;
         Locate::GisExport::rayEnd(bearing, platform->fix, offsetDeg, &latitude, &longitude);
-        rays.append({point, toPlane(latitude, longitude), platform->downWeighted(index), index});
+        rays.append({point, toPlane(latitude, longitude), platform->downWeighted(index), index, receiverIndex});
     }
     receiver = toPlane(platform->receiverLatitude, platform->receiverLongitude);
-    headingDeg = Locate::receiverHeading(platform->bearings, order, scope.track);
+    headingDeg =
+        Locate::receiverHeading(platform->bearings, platform->timeOrderOf(platform->receiverNow), scope.track);
     // A drifting platform is drawn where it is now, at the end of its track.
     const Locate::Fix_t& result = analysis ? analysis->fix() : platform->fix;
     hasFix = result.ok();
@@ -291,6 +304,18 @@ void LocatePlot::paintEvent(QPaintEvent*)
     }
 }
 
+QColor LocatePlot::bearingsColour(int receiver)
+{
+    constexpr int colours = int(sizeof(receiverColours) / sizeof(receiverColours[0]));
+    return receiverColours[std::max(receiver, 0) % colours];
+}
+
+void LocatePlot::setReceiverNames(const QHash<QString, QString>& names)
+{
+    receiverNames = names;
+    update();
+}
+
 void LocatePlot::drawRays(QPainter& painter) const
 {
     // Down-weighted rays first, so that the ones the fix rests on are drawn over them.
@@ -299,7 +324,8 @@ void LocatePlot::drawRays(QPainter& painter) const
             if (ray.downWeighted != (pass == 0)) {
                 continue;
             }
-            painter.setPen(ray.downWeighted ? QPen(downWeightedColour, 1.0, Qt::DashLine) : QPen(rayColour, 1.2));
+            painter.setPen(ray.downWeighted ? QPen(downWeightedColour, 1.0, Qt::DashLine)
+                                            : QPen(bearingsColour(ray.receiver), 1.2));
             painter.drawLine(toScreen(ray.from), toScreen(ray.to));
         }
     }
@@ -307,10 +333,24 @@ void LocatePlot::drawRays(QPainter& painter) const
 
 void LocatePlot::legendRays(QVector<LegendEntry_t>& entries) const
 {
-    entries.append({QStringLiteral("bearing"), [](QPainter& painter, const QPointF& mark) {
-                        painter.setPen(QPen(rayColour, 1.2));
-                        painter.drawLine(mark - QPointF(9, 0), mark + QPointF(9, 0));
-                    }});
+    const auto line = [](const QColor& colour) {
+        return [colour](QPainter& painter, const QPointF& mark) {
+            painter.setPen(QPen(colour, 1.2));
+            painter.drawLine(mark - QPointF(9, 0), mark + QPointF(9, 0));
+        };
+    };
+    if (shown.receivers.size() < 2) {
+        entries.append({QStringLiteral("bearing"), line(rayColour)});
+    } else {
+        for (int k = 0; k < shown.receivers.size(); ++k) {
+            const QString serial = shown.receivers.at(k);
+            const QString name = receiverNames.value(serial);
+            const QString who = serial.isEmpty() ? QStringLiteral("an unknown receiver")
+                                                 : name.isEmpty() ? serial
+                                                                  : QStringLiteral("%1 (%2)").arg(name, serial);
+            entries.append({QStringLiteral("bearings of %1").arg(who), line(bearingsColour(k))});
+        }
+    }
     if (std::any_of(rays.cbegin(), rays.cend(), [](const Ray_t& ray) { return ray.downWeighted; })) {
         entries.append({QStringLiteral("down-weighted"), [](QPainter& painter, const QPointF& mark) {
                             painter.setPen(QPen(downWeightedColour, 1.0, Qt::DashLine));

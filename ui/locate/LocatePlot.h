@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QPainterPath>
 #include <QPolygonF>
 #include <QWidget>
@@ -55,6 +56,10 @@ public:
     // The legend's texts, in its order.
     QStringList legendTexts() const;
     int trackPieces() const { return int(track.size()); }
+    // The team name shown beside each receiver's serial number in the legend.
+    void setReceiverNames(const QHash<QString, QString>& names);
+    // The colour of the rays of the platform's k-th receiver.
+    static QColor bearingsColour(int receiver);
 
     QSize sizeHint() const override { return {480, 360}; }
 
@@ -78,6 +83,7 @@ private:
         QPointF to;
         bool downWeighted = false;
         int bearing = 0;  // index in the platform's bearings
+        int receiver = 0;  // index in the platform's receivers
     };
     // A line of the legend: its text and the mark drawn before it, centred on a point.
     struct LegendEntry_t
@@ -140,6 +146,7 @@ private:
     QString wayToFix;         // "3.2 km at 045°"
     int stride = 1;
     QString emptyText;
+    QHash<QString, QString> receiverNames;
     QVector<QPointF> sent;
 
     double scale = 0.05;  // pixels per metre

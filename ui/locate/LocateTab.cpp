@@ -52,7 +52,7 @@ void steerSimulatedVehicle(const Locate::LegSuggestion_t& leg)
 LocateTab::LocateTab(QWidget* parent)
     : QWidget(parent), model(new LocatePlatformsModel(&log, this)), platformsView(new QTableView),
       plot(new LocatePlot), timeChart(new LocateTimeChart), calibration(new LocateCalibrationPanel(&log, this)),
-      summary(new QLabel), legText(new QLabel), stretchText(new QLabel),
+      summary(new QLabel), legText(new QLabel), stretchText(new QLabel), clocksText(new QLabel),
       exportOutcome(new QLabel)
 {
     connect(calibration, &LocateCalibrationPanel::calibrationsChanged, this, &LocateTab::scheduleRefresh);
@@ -82,6 +82,9 @@ LocateTab::LocateTab(QWidget* parent)
     legText->hide();
     stretchText->setObjectName(QStringLiteral("labelLocateStretch"));
     stretchText->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    clocksText->setObjectName(QStringLiteral("labelLocateClocks"));
+    clocksText->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    clocksText->hide();
     exportOutcome->setObjectName(QStringLiteral("labelLocateExport"));
     exportOutcome->setWordWrap(true);
     exportOutcome->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -129,6 +132,7 @@ LocateTab::LocateTab(QWidget* parent)
     connect(fit, &QPushButton::clicked, plot, &LocatePlot::fitView);
     stretchRow->addWidget(fit);
     rightLayout->addLayout(stretchRow);
+    rightLayout->addWidget(clocksText);
     rightLayout->addWidget(charts, 1);
 
     auto* sides = new QSplitter(Qt::Horizontal);
@@ -344,6 +348,8 @@ void LocateTab::showChosen()
     summary->setText(platform ? summaryOf(*platform) : QStringLiteral("No platform chosen"));
     legText->setText(platform && analysis.guided() ? analysis.leg().text : QString());
     legText->setVisible(!legText->text().isEmpty());
+    clocksText->setText(platform ? analysis.clocks() : QString());
+    clocksText->setVisible(!clocksText->text().isEmpty());
     for (QPushButton* button : exportButtons) {
         button->setEnabled(platform != nullptr);
     }

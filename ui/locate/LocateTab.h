@@ -70,6 +70,7 @@ private:
     QLabel* summary;
     QLabel* legText;
     QLabel* stretchText;
+    QLabel* clocksText;
     QLabel* exportOutcome;
     QComboBox* estimator = nullptr;
     QDoubleSpinBox* sigma = nullptr;
