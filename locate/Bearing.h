@@ -12,6 +12,8 @@ struct Bearing_t
     double azimuth = 0.0;    // degrees clockwise from true north, as measured
     qint64 timeMs = 0;       // UTC milliseconds since the epoch, 0 when unknown
     qint32 level = 0;        // dBm
+    // This bearing's own standard deviation, its receiver's calibrated one, degrees; 0: the fix's.
+    double sigmaDeg = 0.0;
 };
 
 // The receiver reports whole degrees: bearings repeated at one place show no less

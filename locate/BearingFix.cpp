@@ -53,6 +53,7 @@ struct Ray_t
     double share = 1.0; // 1 / the bearings of its spot: a spot counts as one bearing
     int spot = 0;
     double bend = 0.0;  // geodesic azimuth minus straight grid azimuth to the estimate, radians
+    double scale = 1.0; // the bearing's own sigma over the fix's: receivers calibrated apart
 };
 
 struct Point_t
@@ -68,6 +69,7 @@ struct Residual_t
     double gx;
     double gy;
     double d2;  // squared distance from the receiver, m²
+    double scale;  // the ray's
 
     // How much wider than sigma this bearing's error is, the receiver's position
     // error seen from the estimate included: near the receiver, its gradient
@@ -78,7 +80,7 @@ struct Residual_t
     // starts and to climb out of such a hole.
     double widening(double sigma) const
     {
-        return std::sqrt(1.0 + receiverPositionM * receiverPositionM / (sigma * sigma * d2));
+        return std::sqrt(scale * scale + receiverPositionM * receiverPositionM / (sigma * sigma * d2));
     }
 };
 
@@ -116,7 +118,7 @@ Residual_t residualAt(const Ray_t& ray, Point_t p)
     if (ray.bend != 0.0) {
         r = std::remainder(r, 2.0 * M_PI);
     }
-    return {r, dy / d2, -dx / d2, d2};
+    return {r, dy / d2, -dx / d2, d2, ray.scale};
 }
 
 double objective(const std::vector<Ray_t>& rays, const RobustLoss& loss, Point_t p, int stride = 1)
@@ -258,7 +260,8 @@ Pass_t pass(const std::vector<Ray_t>& rays, const RobustLoss& loss, Point_t p, b
         sums.c += w * res.gy * res.gy;
         // The widening's own pull: the wider error near a receiver is no free place to sit.
         const double push =
-            normalised ? ray.share * loss.sigma * loss.sigma * (1.0 - 1.0 / (widening * widening)) : 0.0;
+            normalised ? ray.share * loss.sigma * loss.sigma * (1.0 - ray.scale * ray.scale / (widening * widening))
+                       : 0.0;
         sums.u += w * res.gx * res.r - push * res.gy;
         sums.v += w * res.gy * res.r + push * res.gx;
     }
@@ -541,6 +544,9 @@ Fix_t solve(const QVector<Bearing_t>& bearings, const FixOptions_t& options, con
         ray.sinTheta = std::sin(ray.theta);
         ray.cosTheta = std::cos(ray.theta);
         ray.index = i;
+        if (bearing.sigmaDeg > 0.0 && std::isfinite(bearing.sigmaDeg)) {
+            ray.scale = bearing.sigmaDeg / std::max(options.sigmaDeg, 0.1);
+        }
         rays.push_back(ray);
     }
 

@@ -146,14 +146,21 @@ FixOptions_t SearchLog::optionsFor(const Platform_t& platform, const FixOptions_
         }
         // The fix adds the options' offset to every bearing: these get their receiver's instead.
         bearing.azimuth = std::fmod(bearing.azimuth + entry->offsetDeg - windowed.offsetDeg + 720.0, 360.0);
+        bearing.sigmaDeg = entry->sigmaDeg;
         if (inWindow) {
             sumSquares += entry->sigmaDeg * entry->sigmaDeg;
             ++calibrated;
         }
     }
     if (allCalibrated && calibrated > 0) {
+        // Each bearing weighs by its own receiver's sigma; the fix reports their mean square.
         options.sigmaDeg = std::sqrt(sumSquares / calibrated);
         options.estimateSigma = false;
+    } else {
+        // A sigma estimated from all the residuals stands for every receiver alike.
+        for (Bearing_t& bearing : *corrected) {
+            bearing.sigmaDeg = 0.0;
+        }
     }
     return options;
 }

@@ -50,6 +50,25 @@ private Q_SLOTS:
         QCOMPARE(log.sharedOffsetDeg(log.platform(log.indexOf("BEACON"))), calibrated == "AB" ? -3.0 : userOffset);
     }
 
+    // A steady receiver and a poor one, each calibrated: each bearing weighs by its own receiver's sigma.
+    void receiversWeighByTheirSigma()
+    {
+        SearchLog log;
+        TestSupport::addDrive(&log, "BEACON", 47.2, 8.4, [](int k) { return k % 2 ? "B" : "A"; },
+                              [](int k) { return k % 2 ? (k % 4 == 1 ? 9.0 : -6.0) + (k > 15 ? 5.0 : 0.0) : 0.0; });
+        ReceiverCalibrations calibrations;
+        QVERIFY(calibrations.set("A", {0.0, 0.5, 30, 0}));
+        QVERIFY(calibrations.set("B", {0.0, 8.0, 30, 0}));
+        log.setCalibrations(calibrations);
+        log.updateFixes();
+        const Fix_t& fix = log.platform(0).fix;
+        const double error = TestSupport::fixError(log, "BEACON", 47.2, 8.4);
+        // Weighed alike, B's errors pull the fix 400 m off inside an ellipse of 1.2 km.
+        QVERIFY2(error < 60.0 && fix.semiMajorM < 250.0 && error < fix.semiMajorM,
+                 qPrintable(QStringLiteral("%1 m off, ellipse %2 m").arg(error).arg(fix.semiMajorM)));
+        QVERIFY(!fix.sigmaEstimated);
+    }
+
     void clockOffsets_data()
     {
         QTest::addColumn<QVector<qint64>>("shiftsMs");  // B's copy of A's k-th message, this much later
