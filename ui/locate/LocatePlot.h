@@ -10,6 +10,10 @@
 #include "locate/ReceiverTrack.h"
 #include "locate/SearchLog.h"
 
+namespace Vantrel::Maps {
+class BaseMap;
+}
+
 namespace Vantrel::Ui {
 
 // A map of one platform's search on a plane around it: the receiver's track, broken
@@ -45,6 +49,11 @@ public:
                      const LocateAnalysis* analysis = nullptr);
     // Frames the fix, its ellipse and the current search's track.
     void fitView();
+    // The tiles drawn under the search (nullptr: none); not owned.
+    void setBaseMap(Maps::BaseMap* map);
+    // The view's corners and edge middles in degrees (x: longitude, unwrapped around the
+    // middle's, y: latitude), and its ground metres per pixel; false with no platform.
+    bool viewBox(QRectF* box, double* metresPerPx) const;
 
     // Whether the point is inside the view.
     bool shows(double latitude, double longitude) const;
@@ -60,6 +69,8 @@ public:
 
     static constexpr int maxRays = 1500;
     static constexpr double smallestEllipsePx = 6.0;
+    // Past this the plane is no map of the ground any more: no tiles are drawn.
+    static constexpr double widestBaseMapM = 3.0e6;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -97,6 +108,8 @@ private:
     QPointF toScreen(const QPointF& plane) const;
     QPointF fromScreen(const QPointF& screen) const;
 
+    void drawBaseMap(QPainter& painter) const;
+    void drawAttribution(QPainter& painter) const;
     void drawRays(QPainter& painter) const;
     void drawTrack(QPainter& painter) const;
     void drawFix(QPainter& painter) const;
@@ -141,6 +154,9 @@ private:
     int stride = 1;
     QString emptyText;
     QVector<QPointF> sent;
+
+    Maps::BaseMap* baseMap = nullptr;
+    QMetaObject::Connection baseMapChanged;
 
     double scale = 0.05;  // pixels per metre
     QPointF centre;       // plane metres at the middle of the widget
