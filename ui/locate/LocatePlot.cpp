@@ -27,6 +27,7 @@ const QColor regionColour(120, 60, 170);
 const QColor driftColour(120, 0, 140);
 const QColor legColour(0, 130, 110);
 constexpr double tipDistancePx = 6.0;
+constexpr double tileOverlapPx = 0.7;
 
 // A line with an arrow head at its end.
 void drawArrow(QPainter& painter, const QPointF& from, const QPointF& to, double headPx)
@@ -342,8 +343,14 @@ void LocatePlot::drawBaseMap(QPainter& painter) const
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     for (const Maps::BaseMap::Piece_t& piece : baseMap->cover(box, metresPerPx)) {
-        const QPolygonF corners{toScreen(toPlane(piece.north, piece.west)), toScreen(toPlane(piece.north, piece.east)),
-                                toScreen(toPlane(piece.south, piece.east)), toScreen(toPlane(piece.south, piece.west))};
+        QPolygonF corners{toScreen(toPlane(piece.north, piece.west)), toScreen(toPlane(piece.north, piece.east)),
+                          toScreen(toPlane(piece.south, piece.east)), toScreen(toPlane(piece.south, piece.west))};
+        // Tiles overlap by a pixel: edge to edge, rounding leaves hairlines of background between them.
+        const QPointF middle = (corners.at(0) + corners.at(1) + corners.at(2) + corners.at(3)) / 4.0;
+        for (QPointF& corner : corners) {
+            const QPointF out = corner - middle;
+            corner += out * (tileOverlapPx / std::max(1.0, std::hypot(out.x(), out.y())));
+        }
         const QRectF& source = piece.source;
         const QPolygonF from{source.topLeft(), source.topRight(), source.bottomRight(), source.bottomLeft()};
         // Where the corners make a parallelogram to a fraction of a pixel, as a tile does
