@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "maps/BaseMap.h"
+#include "ui/ToolIcon.h"
 #include "ui/locate/LocatePlot.h"
 #include "ui_UiMainWindow.h"
 #include "utils/Settings.h"
@@ -82,8 +83,10 @@ void initBaseMaps(QWidget* tab, QVBoxLayout* layout, Maps::BaseMap* baseMap)
     list->setToolTip(QStringLiteral("Where files overlap, the one higher in the list is drawn"));
     auto* add = new QPushButton(QStringLiteral("Add…"), group);
     add->setObjectName(QStringLiteral("pushButtonAddBaseMap"));
+    add->setIcon(ToolIcon::of(QStringLiteral("list-add"), QStringLiteral("list-add")));
     auto* remove = new QPushButton(QStringLiteral("Remove"), group);
     remove->setObjectName(QStringLiteral("pushButtonRemoveBaseMap"));
+    remove->setIcon(ToolIcon::of(QStringLiteral("list-remove"), QStringLiteral("eraseFlash")));
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(add);
     buttons->addWidget(remove);

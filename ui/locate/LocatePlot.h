@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPainterPath>
+#include <QPointer>
 #include <QPolygonF>
 #include <QWidget>
 #include <functional>
@@ -155,7 +156,7 @@ private:
     QString emptyText;
     QVector<QPointF> sent;
 
-    Maps::BaseMap* baseMap = nullptr;
+    QPointer<Maps::BaseMap> baseMap;
     QMetaObject::Connection baseMapChanged;
 
     double scale = 0.05;  // pixels per metre
