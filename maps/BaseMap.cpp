@@ -83,6 +83,11 @@ QVector<BaseMap::Piece_t> BaseMap::cover(const QRectF& box, double metresPerPx)
         }
     }
     lastAttribution = attributions.join(QLatin1Char('\n'));
+    // A cache smaller than the view would drop tiles as fast as they come and read them for ever.
+    const int needed = 2 * int(pieces.size() + wanted.size());
+    if (cache.maxCost() < needed) {
+        cache.setMaxCost(needed);
+    }
     // Unchanged wishes are not sent again: the loader is busy with them.
     if (!wanted.isEmpty() && wanted != asked) {
         asked = wanted;

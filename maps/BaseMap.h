@@ -36,6 +36,7 @@ public:
         bool standIn = false;  // a coarser tile's part
     };
 
+    // The cache holds tilesPerFile a file, and twice a view's tiles when that is more.
     explicit BaseMap(QObject* parent = nullptr, int tilesPerFile = 256);
     ~BaseMap() override;
 
@@ -55,7 +56,7 @@ public:
     int pending() const { return int(asked.size()); }
 
     // A view needing more tiles than this from a file is too coarse for it: left bare.
-    static constexpr int maxTilesPerView = 600;
+    static constexpr int maxTilesPerView = 400;
 
 Q_SIGNALS:
     void changed();

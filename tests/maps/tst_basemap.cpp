@@ -172,12 +172,14 @@ private Q_SLOTS:
         QTest::addColumn<double>("longitude");
         QTest::addColumn<int>("zoom");
         QTest::addColumn<QRgb>("colour");
-        QTest::newRow("north-west, finest") << false << 48.9 << 2.1 << 9 << red;
-        QTest::newRow("south-east, finest") << false << 48.7 << 2.3 << 9 << blue;
-        QTest::newRow("north-east, coarser") << false << 48.9 << 2.3 << 8 << green;
-        QTest::newRow("south-west, coarser") << false << 48.7 << 2.1 << 8 << yellow;
-        QTest::newRow("the second file where the first has none") << false << 48.4 << 2.2 << 9 << magenta;
-        QTest::newRow("the first file wins") << true << 48.9 << 2.1 << 9 << magenta;
+        QTest::addColumn<int>("tilesPerFile");
+        QTest::newRow("north-west, finest") << false << 48.9 << 2.1 << 9 << red << 256;
+        QTest::newRow("south-east, finest") << false << 48.7 << 2.3 << 9 << blue << 256;
+        QTest::newRow("north-east, coarser") << false << 48.9 << 2.3 << 8 << green << 256;
+        QTest::newRow("south-west, coarser") << false << 48.7 << 2.1 << 8 << yellow << 256;
+        QTest::newRow("the second file where the first has none") << false << 48.4 << 2.2 << 9 << magenta << 256;
+        QTest::newRow("the first file wins") << true << 48.9 << 2.1 << 9 << magenta << 256;
+        QTest::newRow("a cache smaller than the view") << false << 48.7 << 2.3 << 9 << blue << 1;
     }
     void colours()
     {
@@ -189,7 +191,8 @@ private Q_SLOTS:
         QFETCH(double, longitude);
         QFETCH(int, zoom);
         QFETCH(QRgb, colour);
-        BaseMap map;
+        QFETCH(int, tilesPerFile);
+        BaseMap map(nullptr, tilesPerFile);
         map.setFiles(plainFirst ? QStringList{plain, quads} : QStringList{quads, plain});
         QTRY_VERIFY(map.opened(0) && map.opened(1));
         double metresPerPx = 0.0;
