@@ -4,11 +4,12 @@
 set(vantrel_layers
     "inhouse:inhouse"
     "locate:locate"
+    "maps:maps"
     # The archive keeps the link's message record, a header of plain fields.
     "archive:archive,com,inhouse"
     "sim:sim"
     "com:com,utils,inhouse"
-    "utils:utils,com,inhouse,ui,locate")
+    "utils:utils,com,inhouse,ui,locate,maps")
 
 function(vantrel_check_layers)
     foreach(layer IN LISTS vantrel_layers)

@@ -184,4 +184,29 @@ void Settings::saveReceiverCalibrations(const Locate::ReceiverCalibrations& cali
     }
 }
 
+// --- base maps
+
+namespace {
+const QString mapFilesKey = QStringLiteral("Maps/files");
+} // namespace
+
+QStringList Settings::loadMapFiles() const
+{
+    try {
+        return getSettings(0)->value(mapFilesKey).toStringList();
+    } catch (const Tarsk::Utils::Exception&) {
+        return {};  // a first run: none chosen
+    }
+}
+
+void Settings::saveMapFiles(const QStringList& files)
+{
+    const auto settings = getSettings(1);
+    settings->setValue(mapFilesKey, files);
+    settings->sync();
+    if (settings->status() != QSettings::NoError) {
+        qWarning().noquote() << QStringLiteral("Unable to write the settings file %1").arg(file().absoluteFilePath());
+    }
+}
+
 } // namespace Vantrel::Utils

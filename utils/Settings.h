@@ -77,6 +77,11 @@ public:
     Locate::ReceiverCalibrations loadReceiverCalibrations() const;
     void saveReceiverCalibrations(const Locate::ReceiverCalibrations& calibrations);
 
+    // The base maps under the Locate map, in the order they win: absolute paths of
+    // MBTiles files, in the group "Maps" under "files".
+    QStringList loadMapFiles() const;
+    void saveMapFiles(const QStringList& files);
+
 private:
     explicit Settings(const QFileInfo& file);
 };

@@ -10,6 +10,7 @@
 #include <cmath>
 
 #include "locate/GisExport.h"
+#include "maps/BaseMap.h"
 #include "ui/locate/LocateAnalysis.h"
 
 namespace Vantrel::Ui {
@@ -30,6 +31,7 @@ const QColor regionColour(120, 60, 170);
 const QColor driftColour(120, 0, 140);
 const QColor legColour(0, 130, 110);
 constexpr double tipDistancePx = 6.0;
+constexpr double tileOverlapPx = 0.7;
 
 // A line with an arrow head at its end.
 void drawArrow(QPainter& painter, const QPointF& from, const QPointF& to, double headPx)
@@ -109,6 +111,7 @@ QPointF LocatePlot::fromScreen(const QPointF& screen) const
 }
 
 const LocatePlot::Layer_t LocatePlot::layers[] = {
+    {&LocatePlot::drawBaseMap, nullptr},
     {&LocatePlot::drawRegion, &LocatePlot::legendRegion},
     {&LocatePlot::drawRays, &LocatePlot::legendRays},
     {&LocatePlot::drawTrack, &LocatePlot::legendTrack},
@@ -234,6 +237,42 @@ void LocatePlot::setPlatform(const Locate::SearchLog::Platform_t* platform, doub
     update();
 }
 
+void LocatePlot::setBaseMap(Maps::BaseMap* map)
+{
+    disconnect(baseMapChanged);
+    baseMap = map;
+    if (map) {
+        baseMapChanged = connect(map, &Maps::BaseMap::changed, this, qOverload<>(&QWidget::update));
+    }
+    update();
+}
+
+bool LocatePlot::viewBox(QRectF* box, double* metresPerPx) const
+{
+    if (!frame) {
+        return false;
+    }
+    double middleLatitude = 0.0, middleLongitude = 0.0;
+    frame->reverse(centre.x(), centre.y(), &middleLatitude, &middleLongitude);
+    double west = middleLongitude, east = middleLongitude, south = middleLatitude, north = middleLatitude;
+    for (double across : {0.0, 0.5, 1.0}) {
+        for (double down : {0.0, 0.5, 1.0}) {
+            const QPointF plane = fromScreen(QPointF(across * width(), down * height()));
+            double latitude = 0.0, longitude = 0.0;
+            frame->reverse(plane.x(), plane.y(), &latitude, &longitude);
+            // Across the date line the longitudes run on past ±180 from the middle's.
+            longitude = middleLongitude + std::remainder(longitude - middleLongitude, 360.0);
+            west = std::min(west, longitude);
+            east = std::max(east, longitude);
+            south = std::min(south, latitude);
+            north = std::max(north, latitude);
+        }
+    }
+    *box = QRectF(QPointF(west, south), QPointF(east, north));
+    *metresPerPx = 1.0 / scale;
+    return true;
+}
+
 void LocatePlot::fitView()
 {
     // Old bearings from far away would shrink the search to a dot: the fix and today's track set the view.
@@ -295,6 +334,7 @@ void LocatePlot::paintEvent(QPaintEvent*)
         (this->*layer.draw)(painter);
         painter.restore();
     }
+    drawAttribution(painter);
     drawScaleBar(painter);
     drawNorthArrow(painter);
     drawLegend(painter);
@@ -314,6 +354,66 @@ void LocatePlot::setReceiverNames(const QHash<QString, QString>& names)
 {
     receiverNames = names;
     update();
+}
+
+void LocatePlot::drawBaseMap(QPainter& painter) const
+{
+    QRectF box;
+    double metresPerPx = 0.0;
+    if (!baseMap || std::hypot(width(), height()) / scale > widestBaseMapM || !viewBox(&box, &metresPerPx)) {
+        return;
+    }
+    // The plane is no Mercator: each tile goes where its four corners fall, which at
+    // the scale of a search is right to well under a pixel inside it too.
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    for (const Maps::BaseMap::Piece_t& piece : baseMap->cover(box, metresPerPx)) {
+        QPolygonF corners{toScreen(toPlane(piece.north, piece.west)), toScreen(toPlane(piece.north, piece.east)),
+                          toScreen(toPlane(piece.south, piece.east)), toScreen(toPlane(piece.south, piece.west))};
+        // Tiles overlap by a pixel: edge to edge, rounding leaves hairlines of background between them.
+        const QPointF middle = (corners.at(0) + corners.at(1) + corners.at(2) + corners.at(3)) / 4.0;
+        for (QPointF& corner : corners) {
+            const QPointF out = corner - middle;
+            corner += out * (tileOverlapPx / std::max(1.0, std::hypot(out.x(), out.y())));
+        }
+        const QRectF& source = piece.source;
+        const QPolygonF from{source.topLeft(), source.topRight(), source.bottomRight(), source.bottomLeft()};
+        // Where the corners make a parallelogram to a fraction of a pixel, as a tile does
+        // at the scale of a search, an affine map from three of them draws it as well and
+        // several times faster than the projective one through all four.
+        const QPointF bent = corners.at(0) + corners.at(2) - corners.at(1) - corners.at(3);
+        QTransform transform;
+        if (std::hypot(bent.x(), bent.y()) < 0.25) {
+            const QPointF across = (corners.at(1) - corners.at(0)) / source.width();
+            const QPointF down = (corners.at(3) - corners.at(0)) / source.height();
+            const QPointF origin = corners.at(0) - across * source.left() - down * source.top();
+            transform = QTransform(across.x(), across.y(), down.x(), down.y(), origin.x(), origin.y());
+        } else if (!QTransform::quadToQuad(from, corners, transform)) {
+            continue;
+        }
+        painter.setTransform(transform);
+        painter.drawImage(source, piece.image, source);
+    }
+}
+
+void LocatePlot::drawAttribution(QPainter& painter) const
+{
+    if (!baseMap || baseMap->attribution().isEmpty()) {
+        return;
+    }
+    QFont small = painter.font();
+    small.setPointSizeF(small.pointSizeF() * 0.8);
+    painter.setFont(small);
+    const QFontMetricsF metrics(small);
+    const QRectF text = metrics.boundingRect(QRectF(0, 0, width() / 2.0, height()), Qt::TextWordWrap,
+                                             baseMap->attribution());
+    // Above the scale bar, at the bottom left.
+    const QRectF box(4, height() - 40 - text.height() - 2, text.width() + 6, text.height() + 2);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(255, 255, 255, 190));
+    painter.drawRect(box);
+    painter.setPen(QColor(60, 60, 60));
+    painter.drawText(box.adjusted(3, 1, -3, -1), Qt::TextWordWrap, baseMap->attribution());
 }
 
 void LocatePlot::drawRays(QPainter& painter) const

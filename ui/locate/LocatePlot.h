@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QPainterPath>
+#include <QPointer>
 #include <QPolygonF>
 #include <QWidget>
 #include <functional>
@@ -10,6 +11,10 @@
 #include "locate/LocalFrame.h"
 #include "locate/ReceiverTrack.h"
 #include "locate/SearchLog.h"
+
+namespace Vantrel::Maps {
+class BaseMap;
+}
 
 namespace Vantrel::Ui {
 
@@ -46,6 +51,11 @@ public:
                      const LocateAnalysis* analysis = nullptr);
     // Frames the fix, its ellipse and the current search's track.
     void fitView();
+    // The tiles drawn under the search (nullptr: none); not owned.
+    void setBaseMap(Maps::BaseMap* map);
+    // The view's corners and edge middles in degrees (x: longitude, unwrapped around the
+    // middle's, y: latitude), and its ground metres per pixel; false with no platform.
+    bool viewBox(QRectF* box, double* metresPerPx) const;
 
     // Whether the point is inside the view.
     bool shows(double latitude, double longitude) const;
@@ -65,6 +75,8 @@ public:
 
     static constexpr int maxRays = 1500;
     static constexpr double smallestEllipsePx = 6.0;
+    // Past this the plane is no map of the ground any more: no tiles are drawn.
+    static constexpr double widestBaseMapM = 3.0e6;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -103,6 +115,8 @@ private:
     QPointF toScreen(const QPointF& plane) const;
     QPointF fromScreen(const QPointF& screen) const;
 
+    void drawBaseMap(QPainter& painter) const;
+    void drawAttribution(QPainter& painter) const;
     void drawRays(QPainter& painter) const;
     void drawTrack(QPainter& painter) const;
     void drawFix(QPainter& painter) const;
@@ -148,6 +162,9 @@ private:
     QString emptyText;
     QHash<QString, QString> receiverNames;
     QVector<QPointF> sent;
+
+    QPointer<Maps::BaseMap> baseMap;
+    QMetaObject::Connection baseMapChanged;
 
     double scale = 0.05;  // pixels per metre
     QPointF centre;       // plane metres at the middle of the widget
