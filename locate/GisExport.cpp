@@ -168,7 +168,8 @@ QByteArray GisExport::gpx(const Platform_t& platform)
     return out;
 }
 
-QByteArray GisExport::kml(const Platform_t& platform, double offsetDeg, const LikelihoodRegion& region)
+QByteArray GisExport::kml(const Platform_t& platform, double offsetDeg, const LikelihoodRegion& region,
+                          const QVector<double>& receiverOffsetsDeg)
 {
     QByteArray out;
     QXmlStreamWriter xml(&out);
@@ -285,7 +286,8 @@ QByteArray GisExport::kml(const Platform_t& platform, double offsetDeg, const Li
                   bearing.timeMs,
                   platform.downWeighted(index) ? QStringLiteral("downWeighted") : QStringLiteral("bearing"));
         double latitude = 0.0, longitude = 0.0;
-        rayEnd(bearing, platform.fix, offsetDeg, &latitude, &longitude);
+        rayEnd(bearing, platform.fix, receiverOffsetsDeg.value(platform.receiverIndex.value(index), offsetDeg),
+               &latitude, &longitude);
         xml.writeStartElement(QStringLiteral("LineString"));
         writeKmlCoordinates(xml, {{bearing.latitude, bearing.longitude}, {latitude, longitude}});
         xml.writeEndElement();
@@ -319,7 +321,8 @@ QByteArray GisExport::kml(const Platform_t& platform, double offsetDeg, const Li
     return out;
 }
 
-QByteArray GisExport::geoJson(const Platform_t& platform, double offsetDeg, const LikelihoodRegion& region)
+QByteArray GisExport::geoJson(const Platform_t& platform, double offsetDeg, const LikelihoodRegion& region,
+                              const QVector<double>& receiverOffsetsDeg)
 {
     QJsonArray features;
     const Fix_t& fix = platform.fix;
@@ -375,7 +378,8 @@ QByteArray GisExport::geoJson(const Platform_t& platform, double offsetDeg, cons
     for (int index = 0; index < platform.bearings.size(); ++index) {
         const Bearing_t& bearing = platform.bearings.at(index);
         double latitude = 0.0, longitude = 0.0;
-        rayEnd(bearing, fix, offsetDeg, &latitude, &longitude);
+        rayEnd(bearing, fix, receiverOffsetsDeg.value(platform.receiverIndex.value(index), offsetDeg), &latitude,
+               &longitude);
         const double r = platform.residualDeg(index);
         features.append(feature(
             QStringLiteral("LineString"),
@@ -408,21 +412,21 @@ QByteArray GisExport::geoJson(const Platform_t& platform, double offsetDeg, cons
 }
 
 QByteArray GisExport::text(Format_t format, const Platform_t& platform, double offsetDeg,
-                           const LikelihoodRegion& region)
+                           const LikelihoodRegion& region, const QVector<double>& receiverOffsetsDeg)
 {
     switch (format) {
     case FORMAT_GPX: return gpx(platform);
-    case FORMAT_KML: return kml(platform, offsetDeg, region);
-    case FORMAT_GEOJSON: return geoJson(platform, offsetDeg, region);
+    case FORMAT_KML: return kml(platform, offsetDeg, region, receiverOffsetsDeg);
+    case FORMAT_GEOJSON: return geoJson(platform, offsetDeg, region, receiverOffsetsDeg);
     }
     return {};
 }
 
 QString GisExport::write(const QString& fileName, Format_t format, const Platform_t& platform, double offsetDeg,
-                         const LikelihoodRegion& region)
+                         const LikelihoodRegion& region, const QVector<double>& receiverOffsetsDeg)
 {
     QSaveFile file(fileName);
-    const QByteArray content = text(format, platform, offsetDeg, region);
+    const QByteArray content = text(format, platform, offsetDeg, region, receiverOffsetsDeg);
     if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit()) {
         return QStringLiteral("%1 was not written: %2").arg(QDir::toNativeSeparators(fileName), file.errorString());
     }

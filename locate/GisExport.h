@@ -22,10 +22,14 @@ public:
     };
 
     // Writes the file whole or not at all. Returns "" when written, else why not (with the file name).
+    // The bearings are drawn with offsetDeg added, or with their receiver's in receiverOffsetsDeg
+    // (in the order of the platform's receivers) when given.
     static QString write(const QString& fileName, Format_t format, const SearchLog::Platform_t& platform,
-                         double offsetDeg, const LikelihoodRegion& region = LikelihoodRegion());
+                         double offsetDeg, const LikelihoodRegion& region = LikelihoodRegion(),
+                         const QVector<double>& receiverOffsetsDeg = {});
     static QByteArray text(Format_t format, const SearchLog::Platform_t& platform, double offsetDeg,
-                           const LikelihoodRegion& region = LikelihoodRegion());
+                           const LikelihoodRegion& region = LikelihoodRegion(),
+                           const QVector<double>& receiverOffsetsDeg = {});
 
     // Where a bearing line ends: abreast of the fix when it lies ahead, else defaultRayM out.
     static void rayEnd(const Bearing_t& bearing, const Fix_t& fix, double offsetDeg, double* latitude,
@@ -36,9 +40,10 @@ public:
 
 private:
     static QByteArray gpx(const SearchLog::Platform_t& platform);
-    static QByteArray kml(const SearchLog::Platform_t& platform, double offsetDeg, const LikelihoodRegion& region);
+    static QByteArray kml(const SearchLog::Platform_t& platform, double offsetDeg, const LikelihoodRegion& region,
+                          const QVector<double>& receiverOffsetsDeg);
     static QByteArray geoJson(const SearchLog::Platform_t& platform, double offsetDeg,
-                              const LikelihoodRegion& region);
+                              const LikelihoodRegion& region, const QVector<double>& receiverOffsetsDeg);
 };
 
 } // namespace Vantrel::Locate

@@ -98,19 +98,24 @@ double SearchLog::offsetDeg(const Platform_t& platform, int index) const
     return receiverCalibrations.contains(serial) ? receiverCalibrations.entry(serial).offsetDeg : fixOptions.offsetDeg;
 }
 
-double SearchLog::sharedOffsetDeg(const Platform_t& platform) const
+QVector<double> SearchLog::receiverOffsetsDeg(const Platform_t& platform) const
 {
-    double shared = fixOptions.offsetDeg;
-    for (int k = 0; k < platform.receivers.size(); ++k) {
-        const QString& serial = platform.receivers.at(k);
-        const double offset =
-            receiverCalibrations.contains(serial) ? receiverCalibrations.entry(serial).offsetDeg : fixOptions.offsetDeg;
-        if (k > 0 && offset != shared) {
-            return fixOptions.offsetDeg;
-        }
-        shared = offset;
+    QVector<double> offsets;
+    for (const QString& serial : platform.receivers) {
+        offsets.append(receiverCalibrations.contains(serial) ? receiverCalibrations.entry(serial).offsetDeg
+                                                             : fixOptions.offsetDeg);
     }
-    return shared;
+    return offsets;
+}
+
+FixOptions_t SearchLog::fixInput(const Platform_t& platform, QVector<Bearing_t>* bearings) const
+{
+    bearings->clear();
+    const FixOptions_t options = optionsFor(platform, fixOptions, bearings);
+    if (bearings->isEmpty()) {
+        *bearings = platform.bearings;
+    }
+    return options;
 }
 
 FixOptions_t SearchLog::optionsFor(const Platform_t& platform, const FixOptions_t& windowed,

@@ -89,9 +89,11 @@ public:
     const ReceiverCalibrations& calibrations() const { return receiverCalibrations; }
     // What is added to the bearing before the fix: its receiver's offset, or the options' one.
     double offsetDeg(const Platform_t& platform, int index) const;
-    // The offset all the platform's bearings share, for drawing them; the options' one when
-    // its receivers have different ones.
-    double sharedOffsetDeg(const Platform_t& platform) const;
+    // The offset each of the platform's receivers' bearings take, in its receivers' order.
+    QVector<double> receiverOffsetsDeg(const Platform_t& platform) const;
+    // The bearings and options the platform's fix takes, before its stretch narrows the
+    // window: its receivers' calibrations applied to a copy of its bearings, or its own.
+    FixOptions_t fixInput(const Platform_t& platform, QVector<Bearing_t>* bearings) const;
     int stretchesKept() const { return keepStretches; }
     qint64 stretchGapMs() const { return gapMs; }
 

@@ -5,6 +5,9 @@
 #include <QComboBox>
 #include <QDateTimeAxis>
 #include <QGraphicsTextItem>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QPushButton>
 #include <QProcess>
@@ -21,6 +24,7 @@
 #include "ui/locate/LocatePlot.h"
 #include "ui/locate/LocateTab.h"
 #include "ui/locate/LocateTimeChart.h"
+#include "utils/Settings.h"
 
 using namespace Vantrel;
 using Message_t = Com::DfrLink::OrvanRxMessage_t;
@@ -333,10 +337,14 @@ private Q_SLOTS:
         QVERIFY(leg->isHidden());
     }
 
-    // Two vehicles, north and south of the platform, on clocks 3 s apart: one fix from both, each
-    // receiver's bearings and track apart, and the clocks' offset told.
+    // Two vehicles, north and south of the platform, on clocks 3 s apart, the second one's compass
+    // 3° off and calibrated: one fix from both, each receiver's bearings and track apart, drawn and
+    // exported with its own offset, and the clocks' offset told.
     void twoReceivers()
     {
+        Locate::ReceiverCalibrations calibrations;
+        QVERIFY(calibrations.set("0077-3142", {-3.0, 1.0, 30, 0}));
+        Utils::Settings::instance()->saveReceiverCalibrations(calibrations);
         Ui::LocateTab tab;
         tab.resize(1185, 560);
         tab.show();
@@ -349,7 +357,7 @@ private Q_SLOTS:
             double distance = 0.0, azimuth = 0.0, back = 0.0;
             GeographicLib::Geodesic::WGS84().Inverse(48.945, longitude, truthLatitude, truthLongitude, distance,
                                                      azimuth, back);
-            row.message = message(48.945, longitude, quint32(std::lround(std::fmod(azimuth + 360.0, 360.0))), 30 * i + 3);
+            row.message = message(48.945, longitude, quint32(std::lround(std::fmod(azimuth + 363.0, 360.0))), 30 * i + 3);
             row.receiver = "0077-3142", row.live = false, tab.addRow(row);
         }
         const Locate::SearchLog::Platform_t& platform = tab.searchLog().platform(0);
@@ -365,6 +373,32 @@ private Q_SLOTS:
                  QStringLiteral("0077-3142's clock is 3.0 s ahead of 0077-3141's (8 messages both heard)"));
         // The way to the fix is measured from this laptop's receiver, the one heard live.
         QCOMPARE(platform.receivers.value(platform.receiverNow), QStringLiteral("0077-3141"));
+        // Every exported bearing, the calibrated receiver's too, points at the fix.
+        QTemporaryDir dir;
+        const QString fileName = dir.filePath(QStringLiteral("search.geojson"));
+        Ui::Dialogs::setResponder([&fileName](const Ui::Dialogs::Request_t&) -> QVariant { return fileName; });
+        for (QPushButton* button : tab.findChildren<QPushButton*>())
+            if (button->text() == QString::fromUtf8("GeoJSON…"))
+                button->click();
+        Ui::Dialogs::setResponder({});
+        Utils::Settings::instance()->saveReceiverCalibrations({});
+        QFile written(fileName);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        int rays = 0;
+        for (const QJsonValue feature : QJsonDocument::fromJson(written.readAll())["features"].toArray()) {
+            if (feature["properties"]["kind"] != "bearing")
+                continue;
+            const QJsonArray line = feature["geometry"]["coordinates"].toArray();
+            double ray = 0.0, toFix = 0.0, back = 0.0, metres = 0.0;
+            const auto& geodesic = GeographicLib::Geodesic::WGS84();
+            geodesic.Inverse(line[0][1].toDouble(), line[0][0].toDouble(), line[1][1].toDouble(),
+                             line[1][0].toDouble(), metres, ray, back);
+            geodesic.Inverse(line[0][1].toDouble(), line[0][0].toDouble(), platform.fix.latitude,
+                             platform.fix.longitude, metres, toFix, back);
+            QVERIFY2(std::fabs(std::remainder(ray - toFix, 360.0)) < 1.5, qPrintable(QString::number(ray - toFix)));
+            ++rays;
+        }
+        QCOMPARE(rays, 16);
     }
 
     // Two weeks of bearings from a parked receiver, read from flash, beside today's drive.

@@ -39,8 +39,8 @@ void LocateAnalysis::clear()
     *this = LocateAnalysis();
 }
 
-bool LocateAnalysis::update(const Locate::SearchLog::Platform_t* platform, const Locate::FixOptions_t& logOptions,
-                            const Request_t& request)
+bool LocateAnalysis::update(const Locate::SearchLog::Platform_t* platform, const QVector<Locate::Bearing_t>& bearings,
+                            const Locate::FixOptions_t& logOptions, const Request_t& request)
 {
     if (!platform) {
         const bool had = !key.id.isEmpty();
@@ -66,11 +66,11 @@ bool LocateAnalysis::update(const Locate::SearchLog::Platform_t* platform, const
     }
     clockText = clockLines.join(QLatin1Char('\n'));
     const Locate::Fix_t& still = platform->fix;
-    driftFix = still.ok() ? Locate::locateDrifting(platform->bearings, options, still) : Locate::DriftFix_t();
+    driftFix = still.ok() ? Locate::locateDrifting(bearings, options, still) : Locate::DriftFix_t();
     isDrifting = driftFix.ok() && Locate::driftSupported(driftFix);
     shownFix = isDrifting ? Locate::positionNow(driftFix) : still;
     likelihoodRegion = isDrifting ? Locate::LikelihoodRegion()
-                                  : Locate::LikelihoodRegion(platform->bearings, options, still);
+                                  : Locate::LikelihoodRegion(bearings, options, still);
 
     hasLeg = request.guide && !platform->bearings.isEmpty();
     legSuggestion = {};
@@ -94,7 +94,7 @@ bool LocateAnalysis::update(const Locate::SearchLog::Platform_t* platform, const
         guidance.speedMps = Locate::receiverSpeedMps(platform->bearings, order);
         guidance.legSeconds = request.legSeconds;
         guidance.periodSeconds = Locate::repetitionPeriodS(times);
-        legSuggestion = Locate::suggestLeg(platform->bearings, shownFix, options, guidance);
+        legSuggestion = Locate::suggestLeg(bearings, shownFix, options, guidance);
         hasLeg = !legSuggestion.text.isEmpty();
     }
     return true;

@@ -20,9 +20,10 @@ public:
     };
 
     // Brings the analysis up to date with the platform's fix; false when it already was.
-    // `options` are the log's, before the platform's stretch narrows them.
-    bool update(const Locate::SearchLog::Platform_t* platform, const Locate::FixOptions_t& options,
-                const Request_t& request);
+    // `bearings` and `options` are those the fix takes (SearchLog::fixInput()), before the
+    // platform's stretch narrows the window.
+    bool update(const Locate::SearchLog::Platform_t* platform, const QVector<Locate::Bearing_t>& bearings,
+                const Locate::FixOptions_t& options, const Request_t& request);
     void clear();
 
     // The drift fix, meaningful when drifting().

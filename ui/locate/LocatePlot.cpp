@@ -186,7 +186,8 @@ void LocatePlot::setPlatform(const Locate::SearchLog::Platform_t* platform, doub
             continue;
         }
         double latitude = 0.0, longitude = 0.0;
-        Locate::GisExport::rayEnd(bearing, platform->fix, offsetDeg, &latitude, &longitude);
+        Locate::GisExport::rayEnd(bearing, platform->fix, scope.receiverOffsetsDeg.value(receiverIndex, offsetDeg),
+                                  &latitude, &longitude);
         rays.append({point, toPlane(latitude, longitude), platform->downWeighted(index), index, receiverIndex});
     }
     receiver = toPlane(platform->receiverLatitude, platform->receiverLongitude);

@@ -40,6 +40,9 @@ public:
         qint64 toMs = 0;
         qint64 recentFromMs = 0;
         Locate::TrackLimits_t track;
+        // The offset added to each receiver's bearings, in the platform's receivers' order;
+        // the one given beside, for those missing.
+        QVector<double> receiverOffsetsDeg;
     };
 
     explicit LocatePlot(QWidget* parent = nullptr);

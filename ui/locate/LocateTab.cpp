@@ -334,12 +334,14 @@ void LocateTab::showChosen()
             Locate::searchStretch(platform->bearings, log.stretchGapMs(), 1, options.fromMs, options.toMs).fromMs;
     }
     // Only the chosen platform is analysed, and only again when its fix or the question changed;
-    // its bearings take their receiver's calibrated offset, when they share one.
-    Locate::FixOptions_t analysed = options;
+    // each receiver's bearings take its calibrated offset, and its sigma when all are calibrated.
+    QVector<Locate::Bearing_t> bearings;
+    const Locate::FixOptions_t analysed = platform ? log.fixInput(*platform, &bearings) : options;
     if (platform) {
-        analysed.offsetDeg = log.sharedOffsetDeg(*platform);
+        scope.receiverOffsetsDeg = log.receiverOffsetsDeg(*platform);
     }
-    if (analysis.update(platform, analysed, {guide->isChecked(), double(legSeconds->value())}) && analysis.guided()) {
+    if (analysis.update(platform, bearings, analysed, {guide->isChecked(), double(legSeconds->value())}) &&
+        analysis.guided()) {
         steerSimulatedVehicle(analysis.leg());
     }
     plot->setPlatform(platform, analysed.offsetDeg, scope, platform ? &analysis : nullptr);
@@ -402,7 +404,8 @@ void LocateTab::exportChosen(Locate::GisExport::Format_t format)
     }
     exportFolder = QFileInfo(fileName).absolutePath();
     const QString error = Locate::GisExport::write(fileName, format, log.platform(index),
-                                                   log.sharedOffsetDeg(log.platform(index)), analysis.region());
+                                                   log.options().offsetDeg, analysis.region(),
+                                                   log.receiverOffsetsDeg(log.platform(index)));
     exportOutcome->setStyleSheet(error.isEmpty() ? QString() : QStringLiteral("color: #b00000"));
     exportOutcome->setText(error.isEmpty() ? QStringLiteral("Written: %1").arg(QDir::toNativeSeparators(fileName))
                                            : error);
