@@ -770,7 +770,9 @@ MessageArchive::Transfer_t MessageArchive::merge(const QString& otherPath)
         const QString name = uri.toString(QUrl::FullyEncoded);
         bindText(attach, 1, name);
         if (attach.code != SQLITE_OK || sqlite3_step(attach) != SQLITE_DONE) {
-            return {0, QStringLiteral("%1 cannot be read: %2").arg(shown, errorOf(db))};
+            return {0, (sqlite3_errcode(db) & 0xff) == SQLITE_NOTADB
+                           ? QStringLiteral("%1 is not a Vantrel archive").arg(shown)
+                           : QStringLiteral("%1 cannot be read: %2").arg(shown, errorOf(db))};
         }
     }
     struct Detach
