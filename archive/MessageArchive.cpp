@@ -799,11 +799,15 @@ MessageArchive::Transfer_t MessageArchive::merge(const QString& otherPath)
         const int code = sqlite3_errcode(db) & 0xff;
         const Failure_t failure = failureOn(db, QStringLiteral("written"));
         run(db, QStringLiteral("ROLLBACK"));
-        // Damage met mid-way after the check passed is the other file's: ours is whole as rolled back.
-        if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB) {
-            return {0, QStringLiteral("%1 is damaged: %2").arg(shown, failure.text.section(QStringLiteral(": "), -1))};
+        // What stops our writing turns the archive off; anything else is the other file's, and
+        // ours is whole again as rolled back.
+        if (code == SQLITE_FULL || code == SQLITE_IOERR || code == SQLITE_BUSY || code == SQLITE_LOCKED ||
+            isReadOnlyRefusal(code)) {
+            throw failure;
         }
-        throw failure;
+        const QString reason = failure.text.section(QStringLiteral(": "), -1);
+        return {0, code == SQLITE_CORRUPT || code == SQLITE_NOTADB ? QStringLiteral("%1 is damaged: %2").arg(shown, reason)
+                                                                   : QStringLiteral("%1 cannot be read: %2").arg(shown, reason)};
     }
     const qint64 added = sqlite3_total_changes64(db) - before;
     if (!run(db, QStringLiteral("COMMIT"))) {
