@@ -13,6 +13,7 @@
 #include "ui/RxTableColumns.h"
 #include "ui/RxTableModel.h"
 #include "utils/FlashDumpInfo.h"
+#include "utils/Settings.h"
 
 using Vantrel::Archive::ArchiveKeeper;
 using Vantrel::Archive::MessageArchive;
@@ -228,6 +229,54 @@ private Q_SLOTS:
             shown = receiversShown("0042");
         }
         QCOMPARE(shown, expected);
+    }
+
+    // Another team's archive merged from the tab, once; its receiver then listed with the team named for it.
+    void importedWithTeams()
+    {
+        const QString ours = dir.filePath("ours.sqlite"), theirs = dir.filePath("theirs.sqlite");
+        Vantrel::Archive::ArchiveRecords_t records(3);
+        for (int i = 0; i < records.size(); ++i) {
+            records[i].receiver = "0099-5150";
+            records[i].message.dateTime = Tarsk::Utils::DateTime(61002, i);
+        }
+        for (const auto& [file, count] : {std::pair{ours, 1}, std::pair{theirs, 3}}) {
+            MessageArchive archive;
+            archive.open(file);
+            QCOMPARE(archive.store(records.mid(0, count)), count);
+        }
+        ArchiveKeeper* keeper = window->archiveKeeper();
+        keeper->open(ours);
+        QTRY_VERIFY_WITH_TIMEOUT(keeper->isReady(), 5000);
+        auto* tab = window->findChild<Vantrel::Ui::ArchiveTab*>();
+        ui->tabWidget->setCurrentWidget(tab);
+        auto* outcome = tab->findChild<QLabel*>("labelArchiveOutcome");
+        chosenFile = theirs;
+        for (const char* said : {"2 messages added from", "0 messages added from"}) {
+            tab->findChild<QPushButton*>("pushButtonArchiveImport")->click();
+            QTRY_VERIFY2_WITH_TIMEOUT(outcome->text().startsWith(said), qPrintable(outcome->text()), 5000);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(receiversShown("0099"), QStringList({"0099-5150, DFR (generation unknown): 3 messages"}), 5000);
+
+        auto* list = tab->findChild<QListWidget*>("listWidgetArchiveReceivers");
+        list->setCurrentRow(0);
+        auto* team = tab->findChild<QLineEdit*>("lineEditArchiveTeam");
+        QTest::keyClicks(team, "  Heron   North ");
+        tab->findChild<QPushButton*>("pushButtonArchiveTeam")->click();
+        QCOMPARE(receiversShown("0099"), QStringList({"0099-5150, team Heron North, DFR (generation unknown): 3 messages"}));
+        QCOMPARE(Vantrel::Utils::Settings::instance()->loadTeamNames().value("0099-5150"), "Heron North");
+        // A double click offers the name to edit.
+        team->clear();
+        const QPoint onItem = list->visualItemRect(list->item(0)).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, onItem);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, onItem);
+        QCOMPARE(team->text(), "Heron North");
+
+        chosenFile = dir.filePath("plain-text.sqlite");
+        QVERIFY(TestSupport::writeFile(chosenFile, "no archive in here"));
+        tab->findChild<QPushButton*>("pushButtonArchiveImport")->click();
+        QTRY_VERIFY2_WITH_TIMEOUT(outcome->text().startsWith("Not imported: ") && outcome->text().endsWith("is not a Vantrel archive."),
+                                  qPrintable(outcome->text()), 5000);
     }
 
     // A folder that cannot be made: warned, switched off, and the table goes on.

@@ -125,6 +125,8 @@ ArchiveTab::ArchiveTab(Archive::ArchiveKeeper* keeper, QWidget* parent) : QWidge
                            QStringLiteral("Load into the messages table"));
     load->setObjectName(QStringLiteral("pushButtonArchiveLoad"));
     outcome = new QLabel;
+    outcome->setObjectName(QStringLiteral("labelArchiveOutcome"));
+    outcome->setWordWrap(true);
     bottom->addWidget(choice, 1);
     bottom->addWidget(outcome);
     bottom->addWidget(load);
