@@ -33,6 +33,14 @@ QString whenText(const QDateTime& time)
     return time.isValid() ? time.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm")) : QStringLiteral("undated");
 }
 
+// "2026-12-01 13:00 to 18:28 UTC": the date once when both ends share it.
+QString spanText(const QDateTime& first, const QDateTime& last)
+{
+    const bool oneDay = first.isValid() && last.isValid() && first.toUTC().date() == last.toUTC().date();
+    return QStringLiteral("%1 to %2 UTC")
+        .arg(whenText(first), oneDay ? last.toUTC().toString(QStringLiteral("HH:mm")) : whenText(last));
+}
+
 } // namespace
 
 ArchiveTab::ArchiveTab(Archive::ArchiveKeeper* keeper, QWidget* parent) : QWidget(parent), keeper(keeper)
@@ -47,7 +55,7 @@ ArchiveTab::ArchiveTab(Archive::ArchiveKeeper* keeper, QWidget* parent) : QWidge
     state->setTextInteractionFlags(Qt::TextSelectableByMouse);
     refresh = new QPushButton(ToolIcon::of(QStringLiteral("view-refresh"), QStringLiteral("refresh")),
                               QStringLiteral("Refresh"));
-    importButton = new QPushButton(ToolIcon::of(QStringLiteral("document-open"), QStringLiteral("folder-open")),
+    importButton = new QPushButton(ToolIcon::of(QStringLiteral("document-open"), QStringLiteral("open")),
                                    QStringLiteral("Import an archive…"));
     importButton->setObjectName(QStringLiteral("pushButtonArchiveImport"));
     importButton->setToolTip(QStringLiteral("Merge another Vantrel archive file into this one, each message kept once"));
@@ -78,7 +86,7 @@ ArchiveTab::ArchiveTab(Archive::ArchiveKeeper* keeper, QWidget* parent) : QWidge
     platformsView->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     platformsView->horizontalHeader()->setStretchLastSection(true);
     platformsLayout->addWidget(platformsView);
-    lists->addWidget(platformsBox, 3);
+    lists->addWidget(platformsBox, 1);
 
     auto* side = new QVBoxLayout;
     auto* receiversBox = new QGroupBox(QStringLiteral("Receivers"));
@@ -92,7 +100,8 @@ ArchiveTab::ArchiveTab(Archive::ArchiveKeeper* keeper, QWidget* parent) : QWidge
     team->setObjectName(QStringLiteral("lineEditArchiveTeam"));
     team->setPlaceholderText(QStringLiteral("Team of the selected receiver"));
     team->setClearButtonEnabled(true);
-    setTeamButton = new QPushButton(QStringLiteral("Set team"));
+    setTeamButton = new QPushButton(ToolIcon::of(QStringLiteral("dialog-ok-apply"), QStringLiteral("save")),
+                                    QStringLiteral("Set team"));
     setTeamButton->setObjectName(QStringLiteral("pushButtonArchiveTeam"));
     teamRow->addWidget(team, 1);
     teamRow->addWidget(setTeamButton);
@@ -115,7 +124,7 @@ ArchiveTab::ArchiveTab(Archive::ArchiveKeeper* keeper, QWidget* parent) : QWidge
         form->addRow(*enabled, *edit);
     }
     side->addWidget(timeBox);
-    lists->addLayout(side, 2);
+    lists->addLayout(side, 1);
     layout->addLayout(lists, 1);
 
     // Loading.
@@ -305,10 +314,10 @@ void ArchiveTab::fillReceivers()
         if (!teamName.isEmpty()) {
             serial += QStringLiteral(", team %1").arg(teamName);
         }
-        auto* item = new QListWidgetItem(QStringLiteral("%1, %2: %3 messages, %4 to %5 UTC")
+        auto* item = new QListWidgetItem(QStringLiteral("%1, %2: %3 messages, %4")
                                              .arg(serial, Utils::GenerationText::of(receiver.generation))
                                              .arg(receiver.count)
-                                             .arg(whenText(receiver.first), whenText(receiver.last)),
+                                             .arg(spanText(receiver.first, receiver.last)),
                                          receivers);
         item->setData(Qt::UserRole, receiver.serialNumber);
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
