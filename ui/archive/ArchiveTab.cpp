@@ -149,7 +149,11 @@ ArchiveTab::ArchiveTab(Archive::ArchiveKeeper* keeper, QWidget* parent) : QWidge
     connect(platformsView->selectionModel(), &QItemSelectionModel::selectionChanged, this, &ArchiveTab::updateChoice);
     connect(receivers, &QListWidget::itemChanged, this, &ArchiveTab::updateChoice);
     connect(receivers, &QListWidget::itemDoubleClicked, this, &ArchiveTab::editTeam);
-    connect(receivers, &QListWidget::currentItemChanged, this, [this] { showState(); });
+    // The team of the receiver chosen is offered to edit.
+    connect(receivers, &QListWidget::currentItemChanged, this, [this](const QListWidgetItem* item) {
+        team->setText(item ? teams.value(item->data(Qt::UserRole).toString()) : QString());
+        showState();
+    });
     connect(team, &QLineEdit::returnPressed, this, &ArchiveTab::setTeam);
     connect(setTeamButton, &QPushButton::clicked, this, &ArchiveTab::setTeam);
     connect(importButton, &QPushButton::clicked, this, &ArchiveTab::chooseImport);
@@ -302,6 +306,7 @@ void ArchiveTab::fillReceivers()
         }
     }
     const int currentRow = receivers->currentRow();
+    // The team being typed stays as it is.
     const QSignalBlocker blocker(receivers);
     receivers->clear();
     for (const Archive::ArchiveSummary_t::Receiver_t& receiver : std::as_const(summaryReceivers)) {
