@@ -74,27 +74,23 @@ int mergeAndTell(const QString& path, const QString& other)
     return 0;
 }
 
-// An archive file of these seconds, closed; its path.
-QString writeArchive(const QString& path, const QVector<int>& seconds)
+// An archive file of these messages, closed: a second past the day's 80 000 moves to the next frequency.
+void writeArchive(const QString& path, const QVector<int>& seconds, const char* receiver = "R-0042")
 {
     MessageArchive archive;
     archive.open(path);
     ArchiveRecords_t records;
     for (const int second : seconds)
-        records.append(record(second));
+        records.append(record(second % 80000, "A1B2C3D", 401650000 + second / 80000, QByteArray::fromHex("0102A0"), receiver));
     archive.store(records);
-    return path;
 }
 
-// An archive file of this many messages heard by this receiver, closed.
-void writeArchive(const QString& path, int count, const char* receiver)
+// The first n messages from `first` on.
+QVector<int> span(int n, int first = 0)
 {
-    MessageArchive archive;
-    archive.open(path);
-    ArchiveRecords_t records;
-    for (int i = 0; i < count; ++i)
-        records.append(record(i % 80000, "A1B2C3D", 401650000 + i / 80000, "x", receiver));
-    archive.store(records);
+    QVector<int> seconds(n);
+    std::iota(seconds.begin(), seconds.end(), first);
+    return seconds;
 }
 
 QByteArray contentOf(const QString& path)
@@ -277,9 +273,7 @@ private Q_SLOTS:
         } else if (kind == "itself") {
             other = path();
         } else if (kind != "missing") {
-            QVector<int> seconds(3000);
-            std::iota(seconds.begin(), seconds.end(), 100);
-            writeArchive(other, seconds);
+            writeArchive(other, span(3000, 100));
             if (kind == "damaged") {  // past an intact first page, which holds the format and the tables
                 QFile file(other);
                 QVERIFY(file.open(QIODevice::ReadWrite) && file.size() > 65536);
@@ -321,8 +315,8 @@ private Q_SLOTS:
         constexpr int held = 1000, offered = 300000;
         const QString other = dir.filePath("large.sqlite");
         if (!QFile::exists(other))
-            writeArchive(other, offered, "R-1");
-        writeArchive(path(), held, "R-2");
+            writeArchive(other, span(offered), "R-1");
+        writeArchive(path(), span(held), "R-2");
         QProcess child;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("VANTREL_ARCHIVE_MERGE_CHILD"), path() + '\n' + other);
