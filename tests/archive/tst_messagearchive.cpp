@@ -327,8 +327,8 @@ private Q_SLOTS:
         qint64 maxWal = 0;
         QTRY_VERIFY_WITH_TIMEOUT((told += child.readAllStandardOutput()).contains("merged")
                                      || (maxWal = std::max(maxWal, QFileInfo(path() + "-wal").size())) > logged << 20, 30000);
-        child.kill();
-        QVERIFY(child.waitForFinished());
+        child.kill();  // a merge already done has ended the child
+        QVERIFY(child.state() == QProcess::NotRunning || child.waitForFinished());
 
         MessageArchive archive;
         QCOMPARE(archive.open(path()), QString());
