@@ -25,6 +25,8 @@ ArchiveKeeper::ArchiveKeeper(QObject* parent) : QObject(parent)
     crossThread(worker, &ArchiveWorker::sigSummary, this, &ArchiveKeeper::sigSummary);
     crossThread(worker, &ArchiveWorker::sigLoaded, this, &ArchiveKeeper::loaded);
     crossThread(worker, &ArchiveWorker::sigLoadFailed, this, &ArchiveKeeper::loadFailed);
+    crossThread(worker, &ArchiveWorker::sigMerged, this, &ArchiveKeeper::sigImported);
+    crossThread(worker, &ArchiveWorker::sigExported, this, &ArchiveKeeper::sigExported);
 
     // What the calls to the worker carry is copied inside Qt.
     crossThread(this, &ArchiveKeeper::sigToOpen, worker, &ArchiveWorker::open);
@@ -32,6 +34,8 @@ ArchiveKeeper::ArchiveKeeper(QObject* parent) : QObject(parent)
     crossThread(this, &ArchiveKeeper::sigToLoad, worker, &ArchiveWorker::load);
     crossThread(this, &ArchiveKeeper::sigToSummarize, worker, &ArchiveWorker::summarize);
     crossThread(this, &ArchiveKeeper::sigToFinish, worker, &ArchiveWorker::finish);
+    crossThread(this, &ArchiveKeeper::sigToMerge, worker, &ArchiveWorker::merge);
+    crossThread(this, &ArchiveKeeper::sigToExport, worker, &ArchiveWorker::exportTo);
 
     flushTimer.setSingleShot(true);
     flushTimer.setInterval(flushIntervalMs);
@@ -150,6 +154,27 @@ void ArchiveKeeper::refreshSummary()
     }
     flush();
     Q_EMIT sigToSummarize(QPrivateSignal());
+}
+
+void ArchiveKeeper::importArchive(const QString& otherPath)
+{
+    if (!on || !writable) {
+        Q_EMIT sigImported(otherPath, 0, on ? QStringLiteral("the archive is read-only") : QStringLiteral("no archive is kept"));
+        return;
+    }
+    flush();
+    Q_EMIT sigToMerge(otherPath, QPrivateSignal());
+}
+
+void ArchiveKeeper::exportArchive(const ArchiveQuery_t& query, const QString& targetPath)
+{
+    if (!on) {
+        Q_EMIT sigExported(targetPath, 0, QStringLiteral("no archive is kept"));
+        return;
+    }
+    // What is still gathered belongs in what is written.
+    flush();
+    Q_EMIT sigToExport(query, targetPath, QPrivateSignal());
 }
 
 } // namespace Vantrel::Archive

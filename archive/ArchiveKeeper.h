@@ -38,6 +38,10 @@ public:
     void endBurst();
     void load(const ArchiveQuery_t& query);
     void refreshSummary();
+    // Merges another archive file into this one; sigImported tells what came of it.
+    void importArchive(const QString& otherPath);
+    // Writes the chosen messages as a new archive file; sigExported tells what came of it.
+    void exportArchive(const ArchiveQuery_t& query, const QString& targetPath);
 
     static constexpr int flushIntervalMs = 1000;
     static constexpr int burstPartRecords = 5000;
@@ -51,12 +55,17 @@ Q_SIGNALS:
     // The last load asked for brings no rows; sigWarning said why.
     void sigLoadFailed();
     void sigSummary(const Vantrel::Archive::ArchiveSummary_t& summary);
+    // refusal: why nothing was moved, empty when done.
+    void sigImported(const QString& otherPath, qint64 added, const QString& refusal);
+    void sigExported(const QString& targetPath, qint64 written, const QString& refusal);
 
     // To the worker's thread; emitted by this class only.
     void sigToOpen(const QString& path, QPrivateSignal);
     void sigToStore(const Vantrel::Archive::ArchiveRecords_t& records, QPrivateSignal);
     void sigToLoad(quint64 ticket, const Vantrel::Archive::ArchiveQuery_t& query, QPrivateSignal);
     void sigToSummarize(QPrivateSignal);
+    void sigToMerge(const QString& otherPath, QPrivateSignal);
+    void sigToExport(const Vantrel::Archive::ArchiveQuery_t& query, const QString& targetPath, QPrivateSignal);
     void sigToFinish(QPrivateSignal);
 
 private:

@@ -53,6 +53,8 @@ struct ArchiveSummary_t
         bool partial = false;  // the first part of the number only
         Com::DfrLink::DfrVersion_t generation = Com::DfrLink::DFR_UNDEFINEDVERSION;
         qint64 count = 0;
+        QDateTime first;
+        QDateTime last;
     };
     QVector<Platform_t> platforms;
     QVector<Receiver_t> receivers;

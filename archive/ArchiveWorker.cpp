@@ -79,6 +79,25 @@ void ArchiveWorker::summarize()
     }
 }
 
+void ArchiveWorker::merge(const QString& otherPath)
+{
+    MessageArchive::Transfer_t outcome;
+    if (!attempt([&] { outcome = archive->merge(otherPath); }, false)) {
+        // The warning about the archive itself says why.
+        outcome = {0, QStringLiteral("the archive could not take it")};
+    }
+    Q_EMIT sigMerged(otherPath, outcome.count, outcome.refusal);
+}
+
+void ArchiveWorker::exportTo(const ArchiveQuery_t& query, const QString& targetPath)
+{
+    MessageArchive::Transfer_t outcome;
+    if (!attempt([&] { outcome = archive->exportTo(query, targetPath); }, false)) {
+        outcome = {0, QStringLiteral("the archive could not be read")};
+    }
+    Q_EMIT sigExported(targetPath, outcome.count, outcome.refusal);
+}
+
 void ArchiveWorker::finish()
 {
     archive.reset();

@@ -21,6 +21,8 @@ public Q_SLOTS:
     void store(const Vantrel::Archive::ArchiveRecords_t& records);
     void load(quint64 ticket, const Vantrel::Archive::ArchiveQuery_t& query);
     void summarize();
+    void merge(const QString& otherPath);
+    void exportTo(const Vantrel::Archive::ArchiveQuery_t& query, const QString& targetPath);
     // Closes the file and stops the thread the worker runs in.
     void finish();
 
@@ -34,6 +36,9 @@ Q_SIGNALS:
     // The load ended without rows: the reason went as sigFailed or sigOpened.
     void sigLoadFailed(quint64 ticket);
     void sigSummary(const Vantrel::Archive::ArchiveSummary_t& summary);
+    // refusal: why nothing was merged or exported, empty when done.
+    void sigMerged(const QString& otherPath, qint64 added, const QString& refusal);
+    void sigExported(const QString& targetPath, qint64 written, const QString& refusal);
 
 private:
     // Runs an operation; a damaged file is set aside and, when again, the operation

@@ -13,7 +13,11 @@
 #include <QSqlDriver>
 #include <QUrl>
 #include <QSysInfo>
+#include <QTemporaryFile>
 #include <QVariant>
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
 #include <sqlite3.h>
 
 namespace Vantrel::Archive {
@@ -177,6 +181,86 @@ QByteArray bytesAt(sqlite3_stmt* statement, int column)
     return blob ? QByteArray(static_cast<const char*>(blob), sqlite3_column_bytes(statement, column)) : QByteArray("");
 }
 
+// The WHERE clause of a query, with its values bound in order.
+class Selection
+{
+public:
+    explicit Selection(const ArchiveQuery_t& request)
+    {
+        QStringList terms;
+        const auto anyOf = [&](const char* column, const QStringList& values) {
+            if (values.isEmpty()) {
+                return;
+            }
+            QStringList marks;
+            for (const QString& value : values) {
+                marks << QStringLiteral("?");
+                texts << value;
+            }
+            terms << QStringLiteral("%1 IN (%2)").arg(QLatin1String(column), marks.join(QLatin1Char(',')));
+        };
+        anyOf("platform_id", request.platformIds);
+        anyOf("receiver", request.receivers);
+        if (request.from.isValid()) {
+            terms << QStringLiteral("time_ms >= ?");
+            numbers << request.from.toMSecsSinceEpoch();
+        }
+        if (request.to.isValid()) {
+            terms << QStringLiteral("time_ms <= ?");
+            numbers << request.to.toMSecsSinceEpoch();
+        }
+        if (!terms.isEmpty()) {
+            where = QStringLiteral(" WHERE ") + terms.join(QStringLiteral(" AND "));
+        }
+    }
+    void bind(sqlite3_stmt* statement) const
+    {
+        int column = 1;
+        for (const QString& value : texts) {
+            bindText(statement, column++, value);
+        }
+        for (const qint64 value : numbers) {
+            sqlite3_bind_int64(statement, column++, value);
+        }
+    }
+    QString where;
+
+private:
+    QStringList texts;
+    QVector<qint64> numbers;
+};
+
+QDateTime instantOf(qint64 ms)
+{
+    return dateTimeOf(ms).isNull() ? QDateTime() : QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC);
+}
+
+// The other file's columns as its migration to the current format would leave them.
+QString columnsOfVersion(int version)
+{
+    if (version >= 3) {
+        return columns;
+    }
+    QString read = columns;
+    read.replace(QStringLiteral("receiver_partial"), QStringLiteral("receiver <> ''"));
+    if (version < 2) {
+        read.replace(QStringLiteral("payload_latitude, payload_longitude"), QStringLiteral("NULL, NULL"));
+        read.replace(QStringLiteral("label"), QStringLiteral("''"));
+    }
+    return read;
+}
+
+// Runs one statement; false with SQLite's error on the handle.
+bool run(sqlite3* db, const QString& text)
+{
+    return sqlite3_exec(db, text.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+QString errorOf(sqlite3* db)
+{
+    return QString::fromUtf8(sqlite3_errmsg(db));
+}
+
 QString connectionName()
 {
     static QAtomicInteger<quint32> next;
@@ -317,6 +401,8 @@ void MessageArchive::openFile(bool writable)
     QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000");
     if (writable) {
         db.setDatabaseName(filePath);
+        // Other archives are attached read-only by URI; a plain path still opens as one.
+        options += QStringLiteral(";QSQLITE_OPEN_URI");
         if (!testing.connectOptions.isEmpty()) {
             options += QLatin1Char(';') + testing.connectOptions;
         }
@@ -519,51 +605,16 @@ int MessageArchive::store(const ArchiveRecords_t& records)
 
 ArchiveRecords_t MessageArchive::load(const ArchiveQuery_t& request)
 {
-    QStringList where;
-    QStringList texts;
-    QVector<qint64> numbers;
-    const auto anyOf = [&](const char* column, const QStringList& values) {
-        if (values.isEmpty()) {
-            return;
-        }
-        QStringList marks;
-        for (const QString& value : values) {
-            marks << QStringLiteral("?");
-            texts << value;
-        }
-        where << QStringLiteral("%1 IN (%2)").arg(QLatin1String(column), marks.join(QLatin1Char(',')));
-    };
-    anyOf("platform_id", request.platformIds);
-    anyOf("receiver", request.receivers);
-    if (request.from.isValid()) {
-        where << QStringLiteral("time_ms >= ?");
-        numbers << request.from.toMSecsSinceEpoch();
-    }
-    if (request.to.isValid()) {
-        where << QStringLiteral("time_ms <= ?");
-        numbers << request.to.toMSecsSinceEpoch();
-    }
-    QString text = QStringLiteral("SELECT %1 FROM messages").arg(columns);
-    if (!where.isEmpty()) {
-        text += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
-    }
-    text += QStringLiteral(" ORDER BY time_ms, id");
-
+    const Selection selection(request);
     sqlite3* db = handle();
     if (!db) {
         throw Failure_t{false, QStringLiteral("The archive %1 is not open").arg(filePath)};
     }
-    Statement select(db, text);
+    Statement select(db, QStringLiteral("SELECT %1 FROM messages%2 ORDER BY time_ms, id").arg(columns, selection.where));
     if (select.code != SQLITE_OK) {
         throw failureOn(db, QStringLiteral("read"));
     }
-    int column = 1;
-    for (const QString& value : std::as_const(texts)) {
-        bindText(select, column++, value);
-    }
-    for (const qint64 value : std::as_const(numbers)) {
-        sqlite3_bind_int64(select, column++, value);
-    }
+    selection.bind(select);
 
     ArchiveRecords_t records;
     int code = SQLITE_ROW;
@@ -624,24 +675,21 @@ ArchiveSummary_t MessageArchive::summary()
         ArchiveSummary_t::Platform_t platform;
         platform.id = query.value(0).toString();
         platform.count = query.value(1).toLongLong();
-        const auto instant = [](qint64 ms) {
-            const Tarsk::Utils::DateTime time = dateTimeOf(ms);
-            return time.isNull() ? QDateTime() : QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC);
-        };
-        platform.first = instant(query.value(2).toLongLong());
-        platform.last = instant(query.value(3).toLongLong());
+        platform.first = instantOf(query.value(2).toLongLong());
+        platform.last = instantOf(query.value(3).toLongLong());
         platform.label = query.value(4).toString();
         summary.count += platform.count;
         summary.platforms.append(platform);
     }
-    if (!query.exec(QStringLiteral("SELECT receiver, receiver_partial, generation, COUNT(*) FROM messages "
+    if (!query.exec(QStringLiteral("SELECT receiver, receiver_partial, generation, COUNT(*), MIN(time_ms), MAX(time_ms) FROM messages "
                                    "GROUP BY receiver, receiver_partial, generation "
                                    "ORDER BY receiver, receiver_partial, generation"))) {
         fail(QStringLiteral("read"), query.lastError());
     }
     while (query.next()) {
         summary.receivers.append({query.value(0).toString(), query.value(1).toBool(),
-                                  DfrLink::DfrVersion_t(query.value(2).toInt()), query.value(3).toLongLong()});
+                                  DfrLink::DfrVersion_t(query.value(2).toInt()), query.value(3).toLongLong(),
+                                  instantOf(query.value(4).toLongLong()), instantOf(query.value(5).toLongLong())});
     }
     return summary;
 }
@@ -653,6 +701,206 @@ qint64 MessageArchive::count()
         fail(QStringLiteral("read"), query.lastError());
     }
     return query.value(0).toLongLong();
+}
+
+QString MessageArchive::refusalOfOther(sqlite3* db, const QString& shown, int& version) const
+{
+    version = 0;
+    {
+        Statement read(db, QStringLiteral("PRAGMA other.user_version"));
+        if (read.code != SQLITE_OK || sqlite3_step(read) != SQLITE_ROW) {
+            const int code = sqlite3_errcode(db) & 0xff;
+            return code == SQLITE_NOTADB ? QStringLiteral("%1 is not a Vantrel archive").arg(shown)
+                   : code == SQLITE_CORRUPT ? QStringLiteral("%1 is damaged: %2").arg(shown, errorOf(db))
+                                            : QStringLiteral("%1 cannot be read: %2").arg(shown, errorOf(db));
+        }
+        version = sqlite3_column_int(read, 0);
+    }
+    if (version > schemaVersion) {
+        return QStringLiteral("%1 was written by a newer Vantrel (format %2)").arg(shown).arg(version);
+    }
+    // Every column its version had, or it is some other program's table.
+    QSet<QString> present;
+    {
+        Statement table(db, QStringLiteral("PRAGMA other.table_info(messages)"));
+        while (table.code == SQLITE_OK && sqlite3_step(table) == SQLITE_ROW) {
+            present.insert(textAt(table, 1));
+        }
+    }
+    QStringList wanted = QStringLiteral("receiver, time_ms, platform_id, frequency, raw_payload").split(QStringLiteral(", "));
+    if (version >= 2) {
+        wanted << QStringLiteral("label") << QStringLiteral("payload_latitude");
+    }
+    if (version >= 3) {
+        wanted << QStringLiteral("receiver_partial");
+    }
+    const auto missing = std::find_if(wanted.cbegin(), wanted.cend(), [&](const QString& c) { return !present.contains(c); });
+    if (version < 1 || missing != wanted.cend()) {
+        return QStringLiteral("%1 is not a Vantrel archive").arg(shown);
+    }
+    Statement check(db, QStringLiteral("PRAGMA other.quick_check(1)"));
+    if (check.code != SQLITE_OK || sqlite3_step(check) != SQLITE_ROW) {
+        return QStringLiteral("%1 is damaged: %2").arg(shown, errorOf(db));
+    }
+    if (textAt(check, 0) != QLatin1String("ok")) {
+        return QStringLiteral("%1 is damaged: %2").arg(shown, textAt(check, 0));
+    }
+    return QString();
+}
+
+MessageArchive::Transfer_t MessageArchive::merge(const QString& otherPath)
+{
+    const QFileInfo other(otherPath);
+    const QString shown = QDir::toNativeSeparators(other.absoluteFilePath());
+    sqlite3* db = handle();
+    if (!db || readOnly) {
+        throw Failure_t{false, QStringLiteral("The archive %1 is not open for writing").arg(filePath), readOnly};
+    }
+    if (!other.isFile() || !other.isReadable()) {
+        return {0, QStringLiteral("%1 cannot be read").arg(shown)};
+    }
+    if (other.canonicalFilePath() == QFileInfo(filePath).canonicalFilePath()) {
+        return {0, QStringLiteral("%1 is this archive itself").arg(shown)};
+    }
+    // Read-only: the user's file is never written, whatever its format.
+    QUrl uri = QUrl::fromLocalFile(other.absoluteFilePath());
+    uri.setQuery(QStringLiteral("mode=ro"));
+    {
+        Statement attach(db, QStringLiteral("ATTACH DATABASE ? AS other"));
+        const QString name = uri.toString(QUrl::FullyEncoded);
+        bindText(attach, 1, name);
+        if (attach.code != SQLITE_OK || sqlite3_step(attach) != SQLITE_DONE) {
+            return {0, (sqlite3_errcode(db) & 0xff) == SQLITE_NOTADB
+                           ? QStringLiteral("%1 is not a Vantrel archive").arg(shown)
+                           : QStringLiteral("%1 cannot be read: %2").arg(shown, errorOf(db))};
+        }
+    }
+    struct Detach
+    {
+        sqlite3* db;
+        ~Detach() { sqlite3_exec(db, "DETACH DATABASE other", nullptr, nullptr, nullptr); }
+    } detach{db};
+
+    int version = 0;
+    const QString refusal = refusalOfOther(db, shown, version);
+    if (!refusal.isEmpty()) {
+        return {0, refusal};
+    }
+    // Read in the other file's own order: through its index, each row would cost a seek.
+    // ("WHERE true" keeps ON CONFLICT from reading as a join's ON.)
+    const QString insert = QStringLiteral("INSERT INTO main.messages (%1) SELECT %2 FROM other.messages WHERE true "
+                                          "ON CONFLICT DO NOTHING")
+                               .arg(columns, columnsOfVersion(version));
+    if (!run(db, QStringLiteral("BEGIN IMMEDIATE"))) {
+        throw failureOn(db, QStringLiteral("written"));
+    }
+    const qint64 before = sqlite3_total_changes64(db);
+    if (!run(db, insert)) {
+        const int code = sqlite3_errcode(db) & 0xff;
+        const Failure_t failure = failureOn(db, QStringLiteral("written"));
+        run(db, QStringLiteral("ROLLBACK"));
+        // What stops our writing turns the archive off; anything else is the other file's, and
+        // ours is whole again as rolled back.
+        if (code == SQLITE_FULL || code == SQLITE_IOERR || code == SQLITE_BUSY || code == SQLITE_LOCKED ||
+            isReadOnlyRefusal(code)) {
+            throw failure;
+        }
+        const QString reason = failure.text.section(QStringLiteral(": "), -1);
+        return {0, code == SQLITE_CORRUPT || code == SQLITE_NOTADB ? QStringLiteral("%1 is damaged: %2").arg(shown, reason)
+                                                                   : QStringLiteral("%1 cannot be read: %2").arg(shown, reason)};
+    }
+    const qint64 added = sqlite3_total_changes64(db) - before;
+    if (!run(db, QStringLiteral("COMMIT"))) {
+        const Failure_t failure = failureOn(db, QStringLiteral("written"));
+        run(db, QStringLiteral("ROLLBACK"));
+        throw failure;
+    }
+    return {added, QString()};
+}
+
+MessageArchive::Transfer_t MessageArchive::exportTo(const ArchiveQuery_t& query, const QString& targetPath)
+{
+    const QFileInfo target(targetPath);
+    const QString shown = QDir::toNativeSeparators(target.absoluteFilePath());
+    sqlite3* db = handle();
+    if (!db) {
+        throw Failure_t{false, QStringLiteral("The archive %1 is not open").arg(filePath)};
+    }
+    if (target.absoluteFilePath() == QFileInfo(filePath).absoluteFilePath() ||
+        (target.exists() && target.canonicalFilePath() == QFileInfo(filePath).canonicalFilePath())) {
+        return {0, QStringLiteral("%1 is the open archive: export to another file").arg(shown)};
+    }
+    // Beside the target, so that the rename stays on one disk and replaces it whole.
+    QString partPath;
+    {
+        QTemporaryFile part(target.absoluteFilePath() + QStringLiteral(".XXXXXX.part"));
+        if (!part.open()) {
+            return {0, QStringLiteral("%1 cannot be written: %2").arg(shown, part.errorString())};
+        }
+        part.setAutoRemove(false);
+        partPath = part.fileName();
+    }
+    const auto refuse = [&](const QString& reason) {
+        QFile::remove(partPath);
+        QFile::remove(partPath + QStringLiteral("-journal"));
+        return Transfer_t{0, QStringLiteral("%1 cannot be written: %2").arg(shown, reason)};
+    };
+    {
+        sqlite3* fresh = nullptr;
+        const int opened = sqlite3_open_v2(partPath.toUtf8().constData(), &fresh, SQLITE_OPEN_READWRITE, nullptr);
+        QString error = opened == SQLITE_OK ? QString() : errorOf(fresh);
+        const auto all = [&](const auto& statements) {
+            for (const char* statement : statements) {
+                if (error.isEmpty() && sqlite3_exec(fresh, statement, nullptr, nullptr, nullptr) != SQLITE_OK) {
+                    error = errorOf(fresh);
+                }
+            }
+        };
+        all(firstSchema);
+        all(secondSchema);
+        all(thirdSchema);
+        const QByteArray version = QStringLiteral("PRAGMA user_version=%1").arg(schemaVersion).toUtf8();
+        const char* const last[] = {version.constData()};
+        all(last);
+        sqlite3_close(fresh);
+        if (!error.isEmpty()) {
+            return refuse(error);
+        }
+    }
+    qint64 written = 0;
+    {
+        Statement attach(db, QStringLiteral("ATTACH DATABASE ? AS export"));
+        bindText(attach, 1, partPath);
+        if (attach.code != SQLITE_OK || sqlite3_step(attach) != SQLITE_DONE) {
+            return refuse(errorOf(db));
+        }
+        const Selection selection(query);
+        QString error;
+        {
+            Statement copy(db, QStringLiteral("INSERT INTO export.messages (%1) SELECT %1 FROM main.messages%2 ORDER BY time_ms, id")
+                                   .arg(columns, selection.where));
+            if (copy.code == SQLITE_OK) {
+                selection.bind(copy);
+            }
+            if (copy.code != SQLITE_OK || sqlite3_step(copy) != SQLITE_DONE) {
+                error = errorOf(db);
+            }
+            written = sqlite3_changes64(db);
+        }
+        if (!run(db, QStringLiteral("DETACH DATABASE export")) && error.isEmpty()) {
+            error = errorOf(db);
+        }
+        if (!error.isEmpty()) {
+            return refuse(error);
+        }
+    }
+    std::error_code renamed;
+    std::filesystem::rename(std::filesystem::path(partPath.toStdU16String()),
+                            std::filesystem::path(target.absoluteFilePath().toStdU16String()), renamed);
+    if (renamed) {
+        return refuse(QString::fromStdString(renamed.message()));
+    }
+    return {written, QString()};
 }
 
 } // namespace Vantrel::Archive

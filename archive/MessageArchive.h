@@ -65,11 +65,28 @@ public:
     ArchiveSummary_t summary();
     qint64 count();
 
+    // What came of a merge or an export: the messages moved, or why nothing was.
+    struct Transfer_t
+    {
+        qint64 count = 0;
+        QString refusal;  // empty when done
+    };
+    // Adds, in one transaction, the messages of another archive file not already here,
+    // by the same key as store(). The other file is only read; one that is newer, older
+    // (read as its migration would), damaged or no archive at all is refused with the
+    // reason, this archive unchanged. Throws Failure_t when this archive cannot be written.
+    Transfer_t merge(const QString& otherPath);
+    // Writes the matching messages as a new archive file of the current format, to a
+    // temporary file renamed into place once whole; refused onto this archive itself.
+    Transfer_t exportTo(const ArchiveQuery_t& query, const QString& targetPath);
+
 private:
     void openFile(bool writable);
     // Opens the file read-only after the writable opening failed with this.
     void openReadOnly(const Failure_t& writableFailure);
     void migrate();
+    // The reason the attached file "other" cannot be merged, empty when it can; its format version.
+    QString refusalOfOther(sqlite3* db, const QString& shown, int& version) const;
     // Throws "The archive <file> cannot be <what>: <reason>".
     [[noreturn]] void fail(const QString& what, const QSqlError& error) const;
     Failure_t failureOn(sqlite3* db, const QString& what) const;

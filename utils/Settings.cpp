@@ -1,5 +1,8 @@
 #include "utils/Settings.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <QDir>
 
 #include "inhouse/Exception.h"
@@ -157,6 +160,41 @@ Settings::ArchiveSettings_t Settings::loadArchiveSettings() const
     }
     archive.file = FilePlace::resolve(file);
     return archive;
+}
+
+namespace {
+const QString teamNamesKey = QStringLiteral("Archive/teams");
+} // namespace
+
+QMap<QString, QString> Settings::loadTeamNames() const
+{
+    QMap<QString, QString> teams;
+    try {
+        const QJsonObject object =
+            QJsonDocument::fromJson(getSettings(0)->value(teamNamesKey).toString().toUtf8()).object();
+        for (auto it = object.begin(); it != object.end(); ++it) {
+            if (!it.value().toString().trimmed().isEmpty()) {
+                teams.insert(it.key(), it.value().toString().trimmed());
+            }
+        }
+    } catch (const Tarsk::Utils::Exception&) {
+        // a first run: none yet
+    }
+    return teams;
+}
+
+void Settings::saveTeamNames(const QMap<QString, QString>& teams)
+{
+    QJsonObject object;
+    for (auto it = teams.begin(); it != teams.end(); ++it) {
+        object.insert(it.key(), it.value());
+    }
+    const auto settings = getSettings(1);
+    settings->setValue(teamNamesKey, QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)));
+    settings->sync();
+    if (settings->status() != QSettings::NoError) {
+        qWarning().noquote() << QStringLiteral("Unable to write the settings file %1").arg(file().absoluteFilePath());
+    }
 }
 
 // --- receiver calibrations

@@ -3,6 +3,7 @@
 #include "inhouse/Settings.h"
 #include "locate/ReceiverCalibrations.h"
 
+#include <QMap>
 #include <atomic>
 
 namespace Vantrel::Utils {
@@ -71,6 +72,10 @@ public:
     };
     static constexpr const char* defaultArchiveFile = "../Archive/vantrel.sqlite";
     ArchiveSettings_t loadArchiveSettings() const;
+    // Each receiver's team, by serial number, in the group "Archive" as one line of JSON
+    // under "teams"; none on a first run.
+    QMap<QString, QString> loadTeamNames() const;
+    void saveTeamNames(const QMap<QString, QString>& teams);
 
     // Each receiver's bearing offset and sigma, in the group "Locate" as one line of JSON
     // under "receiverCalibrations"; none on a first run or when the line is no JSON.

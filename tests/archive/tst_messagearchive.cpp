@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <numeric>
 
 #include "archive/ArchiveKeeper.h"
 #include "archive/ArchiveWorker.h"
@@ -60,6 +61,42 @@ int storeBurstsForever(const QString& path)
         archive.store(records);
         QTextStream(stdout) << "committed " << burst + 1 << Qt::endl;
     }
+}
+
+// The child of killedMidMerge: merges `other` into `path`, telling when it starts.
+int mergeAndTell(const QString& path, const QString& other)
+{
+    MessageArchive archive;
+    archive.open(path);
+    QTextStream(stdout) << "merging" << Qt::endl;
+    archive.merge(other);
+    QTextStream(stdout) << "merged" << Qt::endl;
+    return 0;
+}
+
+// An archive file of these messages, closed: a second past the day's 80 000 moves to the next frequency.
+void writeArchive(const QString& path, const QVector<int>& seconds, const char* receiver = "R-0042")
+{
+    MessageArchive archive;
+    archive.open(path);
+    ArchiveRecords_t records;
+    for (const int second : seconds)
+        records.append(record(second % 80000, "A1B2C3D", 401650000 + second / 80000, QByteArray::fromHex("0102A0"), receiver));
+    archive.store(records);
+}
+
+// The first n messages from `first` on.
+QVector<int> span(int n, int first = 0)
+{
+    QVector<int> seconds(n);
+    std::iota(seconds.begin(), seconds.end(), first);
+    return seconds;
+}
+
+QByteArray contentOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace
@@ -167,6 +204,165 @@ private Q_SLOTS:
         QCOMPARE(summary.platforms.size(), 3);
         QCOMPARE(summary.platforms.first().count, 2);
         QCOMPARE(summary.receivers.size(), 2);
+    }
+
+    // Only the messages missing here are added, by the same key as a store; a second merge adds none.
+    void merges_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("added");
+        QTest::newRow("disjoint") << "40 50" << 2;
+        QTest::newRow("overlapping") << "20 30 40" << 1;
+        QTest::newRow("all here already") << "10 30" << 0;
+        QTest::newRow("empty") << "" << 0;
+        QTest::newRow("first format") << "first" << 1;
+    }
+    void merges()
+    {
+        QFETCH(QString, kind);
+        QFETCH(int, added);
+        const QString other = dir.filePath("other.sqlite");
+        QFile::remove(other);
+        if (kind == "first") {
+            QCOMPARE(writeFirstFormatArchive(other, "R-0099"), QString());
+        } else {
+            QVector<int> seconds;
+            for (const QString& second : kind.split(' ', Qt::SkipEmptyParts))
+                seconds << second.toInt();
+            writeArchive(other, seconds);
+        }
+        const QByteArray before = contentOf(other);
+        MessageArchive archive;
+        archive.open(path());
+        QCOMPARE(archive.store({record(10), record(20), record(30)}), 3);
+        const MessageArchive::Transfer_t first = archive.merge(other);
+        QCOMPARE(first.refusal, QString());
+        QCOMPARE(first.count, added);
+        const MessageArchive::Transfer_t again = archive.merge(other);
+        QCOMPARE(again.count, 0);
+        QCOMPARE(archive.count(), 3 + added);
+        QCOMPARE(contentOf(other), before);
+        if (kind == "first") {  // read as its migration would have left it
+            const ArchiveRecords_t back = archive.load({{}, {"R-0099"}, {}, {}});
+            QCOMPARE(back.size(), 1);
+            QVERIFY(back.first().partialReceiver);
+            QVERIFY(!back.first().payloadPosition);
+        }
+    }
+
+    // A file that cannot be merged is refused with its reason, the archive and the file untouched.
+    void mergeRefused_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("newer format") << "newer" << "was written by a newer Vantrel (format 4)";
+        QTest::newRow("damaged") << "damaged" << "is damaged";
+        QTest::newRow("not an SQLite file") << "text" << "is not a Vantrel archive";
+        QTest::newRow("another program's database") << "foreign" << "is not a Vantrel archive";
+        QTest::newRow("missing") << "missing" << "cannot be read";
+        QTest::newRow("this archive itself") << "itself" << "is this archive itself";
+    }
+    void mergeRefused()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        QString other = dir.filePath("bad.sqlite");
+        QFile::remove(other);
+        if (kind == "text") {
+            QVERIFY(writeBytes(other, QByteArray(4096, 'x')));
+        } else if (kind == "itself") {
+            other = path();
+        } else if (kind != "missing") {
+            writeArchive(other, span(3000, 100));
+            if (kind == "damaged") {  // past an intact first page, which holds the format and the tables
+                QFile file(other);
+                QVERIFY(file.open(QIODevice::ReadWrite) && file.size() > 65536);
+                file.seek(4096);
+                file.write(QByteArray(int(file.size()) - 4096, '\xa5'));
+            } else {
+                QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
+                db.setDatabaseName(other);
+                QVERIFY(db.open());
+                QVERIFY(QSqlQuery(db).exec(kind == "newer" ? "PRAGMA user_version=4" : "ALTER TABLE messages RENAME TO readings"));
+                db.close();
+            }
+        }
+        const QByteArray before = contentOf(other);
+        MessageArchive archive;
+        archive.open(path());
+        archive.store({record(10)});
+        const MessageArchive::Transfer_t outcome = archive.merge(other);
+        QVERIFY2(outcome.refusal.contains(reason), qPrintable(outcome.refusal));
+        QCOMPARE(outcome.count, 0);
+        QCOMPARE(archive.count(), 1);
+        if (kind != "itself")
+            QCOMPARE(contentOf(other), before);
+    }
+
+    // Killed early, half-way or late in a large merge, the archive opens again as it was or
+    // with the whole file merged, never with part of it.
+    void killedMidMerge_data()
+    {
+        QTest::addColumn<qint64>("logged");  // megabytes in the write-ahead log at the kill, of about 40
+        QTest::newRow("early") << qint64(1);
+        QTest::newRow("half-way") << qint64(16);
+        QTest::newRow("past half-way") << qint64(26);
+        QTest::newRow("late") << qint64(32);
+    }
+    void killedMidMerge()
+    {
+        QFETCH(qint64, logged);
+        constexpr int held = 1000, offered = 300000;
+        const QString other = dir.filePath("large.sqlite");
+        if (!QFile::exists(other))
+            writeArchive(other, span(offered), "R-1");
+        writeArchive(path(), span(held), "R-2");
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("VANTREL_ARCHIVE_MERGE_CHILD"), path() + '\n' + other);
+        child.setProcessEnvironment(environment);
+        child.start(QCoreApplication::applicationFilePath(), {});
+        QVERIFY(child.waitForStarted());
+        QByteArray told;
+        qint64 maxWal = 0;
+        QTRY_VERIFY_WITH_TIMEOUT((told += child.readAllStandardOutput()).contains("merged")
+                                     || (maxWal = std::max(maxWal, QFileInfo(path() + "-wal").size())) > logged << 20, 30000);
+        child.kill();  // a merge already done has ended the child
+        QVERIFY(child.state() == QProcess::NotRunning || child.waitForFinished());
+
+        MessageArchive archive;
+        QCOMPARE(archive.open(path()), QString());
+        const qint64 count = archive.count();
+        QVERIFY2(count == held || count == held + offered, qPrintable(QString::number(count)));
+    }
+
+    // An export holds exactly the choice, bounds as a load takes them, and merges back as that.
+    void exportRoundTrip_data() { selects_data(); }
+    void exportRoundTrip()
+    {
+        QFETCH(ArchiveQuery_t, query);
+        QFETCH(int, count);
+        MessageArchive archive;
+        archive.open(path());
+        archive.store({record(10, "A", 1, "x", "R-1"), record(20, "A", 1, "x", "R-1"), record(20, "B", 1, "x", "R-1"),
+                       record(30, "C", 1, "x", "R-2")});
+        const QString target = dir.filePath("export/subset.sqlite");
+        QVERIFY(QDir().mkpath(dir.filePath("export")) && writeBytes(target, "an older export, replaced"));
+        const MessageArchive::Transfer_t exported = archive.exportTo(query, target);
+        QCOMPARE(exported.refusal, QString());
+        QCOMPARE(exported.count, count);
+        QCOMPARE(QDir(dir.filePath("export")).entryList(QDir::Files), QStringList({"subset.sqlite"}));
+        QVERIFY(archive.exportTo(query, path()).refusal.contains("is the open archive"));
+        QCOMPARE(archive.count(), 4);
+
+        MessageArchive empty;
+        empty.open(dir.filePath("Archive/empty.sqlite"));
+        QCOMPARE(empty.merge(target).count, count);
+        const ArchiveRecords_t chosen = archive.load(query);
+        const ArchiveRecords_t back = empty.load({});
+        QCOMPARE(back.size(), chosen.size());
+        for (int i = 0; i < back.size(); ++i)
+            QCOMPARE(back[i].message.dateTime, chosen[i].message.dateTime);
     }
 
     // A damaged file is renamed aside, never deleted, and a new archive takes its place.
@@ -361,6 +557,9 @@ int main(int argc, char** argv)
     const QString child = qEnvironmentVariable("VANTREL_ARCHIVE_CHILD");
     if (!child.isEmpty())
         return storeBurstsForever(child);
+    const QStringList merging = qEnvironmentVariable("VANTREL_ARCHIVE_MERGE_CHILD").split('\n');
+    if (merging.size() == 2)
+        return mergeAndTell(merging[0], merging[1]);
     TestMessageArchive test;
     return QTest::qExec(&test, argc, argv);
 }

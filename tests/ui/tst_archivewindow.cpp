@@ -13,6 +13,7 @@
 #include "ui/RxTableColumns.h"
 #include "ui/RxTableModel.h"
 #include "utils/FlashDumpInfo.h"
+#include "utils/Settings.h"
 
 using Vantrel::Archive::ArchiveKeeper;
 using Vantrel::Archive::MessageArchive;
@@ -31,6 +32,14 @@ class TestArchiveWindow : public WindowDeviceFixture
             message.dateTime = Tarsk::Utils::DateTime(61000, second);
             window->slotOrvanMessageReceived(message, Vantrel::Com::DfrLink::RXORIGIN_LIVE);
         }
+    }
+    // The receivers listed whose text starts so, up to their message counts.
+    QStringList receiversShown(const QString& start) const
+    {
+        QStringList shown;
+        for (const QListWidgetItem* item : window->findChild<QListWidget*>("listWidgetArchiveReceivers")->findItems(start, Qt::MatchStartsWith))
+            shown << item->text().section(" messages", 0, 0) + " messages";
+        return shown;
     }
     void clickLoad() { window->findChild<QPushButton*>("pushButtonArchiveLoad")->click(); }
 
@@ -193,10 +202,7 @@ private Q_SLOTS:
         QSignalSpy summarized(keeper, &ArchiveKeeper::sigSummary);
         keeper->refreshSummary();
         QTRY_VERIFY_WITH_TIMEOUT(!summarized.isEmpty(), 5000);
-        QStringList shown;
-        for (const QListWidgetItem* item : window->findChild<QListWidget*>("listWidgetArchiveReceivers")->findItems("0077", Qt::MatchStartsWith))
-            shown << item->text();
-        QCOMPARE(shown, QStringList({"0077-? (first part of the number only), DFR V2 (Sorel NG): 30 messages",
+        QCOMPARE(receiversShown("0077"), QStringList({"0077-? (first part of the number only), DFR V2 (Sorel NG): 30 messages",
                                      "0077-1207, DFR V2 (Sorel NG): 30 messages", "0077-3391, DFR V2 (Sorel NG): 30 messages"}));
     }
 
@@ -213,7 +219,6 @@ private Q_SLOTS:
         Vantrel::Com::DfrLink::OrvanRxMessage_t message;
         message.platformId = "A1B2C3D";
         window->slotOrvanMessageReceived(message, Vantrel::Com::DfrLink::RXORIGIN_LIVE);
-        QListWidget* list = window->findChild<QListWidget*>("listWidgetArchiveReceivers");
         const QStringList expected = {"0042-? (first part of the number only), DFR V2 (Sorel NG): 1 messages",
                                       "0042-1207, DFR V2 (Sorel NG): 1 messages"};
         QStringList shown;
@@ -221,11 +226,57 @@ private Q_SLOTS:
             QSignalSpy summarized(keeper, &ArchiveKeeper::sigSummary);
             keeper->refreshSummary();
             QTRY_VERIFY_WITH_TIMEOUT(!summarized.isEmpty(), 5000);
-            shown.clear();
-            for (const QListWidgetItem* item : list->findItems("0042", Qt::MatchStartsWith))
-                shown << item->text();
+            shown = receiversShown("0042");
         }
         QCOMPARE(shown, expected);
+    }
+
+    // Another team's archive merged from the tab, once; its receiver then listed with the team named for it.
+    void importedWithTeams()
+    {
+        const QString ours = dir.filePath("ours.sqlite"), theirs = dir.filePath("theirs.sqlite");
+        Vantrel::Archive::ArchiveRecords_t records(3);
+        for (int i = 0; i < records.size(); ++i) {
+            records[i].receiver = "0099-5150";
+            records[i].message.dateTime = Tarsk::Utils::DateTime(61002, i);
+        }
+        for (const auto& [file, count] : {std::pair{ours, 1}, std::pair{theirs, 3}}) {
+            MessageArchive archive;
+            archive.open(file);
+            QCOMPARE(archive.store(records.mid(0, count)), count);
+        }
+        ArchiveKeeper* keeper = window->archiveKeeper();
+        keeper->open(ours);
+        QTRY_VERIFY_WITH_TIMEOUT(keeper->isReady(), 5000);
+        auto* tab = window->findChild<Vantrel::Ui::ArchiveTab*>();
+        ui->tabWidget->setCurrentWidget(tab);
+        auto* outcome = tab->findChild<QLabel*>("labelArchiveOutcome");
+        chosenFile = theirs;
+        for (const char* said : {"2 messages added from", "0 messages added from"}) {
+            tab->findChild<QPushButton*>("pushButtonArchiveImport")->click();
+            QTRY_VERIFY2_WITH_TIMEOUT(outcome->text().startsWith(said), qPrintable(outcome->text()), 5000);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(receiversShown("0099"), QStringList({"0099-5150, DFR (generation unknown): 3 messages"}), 5000);
+
+        auto* list = tab->findChild<QListWidget*>("listWidgetArchiveReceivers");
+        list->setCurrentRow(0);
+        auto* team = tab->findChild<QLineEdit*>("lineEditArchiveTeam");
+        QTest::keyClicks(team, "  Heron   North ");
+        tab->findChild<QPushButton*>("pushButtonArchiveTeam")->click();
+        QCOMPARE(receiversShown("0099"), QStringList({"0099-5150, team Heron North, DFR (generation unknown): 3 messages"}));
+        QCOMPARE(Vantrel::Utils::Settings::instance()->loadTeamNames().value("0099-5150"), "Heron North");
+        // A double click offers the name to edit.
+        team->clear();
+        const QPoint onItem = list->visualItemRect(list->item(0)).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, onItem);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, onItem);
+        QCOMPARE(team->text(), "Heron North");
+
+        chosenFile = dir.filePath("plain-text.sqlite");
+        QVERIFY(TestSupport::writeFile(chosenFile, "no archive in here"));
+        tab->findChild<QPushButton*>("pushButtonArchiveImport")->click();
+        QTRY_VERIFY2_WITH_TIMEOUT(outcome->text().startsWith("Not imported: ") && outcome->text().endsWith("is not a Vantrel archive."),
+                                  qPrintable(outcome->text()), 5000);
     }
 
     // A folder that cannot be made: warned, switched off, and the table goes on.

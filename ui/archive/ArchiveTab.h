@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMap>
 #include <QTimer>
 #include <QWidget>
 
@@ -8,7 +9,9 @@
 class QCheckBox;
 class QDateTimeEdit;
 class QLabel;
+class QLineEdit;
 class QListWidget;
+class QListWidgetItem;
 class QPushButton;
 class QTableView;
 
@@ -20,9 +23,10 @@ namespace Vantrel::Ui {
 
 class ArchivePlatformsModel;
 
-// The Archive page: what the archive holds, by platform and by receiver, and a
-// choice of platforms, receivers and time range to load into the messages table
-// and Locate, with or without a receiver.
+// The Archive page: what the archive holds, by platform and by receiver (with
+// its team), a choice of platforms, receivers and time range to load into the
+// messages table and Locate, with or without a receiver, or to export as an
+// archive file; and the import of another team's archive file.
 class ArchiveTab : public QWidget
 {
     Q_OBJECT
@@ -46,6 +50,13 @@ protected:
 
 private:
     void showSummary(const Archive::ArchiveSummary_t& summary);
+    // The receivers of the last summary, their ticks kept.
+    void fillReceivers();
+    void chooseImport();
+    void chooseExport();
+    void editTeam(QListWidgetItem* item);
+    void setTeam();
+    void showTransfer(const QString& path, qint64 count, const QString& refusal, bool imported);
     void showState();
     void updateChoice();
     QStringList tickedReceivers() const;
@@ -57,6 +68,13 @@ private:
     ArchivePlatformsModel* platforms;
     QTableView* platformsView;
     QListWidget* receivers;
+    QVector<Archive::ArchiveSummary_t::Receiver_t> summaryReceivers;
+    QMap<QString, QString> teams;  // by serial number
+    QLineEdit* team;
+    QPushButton* setTeamButton;
+    QPushButton* importButton;
+    QPushButton* exportButton;
+    QString importing;  // the file being merged, empty when none
     QCheckBox* fromEnabled = nullptr;
     QDateTimeEdit* from = nullptr;
     QCheckBox* toEnabled = nullptr;
