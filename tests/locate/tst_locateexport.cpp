@@ -345,11 +345,11 @@ private Q_SLOTS:
         Locate::ReceiverCalibrations calibrations;
         QVERIFY(calibrations.set("0077-3142", {-3.0, 1.0, 30, 0}));
         Utils::Settings::instance()->saveReceiverCalibrations(calibrations);
+        Utils::Settings::instance()->saveTeamNames({{"0077-3142", "Boat"}});
         Ui::LocateTab tab;
         tab.resize(1185, 560);
         tab.show();
         auto* plot = tab.findChild<Ui::LocatePlot*>();
-        plot->setReceiverNames({{"0077-3142", "Boat"}});
         Ui::RxTableModel::Row_t row;
         for (int i = 0; i < 8; ++i) {
             row.message = search(8).at(i), row.receiver = "0077-3141", row.live = true, tab.addRow(row);
@@ -382,6 +382,7 @@ private Q_SLOTS:
                 button->click();
         Ui::Dialogs::setResponder({});
         Utils::Settings::instance()->saveReceiverCalibrations({});
+        Utils::Settings::instance()->saveTeamNames({});
         QFile written(fileName);
         QVERIFY(written.open(QIODevice::ReadOnly));
         int rays = 0;

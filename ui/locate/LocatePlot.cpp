@@ -1,5 +1,6 @@
 #include "ui/locate/LocatePlot.h"
 
+#include <QHash>
 #include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -351,7 +352,7 @@ QColor LocatePlot::bearingsColour(int receiver)
     return receiverColours[std::max(receiver, 0) % colours];
 }
 
-void LocatePlot::setReceiverNames(const QHash<QString, QString>& names)
+void LocatePlot::setReceiverNames(const QMap<QString, QString>& names)
 {
     receiverNames = names;
     update();

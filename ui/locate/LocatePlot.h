@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QHash>
+#include <QMap>
 #include <QPainterPath>
 #include <QPointer>
 #include <QPolygonF>
@@ -70,7 +70,7 @@ public:
     QStringList legendTexts() const;
     int trackPieces() const { return int(track.size()); }
     // The team name shown beside each receiver's serial number in the legend.
-    void setReceiverNames(const QHash<QString, QString>& names);
+    void setReceiverNames(const QMap<QString, QString>& names);
     // The colour of the rays of the platform's k-th receiver.
     static QColor bearingsColour(int receiver);
 
@@ -163,7 +163,7 @@ private:
     QString wayToFix;         // "3.2 km at 045°"
     int stride = 1;
     QString emptyText;
-    QHash<QString, QString> receiverNames;
+    QMap<QString, QString> receiverNames;
     QVector<QPointF> sent;
 
     QPointer<Maps::BaseMap> baseMap;

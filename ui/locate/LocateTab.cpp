@@ -27,6 +27,7 @@
 #include "ui/locate/LocateSightings.h"
 #include "ui/locate/LocateTimeChart.h"
 #include "utils/FileNames.h"
+#include "utils/Settings.h"
 
 namespace Vantrel::Ui {
 
@@ -287,6 +288,8 @@ void LocateTab::scheduleRefresh()
 void LocateTab::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    // The teams are named in the Archive tab.
+    plot->setReceiverNames(Utils::Settings::instance()->loadTeamNames());
     if (refreshWhenShown) {
         refreshWhenShown = false;
         refreshTimer.start(0);  // after the page has painted
