@@ -10,8 +10,9 @@ namespace Vantrel::Locate {
 
 namespace {
 
-// Receivers time messages to the second: less is no offset the data can show.
-constexpr double smallestOffsetS = 1.0;
+// Receivers time messages to the second: a steady second between them may be rounding,
+// or two schedules of their own a second apart, not clocks.
+constexpr double smallestOffsetS = 1.5;
 constexpr double agreementS = 1.5;
 constexpr double agreeingShare = 0.8;
 constexpr int leastPairs = 5;
@@ -81,9 +82,9 @@ QString clockOffsetText(const ClockOffset_t& offset, const QStringList& receiver
         const QString serial = receivers.value(index);
         return serial.isEmpty() ? QStringLiteral("an unknown receiver") : serial;
     };
-    return QStringLiteral("%1's clock is %2 s %3 of %4's (%5 messages both heard)")
+    return QStringLiteral("%1's clock is %2 s %3 %4's (%5 messages both heard)")
         .arg(name(offset.receiver), QString::number(std::fabs(offset.offsetS), 'f', 1),
-             offset.offsetS > 0.0 ? QStringLiteral("ahead") : QStringLiteral("behind"), name(offset.reference))
+             offset.offsetS > 0.0 ? QStringLiteral("ahead of") : QStringLiteral("behind"), name(offset.reference))
         .arg(offset.pairs);
 }
 

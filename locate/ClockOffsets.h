@@ -17,7 +17,7 @@ struct ClockOffset_t
 };
 
 // Each receiver's clock against the first one's, from one platform's message times per
-// receiver (ms), where the messages both heard show an offset of at least a second,
+// receiver (ms), where the messages both heard show an offset of two seconds or more,
 // agreed on by most of them. A transmission is matched to the reference's nearest one
 // within half the repetition period: a clock off by more than that cannot be told.
 QVector<ClockOffset_t> clockOffsets(const QVector<QVector<qint64>>& timesByReceiver);

@@ -78,7 +78,7 @@ private Q_SLOTS:
         const QVector<qint64> ahead(10, 3000), behind(10, -5000);
         QTest::newRow("3 s ahead") << ahead << 3.0;
         QTest::newRow("5 s behind") << behind << -5.0;
-        QTest::newRow("under a second") << QVector<qint64>(10, 800) << qQNaN();
+        QTest::newRow("a second, as rounding leaves it") << QVector<qint64>(10, 1000) << qQNaN();
         QTest::newRow("five messages both heard") << QVector<qint64>(5, 2000) << 2.0;
         QTest::newRow("four") << QVector<qint64>(4, 2000) << qQNaN();
         QTest::newRow("too few agree") << QVector<qint64>{2000, 9000, 2000, 9000, 2000, 9000, 2000, 9000, 2000, 2000} << qQNaN();
@@ -99,9 +99,9 @@ private Q_SLOTS:
         if (!offsets.isEmpty()) {
             QCOMPARE(offsets.first().offsetS, offsetS);
             QCOMPARE(clockOffsetText(offsets.first(), {"0077-3141", "0077-3142"}),
-                     QStringLiteral("0077-3142's clock is %1 s %2 of 0077-3141's (%3 messages both heard)")
+                     QStringLiteral("0077-3142's clock is %1 s %2 0077-3141's (%3 messages both heard)")
                          .arg(std::fabs(offsetS), 0, 'f', 1)
-                         .arg(offsetS > 0 ? "ahead" : "behind")
+                         .arg(offsetS > 0 ? "ahead of" : "behind")
                          .arg(shiftsMs.size()));
         }
     }
