@@ -92,12 +92,6 @@ void SearchLog::setCalibrations(const ReceiverCalibrations& calibrations)
     receiverCalibrations = calibrations;
 }
 
-double SearchLog::offsetDeg(const Platform_t& platform, int index) const
-{
-    const QString serial = platform.receiverOf(index);
-    return receiverCalibrations.contains(serial) ? receiverCalibrations.entry(serial).offsetDeg : fixOptions.offsetDeg;
-}
-
 QVector<double> SearchLog::receiverOffsetsDeg(const Platform_t& platform) const
 {
     QVector<double> offsets;

@@ -87,8 +87,6 @@ public:
     // options' one. The platforms a changed receiver heard are fixed again.
     void setCalibrations(const ReceiverCalibrations& calibrations);
     const ReceiverCalibrations& calibrations() const { return receiverCalibrations; }
-    // What is added to the bearing before the fix: its receiver's offset, or the options' one.
-    double offsetDeg(const Platform_t& platform, int index) const;
     // The offset each of the platform's receivers' bearings take, in its receivers' order.
     QVector<double> receiverOffsetsDeg(const Platform_t& platform) const;
     // The bearings and options the platform's fix takes, before its stretch narrows the
