@@ -26,6 +26,8 @@ BaseMap::BaseMap(QObject* parent, int tilesPerFile) : QObject(parent), perFile(t
         }
     });
     connect(loader, &TileLoader::tileReady, this, &BaseMap::takeTile);
+    connect(this, &BaseMap::sigOpenFiles, loader, &TileLoader::openFiles);
+    connect(this, &BaseMap::sigWant, loader, &TileLoader::want);
     thread.setObjectName(QStringLiteral("BaseMap"));
     thread.start();
 }
@@ -45,9 +47,7 @@ void BaseMap::setFiles(const QStringList& newPaths)
     cache.setMaxCost(std::max(1, perFile * int(paths.size())));
     asked.clear();
     lastAttribution.clear();
-    QMetaObject::invokeMethod(loader, [worker = loader, asOf = generation, newPaths] {
-        worker->openFiles(asOf, newPaths);
-    });
+    Q_EMIT sigOpenFiles(generation, newPaths);
     Q_EMIT changed();
 }
 
@@ -91,7 +91,7 @@ QVector<BaseMap::Piece_t> BaseMap::cover(const QRectF& box, double metresPerPx)
     // Unchanged wishes are not sent again: the loader is busy with them.
     if (!wanted.isEmpty() && wanted != asked) {
         asked = wanted;
-        QMetaObject::invokeMethod(loader, [worker = loader, asOf = generation, wanted] { worker->want(asOf, wanted); });
+        Q_EMIT sigWant(generation, wanted);
     }
     return pieces;
 }

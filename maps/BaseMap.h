@@ -61,6 +61,9 @@ public:
 Q_SIGNALS:
     void changed();
     void fileFailed(const QString& path, const QString& reason);
+    // To the loader in its thread: a queued signal, whose copies of the arguments Qt makes.
+    void sigOpenFiles(int generation, const QStringList& paths);
+    void sigWant(int generation, const QVector<Vantrel::Maps::TileKey_t>& keys);
 
 private:
     struct File_t
