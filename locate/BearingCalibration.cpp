@@ -5,8 +5,10 @@
 #include <cmath>
 #include <limits>
 #include <numeric>
+#include <utility>
 #include <vector>
 
+#include "locate/Median.h"
 #include "locate/RobustLoss.h"
 
 namespace Vantrel::Locate {
@@ -141,13 +143,7 @@ double medianAbsolute(const std::vector<double>& values)
 {
     std::vector<double> absolute(values.size());
     std::transform(values.begin(), values.end(), absolute.begin(), [](double value) { return std::fabs(value); });
-    const size_t half = absolute.size() / 2;
-    std::nth_element(absolute.begin(), absolute.begin() + long(half), absolute.end());
-    const double upper = absolute[half];
-    if (absolute.size() % 2) {
-        return upper;
-    }
-    return 0.5 * (upper + *std::max_element(absolute.begin(), absolute.begin() + long(half)));
+    return medianOf(std::move(absolute));
 }
 
 struct M_Estimate_t

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "locate/Guidance.h"
+#include "locate/Median.h"
 
 namespace Vantrel::Locate {
 
@@ -16,17 +17,6 @@ constexpr double smallestOffsetS = 1.5;
 constexpr double agreementS = 1.5;
 constexpr double agreeingShare = 0.8;
 constexpr int leastPairs = 5;
-
-double medianOf(std::vector<double> values)
-{
-    const size_t middle = values.size() / 2;
-    std::nth_element(values.begin(), values.begin() + long(middle), values.end());
-    const double upper = values[middle];
-    if (values.size() % 2) {
-        return upper;
-    }
-    return 0.5 * (upper + *std::max_element(values.begin(), values.begin() + long(middle)));
-}
 
 } // namespace
 
