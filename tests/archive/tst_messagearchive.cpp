@@ -49,6 +49,13 @@ ArchiveRecord_t record(int second, const QString& id = QStringLiteral("A1B2C3D")
     return r;
 }
 
+// What the selection tests choose from: platforms A, B and C, two receivers, three seconds.
+ArchiveRecords_t selectable()
+{
+    return {record(10, "A", 1, "x", "R-1"), record(20, "A", 1, "x", "R-1"), record(20, "B", 1, "x", "R-1"),
+            record(30, "C", 1, "x", "R-2")};
+}
+
 // The child of killedMidBurst: stores bursts until it is killed, telling each one committed.
 int storeBurstsForever(const QString& path)
 {
@@ -196,8 +203,7 @@ private Q_SLOTS:
         QFETCH(int, count);
         MessageArchive archive;
         archive.open(path());
-        archive.store({record(10, "A", 1, "x", "R-1"), record(20, "A", 1, "x", "R-1"), record(20, "B", 1, "x", "R-1"),
-                       record(30, "C", 1, "x", "R-2")});
+        archive.store(selectable());
         QCOMPARE(archive.load(query).size(), count);
         const ArchiveSummary_t summary = archive.summary();
         QCOMPARE(summary.count, 4);
@@ -344,8 +350,7 @@ private Q_SLOTS:
         QFETCH(int, count);
         MessageArchive archive;
         archive.open(path());
-        archive.store({record(10, "A", 1, "x", "R-1"), record(20, "A", 1, "x", "R-1"), record(20, "B", 1, "x", "R-1"),
-                       record(30, "C", 1, "x", "R-2")});
+        archive.store(selectable());
         const QString target = dir.filePath("export/subset.sqlite");
         QVERIFY(QDir().mkpath(dir.filePath("export")) && writeBytes(target, "an older export, replaced"));
         const MessageArchive::Transfer_t exported = archive.exportTo(query, target);
